@@ -1,0 +1,154 @@
+#include "extract/paths.h"
+
+#include <cstring>
+
+namespace lzh {
+
+namespace {
+
+LeadByteTest leadByteTest = nullptr;
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// Length in bytes of the character at p (2 for a lead byte with a trail).
+int CharLength(const char* p) {
+  if (leadByteTest != nullptr && leadByteTest(static_cast<std::uint8_t>(*p)) && p[1] != 0)
+    return 2;
+  return 1;
+}
+
+// Index of the last single-byte character of text found in set, or -1.
+int LastOf(const char* text, const char* set) {
+  int last = -1;
+  for (int i = 0; text[i] != 0; i += CharLength(text + i)) {
+    if (CharLength(text + i) == 1 && std::strchr(set, text[i]) != nullptr) last = i;
+  }
+  return last;
+}
+
+}  // namespace
+
+void SetLeadByteTest(LeadByteTest test) { leadByteTest = test; }
+
+std::uint16_t TextLength(const char* text) {
+  return static_cast<std::uint16_t>(std::strlen(text));
+}
+
+bool CopyText(char* dst, std::size_t capacity, const char* src) {
+  std::size_t n = std::strlen(src);
+  if (n >= capacity) {
+    if (capacity > 0) dst[0] = 0;
+    return false;
+  }
+  std::memmove(dst, src, n + 1);
+  return true;
+}
+
+bool AppendText(char* dst, std::size_t capacity, const char* src) {
+  std::size_t have = std::strlen(dst), n = std::strlen(src);
+  if (have + n >= capacity) return false;
+  std::memmove(dst + have, src, n + 1);
+  return true;
+}
+
+void DirectoryFromExtension(const char* record, char* directory, std::size_t capacity) {
+  directory[0] = 0;
+  if (record[0] != 2) return;
+  std::size_t n = std::strlen(record + 1);
+  // The final 0xFF closes the last component; a record without it keeps
+  // its last character.
+  if (n > 0 && static_cast<std::uint8_t>(record[n]) == 0xFF) --n;
+  if (n >= capacity) n = capacity - 1;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = record[1 + i];
+    directory[i] = static_cast<std::uint8_t>(c) == 0xFF ? '\\' : c;
+  }
+  directory[n] = 0;
+}
+
+bool AddTrailingBackslash(char* buffer, std::size_t capacity) {
+  std::size_t n = std::strlen(buffer);
+  if (n == 0 || (buffer[n - 1] == '\\' && LastOf(buffer, "\\") == static_cast<int>(n - 1)))
+    return true;
+  if (n + 1 >= capacity) return false;
+  buffer[n] = '\\';
+  buffer[n + 1] = 0;
+  return true;
+}
+
+void FileNamePart(const char* path, char (&name)[kFileNameMax + 1]) {
+  int last = LastOf(path, "\\/:");
+  const char* start = path + last + 1;
+  std::size_t n = std::strlen(start);
+  if (n > kFileNameMax) n = kFileNameMax;
+  std::memcpy(name, start, n);
+  name[n] = 0;
+}
+
+void DirectoryPart(const char* path, char* directory, std::size_t capacity) {
+  std::size_t length = std::strlen(path);
+  int n;
+  if (length == 3 && std::strchr(path, ':') != nullptr) {
+    n = 3;
+  } else {
+    int last = LastOf(path, "\\/:");
+    n = last + 1;  // positions count from 1
+    if (last >= 0 && IsSeparator(path[last]) && !(n == 3 && path[1] == ':')) n -= 1;
+  }
+  if (static_cast<std::size_t>(n) >= capacity) n = static_cast<int>(capacity) - 1;
+  std::memcpy(directory, path, static_cast<std::size_t>(n));
+  directory[n] = 0;
+}
+
+void SlashesToBackslashes(char* buffer) {
+  for (int i = 0; buffer[i] != 0; i += CharLength(buffer + i)) {
+    if (buffer[i] == '/') buffer[i] = '\\';
+  }
+}
+
+bool PathExists(FileSystem& fs, char* path) {
+  std::size_t n = std::strlen(path);
+  if (n == 0) return false;
+  if (path[n - 1] == '\\' && LastOf(path, "\\") == static_cast<int>(n - 1)) {
+    char pattern[kPathBytes + 4];
+    if (n + 3 >= sizeof pattern) return false;
+    std::memcpy(pattern, path, n);
+    std::memcpy(pattern + n, "*.*", 4);
+    SlashesToBackslashes(pattern);
+    return fs.FindFirst(pattern);
+  }
+  SlashesToBackslashes(path);
+  return fs.FindFirst(path);
+}
+
+void MakeDirectories(FileSystem& fs, const char* dir) {
+  // Walks up to the first level that exists (or is too short to create),
+  // then creates the missing levels top first. Every level is a prefix of
+  // dir, so only the lengths are kept.
+  char path[kPathBytes];
+  if (!CopyText(path, sizeof path, dir)) return;
+  std::size_t missing[kPathBytes / 2];
+  std::size_t count = 0;
+  std::size_t n = std::strlen(path);
+  for (;;) {
+    if (n > 0 && path[n - 1] == '\\') --n;
+    if (n < 3) break;
+    char level[kPathBytes];
+    std::memcpy(level, path, n);
+    level[n] = 0;
+    if (PathExists(fs, level)) break;
+    missing[count++] = n;
+    char parent[kPathBytes];
+    DirectoryPart(level, parent, sizeof parent);
+    n = std::strlen(parent);
+    if (count == sizeof missing / sizeof missing[0]) break;
+  }
+  while (count > 0) {
+    char level[kPathBytes];
+    std::memcpy(level, path, missing[--count]);
+    level[missing[count]] = 0;
+    fs.MakeDirectory(level);
+  }
+}
+
+}  // namespace lzh

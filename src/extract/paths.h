@@ -1,0 +1,56 @@
+// Text and path operations that turn a member's stored name into an output
+// path. Texts are NUL-terminated byte strings in the ANSI code page; "\" is
+// the separator, "/" in stored names becomes "\", "C:" names a drive.
+// Operations that work in place take the buffer's capacity and refuse
+// (return false, buffer unchanged) where the result would not fit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/file_system.h"
+
+namespace lzh {
+
+inline constexpr std::size_t kPathBytes = 1024;  // every path buffer of the walk
+inline constexpr std::size_t kFileNameMax = 255;
+
+std::uint16_t TextLength(const char* text);
+
+// Copies src into dst (capacity bytes); false, with dst empty, when it does
+// not fit.
+bool CopyText(char* dst, std::size_t capacity, const char* src);
+// Appends src to dst; false, dst unchanged, when it does not fit.
+bool AppendText(char* dst, std::size_t capacity, const char* src);
+
+// Double-byte code pages: when set, a byte for which the test is true starts
+// a two-byte character whose second byte is never a separator.
+using LeadByteTest = bool (*)(std::uint8_t);
+void SetLeadByteTest(LeadByteTest test);
+
+// The directory of a type-2 extension record: the type byte and a final
+// 0xFF dropped, every other 0xFF turned into "\". Records of other types
+// give an empty text.
+void DirectoryFromExtension(const char* record, char* directory, std::size_t capacity);
+
+// Appends "\" unless the text is empty or ends in "\".
+bool AddTrailingBackslash(char* buffer, std::size_t capacity);
+
+// The characters after the last "\", "/" or ":", at most 255 of them.
+void FileNamePart(const char* path, char (&name)[kFileNameMax + 1]);
+
+// The path without its last component; a drive root keeps its "\".
+void DirectoryPart(const char* path, char* directory, std::size_t capacity);
+
+void SlashesToBackslashes(char* buffer);
+
+// True when a file or directory of that path exists. A path ending in "\"
+// names a directory, which exists when it holds at least one entry. For
+// other paths, every "/" is first turned into "\" in place.
+bool PathExists(FileSystem& fs, char* path);
+
+// Creates dir and every missing parent, top first. Failures show up only
+// through a later PathExists.
+void MakeDirectories(FileSystem& fs, const char* dir);
+
+}  // namespace lzh

@@ -1,0 +1,61 @@
+// The file and directory calls of the program: the only code that talks to
+// the operating system about files. Everything above it (header reader,
+// decoders, walk) is portable and is tested against fakes of this interface.
+#pragma once
+
+#include <cstdint>
+
+namespace lzh {
+
+// An open file. Win32 keeps its HANDLE here, POSIX its descriptor.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidFile = -1;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens an existing file for reading only, shared for reading (the
+  // program's own executable). kInvalidFile on failure.
+  virtual FileHandle OpenRead(const char* path) = 0;
+
+  // Creates or truncates a file for writing. kInvalidFile on failure.
+  virtual FileHandle CreateOutput(const char* path) = 0;
+
+  // Transfer up to count bytes; the result is the count actually
+  // transferred (0 at the end of the file or on failure, never negative).
+  virtual std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) = 0;
+  virtual std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) = 0;
+
+  // Moves the position to offset bytes from the start. Returns the new
+  // position, or -1 on failure; a negative offset fails, an offset past the
+  // end succeeds.
+  virtual std::int32_t Seek(FileHandle file, std::int32_t offset) = 0;
+
+  // Low 32 bits of the file's size (0xFFFFFFFF when it cannot be told).
+  virtual std::uint32_t Size(FileHandle file) = 0;
+
+  // False when the close failed.
+  virtual bool Close(FileHandle file) = 0;
+
+  // A directory search for the first match of path: any file or directory
+  // of that name counts. A path ending in "\*.*" (or "/*.*") is true only
+  // when the directory holds at least one entry. "\" and "/" both separate
+  // components. An empty path does not exist.
+  virtual bool FindFirst(const char* path) = 0;
+
+  // Creates one directory (its parent must exist). False on failure.
+  virtual bool MakeDirectory(const char* path) = 0;
+
+  // Gives an open file a time as last-write and last-access time; the
+  // creation time is left alone. SetDosTime takes an MS-DOS date-time in
+  // local time (date in the high 16 bits, time in the low 16 bits) and
+  // converts it to UTC; SetUnixTime takes seconds since 1970 in UTC.
+  virtual void SetDosTime(FileHandle file, std::uint32_t dosDateTime) = 0;
+  virtual void SetUnixTime(FileHandle file, std::int64_t seconds) = 0;
+};
+
+// The real file system of the machine the program runs on.
+FileSystem& HostFileSystem();
+
+}  // namespace lzh

@@ -1,0 +1,151 @@
+// The file system on POSIX, with the results the Win32 calls give: "\" and
+// "/" both separate components, and a search for "dir\*.*" succeeds when the
+// directory can be listed.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+
+#include "platform/file_system.h"
+
+namespace lzh {
+
+namespace {
+
+constexpr int kPathMax = 4096;
+
+// Copies path with every "\" turned into "/". False when it does not fit.
+bool NativePath(const char* path, char (&out)[kPathMax]) {
+  std::size_t n = std::strlen(path);
+  if (n >= sizeof out) return false;
+  for (std::size_t i = 0; i <= n; ++i) out[i] = path[i] == '\\' ? '/' : path[i];
+  return true;
+}
+
+bool EndsWith(const char* text, std::size_t length, const char* suffix) {
+  std::size_t s = std::strlen(suffix);
+  return length >= s && std::memcmp(text + length - s, suffix, s) == 0;
+}
+
+void SetTimes(FileHandle file, std::time_t seconds) {
+  struct timespec times[2];
+  times[0].tv_sec = times[1].tv_sec = seconds;
+  times[0].tv_nsec = times[1].tv_nsec = 0;
+  futimens(static_cast<int>(file), times);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  FileHandle OpenRead(const char* path) override {
+    char native[kPathMax];
+    if (!NativePath(path, native)) return kInvalidFile;
+    int fd = open(native, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kInvalidFile;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      close(fd);
+      return kInvalidFile;
+    }
+    return fd;
+  }
+
+  FileHandle CreateOutput(const char* path) override {
+    char native[kPathMax];
+    if (!NativePath(path, native)) return kInvalidFile;
+    int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    return fd < 0 ? kInvalidFile : fd;
+  }
+
+  std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) override {
+    if (count <= 0) return 0;
+    auto* p = static_cast<char*>(buffer);
+    std::int32_t done = 0;
+    while (done < count) {
+      ssize_t n = read(static_cast<int>(file), p + done, static_cast<std::size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::int32_t>(n);
+    }
+    return done;
+  }
+
+  std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) override {
+    if (count <= 0) return 0;
+    const auto* p = static_cast<const char*>(buffer);
+    std::int32_t done = 0;
+    while (done < count) {
+      ssize_t n = write(static_cast<int>(file), p + done, static_cast<std::size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += static_cast<std::int32_t>(n);
+    }
+    return done;
+  }
+
+  std::int32_t Seek(FileHandle file, std::int32_t offset) override {
+    if (offset < 0) return -1;
+    off_t at = lseek(static_cast<int>(file), offset, SEEK_SET);
+    return at < 0 ? -1 : static_cast<std::int32_t>(at);
+  }
+
+  std::uint32_t Size(FileHandle file) override {
+    struct stat st;
+    if (fstat(static_cast<int>(file), &st) != 0) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(static_cast<unsigned long long>(st.st_size));
+  }
+
+  bool Close(FileHandle file) override { return close(static_cast<int>(file)) == 0; }
+
+  bool FindFirst(const char* path) override {
+    char native[kPathMax];
+    if (path[0] == 0 || !NativePath(path, native)) return false;
+    std::size_t n = std::strlen(native);
+    if (EndsWith(native, n, "/*.*")) {
+      native[n - 3] = 0;  // keep the "/"
+      DIR* dir = opendir(native);
+      if (dir == nullptr) return false;
+      closedir(dir);
+      return true;
+    }
+    struct stat st;
+    return lstat(native, &st) == 0;
+  }
+
+  bool MakeDirectory(const char* path) override {
+    char native[kPathMax];
+    if (!NativePath(path, native)) return false;
+    return mkdir(native, 0777) == 0;
+  }
+
+  void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
+    struct tm local = {};
+    local.tm_year = static_cast<int>((dosDateTime >> 25) & 0x7F) + 80;
+    local.tm_mon = static_cast<int>((dosDateTime >> 21) & 0x0F) - 1;
+    local.tm_mday = static_cast<int>((dosDateTime >> 16) & 0x1F);
+    local.tm_hour = static_cast<int>((dosDateTime >> 11) & 0x1F);
+    local.tm_min = static_cast<int>((dosDateTime >> 5) & 0x3F);
+    local.tm_sec = static_cast<int>(dosDateTime & 0x1F) * 2;
+    local.tm_isdst = -1;
+    std::time_t seconds = mktime(&local);
+    if (seconds != static_cast<std::time_t>(-1)) SetTimes(file, seconds);
+  }
+
+  void SetUnixTime(FileHandle file, std::int64_t seconds) override {
+    SetTimes(file, static_cast<std::time_t>(seconds));
+  }
+};
+
+}  // namespace
+
+FileSystem& HostFileSystem() {
+  static PosixFileSystem fileSystem;
+  return fileSystem;
+}
+
+}  // namespace lzh

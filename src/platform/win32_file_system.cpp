@@ -1,0 +1,92 @@
+// The file system on Win32, through the ANSI calls.
+#include <windows.h>
+
+#include "platform/file_system.h"
+
+namespace lzh {
+
+namespace {
+
+HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+void SetTimes(FileHandle file, const FILETIME& utc) {
+  SetFileTime(AsHandle(file), nullptr, &utc, &utc);
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  FileHandle OpenRead(const char* path) override {
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
+  }
+
+  FileHandle CreateOutput(const char* path) override {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
+  }
+
+  std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) override {
+    DWORD done = 0;
+    if (count <= 0) return 0;
+    if (!ReadFile(AsHandle(file), buffer, static_cast<DWORD>(count), &done, nullptr)) done = 0;
+    return static_cast<std::int32_t>(done);
+  }
+
+  std::int32_t Write(FileHandle file, const void* buffer, std::int32_t count) override {
+    DWORD done = 0;
+    if (count <= 0) return 0;
+    if (!WriteFile(AsHandle(file), buffer, static_cast<DWORD>(count), &done, nullptr)) done = 0;
+    return static_cast<std::int32_t>(done);
+  }
+
+  std::int32_t Seek(FileHandle file, std::int32_t offset) override {
+    SetLastError(0);
+    DWORD at = SetFilePointer(AsHandle(file), offset, nullptr, FILE_BEGIN);
+    if (at == INVALID_SET_FILE_POINTER && GetLastError() != 0) return -1;
+    return static_cast<std::int32_t>(at);
+  }
+
+  std::uint32_t Size(FileHandle file) override { return GetFileSize(AsHandle(file), nullptr); }
+
+  bool Close(FileHandle file) override { return CloseHandle(AsHandle(file)) != 0; }
+
+  bool FindFirst(const char* path) override {
+    if (path[0] == 0) return false;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+  }
+
+  bool MakeDirectory(const char* path) override { return CreateDirectoryA(path, nullptr) != 0; }
+
+  void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
+    FILETIME local, utc;
+    if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
+                               static_cast<WORD>(dosDateTime & 0xFFFF), &local))
+      return;
+    if (!LocalFileTimeToFileTime(&local, &utc)) return;
+    SetTimes(file, utc);
+  }
+
+  void SetUnixTime(FileHandle file, std::int64_t seconds) override {
+    // 100-ns intervals between 1601-01-01 and 1970-01-01.
+    ULONGLONG ticks = static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL;
+    FILETIME utc;
+    utc.dwLowDateTime = static_cast<DWORD>(ticks);
+    utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    SetTimes(file, utc);
+  }
+};
+
+}  // namespace
+
+FileSystem& HostFileSystem() {
+  static Win32FileSystem fileSystem;
+  return fileSystem;
+}
+
+}  // namespace lzh

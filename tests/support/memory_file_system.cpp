@@ -1,0 +1,159 @@
+#include "support/memory_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lzhtest {
+
+std::string MemoryFileSystem::Normalize(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  auto flush = [&] {
+    if (part.empty() || part == ".") {
+    } else if (part == ".." && !parts.empty() && parts.back() != "..") {
+      parts.pop_back();
+    } else {
+      parts.push_back(part);
+    }
+    part.clear();
+  };
+  for (char c : path) {
+    if (c == '\\' || c == '/') {
+      flush();
+    } else {
+      part += c;
+    }
+  }
+  flush();
+  std::string out;
+  for (const auto& p : parts) out += (out.empty() ? "" : "/") + p;
+  return out;
+}
+
+std::string MemoryFileSystem::Parent(const std::string& path) const {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+void MemoryFileSystem::AddFile(const std::string& path, std::vector<std::uint8_t> bytes) {
+  std::string p = Normalize(path);
+  for (std::string d = Parent(p); !d.empty(); d = Parent(d)) dirs_.insert(d);
+  files_[p].bytes = std::move(bytes);
+}
+
+void MemoryFileSystem::AddDirectory(const std::string& path) {
+  for (std::string d = Normalize(path); !d.empty(); d = Parent(d)) dirs_.insert(d);
+}
+
+bool MemoryFileSystem::HasFile(const std::string& path) const {
+  return files_.count(Normalize(path)) != 0;
+}
+bool MemoryFileSystem::HasDirectory(const std::string& path) const {
+  return dirs_.count(Normalize(path)) != 0;
+}
+const MemoryFileSystem::File* MemoryFileSystem::Find(const std::string& path) const {
+  auto it = files_.find(Normalize(path));
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+lzh::FileHandle MemoryFileSystem::OpenRead(const char* path) {
+  std::string p = Normalize(path);
+  if (!files_.count(p)) return lzh::kInvalidFile;
+  lzh::FileHandle h = next_++;
+  open_[h] = Open{p, 0, false};
+  ++openHandles;
+  return h;
+}
+
+lzh::FileHandle MemoryFileSystem::CreateOutput(const char* path) {
+  std::string p = Normalize(path);
+  if (failCreate && failCreate(p)) return lzh::kInvalidFile;
+  if (p.empty() || dirs_.count(p) || !dirs_.count(Parent(p))) return lzh::kInvalidFile;
+  auto it = files_.find(p);
+  if (it != files_.end() && it->second.readOnly) return lzh::kInvalidFile;
+  files_[p] = File{};
+  lzh::FileHandle h = next_++;
+  open_[h] = Open{p, 0, true};
+  ++creates;
+  ++openHandles;
+  return h;
+}
+
+std::int32_t MemoryFileSystem::Read(lzh::FileHandle file, void* buffer, std::int32_t count) {
+  auto it = open_.find(file);
+  if (it == open_.end() || count <= 0) return 0;
+  ++reads;
+  const auto& bytes = files_[it->second.path].bytes;
+  std::int64_t left = static_cast<std::int64_t>(bytes.size()) - it->second.position;
+  std::int64_t n = std::max<std::int64_t>(0, std::min<std::int64_t>(left, count));
+  if (readChunk > 0) n = std::min<std::int64_t>(n, readChunk);
+  if (n > 0) std::memcpy(buffer, bytes.data() + it->second.position, static_cast<std::size_t>(n));
+  it->second.position += n;
+  return static_cast<std::int32_t>(n);
+}
+
+std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer,
+                                     std::int32_t count) {
+  auto it = open_.find(file);
+  if (it == open_.end() || !it->second.write || count <= 0) return 0;
+  ++writes;
+  std::int64_t n = count;
+  if (writeBudget >= 0) {
+    n = std::min<std::int64_t>(n, writeBudget);
+    writeBudget -= n;
+  }
+  auto& bytes = files_[it->second.path].bytes;
+  const auto* p = static_cast<const std::uint8_t*>(buffer);
+  bytes.insert(bytes.end(), p, p + n);
+  return static_cast<std::int32_t>(n);
+}
+
+std::int32_t MemoryFileSystem::Seek(lzh::FileHandle file, std::int32_t offset) {
+  auto it = open_.find(file);
+  if (it == open_.end() || offset < 0) return -1;
+  it->second.position = offset;
+  return offset;
+}
+
+std::uint32_t MemoryFileSystem::Size(lzh::FileHandle file) {
+  auto it = open_.find(file);
+  if (it == open_.end()) return 0xFFFFFFFFu;
+  return static_cast<std::uint32_t>(files_[it->second.path].bytes.size());
+}
+
+bool MemoryFileSystem::Close(lzh::FileHandle file) {
+  if (!open_.erase(file)) return false;
+  --openHandles;
+  return !failClose;
+}
+
+bool MemoryFileSystem::FindFirst(const char* path) {
+  std::string raw = path;
+  if (raw.empty()) return false;
+  if (raw.size() >= 4 && (raw.compare(raw.size() - 4, 4, "\\*.*") == 0 ||
+                          raw.compare(raw.size() - 4, 4, "/*.*") == 0)) {
+    return dirs_.count(Normalize(raw.substr(0, raw.size() - 3))) != 0;
+  }
+  std::string p = Normalize(raw);
+  return files_.count(p) != 0 || (!p.empty() && dirs_.count(p) != 0);
+}
+
+bool MemoryFileSystem::MakeDirectory(const char* path) {
+  std::string p = Normalize(path);
+  if (failMakeDirectory && failMakeDirectory(p)) return false;
+  if (p.empty() || dirs_.count(p) || files_.count(p) || !dirs_.count(Parent(p))) return false;
+  dirs_.insert(p);
+  return true;
+}
+
+void MemoryFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {
+  auto it = open_.find(file);
+  if (it != open_.end()) files_[it->second.path].dosTime = dosDateTime;
+}
+
+void MemoryFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t seconds) {
+  auto it = open_.find(file);
+  if (it != open_.end()) files_[it->second.path].modified = seconds;
+}
+
+}  // namespace lzhtest

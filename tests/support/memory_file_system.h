@@ -1,0 +1,72 @@
+// An in-memory file system for tests and fuzzing, with injectable faults.
+// Paths are normalised as Win32 does: "\" and "/" separate, repeated
+// separators collapse, "." vanishes and ".." removes the previous component
+// (a ".." that climbs above the root stays, so escapes are visible).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace lzhtest {
+
+class MemoryFileSystem : public lzh::FileSystem {
+ public:
+  struct File {
+    std::vector<std::uint8_t> bytes;
+    std::int64_t modified = -1;     // seconds, as set through SetUnixTime
+    std::uint32_t dosTime = 0;      // as set through SetDosTime (0: never)
+    bool readOnly = false;
+  };
+
+  static std::string Normalize(const std::string& path);
+
+  void AddFile(const std::string& path, std::vector<std::uint8_t> bytes);
+  void AddDirectory(const std::string& path);
+  bool HasFile(const std::string& path) const;
+  bool HasDirectory(const std::string& path) const;
+  const File* Find(const std::string& path) const;
+  const std::map<std::string, File>& files() const { return files_; }
+  const std::set<std::string>& directories() const { return dirs_; }
+
+  // Faults.
+  std::int64_t writeBudget = -1;  // bytes that writes may still store; -1: no limit
+  std::function<bool(const std::string&)> failCreate;
+  std::function<bool(const std::string&)> failMakeDirectory;
+  bool failClose = false;
+  int readChunk = 0;  // when > 0, a read delivers at most this many bytes
+
+  // Counters.
+  int creates = 0, writes = 0, reads = 0, openHandles = 0;
+
+  lzh::FileHandle OpenRead(const char* path) override;
+  lzh::FileHandle CreateOutput(const char* path) override;
+  std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override;
+  std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
+  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override;
+  std::uint32_t Size(lzh::FileHandle file) override;
+  bool Close(lzh::FileHandle file) override;
+  bool FindFirst(const char* path) override;
+  bool MakeDirectory(const char* path) override;
+  void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
+  void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
+
+ private:
+  struct Open {
+    std::string path;
+    std::int64_t position = 0;
+    bool write = false;
+  };
+  std::string Parent(const std::string& path) const;
+  std::map<std::string, File> files_;
+  std::set<std::string> dirs_{""};
+  std::map<lzh::FileHandle, Open> open_;
+  lzh::FileHandle next_ = 100;
+};
+
+}  // namespace lzhtest
