@@ -1,0 +1,37 @@
+// The archive walk: one pass over the member headers from ArchiveStart to
+// the end of the archive, listing the members into the dialog's list or
+// extracting the ones whose entries are selected.
+#pragma once
+
+#include <cstdint>
+
+#include "archive/member_header.h"
+#include "extract/paths.h"
+#include "extract/walk_dialog.h"
+#include "platform/file_system.h"
+
+namespace lzh {
+
+// The program-wide state the walk reads and keeps between walks.
+struct WalkSession {
+  explicit WalkSession(FileSystem& fileSystem) : fs(fileSystem), archive{fileSystem} {}
+
+  FileSystem& fs;
+  ArchiveReader archive;            // ArchiveHandle, ArchivePosition, CurrentMember
+  std::int32_t ArchiveStart = 0;
+  // The extraction directory: at most 255 characters as typed, and room for
+  // the "\" the walk adds.
+  char ExtractPath[kPathBytes] = {};
+  std::int32_t ListIndex = -1;
+  bool ArchiveHasPaths = false;
+  // Tests and the command-line tool read what happened to each member.
+  std::uint8_t nameBuffer[kNameBufferBytes] = {};
+};
+
+void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly);
+
+// Finds the member's entry after ListIndex (wrapping), stores it in
+// ListIndex, and tells whether it is selected.
+bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name);
+
+}  // namespace lzh
