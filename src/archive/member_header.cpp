@@ -8,7 +8,7 @@ namespace lzh {
 
 namespace {
 
-constexpr int kLevel2FixedBytes = 26;           // level 2: through the first record size
+constexpr int kLevel2FixedBytes = 26;               // level 2: through the first record size
 constexpr std::uint32_t kMaxRecordBytes = 1 << 20;  // bound on a level-1 record chain
 constexpr std::uint8_t kNameRecord = 1;
 constexpr std::uint8_t kDirectoryRecord = 2;

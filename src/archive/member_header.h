@@ -49,14 +49,14 @@ struct MemberHeader {
   char ExtensionText[kExtensionTextBytes] = {};
 
   // Derived while reading, for the walk and the decoders.
-  std::uint32_t HeaderBytes = 0;   // bytes the header occupies in the file
-  std::uint32_t RecordBytes = 0;   // extension bytes counted in PackedSize
-  bool HasUnixTime = false;        // level 2: UnixTime replaces TimeStamp
+  std::uint32_t HeaderBytes = 0;  // bytes the header occupies in the file
+  std::uint32_t RecordBytes = 0;  // extension bytes counted in PackedSize
+  bool HasUnixTime = false;       // level 2: UnixTime replaces TimeStamp
   std::int64_t UnixTime = 0;
-  bool TextTooLong = false;        // a name or directory did not fit
+  bool TextTooLong = false;  // a name or directory did not fit
 
   char MethodDigit() const { return Method[3]; }
-  bool IsDirectoryEntry() const;   // method "-lhd-"
+  bool IsDirectoryEntry() const;  // method "-lhd-"
   // Packed bytes that belong to the decoder (PackedSize less the records).
   std::int32_t DataSize() const;
 };
@@ -81,8 +81,7 @@ bool ReadMemberHeader(ArchiveReader& archive);
 // short read; its text into name), MemberCrc and the extension records.
 // Leaves the archive at the member's first packed byte.
 void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
-                      std::uint8_t (&nameBuffer)[kNameBufferBytes],
-                      char (&name)[kNameBufferBytes]);
+                      std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]);
 
 // Where the next header starts, or -1 when that would not move forward
 // (a PackedSize that points back or overflows ends the archive).

@@ -19,9 +19,9 @@ struct MemberStream {
   FileSystem& fs;
   FileHandle ArchiveHandle;
   FileHandle OutputHandle;
-  std::int32_t PackedLeft;     // packed bytes not yet read
-  std::int32_t OriginalSize;   // bytes the member decodes to (signed)
-  char MethodDigit;            // the byte at offset 5 of the method, e.g. '5'
+  std::int32_t PackedLeft;    // packed bytes not yet read
+  std::int32_t OriginalSize;  // bytes the member decodes to (signed)
+  char MethodDigit;           // the byte at offset 5 of the method, e.g. '5'
   std::uint32_t RunningCrc = 0;
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {

@@ -10,13 +10,6 @@ LeadByteTest leadByteTest = nullptr;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Length in bytes of the character at p (2 for a lead byte with a trail).
-int CharLength(const char* p) {
-  if (leadByteTest != nullptr && leadByteTest(static_cast<std::uint8_t>(*p)) && p[1] != 0)
-    return 2;
-  return 1;
-}
-
 // Index of the last single-byte character of text found in set, or -1.
 int LastOf(const char* text, const char* set) {
   int last = -1;
@@ -30,9 +23,13 @@ int LastOf(const char* text, const char* set) {
 
 void SetLeadByteTest(LeadByteTest test) { leadByteTest = test; }
 
-std::uint16_t TextLength(const char* text) {
-  return static_cast<std::uint16_t>(std::strlen(text));
+int CharLength(const char* text) {
+  if (leadByteTest != nullptr && leadByteTest(static_cast<std::uint8_t>(*text)) && text[1] != 0)
+    return 2;
+  return 1;
 }
+
+std::uint16_t TextLength(const char* text) { return static_cast<std::uint16_t>(std::strlen(text)); }
 
 bool CopyText(char* dst, std::size_t capacity, const char* src) {
   std::size_t n = std::strlen(src);

@@ -27,6 +27,9 @@ bool AppendText(char* dst, std::size_t capacity, const char* src);
 // a two-byte character whose second byte is never a separator.
 using LeadByteTest = bool (*)(std::uint8_t);
 void SetLeadByteTest(LeadByteTest test);
+// Bytes in the character at text: 2 for a lead byte followed by a trail
+// byte, 1 otherwise.
+int CharLength(const char* text);
 
 // The directory of a type-2 extension record: the type byte and a final
 // 0xFF dropped, every other 0xFF turned into "\". Records of other types

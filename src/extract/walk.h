@@ -14,10 +14,10 @@ namespace lzh {
 
 // The program-wide state the walk reads and keeps between walks.
 struct WalkSession {
-  explicit WalkSession(FileSystem& fileSystem) : fs(fileSystem), archive{fileSystem} {}
+  explicit WalkSession(FileSystem& fileSystem) : fs(fileSystem), archive{fileSystem, kInvalidFile, 0, 0, {}} {}
 
   FileSystem& fs;
-  ArchiveReader archive;            // ArchiveHandle, ArchivePosition, CurrentMember
+  ArchiveReader archive;  // ArchiveHandle, ArchivePosition, CurrentMember
   std::int32_t ArchiveStart = 0;
   // The extraction directory: at most 255 characters as typed, and room for
   // the "\" the walk adds.

@@ -18,22 +18,22 @@ class WalkDialog {
 
   // Member list. Entries are kept sorted without regard to case; an index of
   // -1 addresses every entry.
-  virtual void ResetList() = 0;                       // LB_RESETCONTENT
-  virtual void AddEntry(const char* name) = 0;        // LB_ADDSTRING
+  virtual void ResetList() = 0;                 // LB_RESETCONTENT
+  virtual void AddEntry(const char* name) = 0;  // LB_ADDSTRING
   // LB_FINDSTRINGEXACT: the first entry equal to name without regard to
   // case, searching from the entry after `after` to the end and on from the
   // top up to `after` itself (the whole list for -1). -1 when none matches.
   virtual int FindEntry(int after, const char* name) = 0;
-  virtual int IsSelected(int index) = 0;              // LB_GETSEL: >0 selected, 0 not, -1 no entry
-  virtual void Deselect(int index) = 0;               // LB_SETSEL with 0
-  virtual int EntryCount() = 0;                       // LB_GETCOUNT
-  virtual int SelectedCount() = 0;                    // LB_GETSELCOUNT
+  virtual int IsSelected(int index) = 0;  // LB_GETSEL: >0 selected, 0 not, -1 no entry
+  virtual void Deselect(int index) = 0;   // LB_SETSEL with 0
+  virtual int EntryCount() = 0;           // LB_GETCOUNT
+  virtual int SelectedCount() = 0;        // LB_GETSELCOUNT
 
   // "Use S&tored Paths".
-  virtual bool StoredPathsTicked() = 0;               // BM_GETCHECK returns 1
-  virtual void TurnOffStoredPaths() = 0;              // untick, then disable
+  virtual bool StoredPathsTicked() = 0;   // BM_GETCHECK returns 1
+  virtual void TurnOffStoredPaths() = 0;  // untick, then disable
 
-  virtual void SetStatus(const char* text) = 0;       // WM_SETTEXT to 601
+  virtual void SetStatus(const char* text) = 0;  // WM_SETTEXT to 601
   // A box with no owner and type 0 (OK, no icon); returns when dismissed.
   virtual void ShowMessage(const char* text, const char* caption) = 0;
   virtual void PumpOneMessage() = 0;

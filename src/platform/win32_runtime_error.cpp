@@ -12,8 +12,8 @@ void RuntimeErrorOutOfMemory(const void* codeAddress) {
   auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   auto codeStart = reinterpret_cast<std::uintptr_t>(base) + nt->OptionalHeader.BaseOfCode;
   char text[32];
-  FormatRuntimeError203(text, static_cast<std::uint32_t>(
-                                  reinterpret_cast<std::uintptr_t>(codeAddress) - codeStart));
+  FormatRuntimeError203(
+      text, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(codeAddress) - codeStart));
   MessageBoxA(nullptr, text, "Error", 0);
   ExitProcess(203);
 }

@@ -1,0 +1,236 @@
+#include "extract/walk.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "codec/decoder.h"
+#include "extract/safe_names.h"
+
+namespace lzh {
+
+namespace {
+
+constexpr char kCaptionArchiveError[] = "Archive error..";
+constexpr char kSuccess[] = "CRC validation passed on all file( s )... extraction successful";
+constexpr char kFailure[] = "The remaining hilited file( s ) failed CRC validation";
+
+// How a walk left its member loop.
+enum class WalkEnd {
+  Normal,   // no further header: verdict follows
+  Stopped,  // a directory could not be made: verdict follows
+  Aborted,  // empty name or unsupported method: no verdict
+};
+
+// An MS-DOS date-time the conversion accepts: months 1-12, days that exist
+// in their month, hours below 24, minutes below 60, seconds below 60.
+bool IsValidDosDateTime(std::uint32_t stamp) {
+  unsigned date = stamp >> 16, time = stamp & 0xFFFF;
+  unsigned year = 1980 + (date >> 9), month = (date >> 5) & 0x0F, day = date & 0x1F;
+  unsigned hour = time >> 11, minute = (time >> 5) & 0x3F, second2 = time & 0x1F;
+  static const unsigned char kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (month == 2 && day == 29 && !leap) return false;
+  return hour < 24 && minute < 60 && second2 < 30;
+}
+
+// Symbolic links are stored as directory entries "link|target"; Windows
+// has no such file to make, so they are passed over.
+bool IsSymbolicLink(const MemberHeader& member, const char* memberName) {
+  return member.IsDirectoryEntry() && std::strchr(memberName, '|') != nullptr;
+}
+
+void FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle output,
+                      const char* outputPath) {
+  const MemberHeader& member = session.archive.CurrentMember;
+  if (member.HasUnixTime) {
+    session.fs.SetUnixTime(output, member.UnixTime);
+  } else if (IsValidDosDateTime(member.TimeStamp)) {
+    session.fs.SetDosTime(output, member.TimeStamp);
+  }
+  if (!session.fs.Close(output)) dialog.ShowMessage(outputPath, "Error Closing...");
+}
+
+// Builds MemberName from the stored directory and name. False when it does
+// not fit the path buffer.
+bool ComposeMemberName(const MemberHeader& member, const char* name,
+                       char (&memberName)[kPathBytes]) {
+  memberName[0] = 0;
+  bool fits = !member.TextTooLong;
+  if (member.ExtensionText[0] != 0) {
+    DirectoryFromExtension(member.ExtensionText, memberName, sizeof memberName);
+    fits = AddTrailingBackslash(memberName, sizeof memberName) && fits;
+  }
+  return AppendText(memberName, sizeof memberName, name) && fits;
+}
+
+// A directory entry is made, not written: the directory and its parents
+// are created and the entry counts as extracted.
+WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char* memberName,
+                           const char* outputPath, bool nameFits) {
+  char relative[kPathBytes], directory[kPathBytes];
+  CopyText(relative, sizeof relative, memberName);
+  CopyText(directory, sizeof directory, outputPath);
+  for (char* text : {relative, directory}) {
+    std::size_t n = std::strlen(text);
+    if (n > 0 && text[n - 1] == '\\') text[n - 1] = 0;
+  }
+  if (!nameFits || !IsSafeMemberPath(relative)) {
+    dialog.ShowMessage(outputPath, "Couldn't open...");
+    return WalkEnd::Normal;
+  }
+  MakeDirectories(session.fs, directory);
+  if (!PathExists(session.fs, directory)) {
+    dialog.ShowMessage(directory, "Error Changing Dir");
+    return WalkEnd::Stopped;
+  }
+  dialog.Deselect(session.ListIndex);
+  return WalkEnd::Normal;
+}
+
+// Extracts one selected member: steps from the output path to the closed
+// file. Returns how the walk goes on.
+WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
+                      bool storedPaths, bool nameFits) {
+  ArchiveReader& archive = session.archive;
+  const MemberHeader& member = archive.CurrentMember;
+  AddTrailingBackslash(session.ExtractPath, sizeof session.ExtractPath);
+  char outputPath[kPathBytes];
+  CopyText(outputPath, sizeof outputPath, session.ExtractPath);
+  if (storedPaths) SlashesToBackslashes(memberName);
+  nameFits = AppendText(outputPath, sizeof outputPath, memberName) && nameFits;
+
+  if (member.IsDirectoryEntry())
+    return MakeDirectoryEntry(session, dialog, memberName, outputPath, nameFits);
+
+  // A name that would leave the extraction directory is refused like a
+  // file that cannot be created.
+  if (!nameFits || !IsSafeMemberPath(memberName)) {
+    dialog.ShowMessage(outputPath, "Couldn't open...");
+    return WalkEnd::Normal;
+  }
+
+  if (PathExists(session.fs, outputPath)) {
+    std::uint8_t policy = dialog.OverwritePolicy();
+    if (policy == Skip) {
+      dialog.Deselect(session.ListIndex);
+      return WalkEnd::Normal;
+    }
+    if (policy == Confirm) {
+      char existing[kFileNameMax + 1];
+      FileNamePart(outputPath, existing);
+      dialog.AskOverwrite(existing);
+      if (dialog.OverwriteAnswer() == 0) {
+        dialog.Deselect(session.ListIndex);
+        return WalkEnd::Normal;
+      }
+    }
+  } else {
+    char directory[kPathBytes];
+    DirectoryPart(outputPath, directory, sizeof directory);
+    MakeDirectories(session.fs, directory);
+    if (!PathExists(session.fs, directory)) {
+      dialog.ShowMessage(directory, "Error Changing Dir");
+      return WalkEnd::Stopped;
+    }
+  }
+
+  FileHandle output = session.fs.CreateOutput(outputPath);
+  if (output == kInvalidFile) {
+    dialog.ShowMessage(outputPath, "Couldn't open...");
+    return WalkEnd::Normal;
+  }
+
+  char status[kPathBytes + 16] = "Extracting: ";
+  AppendText(status, sizeof status, outputPath);
+  dialog.SetStatus(status);
+  dialog.PumpOneMessage();
+
+  Decoder decoder = DecoderForMethod(member.MethodDigit());
+  if (decoder == nullptr) {
+    dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
+    FinishOutputFile(session, dialog, output, outputPath);
+    return WalkEnd::Aborted;
+  }
+  MemberStream stream{session.fs,        archive.ArchiveHandle, output,
+                      member.DataSize(), member.OriginalSize,   member.MethodDigit()};
+  archive.PackedLeft = stream.PackedLeft;
+  decoder(stream);
+  archive.PackedLeft = stream.PackedLeft;
+  if (member.MemberCrc == stream.RunningCrc) dialog.Deselect(session.ListIndex);
+  FinishOutputFile(session, dialog, output, outputPath);
+  return WalkEnd::Normal;
+}
+
+}  // namespace
+
+bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name) {
+  session.ListIndex = dialog.FindEntry(session.ListIndex, name);
+  return dialog.IsSelected(session.ListIndex) > 0;
+}
+
+void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly) {
+  ArchiveReader& archive = session.archive;
+  SeekArchive(archive, session.ArchiveStart);
+  if (archive.ArchivePosition == -1) {
+    dialog.ShowMessage("Error finding attached archive.", kCaptionArchiveError);
+    return;
+  }
+  std::memset(session.nameBuffer, 0, sizeof session.nameBuffer);
+  session.ListIndex = -1;
+  session.ArchiveHasPaths = false;
+  if (ListOnly) dialog.ResetList();
+  // The check box cannot change during a walk (the dialog disables it), so
+  // one reading serves every member.
+  bool storedPaths = dialog.StoredPathsTicked();
+
+  WalkEnd end = WalkEnd::Normal;
+  while (end == WalkEnd::Normal && ReadMemberHeader(archive)) {
+    std::int32_t HeaderOffset = archive.ArchivePosition;
+    char name[kNameBufferBytes];
+    ReadVariablePart(archive, HeaderOffset, session.nameBuffer, name);
+    const MemberHeader& member = archive.CurrentMember;
+
+    // A directory entry may carry its whole path in the directory record.
+    bool emptyName = name[0] == 0 && !(member.IsDirectoryEntry() && member.ExtensionText[0] != 0);
+    if (emptyName) {
+      dialog.ShowMessage("Error retreiving filename.", kCaptionArchiveError);
+      end = WalkEnd::Aborted;
+      break;
+    }
+    char MemberName[kPathBytes];
+    bool nameFits = ComposeMemberName(member, name, MemberName);
+    if (std::strpbrk(MemberName, "\\/") != nullptr) session.ArchiveHasPaths = true;
+    if (!storedPaths) {
+      char fileName[kFileNameMax + 1];
+      FileNamePart(MemberName, fileName);
+      CopyText(MemberName, sizeof MemberName, fileName);
+    }
+
+    // Directory entries matter only where stored paths are used.
+    bool passOver =
+        IsSymbolicLink(member, MemberName) || (member.IsDirectoryEntry() && !storedPaths);
+    if (!passOver) {
+      if (ListOnly) {
+        dialog.AddEntry(MemberName);
+      } else if (IsMemberSelected(session, dialog, MemberName)) {
+        end = ExtractMember(session, dialog, MemberName, storedPaths, nameFits);
+      }
+    }
+    if (end != WalkEnd::Normal) break;
+
+    // A PackedSize that points back or overflows ends the archive.
+    std::int32_t next = NextHeaderOffset(member, HeaderOffset);
+    if (next < 0) break;
+    SeekArchive(archive, next);
+  }
+
+  if (end != WalkEnd::Aborted) {
+    if (!ListOnly) dialog.SetStatus(dialog.SelectedCount() == 0 ? kSuccess : kFailure);
+    if (ListOnly && dialog.EntryCount() == 0)
+      dialog.ShowMessage("Can't read archive header", "Error...");
+  }
+  if (!session.ArchiveHasPaths) dialog.TurnOffStoredPaths();
+}
+
+}  // namespace lzh
