@@ -51,19 +51,6 @@ void FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle outpu
   if (!session.fs.Close(output)) dialog.ShowMessage(outputPath, "Error Closing...");
 }
 
-// Builds MemberName from the stored directory and name. False when it does
-// not fit the path buffer.
-bool ComposeMemberName(const MemberHeader& member, const char* name,
-                       char (&memberName)[kPathBytes]) {
-  memberName[0] = 0;
-  bool fits = !member.TextTooLong;
-  if (member.ExtensionText[0] != 0) {
-    DirectoryFromExtension(member.ExtensionText, memberName, sizeof memberName);
-    fits = AddTrailingBackslash(memberName, sizeof memberName) && fits;
-  }
-  return AppendText(memberName, sizeof memberName, name) && fits;
-}
-
 // A directory entry is made, not written: the directory and its parents
 // are created and the entry counts as extracted.
 WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char* memberName,
@@ -163,6 +150,17 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
 }
 
 }  // namespace
+
+bool ComposeMemberName(const MemberHeader& member, const char* name,
+                       char (&memberName)[kPathBytes]) {
+  memberName[0] = 0;
+  bool fits = !member.TextTooLong;
+  if (member.ExtensionText[0] != 0) {
+    DirectoryFromExtension(member.ExtensionText, memberName, sizeof memberName);
+    fits = AddTrailingBackslash(memberName, sizeof memberName) && fits;
+  }
+  return AppendText(memberName, sizeof memberName, name) && fits;
+}
 
 bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name) {
   session.ListIndex = dialog.FindEntry(session.ListIndex, name);

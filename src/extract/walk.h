@@ -30,6 +30,11 @@ struct WalkSession {
 
 void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly);
 
+// MemberName of the member just read: its stored directory (from the
+// directory record) followed by name. False when it does not fit.
+bool ComposeMemberName(const MemberHeader& member, const char* name,
+                       char (&memberName)[kPathBytes]);
+
 // Finds the member's entry after ListIndex (wrapping), stores it in
 // ListIndex, and tells whether it is selected.
 bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name);

@@ -1,0 +1,47 @@
+# The README's two commands. Each first installs what a fresh Debian 12
+# machine lacks, then configures, builds and runs.
+.PHONY: all deps demo test bench fuzz native win32 asan format
+
+JOBS ?= 2
+FUZZ_SECONDS ?= 60
+
+all: test
+
+deps:
+	@bash tools/install-deps.sh
+
+native: deps
+	@cmake --preset native >/dev/null
+	@cmake --build --preset native -j$(JOBS)
+
+win32: deps
+	@cmake --preset win32 >/dev/null
+	@cmake --build --preset win32 -j$(JOBS)
+
+asan: deps
+	@cmake --preset native-asan >/dev/null
+	@cmake --build --preset native-asan -j$(JOBS)
+
+test: native win32 asan
+	@echo "== native tests"
+	@ctest --preset native -j$(JOBS)
+	@echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+	@ctest --preset native-asan -j$(JOBS)
+	@if [ -x tests/e2e/run_wine_tests.sh ]; then \
+	  echo "== Windows program under Wine"; bash tests/e2e/run_wine_tests.sh; fi
+	@if [ -x tests/fuzz/run_fuzzers.sh ]; then \
+	  echo "== bounded fuzzing"; bash tests/fuzz/run_fuzzers.sh $(FUZZ_SECONDS); fi
+
+demo: native win32
+	@bash tools/demo.sh
+
+bench: deps
+	@cmake --preset native-release >/dev/null
+	@cmake --build --preset native-release -j$(JOBS)
+	@bash bench/run.sh build/native-release
+
+fuzz: deps
+	@bash tests/fuzz/run_fuzzers.sh $(FUZZ_SECONDS)
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,0 +1,232 @@
+#include "archive/member_header.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/archive_builder.h"
+#include "support/memory_file_system.h"
+
+namespace {
+
+using lzhtest::ArchiveBytes;
+using lzhtest::Bytes;
+using lzhtest::MemberSpec;
+using lzhtest::Record;
+using lzhtest::StoredMember;
+using lzhtest::ToBytes;
+
+// An archive in memory and a reader on it.
+struct Reader {
+  explicit Reader(const Bytes& bytes) {
+    fs.AddFile("a.lzh", bytes);
+    archive.ArchiveHandle = fs.OpenRead("a.lzh");
+  }
+  bool ReadAt(std::int32_t offset) {
+    lzh::SeekArchive(archive, offset);
+    if (!lzh::ReadMemberHeader(archive)) return false;
+    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
+    return true;
+  }
+  // The bytes from the reader's position on: the member's packed data.
+  std::string Following(int count) {
+    std::string out(static_cast<std::size_t>(count), '\0');
+    out.resize(static_cast<std::size_t>(fs.Read(archive.ArchiveHandle, out.data(), count)));
+    return out;
+  }
+  const lzh::MemberHeader& member() const { return archive.CurrentMember; }
+
+  lzhtest::MemoryFileSystem fs;
+  lzh::ArchiveReader archive{fs, lzh::kInvalidFile, 0, 0, {}};
+  std::uint8_t nameBuffer[lzh::kNameBufferBytes] = {};
+  char name[lzh::kNameBufferBytes] = {};
+};
+
+TEST(MemberHeader, PlainHeaderWithoutExtension) {
+  // HeaderSize 48 with a 26-byte name: no extension, data 50 bytes in.
+  MemberSpec spec = StoredMember(std::string(26, 'n'), "payload", 0);
+  Bytes bytes = ArchiveBytes({spec, StoredMember("second.txt", "2", 0)});
+  ASSERT_EQ(bytes[0], 48);
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_STREQ(r.name, std::string(26, 'n').c_str());
+  EXPECT_EQ(r.member().MemberCrc, spec.crc);
+  EXPECT_EQ(r.member().PackedSize, 7);
+  EXPECT_EQ(r.archive.PackedLeft, 7);
+  EXPECT_EQ(r.member().DataSize(), 7);
+  EXPECT_EQ(r.member().ExtensionText[0], 0);
+  EXPECT_EQ(r.Following(7), "payload");
+  EXPECT_EQ(lzh::NextHeaderOffset(r.member(), 0), 50 + 7);
+  ASSERT_TRUE(r.ReadAt(57));
+  EXPECT_STREQ(r.name, "second.txt");
+  EXPECT_FALSE(r.ReadAt(lzh::NextHeaderOffset(r.member(), 57)));  // the end marker
+  EXPECT_EQ(r.archive.PackedLeft, 0);
+}
+
+TEST(MemberHeader, FieldsAreReadWhateverTheChecksumAndDashes) {
+  MemberSpec spec = StoredMember("x", "abc", 0);
+  spec.method = "*lh0*";
+  spec.timeStamp = 0x31085E61;
+  Bytes bytes = ArchiveBytes({spec});
+  bytes[1] = 0x77;  // wrong checksum
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_EQ(r.member().MethodDigit(), '0');
+  EXPECT_EQ(r.member().TimeStamp, 0x31085E61u);
+  EXPECT_EQ(r.member().OriginalSize, 3);
+  EXPECT_FALSE(r.member().HasUnixTime);
+}
+
+TEST(MemberHeader, EndOfArchiveCases) {
+  EXPECT_FALSE(Reader(Bytes{0}).ReadAt(0)) << "zero end marker";
+  EXPECT_FALSE(Reader(Bytes{}).ReadAt(0)) << "empty file";
+  EXPECT_FALSE(Reader(Bytes{30, 0, '-', 'l'}).ReadAt(0)) << "file ends inside the signature";
+  Bytes other = ArchiveBytes({StoredMember("a", "b")});
+  other[3] = 'p';
+  other[4] = 'm';
+  EXPECT_FALSE(Reader(other).ReadAt(0)) << "not an lh method";
+  Bytes level3 = ArchiveBytes({StoredMember("a", "b")});
+  level3[20] = 3;
+  EXPECT_FALSE(Reader(level3).ReadAt(0)) << "level 3 is not read";
+}
+
+TEST(MemberHeader, ShortReadCannotRevealAnEarlierSignature) {
+  // A full header, then a file that ends two bytes into the next one.
+  Bytes bytes = lzhtest::MemberBytes(StoredMember("a", "b"));
+  std::size_t first = bytes.size();
+  bytes.push_back(40);
+  bytes.push_back(0);
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_FALSE(r.ReadAt(static_cast<std::int32_t>(first)));
+}
+
+TEST(MemberHeader, NameLengths) {
+  Reader longName(ArchiveBytes({StoredMember(std::string(255, 'L'), "z", 0)}));
+  ASSERT_TRUE(longName.ReadAt(0));
+  EXPECT_EQ(std::strlen(longName.name), 255u);
+  EXPECT_EQ(longName.Following(1), "z");
+
+  Reader empty(ArchiveBytes({StoredMember("", "z", 0)}));
+  ASSERT_TRUE(empty.ReadAt(0));
+  EXPECT_STREQ(empty.name, "");
+  EXPECT_EQ(empty.Following(1), "z");
+
+  // A name cut at its first zero byte still takes its whole length.
+  Reader zero(ArchiveBytes({StoredMember(std::string("ab\0cd", 5), "z", 0)}));
+  ASSERT_TRUE(zero.ReadAt(0));
+  EXPECT_STREQ(zero.name, "ab");
+  EXPECT_EQ(zero.Following(1), "z");
+}
+
+TEST(MemberHeader, Level0OperatingSystemAreaIsSkipped) {
+  MemberSpec spec = StoredMember("unix.txt", "data!", 0);
+  spec.osArea = {'U', 0x10, 0x20, 0x30, 0x40, 0xA4, 0x81, 1, 0, 1, 0};
+  Reader r(ArchiveBytes({spec}));
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_STREQ(r.name, "unix.txt");
+  EXPECT_EQ(r.member().ExtensionText[0], 0);
+  EXPECT_EQ(r.member().DataSize(), 5);
+  EXPECT_EQ(r.Following(5), "data!");
+}
+
+TEST(MemberHeader, Level1SingleDirectoryRecord) {
+  MemberSpec spec = StoredMember("a.txt", "hello");
+  spec.records = {Record{2, lzhtest::DirectoryRecordData("docs/old")}};
+  Reader r(ArchiveBytes({spec}));
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_STREQ(r.name, "a.txt");
+  EXPECT_EQ(r.member().ExtensionSize, 3 + 9);
+  EXPECT_STREQ(r.member().ExtensionText, "\x02" "docs\xFF" "old\xFF");
+  // PackedSize counts the record; the decoder gets the data alone.
+  EXPECT_EQ(r.member().PackedSize, 12 + 5);
+  EXPECT_EQ(r.member().DataSize(), 5);
+  EXPECT_EQ(r.Following(5), "hello");
+}
+
+TEST(MemberHeader, Level1RecordChain) {
+  MemberSpec spec = StoredMember("b.bin", "0123456789");
+  spec.records = {Record{0x00, {0x12, 0x34}},  // header CRC
+                  Record{0x54, {1, 2, 3, 4}},  // Unix time
+                  Record{2, lzhtest::DirectoryRecordData("x/y")},
+                  Record{0x50, {0xA4, 0x81}}};
+  Bytes bytes = ArchiveBytes({spec, StoredMember("next", "N")});
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_STREQ(r.name, "b.bin");
+  EXPECT_STREQ(r.member().ExtensionText, "\x02x\xFFy\xFF");
+  EXPECT_EQ(r.member().RecordBytes, 5u + 7u + 7u + 5u);
+  EXPECT_EQ(r.member().DataSize(), 10);
+  EXPECT_EQ(r.Following(10), "0123456789");
+  std::int32_t next = lzh::NextHeaderOffset(r.member(), 0);
+  ASSERT_TRUE(r.ReadAt(next));
+  EXPECT_STREQ(r.name, "next");
+}
+
+TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
+  MemberSpec spec = StoredMember("file.txt", "level two", 2);
+  spec.timeStamp = 1700000000;  // Unix time, UTC
+  spec.records = {Record{2, lzhtest::DirectoryRecordData("dir/sub")}, Record{0x00, {0, 0}}};
+  Bytes bytes = ArchiveBytes({spec, StoredMember("after", "A", 2)});
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_EQ(r.member().Level, 2);
+  EXPECT_STREQ(r.name, "file.txt");
+  EXPECT_STREQ(r.member().ExtensionText, "\x02" "dir\xFF" "sub\xFF");
+  EXPECT_EQ(r.member().MemberCrc, spec.crc);
+  EXPECT_TRUE(r.member().HasUnixTime);
+  EXPECT_EQ(r.member().UnixTime, 1700000000);
+  EXPECT_EQ(r.member().DataSize(), 9);
+  EXPECT_EQ(r.Following(9), "level two");
+  std::int32_t next = lzh::NextHeaderOffset(r.member(), 0);
+  EXPECT_EQ(next, static_cast<std::int32_t>(bytes[0] | bytes[1] << 8) + 9);
+  ASSERT_TRUE(r.ReadAt(next));
+  EXPECT_STREQ(r.name, "after");
+}
+
+TEST(MemberHeader, Level2HeaderSmallerThanItsFixedPartEndsTheArchive) {
+  Bytes bytes = ArchiveBytes({StoredMember("f", "x", 2)});
+  bytes[0] = 20;
+  bytes[1] = 0;
+  EXPECT_FALSE(Reader(bytes).ReadAt(0));
+}
+
+TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
+  MemberSpec spec = StoredMember("f.txt", "x", 2);
+  Bytes bytes = ArchiveBytes({spec});
+  // First record size (offset 24) claims more than the header holds.
+  bytes[24] = 0xF0;
+  bytes[25] = 0x7F;
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_STREQ(r.name, "");
+  EXPECT_EQ(r.Following(1), "x");
+}
+
+TEST(MemberHeader, NextHeaderThatDoesNotMoveForwardEndsTheArchive) {
+  MemberSpec back = StoredMember("a", "b");
+  back.packedSizeOverride = 0xFFFFFF00u;  // -256
+  Reader r(ArchiveBytes({back}));
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_EQ(lzh::NextHeaderOffset(r.member(), 0), -1);
+  EXPECT_EQ(r.member().DataSize(), 0);
+
+  MemberSpec huge = StoredMember("a", "b");
+  huge.packedSizeOverride = 0x7FFFFFF0;
+  Reader h(ArchiveBytes({huge}));
+  ASSERT_TRUE(h.ReadAt(0));
+  EXPECT_EQ(lzh::NextHeaderOffset(h.member(), 100), -1) << "past 2^31 - 1";
+}
+
+TEST(MemberHeader, TextFromBufferStopsAtZero) {
+  const std::uint8_t bytes[] = {'a', 'b', 0, 'c'};
+  char text[5];
+  lzh::TextFromBuffer(bytes, 4, text);
+  EXPECT_STREQ(text, "ab");
+  lzh::TextFromBuffer(bytes, 1, text);
+  EXPECT_STREQ(text, "a");
+  lzh::TextFromBuffer(bytes, 0, text);
+  EXPECT_STREQ(text, "");
+}
+
+}  // namespace

@@ -1,0 +1,346 @@
+#include "extract/walk.h"
+
+#include <gtest/gtest.h>
+
+#include "codec/crc16.h"
+#include "memory_dialog.h"
+#include "support/archive_builder.h"
+#include "support/memory_file_system.h"
+
+namespace {
+
+using lzhtest::ArchiveBytes;
+using lzhtest::Bytes;
+using lzhtest::MemberSpec;
+using lzhtest::Record;
+using lzhtest::StoredMember;
+using lzhtest::ToBytes;
+
+constexpr char kSuccess[] = "CRC validation passed on all file( s )... extraction successful";
+constexpr char kFailure[] = "The remaining hilited file( s ) failed CRC validation";
+
+// A program with its archive in an in-memory file system, the session and
+// an in-memory main dialog, as the Windows program would set them up.
+struct Rig {
+  explicit Rig(const Bytes& archive, std::int32_t prefix = 0) {
+    Bytes program(static_cast<std::size_t>(prefix), 'M');
+    program.insert(program.end(), archive.begin(), archive.end());
+    fs.AddFile("C:/sfx.exe", program);
+    fs.AddDirectory("C:");
+    session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
+    session.ArchiveStart = prefix;
+  }
+  void List() { lzh::WalkArchive(session, dialog, true); }
+  void Extract(const char* path = "C:\\out") {
+    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, path);
+    lzh::WalkArchive(session, dialog, false);
+  }
+  // List, select every entry, extract.
+  void ListAndExtractAll() {
+    List();
+    dialog.SelectAll(true);
+    Extract();
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& e : dialog.entries) names.push_back(e.name);
+    return names;
+  }
+  std::vector<std::string> Selected() const {
+    std::vector<std::string> names;
+    for (const auto& e : dialog.entries) {
+      if (e.selected) names.push_back(e.name);
+    }
+    return names;
+  }
+  std::string Content(const std::string& path) const {
+    const auto* f = fs.Find(path);
+    return f == nullptr ? "<missing>" : std::string(f->bytes.begin(), f->bytes.end());
+  }
+
+  lzh::CrcTableScope table;
+  lzhtest::MemoryFileSystem fs;
+  lzh::WalkSession session{fs};
+  lzhcli::MemoryDialog dialog;
+};
+
+MemberSpec WithDirectory(MemberSpec spec, const std::string& dir) {
+  spec.records.push_back(Record{2, lzhtest::DirectoryRecordData(dir)});
+  return spec;
+}
+
+MemberSpec BadCrc(MemberSpec spec) {
+  spec.crc ^= 0x1111;
+  return spec;
+}
+
+TEST(WalkList, EntriesSortedWithoutRegardToCaseAndNamedByTheCheckBox) {
+  Bytes archive = ArchiveBytes({StoredMember("zeta.txt", "z"),
+                                WithDirectory(StoredMember("b.txt", "b"), "Docs/old"),
+                                StoredMember("sub/Alpha.txt", "a", 0)});
+  Rig rig(archive);
+  rig.List();
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"Docs\\old\\b.txt", "sub/Alpha.txt", "zeta.txt"}));
+  EXPECT_TRUE(rig.session.ArchiveHasPaths);
+  EXPECT_TRUE(rig.dialog.storedPathsEnabled);
+  EXPECT_TRUE(rig.dialog.messages.empty());
+  EXPECT_EQ(rig.dialog.status, "") << "listing never writes the status line";
+
+  rig.dialog.storedPathsTicked = false;
+  rig.List();
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"Alpha.txt", "b.txt", "zeta.txt"}));
+}
+
+TEST(WalkList, ArchiveWithoutPathsTurnsTheCheckBoxOffForGood) {
+  Rig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("B.txt", "b")}));
+  rig.List();
+  EXPECT_FALSE(rig.dialog.storedPathsTicked);
+  EXPECT_FALSE(rig.dialog.storedPathsEnabled);
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"a.txt", "B.txt"}));
+}
+
+TEST(WalkList, NoMembersAndUnreachableStart) {
+  Rig empty(Bytes{0});
+  empty.List();
+  EXPECT_EQ(empty.dialog.messages, (std::vector<std::string>{"Error...: Can't read archive header"}));
+  EXPECT_FALSE(empty.dialog.storedPathsEnabled);
+
+  Rig truncated(Bytes{40, 0, '-', 'l'});  // a stub cut inside the first header
+  truncated.List();
+  EXPECT_EQ(truncated.dialog.messages.size(), 1u);
+
+  // A negative start cannot be reached: nothing else is touched.
+  Rig unreachable(ArchiveBytes({StoredMember("a.txt", "a")}));
+  unreachable.dialog.entries = {{"keep", true}};
+  unreachable.session.ArchiveStart = -5;
+  unreachable.List();
+  unreachable.Extract();
+  EXPECT_EQ(unreachable.dialog.messages,
+            (std::vector<std::string>{"Archive error..: Error finding attached archive.",
+                                      "Archive error..: Error finding attached archive."}));
+  EXPECT_EQ(unreachable.Names(), std::vector<std::string>{"keep"});
+  EXPECT_TRUE(unreachable.dialog.storedPathsEnabled);
+  EXPECT_EQ(unreachable.dialog.status, "");
+}
+
+TEST(WalkExtract, AllGoodIntoANewNestedDirectory) {
+  MemberSpec dated = WithDirectory(StoredMember("b.txt", "bravo"), "docs/old");
+  dated.timeStamp = 0x31085E61;
+  Rig rig(ArchiveBytes({StoredMember("a.txt", "alpha"), dated}), 1000);
+  rig.List();
+  rig.dialog.SelectAll(true);
+  rig.Extract("C:\\out\\new");
+  EXPECT_EQ(rig.Content("C:/out/new/a.txt"), "alpha");
+  EXPECT_EQ(rig.Content("C:/out/new/docs/old/b.txt"), "bravo");
+  EXPECT_EQ(rig.fs.Find("C:/out/new/docs/old/b.txt")->dosTime, 0x31085E61u);
+  EXPECT_TRUE(rig.Selected().empty());
+  EXPECT_EQ(rig.dialog.status, kSuccess);
+  EXPECT_EQ(rig.dialog.pumps, 2) << "one message let through per extracted member";
+  EXPECT_STREQ(rig.session.ExtractPath, "C:\\out\\new\\") << "gains its backslash in place";
+  EXPECT_TRUE(rig.dialog.messages.empty());
+  EXPECT_EQ(rig.fs.openHandles, 1) << "only the archive stays open";
+}
+
+TEST(WalkExtract, NothingSelectedExtractsNothingAndReportsSuccess) {
+  Rig rig(ArchiveBytes({StoredMember("a.txt", "alpha")}));
+  rig.List();
+  rig.Extract();
+  EXPECT_EQ(rig.fs.creates, 0);
+  EXPECT_EQ(rig.dialog.status, kSuccess);
+}
+
+TEST(WalkExtract, BadCrcKeepsItsFileAndItsEntry) {
+  Rig rig(ArchiveBytes({BadCrc(StoredMember("bad.txt", "damaged")), StoredMember("ok.txt", "ok")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Content("C:/out/bad.txt"), "damaged");
+  EXPECT_EQ(rig.fs.Find("C:/out/bad.txt")->dosTime, 0x31085E61u);
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"bad.txt"});
+  EXPECT_EQ(rig.dialog.status, kFailure);
+  // Extract again retries exactly the entries left selected.
+  rig.fs.creates = 0;
+  rig.Extract();
+  EXPECT_EQ(rig.fs.creates, 0) << "the policy is Confirm and no answer was given: skipped";
+}
+
+TEST(WalkExtract, ExistingFilesFollowThePolicy) {
+  Bytes archive = ArchiveBytes({StoredMember("a.txt", "new a"), StoredMember("b.txt", "new b")});
+  for (std::uint8_t policy : {lzh::Overwrite, lzh::Skip}) {
+    Rig rig(archive);
+    rig.fs.AddFile("C:/out/a.txt", ToBytes("old"));
+    rig.dialog.policy = policy;
+    rig.ListAndExtractAll();
+    EXPECT_EQ(rig.Content("C:/out/a.txt"), policy == lzh::Overwrite ? "new a" : "old");
+    EXPECT_EQ(rig.Content("C:/out/b.txt"), "new b");
+    EXPECT_TRUE(rig.Selected().empty()) << "a skipped member does not count as failed";
+    EXPECT_EQ(rig.dialog.status, kSuccess);
+  }
+}
+
+TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
+  MemberSpec a = WithDirectory(StoredMember("a.txt", "new a"), "docs");
+  Rig rig(ArchiveBytes({a, StoredMember("b.txt", "new b")}));
+  rig.fs.AddFile("C:/out/docs/a.txt", ToBytes("old a"));
+  rig.fs.AddFile("C:/out/b.txt", ToBytes("old b"));
+  std::vector<std::string> asked;
+  rig.dialog.onQuestion = [&](lzhcli::MemoryDialog& d, const std::string& name) {
+    asked.push_back(name);
+    d.answer = name == "a.txt" ? 1 : 0;
+  };
+  rig.ListAndExtractAll();
+  EXPECT_EQ(asked, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(rig.Content("C:/out/docs/a.txt"), "new a");
+  EXPECT_EQ(rig.Content("C:/out/b.txt"), "old b");
+  EXPECT_TRUE(rig.Selected().empty());
+}
+
+TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
+  Rig rig(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("free.txt", "y")}));
+  rig.fs.failCreate = [](const std::string& p) { return p == "C:/out/locked.txt"; };
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages, (std::vector<std::string>{"Couldn't open...: C:\\out\\locked.txt"}));
+  EXPECT_EQ(rig.Content("C:/out/free.txt"), "y");
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"locked.txt"});
+  EXPECT_EQ(rig.dialog.status, kFailure);
+}
+
+TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
+  Rig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("deep/b.txt", "b"),
+                        StoredMember("c.txt", "c")}));
+  rig.fs.failMakeDirectory = [](const std::string& p) { return p == "C:/out/deep"; };
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages, (std::vector<std::string>{"Error Changing Dir: C:\\out\\deep"}));
+  EXPECT_EQ(rig.Content("C:/out/a.txt"), "a");
+  EXPECT_FALSE(rig.fs.HasFile("C:/out/c.txt")) << "members after it are not visited";
+  EXPECT_EQ(rig.Selected(), (std::vector<std::string>{"c.txt", "deep/b.txt"}));
+  EXPECT_EQ(rig.dialog.status, kFailure);
+}
+
+TEST(WalkExtract, UnsupportedMethodLeavesAnEmptyStampedFileAndEndsTheWalk) {
+  MemberSpec odd = StoredMember("odd.bin", "??????");
+  odd.method = "-lh6-";
+  Rig rig(ArchiveBytes({odd, StoredMember("after.txt", "z")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages,
+            (std::vector<std::string>{"Unable to extract...: Unsupported compression method"}));
+  EXPECT_EQ(rig.Content("C:/out/odd.bin"), "");
+  EXPECT_EQ(rig.fs.Find("C:/out/odd.bin")->dosTime, 0x31085E61u);
+  EXPECT_FALSE(rig.fs.HasFile("C:/out/after.txt"));
+  EXPECT_EQ(rig.dialog.status, "Extracting: C:\\out\\odd.bin") << "no verdict";
+}
+
+TEST(WalkExtract, EmptyNameEndsTheWalkWithoutVerdict) {
+  Rig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("", "x")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages,
+            (std::vector<std::string>{"Archive error..: Error retreiving filename.",
+                                      "Archive error..: Error retreiving filename."}));
+  EXPECT_FALSE(rig.dialog.storedPathsEnabled) << "the closing step still runs";
+}
+
+TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
+  // Without stored paths the names are A, B, a: the list holds A, a, B.
+  Rig rig(ArchiveBytes({StoredMember("x/A", "1"), StoredMember("y/B", "2"), StoredMember("z/a", "3")}));
+  rig.dialog.storedPathsTicked = false;
+  rig.ListAndExtractAll();
+  // The second "a" searches after B's entry, wraps to entry 0 (already
+  // deselected) and is passed over; entry 1 is never consulted.
+  EXPECT_EQ(rig.Content("C:/out/A"), "1");
+  EXPECT_EQ(rig.Content("C:/out/B"), "2");
+  EXPECT_EQ(rig.fs.creates, 2);
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"a"});
+
+  Rig adjacent(ArchiveBytes({StoredMember("x/A", "1"), StoredMember("z/a", "3"), StoredMember("y/B", "2")}));
+  adjacent.dialog.storedPathsTicked = false;
+  adjacent.dialog.policy = lzh::Overwrite;
+  adjacent.ListAndExtractAll();
+  EXPECT_EQ(adjacent.fs.creates, 3) << "A, a, B find entries 0, 1 and 2";
+  EXPECT_TRUE(adjacent.Selected().empty());
+}
+
+TEST(WalkExtract, LeadingBackslashLandsInsideTheDirectory) {
+  Rig rig(ArchiveBytes({StoredMember("\\a.txt", "rooted"), StoredMember("d/x", "d")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Content("C:/out/a.txt"), "rooted");
+  EXPECT_TRUE(rig.Selected().empty());
+}
+
+TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
+  std::vector<MemberSpec> members;
+  for (const char* name : {"../evil1.txt", "foo/../../evil2.txt", "C:evil3.txt",
+                           "\\\\server\\share\\evil4.txt", "dir/CON", "nul.txt", "ok/fine.txt"}) {
+    members.push_back(StoredMember(name, "payload"));
+  }
+  Rig rig(ArchiveBytes(members));
+  rig.fs.AddDirectory("C:/out");
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages.size(), 6u);
+  for (const auto& message : rig.dialog.messages)
+    EXPECT_EQ(message.rfind("Couldn't open...: C:\\out\\", 0), 0u) << message;
+  EXPECT_EQ(rig.Selected().size(), 6u);
+  EXPECT_EQ(rig.Content("C:/out/ok/fine.txt"), "payload");
+  std::size_t files = 0;
+  for (const auto& [path, file] : rig.fs.files()) {
+    EXPECT_EQ(path.rfind("C:/", 0), 0u) << path;
+    if (path.rfind("C:/out/", 0) == 0) ++files;
+  }
+  EXPECT_EQ(files, 1u) << "nothing but the safe member was written";
+
+  // Without stored paths only the file names remain: those are safe.
+  Rig flat(ArchiveBytes({StoredMember("../evil1.txt", "e"), StoredMember("foo/../../evil2.txt", "f")}));
+  flat.dialog.storedPathsTicked = false;
+  flat.ListAndExtractAll();
+  EXPECT_EQ(flat.Content("C:/out/evil1.txt"), "e");
+  EXPECT_EQ(flat.Content("C:/out/evil2.txt"), "f");
+}
+
+TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
+  MemberSpec dir = WithDirectory(StoredMember("", ""), "empty/inner");
+  dir.method = "-lhd-";
+  MemberSpec link = StoredMember("link|target", "");
+  link.method = "-lhd-";
+  Rig rig(ArchiveBytes({dir, link, StoredMember("f.txt", "f")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"empty\\inner\\", "f.txt"}));
+  EXPECT_TRUE(rig.fs.HasDirectory("C:/out/empty/inner"));
+  EXPECT_FALSE(rig.fs.HasFile("C:/out/empty/inner"));
+  EXPECT_TRUE(rig.Selected().empty());
+  EXPECT_EQ(rig.dialog.status, kSuccess);
+
+  Rig flat(ArchiveBytes({dir, StoredMember("d/f.txt", "f")}));
+  flat.dialog.storedPathsTicked = false;
+  flat.ListAndExtractAll();
+  EXPECT_EQ(flat.Names(), std::vector<std::string>{"f.txt"});
+  EXPECT_FALSE(flat.fs.HasDirectory("C:/out/empty"));
+  EXPECT_EQ(flat.dialog.status, kSuccess);
+}
+
+TEST(WalkExtract, PackedSizeThatPointsBackEndsTheWalk) {
+  MemberSpec loop = StoredMember("a.txt", "a");
+  loop.packedSizeOverride = 0xFFFFFFC0u;  // the next header would lie before this one
+  Rig rig(ArchiveBytes({loop, StoredMember("b.txt", "b")}));
+  rig.List();
+  EXPECT_EQ(rig.Names(), std::vector<std::string>{"a.txt"});
+}
+
+TEST(WalkExtract, TimeStamps) {
+  MemberSpec invalid = StoredMember("invalid.txt", "i");
+  invalid.timeStamp = 0x318D0000;  // month 12 day 13 is fine, so make the month 0
+  invalid.timeStamp = (0x3100u << 16) | 0x5E61;
+  MemberSpec unix = StoredMember("unix.txt", "u", 2);
+  unix.timeStamp = 1700000000;
+  Rig rig(ArchiveBytes({invalid, unix}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.fs.Find("C:/out/invalid.txt")->dosTime, 0u) << "left as the file system set it";
+  EXPECT_EQ(rig.fs.Find("C:/out/unix.txt")->modified, 1700000000);
+  EXPECT_TRUE(rig.Selected().empty());
+}
+
+TEST(WalkExtract, ShortWriteFailsTheCrcCheck) {
+  Rig rig(ArchiveBytes({StoredMember("big.txt", std::string(5000, 'x'))}));
+  rig.fs.writeBudget = 1000;
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Content("C:/out/big.txt").size(), 1000u);
+  EXPECT_EQ(rig.dialog.status, kFailure);
+}
+
+}  // namespace

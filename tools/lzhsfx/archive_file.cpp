@@ -1,0 +1,54 @@
+#include "archive_file.h"
+
+#include <vector>
+
+#include "sfx/pe_resources.h"
+
+namespace lzhcli {
+
+namespace {
+constexpr std::int32_t kProgramProbeBytes = 1 << 20;  // the stub's resources lie well inside
+}
+
+bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& archive,
+                 std::string& error) {
+  archive.handle = fs.OpenRead(path.c_str());
+  if (archive.handle == lzh::kInvalidFile) {
+    error = "cannot open " + path;
+    return false;
+  }
+  std::vector<std::uint8_t> head(kProgramProbeBytes);
+  head.resize(static_cast<std::size_t>(fs.Read(archive.handle, head.data(), kProgramProbeBytes)));
+  archive.start = 0;
+  archive.isProgram = head.size() >= 2 && head[0] == 'M' && head[1] == 'Z';
+  if (archive.isProgram) {
+    std::uint32_t offset = 0;
+    if (!lzh::sfx::ReadArchiveOffset(head, offset) || offset == 0 ||
+        offset >= fs.Size(archive.handle) || offset > 0x7FFFFFFFu) {
+      error = path + " is a program without an attached archive";
+      fs.Close(archive.handle);
+      archive.handle = lzh::kInvalidFile;
+      return false;
+    }
+    archive.start = static_cast<std::int32_t>(offset);
+  }
+  lzh::ArchiveReader probe{fs, archive.handle, 0, 0, {}};
+  lzh::SeekArchive(probe, archive.start);
+  if (probe.ArchivePosition < 0 || !lzh::ReadMemberHeader(probe)) {
+    error = path + " holds no LHA archive";
+    fs.Close(archive.handle);
+    archive.handle = lzh::kInvalidFile;
+    return false;
+  }
+  return true;
+}
+
+std::string DisplayName(const std::string& memberName) {
+  std::string shown = memberName;
+  for (char& c : shown) {
+    if (c == '\\') c = '/';
+  }
+  return shown;
+}
+
+}  // namespace lzhcli

@@ -1,0 +1,172 @@
+// lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]: the stub,
+// then the archive byte for byte, with the archive's offset written into
+// the stub's string resource 4.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "archive_file.h"
+#include "commands.h"
+#include "null_output_file_system.h"
+#include "reporting_dialog.h"
+#include "sfx/pe_resources.h"
+
+namespace lzhcli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "Makes a self-extracting program: the stub followed by ARCHIVE.\n"
+    "Refuses an archive the stub could not fully extract (unsupported methods,\n"
+    "unsafe names, damaged members, no members) unless --force is given.\n"
+    "The stub is found beside this program unless --stub names one.\n";
+
+const char kStubName[] = "lzhsfx-stub.exe";
+
+bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), {});
+  return !in.bad();
+}
+
+bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
+
+std::string DirectoryOf(const std::string& path) {
+  auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// Beside the tool (an installed pair, or the Windows build directory), or
+// in the cross build next to the native one.
+std::string FindStub(const std::string& programPath) {
+  std::string dir = DirectoryOf(programPath);
+  const std::string candidates[] = {dir + "/" + kStubName, dir + "/../win32/" + kStubName,
+                                    dir + "/../share/lzhsfx/" + kStubName};
+  for (const auto& candidate : candidates) {
+    if (Exists(candidate)) return candidate;
+  }
+  return "";
+}
+
+// Runs the extracting walk without writing anything and collects why the
+// stub would not extract everything.
+std::vector<std::string> ProblemsOf(const std::string& archivePath) {
+  std::vector<std::string> problems;
+  NullOutputFileSystem fs(lzh::HostFileSystem());
+  OpenedArchive opened;
+  std::string error;
+  if (!OpenArchive(fs, archivePath, opened, error)) return {error};
+  if (opened.isProgram) {
+    fs.Close(opened.handle);
+    return {archivePath + " is a program already; give the plain archive"};
+  }
+  lzh::WalkSession session(fs);
+  session.archive.ArchiveHandle = opened.handle;
+  ReportingDialog dialog;
+  dialog.policy = lzh::Overwrite;
+  const std::string root = std::string(NullOutputFileSystem::kRoot) + "\\";
+  auto shown = [&](const std::string& path) {
+    return Printable(path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path);
+  };
+  dialog.onMember = [&](const std::string& path, bool passed) {
+    if (!passed) problems.push_back(shown(path) + ": damaged (CRC check failed)");
+  };
+  dialog.onMessage = [&](const std::string& text, const std::string& caption) {
+    if (caption == "Couldn't open...") {
+      problems.push_back(shown(text) + ": unsafe or invalid name");
+    } else {
+      problems.push_back(caption + " " + shown(text));
+    }
+  };
+  lzh::WalkArchive(session, dialog, true);
+  if (dialog.EntryCount() > 0) {
+    dialog.SelectAll(true);
+    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, NullOutputFileSystem::kRoot);
+    lzh::WalkArchive(session, dialog, false);
+  }
+  fs.Close(opened.handle);
+  return problems;
+}
+
+}  // namespace
+
+int BuildCommand(const Arguments& args, const std::string& programPath) {
+  std::string archivePath, outPath, stubPath;
+  bool force = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    } else if ((a == "-o" || a == "--stub") && i + 1 < args.size()) {
+      (a == "-o" ? outPath : stubPath) = args[++i];
+    } else if (a == "--force") {
+      force = true;
+    } else if (!a.empty() && a[0] != '-' && archivePath.empty()) {
+      archivePath = a;
+    } else {
+      PrintError("unexpected argument " + a);
+      std::fputs(kUsage, stderr);
+      return kExitUsage;
+    }
+  }
+  if (archivePath.empty() || outPath.empty()) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  if (stubPath.empty()) stubPath = FindStub(programPath);
+  if (stubPath.empty()) {
+    PrintError("no stub found beside this program; name one with --stub");
+    return kExitUsage;
+  }
+
+  std::vector<std::string> problems = ProblemsOf(archivePath);
+  if (!problems.empty() && !force) {
+    for (const auto& p : problems) PrintError(p);
+    PrintError("refusing to build: the program could not extract this archive fully "
+               "(--force builds it anyway)");
+    return kExitUsage;
+  }
+
+  std::vector<std::uint8_t> program, archive;
+  if (!ReadFile(stubPath, program)) {
+    PrintError("cannot read the stub " + stubPath);
+    return kExitUsage;
+  }
+  if (!ReadFile(archivePath, archive)) {
+    PrintError("cannot read " + archivePath);
+    return kExitUsage;
+  }
+  std::string error;
+  if (!lzh::sfx::PatchArchiveOffset(program, static_cast<std::uint32_t>(program.size()), error)) {
+    PrintError(stubPath + ": " + error);
+    return kExitUsage;
+  }
+  program.insert(program.end(), archive.begin(), archive.end());
+
+  // Written beside the target and renamed, so a failure leaves no output.
+  std::string temporary = outPath + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(program.data()),
+              static_cast<std::streamsize>(program.size()));
+    if (!out.flush()) {
+      std::remove(temporary.c_str());
+      PrintError("cannot write " + outPath);
+      return kExitUsage;
+    }
+  }
+  std::remove(outPath.c_str());
+  if (std::rename(temporary.c_str(), outPath.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    PrintError("cannot write " + outPath);
+    return kExitUsage;
+  }
+  std::printf("%s: %zu bytes, archive at offset %zu\n", outPath.c_str(), program.size(),
+              program.size() - archive.size());
+  return kExitOk;
+}
+
+}  // namespace lzhcli

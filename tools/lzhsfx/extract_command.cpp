@@ -1,0 +1,194 @@
+// lzhsfx extract FILE [-C DIR] [--no-paths] [--overwrite | --skip | --ask]
+//                [MEMBER...]
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "archive_file.h"
+#include "commands.h"
+#include "reporting_dialog.h"
+#include "wildcard.h"
+
+namespace lzhcli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: lzhsfx extract FILE [-C DIR] [--no-paths] [--overwrite | --skip | --ask]\n"
+    "                      [MEMBER...]\n"
+    "Extracts the members named (as `lzhsfx list` shows them; * and ? match, case\n"
+    "is ignored), or every member, into DIR (default: the current directory).\n"
+    "  --no-paths   ignore stored directories: every file lands in DIR itself\n"
+    "  --overwrite  replace existing files without asking\n"
+    "  --skip       leave existing files alone\n"
+    "  --ask        ask about each existing file: yes, no, always, never\n"
+    "               (the default on a terminal)\n"
+    "Exit status: 0 nothing failed, 1 a member failed, 2 bad usage or no archive.\n";
+
+struct ExtractOptions {
+  std::string file;
+  std::string directory;
+  bool storedPaths = true;
+  int policy = -1;  // -1: none chosen
+  bool ask = false;
+  std::vector<std::string> members;
+};
+
+bool ParseOptions(const Arguments& args, ExtractOptions& options, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "-C") {
+      if (++i == args.size()) {
+        error = "-C needs a directory";
+        return false;
+      }
+      options.directory = args[i];
+    } else if (a == "--no-paths") {
+      options.storedPaths = false;
+    } else if (a == "--overwrite" || a == "--skip" || a == "--ask") {
+      if (options.policy != -1 || options.ask) {
+        error = "choose one of --overwrite, --skip and --ask";
+        return false;
+      }
+      if (a == "--ask") {
+        options.ask = true;
+        options.policy = lzh::Confirm;
+      } else {
+        options.policy = a == "--overwrite" ? lzh::Overwrite : lzh::Skip;
+      }
+    } else if (a.size() > 1 && a[0] == '-') {
+      error = "unknown option " + a;
+      return false;
+    } else if (options.file.empty()) {
+      options.file = a;
+    } else {
+      options.members.push_back(a);
+    }
+  }
+  if (options.file.empty()) {
+    error = "no archive named";
+    return false;
+  }
+  return true;
+}
+
+// The terminal's side of the overwrite question: yes, no, always (yes and
+// don't ask again), never (no and don't ask again).
+void AskOnTerminal(MemoryDialog& dialog, const std::string& fileName) {
+  for (;;) {
+    std::fprintf(stderr, "%s...already exists, overwrite? [y]es, [n]o, [a]lways, n[e]ver: ",
+                 Printable(fileName).c_str());
+    std::fflush(stderr);
+    std::string reply;
+    if (!std::getline(std::cin, reply)) reply = "n";
+    char c = reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
+    if (reply == "never" || c == 'e') {
+      dialog.policy = lzh::Skip;
+      dialog.answer = 0;
+    } else if (c == 'a') {
+      dialog.policy = lzh::Overwrite;
+      dialog.answer = 1;
+    } else if (c == 'y' || c == 'n') {
+      // A policy of Overwrite chosen meanwhile leaves the earlier answer.
+      if (dialog.policy != lzh::Overwrite) dialog.answer = c == 'y' ? 1 : 0;
+    } else {
+      continue;
+    }
+    return;
+  }
+}
+
+}  // namespace
+
+int ExtractCommand(const Arguments& args) {
+  for (const auto& a : args) {
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    }
+  }
+  ExtractOptions options;
+  std::string error;
+  if (!ParseOptions(args, options, error)) {
+    PrintError(error);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  if (options.policy == -1) {
+    if (!isatty(0)) {
+      PrintError(
+          "existing files would need a question, but there is no terminal to ask: "
+          "choose --overwrite, --skip or --ask");
+      return kExitUsage;
+    }
+    options.ask = true;
+    options.policy = lzh::Confirm;
+  }
+
+  lzh::FileSystem& fs = lzh::HostFileSystem();
+  OpenedArchive opened;
+  if (!OpenArchive(fs, options.file, opened, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  lzh::WalkSession session(fs);
+  session.archive.ArchiveHandle = opened.handle;
+  session.ArchiveStart = opened.start;
+  ReportingDialog dialog;
+  dialog.storedPathsTicked = options.storedPaths;
+  dialog.policy = static_cast<std::uint8_t>(options.policy);
+  if (options.ask) dialog.onQuestion = AskOnTerminal;
+  dialog.onMessage = [](const std::string& text, const std::string& caption) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "lzhsfx: %s %s\n", caption.c_str(), Printable(text).c_str());
+  };
+
+  lzh::WalkArchive(session, dialog, true);
+  if (dialog.EntryCount() == 0) {
+    fs.Close(opened.handle);
+    return kExitUsage;
+  }
+  if (options.members.empty()) {
+    dialog.SelectAll(true);
+  } else {
+    for (const auto& pattern : options.members) {
+      bool matched = false;
+      for (auto& entry : dialog.entries) {
+        if (WildcardMatch(pattern, entry.name)) entry.selected = matched = true;
+      }
+      if (!matched) {
+        PrintError("no member matches " + pattern);
+        fs.Close(opened.handle);
+        return kExitMemberFailed;
+      }
+    }
+  }
+
+  std::string directory = options.directory;
+  if (directory.empty()) {
+    char cwd[lzh::kPathBytes];
+    if (getcwd(cwd, sizeof cwd) == nullptr) {
+      PrintError("cannot tell the current directory");
+      fs.Close(opened.handle);
+      return kExitUsage;
+    }
+    directory = cwd;
+  }
+  if (!lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath - 1, directory.c_str())) {
+    PrintError("the directory's path is too long: " + directory);
+    fs.Close(opened.handle);
+    return kExitUsage;
+  }
+
+  dialog.onStatus = [](const std::string& status) {
+    std::printf("%s\n", Printable(status).c_str());
+  };
+  std::size_t boxesBefore = dialog.messages.size();
+  lzh::WalkArchive(session, dialog, false);
+  fs.Close(opened.handle);
+  bool failed = dialog.SelectedCount() != 0 || dialog.messages.size() != boxesBefore;
+  return failed ? kExitMemberFailed : kExitOk;
+}
+
+}  // namespace lzhcli

@@ -1,0 +1,68 @@
+// lzhsfx list FILE: one line per member in archive order.
+#include <cstdio>
+#include <ctime>
+
+#include "archive_file.h"
+#include "commands.h"
+
+namespace lzhcli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: lzhsfx list FILE\n"
+    "One line per member, in archive order: method, packed size, original size,\n"
+    "CRC-16, date and time, header level, name with its stored directory.\n"
+    "FILE is an LHA archive or a program made by `lzhsfx build`.\n";
+
+std::string FormatTime(const lzh::MemberHeader& member) {
+  char text[32];
+  if (member.HasUnixTime) {
+    std::time_t seconds = static_cast<std::time_t>(member.UnixTime);
+    std::tm* local = std::localtime(&seconds);
+    if (local == nullptr) return "????-??-?? ??:??:??";
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+  } else {
+    std::uint32_t t = member.TimeStamp;
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (t >> 25),
+                  (t >> 21) & 0x0F, (t >> 16) & 0x1F, (t >> 11) & 0x1F, (t >> 5) & 0x3F,
+                  (t & 0x1F) * 2);
+  }
+  return text;
+}
+
+}  // namespace
+
+int ListCommand(const Arguments& args) {
+  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, args.size() == 1 && args[0] != "--help" ? stderr : stdout);
+    return args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? kExitOk : kExitUsage;
+  }
+  lzh::FileSystem& fs = lzh::HostFileSystem();
+  OpenedArchive opened;
+  std::string error;
+  if (!OpenArchive(fs, args[0], opened, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
+  std::uint8_t nameBuffer[lzh::kNameBufferBytes] = {};
+  lzh::SeekArchive(archive, opened.start);
+  while (lzh::ReadMemberHeader(archive)) {
+    std::int32_t headerOffset = archive.ArchivePosition;
+    char name[lzh::kNameBufferBytes];
+    lzh::ReadVariablePart(archive, headerOffset, nameBuffer, name);
+    const lzh::MemberHeader& m = archive.CurrentMember;
+    char memberName[lzh::kPathBytes];
+    lzh::ComposeMemberName(m, name, memberName);
+    std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.Method, m.PackedSize, m.OriginalSize,
+                m.MemberCrc, FormatTime(m).c_str(), m.Level, Printable(memberName).c_str());
+    std::int32_t next = lzh::NextHeaderOffset(m, headerOffset);
+    if (next < 0) break;
+    lzh::SeekArchive(archive, next);
+  }
+  fs.Close(opened.handle);
+  return kExitOk;
+}
+
+}  // namespace lzhcli

@@ -1,0 +1,80 @@
+// lzhsfx: list, test and extract LHA archives and the programs made from
+// them, and build such programs.
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace lzhcli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: lzhsfx COMMAND ...\n"
+    "  list FILE                  list the members\n"
+    "  test FILE                  check every member's CRC without writing files\n"
+    "  extract FILE [-C DIR] [--no-paths] [--overwrite|--skip|--ask] [MEMBER...]\n"
+    "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "FILE is an LHA archive or a self-extracting program made by `build`.\n"
+    "`lzhsfx COMMAND --help` tells more.\n";
+
+std::string ProgramPath(const char* argv0) {
+#ifdef _WIN32
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (n > 0 && n < sizeof path) return path;
+#else
+  char path[4096];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n > 0) return std::string(path, static_cast<std::size_t>(n));
+#endif
+  return argv0;
+}
+
+}  // namespace
+
+void PrintError(const std::string& message) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "lzhsfx: %s\n", message.c_str());
+}
+
+std::string Printable(const std::string& name) {
+  std::string out;
+  for (unsigned char c : name) {
+    if (c == '\\') {
+      out += '/';
+    } else if (c < 0x20 || c == 0x7F) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace lzhcli
+
+int main(int argc, char** argv) {
+  using namespace lzhcli;
+  Arguments args(argv + (argc > 1 ? 2 : 1), argv + argc);
+  std::string command = argc > 1 ? argv[1] : "";
+  if (command == "list") return ListCommand(args);
+  if (command == "test") return TestCommand(args);
+  if (command == "extract") return ExtractCommand(args);
+  if (command == "build") return BuildCommand(args, ProgramPath(argv[0]));
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (!command.empty()) PrintError("unknown command " + command);
+  std::fputs(kUsage, stderr);
+  return kExitUsage;
+}
