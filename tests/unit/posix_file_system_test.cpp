@@ -1,0 +1,97 @@
+// The POSIX half of the platform layer gives the results the Win32 calls
+// give.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/heap.h"
+
+namespace {
+
+class PosixFileSystem : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lzhsfx-fs-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+  std::string dir;
+  lzh::FileSystem& fs = lzh::HostFileSystem();
+};
+
+TEST_F(PosixFileSystem, ReadWriteSeekSizeClose) {
+  std::string path = dir + "\\f.bin";  // "\" separates components here too
+  lzh::FileHandle out = fs.CreateOutput(path.c_str());
+  ASSERT_NE(out, lzh::kInvalidFile);
+  EXPECT_EQ(fs.Write(out, "hello world", 11), 11);
+  EXPECT_TRUE(fs.Close(out));
+  EXPECT_EQ(access((dir + "/f.bin").c_str(), F_OK), 0);
+
+  lzh::FileHandle in = fs.OpenRead(path.c_str());
+  ASSERT_NE(in, lzh::kInvalidFile);
+  EXPECT_EQ(fs.Size(in), 11u);
+  EXPECT_EQ(fs.Seek(in, 6), 6);
+  char buffer[16] = {};
+  EXPECT_EQ(fs.Read(in, buffer, 16), 5);
+  EXPECT_STREQ(buffer, "world");
+  EXPECT_EQ(fs.Read(in, buffer, 16), 0) << "nothing past the end";
+  EXPECT_EQ(fs.Seek(in, -1), -1) << "a negative offset fails";
+  EXPECT_EQ(fs.Seek(in, 1000), 1000) << "past the end succeeds";
+  EXPECT_TRUE(fs.Close(in));
+
+  EXPECT_EQ(fs.OpenRead((dir + "/missing").c_str()), lzh::kInvalidFile);
+  EXPECT_EQ(fs.CreateOutput((dir + "/no/such/dir/f").c_str()), lzh::kInvalidFile);
+}
+
+TEST_F(PosixFileSystem, FindFirstAndMakeDirectory) {
+  EXPECT_FALSE(fs.FindFirst(""));
+  EXPECT_TRUE(fs.MakeDirectory((dir + "\\sub").c_str()));
+  EXPECT_FALSE(fs.MakeDirectory((dir + "/sub").c_str())) << "exists already";
+  EXPECT_FALSE(fs.MakeDirectory((dir + "/a/b").c_str())) << "one level at a time";
+  EXPECT_TRUE(fs.FindFirst((dir + "\\sub").c_str())) << "a directory counts as existing";
+  EXPECT_TRUE(fs.FindFirst((dir + "\\sub\\*.*").c_str()));
+  EXPECT_FALSE(fs.FindFirst((dir + "\\nothing\\*.*").c_str()));
+  EXPECT_FALSE(fs.FindFirst((dir + "/nothing").c_str()));
+}
+
+TEST_F(PosixFileSystem, DosTimeIsLocalTimeAndInvalidTimesChangeNothing) {
+  std::string path = dir + "/t";
+  lzh::FileHandle out = fs.CreateOutput(path.c_str());
+  fs.SetDosTime(out, 0x31085E61);  // 2004-08-08 11:51:02 local time
+  fs.Close(out);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  std::tm local;
+  localtime_r(&st.st_mtime, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  EXPECT_STREQ(text, "2004-08-08 11:51:02");
+  EXPECT_EQ(st.st_atime, st.st_mtime);
+
+  lzh::FileHandle unix = fs.CreateOutput(path.c_str());
+  fs.SetUnixTime(unix, 1700000000);
+  fs.Close(unix);
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, 1700000000);
+}
+
+TEST(Heap, RefusedAllocationEndsWithRuntimeError203) {
+  EXPECT_EXIT(
+      {
+        lzh::SetAllocationBudget(0);
+        lzh::AllocateBlock(16);
+      },
+      ::testing::ExitedWithCode(203), "Runtime error 203 at [0-9A-F]{8}");
+  char text[32];
+  lzh::FormatRuntimeError203(text, 0x1A2B);
+  EXPECT_STREQ(text, "Runtime error 203 at 00001A2B");
+}
+
+}  // namespace
