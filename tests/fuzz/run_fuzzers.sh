@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, ASan + UBSan) and runs each for a
+# bounded time, seeded with the shared corpus of real archives where present.
+# usage: run_fuzzers.sh [SECONDS_PER_TARGET] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds=${1:-60}
+shift || true
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"${JOBS:-2}" >/dev/null
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in tests/fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
+seeds=()
+[ -d ../shared/corpus ] && seeds+=(../shared/corpus/*/)
+status=0
+for target in "${targets[@]}"; do
+  work=build/fuzz/corpus/$target
+  mkdir -p "$work"
+  log=build/fuzz/$target.log
+  if build/fuzz/"$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+      -max_len=65536 -print_final_stats=1 -artifact_prefix=build/fuzz/"$target"- \
+      "$work" "${seeds[@]}" >"$log" 2>&1; then
+    runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
+    cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1)
+    echo "fuzz $target: ${seconds}s, ${runs:-?} executions, ${cov:-cov: ?}, no findings"
+  else
+    echo "fuzz $target: FINDING (see $log)"
+    tail -40 "$log"
+    status=1
+  fi
+done
+exit $status
