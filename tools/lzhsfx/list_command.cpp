@@ -20,7 +20,7 @@ std::string FormatTime(const lzh::MemberHeader& member) {
   if (member.HasUnixTime) {
     std::time_t seconds = static_cast<std::time_t>(member.UnixTime);
     std::tm* local = std::localtime(&seconds);
-    if (local == nullptr) return "????-??-?? ??:??:??";
+    if (local == nullptr) return "(no valid time)";
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
   } else {
     std::uint32_t t = member.TimeStamp;

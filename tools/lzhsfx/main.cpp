@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "codec/crc16.h"
 #include "commands.h"
 
 #ifdef _WIN32
@@ -64,6 +65,7 @@ std::string Printable(const std::string& name) {
 
 int main(int argc, char** argv) {
   using namespace lzhcli;
+  lzh::CrcTableScope crcTable;
   Arguments args(argv + (argc > 1 ? 2 : 1), argv + argc);
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "list") return ListCommand(args);

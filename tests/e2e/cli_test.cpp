@@ -1,0 +1,200 @@
+// The command-line tool as its users run it: real processes, real files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "support/archive_builder.h"
+#include "support/corpus.h"
+
+namespace {
+
+using lzhtest::ArchiveBytes;
+using lzhtest::Bytes;
+using lzhtest::MemberSpec;
+using lzhtest::StoredMember;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+};
+
+// Runs `lzhsfx ARGS` with input on stdin (or /dev/null) and no terminal.
+Outcome Lzhsfx(const std::string& args, const std::string& input = "") {
+  char inputPath[] = "/tmp/lzhsfx-in-XXXXXX";
+  int fd = mkstemp(inputPath);
+  if (fd >= 0) {
+    (void)!write(fd, input.data(), input.size());
+    close(fd);
+  }
+  std::string command =
+      std::string(LZH_CLI_PATH) + " " + args + " <" + inputPath + " 2>&1";
+  Outcome run;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  unlink(inputPath);
+  return run;
+}
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lzhsfx-cli-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+  std::string Write(const std::string& name, const Bytes& bytes) {
+    std::string path = dir + "/" + name;
+    lzhtest::WriteWholeFile(path, bytes);
+    return path;
+  }
+  std::string Read(const std::string& relative) {
+    Bytes b = lzhtest::ReadWholeFile(dir + "/" + relative);
+    return std::string(b.begin(), b.end());
+  }
+  bool Exists(const std::string& relative) {
+    struct stat st;
+    return stat((dir + "/" + relative).c_str(), &st) == 0;
+  }
+  std::string dir;
+};
+
+Bytes Sample() {
+  MemberSpec nested = StoredMember("b.txt", "bravo");
+  nested.records.push_back(lzhtest::Record{2, lzhtest::DirectoryRecordData("docs/old")});
+  return ArchiveBytes({StoredMember("a.txt", "alpha"), nested});
+}
+
+TEST_F(Cli, ListShowsOneLinePerMemberInArchiveOrder) {
+  std::string archive = Write("s.lzh", Sample());
+  Outcome run = Lzhsfx("list " + archive);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "-lh0-          5          5 " + [] {
+              char crc[8];
+              std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("alpha")));
+              return std::string(crc);
+            }() + "  2004-08-08 11:51:02  1  a.txt\n" +
+                "-lh0-         17          5 " + [] {
+                  char crc[8];
+                  std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("bravo")));
+                  return std::string(crc);
+                }() + "  2004-08-08 11:51:02  1  docs/old/b.txt\n");
+  EXPECT_EQ(Lzhsfx("list " + Write("junk", lzhtest::ToBytes("not an archive"))).status, 2);
+  EXPECT_EQ(Lzhsfx("list").status, 2);
+  EXPECT_EQ(Lzhsfx("list --help").status, 0);
+}
+
+TEST_F(Cli, TestReportsEachMemberAndFailsOnABadCrc) {
+  Outcome good = Lzhsfx("test " + Write("good.lzh", Sample()));
+  EXPECT_EQ(good.status, 0) << good.out;
+  EXPECT_NE(good.out.find("OK      docs/old/b.txt"), std::string::npos) << good.out;
+  MemberSpec bad = StoredMember("bad.txt", "damaged");
+  bad.crc ^= 1;
+  Outcome failing = Lzhsfx("test " + Write("bad.lzh", ArchiveBytes({bad, StoredMember("ok", "k")})));
+  EXPECT_EQ(failing.status, 1);
+  EXPECT_NE(failing.out.find("FAILED  bad.txt"), std::string::npos) << failing.out;
+  EXPECT_NE(failing.out.find("OK      ok"), std::string::npos) << failing.out;
+  EXPECT_FALSE(Exists("bad.txt"));
+}
+
+TEST_F(Cli, ExtractWithPathsWithoutPathsAndPolicies) {
+  std::string archive = Write("s.lzh", Sample());
+  Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out --overwrite");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(Read("out/a.txt"), "alpha");
+  EXPECT_EQ(Read("out/docs/old/b.txt"), "bravo");
+  EXPECT_NE(run.out.find("Extracting: "), std::string::npos);
+  EXPECT_NE(run.out.find("extraction successful"), std::string::npos);
+
+  EXPECT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/flat --no-paths --skip").status, 0);
+  EXPECT_EQ(Read("flat/b.txt"), "bravo");
+
+  lzhtest::WriteWholeFile(dir + "/out/a.txt", lzhtest::ToBytes("mine"));
+  EXPECT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/out --skip").status, 0);
+  EXPECT_EQ(Read("out/a.txt"), "mine");
+
+  // Only the named members, by the names `list` shows.
+  EXPECT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/some --skip 'DOCS/*'").status, 0);
+  EXPECT_TRUE(Exists("some/docs/old/b.txt"));
+  EXPECT_FALSE(Exists("some/a.txt"));
+  EXPECT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/none --skip nothing.txt").status, 1);
+}
+
+TEST_F(Cli, WithoutTerminalOrPolicyNothingIsWritten) {
+  std::string archive = Write("s.lzh", Sample());
+  Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.out.find("--overwrite"), std::string::npos) << run.out;
+  EXPECT_FALSE(Exists("out"));
+  EXPECT_EQ(Lzhsfx("extract " + archive + " --skip --overwrite").status, 2);
+  EXPECT_EQ(Lzhsfx("extract").status, 2);
+}
+
+TEST_F(Cli, AskFollowsTheFourAnswers) {
+  Bytes archive = ArchiveBytes({StoredMember("1.txt", "new1"), StoredMember("2.txt", "new2"),
+                                StoredMember("3.txt", "new3")});
+  std::string path = Write("s.lzh", archive);
+  auto prepare = [&](const std::string& sub) {
+    for (const char* n : {"1.txt", "2.txt", "3.txt"}) {
+      mkdir((dir + "/" + sub).c_str(), 0777);
+      lzhtest::WriteWholeFile(dir + "/" + sub + "/" + n, lzhtest::ToBytes("old"));
+    }
+  };
+  prepare("yn");
+  Outcome yn = Lzhsfx("extract " + path + " -C " + dir + "/yn --ask", "y\nn\ny\n");
+  EXPECT_EQ(yn.status, 0) << yn.out;
+  EXPECT_EQ(Read("yn/1.txt"), "new1");
+  EXPECT_EQ(Read("yn/2.txt"), "old");
+  EXPECT_EQ(Read("yn/3.txt"), "new3");
+  EXPECT_NE(yn.out.find("1.txt...already exists, overwrite?"), std::string::npos);
+
+  prepare("always");
+  Outcome always = Lzhsfx("extract " + path + " -C " + dir + "/always --ask", "n\nalways\n");
+  EXPECT_EQ(Read("always/1.txt"), "old");
+  EXPECT_EQ(Read("always/2.txt"), "new2");
+  EXPECT_EQ(Read("always/3.txt"), "new3") << "no further question";
+
+  prepare("never");
+  Outcome never = Lzhsfx("extract " + path + " -C " + dir + "/never --ask", "y\nnever\n");
+  EXPECT_EQ(Read("never/1.txt"), "new1");
+  EXPECT_EQ(Read("never/2.txt"), "old");
+  EXPECT_EQ(Read("never/3.txt"), "old");
+}
+
+TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
+  LZH_REQUIRE_CORPUS();
+  std::string regression = lzhtest::CorpusDir() + "/regression/";
+  std::string out = dir + "/deep/out";
+  // '..' components are refused with stored paths...
+  Outcome dotdot = Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite");
+  EXPECT_EQ(dotdot.status, 1) << dotdot.out;
+  EXPECT_NE(dotdot.out.find("Couldn't open..."), std::string::npos) << dotdot.out;
+  // ...and harmless without them.
+  Outcome flat = Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite --no-paths");
+  EXPECT_EQ(flat.status, 0) << flat.out;
+  EXPECT_TRUE(Exists("deep/out/evil1.txt"));
+  EXPECT_TRUE(Exists("deep/out/evil2.txt"));
+  // A rooted name lands inside the extraction directory.
+  Outcome rooted = Lzhsfx("extract " + regression + "abspath.lzh -C " + out + " --overwrite");
+  EXPECT_EQ(rooted.status, 0) << rooted.out;
+  EXPECT_TRUE(Exists("deep/out/tmp/absolute_path.txt"));
+  // Everything under dir lies inside deep/out.
+  Outcome find;
+  FILE* pipe = popen(("cd " + dir + " && find . -mindepth 1 | grep -v '^./deep'").c_str(), "r");
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe)) find.out += buffer;
+  pclose(pipe);
+  EXPECT_EQ(find.out, "");
+}
+
+}  // namespace
