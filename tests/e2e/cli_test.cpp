@@ -10,6 +10,7 @@
 
 #include "support/archive_builder.h"
 #include "support/corpus.h"
+#include "sfx/pe_resources.h"
 
 namespace {
 
@@ -195,6 +196,48 @@ TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
   while (fgets(buffer, sizeof buffer, pipe)) find.out += buffer;
   pclose(pipe);
   EXPECT_EQ(find.out, "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  Bytes stubBytes = lzhtest::ReadWholeFile(stub);
+  std::string archive = Write("s.lzh", Sample());
+  std::string program = dir + "/s.exe";
+  Outcome built = Lzhsfx("build " + archive + " -o " + program + " --stub " + stub);
+  ASSERT_EQ(built.status, 0) << built.out;
+  Bytes made = lzhtest::ReadWholeFile(program);
+  std::uint32_t offset = 0;
+  ASSERT_TRUE(lzh::sfx::ReadArchiveOffset(made, offset));
+  EXPECT_EQ(offset, stubBytes.size());
+  EXPECT_EQ(Bytes(made.begin() + offset, made.end()), Sample()) << "the archive byte for byte";
+  Outcome listed = Lzhsfx("list " + program);
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out.find("docs/old/b.txt"), std::string::npos) << listed.out;
+  EXPECT_EQ(Lzhsfx("test " + program).status, 0);
+
+  // The stub as built holds no archive.
+  EXPECT_EQ(Lzhsfx("list " + stub).status, 2);
+
+  // Refused: a method the stub cannot decode, an unsafe name, no members.
+  MemberSpec odd = StoredMember("odd.bin", "x");
+  odd.method = "-lh7-";
+  for (const Bytes& bad : {ArchiveBytes({odd}), ArchiveBytes({StoredMember("../up.txt", "u")}),
+                           Bytes{0}}) {
+    std::string badArchive = Write("bad.lzh", bad);
+    Outcome refused = Lzhsfx("build " + badArchive + " -o " + dir + "/bad.exe --stub " + stub);
+    EXPECT_EQ(refused.status, 2) << refused.out;
+    EXPECT_FALSE(Exists("bad.exe"));
+    EXPECT_FALSE(Exists("bad.exe.part"));
+  }
+  Outcome forced =
+      Lzhsfx("build " + dir + "/bad.lzh -o " + dir + "/forced.exe --force --stub " + stub);
+  EXPECT_EQ(forced.status, 0) << forced.out;
 }
 
 }  // namespace
