@@ -27,6 +27,8 @@ test: native win32 asan
 	@ctest --preset native -j$(JOBS)
 	@echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 	@ctest --preset native-asan -j$(JOBS)
+	@echo "== static analysis"
+	@bash tools/analyze.sh build/native
 	@if [ -x tests/e2e/run_wine_tests.sh ]; then \
 	  echo "== Windows program under Wine"; bash tests/e2e/run_wine_tests.sh; fi
 	@if [ -x tests/fuzz/run_fuzzers.sh ]; then \

@@ -108,9 +108,8 @@ bool PathExists(FileSystem& fs, char* path) {
   if (n == 0) return false;
   if (path[n - 1] == '\\' && LastOf(path, "\\") == static_cast<int>(n - 1)) {
     char pattern[kPathBytes + 4];
-    if (n + 3 >= sizeof pattern) return false;
-    std::memcpy(pattern, path, n);
-    std::memcpy(pattern + n, "*.*", 4);
+    if (!CopyText(pattern, sizeof pattern, path) || !AppendText(pattern, sizeof pattern, "*.*"))
+      return false;
     SlashesToBackslashes(pattern);
     return fs.FindFirst(pattern);
   }

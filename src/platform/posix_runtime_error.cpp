@@ -7,7 +7,8 @@
 
 #include "platform/heap.h"
 
-extern "C" char __executable_start;  // start of the program's image (GNU ld)
+// The start of the program's image, as the GNU linker names it.
+extern "C" char __executable_start;  // NOLINT(bugprone-reserved-identifier)
 
 namespace lzh {
 
