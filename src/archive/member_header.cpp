@@ -37,7 +37,8 @@ template <typename T>
 void ReadField(ArchiveReader& archive, T& field) {
   std::uint8_t bytes[sizeof(T)];
   for (unsigned i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<std::uint8_t>(field >> (8 * i));
-  archive.fs.Read(archive.ArchiveHandle, bytes, sizeof(T));
+  if (archive.fs.Read(archive.ArchiveHandle, bytes, sizeof(T)) != sizeof(T))
+    archive.CurrentMember.Truncated = true;
   T value = 0;
   for (unsigned i = 0; i < sizeof(T); ++i) value = static_cast<T>(value | T(bytes[i]) << (8 * i));
   field = value;
@@ -62,7 +63,10 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
   MemberHeader& m = archive.CurrentMember;
   HeapArray<std::uint8_t> record(static_cast<std::size_t>(size) + 2);
   std::int32_t got = archive.fs.Read(archive.ArchiveHandle, record.get(), size);
-  if (got != size) return 0;
+  if (got != size) {
+    m.Truncated = true;
+    return 0;
+  }
   // A record too small to hold its own next-size field is the last one.
   std::uint32_t dataBytes = size >= 3 ? size - 2u : size;
   std::uint8_t type = record[0];
@@ -85,7 +89,7 @@ void ReadLevel2(ArchiveReader& archive, std::int32_t headerOffset,
                 std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]) {
   MemberHeader& m = archive.CurrentMember;
   std::uint8_t more[4] = {};
-  archive.fs.Read(archive.ArchiveHandle, more, 4);
+  if (archive.fs.Read(archive.ArchiveHandle, more, 4) != 4) m.Truncated = true;
   m.MemberCrc = static_cast<std::uint16_t>(m.Fixed[21] | more[0] << 8);
   m.OsId = more[1];
   m.ExtensionSize = Le16(more + 2);
@@ -138,7 +142,8 @@ bool ReadMemberHeader(ArchiveReader& archive) {
   // A read that stops short must not leave an earlier member's signature.
   m.Fixed[3] = 0;
   m.Fixed[4] = 0;
-  archive.fs.Read(archive.ArchiveHandle, m.Fixed, kFixedHeaderBytes);
+  m.Truncated =
+      archive.fs.Read(archive.ArchiveHandle, m.Fixed, kFixedHeaderBytes) != kFixedHeaderBytes;
   DecodeFixedPart(m);
   bool found = m.Fixed[3] == 'l' && m.Fixed[4] == 'h';
   if (found && m.Level >= 3) found = false;
@@ -166,7 +171,7 @@ void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
     return;
   }
   int n = m.NameLength;
-  archive.fs.Read(archive.ArchiveHandle, nameBuffer, n);
+  if (archive.fs.Read(archive.ArchiveHandle, nameBuffer, n) != n) m.Truncated = true;
   TextFromBuffer(nameBuffer, n, name);
   ReadField(archive, m.MemberCrc);
   int extra = m.HeaderSize - n - kFixedHeaderBytes;

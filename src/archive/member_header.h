@@ -54,6 +54,7 @@ struct MemberHeader {
   bool HasUnixTime = false;       // level 2: UnixTime replaces TimeStamp
   std::int64_t UnixTime = 0;
   bool TextTooLong = false;  // a name or directory did not fit
+  bool Truncated = false;    // the file ended inside the header
 
   char MethodDigit() const { return Method[3]; }
   bool IsDirectoryEntry() const;  // method "-lhd-"

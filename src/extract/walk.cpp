@@ -144,7 +144,12 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   archive.PackedLeft = stream.PackedLeft;
   decoder(stream);
   archive.PackedLeft = stream.PackedLeft;
-  if (member.MemberCrc == stream.RunningCrc) dialog.Deselect(session.ListIndex);
+  // A member passes on its CRC, and only when its header was whole and it
+  // decoded to the size the header gives: the CRC-16 of zeros is 0 whatever
+  // their number, so a cut stream of zeros would otherwise pass.
+  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.OriginalSize);
+  if (member.MemberCrc == stream.RunningCrc && !member.Truncated && wholeSize)
+    dialog.Deselect(session.ListIndex);
   FinishOutputFile(session, dialog, output, outputPath);
   return WalkEnd::Normal;
 }

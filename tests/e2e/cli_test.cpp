@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "sfx/pe_resources.h"
 #include "support/archive_builder.h"
 #include "support/corpus.h"
-#include "sfx/pe_resources.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ Outcome Lzhsfx(const std::string& args, const std::string& input = "") {
     (void)!write(fd, input.data(), input.size());
     close(fd);
   }
-  std::string command =
-      std::string(LZH_CLI_PATH) + " " + args + " <" + inputPath + " 2>&1";
+  std::string command = std::string(LZH_CLI_PATH) + " " + args + " <" + inputPath + " 2>&1";
   Outcome run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
@@ -79,17 +78,21 @@ TEST_F(Cli, ListShowsOneLinePerMemberInArchiveOrder) {
   std::string archive = Write("s.lzh", Sample());
   Outcome run = Lzhsfx("list " + archive);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out,
-            "-lh0-          5          5 " + [] {
-              char crc[8];
-              std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("alpha")));
-              return std::string(crc);
-            }() + "  2004-08-08 11:51:02  1  a.txt\n" +
-                "-lh0-         17          5 " + [] {
-                  char crc[8];
-                  std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("bravo")));
-                  return std::string(crc);
-                }() + "  2004-08-08 11:51:02  1  docs/old/b.txt\n");
+  EXPECT_EQ(
+      run.out,
+      "-lh0-          5          5 " +
+          [] {
+            char crc[8];
+            std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("alpha")));
+            return std::string(crc);
+          }() +
+          "  2004-08-08 11:51:02  1  a.txt\n" + "-lh0-         17          5 " +
+          [] {
+            char crc[8];
+            std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("bravo")));
+            return std::string(crc);
+          }() +
+          "  2004-08-08 11:51:02  1  docs/old/b.txt\n");
   EXPECT_EQ(Lzhsfx("list " + Write("junk", lzhtest::ToBytes("not an archive"))).status, 2);
   EXPECT_EQ(Lzhsfx("list").status, 2);
   EXPECT_EQ(Lzhsfx("list --help").status, 0);
@@ -101,7 +104,8 @@ TEST_F(Cli, TestReportsEachMemberAndFailsOnABadCrc) {
   EXPECT_NE(good.out.find("OK      docs/old/b.txt"), std::string::npos) << good.out;
   MemberSpec bad = StoredMember("bad.txt", "damaged");
   bad.crc ^= 1;
-  Outcome failing = Lzhsfx("test " + Write("bad.lzh", ArchiveBytes({bad, StoredMember("ok", "k")})));
+  Outcome failing =
+      Lzhsfx("test " + Write("bad.lzh", ArchiveBytes({bad, StoredMember("ok", "k")})));
   EXPECT_EQ(failing.status, 1);
   EXPECT_NE(failing.out.find("FAILED  bad.txt"), std::string::npos) << failing.out;
   EXPECT_NE(failing.out.find("OK      ok"), std::string::npos) << failing.out;
@@ -181,7 +185,8 @@ TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
   EXPECT_EQ(dotdot.status, 1) << dotdot.out;
   EXPECT_NE(dotdot.out.find("Couldn't open..."), std::string::npos) << dotdot.out;
   // ...and harmless without them.
-  Outcome flat = Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite --no-paths");
+  Outcome flat =
+      Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite --no-paths");
   EXPECT_EQ(flat.status, 0) << flat.out;
   EXPECT_TRUE(Exists("deep/out/evil1.txt"));
   EXPECT_TRUE(Exists("deep/out/evil2.txt"));
@@ -227,8 +232,8 @@ TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract
   // Refused: a method the stub cannot decode, an unsafe name, no members.
   MemberSpec odd = StoredMember("odd.bin", "x");
   odd.method = "-lh7-";
-  for (const Bytes& bad : {ArchiveBytes({odd}), ArchiveBytes({StoredMember("../up.txt", "u")}),
-                           Bytes{0}}) {
+  for (const Bytes& bad :
+       {ArchiveBytes({odd}), ArchiveBytes({StoredMember("../up.txt", "u")}), Bytes{0}}) {
     std::string badArchive = Write("bad.lzh", bad);
     Outcome refused = Lzhsfx("build " + badArchive + " -o " + dir + "/bad.exe --stub " + stub);
     EXPECT_EQ(refused.status, 2) << refused.out;

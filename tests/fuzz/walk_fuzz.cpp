@@ -33,7 +33,9 @@ class FuzzDialog : public lzh::WalkDialog {
   int entries = 0;
   void ResetList() override { entries = 0; }
   void AddEntry(const char*) override { ++entries; }
-  int FindEntry(int after, const char*) override { return entries == 0 ? -1 : (after + 1) % entries; }
+  int FindEntry(int after, const char*) override {
+    return entries == 0 ? -1 : (after + 1) % entries;
+  }
   int IsSelected(int index) override { return index >= 0 ? 1 : -1; }
   void Deselect(int) override {}
   int EntryCount() override { return entries; }

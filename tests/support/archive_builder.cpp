@@ -77,7 +77,8 @@ Bytes MemberBytes(const MemberSpec& spec) {
       tail = spec.osArea;
     }
     std::uint32_t packedSize = static_cast<std::uint32_t>(spec.packed.size() + chain.size());
-    if (spec.packedSizeOverride >= 0) packedSize = static_cast<std::uint32_t>(spec.packedSizeOverride);
+    if (spec.packedSizeOverride >= 0)
+      packedSize = static_cast<std::uint32_t>(spec.packedSizeOverride);
     h.push_back(static_cast<std::uint8_t>(22 + spec.name.size() + tail.size()));
     h.push_back(0);  // checksum, never verified
     h.insert(h.end(), spec.method.begin(), spec.method.end());

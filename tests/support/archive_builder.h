@@ -16,14 +16,14 @@ struct Record {
 
 struct MemberSpec {
   std::string method = "-lh0-";
-  std::string name;             // as stored (level 0/1 header field)
-  Bytes packed;                 // the packed data
-  std::int64_t originalSize = -1;  // -1: packed.size()
-  std::uint16_t crc = 0;        // header CRC; see WithCrc
+  std::string name;                      // as stored (level 0/1 header field)
+  Bytes packed;                          // the packed data
+  std::int64_t originalSize = -1;        // -1: packed.size()
+  std::uint16_t crc = 0;                 // header CRC; see WithCrc
   std::uint32_t timeStamp = 0x31085E61;  // MS-DOS, or Unix time at level 2
   int level = 1;
-  std::vector<Record> records;  // level 1 and 2 extension records
-  Bytes osArea;                 // level 0: bytes after the CRC inside the header
+  std::vector<Record> records;           // level 1 and 2 extension records
+  Bytes osArea;                          // level 0: bytes after the CRC inside the header
   std::int64_t packedSizeOverride = -1;  // write this PackedSize instead
 };
 

@@ -92,8 +92,7 @@ std::int32_t MemoryFileSystem::Read(lzh::FileHandle file, void* buffer, std::int
   return static_cast<std::int32_t>(n);
 }
 
-std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer,
-                                     std::int32_t count) {
+std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer, std::int32_t count) {
   auto it = open_.find(file);
   if (it == open_.end() || !it->second.write || count <= 0) return 0;
   ++writes;

@@ -19,8 +19,8 @@ class MemoryFileSystem : public lzh::FileSystem {
  public:
   struct File {
     std::vector<std::uint8_t> bytes;
-    std::int64_t modified = -1;     // seconds, as set through SetUnixTime
-    std::uint32_t dosTime = 0;      // as set through SetDosTime (0: never)
+    std::int64_t modified = -1;  // seconds, as set through SetUnixTime
+    std::uint32_t dosTime = 0;   // as set through SetDosTime (0: never)
     bool readOnly = false;
   };
 

@@ -72,6 +72,13 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       const auto* file = fs.Find(out);
       ASSERT_NE(file, nullptr) << name;
       EXPECT_EQ(lzhtest::Sha256Hex(file->bytes), row.sha256) << name;
+      for (const auto& entry : dialog.entries) {
+        std::string shown = entry.name;
+        for (char& ch : shown) ch = ch == '\\' ? '/' : ch;
+        if (shown == name) {
+          EXPECT_FALSE(entry.selected) << name << " did not pass";
+        }
+      }
       ++checkedByMethod[row.method];
     }
     for (const auto& [file, content] : fs.files())

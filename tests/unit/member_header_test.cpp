@@ -137,7 +137,10 @@ TEST(MemberHeader, Level1SingleDirectoryRecord) {
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "a.txt");
   EXPECT_EQ(r.member().ExtensionSize, 3 + 9);
-  EXPECT_STREQ(r.member().ExtensionText, "\x02" "docs\xFF" "old\xFF");
+  EXPECT_STREQ(r.member().ExtensionText,
+               "\x02"
+               "docs\xFF"
+               "old\xFF");
   // PackedSize counts the record; the decoder gets the data alone.
   EXPECT_EQ(r.member().PackedSize, 12 + 5);
   EXPECT_EQ(r.member().DataSize(), 5);
@@ -148,8 +151,7 @@ TEST(MemberHeader, Level1RecordChain) {
   MemberSpec spec = StoredMember("b.bin", "0123456789");
   spec.records = {Record{0x00, {0x12, 0x34}},  // header CRC
                   Record{0x54, {1, 2, 3, 4}},  // Unix time
-                  Record{2, lzhtest::DirectoryRecordData("x/y")},
-                  Record{0x50, {0xA4, 0x81}}};
+                  Record{2, lzhtest::DirectoryRecordData("x/y")}, Record{0x50, {0xA4, 0x81}}};
   Bytes bytes = ArchiveBytes({spec, StoredMember("next", "N")});
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
@@ -172,7 +174,10 @@ TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_EQ(r.member().Level, 2);
   EXPECT_STREQ(r.name, "file.txt");
-  EXPECT_STREQ(r.member().ExtensionText, "\x02" "dir\xFF" "sub\xFF");
+  EXPECT_STREQ(r.member().ExtensionText,
+               "\x02"
+               "dir\xFF"
+               "sub\xFF");
   EXPECT_EQ(r.member().MemberCrc, spec.crc);
   EXPECT_TRUE(r.member().HasUnixTime);
   EXPECT_EQ(r.member().UnixTime, 1700000000);

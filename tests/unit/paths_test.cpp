@@ -48,12 +48,20 @@ TEST(Paths, DirectoryPart) {
 }
 
 TEST(Paths, DirectoryFromExtension) {
-  EXPECT_EQ(FromExtension("\x02" "docs\xFF" "old\xFF"), "docs\\old");
+  EXPECT_EQ(FromExtension("\x02"
+                          "docs\xFF"
+                          "old\xFF"),
+            "docs\\old");
   EXPECT_EQ(FromExtension(""), "");
   // A record without the closing 0xFF keeps its last character.
-  EXPECT_EQ(FromExtension("\x02" "docs\xFF" "old"), "docs\\old");
+  EXPECT_EQ(FromExtension("\x02"
+                          "docs\xFF"
+                          "old"),
+            "docs\\old");
   // Records of other types give no directory.
-  EXPECT_EQ(FromExtension("\x54" "abcd"), "");
+  EXPECT_EQ(FromExtension("\x54"
+                          "abcd"),
+            "");
 }
 
 TEST(Paths, AddTrailingBackslashAndSlashes) {
@@ -156,16 +164,37 @@ TEST(Paths, DoubleByteCharactersKeepTheirTrailBytes) {
 }
 
 TEST(SafeNames, RefusesNamesThatLeaveTheDirectory) {
-  for (const char* bad : {"..\\evil.txt", "foo\\..\\..\\evil.txt", "..", "a\\..", "a/../b",
-                          "... \\x", ". .\\x", "C:\\windows\\x", "d\\C:x", "a.txt:stream",
-                          "\\\\server\\share\\x", "//server/share", "CON", "nul.txt",
-                          "dir\\Aux.tar.gz", "COM1", "lpt9.log", "PRN ", "a\x01" "b", "a|b",
-                          "what?", "a*", "", "dir\\", "docs/"}) {
+  for (const char* bad : {"..\\evil.txt",
+                          "foo\\..\\..\\evil.txt",
+                          "..",
+                          "a\\..",
+                          "a/../b",
+                          "... \\x",
+                          ". .\\x",
+                          "C:\\windows\\x",
+                          "d\\C:x",
+                          "a.txt:stream",
+                          "\\\\server\\share\\x",
+                          "//server/share",
+                          "CON",
+                          "nul.txt",
+                          "dir\\Aux.tar.gz",
+                          "COM1",
+                          "lpt9.log",
+                          "PRN ",
+                          "a\x01"
+                          "b",
+                          "a|b",
+                          "what?",
+                          "a*",
+                          "",
+                          "dir\\",
+                          "docs/"}) {
     EXPECT_FALSE(lzh::IsSafeMemberPath(bad)) << bad;
   }
-  for (const char* good : {"a.txt", "docs\\a.txt", "docs/old/a.txt", "\\a.txt", ".hidden",
-                           "a..b", "...txt", "com10", "console.txt", "lpt", "con-x.txt",
-                           "\xE6\x97\xA5\xE6\x9C\xAC.txt"}) {
+  for (const char* good :
+       {"a.txt", "docs\\a.txt", "docs/old/a.txt", "\\a.txt", ".hidden", "a..b", "...txt", "com10",
+        "console.txt", "lpt", "con-x.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt"}) {
     EXPECT_TRUE(lzh::IsSafeMemberPath(good)) << good;
   }
 }

@@ -15,8 +15,8 @@ struct StoredRun {
     fs.writeBudget = writeBudget;
     lzh::FileHandle archive = fs.OpenRead("a.lzh");
     lzh::FileHandle output = fs.CreateOutput("out/f");
-    lzh::MemberStream member{fs,   archive, output, declared < 0 ? static_cast<int>(packed.size()) : declared,
-                             0,    '0'};
+    lzh::MemberStream member{
+        fs, archive, output, declared < 0 ? static_cast<int>(packed.size()) : declared, 0, '0'};
     lzh::CopyStored(member);
     crc = member.RunningCrc;
     packedLeft = member.PackedLeft;

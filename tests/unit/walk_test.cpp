@@ -80,7 +80,8 @@ TEST(WalkList, EntriesSortedWithoutRegardToCaseAndNamedByTheCheckBox) {
                                 StoredMember("sub/Alpha.txt", "a", 0)});
   Rig rig(archive);
   rig.List();
-  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"Docs\\old\\b.txt", "sub/Alpha.txt", "zeta.txt"}));
+  EXPECT_EQ(rig.Names(),
+            (std::vector<std::string>{"Docs\\old\\b.txt", "sub/Alpha.txt", "zeta.txt"}));
   EXPECT_TRUE(rig.session.ArchiveHasPaths);
   EXPECT_TRUE(rig.dialog.storedPathsEnabled);
   EXPECT_TRUE(rig.dialog.messages.empty());
@@ -102,7 +103,8 @@ TEST(WalkList, ArchiveWithoutPathsTurnsTheCheckBoxOffForGood) {
 TEST(WalkList, NoMembersAndUnreachableStart) {
   Rig empty(Bytes{0});
   empty.List();
-  EXPECT_EQ(empty.dialog.messages, (std::vector<std::string>{"Error...: Can't read archive header"}));
+  EXPECT_EQ(empty.dialog.messages,
+            (std::vector<std::string>{"Error...: Can't read archive header"}));
   EXPECT_FALSE(empty.dialog.storedPathsEnabled);
 
   Rig truncated(Bytes{40, 0, '-', 'l'});  // a stub cut inside the first header
@@ -197,15 +199,16 @@ TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
   Rig rig(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("free.txt", "y")}));
   rig.fs.failCreate = [](const std::string& p) { return p == "C:/out/locked.txt"; };
   rig.ListAndExtractAll();
-  EXPECT_EQ(rig.dialog.messages, (std::vector<std::string>{"Couldn't open...: C:\\out\\locked.txt"}));
+  EXPECT_EQ(rig.dialog.messages,
+            (std::vector<std::string>{"Couldn't open...: C:\\out\\locked.txt"}));
   EXPECT_EQ(rig.Content("C:/out/free.txt"), "y");
   EXPECT_EQ(rig.Selected(), std::vector<std::string>{"locked.txt"});
   EXPECT_EQ(rig.dialog.status, kFailure);
 }
 
 TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
-  Rig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("deep/b.txt", "b"),
-                        StoredMember("c.txt", "c")}));
+  Rig rig(ArchiveBytes(
+      {StoredMember("a.txt", "a"), StoredMember("deep/b.txt", "b"), StoredMember("c.txt", "c")}));
   rig.fs.failMakeDirectory = [](const std::string& p) { return p == "C:/out/deep"; };
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.dialog.messages, (std::vector<std::string>{"Error Changing Dir: C:\\out\\deep"}));
@@ -239,7 +242,8 @@ TEST(WalkExtract, EmptyNameEndsTheWalkWithoutVerdict) {
 
 TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
   // Without stored paths the names are A, B, a: the list holds A, a, B.
-  Rig rig(ArchiveBytes({StoredMember("x/A", "1"), StoredMember("y/B", "2"), StoredMember("z/a", "3")}));
+  Rig rig(
+      ArchiveBytes({StoredMember("x/A", "1"), StoredMember("y/B", "2"), StoredMember("z/a", "3")}));
   rig.dialog.storedPathsTicked = false;
   rig.ListAndExtractAll();
   // The second "a" searches after B's entry, wraps to entry 0 (already
@@ -249,7 +253,8 @@ TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
   EXPECT_EQ(rig.fs.creates, 2);
   EXPECT_EQ(rig.Selected(), std::vector<std::string>{"a"});
 
-  Rig adjacent(ArchiveBytes({StoredMember("x/A", "1"), StoredMember("z/a", "3"), StoredMember("y/B", "2")}));
+  Rig adjacent(
+      ArchiveBytes({StoredMember("x/A", "1"), StoredMember("z/a", "3"), StoredMember("y/B", "2")}));
   adjacent.dialog.storedPathsTicked = false;
   adjacent.dialog.policy = lzh::Overwrite;
   adjacent.ListAndExtractAll();
@@ -286,7 +291,8 @@ TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
   EXPECT_EQ(files, 1u) << "nothing but the safe member was written";
 
   // Without stored paths only the file names remain: those are safe.
-  Rig flat(ArchiveBytes({StoredMember("../evil1.txt", "e"), StoredMember("foo/../../evil2.txt", "f")}));
+  Rig flat(
+      ArchiveBytes({StoredMember("../evil1.txt", "e"), StoredMember("foo/../../evil2.txt", "f")}));
   flat.dialog.storedPathsTicked = false;
   flat.ListAndExtractAll();
   EXPECT_EQ(flat.Content("C:/out/evil1.txt"), "e");

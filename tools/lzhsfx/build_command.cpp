@@ -125,8 +125,9 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
   std::vector<std::string> problems = ProblemsOf(archivePath);
   if (!problems.empty() && !force) {
     for (const auto& p : problems) PrintError(p);
-    PrintError("refusing to build: the program could not extract this archive fully "
-               "(--force builds it anyway)");
+    PrintError(
+        "refusing to build: the program could not extract this archive fully "
+        "(--force builds it anyway)");
     return kExitUsage;
   }
 

@@ -16,17 +16,24 @@ class NullOutputFileSystem : public lzh::FileSystem {
   explicit NullOutputFileSystem(lzh::FileSystem& reads) : reads_(reads) {}
 
   lzh::FileHandle OpenRead(const char* path) override { return reads_.OpenRead(path); }
-  lzh::FileHandle CreateOutput(const char*) override { return kSink; }
+  lzh::FileHandle CreateOutput(const char*) override {
+    sinkBytes_ = 0;
+    return kSink;
+  }
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
     return reads_.Read(file, buffer, count);
   }
   std::int32_t Write(lzh::FileHandle, const void*, std::int32_t count) override {
-    return count < 0 ? 0 : count;
+    if (count <= 0) return 0;
+    sinkBytes_ += static_cast<std::uint32_t>(count);
+    return count;
   }
   std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
     return reads_.Seek(file, offset);
   }
-  std::uint32_t Size(lzh::FileHandle file) override { return reads_.Size(file); }
+  std::uint32_t Size(lzh::FileHandle file) override {
+    return file == kSink ? sinkBytes_ : reads_.Size(file);
+  }
   bool Close(lzh::FileHandle file) override { return file == kSink || reads_.Close(file); }
   bool FindFirst(const char* path) override;
   bool MakeDirectory(const char* path) override {
@@ -43,6 +50,7 @@ class NullOutputFileSystem : public lzh::FileSystem {
   static constexpr lzh::FileHandle kSink = 0x51AC;
   lzh::FileSystem& reads_;
   std::set<std::string> made_;
+  std::uint32_t sinkBytes_ = 0;  // what the output file would hold
 };
 
 }  // namespace lzhcli

@@ -4,153 +4,210 @@ namespace lzh::sfx {
 
 namespace {
 
-constexpr std::uint32_t kStringType = 6;  // RT_STRING
-constexpr std::uint32_t kStringId = 4;
-constexpr int kMaxDirectoryEntries = 4096;
+constexpr std::uint32_t kResourceDirectoryIndex = 2;
+constexpr std::uint32_t kStringTableType = 6;
+constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
+constexpr std::uint32_t kNamedEntryBit = 0x80000000u;
+constexpr std::uint32_t kDirectoryHeaderBytes = 16;
+constexpr std::uint32_t kDirectoryEntryBytes = 8;
+constexpr std::uint32_t kSectionHeaderBytes = 40;
 
+// Bounds-checked little-endian reads over the file image; any read past the
+// end makes the reader fail for good, so callers check once at the end.
 class Image {
  public:
-  explicit Image(const std::vector<std::uint8_t>& bytes) : b_(bytes) {}
+  explicit Image(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
 
-  bool U16(std::size_t at, std::uint32_t& v) const {
-    if (at + 2 > b_.size() || at + 2 < at) return false;
-    v = b_[at] | b_[at + 1] << 8;
-    return true;
+  bool ok() const { return ok_; }
+  bool Has(std::uint64_t offset, std::uint64_t count) const {
+    return offset <= bytes_.size() && count <= bytes_.size() - offset;
   }
-  bool U32(std::size_t at, std::uint32_t& v) const {
-    if (at + 4 > b_.size() || at + 4 < at) return false;
-    v = static_cast<std::uint32_t>(b_[at]) | static_cast<std::uint32_t>(b_[at + 1]) << 8 |
-        static_cast<std::uint32_t>(b_[at + 2]) << 16 | static_cast<std::uint32_t>(b_[at + 3]) << 24;
-    return true;
+  std::uint16_t U16(std::uint64_t offset) {
+    if (!Has(offset, 2)) return Fail();
+    return static_cast<std::uint16_t>(bytes_[offset] | bytes_[offset + 1] << 8);
   }
-  std::size_t size() const { return b_.size(); }
+  std::uint32_t U32(std::uint64_t offset) {
+    if (!Has(offset, 4)) return Fail();
+    return static_cast<std::uint32_t>(U16(offset)) | static_cast<std::uint32_t>(U16(offset + 2))
+                                                         << 16;
+  }
 
  private:
-  const std::vector<std::uint8_t>& b_;
+  std::uint16_t Fail() {
+    ok_ = false;
+    return 0;
+  }
+  const std::vector<std::uint8_t>& bytes_;
+  bool ok_ = true;
 };
 
 struct Section {
-  std::uint32_t va, virtualSize, rawSize, rawOffset;
+  std::uint32_t virtualAddress;
+  std::uint32_t virtualSize;
+  std::uint32_t rawOffset;
+  std::uint32_t rawSize;
 };
 
-// The file offset of an RVA, through the section that holds it.
-bool FileOffset(const std::vector<Section>& sections, std::uint32_t rva, std::size_t& offset) {
-  for (const auto& s : sections) {
-    std::uint32_t span = s.virtualSize > s.rawSize ? s.virtualSize : s.rawSize;
-    if (rva >= s.va && rva - s.va < span && rva - s.va < s.rawSize) {
-      offset = static_cast<std::size_t>(s.rawOffset) + (rva - s.va);
-      return true;
-    }
-  }
-  return false;
-}
+// The PE facts the resource walk needs.
+struct PeLayout {
+  std::uint32_t resourceRva = 0;
+  std::uint32_t sectionTable = 0;
+  std::uint16_t sectionCount = 0;
+};
 
-// Finds the entry with the given id (or the first one when id is ~0) in the
-// resource directory at dir (relative to root). Returns its OffsetToData.
-bool FindEntry(const Image& image, std::size_t root, std::uint32_t dir, std::uint32_t id,
-               std::uint32_t& data) {
-  std::uint32_t named, ids;
-  if (!image.U16(root + dir + 12, named) || !image.U16(root + dir + 14, ids)) return false;
-  if (named + ids > kMaxDirectoryEntries) return false;
-  for (std::uint32_t i = 0; i < named + ids; ++i) {
-    std::uint32_t name, offset;
-    std::size_t entry = root + dir + 16 + 8 * i;
-    if (!image.U32(entry, name) || !image.U32(entry + 4, offset)) return false;
-    if (id == ~0u || (i >= named && name == id)) {
-      data = offset;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Locates the UTF-16 characters of string 4: their file offset and count.
-bool LocateString(const std::vector<std::uint8_t>& exe, std::size_t& at, std::uint32_t& length,
-                  std::string& error) {
-  Image image(exe);
-  std::uint32_t peOffset, signature, sectionCount, optionalSize, magic;
-  if (exe.size() < 64 || exe[0] != 'M' || exe[1] != 'Z' || !image.U32(0x3C, peOffset) ||
-      !image.U32(peOffset, signature) || signature != 0x00004550) {
-    error = "not a Windows program";
+bool ReadLayout(Image& image, PeLayout& layout, std::string& error) {
+  if (image.U16(0) != 0x5A4D) {
+    error = "not a Windows program (no MZ header)";
     return false;
   }
-  std::size_t coff = peOffset + 4;
-  std::size_t optional = coff + 20;
-  if (!image.U16(coff + 2, sectionCount) || !image.U16(coff + 16, optionalSize) ||
-      !image.U16(optional, magic)) {
-    error = "damaged program header";
+  std::uint32_t pe = image.U32(0x3C);
+  if (!image.ok() || image.U32(pe) != 0x00004550) {
+    error = "not a Windows program (no PE signature)";
     return false;
   }
-  std::size_t directories = optional + (magic == 0x20B ? 112 : 96);
-  std::uint32_t resourceRva, resourceSize;
-  if (!image.U32(directories + 2 * 8, resourceRva) ||
-      !image.U32(directories + 2 * 8 + 4, resourceSize) || resourceRva == 0) {
-    error = "the program has no resources";
+  std::uint64_t fileHeader = static_cast<std::uint64_t>(pe) + 4;
+  layout.sectionCount = image.U16(fileHeader + 2);
+  std::uint16_t optionalBytes = image.U16(fileHeader + 16);
+  std::uint64_t optional = fileHeader + 20;
+  std::uint16_t magic = image.U16(optional);
+  std::uint64_t directories;
+  std::uint32_t directoryCount;
+  if (magic == 0x10B) {  // PE32
+    directoryCount = image.U32(optional + 92);
+    directories = optional + 96;
+  } else if (magic == 0x20B) {  // PE32+
+    directoryCount = image.U32(optional + 108);
+    directories = optional + 112;
+  } else {
+    error = "unknown optional header in the program";
     return false;
   }
-  std::vector<Section> sections;
-  std::size_t table = optional + optionalSize;
-  for (std::uint32_t i = 0; i < sectionCount; ++i) {
-    Section s;
-    std::size_t at = table + 40 * i;
-    if (!image.U32(at + 8, s.virtualSize) || !image.U32(at + 12, s.va) ||
-        !image.U32(at + 16, s.rawSize) || !image.U32(at + 20, s.rawOffset)) {
-      error = "damaged section table";
-      return false;
-    }
-    sections.push_back(s);
-  }
-  std::size_t root;
-  if (!FileOffset(sections, resourceRva, root)) {
-    error = "the resources lie outside the file";
+  if (!image.ok() || directoryCount <= kResourceDirectoryIndex ||
+      directories + 8 * (kResourceDirectoryIndex + 1) > optional + optionalBytes) {
+    error = "the program has no resource directory";
     return false;
   }
-  // Type RT_STRING, then the block holding ids 0 to 15, then any language.
-  std::uint32_t typeDir, blockDir, languageEntry;
-  const std::uint32_t kSubdirectory = 0x80000000u;
-  if (!FindEntry(image, root, 0, kStringType, typeDir) || !(typeDir & kSubdirectory) ||
-      !FindEntry(image, root, typeDir & ~kSubdirectory, kStringId / 16 + 1, blockDir) ||
-      !(blockDir & kSubdirectory) ||
-      !FindEntry(image, root, blockDir & ~kSubdirectory, ~0u, languageEntry) ||
-      (languageEntry & kSubdirectory)) {
-    error = "the program has no string 4";
+  layout.resourceRva = image.U32(directories + 8 * kResourceDirectoryIndex);
+  layout.sectionTable = static_cast<std::uint32_t>(optional + optionalBytes);
+  if (!image.ok() || layout.resourceRva == 0) {
+    error = "the program has no resource directory";
     return false;
   }
-  std::uint32_t dataRva, dataSize;
-  std::size_t data;
-  if (!image.U32(root + languageEntry, dataRva) || !image.U32(root + languageEntry + 4, dataSize) ||
-      !FileOffset(sections, dataRva, data) || data + dataSize > exe.size()) {
-    error = "damaged string table";
-    return false;
-  }
-  // A block holds 16 strings, each a 16-bit length and that many UTF-16
-  // characters.
-  std::size_t p = data, end = data + dataSize;
-  for (std::uint32_t i = 0; i < kStringId % 16; ++i) {
-    std::uint32_t n;
-    if (p + 2 > end || !image.U16(p, n)) break;
-    p += 2 + 2 * static_cast<std::size_t>(n);
-  }
-  if (p + 2 > end || !image.U16(p, length) || p + 2 + 2 * std::size_t{length} > end) {
-    error = "the program has no string 4";
-    return false;
-  }
-  at = p + 2;
   return true;
+}
+
+// Maps a virtual address to its file offset through the section table;
+// false when no section's raw data holds it.
+bool RvaToOffset(Image& image, const PeLayout& layout, std::uint32_t rva, std::uint32_t& offset) {
+  for (std::uint32_t i = 0; i < layout.sectionCount; ++i) {
+    std::uint64_t header =
+        static_cast<std::uint64_t>(layout.sectionTable) + i * kSectionHeaderBytes;
+    Section s{image.U32(header + 12), image.U32(header + 8), image.U32(header + 20),
+              image.U32(header + 16)};
+    if (!image.ok()) return false;
+    std::uint32_t extent = s.rawSize;
+    if (rva >= s.virtualAddress && rva - s.virtualAddress < extent) {
+      offset = s.rawOffset + (rva - s.virtualAddress);
+      return offset >= s.rawOffset;  // no wrap-around
+    }
+  }
+  return false;
+}
+
+// The data offset of the entry named by the numeric id in the directory at
+// directoryOffset (relative to the resource root), or of its first entry
+// when id is absent (the language level). Returns false when none.
+bool FindEntry(Image& image, std::uint32_t root, std::uint32_t directoryOffset, bool anyId,
+               std::uint32_t id, std::uint32_t& target) {
+  std::uint64_t directory = static_cast<std::uint64_t>(root) + directoryOffset;
+  std::uint32_t named = image.U16(directory + 12);
+  std::uint32_t ids = image.U16(directory + 14);
+  for (std::uint32_t i = 0; i < named + ids; ++i) {
+    std::uint64_t entry = directory + kDirectoryHeaderBytes + i * kDirectoryEntryBytes;
+    std::uint32_t name = image.U32(entry);
+    std::uint32_t data = image.U32(entry + 4);
+    if (!image.ok()) return false;
+    if ((name & kNamedEntryBit) != 0 && !anyId) continue;
+    if (anyId || name == id) {
+      target = data;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
 
+bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,
+                std::string& error) {
+  Image image(exe);
+  PeLayout layout;
+  if (!ReadLayout(image, layout, error)) return false;
+  std::uint32_t root = 0;
+  if (!RvaToOffset(image, layout, layout.resourceRva, root)) {
+    error = "the resource directory lies outside the program's sections";
+    return false;
+  }
+
+  // Type, then block, then the first language; the first two must be
+  // subdirectories, the last a data entry.
+  std::uint32_t block = static_cast<std::uint32_t>(id / 16 + 1);
+  std::uint32_t names = 0, languages = 0, data = 0;
+  if (!FindEntry(image, root, 0, false, kStringTableType, names) ||
+      (names & kSubdirectoryBit) == 0 ||
+      !FindEntry(image, root, names & ~kSubdirectoryBit, false, block, languages) ||
+      (languages & kSubdirectoryBit) == 0 ||
+      !FindEntry(image, root, languages & ~kSubdirectoryBit, true, 0, data) ||
+      (data & kSubdirectoryBit) != 0) {
+    error = "the program has no string " + std::to_string(id);
+    return false;
+  }
+  std::uint64_t dataEntry = static_cast<std::uint64_t>(root) + data;
+  std::uint32_t blockRva = image.U32(dataEntry);
+  std::uint32_t blockSize = image.U32(dataEntry + 4);
+  std::uint32_t blockOffset = 0;
+  if (!image.ok() || !RvaToOffset(image, layout, blockRva, blockOffset) ||
+      !image.Has(blockOffset, blockSize)) {
+    error = "the string table lies outside the program";
+    return false;
+  }
+
+  std::uint64_t at = blockOffset;
+  std::uint64_t end = static_cast<std::uint64_t>(blockOffset) + blockSize;
+  for (std::uint32_t index = 0; index < static_cast<std::uint32_t>(id % 16); ++index) {
+    if (at + 2 > end) break;
+    at += 2 + 2 * static_cast<std::uint64_t>(image.U16(at));
+  }
+  std::uint16_t length = at + 2 <= end ? image.U16(at) : 0;
+  if (!image.ok() || at + 2 > end || at + 2 + 2 * static_cast<std::uint64_t>(length) > end ||
+      length == 0) {
+    error = "the program has no string " + std::to_string(id);
+    return false;
+  }
+  where.fileOffset = static_cast<std::uint32_t>(at + 2);
+  where.length = length;
+  return true;
+}
+
+bool ReadString(const std::vector<std::uint8_t>& exe, std::uint16_t id, std::string& text,
+                std::string& error) {
+  StringLocation where;
+  if (!FindString(exe, id, where, error)) return false;
+  text.clear();
+  for (std::uint32_t i = 0; i < where.length; ++i) {
+    std::uint32_t unit = exe[where.fileOffset + 2 * i] | exe[where.fileOffset + 2 * i + 1] << 8;
+    text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
+  }
+  return true;
+}
+
 bool ReadArchiveOffset(const std::vector<std::uint8_t>& exe, std::uint32_t& offset) {
-  std::size_t at;
-  std::uint32_t length;
-  std::string error;
-  if (!LocateString(exe, at, length, error) || length == 0) return false;
+  std::string text, error;
+  if (!ReadString(exe, kArchiveOffsetString, text, error)) return false;
   std::uint64_t value = 0;
-  for (std::uint32_t i = 0; i < length; ++i) {
-    std::uint32_t c = exe[at + 2 * i] | exe[at + 2 * i + 1] << 8;
+  for (char c : text) {
     if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
     if (value > 0xFFFFFFFFu) return false;
   }
   offset = static_cast<std::uint32_t>(value);
@@ -158,18 +215,26 @@ bool ReadArchiveOffset(const std::vector<std::uint8_t>& exe, std::uint32_t& offs
 }
 
 bool PatchArchiveOffset(std::vector<std::uint8_t>& exe, std::uint32_t offset, std::string& error) {
-  std::size_t at;
-  std::uint32_t length;
-  if (!LocateString(exe, at, length, error)) return false;
-  if (length != kOffsetDigits) {
-    error = "string 4 is not the 10-digit offset placeholder";
+  if (offset > 0x7FFFFFFFu) {
+    error = "the archive would start beyond 2 GiB, which the program cannot reach";
     return false;
   }
-  std::uint32_t v = offset;
-  for (int i = kOffsetDigits - 1; i >= 0; --i) {
-    exe[at + 2 * static_cast<std::size_t>(i)] = static_cast<std::uint8_t>('0' + v % 10);
-    exe[at + 2 * static_cast<std::size_t>(i) + 1] = 0;
-    v /= 10;
+  StringLocation where;
+  if (!FindString(exe, kArchiveOffsetString, where, error)) return false;
+  bool placeholder = where.length == kArchiveOffsetDigits;
+  for (int i = 0; placeholder && i < kArchiveOffsetDigits; ++i) {
+    std::uint8_t low = exe[where.fileOffset + 2 * i];
+    placeholder = exe[where.fileOffset + 2 * i + 1] == 0 && low >= '0' && low <= '9';
+  }
+  if (!placeholder) {
+    error = "string 4 of the program is not a ten-digit placeholder";
+    return false;
+  }
+  std::uint32_t rest = offset;
+  for (int i = kArchiveOffsetDigits - 1; i >= 0; --i) {
+    exe[where.fileOffset + 2 * i] = static_cast<std::uint8_t>('0' + rest % 10);
+    exe[where.fileOffset + 2 * i + 1] = 0;
+    rest /= 10;
   }
   return true;
 }

@@ -1,6 +1,15 @@
-// The stub's string resource 4 holds the offset of the attached archive as
-// a 10-digit decimal text ("0000000000" in the stub as built). These find
-// it by walking the program's resource directory.
+// The stub's string resource 4, which holds the attached archive's offset
+// as ten decimal digits, found through the PE resource directory.
+//
+// Format notes. A PE file starts with the MS-DOS header ("MZ"; the offset of
+// the "PE\0\0" signature at 0x3C). The optional header (PE32 or PE32+)
+// ends in the data directories; entry 2 is the resource directory, given
+// as a virtual address that a section header maps to the file. Resource
+// directories are three levels deep (type, name, language); entry offsets
+// are counted from the start of the resource directory, and their high bit
+// marks a subdirectory. String tables (type 6) come in blocks of sixteen:
+// block n holds ids 16(n-1) to 16(n-1)+15, each a 16-bit length and that
+// many UTF-16 code units, so block 1 holds string 4.
 #pragma once
 
 #include <cstdint>
@@ -9,14 +18,34 @@
 
 namespace lzh::sfx {
 
-inline constexpr int kOffsetDigits = 10;
+inline constexpr std::uint16_t kArchiveOffsetString = 4;
+inline constexpr int kArchiveOffsetDigits = 10;
 
-// Reads string 4 as a decimal number. False when exe is no PE program, has
-// no string 4, or the text is not a whole decimal number that fits.
+// Where a string of the string table lies in the file.
+struct StringLocation {
+  std::uint32_t fileOffset = 0;  // of its first UTF-16 code unit
+  std::uint16_t length = 0;      // in code units
+};
+
+// Finds string id in the first language of its block. False, with the
+// reason in error, when exe is not a PE file or has no such string.
+bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,
+                std::string& error);
+
+// The text of string id, as UTF-16 code units narrowed to bytes (the stub's
+// strings are ASCII).
+bool ReadString(const std::vector<std::uint8_t>& exe, std::uint16_t id, std::string& text,
+                std::string& error);
+
+// The offset that string 4 names: true when it is a whole decimal number
+// that fits 32 bits. exe may be just the start of a file, as long as it
+// holds the resources.
 bool ReadArchiveOffset(const std::vector<std::uint8_t>& exe, std::uint32_t& offset);
 
-// Writes offset into string 4 in place, zero-padded to its ten digits.
-// False, with a reason in error, when the program has no such placeholder.
+// Writes offset into string 4 in place, as ten zero-padded digits. String 4
+// must be ten digits already (the stub's placeholder, or an earlier patch),
+// so that nothing else in the file moves. Offsets the stub cannot use (above
+// 2^31 - 1) are refused.
 bool PatchArchiveOffset(std::vector<std::uint8_t>& exe, std::uint32_t offset, std::string& error);
 
 }  // namespace lzh::sfx

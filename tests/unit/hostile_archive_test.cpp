@@ -1,0 +1,206 @@
+// Archives built to break the reader and the walk: each must end in a
+// reported failure, never a crash, a hang, or a file outside the
+// extraction directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+
+#include "codec/crc16.h"
+#include "extract/walk.h"
+#include "memory_dialog.h"
+#include "support/archive_builder.h"
+#include "support/corpus.h"
+#include "support/memory_file_system.h"
+
+namespace {
+
+using lzhtest::ArchiveBytes;
+using lzhtest::Bytes;
+using lzhtest::MemberSpec;
+using lzhtest::Record;
+using lzhtest::StoredMember;
+
+constexpr char kSuccess[] = "CRC validation passed on all file( s )... extraction successful";
+
+struct Outcome {
+  std::vector<std::string> messages;
+  std::vector<std::string> listed;
+  std::vector<std::string> failed;  // entries left selected
+  std::string status;
+  std::map<std::string, lzhtest::Bytes> files;  // under C:/out
+};
+
+// Lists and extracts every member with stored paths under Overwrite, and
+// checks that nothing appeared outside C:/out.
+Outcome ListAndExtract(const Bytes& archive, lzhtest::MemoryFileSystem* prepared = nullptr) {
+  lzh::CrcTableScope table;
+  lzhtest::MemoryFileSystem own;
+  lzhtest::MemoryFileSystem& fs = prepared != nullptr ? *prepared : own;
+  fs.AddFile("C:/sfx.exe", archive);
+  fs.AddDirectory("C:/out");
+  lzh::WalkSession session(fs);
+  session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
+  lzhcli::MemoryDialog dialog;
+  dialog.policy = lzh::Overwrite;
+  lzh::WalkArchive(session, dialog, true);
+  Outcome outcome;
+  for (const auto& e : dialog.entries) outcome.listed.push_back(e.name);
+  dialog.SelectAll(true);
+  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, "C:\\out");
+  lzh::WalkArchive(session, dialog, false);
+  for (const auto& e : dialog.entries) {
+    if (e.selected) outcome.failed.push_back(e.name);
+  }
+  outcome.messages = dialog.messages;
+  outcome.status = dialog.status;
+  for (const auto& [path, file] : fs.files()) {
+    if (path == "C:/sfx.exe") continue;
+    EXPECT_EQ(path.rfind("C:/out/", 0), 0u) << "outside the extraction directory: " << path;
+    outcome.files[path.substr(7)] = file.bytes;
+  }
+  for (const auto& dir : fs.directories())
+    EXPECT_TRUE(dir.empty() || dir == "C:" || dir.rfind("C:/out", 0) == 0) << dir;
+  return outcome;
+}
+
+TEST(HostileHeaders, SizesThatLie) {
+  // HeaderSize smaller than the fixed part it describes.
+  Bytes small = ArchiveBytes({StoredMember("aaaaaaaa.txt", "x", 0), StoredMember("b", "b", 0)});
+  small[0] = 10;
+  Outcome o1 = ListAndExtract(small);
+  EXPECT_FALSE(o1.listed.empty());
+
+  // A name length that runs past the header and the file.
+  Bytes longName = ArchiveBytes({StoredMember("n.txt", "x", 0)});
+  longName[21] = 250;
+  Outcome o2 = ListAndExtract(longName);
+  EXPECT_EQ(o2.listed.size(), 1u);
+  EXPECT_FALSE(o2.failed.empty());
+
+  // A first extension record of 64 KiB in a tiny file.
+  MemberSpec ext = StoredMember("e.txt", "data");
+  ext.records = {Record{2, lzhtest::DirectoryRecordData("d")}};
+  Bytes bigRecord = ArchiveBytes({ext});
+  bigRecord[22 + 5 + 2 + 1] = 0xFF;  // ExtensionSize after name, CRC and OS id
+  bigRecord[22 + 5 + 2 + 2] = 0xFF;
+  Outcome o3 = ListAndExtract(bigRecord);
+  EXPECT_EQ(o3.listed.size(), 1u);
+
+  // A record chain whose every record names another (until the file ends).
+  MemberSpec chain = StoredMember("c.txt", "ccc");
+  for (int i = 0; i < 200; ++i) chain.records.push_back(Record{0x40, {0x20, 0}});
+  Outcome o4 = ListAndExtract(ArchiveBytes({chain}));
+  EXPECT_EQ(o4.files["c.txt"], lzhtest::ToBytes("ccc"));
+  EXPECT_TRUE(o4.failed.empty());
+}
+
+TEST(HostileHeaders, PackedAndOriginalSizes) {
+  MemberSpec negative = StoredMember("neg.txt", "abc");
+  negative.packedSizeOverride = 0x80000000u;
+  Outcome o1 = ListAndExtract(ArchiveBytes({negative, StoredMember("next", "n")}));
+  EXPECT_EQ(o1.listed, std::vector<std::string>{"neg.txt"}) << "the chain ends there";
+  EXPECT_EQ(o1.files["neg.txt"].size(), 0u);
+  EXPECT_EQ(o1.failed, std::vector<std::string>{"neg.txt"});
+
+  MemberSpec huge = StoredMember("huge.txt", "abc");
+  huge.packedSizeOverride = 0x7FFFFFFF;
+  Outcome o2 = ListAndExtract(ArchiveBytes({huge}));
+  EXPECT_EQ(o2.files["huge.txt"], lzhtest::ToBytes(std::string("abc") + '\0'))
+      << "a stored member copies what the file holds, then stops";
+  EXPECT_EQ(o2.failed.size(), 1u);
+
+  // A member passes only at the size its header gives.
+  for (std::uint32_t size : {0x80000000u, 0x7FFFFFFFu, 2u}) {
+    MemberSpec claims = StoredMember("claims.txt", "abc");
+    claims.originalSize = size;
+    Outcome o = ListAndExtract(ArchiveBytes({claims}));
+    EXPECT_EQ(o.failed, std::vector<std::string>{"claims.txt"}) << size;
+  }
+}
+
+TEST(HostileNames, PathsLongerThanTheBuffersAreRefused) {
+  MemberSpec deep = StoredMember("f.txt", "deep");
+  std::string dir;
+  while (dir.size() < 1100) dir += "component/";
+  dir.pop_back();
+  deep.records = {Record{2, lzhtest::DirectoryRecordData(dir)}};
+  Outcome o = ListAndExtract(ArchiveBytes({deep, StoredMember("ok.txt", "ok")}));
+  EXPECT_EQ(o.files.count("ok.txt"), 1u);
+  EXPECT_EQ(o.files.size(), 1u);
+  ASSERT_EQ(o.messages.size(), 1u);
+  EXPECT_EQ(o.messages[0].rfind("Couldn't open...", 0), 0u);
+}
+
+TEST(HostileNames, ControlCharactersStreamsAndDevices) {
+  Outcome o = ListAndExtract(ArchiveBytes(
+      {StoredMember("bad\x1b]2;title\x07.txt", "t"), StoredMember("file.txt:stream", "s"),
+       StoredMember("dir/CON.txt", "c"), StoredMember("aux ", "a"), StoredMember("x/.../y", "y"),
+       StoredMember("fine.txt", "f")}));
+  EXPECT_EQ(o.files.size(), 1u);
+  EXPECT_EQ(o.files.count("fine.txt"), 1u);
+  EXPECT_EQ(o.failed.size(), 5u);
+}
+
+TEST(HostileNames, MemberNamedLikeAnExistingDirectory) {
+  lzhtest::MemoryFileSystem fs;
+  fs.AddDirectory("C:/out/docs");
+  Outcome o =
+      ListAndExtract(ArchiveBytes({StoredMember("docs", "x"), StoredMember("y", "y")}), &fs);
+  EXPECT_EQ(o.failed, std::vector<std::string>{"docs"});
+  EXPECT_EQ(o.messages, std::vector<std::string>{"Couldn't open...: C:\\out\\docs"});
+  EXPECT_EQ(o.files.count("y"), 1u);
+}
+
+TEST(HostileStreams, ArchiveThatShrinksBetweenListingAndExtraction) {
+  lzh::CrcTableScope table;
+  Bytes archive =
+      ArchiveBytes({StoredMember("a.txt", std::string(3000, 'a')), StoredMember("b.txt", "b")});
+  lzhtest::MemoryFileSystem fs;
+  fs.AddFile("C:/sfx.exe", archive);
+  fs.AddDirectory("C:/out");
+  lzh::WalkSession session(fs);
+  session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
+  lzhcli::MemoryDialog dialog;
+  dialog.policy = lzh::Overwrite;
+  lzh::WalkArchive(session, dialog, true);
+  dialog.SelectAll(true);
+  fs.AddFile("C:/sfx.exe", Bytes(archive.begin(), archive.begin() + 1000));
+  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, "C:\\out");
+  lzh::WalkArchive(session, dialog, false);
+  EXPECT_EQ(fs.Find("C:/out/a.txt")->bytes.size(), 1000u - 32u);  // less the header
+  EXPECT_EQ(dialog.SelectedCount(), 2) << "a failed, b was never reached";
+  EXPECT_NE(dialog.status, kSuccess);
+}
+
+// Every truncation of small real archives of every method: bounded time,
+// nothing outside, no crash, and no member passes with other bytes than the
+// whole archive gives it. Under the sanitizer build this is the check.
+TEST(HostileStreams, EveryTruncationOfRealMembers) {
+  LZH_REQUIRE_CORPUS();
+  const char* archives[] = {"dos-1/lh5.lzh", "windows-1/h1_subdir.lzh", "unix-1/h2_subdir.lzh",
+                            "lengths/lh1-64k.lzh", "regression/multiple.lzh"};
+  for (const char* name : archives) {
+    Bytes whole = lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + name);
+    if (whole.empty()) continue;
+    Outcome complete = ListAndExtract(whole);
+    std::size_t step = whole.size() > 2000 ? whole.size() / 700 : 1;
+    for (std::size_t cut = 0; cut < whole.size(); cut += step) {
+      SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
+      auto start = std::chrono::steady_clock::now();
+      Outcome o = ListAndExtract(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut)));
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+      for (const auto& entry : o.listed) {
+        bool failed = std::find(o.failed.begin(), o.failed.end(), entry) != o.failed.end();
+        std::string path = entry;
+        for (char& ch : path) ch = ch == '\\' ? '/' : ch;
+        if (!failed && o.files.count(path) != 0) {
+          EXPECT_EQ(o.files[path], complete.files[path]) << entry << " passed with wrong bytes";
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
