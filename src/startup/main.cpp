@@ -1,4 +1,75 @@
-// Program entry of the self-extracting stub.
+// Program entry of the self-extracting stub: opens its own executable,
+// finds the attached archive, runs the main dialog and closes down.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include "codec/crc16.h"
+#include "extract/walk.h"
+#include "platform/file_system.h"
+#include "platform/heap.h"
+#include "resource_ids.h"
+#include "startup/archive_offset.h"
+#include "ui/main_dialog.h"
+
+namespace lzh {
+namespace {
+
+constexpr int kOffsetTextBytes = 255;
+
+bool IsLeadByte(std::uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+// The archive's offset from string 4 of this module, or 0 when none is
+// attached. The text is loaded before the size is asked, and the buffer is
+// released on the way out.
+std::int32_t LocateArchive(HINSTANCE module, FileSystem& fs, FileHandle ArchiveHandle) {
+  HeapArray<char> text(kOffsetTextBytes);
+  text[0] = 0;  // a missing string leaves the buffer as it was
+  LoadStringA(module, IDS_ARCHIVE_OFFSET, text.get(), kOffsetTextBytes);
+  text[kOffsetTextBytes - 1] = 0;
+  std::uint32_t size = fs.Size(ArchiveHandle);
+  return ArchiveOffsetFromText(text.get(), size);
+}
+
+void Run(HINSTANCE module) {
+  char exePath[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, exePath, MAX_PATH);
+  FileSystem& fs = HostFileSystem();
+  FileHandle ArchiveHandle = fs.OpenRead(exePath);
+  if (ArchiveHandle == kInvalidFile) {
+    MessageBoxA(nullptr, exePath, "Couldn't open...", 0);
+    return;
+  }
+  SetLeadByteTest(IsLeadByte);
+  {
+    CrcTableScope crcTable;  // released after the handle is closed
+    WalkSession session(fs);
+    session.archive.ArchiveHandle = ArchiveHandle;
+    session.ArchiveStart = LocateArchive(module, fs, ArchiveHandle);
+    if (session.ArchiveStart == 0) {
+      MessageBoxA(nullptr, "Couldn't find attached archive.", "Archive error..", 0);
+    } else {
+      RunMainDialog(module, session);
+    }
+    if (!fs.Close(ArchiveHandle)) MessageBoxA(nullptr, "Error closing file", "Error", 0);
+  }
+}
+
+}  // namespace
+}  // namespace lzh
+
+// Without the run time's start-up code nothing runs exit handlers: the
+// process ends in ExitProcess, and no static object holds anything that the
+// system does not release with the process. Registrations (function-local
+// statics with destructors) are accepted and dropped.
+extern "C" int __cdecl atexit(void(__cdecl*)(void)) { return 0; }
+
+// The process starts here, not in the C run time's start-up code: the
+// program takes no arguments and needs nothing initialised beyond what
+// msvcrt.dll does for itself, and the start-up code would cost a sixth of
+// the stub's size.
+extern "C" void __main();  // runs the static constructors, if any are ever added
+
+extern "C" void WINAPI ProgramEntry() {
+  __main();
+  lzh::Run(GetModuleHandleA(nullptr));
+  ExitProcess(0);
+}

@@ -114,11 +114,31 @@ bool RvaToOffset(Image& image, const PeLayout& layout, std::uint32_t rva, std::u
   return false;
 }
 
-// The data offset of the entry named by the numeric id in the directory at
-// directoryOffset (relative to the resource root), or of its first entry
-// when id is absent (the language level). Returns false when none.
-bool FindEntry(Image& image, std::uint32_t root, std::uint32_t directoryOffset, bool anyId,
-               std::uint32_t id, std::uint32_t& target) {
+// Which entry of a resource directory to take: the first one, the one
+// with a numeric id, or the one with a name (compared without regard to
+// ASCII case, as the system does).
+struct EntryKey {
+  enum Kind { kFirst, kId, kName } kind;
+  std::uint32_t id = 0;
+  std::string name;
+};
+
+bool NameMatches(Image& image, const std::vector<std::uint8_t>& bytes, std::uint64_t at,
+                 const std::string& name) {
+  std::uint16_t length = image.U16(at);
+  if (!image.ok() || length != name.size() || !image.Has(at + 2, 2ull * length)) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    std::uint32_t unit = bytes[at + 2 + 2 * i] | bytes[at + 3 + 2 * i] << 8;
+    auto upper = [](std::uint32_t c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
+    if (upper(unit) != upper(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+// The data field of the entry that key picks in the directory at
+// directoryOffset (relative to the resource root). False when none.
+bool FindEntry(Image& image, const std::vector<std::uint8_t>& bytes, std::uint32_t root,
+               std::uint32_t directoryOffset, const EntryKey& key, std::uint32_t& target) {
   std::uint64_t directory = static_cast<std::uint64_t>(root) + directoryOffset;
   std::uint32_t named = image.U16(directory + 12);
   std::uint32_t ids = image.U16(directory + 14);
@@ -127,8 +147,13 @@ bool FindEntry(Image& image, std::uint32_t root, std::uint32_t directoryOffset, 
     std::uint32_t name = image.U32(entry);
     std::uint32_t data = image.U32(entry + 4);
     if (!image.ok()) return false;
-    if ((name & kNamedEntryBit) != 0 && !anyId) continue;
-    if (anyId || name == id) {
+    bool isNamed = (name & kNamedEntryBit) != 0;
+    bool match = key.kind == EntryKey::kFirst ||
+                 (key.kind == EntryKey::kId && !isNamed && name == key.id) ||
+                 (key.kind == EntryKey::kName && isNamed &&
+                  NameMatches(image, bytes,
+                              root + static_cast<std::uint64_t>(name & ~kNamedEntryBit), key.name));
+    if (match) {
       target = data;
       return true;
     }
@@ -136,10 +161,11 @@ bool FindEntry(Image& image, std::uint32_t root, std::uint32_t directoryOffset, 
   return false;
 }
 
-}  // namespace
-
-bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,
-                std::string& error) {
+// The file offset and size of the resource (type, name) in its first
+// language.
+bool FindResourceData(const std::vector<std::uint8_t>& exe, const EntryKey& type,
+                      const EntryKey& name, std::uint32_t& offset, std::uint32_t& size,
+                      std::string& error) {
   Image image(exe);
   PeLayout layout;
   if (!ReadLayout(image, layout, error)) return false;
@@ -148,27 +174,44 @@ bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLo
     error = "the resource directory lies outside the program's sections";
     return false;
   }
-
-  // Type, then block, then the first language; the first two must be
+  // Type, then name, then the first language; the first two must be
   // subdirectories, the last a data entry.
-  std::uint32_t block = static_cast<std::uint32_t>(id / 16 + 1);
   std::uint32_t names = 0, languages = 0, data = 0;
-  if (!FindEntry(image, root, 0, false, kStringTableType, names) ||
-      (names & kSubdirectoryBit) == 0 ||
-      !FindEntry(image, root, names & ~kSubdirectoryBit, false, block, languages) ||
+  if (!FindEntry(image, exe, root, 0, type, names) || (names & kSubdirectoryBit) == 0 ||
+      !FindEntry(image, exe, root, names & ~kSubdirectoryBit, name, languages) ||
       (languages & kSubdirectoryBit) == 0 ||
-      !FindEntry(image, root, languages & ~kSubdirectoryBit, true, 0, data) ||
+      !FindEntry(image, exe, root, languages & ~kSubdirectoryBit, {EntryKey::kFirst, 0, {}},
+                 data) ||
       (data & kSubdirectoryBit) != 0) {
-    error = "the program has no string " + std::to_string(id);
+    error = "the program has no such resource";
     return false;
   }
   std::uint64_t dataEntry = static_cast<std::uint64_t>(root) + data;
-  std::uint32_t blockRva = image.U32(dataEntry);
-  std::uint32_t blockSize = image.U32(dataEntry + 4);
-  std::uint32_t blockOffset = 0;
-  if (!image.ok() || !RvaToOffset(image, layout, blockRva, blockOffset) ||
-      !image.Has(blockOffset, blockSize)) {
-    error = "the string table lies outside the program";
+  std::uint32_t rva = image.U32(dataEntry);
+  size = image.U32(dataEntry + 4);
+  if (!image.ok() || !RvaToOffset(image, layout, rva, offset) || !image.Has(offset, size)) {
+    error = "a resource lies outside the program";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, const std::string& name,
+                  std::uint32_t& offset, std::uint32_t& size, std::string& error) {
+  return FindResourceData(exe, {EntryKey::kId, type, {}}, {EntryKey::kName, 0, name}, offset, size,
+                          error);
+}
+
+bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,
+                std::string& error) {
+  Image image(exe);
+  std::uint32_t blockOffset = 0, blockSize = 0;
+  std::uint32_t block = static_cast<std::uint32_t>(id / 16 + 1);
+  if (!FindResourceData(exe, {EntryKey::kId, kStringTableType, {}}, {EntryKey::kId, block, {}},
+                        blockOffset, blockSize, error)) {
+    error = "the program has no string " + std::to_string(id) + " (" + error + ")";
     return false;
   }
 

@@ -27,6 +27,11 @@ struct StringLocation {
   std::uint16_t length = 0;      // in code units
 };
 
+// The file offset and size of the resource of a numeric type with a
+// string name (compared without regard to case), in its first language.
+bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, const std::string& name,
+                  std::uint32_t& offset, std::uint32_t& size, std::string& error);
+
 // Finds string id in the first language of its block. False, with the
 // reason in error, when exe is not a PE file or has no such string.
 bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,

@@ -1,0 +1,27 @@
+#include "ui/dialog_helpers.h"
+
+namespace lzh {
+
+INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure) {
+  return DialogBoxParamA(module, templateName, owner, procedure, 0);
+}
+
+void CenterOnScreen(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  // Signed division truncates toward zero, so an oversized window is
+  // centred to within one pixel.
+  int x = (GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left)) / 2;
+  int y = (GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top)) / 2;
+  SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void PumpOneMessage() {
+  MSG message;
+  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace lzh

@@ -1,0 +1,145 @@
+#include "ui/main_dialog.h"
+
+#include "resource_ids.h"
+#include "ui/dialog_helpers.h"
+#include "ui/dialog_state.h"
+#include "ui/win32_walk_dialog.h"
+
+namespace lzh {
+
+WalkSession* Session = nullptr;
+HWND MainDialogHandle = nullptr;
+std::uint8_t OverwritePolicy = Confirm;
+std::uint8_t OverwriteAnswer = 0;
+char ExistingFileName[kFileNameMax + 1] = {};
+
+namespace {
+
+constexpr int kPathChars = 255;  // characters of the path edit that count
+constexpr int kSelectAllEntries = -1;
+
+// The walk is not re-entrant, and it reads "Use S&tored Paths" for every
+// member. Its own message pump and boxes let commands through, so Extract
+// and the check box are disabled while it runs, and their commands are
+// refused as well: Enter reaches Extract through the dialog manager even
+// when the button is disabled.
+bool walkRunning = false;
+
+void Walk(HWND dialog, bool listOnly) {
+  HWND extract = GetDlgItem(dialog, IDOK);
+  HWND storedPaths = GetDlgItem(dialog, IDC_STORED_PATHS);
+  bool storedPathsEnabled = IsWindowEnabled(storedPaths) != FALSE;
+  EnableWindow(extract, FALSE);
+  EnableWindow(storedPaths, FALSE);
+  walkRunning = true;
+
+  Win32WalkDialog walkDialog(dialog);
+  WalkArchive(*Session, walkDialog, listOnly);
+
+  walkRunning = false;
+  EnableWindow(extract, TRUE);
+  if (storedPathsEnabled && !walkDialog.storedPathsTurnedOff()) EnableWindow(storedPaths, TRUE);
+}
+
+void SelectAllEntries(HWND dialog, BOOL selected) {
+  SendDlgItemMessageA(dialog, IDC_MEMBER_LIST, LB_SETSEL, selected, kSelectAllEntries);
+}
+
+void Check(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_SETCHECK, BST_CHECKED, 0); }
+
+bool IsChecked(HWND dialog, int id) {
+  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Shows the current directory in the path edit and keeps it as ExtractPath.
+void UseCurrentDirectory(HWND dialog) {
+  GetCurrentDirectoryA(256, Session->ExtractPath);
+  SetDlgItemTextA(dialog, IDC_PATH_EDIT, Session->ExtractPath);
+}
+
+void OnInitDialog(HWND dialog) {
+  CenterOnScreen(dialog);
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MainIcon");
+#ifdef _WIN64
+  SetClassLongPtrA(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+#else
+  SetClassLongA(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
+#endif
+  SetFocus(GetDlgItem(dialog, IDC_PATH_EDIT));
+  UseCurrentDirectory(dialog);
+  SendDlgItemMessageA(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
+  Check(dialog, IDC_SELECT_ALL);
+  Check(dialog, IDC_POLICY_CONFIRM);
+  OverwritePolicy = Confirm;
+  Check(dialog, IDC_STORED_PATHS);
+  Walk(dialog, true);
+  SelectAllEntries(dialog, TRUE);
+  MainDialogHandle = dialog;
+}
+
+void OnExtract(HWND dialog) {
+  if (walkRunning) return;
+  char* path = Session->ExtractPath;
+  int copied = GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathChars + 1);
+  path[copied] = 0;
+  if (copied == 0) UseCurrentDirectory(dialog);
+  Walk(dialog, false);
+}
+
+void OnStoredPathsClicked(HWND dialog) {
+  if (walkRunning) return;
+  Walk(dialog, true);
+  if (IsChecked(dialog, IDC_SELECT_ALL)) SelectAllEntries(dialog, TRUE);
+}
+
+// Returns TRUE only for the command that ends the dialog.
+INT_PTR OnCommand(HWND dialog, int id) {
+  switch (id) {
+    case IDOK:
+      OnExtract(dialog);
+      break;
+    case IDCANCEL:
+      EndDialog(dialog, IDCANCEL);
+      return TRUE;
+    case IDC_SELECT_ALL:
+      SelectAllEntries(dialog, TRUE);
+      break;
+    case IDC_UNSELECT_ALL:
+      SelectAllEntries(dialog, FALSE);
+      break;
+    case IDC_STORED_PATHS:
+      OnStoredPathsClicked(dialog);
+      break;
+    case IDC_POLICY_OVERWRITE:
+      OverwritePolicy = Overwrite;
+      break;
+    case IDC_POLICY_SKIP:
+      OverwritePolicy = Skip;
+      break;
+    case IDC_POLICY_CONFIRM:
+      OverwritePolicy = Confirm;
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(dialog);
+      return FALSE;  // the focus stays on the path edit
+    case WM_COMMAND:
+      return OnCommand(dialog, LOWORD(wParam));
+  }
+  return FALSE;
+}
+
+void RunMainDialog(HINSTANCE module, WalkSession& session) {
+  Session = &session;
+  ShowModalDialog(module, "MainDialog", nullptr, MainDialogProc);
+  Session = nullptr;
+}
+
+}  // namespace lzh

@@ -1,0 +1,16 @@
+// The main dialog: the member list, the extraction directory, the choices of
+// stored paths and overwrite policy, and Extract.
+#pragma once
+
+#include <windows.h>
+
+#include "extract/walk.h"
+
+namespace lzh {
+
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs the main dialog over session until the user leaves it.
+void RunMainDialog(HINSTANCE module, WalkSession& session);
+
+}  // namespace lzh

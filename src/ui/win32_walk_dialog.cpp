@@ -1,0 +1,66 @@
+#include "ui/win32_walk_dialog.h"
+
+#include "resource_ids.h"
+#include "ui/dialog_helpers.h"
+#include "ui/dialog_state.h"
+
+namespace lzh {
+
+LRESULT Win32WalkDialog::ToList(UINT message, WPARAM wParam, LPARAM lParam) {
+  return SendDlgItemMessageA(dialog_, IDC_MEMBER_LIST, message, wParam, lParam);
+}
+
+void Win32WalkDialog::ResetList() { ToList(LB_RESETCONTENT, 0, 0); }
+
+void Win32WalkDialog::AddEntry(const char* name) {
+  ToList(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+}
+
+int Win32WalkDialog::FindEntry(int after, const char* name) {
+  // wParam -1 (as all ones) searches the whole list from the top.
+  return static_cast<int>(
+      ToList(LB_FINDSTRINGEXACT, static_cast<WPARAM>(after), reinterpret_cast<LPARAM>(name)));
+}
+
+int Win32WalkDialog::IsSelected(int index) {
+  return static_cast<int>(ToList(LB_GETSEL, static_cast<WPARAM>(index), 0));
+}
+
+void Win32WalkDialog::Deselect(int index) { ToList(LB_SETSEL, FALSE, index); }
+
+int Win32WalkDialog::EntryCount() { return static_cast<int>(ToList(LB_GETCOUNT, 0, 0)); }
+
+int Win32WalkDialog::SelectedCount() { return static_cast<int>(ToList(LB_GETSELCOUNT, 0, 0)); }
+
+bool Win32WalkDialog::StoredPathsTicked() {
+  return SendDlgItemMessageA(dialog_, IDC_STORED_PATHS, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32WalkDialog::TurnOffStoredPaths() {
+  SendDlgItemMessageA(dialog_, IDC_STORED_PATHS, BM_SETCHECK, BST_UNCHECKED, 0);
+  EnableWindow(GetDlgItem(dialog_, IDC_STORED_PATHS), FALSE);
+  storedPathsTurnedOff_ = true;
+}
+
+void Win32WalkDialog::SetStatus(const char* text) {
+  SetDlgItemTextA(dialog_, IDC_STATUS_LINE, text);
+}
+
+void Win32WalkDialog::ShowMessage(const char* text, const char* caption) {
+  // No owner: the main dialog stays enabled while the box shows.
+  MessageBoxA(nullptr, text, caption, 0);
+}
+
+void Win32WalkDialog::PumpOneMessage() { lzh::PumpOneMessage(); }
+
+std::uint8_t Win32WalkDialog::OverwritePolicy() { return lzh::OverwritePolicy; }
+
+void Win32WalkDialog::AskOverwrite(const char* existingFileName) {
+  // The question itself arrives with the confirmation dialog; until then the
+  // answer recorded last stands (skip, before any question).
+  CopyText(ExistingFileName, sizeof ExistingFileName, existingFileName);
+}
+
+std::uint8_t Win32WalkDialog::OverwriteAnswer() { return lzh::OverwriteAnswer; }
+
+}  // namespace lzh

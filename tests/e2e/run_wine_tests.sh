@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The Windows program under Wine: the dialog tests of wine_driver, then the
+# sample archive built with `lzhsfx build` and extracted through the dialog,
+# compared with what lhasa extracts. Starts Xvfb when there is no display;
+# ends every Wine process on the way out, also after a failure.
+#
+# Usage: tests/e2e/run_wine_tests.sh [TEST-NAME-PART]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine_env.sh"
+
+work="$(mktemp -d "$ROOT/build/wine-tests.XXXXXX")"
+keep_work() { echo "work files kept in $work"; }
+
+status=0
+timeout 1200 "$WINE" "$WIN_BUILD/wine_driver.exe" "$(winpath "$WIN_BUILD/lzhsfx-stub.exe")" \
+  "$(winpath "$work")\\dialogs" "${1:-}" | tr -d '\r' || status=$?
+
+if [ -z "${1:-}" ] || [[ "sample archive" == *"$1"* ]]; then
+  # The sample archive, made by a real LHA tool, through `lzhsfx build` when
+  # the command-line tool has been built, else through the same patcher.
+  sample="$ROOT/tests/data/sample/sample.lzh"
+  sfx="$work/sample.exe"
+  cli="$ROOT/build/native/lzhsfx"
+  if [ -x "$cli" ]; then
+    "$cli" build "$sample" -o "$sfx" --stub "$WIN_BUILD/lzhsfx-stub.exe" >/dev/null
+  else
+    "$WINE" "$WIN_BUILD/wine_driver.exe" --build "$(winpath "$WIN_BUILD/lzhsfx-stub.exe")" \
+      "$(winpath "$sample")" "$(winpath "$work")\\sample.exe"
+  fi
+  mkdir -p "$work/reference"
+  (cd "$work/reference" && lhasa xq "$sample")
+  if timeout 300 "$WINE" "$WIN_BUILD/wine_driver.exe" --extract-all "$(winpath "$sfx")" \
+       "$(winpath "$work")\\sample-out" | tr -d '\r' >"$work/sample.log" &&
+     diff -r "$work/reference" "$work/sample-out" >"$work/sample.diff"; then
+    echo "ok - the sample archive extracts through the dialog as lhasa extracts it"
+  else
+    echo "not ok - the sample archive extracts through the dialog as lhasa extracts it"
+    sed 's/^/    /' "$work/sample.log" "$work/sample.diff"
+    status=1
+  fi
+fi
+
+if [ "$status" -eq 0 ]; then
+  rm -rf "$work"
+else
+  keep_work
+fi
+exit "$status"

@@ -1,0 +1,100 @@
+# Shared by run_wine_tests.sh and tools/demo.sh (sourced, not run): picks the
+# Windows build that Wine can run here, builds it, sets up a Wine prefix and
+# a display, and cleans up Wine and the display it started on exit.
+#
+# The stub is a 32-bit program. Where the kernel cannot run 32-bit code
+# (ia32 emulation off), 32-bit Wine cannot start at all; there the same
+# sources are cross-built for x86-64 and run under 64-bit Wine instead.
+#
+# Sets: ROOT, WIN_BUILD (build directory), WINE (loader), WINEPREFIX,
+# DISPLAY, and the function winpath.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+JOBS="${JOBS:-2}"
+
+# Runs a 32-bit i386 binary natively? (Not through a user-mode emulator,
+# under which Wine cannot map its fixed memory areas.)
+native_i386() {
+  [ -x /usr/lib/wine/wine ] || return 1
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -q enabled /proc/sys/fs/binfmt_misc/qemu-i386 &&
+    return 1
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "wine tests need: ${missing[*]} (apt-get install them)" >&2
+    return 1
+  fi
+  echo "installing ${missing[*]}"
+  apt-get update -qq >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+}
+
+if [ -n "${LZH_WINE_ARCH:-}" ]; then
+  ARCH="$LZH_WINE_ARCH"
+elif native_i386; then
+  ARCH=win32
+else
+  ARCH=win64
+fi
+
+if [ "$ARCH" = win32 ]; then
+  install_missing wine wine32 xvfb x11-utils imagemagick g++-mingw-w64-i686
+  WIN_BUILD="$ROOT/build/win32"
+  WINE=/usr/lib/wine/wine
+  (cd "$ROOT" && cmake --preset win32 >/dev/null)
+else
+  echo "note: this kernel runs no 32-bit code; testing the x86-64 build of the same sources"
+  install_missing wine wine64 xvfb x11-utils imagemagick g++-mingw-w64-x86-64-win32
+  WIN_BUILD="$ROOT/build/win64"
+  WINE=/usr/lib/wine/wine64
+  cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+fi
+cmake --build "$WIN_BUILD" -j"$JOBS" --target lzhsfx-stub wine_driver >/dev/null
+
+export WINEPREFIX="${LZH_WINEPREFIX:-$ROOT/build/wine-prefix-$ARCH}"
+export WINELOADER="$WINE"
+export WINEARCH="$ARCH"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export TZ="${TZ:-Europe/Berlin}"
+
+# Z: is the whole Unix file system in every Wine prefix.
+winpath() { printf 'Z:%s' "$(readlink -f "$1" | tr / '\\')"; }
+
+XVFB_PID=""
+wine_cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$XVFB_PID" ]; then
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  fi
+}
+trap wine_cleanup EXIT
+
+if [ -z "${DISPLAY:-}" ] || [ -n "${LZH_FORCE_XVFB:-}" ]; then
+  display_file="$(mktemp)"
+  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$display_file" 2>/dev/null &
+  XVFB_PID=$!
+  for _ in $(seq 1 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n1 "$display_file")"
+  rm -f "$display_file"
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "creating the Wine prefix $WINEPREFIX (a minute or two, once)"
+  mkdir -p "$WINEPREFIX"
+  timeout 600 "$WINE" wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
