@@ -23,16 +23,7 @@ asan: deps
 	@cmake --build --preset native-asan -j$(JOBS)
 
 test: native win32 asan
-	@echo "== native tests"
-	@ctest --preset native -j$(JOBS)
-	@echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-	@ctest --preset native-asan -j$(JOBS)
-	@echo "== static analysis"
-	@bash tools/analyze.sh build/native
-	@if [ -x tests/e2e/run_wine_tests.sh ]; then \
-	  echo "== Windows program under Wine"; bash tests/e2e/run_wine_tests.sh; fi
-	@if [ -x tests/fuzz/run_fuzzers.sh ]; then \
-	  echo "== bounded fuzzing"; bash tests/fuzz/run_fuzzers.sh $(FUZZ_SECONDS); fi
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash tools/run-tests.sh
 
 demo: native win32
 	@bash tools/demo.sh

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Runs every test stage of `make test` on the builds it has made, goes on
+# after a failing stage, and closes with one line counting the stages.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+JOBS=${JOBS:-2}
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+passed=0
+failed=0
+failures=()
+
+stage() {
+  local name=$1
+  shift
+  echo
+  echo "== $name"
+  local start=$SECONDS
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "-- $name: passed ($((SECONDS - start)) s)"
+  else
+    failed=$((failed + 1))
+    failures+=("$name")
+    echo "-- $name: FAILED ($((SECONDS - start)) s)"
+  fi
+}
+
+export TZ=Europe/Berlin
+stage "native tests" ctest --preset native -j"$JOBS"
+stage "native tests under ASan and UBSan" ctest --preset native-asan -j"$JOBS"
+stage "native unit tests under valgrind" \
+  valgrind -q --error-exitcode=1 --leak-check=full --child-silent-after-fork=yes \
+  build/native/unit_tests --gtest_brief=1
+stage "static analysis" bash tools/analyze.sh build/native
+stage "Windows program under Wine" bash tests/e2e/run_wine_tests.sh
+stage "bounded fuzzing (${FUZZ_SECONDS} s a target)" bash tests/fuzz/run_fuzzers.sh "$FUZZ_SECONDS"
+
+echo
+[ ${#failures[@]} -eq 0 ] || echo "failed stages: ${failures[*]}"
+echo "stages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
