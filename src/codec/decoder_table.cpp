@@ -6,6 +6,8 @@ Decoder DecoderForMethod(char methodDigit) {
   switch (methodDigit) {
     case '0':
       return CopyStored;
+    case '1':
+      return DecodeLh1;
     default:
       return nullptr;
   }

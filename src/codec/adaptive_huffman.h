@@ -1,0 +1,70 @@
+// The adaptive Huffman code of -lh1-: one tree of 314 symbols whose weights
+// are counted as symbols are decoded.
+//
+// Format notes. Symbols 0..255 are literal bytes, 256..313 matches of length
+// symbol - 253 (3..60). The tree starts with every weight 1 and leaves 0..313
+// carrying symbols 0..313, so symbols 0..115 have 9-bit codes and 116..313
+// 8-bit codes. Nodes are kept in order of non-decreasing weight; the two
+// children of an internal node sit at adjacent indices (a 0 bit picks the
+// lower one). After each symbol its leaf-to-root path is counted, and a node
+// whose weight passes its right neighbour's is exchanged with the highest
+// node still below the new weight. When the root reaches 0x8000 the next
+// count first halves every leaf weight (rounding up) and rebuilds the tree.
+// The encoder runs the same model, so every tie-break here is part of the
+// format.
+#pragma once
+
+#include <cstdint>
+
+namespace lzh::lh1 {
+
+inline constexpr int SymbolCount = 314;
+inline constexpr int NodeCount = 2 * SymbolCount - 1;  // 627
+inline constexpr int RootNode = NodeCount - 1;         // 626
+inline constexpr unsigned FrequencyLimit = 0x8000;     // root weight that forces a rebuild
+
+struct AdaptiveHuffman {
+  // Node weights; entry NodeCount is a sentinel above every real weight.
+  std::uint16_t Frequency[NodeCount + 1];
+  // 0..626: the parent of each node (the root's entry is 0);
+  // 627..940: the leaf that carries symbol (index - 627).
+  std::uint16_t Parent[NodeCount + SymbolCount];
+  // Internal node: its first child (the second is the next index).
+  // Leaf: 627 + its symbol.
+  std::uint16_t Child[NodeCount];
+
+  void ResetModel();
+  // Counts one occurrence of symbol (0..313) along its path to the root.
+  void CountSymbol(unsigned symbol);
+  void RebuildTree();
+
+  static bool IsLeaf(unsigned child) { return child >= NodeCount; }
+
+  // A shortcut through the top of the tree for the decoder: for the next
+  // TopBits bits, a node that the walk from the root reaches after the
+  // first Bits of them (after all of them, or at a leaf when the table was
+  // made); the walk goes on from there. The top of the tree holds the heaviest
+  // nodes, whose weights seldom tie, so it changes far less often than the
+  // bottom; the table is made again only when an exchange or a rebuild has
+  // touched a node that it walks through.
+  static constexpr int TopBits = 6;
+  struct TopEntry {
+    std::uint16_t Node;  // where the walk goes on
+    std::uint16_t Bits;  // bits it took to get there
+  };
+  const TopEntry* TopTable() {
+    if (!topValid_) BuildTopTable();
+    return top_;
+  }
+
+ private:
+  unsigned Exchange(unsigned n);
+  void BuildTopTable();
+  void FillTop(unsigned node, int depth, unsigned prefix);
+
+  TopEntry top_[1 << TopBits];
+  bool inTop_[NodeCount];  // nodes whose children the table walks through
+  bool topValid_;
+};
+
+}  // namespace lzh::lh1

@@ -1,0 +1,263 @@
+// -lh1-: LZSS over a 4,096-byte window. Literals and match lengths share the
+// adaptive Huffman code of adaptive_huffman.h; a match's offset follows its
+// length symbol as a fixed prefix code for the offset's upper six bits and
+// then its six low bits verbatim.
+//
+// Format notes. Bits are taken from each packed byte most significant bit
+// first. The window starts as 4,096 spaces and the first byte is written at
+// position 4,036 (4,096 - 60), so an offset d copies from d + 1 bytes back,
+// spaces included: offset 0 with length 60 repeats the last byte 60 times.
+// The stream carries no end marker: decoding stops when the member's
+// original size has been produced.
+//
+// The archive is read in blocks of 10,240 bytes from wherever the caller left
+// its position (the packed size is not consulted) and the output is written
+// in blocks of 10,240 bytes, each folded into the CRC as it is written.
+#include <cstring>
+
+#include "codec/adaptive_huffman.h"
+#include "codec/decoder.h"
+#include "platform/heap.h"
+
+namespace lzh {
+
+namespace {
+
+using lh1::AdaptiveHuffman;
+using lh1::NodeCount;
+
+constexpr std::int32_t BlockSize = 10240;  // bytes per archive read and per output write
+constexpr int WindowSize = 4096;           // bytes
+constexpr int MaxMatch = 60;               // bytes; the shortest match is 3
+constexpr int MatchBase = 253;             // length = symbol - 253
+constexpr int LiteralCount = 256;
+constexpr int OffsetLowBits = 6;
+constexpr int MaxOffsetCodeBits = 8 + OffsetLowBits;  // bits
+
+// The prefix code for an offset's upper six bits, indexed by the first eight
+// bits of an offset code. Values are assigned in increasing order with these
+// code lengths: 0 gets 3 bits, 1..3 get 4, 4..11 get 5, 12..23 get 6, 24..47
+// get 7 and 48..63 get 8.
+struct OffsetTables {
+  std::uint8_t HighBits[256];
+  std::uint8_t CodeLength[256];
+};
+
+constexpr OffsetTables MakeOffsetTables() {
+  constexpr int kValuesUpTo[] = {1, 4, 12, 24, 48, 64};  // first value of the next length
+  OffsetTables t{};
+  int index = 0, value = 0;
+  for (int length = 3; length <= 8; ++length) {
+    for (; value < kValuesUpTo[length - 3]; ++value) {
+      for (int e = 0; e < 1 << (8 - length); ++e) {
+        t.HighBits[index] = static_cast<std::uint8_t>(value);
+        t.CodeLength[index] = static_cast<std::uint8_t>(length);
+        ++index;
+      }
+    }
+  }
+  return t;
+}
+
+constexpr OffsetTables kOffsetTables = MakeOffsetTables();
+constexpr const std::uint8_t* OffsetHighBits = kOffsetTables.HighBits;
+constexpr const std::uint8_t* OffsetCodeLength = kOffsetTables.CodeLength;
+static_assert(kOffsetTables.HighBits[0x50] == 4 && kOffsetTables.CodeLength[0x50] == 5);
+static_assert(kOffsetTables.HighBits[0xFF] == 63 && kOffsetTables.CodeLength[0xFF] == 8);
+static_assert(kOffsetTables.HighBits[0xEF] == 47 && kOffsetTables.CodeLength[0xEF] == 7);
+
+// Working storage of one member, one heap block.
+struct Lh1Storage {
+  AdaptiveHuffman Model;
+  std::uint8_t InputBlock[BlockSize];
+  // WindowSize bytes of history, then the output block; the slack takes the
+  // overrun of the last match of a block and of eight-byte copies.
+  std::uint8_t Window[WindowSize + BlockSize + MaxMatch + 8];
+};
+
+constexpr int kOutputStart = WindowSize;  // index of the first byte of the output block
+
+class Lh1Decoder {
+ public:
+  Lh1Decoder(MemberStream& member, Lh1Storage& storage)
+      : member_(member), s_(storage), model_(storage.Model) {}
+
+  void Run();
+
+ private:
+  void ReadInputBlock();
+  std::uint8_t FetchInputByte();
+  void Refill(int wanted);
+  void RefillByBytes(int wanted);
+  void Consume(int bits) {
+    bitBuffer_ <<= bits;
+    bitCount_ -= bits;
+  }
+  unsigned DecodeSymbol();
+  unsigned DecodeMatchOffset();
+  void FlushOutput(int count);
+
+  MemberStream& member_;
+  Lh1Storage& s_;
+  AdaptiveHuffman& model_;
+
+  std::int32_t inputPos_ = 0;
+  std::int32_t inputCount_ = 0;
+  int phantomBits_ = 0;  // zero bits supplied after a read delivered nothing
+
+  // Look-ahead bits, left-aligned: the next bit is bit 63.
+  std::uint64_t bitBuffer_ = 0;
+  int bitCount_ = 0;
+};
+
+// Reads stop at the member's own packed bytes: a valid stream needs no
+// more (its one byte of look-ahead may be zero), and a small member that
+// claims gigabytes then ends with its data instead of decoding whatever
+// follows it in the archive.
+void Lh1Decoder::ReadInputBlock() {
+  inputPos_ = 0;
+  std::int32_t want = member_.PackedLeft < BlockSize ? member_.PackedLeft : BlockSize;
+  inputCount_ = want > 0 ? member_.ReadPacked(s_.InputBlock, want) : 0;
+  if (inputCount_ < 0) inputCount_ = 0;
+  member_.PackedLeft -= inputCount_;
+}
+
+// The next block is read as soon as the last byte of this one is handed out.
+// Once a read has delivered nothing, InputCount stays 0: zero bytes stand in
+// and the archive is not read again. A valid stream uses them only as
+// look-ahead.
+std::uint8_t Lh1Decoder::FetchInputByte() {
+  if (inputPos_ < inputCount_) {
+    std::uint8_t b = s_.InputBlock[inputPos_++];
+    if (inputPos_ == inputCount_) ReadInputBlock();
+    return b;
+  }
+  phantomBits_ += 8;
+  return 0;
+}
+
+// Brings the look-ahead to at least `wanted` (at most 56) bits. Where the
+// block holds enough bytes, eight are loaded at once, but the block's last
+// byte is always left to FetchInputByte so that the next read is issued as
+// soon as that byte is handed out and never earlier.
+inline void Lh1Decoder::Refill(int wanted) {
+  if (inputCount_ - inputPos_ > 8) {
+    const std::uint8_t* p = s_.InputBlock + inputPos_;
+    std::uint64_t next = 0;
+    for (int i = 0; i < 8; ++i) next = next << 8 | p[i];
+    bitBuffer_ |= next >> bitCount_;
+    int bytes = (63 - bitCount_) >> 3;
+    inputPos_ += bytes;
+    bitCount_ += bytes * 8;
+  } else {
+    RefillByBytes(wanted);
+  }
+}
+
+void Lh1Decoder::RefillByBytes(int wanted) {
+  while (bitCount_ < wanted) {
+    bitBuffer_ |= std::uint64_t{FetchInputByte()} << (56 - bitCount_);
+    bitCount_ += 8;
+  }
+}
+
+// Walks from the root, a 0 bit to the lower child of the pair and a 1 bit to
+// the higher, then counts the symbol.
+unsigned Lh1Decoder::DecodeSymbol() {
+  if (bitCount_ < 32) Refill(9);
+  static_assert(AdaptiveHuffman::TopBits <= 9, "a refill guarantees nine bits");
+  const AdaptiveHuffman::TopEntry top =
+      model_.TopTable()[bitBuffer_ >> (64 - AdaptiveHuffman::TopBits)];
+  const std::uint16_t* child = model_.Child;
+  int used = top.Bits;
+  std::uint64_t bits = bitBuffer_ << used;
+  unsigned c = child[top.Node];
+  while (c < NodeCount) {
+    if (used == bitCount_) {
+      Consume(used);
+      Refill(9);
+      bits = bitBuffer_;
+      used = 0;
+    }
+    c = child[c + static_cast<unsigned>(bits >> 63)];
+    bits <<= 1;
+    ++used;
+  }
+  Consume(used);
+  unsigned symbol = c - NodeCount;
+  model_.CountSymbol(symbol);
+  return symbol;
+}
+
+// Format notes: of the first eight bits, OffsetCodeLength[b] belong to the
+// upper-bits code and the rest to the six low bits, which the following bits
+// complete.
+unsigned Lh1Decoder::DecodeMatchOffset() {
+  if (bitCount_ < MaxOffsetCodeBits) Refill(MaxOffsetCodeBits);
+  unsigned b = static_cast<unsigned>(bitBuffer_ >> 56);
+  int length = OffsetCodeLength[b];
+  int bits = length + OffsetLowBits;
+  unsigned code = static_cast<unsigned>(bitBuffer_ >> (64 - bits));
+  Consume(bits);
+  return static_cast<unsigned>(OffsetHighBits[b]) << OffsetLowBits | (code & 63u);
+}
+
+void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.Window + kOutputStart, count); }
+
+// Format notes: the produced count is compared with the original size only
+// before each symbol, as the encoder stops; a match that a corrupt stream
+// runs past the end is cut at the original size, so the file never grows
+// beyond it. A stream that needs bits beyond the end of the archive is
+// truncated: decoding stops there instead of inventing the rest of the
+// member from zero bits.
+void Lh1Decoder::Run() {
+  std::int32_t left = member_.OriginalSize;
+  if (left <= 0) return;
+  ReadInputBlock();
+  model_.ResetModel();
+  std::uint8_t* window = s_.Window;
+  // The window holds every byte of the last 4,096 positions, so the bytes
+  // before the first output (all of the initial window) are spaces.
+  std::memset(window, ' ', WindowSize);
+  int pos = kOutputStart;
+  while (left > 0) {
+    unsigned symbol = DecodeSymbol();
+    if (symbol < LiteralCount) {
+      if (phantomBits_ > bitCount_) break;
+      window[pos++] = static_cast<std::uint8_t>(symbol);
+      --left;
+    } else {
+      int distance = static_cast<int>(DecodeMatchOffset()) + 1;
+      if (phantomBits_ > bitCount_) break;
+      int length = static_cast<int>(symbol) - MatchBase;
+      if (length > left) length = left;
+      const std::uint8_t* from = window + pos - distance;
+      std::uint8_t* to = window + pos;
+      if (distance >= 8) {
+        // Eight bytes at a time: each chunk reads only bytes already final.
+        for (int k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
+      } else {
+        for (int k = 0; k < length; ++k) to[k] = from[k];
+      }
+      pos += length;
+      left -= length;
+    }
+    if (pos >= kOutputStart + BlockSize) {
+      FlushOutput(BlockSize);
+      // Keep the last WindowSize bytes of history and the overrun.
+      int keep = pos - BlockSize;
+      std::memmove(window, window + BlockSize, static_cast<std::size_t>(keep));
+      pos = keep;
+    }
+  }
+  if (pos > kOutputStart) FlushOutput(pos - kOutputStart);
+}
+
+}  // namespace
+
+void DecodeLh1(MemberStream& member) {
+  HeapArray<Lh1Storage> storage(1);
+  Lh1Decoder(member, storage[0]).Run();
+}
+
+}  // namespace lzh

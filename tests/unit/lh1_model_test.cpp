@@ -1,0 +1,121 @@
+// The adaptive Huffman model of -lh1-: when and how it is rebuilt, and that
+// its fast searches evolve the tree node for node as the plain scans do.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "codec/adaptive_huffman.h"
+#include "platform/heap.h"
+#include "support/lh1_bit_writer.h"
+
+namespace {
+
+using lzh::lh1::AdaptiveHuffman;
+using lzh::lh1::NodeCount;
+using lzh::lh1::RootNode;
+using lzhtest::lh1::ReferenceModel;
+
+unsigned LeafWeight(const AdaptiveHuffman& m, unsigned symbol) {
+  return m.Frequency[m.Parent[NodeCount + symbol]];
+}
+
+bool SameTree(const AdaptiveHuffman& m, const ReferenceModel& r) {
+  return std::memcmp(m.Frequency, r.freq, sizeof r.freq) == 0 &&
+         std::memcmp(m.Parent, r.parent, sizeof r.parent) == 0 &&
+         std::memcmp(m.Child, r.child, sizeof r.child) == 0;
+}
+
+TEST(Lh1Model, RebuildWaitsForTheNextSymbolAndHalvesRoundingUp) {
+  lzh::HeapArray<AdaptiveHuffman> model(1);
+  AdaptiveHuffman& m = model[0];
+  m.ResetModel();
+  EXPECT_EQ(m.Frequency[RootNode], 314u);
+  m.CountSymbol(2);
+  m.CountSymbol(2);  // weight 3
+  m.CountSymbol(3);  // weight 2
+  while (m.Frequency[RootNode] < 0x8000) m.CountSymbol(0);
+  // The root has reached the limit; nothing happens until the next count.
+  ASSERT_EQ(m.Frequency[RootNode], 0x8000u);
+  unsigned zero = LeafWeight(m, 0);
+  EXPECT_EQ(zero, 0x8000u - 313 - 3);
+  m.CountSymbol(1);
+  EXPECT_EQ(LeafWeight(m, 0), (zero + 1) / 2);
+  EXPECT_EQ(LeafWeight(m, 1), 2u);  // 1 stays 1, then counted
+  EXPECT_EQ(LeafWeight(m, 2), 2u);  // 3 becomes 2
+  EXPECT_EQ(LeafWeight(m, 3), 1u);  // 2 becomes 1
+  EXPECT_EQ(LeafWeight(m, 313), 1u);
+  EXPECT_EQ(m.Frequency[RootNode], (zero + 1) / 2 + 2 + 2 + 1 + 310);
+  EXPECT_EQ(m.Frequency[NodeCount], 0xFFFFu);
+  EXPECT_EQ(m.Parent[RootNode], 0u);
+}
+
+// Symbol sources of different shapes: uniform (long runs of equal weights),
+// skewed like text, and bursts of one symbol (deep swaps, quick rebuilds).
+unsigned NextSymbol(std::mt19937& random, int shape) {
+  switch (shape) {
+    case 0:
+      return random() % 314;
+    case 1: {
+      std::geometric_distribution<unsigned> g(0.05);
+      return g(random) % 314;
+    }
+    default: {
+      unsigned r = random() % 100;
+      return r < 90 ? 32 : (r < 95 ? 256 + random() % 58 : random() % 314);
+    }
+  }
+}
+
+TEST(Lh1Model, EvolvesNodeForNodeLikeThePlainScans) {
+  lzh::HeapArray<AdaptiveHuffman> model(1);
+  AdaptiveHuffman& m = model[0];
+  ReferenceModel r;
+  for (int shape = 0; shape < 3; ++shape) {
+    std::mt19937 random(100 + shape);
+    m.ResetModel();
+    r.Reset();
+    ASSERT_TRUE(SameTree(m, r));
+    int rebuilds = 0;
+    for (int i = 0; i < 120000; ++i) {
+      unsigned s = NextSymbol(random, shape);
+      if (m.Frequency[RootNode] == 0x8000) ++rebuilds;
+      m.CountSymbol(s);
+      r.Count(s);
+      ASSERT_TRUE(SameTree(m, r)) << "shape " << shape << ", symbol " << i;
+    }
+    EXPECT_GE(rebuilds, 3) << "shape " << shape;
+    for (unsigned n = 0; n + 1 < NodeCount; ++n)
+      ASSERT_LE(m.Frequency[n], m.Frequency[n + 1]) << "shape " << shape << ", node " << n;
+  }
+}
+
+// The decoder's shortcut through the top of the tree must always land where
+// the walk from the root lands after as many bits, however the tree has
+// changed since the table was made. (A leaf it stops at may since have
+// become an internal node: the decoder then walks on from it.)
+TEST(Lh1Model, TopTableAlwaysAgreesWithTheWalkFromTheRoot) {
+  lzh::HeapArray<AdaptiveHuffman> model(1);
+  AdaptiveHuffman& m = model[0];
+  constexpr int kBits = AdaptiveHuffman::TopBits;
+  for (int shape = 0; shape < 3; ++shape) {
+    std::mt19937 random(200 + shape);
+    m.ResetModel();
+    for (int i = 0; i < 40000; ++i) {
+      const AdaptiveHuffman::TopEntry* top = m.TopTable();
+      for (unsigned prefix = 0; prefix < 1u << kBits; ++prefix) {
+        unsigned node = RootNode;
+        ASSERT_GE(top[prefix].Bits, 1);
+        ASSERT_LE(top[prefix].Bits, kBits);
+        for (int depth = 0; depth < top[prefix].Bits; ++depth) {
+          ASSERT_FALSE(AdaptiveHuffman::IsLeaf(m.Child[node]));
+          node = m.Child[node] + ((prefix >> (kBits - 1 - depth)) & 1);
+        }
+        ASSERT_EQ(top[prefix].Node, node) << "shape " << shape << ", symbol " << i;
+      }
+      m.CountSymbol(NextSymbol(random, shape));
+    }
+  }
+}
+
+}  // namespace
