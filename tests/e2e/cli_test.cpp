@@ -246,3 +246,31 @@ TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract
 }
 
 }  // namespace
+
+namespace {
+
+// A disk that fills up during extraction: the member that does not fit
+// fails its check and is reported; what was there before stays.
+TEST_F(Cli, FullDiskFailsTheMemberAndTouchesNothingElse) {
+  std::string mountPoint = dir + "/small";
+  mkdir(mountPoint.c_str(), 0777);
+  if (std::system(("mount -t tmpfs -o size=64k tmpfs '" + mountPoint + "' 2>/dev/null").c_str()) !=
+      0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  lzhtest::WriteWholeFile(mountPoint + "/keep.txt", lzhtest::ToBytes("precious"));
+  std::string big(200000, 'b');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7919) % 26);
+  std::string archive = Write("full.lzh", ArchiveBytes({StoredMember("small.txt", "fits"),
+                                                        StoredMember("big.bin", big),
+                                                        StoredMember("after.txt", "after")}));
+  Outcome run = Lzhsfx("extract " + archive + " -C " + mountPoint + " --overwrite");
+  std::string kept = Read("small/keep.txt");
+  std::string small = Read("small/small.txt");
+  std::system(("umount '" + mountPoint + "'").c_str());
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("failed CRC validation"), std::string::npos) << run.out;
+  EXPECT_EQ(kept, "precious");
+  EXPECT_EQ(small, "fits");
+}
+
+}  // namespace

@@ -153,6 +153,24 @@ TEST(HostileNames, MemberNamedLikeAnExistingDirectory) {
   EXPECT_EQ(o.files.count("y"), 1u);
 }
 
+TEST(HostileNames, ReadOnlyExistingFileUnderOverwrite) {
+  lzhtest::MemoryFileSystem fs;
+  fs.AddFile("C:/out/locked.txt", lzhtest::ToBytes("mine"));
+  Outcome o = ListAndExtract(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("z", "z")}),
+                             &fs);
+  EXPECT_EQ(o.files["locked.txt"], lzhtest::ToBytes("x")) << "a plain file is replaced";
+
+  lzhtest::MemoryFileSystem readOnly;
+  readOnly.AddFile("C:/out/locked.txt", lzhtest::ToBytes("mine"));
+  const_cast<lzhtest::MemoryFileSystem::File*>(readOnly.Find("C:/out/locked.txt"))->readOnly = true;
+  Outcome r = ListAndExtract(
+      ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("z", "z")}), &readOnly);
+  EXPECT_EQ(r.messages, std::vector<std::string>{"Couldn't open...: C:\\out\\locked.txt"});
+  EXPECT_EQ(r.files["locked.txt"], lzhtest::ToBytes("mine"));
+  EXPECT_EQ(r.files["z"], lzhtest::ToBytes("z")) << "the walk goes on";
+  EXPECT_EQ(r.failed, std::vector<std::string>{"locked.txt"});
+}
+
 TEST(HostileStreams, ArchiveThatShrinksBetweenListingAndExtraction) {
   lzh::CrcTableScope table;
   Bytes archive =
