@@ -194,9 +194,10 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly) {
     ReadVariablePart(archive, HeaderOffset, session.nameBuffer, name);
     const MemberHeader& member = archive.CurrentMember;
 
-    // A directory entry may carry its whole path in the directory record.
-    bool emptyName = name[0] == 0 && !(member.IsDirectoryEntry() && member.ExtensionText[0] != 0);
-    if (emptyName) {
+    // A directory entry may carry its whole path in the directory record;
+    // one without any name leaves nothing to make and is passed over.
+    bool nameless = name[0] == 0 && member.ExtensionText[0] == 0;
+    if (name[0] == 0 && !member.IsDirectoryEntry()) {
       dialog.ShowMessage("Error retreiving filename.", kCaptionArchiveError);
       end = WalkEnd::Aborted;
       break;
@@ -211,8 +212,8 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly) {
     }
 
     // Directory entries matter only where stored paths are used.
-    bool passOver =
-        IsSymbolicLink(member, MemberName) || (member.IsDirectoryEntry() && !storedPaths);
+    bool passOver = nameless || IsSymbolicLink(member, MemberName) ||
+                    (member.IsDirectoryEntry() && !storedPaths);
     if (!passOver) {
       if (ListOnly) {
         dialog.AddEntry(MemberName);

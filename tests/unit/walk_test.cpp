@@ -312,6 +312,16 @@ TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
   EXPECT_TRUE(rig.Selected().empty());
   EXPECT_EQ(rig.dialog.status, kSuccess);
 
+  // A directory entry without any name (as some tools write at level 0)
+  // leaves nothing to make; the members after it are extracted.
+  MemberSpec nameless = StoredMember("", "", 0);
+  nameless.method = "-lhd-";
+  Rig unnamed(ArchiveBytes({nameless, StoredMember("d/after.txt", "a")}));
+  unnamed.ListAndExtractAll();
+  EXPECT_EQ(unnamed.Names(), std::vector<std::string>{"d/after.txt"});
+  EXPECT_EQ(unnamed.Content("C:/out/d/after.txt"), "a");
+  EXPECT_TRUE(unnamed.dialog.messages.empty());
+
   Rig flat(ArchiveBytes({dir, StoredMember("d/f.txt", "f")}));
   flat.dialog.storedPathsTicked = false;
   flat.ListAndExtractAll();
