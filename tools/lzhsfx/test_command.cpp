@@ -47,6 +47,10 @@ int TestCommand(const Arguments& args) {
     std::fprintf(stderr, "lzhsfx: %s %s\n", caption.c_str(), Printable(text).c_str());
   };
   lzh::WalkArchive(session, dialog, true);
+  if (dialog.EntryCount() == 0) {
+    fs.Close(opened.handle);
+    return kExitUsage;
+  }
   dialog.SelectAll(true);
   lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, NullOutputFileSystem::kRoot);
   std::size_t boxesBefore = dialog.messages.size();
