@@ -23,7 +23,7 @@ class CappedFileSystem : public lzhtest::MemoryFileSystem {
   }
 
  private:
-  static constexpr std::int64_t kCap = 4 << 20;  // bytes
+  static constexpr std::int64_t kCap = 256 << 10;  // bytes
   std::int64_t written_ = 0;
 };
 
