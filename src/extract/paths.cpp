@@ -63,10 +63,14 @@ void DirectoryFromExtension(const char* record, char* directory, std::size_t cap
   directory[n] = 0;
 }
 
+bool EndsInBackslash(const char* text) {
+  std::size_t n = std::strlen(text);
+  return n > 0 && text[n - 1] == '\\' && LastOf(text, "\\") == static_cast<int>(n - 1);
+}
+
 bool AddTrailingBackslash(char* buffer, std::size_t capacity) {
   std::size_t n = std::strlen(buffer);
-  if (n == 0 || (buffer[n - 1] == '\\' && LastOf(buffer, "\\") == static_cast<int>(n - 1)))
-    return true;
+  if (n == 0 || EndsInBackslash(buffer)) return true;
   if (n + 1 >= capacity) return false;
   buffer[n] = '\\';
   buffer[n + 1] = 0;
@@ -106,7 +110,7 @@ void SlashesToBackslashes(char* buffer) {
 bool PathExists(FileSystem& fs, char* path) {
   std::size_t n = std::strlen(path);
   if (n == 0) return false;
-  if (path[n - 1] == '\\' && LastOf(path, "\\") == static_cast<int>(n - 1)) {
+  if (EndsInBackslash(path)) {
     char pattern[kPathBytes + 4];
     if (!CopyText(pattern, sizeof pattern, path) || !AppendText(pattern, sizeof pattern, "*.*"))
       return false;
@@ -127,11 +131,11 @@ void MakeDirectories(FileSystem& fs, const char* dir) {
   std::size_t count = 0;
   std::size_t n = std::strlen(path);
   for (;;) {
-    if (n > 0 && path[n - 1] == '\\') --n;
-    if (n < 3) break;
     char level[kPathBytes];
     std::memcpy(level, path, n);
     level[n] = 0;
+    if (EndsInBackslash(level)) level[--n] = 0;
+    if (n < 3) break;
     if (PathExists(fs, level)) break;
     missing[count++] = n;
     char parent[kPathBytes];

@@ -36,6 +36,10 @@ int CharLength(const char* text);
 // give an empty text.
 void DirectoryFromExtension(const char* record, char* directory, std::size_t capacity);
 
+// True when the text's last character is "\" (not the trail byte of a
+// double-byte character).
+bool EndsInBackslash(const char* text);
+
 // Appends "\" unless the text is empty or ends in "\".
 bool AddTrailingBackslash(char* buffer, std::size_t capacity);
 

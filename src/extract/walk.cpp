@@ -59,8 +59,7 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char*
   CopyText(relative, sizeof relative, memberName);
   CopyText(directory, sizeof directory, outputPath);
   for (char* text : {relative, directory}) {
-    std::size_t n = std::strlen(text);
-    if (n > 0 && text[n - 1] == '\\') text[n - 1] = 0;
+    if (EndsInBackslash(text)) text[std::strlen(text) - 1] = 0;
   }
   if (!nameFits || !IsSafeMemberPath(relative)) {
     dialog.ShowMessage(outputPath, "Couldn't open...");

@@ -159,6 +159,19 @@ TEST(Paths, DoubleByteCharactersKeepTheirTrailBytes) {
   EXPECT_TRUE(lzh::AddTrailingBackslash(path, sizeof path));
   EXPECT_STREQ(path, "\x95\x5C\\");
   EXPECT_TRUE(lzh::IsSafeMemberPath("\x95\x5C\\a.txt"));
+  // A directory whose name ends in such a character is made whole.
+  struct Recording : lzhtest::MemoryFileSystem {
+    std::vector<std::string> made;
+    bool MakeDirectory(const char* path) override {
+      made.push_back(path);
+      return MemoryFileSystem::MakeDirectory(path);
+    }
+  } fs;
+  fs.AddDirectory("C:/out");
+  lzh::MakeDirectories(fs, "C:\\out\\\x83\x5C\\sub\\");
+  EXPECT_EQ(fs.made, (std::vector<std::string>{"C:\\out\\\x83\x5C", "C:\\out\\\x83\x5C\\sub"}));
+  EXPECT_TRUE(lzh::EndsInBackslash("a\\"));
+  EXPECT_FALSE(lzh::EndsInBackslash("a\x83\x5C"));
   lzh::SetLeadByteTest(nullptr);
   EXPECT_EQ(FileName("dir\\\x95\x5C.txt"), ".txt") << "a single-byte code page splits there";
 }
