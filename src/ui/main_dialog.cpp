@@ -29,6 +29,10 @@ void Walk(HWND dialog, bool listOnly) {
   HWND extract = GetDlgItem(dialog, IDOK);
   HWND storedPaths = GetDlgItem(dialog, IDC_STORED_PATHS);
   bool storedPathsEnabled = IsWindowEnabled(storedPaths) != FALSE;
+  // A disabled check box still toggles on BM_CLICK sent by another program;
+  // the state the walk started with is put back, so that the box goes on
+  // matching the list.
+  LRESULT storedPathsState = SendMessageA(storedPaths, BM_GETCHECK, 0, 0);
   EnableWindow(extract, FALSE);
   EnableWindow(storedPaths, FALSE);
   walkRunning = true;
@@ -38,7 +42,9 @@ void Walk(HWND dialog, bool listOnly) {
 
   walkRunning = false;
   EnableWindow(extract, TRUE);
-  if (storedPathsEnabled && !walkDialog.storedPathsTurnedOff()) EnableWindow(storedPaths, TRUE);
+  if (walkDialog.storedPathsTurnedOff()) return;
+  SendMessageA(storedPaths, BM_SETCHECK, static_cast<WPARAM>(storedPathsState), 0);
+  if (storedPathsEnabled) EnableWindow(storedPaths, TRUE);
 }
 
 void SelectAllEntries(HWND dialog, BOOL selected) {

@@ -3,6 +3,7 @@
 #include "resource_ids.h"
 #include "ui/dialog_helpers.h"
 #include "ui/dialog_state.h"
+#include "ui/file_exist_dialog.h"
 
 namespace lzh {
 
@@ -56,9 +57,8 @@ void Win32WalkDialog::PumpOneMessage() { lzh::PumpOneMessage(); }
 std::uint8_t Win32WalkDialog::OverwritePolicy() { return lzh::OverwritePolicy; }
 
 void Win32WalkDialog::AskOverwrite(const char* existingFileName) {
-  // The question itself arrives with the confirmation dialog; until then the
-  // answer recorded last stands (skip, before any question).
   CopyText(ExistingFileName, sizeof ExistingFileName, existingFileName);
+  AskAboutExistingFile();
 }
 
 std::uint8_t Win32WalkDialog::OverwriteAnswer() { return lzh::OverwriteAnswer; }

@@ -48,6 +48,8 @@ struct Search {
   const std::wstring* caption;
   HWND except;
   HWND found;
+  int count = 0;
+  bool countAll = false;
 };
 
 BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
@@ -62,7 +64,8 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
   if (std::wstring(className) != L"#32770") return TRUE;
   if (search->caption != nullptr && TextOf(window) != *search->caption) return TRUE;
   search->found = window;
-  return FALSE;
+  ++search->count;
+  return search->countAll ? TRUE : FALSE;
 }
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM context) {
@@ -87,6 +90,13 @@ HWND FindOtherDialog(DWORD processId, HWND except) {
   Search search{processId, nullptr, except, nullptr};
   EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+int CountDialogs(DWORD processId) {
+  Search search{processId, nullptr, nullptr, nullptr};
+  search.countAll = true;
+  EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.count;
 }
 
 std::wstring TextOf(HWND window) {

@@ -47,6 +47,8 @@ class Program {
 HWND FindDialog(DWORD processId, const std::wstring& caption);
 // Any visible top-level dialog of the process other than except.
 HWND FindOtherDialog(DWORD processId, HWND except);
+// How many visible top-level dialogs the process shows.
+int CountDialogs(DWORD processId);
 
 std::wstring TextOf(HWND window);
 std::wstring ControlText(HWND dialog, int id);

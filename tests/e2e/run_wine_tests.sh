@@ -15,6 +15,19 @@ status=0
 timeout 1200 "$WINE" "$WIN_BUILD/wine_driver.exe" "$(winpath "$WIN_BUILD/lzhsfx-stub.exe")" \
   "$(winpath "$work")\\dialogs" "${1:-}" | tr -d '\r' || status=$?
 
+# The tests of double-byte names need the ANSI code page 932, which Wine
+# takes from the Unix locale: a Japanese UTF-8 locale, made once into the
+# build tree so that the system's locales stay as they are.
+locale_dir="$ROOT/build/locale"
+if [ ! -d "$locale_dir/ja_JP.UTF-8" ]; then
+  mkdir -p "$locale_dir"
+  localedef -i ja_JP -f UTF-8 "$locale_dir/ja_JP.UTF-8" >/dev/null 2>&1 ||
+    echo "note: cannot make a Japanese locale; the code page 932 tests will fail"
+fi
+LOCPATH="$locale_dir" LC_ALL=ja_JP.UTF-8 timeout 600 "$WINE" "$WIN_BUILD/wine_driver.exe" \
+  --code-page 932 "$(winpath "$WIN_BUILD/lzhsfx-stub.exe")" "$(winpath "$work")\\dbcs" "${1:-}" |
+  tr -d '\r' || status=1
+
 if [ -z "${1:-}" ] || [[ "sample archive" == *"$1"* ]]; then
   # The sample archive, made by a real LHA tool, through `lzhsfx build` when
   # the command-line tool has been built, else through the same patcher.

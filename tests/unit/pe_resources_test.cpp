@@ -297,6 +297,9 @@ TEST(PeResources, RealStubDialogTemplatesAreTheAgreedLayout) {
 
   Template question = ReadTemplate(exe, "FileExist");
   EXPECT_EQ(question.style, 0x90C800C0u);
+  EXPECT_EQ(question.exStyle, 0u);
+  EXPECT_EQ(question.className, u"");
+  EXPECT_EQ(question.pointSize, 10);
   EXPECT_EQ(question.x, 13);
   EXPECT_EQ(question.y, 19);
   EXPECT_EQ(question.cx, 194);

@@ -1,0 +1,72 @@
+#include "ui/file_exist_dialog.h"
+
+#include "extract/paths.h"
+#include "resource_ids.h"
+#include "ui/dialog_helpers.h"
+#include "ui/dialog_state.h"
+
+namespace lzh {
+namespace {
+
+constexpr char kQuestionTail[] = "...already exists, overwrite?";
+
+void OnInitDialog(HWND dialog) {
+  CenterOnScreen(dialog);
+  // The dots follow the file name directly: "a.txt...already exists".
+  char question[kFileNameMax + sizeof kQuestionTail];
+  CopyText(question, sizeof question, ExistingFileName);
+  AppendText(question, sizeof question, kQuestionTail);
+  SetDlgItemTextA(dialog, IDC_QUESTION, question);
+}
+
+constexpr int kPolicyButtons[] = {IDC_POLICY_CONFIRM, IDC_POLICY_OVERWRITE, IDC_POLICY_SKIP};
+
+// Makes policyButton the only ticked one of the main dialog's policy
+// buttons. The user may have clicked another one while the question showed,
+// so both others are unticked, not only "&Confirm before overwriting".
+void TickPolicyButton(int policyButton) {
+  for (int button : kPolicyButtons) {
+    WPARAM state = button == policyButton ? BST_CHECKED : BST_UNCHECKED;
+    SendDlgItemMessageA(MainDialogHandle, button, BM_SETCHECK, state, 0);
+  }
+}
+
+// Yes (IDOK) or No (IDCANCEL, also Escape and the close box).
+void OnAnswer(HWND dialog, int id) {
+  bool yes = id == IDOK;
+  if (SendDlgItemMessageA(dialog, IDC_DONT_ASK_AGAIN, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+    TickPolicyButton(yes ? IDC_POLICY_OVERWRITE : IDC_POLICY_SKIP);
+    OverwritePolicy = yes ? Overwrite : Skip;
+    OverwriteAnswer = yes ? 1 : 0;
+  } else if (OverwritePolicy != Overwrite) {
+    OverwriteAnswer = yes ? 1 : 0;
+  }
+  // Under Overwrite, chosen in the main dialog while the question showed,
+  // the answer recorded last stays in force.
+  EndDialog(dialog, id);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK FileExistProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(dialog);
+      return FALSE;  // the dialog manager places the focus
+    case WM_COMMAND: {
+      int id = LOWORD(wParam);
+      if (id != IDOK && id != IDCANCEL) return FALSE;
+      OnAnswer(dialog, id);
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
+
+void AskAboutExistingFile() {
+  // No owner: the main dialog stays enabled, and its policy buttons act
+  // while the question shows.
+  ShowModalDialog(GetModuleHandleA(nullptr), "FileExist", nullptr, FileExistProc);
+}
+
+}  // namespace lzh
