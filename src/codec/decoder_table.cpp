@@ -8,6 +8,9 @@ Decoder DecoderForMethod(char methodDigit) {
       return CopyStored;
     case '1':
       return DecodeLh1;
+    case '4':
+    case '5':
+      return DecodeLh5;
     default:
       return nullptr;
   }

@@ -80,9 +80,10 @@ void AskOnTerminal(MemoryDialog& dialog, const std::string& fileName) {
     std::fprintf(stderr, "%s...already exists, overwrite? [y]es, [n]o, [a]lways, n[e]ver: ",
                  Printable(fileName).c_str());
     std::fflush(stderr);
+    // The end of the input answers No.
     std::string reply;
-    if (!std::getline(std::cin, reply)) reply = "n";
-    char c = reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
+    bool answered = static_cast<bool>(std::getline(std::cin, reply));
+    char c = !answered ? 'n' : reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
     if (reply == "never" || c == 'e') {
       dialog.policy = lzh::Skip;
       dialog.answer = 0;

@@ -1,0 +1,49 @@
+// Canonical Huffman decoding tables of the static-Huffman methods.
+//
+// Format notes: a code is given by its lengths alone (0..16, 0 = absent);
+// codes are assigned in order of length, then of symbol. A table of width w
+// is indexed by the next w bits of the stream; each entry holds a symbol or,
+// for codes longer than w bits, the root of a branch tree walked one bit per
+// level through TreeLeft (bit 0) and TreeRight (bit 1). Symbols are numbers
+// below the alphabet's count, branch nodes the numbers from that count up.
+//
+// The lengths come from the stream and may describe anything: codes that
+// over-fill the code space, lengths above 16, or a one-symbol value outside
+// the alphabet. Whatever they say, every write and lookup stays inside the
+// table and the two branch arrays: such a code decodes to some symbol of its
+// alphabet, the member to wrong bytes, and the CRC reports it.
+#pragma once
+
+#include <cstdint>
+
+namespace lzh {
+
+inline constexpr int kMaxCodeLength = 16;  // bits
+inline constexpr int kTreeNodes = 1020;    // entries of TreeLeft and TreeRight
+
+struct BranchTrees {
+  std::uint16_t* TreeLeft;
+  std::uint16_t* TreeRight;
+};
+
+// Builds table (2^width entries, width 8 or 12) and the branch nodes for the
+// first symbolCount entries of lengths. Entries that no code covers decode
+// as symbol 0.
+void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, std::uint16_t* table,
+                      const BranchTrees& trees);
+
+// Follows the branch trees from v (a table entry at or above symbolCount)
+// with the look-ahead bits below the table's width. A walk that never
+// reaches a symbol (only built from hostile lengths) yields symbol 0.
+std::uint16_t WalkBranchTrees(std::uint16_t v, int symbolCount, int width, std::uint16_t lookAhead,
+                              const BranchTrees& trees);
+
+// The symbol that the next bits (lookAhead, the next one in bit 15) encode.
+inline std::uint16_t LookUpSymbol(const std::uint16_t* table, int symbolCount, int width,
+                                  std::uint16_t lookAhead, const BranchTrees& trees) {
+  std::uint16_t v = table[lookAhead >> (16 - width)];
+  if (v >= symbolCount) v = WalkBranchTrees(v, symbolCount, width, lookAhead, trees);
+  return v;
+}
+
+}  // namespace lzh

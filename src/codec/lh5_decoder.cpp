@@ -1,0 +1,383 @@
+// -lh4- and -lh5-: LZ77 over static Huffman codes sent in blocks.
+//
+// Format notes. A block opens with a 16-bit count of codes (0 ends the
+// member early), then the code lengths of the length code, of the
+// literal/length code (symbols 0..255 are bytes, 256..509 matches of 3..256
+// bytes) and of the position code. A match's position code j > 0 is followed
+// by j - 1 plain bits: position 2^(j-1) + bits, and the match starts
+// position + 1 bytes back. -lh4- has 13 position codes (distances up to
+// 4,096), -lh5- 14 (up to 8,192); nothing else differs.
+//
+// The decoded bytes gather in a ring of 26,624 bytes that is at once the
+// dictionary and the output buffer: a full ring is written in one write.
+// The ring starts as spaces, so a match reaching back before the member's
+// first byte copies spaces, as the format's own tools do. A member ends when
+// OriginalSize bytes are produced; a last match is copied whole, so a broken
+// stream may give up to 255 bytes more.
+#include <cstring>
+
+#include "codec/decoder.h"
+#include "codec/huffman_table.h"
+#include "codec/static_huffman_input.h"
+#include "platform/heap.h"
+
+namespace lzh {
+
+namespace {
+
+constexpr int kRingBytes = 26624;       // bytes of decoded output held
+constexpr int kLiteralCodeCount = 510;  // 256 bytes and 254 match lengths
+constexpr int kLengthCodeCount = 19;    // symbols of the length code
+constexpr int kCodeTableWidth = 12;     // bits
+constexpr int kAuxTableWidth = 8;       // bits
+constexpr int kMinMatch = 3;            // bytes
+constexpr int kNoSpecialIndex = -1;
+// CodeTable entries below kLiteralCodeCount also carry their symbol's code
+// length from bit 10 up, so that a literal costs one lookup. The builder
+// and the tree walks work on the plain values (symbols and node numbers,
+// all below 1,024): the table is unpacked before each build, packed after.
+constexpr int kValueBits = 10;
+constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
+// A match that starts below this ring position ends well before the ring's
+// end even when it copies 8 bytes at a time (up to 7 bytes too many).
+constexpr int kFastMatchLimit = kRingBytes - 256 - 8;
+
+class Lh5Decoder {
+ public:
+  explicit Lh5Decoder(MemberStream& member)
+      : member_(member),
+        PackedBlock(kPackedBlockBytes),
+        OutputRing(kRingBytes + 1),
+        CodeLengths(kLiteralCodeCount + 1),
+        AuxLengths(20),
+        AuxTable(1 << kAuxTableWidth),
+        TreeLeft(kTreeNodes),
+        TreeRight(kTreeNodes),
+        CodeTable((1 << kCodeTableWidth) + 1),
+        input_(member, PackedBlock.get()),
+        trees_{TreeLeft.get(), TreeRight.get()} {
+    DictionaryBits = member.MethodDigit == '4' ? 12 : 13;
+    PositionCodeCount = DictionaryBits + 1;
+    std::memset(OutputRing.get(), ' ', kRingBytes);
+    // Over-full lengths can make the builder meet table entries and nodes
+    // before this member wrote them (long codes wrapping into entries that
+    // short codes fill later); they read as 0, not as old heap contents.
+    std::memset(AuxTable.get(), 0, AuxTable.size() * sizeof(std::uint16_t));
+    std::memset(TreeLeft.get(), 0, kTreeNodes * sizeof(std::uint16_t));
+    std::memset(TreeRight.get(), 0, kTreeNodes * sizeof(std::uint16_t));
+    std::memset(CodeTable.get(), 0, CodeTable.size() * sizeof(std::uint16_t));
+  }
+
+  void Run();
+
+ private:
+  void DecodeFast(std::int64_t originalSize);
+  void ReadAuxLengths(int symbolCount, int countBits, int specialIndex);
+  void ReadCodeLengths();
+  void PackCodeTable(bool pack);
+  void StartBlock();
+  std::uint16_t DecodeCode();
+  std::uint16_t DecodePosition();
+  void CopyMatch(int length, int position);
+  void CopyMatchAcrossRingEnd(int length, int src);
+  void FlushRing();
+
+  MemberStream& member_;
+  // The eight heap blocks, obtained in this order and released on every way
+  // out. Each is one entry larger than its use where the format's tools
+  // allocate it so.
+  HeapArray<std::uint8_t> PackedBlock;
+  HeapArray<std::uint8_t> OutputRing;
+  HeapArray<std::uint8_t> CodeLengths;
+  HeapArray<std::uint8_t> AuxLengths;
+  HeapArray<std::uint16_t> AuxTable;
+  HeapArray<std::uint16_t> TreeLeft;
+  HeapArray<std::uint16_t> TreeRight;
+  HeapArray<std::uint16_t> CodeTable;
+
+  StaticHuffmanInput input_;
+  BranchTrees trees_;
+  int DictionaryBits = 13;
+  int PositionCodeCount = 14;
+  static constexpr int PositionCountBits = 4;
+  std::uint16_t BlockCodesLeft = 0;
+  bool EndOfData = false;
+  int RingPos = 0;
+  // 64 bits so that a member of 2 GiB cannot wrap it.
+  std::int64_t DecodedCount = 0;
+};
+
+// The lengths of the length code or of the position code: a count field,
+// then one length per symbol as 3 bits, where 7 is followed by one 1 bit per
+// unit above 7 and a closing 0 bit. A count of 0 means a code of a single
+// symbol, given in the next count field, which takes no bits to decode. In
+// the length code a 2-bit count of zero lengths follows the third length.
+// Counts and runs may run past the lengths the array holds; their bits are
+// read all the same.
+void Lh5Decoder::ReadAuxLengths(int symbolCount, int countBits, int specialIndex) {
+  std::uint8_t* lengths = AuxLengths.get();
+  const int capacity = static_cast<int>(AuxLengths.size());
+  int n = input_.TakeBits(countBits);
+  if (n == 0) {
+    std::uint16_t only = input_.TakeBits(countBits);
+    std::memset(lengths, 0, static_cast<std::size_t>(symbolCount));
+    for (int i = 0; i < (1 << kAuxTableWidth); ++i) AuxTable[i] = only;
+    return;
+  }
+  int i = 0;
+  while (i < n) {
+    int length = input_.LookAhead() >> 13;
+    if (length == 7) {
+      for (unsigned mask = 1u << 12; (input_.LookAhead() & mask) != 0; mask >>= 1) ++length;
+    }
+    input_.ShiftBits(length < 7 ? 3 : length - 3);
+    if (i < capacity) lengths[i] = static_cast<std::uint8_t>(length);
+    ++i;
+    if (i == specialIndex) {
+      for (int zeros = input_.TakeBits(2); zeros > 0; --zeros, ++i) {
+        if (i < capacity) lengths[i] = 0;
+      }
+    }
+  }
+  for (; i < symbolCount; ++i) lengths[i] = 0;
+  BuildDecodeTable(symbolCount, lengths, kAuxTableWidth, AuxTable.get(), trees_);
+}
+
+// The literal/length lengths, each a symbol of the length code: 0 is one
+// zero length, 1 a run of 3..18 zero lengths (4 more bits), 2 a run of
+// 20..531 (9 more bits), 3..18 the lengths 1..16. A count of 0 means a code
+// of the one symbol in the next 9 bits.
+void Lh5Decoder::ReadCodeLengths() {
+  std::uint8_t* lengths = CodeLengths.get();
+  int n = input_.TakeBits(9);
+  if (n == 0) {
+    std::uint16_t only = input_.TakeBits(9);
+    std::memset(lengths, 0, kLiteralCodeCount);
+    for (int i = 0; i < (1 << kCodeTableWidth); ++i) CodeTable[i] = only;
+    PackCodeTable(true);
+    return;
+  }
+  int i = 0;
+  while (i < n) {
+    std::uint16_t c =
+        LookUpSymbol(AuxTable.get(), kLengthCodeCount, kAuxTableWidth, input_.LookAhead(), trees_);
+    input_.ShiftBits(AuxLengths[c]);
+    if (c > 2) {
+      if (i < kLiteralCodeCount) lengths[i] = static_cast<std::uint8_t>(c - 2);
+      ++i;
+      continue;
+    }
+    int zeros = c == 0 ? 1 : c == 1 ? input_.TakeBits(4) + 3 : input_.TakeBits(9) + 20;
+    for (; zeros > 0; --zeros, ++i) {
+      if (i < kLiteralCodeCount) lengths[i] = 0;
+    }
+  }
+  for (; i < kLiteralCodeCount; ++i) lengths[i] = 0;
+  PackCodeTable(false);
+  BuildDecodeTable(kLiteralCodeCount, lengths, kCodeTableWidth, CodeTable.get(), trees_);
+  PackCodeTable(true);
+}
+
+void Lh5Decoder::PackCodeTable(bool pack) {
+  std::uint16_t* table = CodeTable.get();
+  for (int i = 0; i < (1 << kCodeTableWidth); ++i) {
+    std::uint16_t v = table[i] & kValueMask;
+    if (pack && v < kLiteralCodeCount)
+      v = static_cast<std::uint16_t>(v | CodeLengths[v] << kValueBits);
+    table[i] = v;
+  }
+}
+
+void Lh5Decoder::StartBlock() {
+  BlockCodesLeft = input_.TakeBits(16);
+  if (BlockCodesLeft == 0) {
+    EndOfData = true;
+    return;
+  }
+  ReadAuxLengths(kLengthCodeCount, 5, 3);
+  ReadCodeLengths();
+  ReadAuxLengths(PositionCodeCount, PositionCountBits, kNoSpecialIndex);
+}
+
+inline std::uint16_t Lh5Decoder::DecodeCode() {
+  if (BlockCodesLeft == 0) {
+    StartBlock();
+    if (EndOfData) return 0;
+  }
+  --BlockCodesLeft;
+  std::uint16_t entry = CodeTable[input_.LookAhead() >> (16 - kCodeTableWidth)];
+  std::uint16_t v = entry & kValueMask;
+  if (v >= kLiteralCodeCount) {
+    v = WalkBranchTrees(v, kLiteralCodeCount, kCodeTableWidth, input_.LookAhead(), trees_);
+    entry = static_cast<std::uint16_t>(CodeLengths[v] << kValueBits);
+  }
+  input_.ShiftBits(entry >> kValueBits);
+  return v;
+}
+
+inline std::uint16_t Lh5Decoder::DecodePosition() {
+  std::uint16_t v =
+      LookUpSymbol(AuxTable.get(), PositionCodeCount, kAuxTableWidth, input_.LookAhead(), trees_);
+  input_.ShiftBits(AuxLengths[v]);
+  if (v == 0) return 0;
+  return static_cast<std::uint16_t>((1u << (v - 1)) + input_.TakeBits(v - 1));
+}
+
+// Copies n bytes upward as if one at a time, so that a source overlapping
+// the destination repeats its bytes. May write up to 7 bytes past to + n.
+inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
+  const auto distance = to - from;
+  if (distance >= 8) {
+    // 8 bytes at a time never read a byte this copy has yet to write.
+    for (int i = 0; i < n; i += 8) std::memcpy(to + i, from + i, 8);
+  } else if (distance == 1) {
+    std::memset(to, *from, static_cast<std::size_t>(n));
+  } else {
+    for (int i = 0; i < n; ++i) to[i] = from[i];
+  }
+}
+
+// The common case, with the window, the ring position and the counts in
+// locals: codes of the current block while the member wants bytes, the
+// buffer can refill the window, and the ring has room for the longest match
+// (plus the copy's 7 spare bytes) before its end. Returns when one of these
+// fails; the careful path then takes one step.
+void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
+  BitCursor bits = input_.cursor();
+  std::uint8_t* const ring = OutputRing.get();
+  const std::uint16_t* const codeTable = CodeTable.get();
+  const std::uint8_t* const codeLengths = CodeLengths.get();
+  const std::uint16_t* const auxTable = AuxTable.get();
+  const std::uint8_t* const auxLengths = AuxLengths.get();
+  const int positionCodes = PositionCodeCount;
+  int pos = RingPos;
+  std::int64_t decoded = DecodedCount;
+  unsigned left = BlockCodesLeft;
+  while (left != 0 && decoded < originalSize && pos < kFastMatchLimit) {
+    // A code takes up to 16 bits, a position code up to 20 (so much can
+    // its length field say), and the position's plain bits up to 12.
+    if (bits.windowBits < 48 && !bits.RefillFromBlock()) break;
+    --left;
+    std::uint16_t entry = codeTable[bits.Peek(kCodeTableWidth)];
+    std::uint16_t v = entry & kValueMask;
+    if (v >= kLiteralCodeCount) {
+      v = WalkBranchTrees(v, kLiteralCodeCount, kCodeTableWidth,
+                          static_cast<std::uint16_t>(bits.Peek(16)), trees_);
+      entry = static_cast<std::uint16_t>(codeLengths[v] << kValueBits);
+    }
+    bits.Skip(entry >> kValueBits);
+    if (v < 256) {
+      ring[pos++] = static_cast<std::uint8_t>(v);
+      ++decoded;
+      continue;
+    }
+    const int length = v - 256 + kMinMatch;
+    decoded += length;
+    std::uint16_t j = auxTable[bits.Peek(kAuxTableWidth)];
+    if (j >= positionCodes) {
+      j = WalkBranchTrees(j, positionCodes, kAuxTableWidth,
+                          static_cast<std::uint16_t>(bits.Peek(16)), trees_);
+    }
+    bits.Skip(auxLengths[j]);
+    int position = 0;
+    if (j != 0) {
+      position = 1 << (j - 1);
+      if (j > 1) {
+        position += static_cast<int>(bits.Peek(j - 1));
+        bits.Skip(j - 1);
+      }
+    }
+    int src = pos - position - 1;
+    if (src >= 0) {
+      CopyForward(ring + pos, ring + src, length);
+    } else {
+      // The source starts near the ring's end and may pass it.
+      src += kRingBytes;
+      int first = kRingBytes - src < length ? kRingBytes - src : length;
+      std::memcpy(ring + pos, ring + src, static_cast<std::size_t>(first));
+      if (first < length) CopyForward(ring + pos + first, ring, length - first);
+    }
+    pos += length;
+  }
+  input_.set_cursor(bits);
+  RingPos = pos;
+  DecodedCount = decoded;
+  BlockCodesLeft = static_cast<std::uint16_t>(left);
+}
+
+void Lh5Decoder::FlushRing() {
+  member_.WriteOutput(OutputRing.get(), kRingBytes);
+  RingPos = 0;
+}
+
+// Copies length bytes from position + 1 bytes back, one byte after another
+// in effect: a source that overlaps the destination repeats its bytes.
+inline void Lh5Decoder::CopyMatch(int length, int position) {
+  int src = RingPos - position - 1;
+  std::uint8_t* ring = OutputRing.get();
+  if (src >= 0 && RingPos < kFastMatchLimit) {
+    CopyForward(ring + RingPos, ring + src, length);
+    RingPos += length;
+    return;
+  }
+  if (src < 0) src += kRingBytes;
+  CopyMatchAcrossRingEnd(length, src);
+}
+
+// The general copy: the source or the destination reaches the ring's end.
+// The ring is written out when it fills, mid-match if need be, and both
+// continue at its start.
+void Lh5Decoder::CopyMatchAcrossRingEnd(int length, int src) {
+  std::uint8_t* ring = OutputRing.get();
+  while (length > 0) {
+    int run = length;
+    if (run > kRingBytes - RingPos) run = kRingBytes - RingPos;
+    if (run > kRingBytes - src) run = kRingBytes - src;
+    for (int i = 0; i < run; ++i) ring[RingPos + i] = ring[src + i];
+    RingPos += run;
+    src += run;
+    length -= run;
+    if (RingPos == kRingBytes) FlushRing();
+    if (src == kRingBytes) src = 0;
+  }
+}
+
+void Lh5Decoder::Run() {
+  input_.ShiftBits(16);
+  const std::int64_t originalSize = member_.OriginalSize;
+  std::uint8_t* ring = OutputRing.get();
+  while (DecodedCount < originalSize) {
+    if (BlockCodesLeft != 0 && RingPos < kFastMatchLimit) {
+      DecodeFast(originalSize);
+      if (DecodedCount >= originalSize) break;
+    }
+    std::uint16_t c = DecodeCode();
+    if (EndOfData) {
+      // This write is folded in whole, whatever the write reports.
+      if (RingPos > 0) {
+        member_.fs.Write(member_.OutputHandle, ring, RingPos);
+        CrcUpdate(ring, RingPos, member_.RunningCrc);
+      }
+      return;
+    }
+    if (c < 256) {
+      ring[RingPos++] = static_cast<std::uint8_t>(c);
+      ++DecodedCount;
+      if (RingPos == kRingBytes) FlushRing();
+      continue;
+    }
+    int length = c - 256 + kMinMatch;
+    DecodedCount += length;
+    CopyMatch(length, DecodePosition());
+  }
+  if (RingPos > 0) member_.WriteOutput(ring, RingPos);
+}
+
+}  // namespace
+
+void DecodeLh5(MemberStream& member) {
+  Lh5Decoder decoder(member);
+  decoder.Run();
+}
+
+}  // namespace lzh

@@ -1,0 +1,126 @@
+// Arbitrary packed bytes and header fields through DecodeLh5, checked
+// against the step-by-step reference decoder: same writes, same CRC.
+//
+// Two forms of input:
+//  - an archive whose first member is -lh4- or -lh5- (the corpus archives
+//    seed this form): the header reader finds the member's fields and the
+//    decoder starts at its first packed byte, as in the walk;
+//  - otherwise one flags byte, OriginalSize (4 bytes, little-endian), then
+//    the packed bytes. Flags: bit 0 the method (-lh4-/-lh5-), bits 1-2
+//    PackedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
+//    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
+//    cuts the output. tests/fuzz/lh5_seeds.py writes the corpus members in
+//    this form.
+// A positive OriginalSize is kept below 256 KiB (ten rings) so that runs
+// stay short; negative values pass unchanged. Writes stop storing past 8 MiB.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "archive/member_header.h"
+#include "codec/crc16.h"
+#include "codec/decoder.h"
+#include "support/lh5_reference.h"
+#include "support/memory_file_system.h"
+
+namespace {
+
+struct Outcome {
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t crc = 0;
+  int writes = 0;
+  bool operator==(const Outcome&) const = default;
+};
+
+std::int32_t CapOriginalSize(std::int32_t size) { return size > 0 ? size % (1 << 18) : size; }
+
+void Decode(lzh::MemberStream& member, bool reference) {
+  if (reference) {
+    lzhtest::lh5::ReferenceDecoder(member).Run();
+  } else {
+    lzh::DecodeLh5(member);
+  }
+}
+
+bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
+  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 &&
+         (data[5] == '4' || data[5] == '5') && data[6] == '-';
+}
+
+// Returns false when the header reader finds no member.
+bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outcome& out) {
+  lzhtest::MemoryFileSystem fs;
+  fs.AddFile("a.lzh", std::vector<std::uint8_t>(data, data + size));
+  fs.writeBudget = 8 << 20;
+  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+  lzh::SeekArchive(archive, 0);
+  if (!lzh::ReadMemberHeader(archive)) return false;
+  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
+  char name[lzh::kNameBufferBytes];
+  lzh::ReadVariablePart(archive, 0, nameBuffer, name);
+  const lzh::MemberHeader& h = archive.CurrentMember;
+  if (h.MethodDigit() != '4' && h.MethodDigit() != '5') return false;
+  lzh::MemberStream member{fs,           archive.ArchiveHandle,           fs.CreateOutput("out"),
+                           h.DataSize(), CapOriginalSize(h.OriginalSize), h.MethodDigit()};
+  Decode(member, reference);
+  out = Outcome{fs.Find("out")->bytes, member.RunningCrc, fs.writes};
+  return true;
+}
+
+Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
+  const std::uint8_t flags = data[0];
+  std::uint32_t raw;
+  std::memcpy(&raw, data + 1, 4);
+  const std::uint8_t* packed = data + 5;
+  size -= 5;
+  lzhtest::MemoryFileSystem fs;
+  fs.AddFile("p", std::vector<std::uint8_t>(packed, packed + size));
+  static const int kChunks[] = {0, 1, 7, 100};
+  fs.readChunk = kChunks[(flags >> 3) & 3];
+  fs.writeBudget = (flags & 0x20) != 0 ? static_cast<std::int64_t>(size) * 37 % 70000 : 8 << 20;
+  std::int32_t packedLeft = static_cast<std::int32_t>(size);
+  switch ((flags >> 1) & 3) {
+    case 1:
+      packedLeft = packedLeft * 2 / 3;
+      break;
+    case 2:
+      packedLeft = 0x7FFFFFF0;
+      break;
+    case 3:
+      packedLeft = 0;
+      break;
+  }
+  lzh::MemberStream member{fs,
+                           fs.OpenRead("p"),
+                           fs.CreateOutput("out"),
+                           packedLeft,
+                           CapOriginalSize(static_cast<std::int32_t>(raw)),
+                           (flags & 1) != 0 ? '5' : '4'};
+  Decode(member, reference);
+  return Outcome{fs.Find("out")->bytes, member.RunningCrc, fs.writes};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static lzh::CrcTableScope crcTable;
+  Outcome fast, slow;
+  std::int64_t originalSize = -1;
+  if (LooksLikeArchive(data, size)) {
+    if (!RunArchive(data, size, false, fast)) return 0;
+    RunArchive(data, size, true, slow);
+  } else {
+    if (size < 5) return 0;
+    fast = RunPacked(data, size, false);
+    slow = RunPacked(data, size, true);
+    std::uint32_t raw;
+    std::memcpy(&raw, data + 1, 4);
+    originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
+  }
+  if (!(fast == slow)) __builtin_trap();
+  // A last match may pass OriginalSize by at most 255 bytes.
+  if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize) + 255)
+    __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,213 @@
+// -lh4- and -lh5- members made by real encoders: the corpus archives, and
+// large members packed at test time by the jLHA library, decoded bit-exact.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive/member_header.h"
+#include "codec/decoder.h"
+#include "support/corpus.h"
+#include "support/memory_file_system.h"
+#include "support/sha256.h"
+
+namespace {
+
+using lzhtest::MemoryFileSystem;
+using Bytes = std::vector<std::uint8_t>;
+
+struct Member {
+  std::string method;
+  std::string name;
+  int level = 0;
+  std::uint16_t headerCrc = 0;
+  std::int32_t originalSize = 0;
+  Bytes output;  // what DecodeLh5 wrote (-lh4- and -lh5- members only)
+  std::uint32_t runningCrc = 0;
+};
+
+// Walks an archive with the header reader and decodes its -lh4- and -lh5-
+// members, each from its first packed byte with the rest of the archive
+// behind it, through reads of at most readChunk bytes (0: any).
+std::vector<Member> DecodeArchive(const Bytes& archiveBytes, int readChunk = 0) {
+  MemoryFileSystem fs;
+  fs.AddFile("a.lzh", archiveBytes);
+  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+  std::vector<Member> members;
+  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
+  char name[lzh::kNameBufferBytes];
+  for (std::int32_t offset = 0; offset >= 0;) {
+    lzh::SeekArchive(archive, offset);
+    if (!lzh::ReadMemberHeader(archive)) break;
+    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
+    const lzh::MemberHeader& h = archive.CurrentMember;
+    Member m;
+    m.method.assign(h.Method, 5);
+    m.name = name;
+    m.level = h.Level;
+    m.headerCrc = h.MemberCrc;
+    m.originalSize = h.OriginalSize;
+    if (m.method == "-lh4-" || m.method == "-lh5-") {
+      lzh::FileHandle output = fs.CreateOutput("out");
+      lzh::MemberStream stream{fs,           archive.ArchiveHandle, output,
+                               h.DataSize(), h.OriginalSize,        h.MethodDigit()};
+      fs.readChunk = readChunk;  // the header reader expects whole reads
+      lzh::DecodeLh5(stream);
+      fs.readChunk = 0;
+      fs.Close(output);
+      m.output = fs.Find("out")->bytes;
+      m.runningCrc = stream.RunningCrc;
+    }
+    members.push_back(std::move(m));
+    offset = lzh::NextHeaderOffset(h, offset);
+  }
+  return members;
+}
+
+TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
+  LZH_REQUIRE_CORPUS();
+  lzh::CrcTableScope table;
+  std::map<std::string, std::vector<lzhtest::ManifestRow>> rowsByArchive;
+  for (const auto& row : lzhtest::ReadManifest()) rowsByArchive[row.archive].push_back(row);
+  int checked = 0;
+  std::set<int> levels;
+  for (const auto& [archive, rows] : rowsByArchive) {
+    bool wanted = false;
+    for (const auto& row : rows)
+      wanted |= row.verified && (row.method == "-lh4-" || row.method == "-lh5-");
+    if (!wanted) continue;
+    Bytes bytes = lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + archive);
+    for (int readChunk : {0, 5}) {
+      std::vector<Member> members = DecodeArchive(bytes, readChunk);
+      ASSERT_EQ(members.size(), rows.size()) << archive;
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& row = rows[i];
+        const Member& m = members[i];
+        if (!row.verified || (row.method != "-lh4-" && row.method != "-lh5-")) continue;
+        SCOPED_TRACE(archive + " member " + std::to_string(i) + ", reads of " +
+                     std::to_string(readChunk));
+        ASSERT_EQ(m.method, row.method);
+        EXPECT_EQ(static_cast<std::int64_t>(m.output.size()), row.size);
+        EXPECT_EQ(lzhtest::Sha256Hex(m.output), row.sha256);
+        EXPECT_EQ(m.runningCrc, m.headerCrc);
+        EXPECT_EQ(m.headerCrc, row.crc);
+        levels.insert(m.level);
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GE(checked, 2 * 18);
+  EXPECT_EQ(levels, (std::set<int>{0, 1, 2}));
+}
+
+// The jLHA library (Debian package jlha-utils) driven through
+// tests/support/LzhPack.java, or "" when Java or the library is missing.
+std::string PackerCommand() {
+  const std::string jar = "/usr/share/java/jlha.jar";
+  const std::string source =
+      std::filesystem::path(__FILE__).parent_path().parent_path() / "support" / "LzhPack.java";
+  if (access(jar.c_str(), R_OK) != 0 || access(source.c_str(), R_OK) != 0) return "";
+  // Running a source file needs a JDK's compiler, not only a JRE: without
+  // arguments the packer answers with its usage and exit status 2.
+  std::string command = "java -cp " + jar + " " + source;
+  int status = std::system((command + " >/dev/null 2>&1").c_str());
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 2) return "";
+  return command;
+}
+
+struct TempDir {
+  TempDir() {
+    char pattern[] = "/tmp/lh5-roundtrip-XXXXXX";
+    path = mkdtemp(pattern) ? pattern : "";
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+  std::string path;
+};
+
+// Text: the machine's documentation where there is some, else made-up
+// words; binary: the machine's programs; and random bytes.
+std::map<std::string, Bytes> RoundTripInputs() {
+  std::map<std::string, Bytes> inputs;
+  std::mt19937 rng(55);
+  Bytes text, binary;
+  auto gather = [](Bytes& into, const char* dir, std::size_t want) {
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator() && into.size() < want;
+         it.increment(ec)) {
+      if (!it->is_regular_file(ec) || it->path().extension() == ".gz") continue;
+      Bytes file = lzhtest::ReadWholeFile(it->path().string());
+      into.insert(into.end(), file.begin(), file.end());
+    }
+    if (into.size() > want) into.resize(want);
+  };
+  gather(text, "/usr/share/common-licenses", 2 << 20);
+  static const char* const kWords[] = {"the ",     "archive ", "member ", "of ",
+                                       "bytes ",   "and ",     "header ", "\n",
+                                       "decoder ", "window ",  "code "};
+  while (text.size() < (2 << 20)) {
+    const char* w = kWords[rng() % 11];
+    text.insert(text.end(), w, w + std::strlen(w));
+  }
+  gather(binary, "/usr/bin", 2 << 20);
+  Bytes random(1 << 20);
+  for (auto& b : random) b = static_cast<std::uint8_t>(rng());
+  inputs["text.txt"] = std::move(text);
+  inputs["binary.bin"] = std::move(binary);
+  inputs["random.bin"] = std::move(random);
+  inputs["one.txt"] = Bytes{'1'};
+  Bytes runs(200000, 'r');  // long matches at distance 1
+  inputs["runs.txt"] = std::move(runs);
+  return inputs;
+}
+
+TEST(Lh5RoundTrip, MembersPackedByARealEncoderDecodeBitExact) {
+  const std::string packer = PackerCommand();
+  if (packer.empty())
+    GTEST_SKIP() << "needs a JDK (java running source files) and /usr/share/java/jlha.jar";
+  lzh::CrcTableScope table;
+  TempDir dir;
+  ASSERT_FALSE(dir.path.empty());
+  std::map<std::string, Bytes> inputs = RoundTripInputs();
+  std::string files;
+  for (const auto& [name, bytes] : inputs) {
+    ASSERT_TRUE(lzhtest::WriteWholeFile(dir.path + "/" + name, bytes));
+    files += " " + dir.path + "/" + name;
+  }
+  const struct {
+    const char* method;
+    int level;
+  } kArchives[] = {{"-lh4-", 1}, {"-lh5-", 2}, {"-lh5-", 0}};
+  for (const auto& a : kArchives) {
+    SCOPED_TRACE(std::string(a.method) + " level " + std::to_string(a.level));
+    std::string archive = dir.path + "/out.lzh";
+    std::string command =
+        packer + " " + a.method + " " + std::to_string(a.level) + " " + archive + files;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::vector<Member> members = DecodeArchive(lzhtest::ReadWholeFile(archive));
+    ASSERT_EQ(members.size(), inputs.size());
+    for (const Member& m : members) {
+      SCOPED_TRACE(m.name);
+      ASSERT_TRUE(inputs.count(m.name));
+      EXPECT_EQ(m.method, a.method);
+      EXPECT_EQ(m.level, a.level);
+      EXPECT_TRUE(m.output == inputs[m.name]) << "decoded bytes differ";
+      EXPECT_EQ(m.runningCrc, m.headerCrc);
+    }
+  }
+}
+
+}  // namespace
