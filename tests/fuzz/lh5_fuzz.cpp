@@ -9,8 +9,7 @@
 //    the packed bytes. Flags: bit 0 the method (-lh4-/-lh5-), bits 1-2
 //    PackedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
 //    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
-//    cuts the output. tests/fuzz/lh5_seeds.py writes the corpus members in
-//    this form.
+//    cuts the output.
 // A positive OriginalSize is kept below 256 KiB (ten rings) so that runs
 // stay short; negative values pass unchanged. Writes stop storing past 8 MiB.
 #include <cstddef>
