@@ -5,10 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "archive_file.h"
+#include "check_walk.h"
 #include "commands.h"
-#include "null_output_file_system.h"
-#include "reporting_dialog.h"
 #include "sfx/pe_resources.h"
 
 namespace lzhcli {
@@ -62,30 +60,18 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
     fs.Close(opened.handle);
     return {archivePath + " is a program already; give the plain archive"};
   }
-  lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = opened.handle;
   ReportingDialog dialog;
-  dialog.policy = lzh::Overwrite;
-  const std::string root = std::string(NullOutputFileSystem::kRoot) + "\\";
-  auto shown = [&](const std::string& path) {
-    return Printable(path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path);
-  };
   dialog.onMember = [&](const std::string& path, bool passed) {
-    if (!passed) problems.push_back(shown(path) + ": damaged (CRC check failed)");
+    if (!passed) problems.push_back(Printable(SinkName(path)) + ": damaged (CRC check failed)");
   };
   dialog.onMessage = [&](const std::string& text, const std::string& caption) {
     if (caption == "Couldn't open...") {
-      problems.push_back(shown(text) + ": unsafe or invalid name");
+      problems.push_back(Printable(SinkName(text)) + ": unsafe or invalid name");
     } else {
-      problems.push_back(caption + " " + shown(text));
+      problems.push_back(caption + " " + Printable(SinkName(text)));
     }
   };
-  lzh::WalkArchive(session, dialog, true);
-  if (dialog.EntryCount() > 0) {
-    dialog.SelectAll(true);
-    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, NullOutputFileSystem::kRoot);
-    lzh::WalkArchive(session, dialog, false);
-  }
+  CheckByWalking(fs, opened, dialog);
   fs.Close(opened.handle);
   return problems;
 }

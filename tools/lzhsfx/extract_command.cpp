@@ -140,10 +140,7 @@ int ExtractCommand(const Arguments& args) {
   dialog.storedPathsTicked = options.storedPaths;
   dialog.policy = static_cast<std::uint8_t>(options.policy);
   if (options.ask) dialog.onQuestion = AskOnTerminal;
-  dialog.onMessage = [](const std::string& text, const std::string& caption) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "lzhsfx: %s %s\n", caption.c_str(), Printable(text).c_str());
-  };
+  dialog.onMessage = PrintBox;
 
   lzh::WalkArchive(session, dialog, true);
   if (dialog.EntryCount() == 0) {

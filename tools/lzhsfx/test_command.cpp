@@ -2,10 +2,8 @@
 // CRC, through the same walk that extracts.
 #include <cstdio>
 
-#include "archive_file.h"
+#include "check_walk.h"
 #include "commands.h"
-#include "null_output_file_system.h"
-#include "reporting_dialog.h"
 
 namespace lzhcli {
 
@@ -29,35 +27,18 @@ int TestCommand(const Arguments& args) {
     PrintError(error);
     return kExitUsage;
   }
-  lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = opened.handle;
-  session.ArchiveStart = opened.start;
   ReportingDialog dialog;
-  dialog.policy = lzh::Overwrite;
   int tested = 0, failed = 0;
-  const std::string root = std::string(NullOutputFileSystem::kRoot) + "\\";
   dialog.onMember = [&](const std::string& path, bool passed) {
     ++tested;
     failed += passed ? 0 : 1;
-    std::string name = path.compare(0, root.size(), root) == 0 ? path.substr(root.size()) : path;
-    std::printf("%-7s %s\n", passed ? "OK" : "FAILED", Printable(name).c_str());
+    std::printf("%-7s %s\n", passed ? "OK" : "FAILED", Printable(SinkName(path)).c_str());
   };
-  dialog.onMessage = [&](const std::string& text, const std::string& caption) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "lzhsfx: %s %s\n", caption.c_str(), Printable(text).c_str());
-  };
-  lzh::WalkArchive(session, dialog, true);
-  if (dialog.EntryCount() == 0) {
-    fs.Close(opened.handle);
-    return kExitUsage;
-  }
-  dialog.SelectAll(true);
-  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, NullOutputFileSystem::kRoot);
-  std::size_t boxesBefore = dialog.messages.size();
-  lzh::WalkArchive(session, dialog, false);
+  dialog.onMessage = PrintBox;
+  CheckResult result = CheckByWalking(fs, opened, dialog);
   fs.Close(opened.handle);
-  bool allPassed = dialog.SelectedCount() == 0 && dialog.messages.size() == boxesBefore;
-  if (allPassed) {
+  if (!result.listed) return kExitUsage;
+  if (result.passed) {
     std::printf("All %d member(s) OK\n", tested);
     return kExitOk;
   }

@@ -1,0 +1,31 @@
+#include "check_walk.h"
+
+#include "extract/walk.h"
+
+namespace lzhcli {
+
+CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
+                           ReportingDialog& dialog) {
+  lzh::WalkSession session(fs);
+  session.archive.ArchiveHandle = opened.handle;
+  session.ArchiveStart = opened.start;
+  dialog.policy = lzh::Overwrite;
+  CheckResult result;
+  lzh::WalkArchive(session, dialog, true);
+  if (dialog.EntryCount() == 0) return result;
+  result.listed = true;
+  dialog.SelectAll(true);
+  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, NullOutputFileSystem::kRoot);
+  std::size_t boxesBefore = dialog.messages.size();
+  lzh::WalkArchive(session, dialog, false);
+  result.passed = dialog.SelectedCount() == 0 && dialog.messages.size() == boxesBefore;
+  return result;
+}
+
+std::string SinkName(const std::string& outputPath) {
+  const std::string root = std::string(NullOutputFileSystem::kRoot) + "\\";
+  return outputPath.compare(0, root.size(), root) == 0 ? outputPath.substr(root.size())
+                                                       : outputPath;
+}
+
+}  // namespace lzhcli
