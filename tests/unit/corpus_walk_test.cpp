@@ -11,6 +11,7 @@
 #include "support/corpus.h"
 #include "support/memory_file_system.h"
 #include "support/sha256.h"
+#include "support/walk_rig.h"
 
 namespace {
 
@@ -41,18 +42,13 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       readable = readable && row.level <= 2 && row.method.compare(1, 2, "lh") == 0;
     if (!readable) continue;
     SCOPED_TRACE(path);
-    lzhtest::MemoryFileSystem fs;
-    fs.AddFile("C:/sfx.exe", lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + path));
-    fs.AddDirectory("C:/out");
-    lzh::WalkSession session(fs);
-    session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
-    lzhcli::MemoryDialog dialog;
-    dialog.policy = lzh::Overwrite;
-    lzh::WalkArchive(session, dialog, true);
-    dialog.SelectAll(true);
-    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, "C:\\out");
-    // Stop at the first unsupported method, as the walk does.
-    lzh::WalkArchive(session, dialog, false);
+    lzhtest::WalkRig rig(lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + path));
+    rig.fs.AddDirectory("C:/out");
+    rig.dialog.policy = lzh::Overwrite;
+    // Stops at the first unsupported method, as the walk does.
+    rig.ListAndExtractAll();
+    const lzhtest::MemoryFileSystem& fs = rig.fs;
+    const lzhcli::MemoryDialog& dialog = rig.dialog;
     bool stopped = false;
     for (const auto& row : rows) {
       if (stopped) break;

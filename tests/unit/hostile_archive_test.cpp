@@ -5,14 +5,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <map>
 
-#include "codec/crc16.h"
-#include "extract/walk.h"
-#include "memory_dialog.h"
 #include "support/archive_builder.h"
 #include "support/corpus.h"
 #include "support/memory_file_system.h"
+#include "support/walk_rig.h"
 
 namespace {
 
@@ -32,35 +31,29 @@ struct Outcome {
   std::map<std::string, lzhtest::Bytes> files;  // under C:/out
 };
 
-// Lists and extracts every member with stored paths under Overwrite, and
-// checks that nothing appeared outside C:/out.
-Outcome ListAndExtract(const Bytes& archive, lzhtest::MemoryFileSystem* prepared = nullptr) {
-  lzh::CrcTableScope table;
-  lzhtest::MemoryFileSystem own;
-  lzhtest::MemoryFileSystem& fs = prepared != nullptr ? *prepared : own;
-  fs.AddFile("C:/sfx.exe", archive);
-  fs.AddDirectory("C:/out");
-  lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
-  lzhcli::MemoryDialog dialog;
-  dialog.policy = lzh::Overwrite;
-  lzh::WalkArchive(session, dialog, true);
+// Lists and extracts every member with stored paths under Overwrite, after
+// `prepare` has set up the disk, and checks that nothing appeared outside
+// C:/out.
+Outcome ListAndExtract(const Bytes& archive,
+                       const std::function<void(lzhtest::MemoryFileSystem&)>& prepare = {}) {
+  lzhtest::WalkRig rig(archive);
+  rig.fs.AddDirectory("C:/out");
+  if (prepare) prepare(rig.fs);
+  rig.dialog.policy = lzh::Overwrite;
+  rig.List();
   Outcome outcome;
-  for (const auto& e : dialog.entries) outcome.listed.push_back(e.name);
-  dialog.SelectAll(true);
-  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, "C:\\out");
-  lzh::WalkArchive(session, dialog, false);
-  for (const auto& e : dialog.entries) {
-    if (e.selected) outcome.failed.push_back(e.name);
-  }
-  outcome.messages = dialog.messages;
-  outcome.status = dialog.status;
-  for (const auto& [path, file] : fs.files()) {
+  outcome.listed = rig.Names();
+  rig.dialog.SelectAll(true);
+  rig.Extract();
+  outcome.failed = rig.Selected();
+  outcome.messages = rig.dialog.messages;
+  outcome.status = rig.dialog.status;
+  for (const auto& [path, file] : rig.fs.files()) {
     if (path == "C:/sfx.exe") continue;
     EXPECT_EQ(path.rfind("C:/out/", 0), 0u) << "outside the extraction directory: " << path;
     outcome.files[path.substr(7)] = file.bytes;
   }
-  for (const auto& dir : fs.directories())
+  for (const auto& dir : rig.fs.directories())
     EXPECT_TRUE(dir.empty() || dir == "C:" || dir.rfind("C:/out", 0) == 0) << dir;
   return outcome;
 }
@@ -144,27 +137,26 @@ TEST(HostileNames, ControlCharactersStreamsAndDevices) {
 }
 
 TEST(HostileNames, MemberNamedLikeAnExistingDirectory) {
-  lzhtest::MemoryFileSystem fs;
-  fs.AddDirectory("C:/out/docs");
-  Outcome o =
-      ListAndExtract(ArchiveBytes({StoredMember("docs", "x"), StoredMember("y", "y")}), &fs);
+  Outcome o = ListAndExtract(ArchiveBytes({StoredMember("docs", "x"), StoredMember("y", "y")}),
+                             [](lzhtest::MemoryFileSystem& fs) { fs.AddDirectory("C:/out/docs"); });
   EXPECT_EQ(o.failed, std::vector<std::string>{"docs"});
   EXPECT_EQ(o.messages, std::vector<std::string>{"Couldn't open...: C:\\out\\docs"});
   EXPECT_EQ(o.files.count("y"), 1u);
 }
 
 TEST(HostileNames, ReadOnlyExistingFileUnderOverwrite) {
-  lzhtest::MemoryFileSystem fs;
-  fs.AddFile("C:/out/locked.txt", lzhtest::ToBytes("mine"));
-  Outcome o = ListAndExtract(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("z", "z")}),
-                             &fs);
+  Bytes archive = ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("z", "z")});
+  auto existing = [](bool readOnly) {
+    return [readOnly](lzhtest::MemoryFileSystem& fs) {
+      fs.AddFile("C:/out/locked.txt", lzhtest::ToBytes("mine"));
+      const_cast<lzhtest::MemoryFileSystem::File*>(fs.Find("C:/out/locked.txt"))->readOnly =
+          readOnly;
+    };
+  };
+  Outcome o = ListAndExtract(archive, existing(false));
   EXPECT_EQ(o.files["locked.txt"], lzhtest::ToBytes("x")) << "a plain file is replaced";
 
-  lzhtest::MemoryFileSystem readOnly;
-  readOnly.AddFile("C:/out/locked.txt", lzhtest::ToBytes("mine"));
-  const_cast<lzhtest::MemoryFileSystem::File*>(readOnly.Find("C:/out/locked.txt"))->readOnly = true;
-  Outcome r = ListAndExtract(
-      ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("z", "z")}), &readOnly);
+  Outcome r = ListAndExtract(archive, existing(true));
   EXPECT_EQ(r.messages, std::vector<std::string>{"Couldn't open...: C:\\out\\locked.txt"});
   EXPECT_EQ(r.files["locked.txt"], lzhtest::ToBytes("mine"));
   EXPECT_EQ(r.files["z"], lzhtest::ToBytes("z")) << "the walk goes on";
@@ -172,24 +164,17 @@ TEST(HostileNames, ReadOnlyExistingFileUnderOverwrite) {
 }
 
 TEST(HostileStreams, ArchiveThatShrinksBetweenListingAndExtraction) {
-  lzh::CrcTableScope table;
   Bytes archive =
       ArchiveBytes({StoredMember("a.txt", std::string(3000, 'a')), StoredMember("b.txt", "b")});
-  lzhtest::MemoryFileSystem fs;
-  fs.AddFile("C:/sfx.exe", archive);
-  fs.AddDirectory("C:/out");
-  lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
-  lzhcli::MemoryDialog dialog;
-  dialog.policy = lzh::Overwrite;
-  lzh::WalkArchive(session, dialog, true);
-  dialog.SelectAll(true);
-  fs.AddFile("C:/sfx.exe", Bytes(archive.begin(), archive.begin() + 1000));
-  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, "C:\\out");
-  lzh::WalkArchive(session, dialog, false);
-  EXPECT_EQ(fs.Find("C:/out/a.txt")->bytes.size(), 1000u - 32u);  // less the header
-  EXPECT_EQ(dialog.SelectedCount(), 2) << "a failed, b was never reached";
-  EXPECT_NE(dialog.status, kSuccess);
+  lzhtest::WalkRig rig(archive);
+  rig.dialog.policy = lzh::Overwrite;
+  rig.List();
+  rig.dialog.SelectAll(true);
+  rig.fs.AddFile("C:/sfx.exe", Bytes(archive.begin(), archive.begin() + 1000));
+  rig.Extract();
+  EXPECT_EQ(rig.Content("C:/out/a.txt").size(), 1000u - 32u);  // less the header
+  EXPECT_EQ(rig.dialog.SelectedCount(), 2) << "a failed, b was never reached";
+  EXPECT_NE(rig.dialog.status, kSuccess);
 }
 
 // Every truncation of small real archives of every method: bounded time,

@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "codec/crc16.h"
-#include "memory_dialog.h"
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
+#include "support/walk_rig.h"
 
 namespace {
 
@@ -19,50 +18,7 @@ using lzhtest::ToBytes;
 constexpr char kSuccess[] = "CRC validation passed on all file( s )... extraction successful";
 constexpr char kFailure[] = "The remaining hilited file( s ) failed CRC validation";
 
-// A program with its archive in an in-memory file system, the session and
-// an in-memory main dialog, as the Windows program would set them up.
-struct Rig {
-  explicit Rig(const Bytes& archive, std::int32_t prefix = 0) {
-    Bytes program(static_cast<std::size_t>(prefix), 'M');
-    program.insert(program.end(), archive.begin(), archive.end());
-    fs.AddFile("C:/sfx.exe", program);
-    fs.AddDirectory("C:");
-    session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
-    session.ArchiveStart = prefix;
-  }
-  void List() { lzh::WalkArchive(session, dialog, true); }
-  void Extract(const char* path = "C:\\out") {
-    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, path);
-    lzh::WalkArchive(session, dialog, false);
-  }
-  // List, select every entry, extract.
-  void ListAndExtractAll() {
-    List();
-    dialog.SelectAll(true);
-    Extract();
-  }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& e : dialog.entries) names.push_back(e.name);
-    return names;
-  }
-  std::vector<std::string> Selected() const {
-    std::vector<std::string> names;
-    for (const auto& e : dialog.entries) {
-      if (e.selected) names.push_back(e.name);
-    }
-    return names;
-  }
-  std::string Content(const std::string& path) const {
-    const auto* f = fs.Find(path);
-    return f == nullptr ? "<missing>" : std::string(f->bytes.begin(), f->bytes.end());
-  }
-
-  lzh::CrcTableScope table;
-  lzhtest::MemoryFileSystem fs;
-  lzh::WalkSession session{fs};
-  lzhcli::MemoryDialog dialog;
-};
+using lzhtest::WalkRig;
 
 MemberSpec WithDirectory(MemberSpec spec, const std::string& dir) {
   spec.records.push_back(Record{2, lzhtest::DirectoryRecordData(dir)});
@@ -78,7 +34,7 @@ TEST(WalkList, EntriesSortedWithoutRegardToCaseAndNamedByTheCheckBox) {
   Bytes archive = ArchiveBytes({StoredMember("zeta.txt", "z"),
                                 WithDirectory(StoredMember("b.txt", "b"), "Docs/old"),
                                 StoredMember("sub/Alpha.txt", "a", 0)});
-  Rig rig(archive);
+  WalkRig rig(archive);
   rig.List();
   EXPECT_EQ(rig.Names(),
             (std::vector<std::string>{"Docs\\old\\b.txt", "sub/Alpha.txt", "zeta.txt"}));
@@ -93,7 +49,7 @@ TEST(WalkList, EntriesSortedWithoutRegardToCaseAndNamedByTheCheckBox) {
 }
 
 TEST(WalkList, ArchiveWithoutPathsTurnsTheCheckBoxOffForGood) {
-  Rig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("B.txt", "b")}));
+  WalkRig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("B.txt", "b")}));
   rig.List();
   EXPECT_FALSE(rig.dialog.storedPathsTicked);
   EXPECT_FALSE(rig.dialog.storedPathsEnabled);
@@ -101,18 +57,18 @@ TEST(WalkList, ArchiveWithoutPathsTurnsTheCheckBoxOffForGood) {
 }
 
 TEST(WalkList, NoMembersAndUnreachableStart) {
-  Rig empty(Bytes{0});
+  WalkRig empty(Bytes{0});
   empty.List();
   EXPECT_EQ(empty.dialog.messages,
             (std::vector<std::string>{"Error...: Can't read archive header"}));
   EXPECT_FALSE(empty.dialog.storedPathsEnabled);
 
-  Rig truncated(Bytes{40, 0, '-', 'l'});  // a stub cut inside the first header
+  WalkRig truncated(Bytes{40, 0, '-', 'l'});  // a stub cut inside the first header
   truncated.List();
   EXPECT_EQ(truncated.dialog.messages.size(), 1u);
 
   // A negative start cannot be reached: nothing else is touched.
-  Rig unreachable(ArchiveBytes({StoredMember("a.txt", "a")}));
+  WalkRig unreachable(ArchiveBytes({StoredMember("a.txt", "a")}));
   unreachable.dialog.entries = {{"keep", true}};
   unreachable.session.ArchiveStart = -5;
   unreachable.List();
@@ -128,7 +84,7 @@ TEST(WalkList, NoMembersAndUnreachableStart) {
 TEST(WalkExtract, AllGoodIntoANewNestedDirectory) {
   MemberSpec dated = WithDirectory(StoredMember("b.txt", "bravo"), "docs/old");
   dated.timeStamp = 0x31085E61;
-  Rig rig(ArchiveBytes({StoredMember("a.txt", "alpha"), dated}), 1000);
+  WalkRig rig(ArchiveBytes({StoredMember("a.txt", "alpha"), dated}), 1000);
   rig.List();
   rig.dialog.SelectAll(true);
   rig.Extract("C:\\out\\new");
@@ -144,7 +100,7 @@ TEST(WalkExtract, AllGoodIntoANewNestedDirectory) {
 }
 
 TEST(WalkExtract, NothingSelectedExtractsNothingAndReportsSuccess) {
-  Rig rig(ArchiveBytes({StoredMember("a.txt", "alpha")}));
+  WalkRig rig(ArchiveBytes({StoredMember("a.txt", "alpha")}));
   rig.List();
   rig.Extract();
   EXPECT_EQ(rig.fs.creates, 0);
@@ -152,7 +108,8 @@ TEST(WalkExtract, NothingSelectedExtractsNothingAndReportsSuccess) {
 }
 
 TEST(WalkExtract, BadCrcKeepsItsFileAndItsEntry) {
-  Rig rig(ArchiveBytes({BadCrc(StoredMember("bad.txt", "damaged")), StoredMember("ok.txt", "ok")}));
+  WalkRig rig(
+      ArchiveBytes({BadCrc(StoredMember("bad.txt", "damaged")), StoredMember("ok.txt", "ok")}));
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.Content("C:/out/bad.txt"), "damaged");
   EXPECT_EQ(rig.fs.Find("C:/out/bad.txt")->dosTime, 0x31085E61u);
@@ -167,7 +124,7 @@ TEST(WalkExtract, BadCrcKeepsItsFileAndItsEntry) {
 TEST(WalkExtract, ExistingFilesFollowThePolicy) {
   Bytes archive = ArchiveBytes({StoredMember("a.txt", "new a"), StoredMember("b.txt", "new b")});
   for (std::uint8_t policy : {lzh::Overwrite, lzh::Skip}) {
-    Rig rig(archive);
+    WalkRig rig(archive);
     rig.fs.AddFile("C:/out/a.txt", ToBytes("old"));
     rig.dialog.policy = policy;
     rig.ListAndExtractAll();
@@ -180,7 +137,7 @@ TEST(WalkExtract, ExistingFilesFollowThePolicy) {
 
 TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
   MemberSpec a = WithDirectory(StoredMember("a.txt", "new a"), "docs");
-  Rig rig(ArchiveBytes({a, StoredMember("b.txt", "new b")}));
+  WalkRig rig(ArchiveBytes({a, StoredMember("b.txt", "new b")}));
   rig.fs.AddFile("C:/out/docs/a.txt", ToBytes("old a"));
   rig.fs.AddFile("C:/out/b.txt", ToBytes("old b"));
   std::vector<std::string> asked;
@@ -196,7 +153,7 @@ TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
 }
 
 TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
-  Rig rig(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("free.txt", "y")}));
+  WalkRig rig(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("free.txt", "y")}));
   rig.fs.failCreate = [](const std::string& p) { return p == "C:/out/locked.txt"; };
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.dialog.messages,
@@ -207,7 +164,7 @@ TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
 }
 
 TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
-  Rig rig(ArchiveBytes(
+  WalkRig rig(ArchiveBytes(
       {StoredMember("a.txt", "a"), StoredMember("deep/b.txt", "b"), StoredMember("c.txt", "c")}));
   rig.fs.failMakeDirectory = [](const std::string& p) { return p == "C:/out/deep"; };
   rig.ListAndExtractAll();
@@ -221,7 +178,7 @@ TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
 TEST(WalkExtract, UnsupportedMethodLeavesAnEmptyStampedFileAndEndsTheWalk) {
   MemberSpec odd = StoredMember("odd.bin", "??????");
   odd.method = "-lh6-";
-  Rig rig(ArchiveBytes({odd, StoredMember("after.txt", "z")}));
+  WalkRig rig(ArchiveBytes({odd, StoredMember("after.txt", "z")}));
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.dialog.messages,
             (std::vector<std::string>{"Unable to extract...: Unsupported compression method"}));
@@ -232,7 +189,7 @@ TEST(WalkExtract, UnsupportedMethodLeavesAnEmptyStampedFileAndEndsTheWalk) {
 }
 
 TEST(WalkExtract, EmptyNameEndsTheWalkWithoutVerdict) {
-  Rig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("", "x")}));
+  WalkRig rig(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("", "x")}));
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.dialog.messages,
             (std::vector<std::string>{"Archive error..: Error retreiving filename.",
@@ -242,7 +199,7 @@ TEST(WalkExtract, EmptyNameEndsTheWalkWithoutVerdict) {
 
 TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
   // Without stored paths the names are A, B, a: the list holds A, a, B.
-  Rig rig(
+  WalkRig rig(
       ArchiveBytes({StoredMember("x/A", "1"), StoredMember("y/B", "2"), StoredMember("z/a", "3")}));
   rig.dialog.storedPathsTicked = false;
   rig.ListAndExtractAll();
@@ -253,7 +210,7 @@ TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
   EXPECT_EQ(rig.fs.creates, 2);
   EXPECT_EQ(rig.Selected(), std::vector<std::string>{"a"});
 
-  Rig adjacent(
+  WalkRig adjacent(
       ArchiveBytes({StoredMember("x/A", "1"), StoredMember("z/a", "3"), StoredMember("y/B", "2")}));
   adjacent.dialog.storedPathsTicked = false;
   adjacent.dialog.policy = lzh::Overwrite;
@@ -263,7 +220,7 @@ TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
 }
 
 TEST(WalkExtract, LeadingBackslashLandsInsideTheDirectory) {
-  Rig rig(ArchiveBytes({StoredMember("\\a.txt", "rooted"), StoredMember("d/x", "d")}));
+  WalkRig rig(ArchiveBytes({StoredMember("\\a.txt", "rooted"), StoredMember("d/x", "d")}));
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.Content("C:/out/a.txt"), "rooted");
   EXPECT_TRUE(rig.Selected().empty());
@@ -275,7 +232,7 @@ TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
                            "\\\\server\\share\\evil4.txt", "dir/CON", "nul.txt", "ok/fine.txt"}) {
     members.push_back(StoredMember(name, "payload"));
   }
-  Rig rig(ArchiveBytes(members));
+  WalkRig rig(ArchiveBytes(members));
   rig.fs.AddDirectory("C:/out");
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.dialog.messages.size(), 6u);
@@ -291,7 +248,7 @@ TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
   EXPECT_EQ(files, 1u) << "nothing but the safe member was written";
 
   // Without stored paths only the file names remain: those are safe.
-  Rig flat(
+  WalkRig flat(
       ArchiveBytes({StoredMember("../evil1.txt", "e"), StoredMember("foo/../../evil2.txt", "f")}));
   flat.dialog.storedPathsTicked = false;
   flat.ListAndExtractAll();
@@ -304,7 +261,7 @@ TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
   dir.method = "-lhd-";
   MemberSpec link = StoredMember("link|target", "");
   link.method = "-lhd-";
-  Rig rig(ArchiveBytes({dir, link, StoredMember("f.txt", "f")}));
+  WalkRig rig(ArchiveBytes({dir, link, StoredMember("f.txt", "f")}));
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.Names(), (std::vector<std::string>{"empty\\inner\\", "f.txt"}));
   EXPECT_TRUE(rig.fs.HasDirectory("C:/out/empty/inner"));
@@ -316,13 +273,13 @@ TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
   // leaves nothing to make; the members after it are extracted.
   MemberSpec nameless = StoredMember("", "", 0);
   nameless.method = "-lhd-";
-  Rig unnamed(ArchiveBytes({nameless, StoredMember("d/after.txt", "a")}));
+  WalkRig unnamed(ArchiveBytes({nameless, StoredMember("d/after.txt", "a")}));
   unnamed.ListAndExtractAll();
   EXPECT_EQ(unnamed.Names(), std::vector<std::string>{"d/after.txt"});
   EXPECT_EQ(unnamed.Content("C:/out/d/after.txt"), "a");
   EXPECT_TRUE(unnamed.dialog.messages.empty());
 
-  Rig flat(ArchiveBytes({dir, StoredMember("d/f.txt", "f")}));
+  WalkRig flat(ArchiveBytes({dir, StoredMember("d/f.txt", "f")}));
   flat.dialog.storedPathsTicked = false;
   flat.ListAndExtractAll();
   EXPECT_EQ(flat.Names(), std::vector<std::string>{"f.txt"});
@@ -333,7 +290,7 @@ TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
 TEST(WalkExtract, PackedSizeThatPointsBackEndsTheWalk) {
   MemberSpec loop = StoredMember("a.txt", "a");
   loop.packedSizeOverride = 0xFFFFFFC0u;  // the next header would lie before this one
-  Rig rig(ArchiveBytes({loop, StoredMember("b.txt", "b")}));
+  WalkRig rig(ArchiveBytes({loop, StoredMember("b.txt", "b")}));
   rig.List();
   EXPECT_EQ(rig.Names(), std::vector<std::string>{"a.txt"});
 }
@@ -344,7 +301,7 @@ TEST(WalkExtract, TimeStamps) {
   invalid.timeStamp = (0x3100u << 16) | 0x5E61;
   MemberSpec unix = StoredMember("unix.txt", "u", 2);
   unix.timeStamp = 1700000000;
-  Rig rig(ArchiveBytes({invalid, unix}));
+  WalkRig rig(ArchiveBytes({invalid, unix}));
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.fs.Find("C:/out/invalid.txt")->dosTime, 0u) << "left as the file system set it";
   EXPECT_EQ(rig.fs.Find("C:/out/unix.txt")->modified, 1700000000);
@@ -352,7 +309,7 @@ TEST(WalkExtract, TimeStamps) {
 }
 
 TEST(WalkExtract, ShortWriteFailsTheCrcCheck) {
-  Rig rig(ArchiveBytes({StoredMember("big.txt", std::string(5000, 'x'))}));
+  WalkRig rig(ArchiveBytes({StoredMember("big.txt", std::string(5000, 'x'))}));
   rig.fs.writeBudget = 1000;
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.Content("C:/out/big.txt").size(), 1000u);
