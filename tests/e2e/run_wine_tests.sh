@@ -53,6 +53,24 @@ if [ -z "${1:-}" ] || [[ "sample archive" == *"$1"* ]]; then
   fi
 fi
 
+if [ -z "${1:-}" ] || [[ "command-line tool" == *"$1"* ]]; then
+  # The command-line tool's Windows build on the same sample: test and
+  # extract, compared with lhasa's extraction.
+  sample="$ROOT/tests/data/sample/sample.lzh"
+  mkdir -p "$work/reference-cli"
+  (cd "$work/reference-cli" && lhasa xq "$sample")
+  if "$WINE" "$WIN_BUILD/lzhsfx.exe" test "$(winpath "$sample")" >"$work/cli.log" 2>&1 &&
+     "$WINE" "$WIN_BUILD/lzhsfx.exe" extract "$(winpath "$sample")" -C "$(winpath "$work")\\cli-out" \
+       --overwrite >>"$work/cli.log" 2>&1 &&
+     diff -r "$work/reference-cli" "$work/cli-out" >>"$work/cli.log"; then
+    echo "ok - lzhsfx.exe tests and extracts the sample archive as lhasa extracts it"
+  else
+    echo "not ok - lzhsfx.exe tests and extracts the sample archive as lhasa extracts it"
+    tr -d '\r' <"$work/cli.log" | sed 's/^/    /'
+    status=1
+  fi
+fi
+
 if [ "$status" -eq 0 ]; then
   rm -rf "$work"
 else

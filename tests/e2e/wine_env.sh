@@ -58,7 +58,7 @@ else
   cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 fi
-cmake --build "$WIN_BUILD" -j"$JOBS" --target lzhsfx-stub wine_driver >/dev/null
+cmake --build "$WIN_BUILD" -j"$JOBS" --target lzhsfx-stub wine_driver lzhsfx >/dev/null
 
 export WINEPREFIX="${LZH_WINEPREFIX:-$ROOT/build/wine-prefix-$ARCH}"
 export WINELOADER="$WINE"
