@@ -16,7 +16,7 @@ namespace {
 
 using lzhtest::ArchiveBytes;
 using lzhtest::Bytes;
-using lzhtest::MemberSpec;
+using lzhtest::MemberPlan;
 using lzhtest::StoredMember;
 
 struct Outcome {
@@ -69,7 +69,7 @@ class Cli : public ::testing::Test {
 };
 
 Bytes Sample() {
-  MemberSpec nested = StoredMember("b.txt", "bravo");
+  MemberPlan nested = StoredMember("b.txt", "bravo");
   nested.records.push_back(lzhtest::Record{2, lzhtest::DirectoryRecordData("docs/old")});
   return ArchiveBytes({StoredMember("a.txt", "alpha"), nested});
 }
@@ -102,7 +102,7 @@ TEST_F(Cli, TestReportsEachMemberAndFailsOnABadCrc) {
   Outcome good = Lzhsfx("test " + Write("good.lzh", Sample()));
   EXPECT_EQ(good.status, 0) << good.out;
   EXPECT_NE(good.out.find("OK      docs/old/b.txt"), std::string::npos) << good.out;
-  MemberSpec bad = StoredMember("bad.txt", "damaged");
+  MemberPlan bad = StoredMember("bad.txt", "damaged");
   bad.crc ^= 1;
   Outcome failing =
       Lzhsfx("test " + Write("bad.lzh", ArchiveBytes({bad, StoredMember("ok", "k")})));
@@ -230,7 +230,7 @@ TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract
   EXPECT_EQ(Lzhsfx("list " + stub).status, 2);
 
   // Refused: a method the stub cannot decode, an unsafe name, no members.
-  MemberSpec odd = StoredMember("odd.bin", "x");
+  MemberPlan odd = StoredMember("odd.bin", "x");
   odd.method = "-lh7-";
   for (const Bytes& bad :
        {ArchiveBytes({odd}), ArchiveBytes({StoredMember("../up.txt", "u")}), Bytes{0}}) {

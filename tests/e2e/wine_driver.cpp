@@ -23,7 +23,7 @@ namespace wine_e2e {
 namespace {
 
 using lzhtest::Bytes;
-using lzhtest::MemberSpec;
+using lzhtest::MemberPlan;
 
 const std::wstring kMainCaption = L"LZH Self-Extracting Archive";
 const std::wstring kSuccess = L"CRC validation passed on all file( s )... extraction successful";
@@ -104,16 +104,16 @@ bool BuildProgram(const std::string& path, const Bytes& archive) {
   return Expect(WriteFileBytes(path, program), "cannot write " + path);
 }
 
-MemberSpec Stored(const std::string& name, const std::string& content, int level = 0) {
-  MemberSpec member = lzhtest::StoredMember(name, content, level);
+MemberPlan Stored(const std::string& name, const std::string& content, int level = 0) {
+  MemberPlan member = lzhtest::StoredMember(name, content, level);
   member.timeStamp = kStamp;
   return member;
 }
 
 // A level-2 member whose directory comes from a directory record.
-MemberSpec StoredInDirectory(const std::string& dir, const std::string& name,
+MemberPlan StoredInDirectory(const std::string& dir, const std::string& name,
                              const std::string& content) {
-  MemberSpec member = lzhtest::StoredMember(name, content, 2);
+  MemberPlan member = lzhtest::StoredMember(name, content, 2);
   member.timeStamp = 1091958662;  // 2004-08-08 09:51:02 UTC
   member.records.push_back({2, lzhtest::DirectoryRecordData(dir)});
   return member;
@@ -121,7 +121,7 @@ MemberSpec StoredInDirectory(const std::string& dir, const std::string& name,
 
 // The archive most tests use: names with and without stored directories,
 // in an order that differs from the list's sorted order.
-std::vector<MemberSpec> MixedMembers() {
+std::vector<MemberPlan> MixedMembers() {
   return {Stored("docs\\readme.txt", "read me\r\n"), Stored("a.txt", "AAAA"),
           Stored("Zeta\\sub\\b.bin", std::string("\x00\x01\x02\xFF", 4))};
 }
@@ -330,7 +330,7 @@ void ArchiveWithoutDirectoriesTurnsStoredPathsOff() {
 void ExtractIntoNewNestedDirectory() {
   std::string dir = MakeTestDirectory("nested");
   std::string exe = dir + "\\mixed.exe";
-  std::vector<MemberSpec> members = MixedMembers();
+  std::vector<MemberPlan> members = MixedMembers();
   members.push_back(StoredInDirectory("deep/er", "c.txt", "from a directory record"));
   if (!BuildProgram(exe, lzhtest::ArchiveBytes(members))) return;
   Session s;
@@ -382,7 +382,7 @@ void ExtractIntoNewNestedDirectory() {
 void BadCrcStaysSelected() {
   std::string dir = MakeTestDirectory("badcrc");
   std::string exe = dir + "\\bad.exe";
-  MemberSpec bad = Stored("bad.txt", "corrupted bytes");
+  MemberPlan bad = Stored("bad.txt", "corrupted bytes");
   bad.crc ^= 0x1234;
   if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("good.txt", "fine"), bad,
                                                 Stored("later.txt", "after the bad one")})))
@@ -428,7 +428,7 @@ void EmptyPathExtractsIntoCurrentDirectory() {
 void UnsupportedMethodStopsTheWalk() {
   std::string dir = MakeTestDirectory("method");
   std::string exe = dir + "\\method.exe";
-  MemberSpec odd = Stored("odd.bin", "packed somehow");
+  MemberPlan odd = Stored("odd.bin", "packed somehow");
   odd.method = "-lh9-";
   if (!BuildProgram(exe, lzhtest::ArchiveBytes(
                              {Stored("first.txt", "1"), odd, Stored("never.txt", "not reached")})))
@@ -865,7 +865,7 @@ void NamesLeavingTheDirectoryAreRefused() {
   std::string exe = dir + "\\escape.exe";
   const std::vector<std::string> hostile = {"..\\evil1.txt", "sub\\..\\..\\evil2.txt",
                                             "sub/../../evil3.txt", "\\\\evil4.txt"};
-  std::vector<MemberSpec> members;
+  std::vector<MemberPlan> members;
   for (const std::string& name : hostile) members.push_back(Stored(name, "evil"));
   members.push_back(Stored("sub\\kept.txt", "inside"));
   if (!BuildProgram(exe, lzhtest::ArchiveBytes(members))) return;

@@ -44,60 +44,60 @@ Bytes DirectoryRecordData(const std::string& slashSeparated, bool closingFF) {
   return out;
 }
 
-Bytes MemberBytes(const MemberSpec& spec) {
+Bytes MemberBytes(const MemberPlan& plan) {
   Bytes h;
   std::uint32_t original =
-      static_cast<std::uint32_t>(spec.originalSize < 0 ? spec.packed.size() : spec.originalSize);
-  if (spec.level == 2) {
+      static_cast<std::uint32_t>(plan.originalSize < 0 ? plan.packed.size() : plan.originalSize);
+  if (plan.level == 2) {
     std::uint16_t firstSize = 0;
-    std::vector<Record> records = spec.records;
-    if (!spec.name.empty()) records.insert(records.begin(), Record{1, ToBytes(spec.name)});
+    std::vector<Record> records = plan.records;
+    if (!plan.name.empty()) records.insert(records.begin(), Record{1, ToBytes(plan.name)});
     Bytes chain = RecordChain(records, firstSize);
     std::uint32_t headerSize = 26 + static_cast<std::uint32_t>(chain.size());
     Put16(h, headerSize);
-    h.insert(h.end(), spec.method.begin(), spec.method.end());
-    Put32(h, spec.packedSizeOverride >= 0 ? static_cast<std::uint32_t>(spec.packedSizeOverride)
-                                          : static_cast<std::uint32_t>(spec.packed.size()));
+    h.insert(h.end(), plan.method.begin(), plan.method.end());
+    Put32(h, plan.packedSizeOverride >= 0 ? static_cast<std::uint32_t>(plan.packedSizeOverride)
+                                          : static_cast<std::uint32_t>(plan.packed.size()));
     Put32(h, original);
-    Put32(h, spec.timeStamp);
+    Put32(h, plan.timeStamp);
     h.push_back(0x20);
     h.push_back(2);
-    Put16(h, spec.crc);
+    Put16(h, plan.crc);
     h.push_back('U');
     Put16(h, firstSize);
     h.insert(h.end(), chain.begin(), chain.end());
   } else {
     std::uint16_t firstSize = 0;
-    Bytes chain = spec.level == 1 ? RecordChain(spec.records, firstSize) : Bytes();
+    Bytes chain = plan.level == 1 ? RecordChain(plan.records, firstSize) : Bytes();
     Bytes tail;  // what follows the CRC inside HeaderSize
-    if (spec.level == 1) {
+    if (plan.level == 1) {
       tail.push_back('M');
       Put16(tail, firstSize);
     } else {
-      tail = spec.osArea;
+      tail = plan.osArea;
     }
-    std::uint32_t packedSize = static_cast<std::uint32_t>(spec.packed.size() + chain.size());
-    if (spec.packedSizeOverride >= 0)
-      packedSize = static_cast<std::uint32_t>(spec.packedSizeOverride);
-    h.push_back(static_cast<std::uint8_t>(22 + spec.name.size() + tail.size()));
+    std::uint32_t packedSize = static_cast<std::uint32_t>(plan.packed.size() + chain.size());
+    if (plan.packedSizeOverride >= 0)
+      packedSize = static_cast<std::uint32_t>(plan.packedSizeOverride);
+    h.push_back(static_cast<std::uint8_t>(22 + plan.name.size() + tail.size()));
     h.push_back(0);  // checksum, never verified
-    h.insert(h.end(), spec.method.begin(), spec.method.end());
+    h.insert(h.end(), plan.method.begin(), plan.method.end());
     Put32(h, packedSize);
     Put32(h, original);
-    Put32(h, spec.timeStamp);
+    Put32(h, plan.timeStamp);
     h.push_back(0x20);
-    h.push_back(static_cast<std::uint8_t>(spec.level));
-    h.push_back(static_cast<std::uint8_t>(spec.name.size()));
-    h.insert(h.end(), spec.name.begin(), spec.name.end());
-    Put16(h, spec.crc);
+    h.push_back(static_cast<std::uint8_t>(plan.level));
+    h.push_back(static_cast<std::uint8_t>(plan.name.size()));
+    h.insert(h.end(), plan.name.begin(), plan.name.end());
+    Put16(h, plan.crc);
     h.insert(h.end(), tail.begin(), tail.end());
     h.insert(h.end(), chain.begin(), chain.end());
   }
-  h.insert(h.end(), spec.packed.begin(), spec.packed.end());
+  h.insert(h.end(), plan.packed.begin(), plan.packed.end());
   return h;
 }
 
-Bytes ArchiveBytes(const std::vector<MemberSpec>& members, bool endMarker) {
+Bytes ArchiveBytes(const std::vector<MemberPlan>& members, bool endMarker) {
   Bytes out;
   for (const auto& m : members) {
     Bytes b = MemberBytes(m);
@@ -107,13 +107,13 @@ Bytes ArchiveBytes(const std::vector<MemberSpec>& members, bool endMarker) {
   return out;
 }
 
-MemberSpec StoredMember(const std::string& name, const std::string& content, int level) {
-  MemberSpec spec;
-  spec.name = name;
-  spec.packed = ToBytes(content);
-  spec.crc = Crc16(spec.packed);
-  spec.level = level;
-  return spec;
+MemberPlan StoredMember(const std::string& name, const std::string& content, int level) {
+  MemberPlan plan;
+  plan.name = name;
+  plan.packed = ToBytes(content);
+  plan.crc = Crc16(plan.packed);
+  plan.level = level;
+  return plan;
 }
 
 }  // namespace lzhtest

@@ -14,7 +14,7 @@ struct Record {
   Bytes data;
 };
 
-struct MemberSpec {
+struct MemberPlan {
   std::string method = "-lh0-";
   std::string name;                      // as stored (level 0/1 header field)
   Bytes packed;                          // the packed data
@@ -34,13 +34,13 @@ std::uint16_t Crc16(const Bytes& bytes);
 Bytes DirectoryRecordData(const std::string& slashSeparated, bool closingFF = true);
 
 // One member: header then packed data.
-Bytes MemberBytes(const MemberSpec& spec);
+Bytes MemberBytes(const MemberPlan& plan);
 
 // Members followed by the end marker (a single zero byte).
-Bytes ArchiveBytes(const std::vector<MemberSpec>& members, bool endMarker = true);
+Bytes ArchiveBytes(const std::vector<MemberPlan>& members, bool endMarker = true);
 
 // A stored member of level 1 with correct CRC.
-MemberSpec StoredMember(const std::string& name, const std::string& content, int level = 1);
+MemberPlan StoredMember(const std::string& name, const std::string& content, int level = 1);
 
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 

@@ -17,7 +17,7 @@ namespace {
 
 using lzhtest::ArchiveBytes;
 using lzhtest::Bytes;
-using lzhtest::MemberSpec;
+using lzhtest::MemberPlan;
 using lzhtest::Record;
 using lzhtest::StoredMember;
 
@@ -73,7 +73,7 @@ TEST(HostileHeaders, SizesThatLie) {
   EXPECT_FALSE(o2.failed.empty());
 
   // A first extension record of 64 KiB in a tiny file.
-  MemberSpec ext = StoredMember("e.txt", "data");
+  MemberPlan ext = StoredMember("e.txt", "data");
   ext.records = {Record{2, lzhtest::DirectoryRecordData("d")}};
   Bytes bigRecord = ArchiveBytes({ext});
   bigRecord[22 + 5 + 2 + 1] = 0xFF;  // ExtensionSize after name, CRC and OS id
@@ -82,7 +82,7 @@ TEST(HostileHeaders, SizesThatLie) {
   EXPECT_EQ(o3.listed.size(), 1u);
 
   // A record chain whose every record names another (until the file ends).
-  MemberSpec chain = StoredMember("c.txt", "ccc");
+  MemberPlan chain = StoredMember("c.txt", "ccc");
   for (int i = 0; i < 200; ++i) chain.records.push_back(Record{0x40, {0x20, 0}});
   Outcome o4 = ListAndExtract(ArchiveBytes({chain}));
   EXPECT_EQ(o4.files["c.txt"], lzhtest::ToBytes("ccc"));
@@ -90,14 +90,14 @@ TEST(HostileHeaders, SizesThatLie) {
 }
 
 TEST(HostileHeaders, PackedAndOriginalSizes) {
-  MemberSpec negative = StoredMember("neg.txt", "abc");
+  MemberPlan negative = StoredMember("neg.txt", "abc");
   negative.packedSizeOverride = 0x80000000u;
   Outcome o1 = ListAndExtract(ArchiveBytes({negative, StoredMember("next", "n")}));
   EXPECT_EQ(o1.listed, std::vector<std::string>{"neg.txt"}) << "the chain ends there";
   EXPECT_EQ(o1.files["neg.txt"].size(), 0u);
   EXPECT_EQ(o1.failed, std::vector<std::string>{"neg.txt"});
 
-  MemberSpec huge = StoredMember("huge.txt", "abc");
+  MemberPlan huge = StoredMember("huge.txt", "abc");
   huge.packedSizeOverride = 0x7FFFFFFF;
   Outcome o2 = ListAndExtract(ArchiveBytes({huge}));
   EXPECT_EQ(o2.files["huge.txt"], lzhtest::ToBytes(std::string("abc") + '\0'))
@@ -106,7 +106,7 @@ TEST(HostileHeaders, PackedAndOriginalSizes) {
 
   // A member passes only at the size its header gives.
   for (std::uint32_t size : {0x80000000u, 0x7FFFFFFFu, 2u}) {
-    MemberSpec claims = StoredMember("claims.txt", "abc");
+    MemberPlan claims = StoredMember("claims.txt", "abc");
     claims.originalSize = size;
     Outcome o = ListAndExtract(ArchiveBytes({claims}));
     EXPECT_EQ(o.failed, std::vector<std::string>{"claims.txt"}) << size;
@@ -114,7 +114,7 @@ TEST(HostileHeaders, PackedAndOriginalSizes) {
 }
 
 TEST(HostileNames, PathsLongerThanTheBuffersAreRefused) {
-  MemberSpec deep = StoredMember("f.txt", "deep");
+  MemberPlan deep = StoredMember("f.txt", "deep");
   std::string dir;
   while (dir.size() < 1100) dir += "component/";
   dir.pop_back();

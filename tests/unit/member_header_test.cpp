@@ -11,7 +11,7 @@ namespace {
 
 using lzhtest::ArchiveBytes;
 using lzhtest::Bytes;
-using lzhtest::MemberSpec;
+using lzhtest::MemberPlan;
 using lzhtest::Record;
 using lzhtest::StoredMember;
 using lzhtest::ToBytes;
@@ -44,13 +44,13 @@ struct Reader {
 
 TEST(MemberHeader, PlainHeaderWithoutExtension) {
   // HeaderSize 48 with a 26-byte name: no extension, data 50 bytes in.
-  MemberSpec spec = StoredMember(std::string(26, 'n'), "payload", 0);
-  Bytes bytes = ArchiveBytes({spec, StoredMember("second.txt", "2", 0)});
+  MemberPlan plan = StoredMember(std::string(26, 'n'), "payload", 0);
+  Bytes bytes = ArchiveBytes({plan, StoredMember("second.txt", "2", 0)});
   ASSERT_EQ(bytes[0], 48);
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, std::string(26, 'n').c_str());
-  EXPECT_EQ(r.member().MemberCrc, spec.crc);
+  EXPECT_EQ(r.member().MemberCrc, plan.crc);
   EXPECT_EQ(r.member().PackedSize, 7);
   EXPECT_EQ(r.archive.PackedLeft, 7);
   EXPECT_EQ(r.member().DataSize(), 7);
@@ -64,10 +64,10 @@ TEST(MemberHeader, PlainHeaderWithoutExtension) {
 }
 
 TEST(MemberHeader, FieldsAreReadWhateverTheChecksumAndDashes) {
-  MemberSpec spec = StoredMember("x", "abc", 0);
-  spec.method = "*lh0*";
-  spec.timeStamp = 0x31085E61;
-  Bytes bytes = ArchiveBytes({spec});
+  MemberPlan plan = StoredMember("x", "abc", 0);
+  plan.method = "*lh0*";
+  plan.timeStamp = 0x31085E61;
+  Bytes bytes = ArchiveBytes({plan});
   bytes[1] = 0x77;  // wrong checksum
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
@@ -120,9 +120,9 @@ TEST(MemberHeader, NameLengths) {
 }
 
 TEST(MemberHeader, Level0OperatingSystemAreaIsSkipped) {
-  MemberSpec spec = StoredMember("unix.txt", "data!", 0);
-  spec.osArea = {'U', 0x10, 0x20, 0x30, 0x40, 0xA4, 0x81, 1, 0, 1, 0};
-  Reader r(ArchiveBytes({spec}));
+  MemberPlan plan = StoredMember("unix.txt", "data!", 0);
+  plan.osArea = {'U', 0x10, 0x20, 0x30, 0x40, 0xA4, 0x81, 1, 0, 1, 0};
+  Reader r(ArchiveBytes({plan}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "unix.txt");
   EXPECT_EQ(r.member().ExtensionText[0], 0);
@@ -131,9 +131,9 @@ TEST(MemberHeader, Level0OperatingSystemAreaIsSkipped) {
 }
 
 TEST(MemberHeader, Level1SingleDirectoryRecord) {
-  MemberSpec spec = StoredMember("a.txt", "hello");
-  spec.records = {Record{2, lzhtest::DirectoryRecordData("docs/old")}};
-  Reader r(ArchiveBytes({spec}));
+  MemberPlan plan = StoredMember("a.txt", "hello");
+  plan.records = {Record{2, lzhtest::DirectoryRecordData("docs/old")}};
+  Reader r(ArchiveBytes({plan}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "a.txt");
   EXPECT_EQ(r.member().ExtensionSize, 3 + 9);
@@ -148,11 +148,11 @@ TEST(MemberHeader, Level1SingleDirectoryRecord) {
 }
 
 TEST(MemberHeader, Level1RecordChain) {
-  MemberSpec spec = StoredMember("b.bin", "0123456789");
-  spec.records = {Record{0x00, {0x12, 0x34}},  // header CRC
+  MemberPlan plan = StoredMember("b.bin", "0123456789");
+  plan.records = {Record{0x00, {0x12, 0x34}},  // header CRC
                   Record{0x54, {1, 2, 3, 4}},  // Unix time
                   Record{2, lzhtest::DirectoryRecordData("x/y")}, Record{0x50, {0xA4, 0x81}}};
-  Bytes bytes = ArchiveBytes({spec, StoredMember("next", "N")});
+  Bytes bytes = ArchiveBytes({plan, StoredMember("next", "N")});
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "b.bin");
@@ -166,10 +166,10 @@ TEST(MemberHeader, Level1RecordChain) {
 }
 
 TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
-  MemberSpec spec = StoredMember("file.txt", "level two", 2);
-  spec.timeStamp = 1700000000;  // Unix time, UTC
-  spec.records = {Record{2, lzhtest::DirectoryRecordData("dir/sub")}, Record{0x00, {0, 0}}};
-  Bytes bytes = ArchiveBytes({spec, StoredMember("after", "A", 2)});
+  MemberPlan plan = StoredMember("file.txt", "level two", 2);
+  plan.timeStamp = 1700000000;  // Unix time, UTC
+  plan.records = {Record{2, lzhtest::DirectoryRecordData("dir/sub")}, Record{0x00, {0, 0}}};
+  Bytes bytes = ArchiveBytes({plan, StoredMember("after", "A", 2)});
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_EQ(r.member().Level, 2);
@@ -178,7 +178,7 @@ TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
                "\x02"
                "dir\xFF"
                "sub\xFF");
-  EXPECT_EQ(r.member().MemberCrc, spec.crc);
+  EXPECT_EQ(r.member().MemberCrc, plan.crc);
   EXPECT_TRUE(r.member().HasUnixTime);
   EXPECT_EQ(r.member().UnixTime, 1700000000);
   EXPECT_EQ(r.member().DataSize(), 9);
@@ -197,8 +197,8 @@ TEST(MemberHeader, Level2HeaderSmallerThanItsFixedPartEndsTheArchive) {
 }
 
 TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
-  MemberSpec spec = StoredMember("f.txt", "x", 2);
-  Bytes bytes = ArchiveBytes({spec});
+  MemberPlan plan = StoredMember("f.txt", "x", 2);
+  Bytes bytes = ArchiveBytes({plan});
   // First record size (offset 24) claims more than the header holds.
   bytes[24] = 0xF0;
   bytes[25] = 0x7F;
@@ -209,14 +209,14 @@ TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
 }
 
 TEST(MemberHeader, NextHeaderThatDoesNotMoveForwardEndsTheArchive) {
-  MemberSpec back = StoredMember("a", "b");
+  MemberPlan back = StoredMember("a", "b");
   back.packedSizeOverride = 0xFFFFFF00u;  // -256
   Reader r(ArchiveBytes({back}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_EQ(lzh::NextHeaderOffset(r.member(), 0), -1);
   EXPECT_EQ(r.member().DataSize(), 0);
 
-  MemberSpec huge = StoredMember("a", "b");
+  MemberPlan huge = StoredMember("a", "b");
   huge.packedSizeOverride = 0x7FFFFFF0;
   Reader h(ArchiveBytes({huge}));
   ASSERT_TRUE(h.ReadAt(0));

@@ -10,7 +10,7 @@ namespace {
 
 using lzhtest::ArchiveBytes;
 using lzhtest::Bytes;
-using lzhtest::MemberSpec;
+using lzhtest::MemberPlan;
 using lzhtest::Record;
 using lzhtest::StoredMember;
 using lzhtest::ToBytes;
@@ -20,14 +20,14 @@ constexpr char kFailure[] = "The remaining hilited file( s ) failed CRC validati
 
 using lzhtest::WalkRig;
 
-MemberSpec WithDirectory(MemberSpec spec, const std::string& dir) {
-  spec.records.push_back(Record{2, lzhtest::DirectoryRecordData(dir)});
-  return spec;
+MemberPlan WithDirectory(MemberPlan plan, const std::string& dir) {
+  plan.records.push_back(Record{2, lzhtest::DirectoryRecordData(dir)});
+  return plan;
 }
 
-MemberSpec BadCrc(MemberSpec spec) {
-  spec.crc ^= 0x1111;
-  return spec;
+MemberPlan BadCrc(MemberPlan plan) {
+  plan.crc ^= 0x1111;
+  return plan;
 }
 
 TEST(WalkList, EntriesSortedWithoutRegardToCaseAndNamedByTheCheckBox) {
@@ -82,7 +82,7 @@ TEST(WalkList, NoMembersAndUnreachableStart) {
 }
 
 TEST(WalkExtract, AllGoodIntoANewNestedDirectory) {
-  MemberSpec dated = WithDirectory(StoredMember("b.txt", "bravo"), "docs/old");
+  MemberPlan dated = WithDirectory(StoredMember("b.txt", "bravo"), "docs/old");
   dated.timeStamp = 0x31085E61;
   WalkRig rig(ArchiveBytes({StoredMember("a.txt", "alpha"), dated}), 1000);
   rig.List();
@@ -136,7 +136,7 @@ TEST(WalkExtract, ExistingFilesFollowThePolicy) {
 }
 
 TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
-  MemberSpec a = WithDirectory(StoredMember("a.txt", "new a"), "docs");
+  MemberPlan a = WithDirectory(StoredMember("a.txt", "new a"), "docs");
   WalkRig rig(ArchiveBytes({a, StoredMember("b.txt", "new b")}));
   rig.fs.AddFile("C:/out/docs/a.txt", ToBytes("old a"));
   rig.fs.AddFile("C:/out/b.txt", ToBytes("old b"));
@@ -176,7 +176,7 @@ TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
 }
 
 TEST(WalkExtract, UnsupportedMethodLeavesAnEmptyStampedFileAndEndsTheWalk) {
-  MemberSpec odd = StoredMember("odd.bin", "??????");
+  MemberPlan odd = StoredMember("odd.bin", "??????");
   odd.method = "-lh6-";
   WalkRig rig(ArchiveBytes({odd, StoredMember("after.txt", "z")}));
   rig.ListAndExtractAll();
@@ -227,7 +227,7 @@ TEST(WalkExtract, LeadingBackslashLandsInsideTheDirectory) {
 }
 
 TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
-  std::vector<MemberSpec> members;
+  std::vector<MemberPlan> members;
   for (const char* name : {"../evil1.txt", "foo/../../evil2.txt", "C:evil3.txt",
                            "\\\\server\\share\\evil4.txt", "dir/CON", "nul.txt", "ok/fine.txt"}) {
     members.push_back(StoredMember(name, "payload"));
@@ -257,9 +257,9 @@ TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
 }
 
 TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
-  MemberSpec dir = WithDirectory(StoredMember("", ""), "empty/inner");
+  MemberPlan dir = WithDirectory(StoredMember("", ""), "empty/inner");
   dir.method = "-lhd-";
-  MemberSpec link = StoredMember("link|target", "");
+  MemberPlan link = StoredMember("link|target", "");
   link.method = "-lhd-";
   WalkRig rig(ArchiveBytes({dir, link, StoredMember("f.txt", "f")}));
   rig.ListAndExtractAll();
@@ -271,7 +271,7 @@ TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
 
   // A directory entry without any name (as some tools write at level 0)
   // leaves nothing to make; the members after it are extracted.
-  MemberSpec nameless = StoredMember("", "", 0);
+  MemberPlan nameless = StoredMember("", "", 0);
   nameless.method = "-lhd-";
   WalkRig unnamed(ArchiveBytes({nameless, StoredMember("d/after.txt", "a")}));
   unnamed.ListAndExtractAll();
@@ -288,7 +288,7 @@ TEST(WalkExtract, DirectoryEntriesAreMadeNotWritten) {
 }
 
 TEST(WalkExtract, PackedSizeThatPointsBackEndsTheWalk) {
-  MemberSpec loop = StoredMember("a.txt", "a");
+  MemberPlan loop = StoredMember("a.txt", "a");
   loop.packedSizeOverride = 0xFFFFFFC0u;  // the next header would lie before this one
   WalkRig rig(ArchiveBytes({loop, StoredMember("b.txt", "b")}));
   rig.List();
@@ -296,10 +296,10 @@ TEST(WalkExtract, PackedSizeThatPointsBackEndsTheWalk) {
 }
 
 TEST(WalkExtract, TimeStamps) {
-  MemberSpec invalid = StoredMember("invalid.txt", "i");
+  MemberPlan invalid = StoredMember("invalid.txt", "i");
   invalid.timeStamp = 0x318D0000;  // month 12 day 13 is fine, so make the month 0
   invalid.timeStamp = (0x3100u << 16) | 0x5E61;
-  MemberSpec unix = StoredMember("unix.txt", "u", 2);
+  MemberPlan unix = StoredMember("unix.txt", "u", 2);
   unix.timeStamp = 1700000000;
   WalkRig rig(ArchiveBytes({invalid, unix}));
   rig.ListAndExtractAll();
