@@ -5,27 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/bit_writer.h"
+
 namespace lzhtest::lh5 {
 
-// Writes bits most significant first; the last byte is padded with zeros.
-class BitWriter {
- public:
-  // The low `count` bits of value, highest first.
-  void Put(std::uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) PutBit((value >> i) & 1);
-  }
-  void PutBit(unsigned bit) {
-    if (used_ % 8 == 0) bytes_.push_back(0);
-    if (bit) bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (used_ % 8));
-    ++used_;
-  }
-  std::uint64_t bitCount() const { return used_; }
-  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
-
- private:
-  std::vector<std::uint8_t> bytes_;
-  std::uint64_t used_ = 0;
-};
+using lzhtest::BitWriter;
 
 // The canonical code of every symbol for the given lengths: shorter codes
 // first, equal lengths in symbol order (0 where a length is 0).
