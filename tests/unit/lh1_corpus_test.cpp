@@ -15,6 +15,7 @@
 #include "archive/member_header.h"
 #include "codec/decoder.h"
 #include "support/corpus.h"
+#include "support/decode_members.h"
 #include "support/lh1_bit_writer.h"
 #include "support/memory_file_system.h"
 #include "support/sha256.h"
@@ -24,57 +25,10 @@ namespace {
 using lzhtest::MemoryFileSystem;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Member {
-  std::string method;
-  std::int32_t originalSize = 0;
-  std::uint16_t headerCrc = 0;
-  Bytes packed;  // the member's packed data alone
-  Bytes output;  // what DecodeLh1 wrote (-lh1- members only)
-  std::uint32_t runningCrc = 0;
-};
+using Member = lzhtest::DecodedMember;
 
-// Walks an archive with the header reader and decodes its -lh1- members,
-// each from its first packed byte with the rest of the archive behind it.
 std::vector<Member> DecodeArchive(const Bytes& archiveBytes, int readChunk = 0) {
-  lzh::CrcTableScope table;
-  MemoryFileSystem fs;
-  fs.AddFile("a.lzh", archiveBytes);
-  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
-  std::vector<Member> members;
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
-  char name[lzh::kNameBufferBytes];
-  for (std::int32_t offset = 0; offset >= 0;) {
-    lzh::SeekArchive(archive, offset);
-    if (!lzh::ReadMemberHeader(archive)) break;
-    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    const lzh::MemberHeader& h = archive.CurrentMember;
-    Member m;
-    m.method.assign(h.Method, 5);
-    m.originalSize = h.OriginalSize;
-    m.headerCrc = h.MemberCrc;
-    std::int32_t next = lzh::NextHeaderOffset(h, offset);
-    if (next > 0 && h.DataSize() <= next) {
-      auto end = archiveBytes.begin() + std::min<std::size_t>(next, archiveBytes.size());
-      auto begin = end - std::min<std::ptrdiff_t>(h.DataSize(), end - archiveBytes.begin());
-      m.packed.assign(begin, end);
-    }
-    if (m.method == "-lh1-") {
-      // The walk's contract: the archive stands at the first packed byte.
-      lzh::FileHandle output = fs.CreateOutput("out");
-      lzh::FileHandle input = archive.ArchiveHandle;
-      lzh::MemberStream stream{fs, input, output, h.DataSize(), h.OriginalSize, '1'};
-      fs.readChunk = readChunk;  // small reads for the decoder only
-      lzh::DecodeLh1(stream);
-      fs.readChunk = 0;
-      fs.Close(output);
-      m.output = fs.Find("out")->bytes;
-      m.runningCrc = stream.RunningCrc;
-    }
-    members.push_back(std::move(m));
-    offset = next;
-  }
-  fs.Close(archive.ArchiveHandle);
-  return members;
+  return lzhtest::DecodeMembers(archiveBytes, "1", readChunk);
 }
 
 TEST(Lh1Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {

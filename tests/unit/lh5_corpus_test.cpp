@@ -18,6 +18,7 @@
 #include "archive/member_header.h"
 #include "codec/decoder.h"
 #include "support/corpus.h"
+#include "support/decode_members.h"
 #include "support/memory_file_system.h"
 #include "support/sha256.h"
 
@@ -26,52 +27,10 @@ namespace {
 using lzhtest::MemoryFileSystem;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Member {
-  std::string method;
-  std::string name;
-  int level = 0;
-  std::uint16_t headerCrc = 0;
-  std::int32_t originalSize = 0;
-  Bytes output;  // what DecodeLh5 wrote (-lh4- and -lh5- members only)
-  std::uint32_t runningCrc = 0;
-};
+using Member = lzhtest::DecodedMember;
 
-// Walks an archive with the header reader and decodes its -lh4- and -lh5-
-// members, each from its first packed byte with the rest of the archive
-// behind it, through reads of at most readChunk bytes (0: any).
 std::vector<Member> DecodeArchive(const Bytes& archiveBytes, int readChunk = 0) {
-  MemoryFileSystem fs;
-  fs.AddFile("a.lzh", archiveBytes);
-  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
-  std::vector<Member> members;
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
-  char name[lzh::kNameBufferBytes];
-  for (std::int32_t offset = 0; offset >= 0;) {
-    lzh::SeekArchive(archive, offset);
-    if (!lzh::ReadMemberHeader(archive)) break;
-    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    const lzh::MemberHeader& h = archive.CurrentMember;
-    Member m;
-    m.method.assign(h.Method, 5);
-    m.name = name;
-    m.level = h.Level;
-    m.headerCrc = h.MemberCrc;
-    m.originalSize = h.OriginalSize;
-    if (m.method == "-lh4-" || m.method == "-lh5-") {
-      lzh::FileHandle output = fs.CreateOutput("out");
-      lzh::MemberStream stream{fs,           archive.ArchiveHandle, output,
-                               h.DataSize(), h.OriginalSize,        h.MethodDigit()};
-      fs.readChunk = readChunk;  // the header reader expects whole reads
-      lzh::DecodeLh5(stream);
-      fs.readChunk = 0;
-      fs.Close(output);
-      m.output = fs.Find("out")->bytes;
-      m.runningCrc = stream.RunningCrc;
-    }
-    members.push_back(std::move(m));
-    offset = lzh::NextHeaderOffset(h, offset);
-  }
-  return members;
+  return lzhtest::DecodeMembers(archiveBytes, "45", readChunk);
 }
 
 TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {

@@ -1,0 +1,78 @@
+// Decodes the members of an archive held in memory with the header reader
+// and the decoders, each member from its first packed byte with the rest of
+// the archive behind it, as the walk hands them over. For the corpus and
+// round-trip tests of the decoders.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/member_header.h"
+#include "codec/crc16.h"
+#include "codec/decoder.h"
+#include "support/memory_file_system.h"
+
+namespace lzhtest {
+
+struct DecodedMember {
+  std::string method;
+  std::string name;
+  int level = 0;
+  std::uint16_t headerCrc = 0;
+  std::int32_t originalSize = 0;
+  std::vector<std::uint8_t> packed;  // the member's packed data alone
+  std::vector<std::uint8_t> output;  // what the decoder wrote (decoded members only)
+  std::uint32_t runningCrc = 0;
+};
+
+// Decodes the members whose method digit is in `digits` (e.g. "45"),
+// through reads of at most readChunk bytes (0: any); the others are only
+// read.
+inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>& archiveBytes,
+                                                const char* digits, int readChunk = 0) {
+  lzh::CrcTableScope table;
+  MemoryFileSystem fs;
+  fs.AddFile("a.lzh", archiveBytes);
+  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+  std::vector<DecodedMember> members;
+  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
+  char name[lzh::kNameBufferBytes];
+  for (std::int32_t offset = 0; offset >= 0;) {
+    lzh::SeekArchive(archive, offset);
+    if (!lzh::ReadMemberHeader(archive)) break;
+    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
+    const lzh::MemberHeader& h = archive.CurrentMember;
+    DecodedMember m;
+    m.method.assign(h.Method, 5);
+    m.name = name;
+    m.level = h.Level;
+    m.headerCrc = h.MemberCrc;
+    m.originalSize = h.OriginalSize;
+    std::int32_t next = lzh::NextHeaderOffset(h, offset);
+    if (next > 0 && h.DataSize() <= next) {
+      auto end = archiveBytes.begin() + std::min<std::size_t>(next, archiveBytes.size());
+      auto begin = end - std::min<std::ptrdiff_t>(h.DataSize(), end - archiveBytes.begin());
+      m.packed.assign(begin, end);
+    }
+    lzh::Decoder decoder = lzh::DecoderForMethod(h.MethodDigit());
+    if (decoder != nullptr && std::strchr(digits, h.MethodDigit()) != nullptr) {
+      lzh::FileHandle output = fs.CreateOutput("out");
+      lzh::MemberStream stream{fs,           archive.ArchiveHandle, output,
+                               h.DataSize(), h.OriginalSize,        h.MethodDigit()};
+      fs.readChunk = readChunk;  // small reads for the decoder only
+      decoder(stream);
+      fs.readChunk = 0;
+      fs.Close(output);
+      m.output = fs.Find("out")->bytes;
+      m.runningCrc = stream.RunningCrc;
+    }
+    members.push_back(std::move(m));
+    offset = next;
+  }
+  return members;
+}
+
+}  // namespace lzhtest
