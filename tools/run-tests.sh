@@ -31,6 +31,9 @@ stage "native tests under ASan and UBSan" ctest --preset native-asan -j"$JOBS"
 stage "native unit tests under valgrind" \
   valgrind -q --error-exitcode=1 --leak-check=full --child-silent-after-fork=yes \
   build/native/unit_tests --gtest_brief=1
+stage "command-line tool under valgrind" \
+  env LZH_CLI_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full" \
+  build/native/cli_tests --gtest_brief=1
 stage "static analysis" bash tools/analyze.sh build/native
 stage "Windows program under Wine" bash tests/e2e/run_wine_tests.sh
 stage "bounded fuzzing (${FUZZ_SECONDS} s a target)" bash tests/fuzz/run_fuzzers.sh "$FUZZ_SECONDS"

@@ -32,7 +32,10 @@ Outcome Lzhsfx(const std::string& args, const std::string& input = "") {
     (void)!write(fd, input.data(), input.size());
     close(fd);
   }
-  std::string command = std::string(LZH_CLI_PATH) + " " + args + " <" + inputPath + " 2>&1";
+  // LZH_CLI_WRAPPER runs the tool under another program, such as valgrind.
+  const char* wrapper = std::getenv("LZH_CLI_WRAPPER");
+  std::string command = std::string(wrapper != nullptr ? wrapper : "") + " " + LZH_CLI_PATH + " " +
+                        args + " <" + inputPath + " 2>&1";
   Outcome run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
