@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32 wine64 xvfb x11-utils xdotool imagemagick
-          lhasa 7zip jlha-utils libjlha-java default-jdk-headless)
+          lhasa 7zip jlha-utils libjlha-java default-jdk-headless locales)
 
 missing=()
 for p in "${packages[@]}"; do
