@@ -24,7 +24,7 @@ struct WalkSession {
   char ExtractPath[kPathBytes] = {};
   std::int32_t ListIndex = -1;
   bool ArchiveHasPaths = false;
-  // Tests and the command-line tool read what happened to each member.
+  // The raw bytes of the member name; a short read keeps what was there.
   std::uint8_t nameBuffer[kNameBufferBytes] = {};
 };
 
