@@ -69,7 +69,7 @@ struct Pass {
 Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::size_t& heap) {
   Pass pass;
   lzh::ArchiveReader archive{fs, fs.OpenRead(path), 0, 0, {}};
-  if (archive.ArchiveHandle == lzh::kInvalidFile) {
+  if (archive.archiveHandle == lzh::kInvalidFile) {
     std::fprintf(stderr, "cannot open %s\n", path);
     std::exit(1);
   }
@@ -81,7 +81,7 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
     lzh::SeekArchive(archive, offset);
     if (!lzh::ReadMemberHeader(archive)) break;
     lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    const lzh::MemberHeader& h = archive.CurrentMember;
+    const lzh::MemberHeader& h = archive.currentMember;
     lzh::Decoder decoder = lzh::DecoderForMethod(h.MethodDigit());
     if (decoder != nullptr && !h.IsDirectoryEntry()) {
       std::string out =
@@ -89,22 +89,22 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
                     std::string(std::strrchr(name, '/') ? std::strrchr(name, '/') + 1 : name)
               : "";
       lzh::FileHandle output = fs.CreateOutput(out.c_str());
-      lzh::MemberStream member{fs,           archive.ArchiveHandle, output,
-                               h.DataSize(), h.OriginalSize,        h.MethodDigit()};
+      lzh::MemberStream member{fs,           archive.archiveHandle, output,
+                               h.DataSize(), h.originalSize,        h.MethodDigit()};
       std::size_t before = mallinfo2().uordblks;
       fs.heapAtWrite = 0;
       decoder(member);
       if (fs.heapAtWrite > before) heap = std::max(heap, fs.heapAtWrite - before);
       fs.Close(output);
       ++pass.members;
-      pass.bytes += h.OriginalSize;
-      if (member.RunningCrc != h.MemberCrc) ++pass.failed;
+      pass.bytes += h.originalSize;
+      if (member.runningCrc != h.memberCrc) ++pass.failed;
     }
     offset = lzh::NextHeaderOffset(h, offset);
   }
   pass.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   pass.cpuSeconds = CpuSeconds() - cpuStart;
-  fs.Close(archive.ArchiveHandle);
+  fs.Close(archive.archiveHandle);
   return pass;
 }
 

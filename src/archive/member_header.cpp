@@ -20,16 +20,16 @@ std::uint32_t Le32(const std::uint8_t* p) {
 }
 
 void DecodeFixedPart(MemberHeader& m) {
-  const std::uint8_t* f = m.Fixed;
-  m.HeaderSize = f[0];
-  m.HeaderSum = f[1];
-  std::memcpy(m.Method, f + 2, 5);
-  m.PackedSize = static_cast<std::int32_t>(Le32(f + 7));
-  m.OriginalSize = static_cast<std::int32_t>(Le32(f + 11));
-  m.TimeStamp = Le32(f + 15);
-  m.Attribute = f[19];
-  m.Level = f[20];
-  m.NameLength = f[21];
+  const std::uint8_t* f = m.fixed;
+  m.headerSize = f[0];
+  m.headerSum = f[1];
+  std::memcpy(m.method, f + 2, 5);
+  m.packedSize = static_cast<std::int32_t>(Le32(f + 7));
+  m.originalSize = static_cast<std::int32_t>(Le32(f + 11));
+  m.timeStamp = Le32(f + 15);
+  m.attribute = f[19];
+  m.level = f[20];
+  m.nameLength = f[21];
 }
 
 // Reads into a field, keeping its old bytes where the read falls short.
@@ -37,8 +37,8 @@ template <typename T>
 void ReadField(ArchiveReader& archive, T& field) {
   std::uint8_t bytes[sizeof(T)];
   for (unsigned i = 0; i < sizeof(T); ++i) bytes[i] = static_cast<std::uint8_t>(field >> (8 * i));
-  if (archive.fs.Read(archive.ArchiveHandle, bytes, sizeof(T)) != sizeof(T))
-    archive.CurrentMember.Truncated = true;
+  if (archive.fs.Read(archive.archiveHandle, bytes, sizeof(T)) != sizeof(T))
+    archive.currentMember.truncated = true;
   T value = 0;
   for (unsigned i = 0; i < sizeof(T); ++i) value = static_cast<T>(value | T(bytes[i]) << (8 * i));
   field = value;
@@ -47,11 +47,11 @@ void ReadField(ArchiveReader& archive, T& field) {
 // Stores a directory record's text (type byte included, cut at its first
 // zero byte). dataBytes counts the type byte and the directory bytes.
 void KeepDirectoryRecord(MemberHeader& m, const std::uint8_t* record, std::uint32_t dataBytes) {
-  if (dataBytes >= sizeof m.ExtensionText) {
-    m.TextTooLong = true;
-    dataBytes = sizeof m.ExtensionText - 1;
+  if (dataBytes >= sizeof m.extensionText) {
+    m.textTooLong = true;
+    dataBytes = sizeof m.extensionText - 1;
   }
-  TextFromBuffer(record, static_cast<int>(dataBytes), m.ExtensionText);
+  TextFromBuffer(record, static_cast<int>(dataBytes), m.extensionText);
 }
 
 // One extension record of `size` bytes: type, data, size of the next one.
@@ -60,70 +60,70 @@ void KeepDirectoryRecord(MemberHeader& m, const std::uint8_t* record, std::uint3
 std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
                          std::uint8_t (&nameBuffer)[kNameBufferBytes],
                          char (&name)[kNameBufferBytes], bool namesInRecords) {
-  MemberHeader& m = archive.CurrentMember;
+  MemberHeader& m = archive.currentMember;
   HeapArray<std::uint8_t> record(static_cast<std::size_t>(size) + 2);
-  std::int32_t got = archive.fs.Read(archive.ArchiveHandle, record.get(), size);
+  std::int32_t got = archive.fs.Read(archive.archiveHandle, record.Get(), size);
   if (got != size) {
-    m.Truncated = true;
+    m.truncated = true;
     return 0;
   }
   // A record too small to hold its own next-size field is the last one.
   std::uint32_t dataBytes = size >= 3 ? size - 2u : size;
   std::uint8_t type = record[0];
   if (type == kDirectoryRecord) {
-    KeepDirectoryRecord(m, record.get(), dataBytes);
+    KeepDirectoryRecord(m, record.Get(), dataBytes);
   } else if (type == kNameRecord && namesInRecords) {
     std::uint32_t n = dataBytes - 1;
     if (n > 255) {
-      m.TextTooLong = true;
+      m.textTooLong = true;
       n = 255;
     }
-    std::memcpy(nameBuffer, record.get() + 1, n);
-    m.NameLength = static_cast<std::uint8_t>(n);
+    std::memcpy(nameBuffer, record.Get() + 1, n);
+    m.nameLength = static_cast<std::uint8_t>(n);
     TextFromBuffer(nameBuffer, static_cast<int>(n), name);
   }
-  return size >= 3 ? Le16(record.get() + size - 2) : 0;
+  return size >= 3 ? Le16(record.Get() + size - 2) : 0;
 }
 
 void ReadLevel2(ArchiveReader& archive, std::int32_t headerOffset,
                 std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]) {
-  MemberHeader& m = archive.CurrentMember;
+  MemberHeader& m = archive.currentMember;
   std::uint8_t more[4] = {};
-  if (archive.fs.Read(archive.ArchiveHandle, more, 4) != 4) m.Truncated = true;
-  m.MemberCrc = static_cast<std::uint16_t>(m.Fixed[21] | more[0] << 8);
-  m.OsId = more[1];
-  m.ExtensionSize = Le16(more + 2);
-  m.NameLength = 0;
+  if (archive.fs.Read(archive.archiveHandle, more, 4) != 4) m.truncated = true;
+  m.memberCrc = static_cast<std::uint16_t>(m.fixed[21] | more[0] << 8);
+  m.osId = more[1];
+  m.extensionSize = Le16(more + 2);
+  m.nameLength = 0;
   name[0] = 0;
-  m.HasUnixTime = true;
-  m.UnixTime = static_cast<std::int64_t>(Le32(m.Fixed + 15));
-  std::uint32_t left = m.HeaderBytes - kLevel2FixedBytes;
-  std::uint16_t size = m.ExtensionSize;
+  m.hasUnixTime = true;
+  m.unixTime = static_cast<std::int64_t>(Le32(m.fixed + 15));
+  std::uint32_t left = m.headerBytes - kLevel2FixedBytes;
+  std::uint16_t size = m.extensionSize;
   while (size != 0 && size <= left) {
     left -= size;
     size = ReadRecord(archive, size, nameBuffer, name, true);
   }
-  SeekArchive(archive, headerOffset + static_cast<std::int32_t>(m.HeaderBytes));
+  SeekArchive(archive, headerOffset + static_cast<std::int32_t>(m.headerBytes));
 }
 
 void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameBufferBytes],
                        char (&name)[kNameBufferBytes]) {
-  MemberHeader& m = archive.CurrentMember;
-  ReadField(archive, m.OsId);
-  ReadField(archive, m.ExtensionSize);
-  std::uint16_t size = m.ExtensionSize;
-  while (size != 0 && m.RecordBytes + size <= kMaxRecordBytes) {
-    m.RecordBytes += size;
+  MemberHeader& m = archive.currentMember;
+  ReadField(archive, m.osId);
+  ReadField(archive, m.extensionSize);
+  std::uint16_t size = m.extensionSize;
+  while (size != 0 && m.recordBytes + size <= kMaxRecordBytes) {
+    m.recordBytes += size;
     size = ReadRecord(archive, size, nameBuffer, name, false);
   }
 }
 
 }  // namespace
 
-bool MemberHeader::IsDirectoryEntry() const { return std::memcmp(Method, "-lhd-", 5) == 0; }
+bool MemberHeader::IsDirectoryEntry() const { return std::memcmp(method, "-lhd-", 5) == 0; }
 
 std::int32_t MemberHeader::DataSize() const {
-  std::int64_t size = static_cast<std::int64_t>(PackedSize) - RecordBytes;
+  std::int64_t size = static_cast<std::int64_t>(packedSize) - recordBytes;
   return size < 0 ? 0 : static_cast<std::int32_t>(size);
 }
 
@@ -134,61 +134,61 @@ void TextFromBuffer(const std::uint8_t* buffer, int count, char* text) {
 }
 
 void SeekArchive(ArchiveReader& archive, std::int32_t offset) {
-  archive.ArchivePosition = archive.fs.Seek(archive.ArchiveHandle, offset);
+  archive.archivePosition = archive.fs.Seek(archive.archiveHandle, offset);
 }
 
 bool ReadMemberHeader(ArchiveReader& archive) {
-  MemberHeader& m = archive.CurrentMember;
+  MemberHeader& m = archive.currentMember;
   // A read that stops short must not leave an earlier member's signature.
-  m.Fixed[3] = 0;
-  m.Fixed[4] = 0;
-  m.Truncated =
-      archive.fs.Read(archive.ArchiveHandle, m.Fixed, kFixedHeaderBytes) != kFixedHeaderBytes;
+  m.fixed[3] = 0;
+  m.fixed[4] = 0;
+  m.truncated =
+      archive.fs.Read(archive.archiveHandle, m.fixed, kFixedHeaderBytes) != kFixedHeaderBytes;
   DecodeFixedPart(m);
-  bool found = m.Fixed[3] == 'l' && m.Fixed[4] == 'h';
-  if (found && m.Level >= 3) found = false;
-  if (found && m.Level == 2) {
-    m.HeaderBytes = Le16(m.Fixed);
-    if (m.HeaderBytes < kLevel2FixedBytes) found = false;
+  bool found = m.fixed[3] == 'l' && m.fixed[4] == 'h';
+  if (found && m.level >= 3) found = false;
+  if (found && m.level == 2) {
+    m.headerBytes = Le16(m.fixed);
+    if (m.headerBytes < kLevel2FixedBytes) found = false;
   } else {
-    m.HeaderBytes = m.HeaderSize + 2u;
+    m.headerBytes = m.headerSize + 2u;
   }
-  archive.PackedLeft = found ? m.PackedSize : 0;
+  archive.packedLeft = found ? m.packedSize : 0;
   return found;
 }
 
 void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes],
                       char (&name)[kNameBufferBytes]) {
-  MemberHeader& m = archive.CurrentMember;
-  m.ExtensionText[0] = 0;
-  m.RecordBytes = 0;
-  m.HasUnixTime = false;
-  m.TextTooLong = false;
-  if (m.Level == 2) {
-    m.ExtensionSize = 0;
+  MemberHeader& m = archive.currentMember;
+  m.extensionText[0] = 0;
+  m.recordBytes = 0;
+  m.hasUnixTime = false;
+  m.textTooLong = false;
+  if (m.level == 2) {
+    m.extensionSize = 0;
     ReadLevel2(archive, headerOffset, nameBuffer, name);
     return;
   }
-  int n = m.NameLength;
-  if (archive.fs.Read(archive.ArchiveHandle, nameBuffer, n) != n) m.Truncated = true;
+  int n = m.nameLength;
+  if (archive.fs.Read(archive.archiveHandle, nameBuffer, n) != n) m.truncated = true;
   TextFromBuffer(nameBuffer, n, name);
-  ReadField(archive, m.MemberCrc);
-  int extra = m.HeaderSize - n - kFixedHeaderBytes;
+  ReadField(archive, m.memberCrc);
+  int extra = m.headerSize - n - kFixedHeaderBytes;
   if (extra <= 0) {
-    m.ExtensionSize = 0;
-  } else if (m.Level == 0) {
+    m.extensionSize = 0;
+  } else if (m.level == 0) {
     // An operating-system area, not an extension record: skip it.
-    m.ExtensionSize = 0;
-    SeekArchive(archive, headerOffset + static_cast<std::int32_t>(m.HeaderBytes));
+    m.extensionSize = 0;
+    SeekArchive(archive, headerOffset + static_cast<std::int32_t>(m.headerBytes));
   } else {
     ReadLevel1Records(archive, nameBuffer, name);
   }
 }
 
 std::int32_t NextHeaderOffset(const MemberHeader& member, std::int32_t headerOffset) {
-  std::int64_t next = static_cast<std::int64_t>(headerOffset) + member.HeaderBytes +
-                      static_cast<std::int64_t>(member.PackedSize);
+  std::int64_t next = static_cast<std::int64_t>(headerOffset) + member.headerBytes +
+                      static_cast<std::int64_t>(member.packedSize);
   if (next <= headerOffset || next > INT32_MAX) return -1;
   return static_cast<std::int32_t>(next);
 }

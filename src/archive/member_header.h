@@ -5,14 +5,14 @@
 // size, original size, MS-DOS time stamp, attribute, level, name length.
 // What follows depends on the level:
 //  - level 0: name, CRC-16, then an operating-system area up to the header's
-//    HeaderSize + 2 bytes, which is skipped;
+//    headerSize + 2 bytes, which is skipped;
 //  - level 1: name, CRC-16, OS id, then a chain of extension records, each
 //    "type, data, 2-byte size of the next record" (0 ends the chain).
-//    PackedSize counts the records as well as the packed data;
+//    packedSize counts the records as well as the packed data;
 //  - level 2: bytes 0-1 are the whole header's size, the time stamp is Unix
 //    time in UTC, CRC-16 at 21, OS id at 23, the first record's size at 24;
 //    name (type 1) and directory (type 2) live only in records, and the
-//    packed data follow the header directly. PackedSize is the data alone.
+//    packed data follow the header directly. packedSize is the data alone.
 // Directory records hold the components separated (and usually ended) by
 // 0xFF. Levels 3 and above are not read: they end the archive.
 #pragma once
@@ -29,63 +29,63 @@ inline constexpr int kExtensionTextBytes = 1024;  // directory record text
 
 struct MemberHeader {
   // The 22 fixed bytes as last read; a short read keeps earlier bytes.
-  std::uint8_t Fixed[kFixedHeaderBytes] = {};
+  std::uint8_t fixed[kFixedHeaderBytes] = {};
   // Their fields.
-  std::uint8_t HeaderSize = 0;
-  std::uint8_t HeaderSum = 0;
-  char Method[5] = {};
-  std::int32_t PackedSize = 0;
-  std::int32_t OriginalSize = 0;
-  std::uint32_t TimeStamp = 0;  // MS-DOS date (high half) and time (low half)
-  std::uint8_t Attribute = 0;
-  std::uint8_t Level = 0;
-  std::uint8_t NameLength = 0;
+  std::uint8_t headerSize = 0;
+  std::uint8_t headerSum = 0;
+  char method[5] = {};
+  std::int32_t packedSize = 0;
+  std::int32_t originalSize = 0;
+  std::uint32_t timeStamp = 0;  // MS-DOS date (high half) and time (low half)
+  std::uint8_t attribute = 0;
+  std::uint8_t level = 0;
+  std::uint8_t nameLength = 0;
   // The variable part.
-  std::uint16_t MemberCrc = 0;
-  std::uint8_t OsId = 0;
-  std::uint16_t ExtensionSize = 0;  // size of the first extension record
+  std::uint16_t memberCrc = 0;
+  std::uint8_t osId = 0;
+  std::uint16_t extensionSize = 0;  // size of the first extension record
   // The directory record's text (type byte included) up to its first zero
   // byte; empty when the header has no directory record.
-  char ExtensionText[kExtensionTextBytes] = {};
+  char extensionText[kExtensionTextBytes] = {};
 
   // Derived while reading, for the walk and the decoders.
-  std::uint32_t HeaderBytes = 0;  // bytes the header occupies in the file
-  std::uint32_t RecordBytes = 0;  // extension bytes counted in PackedSize
-  bool HasUnixTime = false;       // level 2: UnixTime replaces TimeStamp
-  std::int64_t UnixTime = 0;
-  bool TextTooLong = false;  // a name or directory did not fit
-  bool Truncated = false;    // the file ended inside the header
+  std::uint32_t headerBytes = 0;  // bytes the header occupies in the file
+  std::uint32_t recordBytes = 0;  // extension bytes counted in packedSize
+  bool hasUnixTime = false;       // level 2: unixTime replaces timeStamp
+  std::int64_t unixTime = 0;
+  bool textTooLong = false;  // a name or directory did not fit
+  bool truncated = false;    // the file ended inside the header
 
-  char MethodDigit() const { return Method[3]; }
+  char MethodDigit() const { return method[3]; }
   bool IsDirectoryEntry() const;  // method "-lhd-"
-  // Packed bytes that belong to the decoder (PackedSize less the records).
+  // Packed bytes that belong to the decoder (packedSize less the records).
   std::int32_t DataSize() const;
 };
 
 // The archive as the walk reads it: one handle, one file position.
 struct ArchiveReader {
   FileSystem& fs;
-  FileHandle ArchiveHandle = kInvalidFile;
-  std::int32_t ArchivePosition = 0;  // outcome of the last seek, -1 on failure
-  std::int32_t PackedLeft = 0;
-  MemberHeader CurrentMember;
+  FileHandle archiveHandle = kInvalidFile;
+  std::int32_t archivePosition = 0;  // outcome of the last seek, -1 on failure
+  std::int32_t packedLeft = 0;
+  MemberHeader currentMember;
 };
 
 void SeekArchive(ArchiveReader& archive, std::int32_t offset);
 
 // True when a member header of a readable level starts at the current
-// position; fills the fixed part of CurrentMember and sets PackedLeft.
+// position; fills the fixed part of currentMember and sets packedLeft.
 bool ReadMemberHeader(ArchiveReader& archive);
 
 // Reads the rest of the header that ReadMemberHeader found at headerOffset:
 // the name (its bytes into nameBuffer, which keeps earlier bytes past a
-// short read; its text into name), MemberCrc and the extension records.
+// short read; its text into name), memberCrc and the extension records.
 // Leaves the archive at the member's first packed byte.
 void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]);
 
 // Where the next header starts, or -1 when that would not move forward
-// (a PackedSize that points back or overflows ends the archive).
+// (a packedSize that points back or overflows ends the archive).
 std::int32_t NextHeaderOffset(const MemberHeader& member, std::int32_t headerOffset);
 
 // The first count bytes of buffer as a NUL-terminated text, cut before the

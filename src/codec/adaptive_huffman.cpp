@@ -17,8 +17,8 @@ unsigned LastNodeBelow(const std::uint16_t* frequency, unsigned first, unsigned 
   unsigned below = first, above, step = 1;
   for (;;) {
     above = below + step;
-    if (above >= NodeCount) {
-      above = NodeCount;
+    if (above >= kNodeCount) {
+      above = kNodeCount;
       break;
     }
     if (frequency[above] >= weight) break;
@@ -43,33 +43,33 @@ unsigned LastNodeBelow(const std::uint16_t* frequency, unsigned first, unsigned 
 // counting goes on at the partner's position, which is returned; the caller
 // then adds the 1 there.
 inline unsigned AdaptiveHuffman::Exchange(unsigned n) {
-  unsigned l = LastNodeBelow(Frequency, n + 1, Frequency[n] + 1u);
+  unsigned l = LastNodeBelow(frequency, n + 1, frequency[n] + 1u);
   if (inTop_[n] || inTop_[l]) topValid_ = false;
   // Every node from n to l has the same weight: only the subtrees move.
-  unsigned i = Child[n];
-  Parent[i] = static_cast<std::uint16_t>(l);
-  if (!IsLeaf(i)) Parent[i + 1] = static_cast<std::uint16_t>(l);
-  unsigned j = Child[l];
-  Child[l] = static_cast<std::uint16_t>(i);
-  Parent[j] = static_cast<std::uint16_t>(n);
-  if (!IsLeaf(j)) Parent[j + 1] = static_cast<std::uint16_t>(n);
-  Child[n] = static_cast<std::uint16_t>(j);
+  unsigned i = child[n];
+  parent[i] = static_cast<std::uint16_t>(l);
+  if (!IsLeaf(i)) parent[i + 1] = static_cast<std::uint16_t>(l);
+  unsigned j = child[l];
+  child[l] = static_cast<std::uint16_t>(i);
+  parent[j] = static_cast<std::uint16_t>(n);
+  if (!IsLeaf(j)) parent[j + 1] = static_cast<std::uint16_t>(n);
+  child[n] = static_cast<std::uint16_t>(j);
   return l;
 }
 
 void AdaptiveHuffman::ResetModel() {
-  for (unsigned s = 0; s < SymbolCount; ++s) {
-    Frequency[s] = 1;
-    Child[s] = static_cast<std::uint16_t>(s + NodeCount);
-    Parent[s + NodeCount] = static_cast<std::uint16_t>(s);
+  for (unsigned s = 0; s < kSymbolCount; ++s) {
+    frequency[s] = 1;
+    child[s] = static_cast<std::uint16_t>(s + kNodeCount);
+    parent[s + kNodeCount] = static_cast<std::uint16_t>(s);
   }
-  for (unsigned n = SymbolCount, i = 0; n < NodeCount; ++n, i += 2) {
-    Frequency[n] = static_cast<std::uint16_t>(Frequency[i] + Frequency[i + 1]);
-    Child[n] = static_cast<std::uint16_t>(i);
-    Parent[i] = Parent[i + 1] = static_cast<std::uint16_t>(n);
+  for (unsigned n = kSymbolCount, i = 0; n < kNodeCount; ++n, i += 2) {
+    frequency[n] = static_cast<std::uint16_t>(frequency[i] + frequency[i + 1]);
+    child[n] = static_cast<std::uint16_t>(i);
+    parent[i] = parent[i + 1] = static_cast<std::uint16_t>(n);
   }
-  Frequency[NodeCount] = kSentinel;
-  Parent[RootNode] = 0;
+  frequency[kNodeCount] = kSentinel;
+  parent[kRootNode] = 0;
   std::memset(inTop_, 0, sizeof inTop_);
   topValid_ = false;
 }
@@ -77,12 +77,12 @@ void AdaptiveHuffman::ResetModel() {
 // Format notes: node 0 always holds a leaf (the lightest node), so a parent
 // of 0 marks the root.
 void AdaptiveHuffman::CountSymbol(unsigned symbol) {
-  if (Frequency[RootNode] == FrequencyLimit) RebuildTree();
-  unsigned n = Parent[NodeCount + symbol];
+  if (frequency[kRootNode] == kFrequencyLimit) RebuildTree();
+  unsigned n = parent[kNodeCount + symbol];
   do {
-    if (Frequency[n] + 1u > Frequency[n + 1]) n = Exchange(n);
-    ++Frequency[n];
-    n = Parent[n];
+    if (frequency[n] + 1u > frequency[n + 1]) n = Exchange(n);
+    ++frequency[n];
+    n = parent[n];
   } while (n != 0);
 }
 
@@ -91,45 +91,45 @@ void AdaptiveHuffman::CountSymbol(unsigned symbol) {
 void AdaptiveHuffman::RebuildTree() {
   topValid_ = false;
   unsigned j = 0;
-  for (unsigned n = 0; n < NodeCount; ++n) {
-    if (IsLeaf(Child[n])) {
-      Frequency[j] = static_cast<std::uint16_t>((Frequency[n] + 1) / 2);
-      Child[j] = Child[n];
+  for (unsigned n = 0; n < kNodeCount; ++n) {
+    if (IsLeaf(child[n])) {
+      frequency[j] = static_cast<std::uint16_t>((frequency[n] + 1) / 2);
+      child[j] = child[n];
       ++j;
     }
   }
-  for (unsigned k = SymbolCount, i = 0; k < NodeCount; ++k, i += 2) {
-    unsigned f = Frequency[i] + Frequency[i + 1];
+  for (unsigned k = kSymbolCount, i = 0; k < kNodeCount; ++k, i += 2) {
+    unsigned f = frequency[i] + frequency[i + 1];
     unsigned l = k - 1;
-    while (f < Frequency[l]) --l;
+    while (f < frequency[l]) --l;
     ++l;
-    std::memmove(Frequency + l + 1, Frequency + l, (k - l) * sizeof Frequency[0]);
-    std::memmove(Child + l + 1, Child + l, (k - l) * sizeof Child[0]);
-    Frequency[l] = static_cast<std::uint16_t>(f);
-    Child[l] = static_cast<std::uint16_t>(i);
+    std::memmove(frequency + l + 1, frequency + l, (k - l) * sizeof frequency[0]);
+    std::memmove(child + l + 1, child + l, (k - l) * sizeof child[0]);
+    frequency[l] = static_cast<std::uint16_t>(f);
+    child[l] = static_cast<std::uint16_t>(i);
   }
-  for (unsigned n = 0; n < NodeCount; ++n) {
-    unsigned c = Child[n];
-    Parent[c] = static_cast<std::uint16_t>(n);
-    if (!IsLeaf(c)) Parent[c + 1] = static_cast<std::uint16_t>(n);
+  for (unsigned n = 0; n < kNodeCount; ++n) {
+    unsigned c = child[n];
+    parent[c] = static_cast<std::uint16_t>(n);
+    if (!IsLeaf(c)) parent[c + 1] = static_cast<std::uint16_t>(n);
   }
 }
 
 void AdaptiveHuffman::BuildTopTable() {
   std::memset(inTop_, 0, sizeof inTop_);
-  FillTop(RootNode, 0, 0);
+  FillTop(kRootNode, 0, 0);
   topValid_ = true;
 }
 
 void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
-  if (depth == TopBits || IsLeaf(Child[node])) {
-    int spread = TopBits - depth;
+  if (depth == kTopBits || IsLeaf(child[node])) {
+    int spread = kTopBits - depth;
     TopEntry entry{static_cast<std::uint16_t>(node), static_cast<std::uint16_t>(depth)};
     for (unsigned i = 0; i < 1u << spread; ++i) top_[prefix << spread | i] = entry;
     return;
   }
   inTop_[node] = true;
-  unsigned c = Child[node];
+  unsigned c = child[node];
   FillTop(c, depth + 1, prefix << 1);
   FillTop(c + 1, depth + 1, prefix << 1 | 1);
 }

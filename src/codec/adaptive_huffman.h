@@ -18,39 +18,39 @@
 
 namespace lzh::lh1 {
 
-inline constexpr int SymbolCount = 314;
-inline constexpr int NodeCount = 2 * SymbolCount - 1;  // 627
-inline constexpr int RootNode = NodeCount - 1;         // 626
-inline constexpr unsigned FrequencyLimit = 0x8000;     // root weight that forces a rebuild
+inline constexpr int kSymbolCount = 314;
+inline constexpr int kNodeCount = 2 * kSymbolCount - 1;  // 627
+inline constexpr int kRootNode = kNodeCount - 1;         // 626
+inline constexpr unsigned kFrequencyLimit = 0x8000;      // root weight that forces a rebuild
 
 struct AdaptiveHuffman {
-  // Node weights; entry NodeCount is a sentinel above every real weight.
-  std::uint16_t Frequency[NodeCount + 1];
+  // Node weights; entry kNodeCount is a sentinel above every real weight.
+  std::uint16_t frequency[kNodeCount + 1];
   // 0..626: the parent of each node (the root's entry is 0);
   // 627..940: the leaf that carries symbol (index - 627).
-  std::uint16_t Parent[NodeCount + SymbolCount];
+  std::uint16_t parent[kNodeCount + kSymbolCount];
   // Internal node: its first child (the second is the next index).
   // Leaf: 627 + its symbol.
-  std::uint16_t Child[NodeCount];
+  std::uint16_t child[kNodeCount];
 
   void ResetModel();
   // Counts one occurrence of symbol (0..313) along its path to the root.
   void CountSymbol(unsigned symbol);
   void RebuildTree();
 
-  static bool IsLeaf(unsigned child) { return child >= NodeCount; }
+  static bool IsLeaf(unsigned child) { return child >= kNodeCount; }
 
   // A shortcut through the top of the tree for the decoder: for the next
-  // TopBits bits, a node that the walk from the root reaches after the
-  // first Bits of them (after all of them, or at a leaf when the table was
+  // kTopBits bits, a node that the walk from the root reaches after the
+  // first `bits` of them (after all of them, or at a leaf when the table was
   // made); the walk goes on from there. The top of the tree holds the heaviest
   // nodes, whose weights seldom tie, so it changes far less often than the
   // bottom; the table is made again only when an exchange or a rebuild has
   // touched a node that it walks through.
-  static constexpr int TopBits = 6;
+  static constexpr int kTopBits = 6;
   struct TopEntry {
-    std::uint16_t Node;  // where the walk goes on
-    std::uint16_t Bits;  // bits it took to get there
+    std::uint16_t node;  // where the walk goes on
+    std::uint16_t bits;  // bits it took to get there
   };
   const TopEntry* TopTable() {
     if (!topValid_) BuildTopTable();
@@ -62,8 +62,8 @@ struct AdaptiveHuffman {
   void BuildTopTable();
   void FillTop(unsigned node, int depth, unsigned prefix);
 
-  TopEntry top_[1 << TopBits];
-  bool inTop_[NodeCount];  // nodes whose children the table walks through
+  TopEntry top_[1 << kTopBits];
+  bool inTop_[kNodeCount];  // nodes whose children the table walks through
   bool topValid_;
 };
 

@@ -4,16 +4,16 @@
 
 namespace lzh {
 
-std::uint16_t* CrcTable = nullptr;
+std::uint16_t* crcTable = nullptr;
 
 void BuildCrcTable() {
   for (unsigned i = 0; i < 256; ++i) {
     unsigned crc = 0, d = i;
     for (int bit = 0; bit < 8; ++bit) {
-      crc = ((crc ^ d) & 1) != 0 ? (crc >> 1) ^ CrcPolynomial : crc >> 1;
+      crc = ((crc ^ d) & 1) != 0 ? (crc >> 1) ^ kCrcPolynomial : crc >> 1;
       d >>= 1;
     }
-    CrcTable[i] = static_cast<std::uint16_t>(crc);
+    crcTable[i] = static_cast<std::uint16_t>(crc);
   }
 }
 
@@ -25,7 +25,7 @@ std::uint32_t MultiplyModPolynomial(std::uint32_t a, std::uint32_t b) {
   std::uint32_t product = 0;
   for (std::uint32_t m = 0x8000; m != 0; m >>= 1) {
     if ((a & m) != 0) product ^= b;
-    b = (b & 1) != 0 ? (b >> 1) ^ CrcPolynomial : b >> 1;
+    b = (b & 1) != 0 ? (b >> 1) ^ kCrcPolynomial : b >> 1;
   }
   return product;
 }
@@ -51,7 +51,7 @@ constexpr std::int32_t kInterleaveFrom = 256;  // bytes; shorter runs go byte by
 // plus that of B. The result is the byte-by-byte one.
 void CrcUpdate(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc) {
   std::uint32_t c = crc;
-  const std::uint16_t* table = CrcTable;
+  const std::uint16_t* table = crcTable;
   std::int32_t i = 0;
   if (count >= kInterleaveFrom) {
     const std::int32_t quarter = count / 4;
@@ -76,8 +76,8 @@ void CrcUpdate(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc
 }
 
 CrcTableScope::CrcTableScope() {
-  if (CrcTable == nullptr) {
-    CrcTable = static_cast<std::uint16_t*>(AllocateBlock(kCrcTableBytes));
+  if (crcTable == nullptr) {
+    crcTable = static_cast<std::uint16_t*>(AllocateBlock(kCrcTableBytes));
     BuildCrcTable();
     owns_ = true;
   }
@@ -85,8 +85,8 @@ CrcTableScope::CrcTableScope() {
 
 CrcTableScope::~CrcTableScope() {
   if (!owns_) return;
-  ReleaseBlock(CrcTable);
-  CrcTable = nullptr;
+  ReleaseBlock(crcTable);
+  crcTable = nullptr;
 }
 
 }  // namespace lzh

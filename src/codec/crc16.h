@@ -7,19 +7,19 @@
 
 namespace lzh {
 
-inline constexpr std::uint16_t CrcPolynomial = 0xA001;
+inline constexpr std::uint16_t kCrcPolynomial = 0xA001;
 inline constexpr int kCrcTableBytes = 514;  // 256 entries and two spare bytes
 
 // The table of the running program: a 514-byte heap block, built once.
-extern std::uint16_t* CrcTable;
+extern std::uint16_t* crcTable;
 
-// Fills the 256 entries of CrcTable (which must point at storage).
+// Fills the 256 entries of crcTable (which must point at storage).
 void BuildCrcTable();
 
 // Folds count bytes into crc, in order. A count of 0 or less changes nothing.
 void CrcUpdate(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc);
 
-// Owns CrcTable for the lifetime of a program or test: obtains the block,
+// Owns crcTable for the lifetime of a program or test: obtains the block,
 // builds it, and releases it at the end.
 class CrcTableScope {
  public:

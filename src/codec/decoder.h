@@ -1,9 +1,9 @@
 // What the walk hands a decoder for one member, and the decoders.
 //
 // Contract: the archive's position is at the member's first packed byte,
-// PackedLeft is the number of packed bytes, RunningCrc is 0 and the output
+// packedLeft is the number of packed bytes, runningCrc is 0 and the output
 // is a new, empty file. A decoder writes the member's decoded bytes in order
-// and folds every byte that a write reports as written into RunningCrc. It
+// and folds every byte that a write reports as written into runningCrc. It
 // may read past the member and leave the archive's position anywhere; it
 // reports no outcome: the walk judges the member by its CRC alone.
 #pragma once
@@ -17,20 +17,20 @@ namespace lzh {
 
 struct MemberStream {
   FileSystem& fs;
-  FileHandle ArchiveHandle;
-  FileHandle OutputHandle;
-  std::int32_t PackedLeft;    // packed bytes not yet read
-  std::int32_t OriginalSize;  // bytes the member decodes to (signed)
-  char MethodDigit;           // the byte at offset 5 of the method, e.g. '5'
-  std::uint32_t RunningCrc = 0;
+  FileHandle archiveHandle;
+  FileHandle outputHandle;
+  std::int32_t packedLeft;    // packed bytes not yet read
+  std::int32_t originalSize;  // bytes the member decodes to (signed)
+  char methodDigit;           // the byte at offset 5 of the method, e.g. '5'
+  std::uint32_t runningCrc = 0;
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {
-    return fs.Read(ArchiveHandle, buffer, count);
+    return fs.Read(archiveHandle, buffer, count);
   }
   // Writes and folds what the write reports as written; returns that count.
   std::int32_t WriteOutput(const std::uint8_t* bytes, std::int32_t count) {
-    std::int32_t written = fs.Write(OutputHandle, bytes, count);
-    CrcUpdate(bytes, written, RunningCrc);
+    std::int32_t written = fs.Write(outputHandle, bytes, count);
+    CrcUpdate(bytes, written, runningCrc);
     return written;
   }
 };

@@ -63,11 +63,11 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
           placed = false;
           break;
         }
-        trees.TreeLeft[avail] = 0;
-        trees.TreeRight[avail] = 0;
+        trees.treeLeft[avail] = 0;
+        trees.treeRight[avail] = 0;
         *slot = static_cast<std::uint16_t>(avail++);
       }
-      slot = (k & mask) != 0 ? &trees.TreeRight[*slot] : &trees.TreeLeft[*slot];
+      slot = (k & mask) != 0 ? &trees.treeRight[*slot] : &trees.treeLeft[*slot];
       k = static_cast<std::uint16_t>(k << 1);
     }
     if (placed) *slot = static_cast<std::uint16_t>(s);
@@ -82,7 +82,7 @@ std::uint16_t WalkBranchTrees(std::uint16_t v, int symbolCount, int width, std::
   unsigned mask = 1u << (15 - width);
   for (int steps = 0; v >= symbolCount; ++steps) {
     if (steps == kMaxCodeLength + kTreeNodes) return 0;
-    v = (lookAhead & mask) != 0 ? trees.TreeRight[v] : trees.TreeLeft[v];
+    v = (lookAhead & mask) != 0 ? trees.treeRight[v] : trees.treeLeft[v];
     mask >>= 1;
   }
   return v;

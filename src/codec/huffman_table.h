@@ -4,7 +4,7 @@
 // codes are assigned in order of length, then of symbol. A table of width w
 // is indexed by the next w bits of the stream; each entry holds a symbol or,
 // for codes longer than w bits, the root of a branch tree walked one bit per
-// level through TreeLeft (bit 0) and TreeRight (bit 1). Symbols are numbers
+// level through treeLeft (bit 0) and treeRight (bit 1). Symbols are numbers
 // below the alphabet's count, branch nodes the numbers from that count up.
 //
 // The lengths come from the stream and may describe anything: codes that
@@ -19,11 +19,11 @@
 namespace lzh {
 
 inline constexpr int kMaxCodeLength = 16;  // bits
-inline constexpr int kTreeNodes = 1020;    // entries of TreeLeft and TreeRight
+inline constexpr int kTreeNodes = 1020;    // entries of treeLeft and treeRight
 
 struct BranchTrees {
-  std::uint16_t* TreeLeft;
-  std::uint16_t* TreeRight;
+  std::uint16_t* treeLeft;
+  std::uint16_t* treeRight;
 };
 
 // Builds table (2^width entries, width 8 or 12) and the branch nodes for the

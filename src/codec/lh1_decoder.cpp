@@ -24,23 +24,23 @@ namespace lzh {
 namespace {
 
 using lh1::AdaptiveHuffman;
-using lh1::NodeCount;
+using lh1::kNodeCount;
 
-constexpr std::int32_t BlockSize = 10240;  // bytes per archive read and per output write
-constexpr int WindowSize = 4096;           // bytes
-constexpr int MaxMatch = 60;               // bytes; the shortest match is 3
-constexpr int MatchBase = 253;             // length = symbol - 253
-constexpr int LiteralCount = 256;
-constexpr int OffsetLowBits = 6;
-constexpr int MaxOffsetCodeBits = 8 + OffsetLowBits;  // bits
+constexpr std::int32_t kBlockSize = 10240;  // bytes per archive read and per output write
+constexpr int kWindowSize = 4096;           // bytes
+constexpr int kMaxMatch = 60;               // bytes; the shortest match is 3
+constexpr int kMatchBase = 253;             // length = symbol - 253
+constexpr int kLiteralCount = 256;
+constexpr int kOffsetLowBits = 6;
+constexpr int kMaxOffsetCodeBits = 8 + kOffsetLowBits;  // bits
 
 // The prefix code for an offset's upper six bits, indexed by the first eight
 // bits of an offset code. Values are assigned in increasing order with these
 // code lengths: 0 gets 3 bits, 1..3 get 4, 4..11 get 5, 12..23 get 6, 24..47
 // get 7 and 48..63 get 8.
 struct OffsetTables {
-  std::uint8_t HighBits[256];
-  std::uint8_t CodeLength[256];
+  std::uint8_t highBits[256];
+  std::uint8_t codeLength[256];
 };
 
 constexpr OffsetTables MakeOffsetTables() {
@@ -50,8 +50,8 @@ constexpr OffsetTables MakeOffsetTables() {
   for (int length = 3; length <= 8; ++length) {
     for (; value < kValuesUpTo[length - 3]; ++value) {
       for (int e = 0; e < 1 << (8 - length); ++e) {
-        t.HighBits[index] = static_cast<std::uint8_t>(value);
-        t.CodeLength[index] = static_cast<std::uint8_t>(length);
+        t.highBits[index] = static_cast<std::uint8_t>(value);
+        t.codeLength[index] = static_cast<std::uint8_t>(length);
         ++index;
       }
     }
@@ -60,27 +60,27 @@ constexpr OffsetTables MakeOffsetTables() {
 }
 
 constexpr OffsetTables kOffsetTables = MakeOffsetTables();
-constexpr const std::uint8_t* OffsetHighBits = kOffsetTables.HighBits;
-constexpr const std::uint8_t* OffsetCodeLength = kOffsetTables.CodeLength;
-static_assert(kOffsetTables.HighBits[0x50] == 4 && kOffsetTables.CodeLength[0x50] == 5);
-static_assert(kOffsetTables.HighBits[0xFF] == 63 && kOffsetTables.CodeLength[0xFF] == 8);
-static_assert(kOffsetTables.HighBits[0xEF] == 47 && kOffsetTables.CodeLength[0xEF] == 7);
+constexpr const std::uint8_t* kOffsetHighBits = kOffsetTables.highBits;
+constexpr const std::uint8_t* kOffsetCodeLength = kOffsetTables.codeLength;
+static_assert(kOffsetTables.highBits[0x50] == 4 && kOffsetTables.codeLength[0x50] == 5);
+static_assert(kOffsetTables.highBits[0xFF] == 63 && kOffsetTables.codeLength[0xFF] == 8);
+static_assert(kOffsetTables.highBits[0xEF] == 47 && kOffsetTables.codeLength[0xEF] == 7);
 
 // Working storage of one member, one heap block.
 struct Lh1Storage {
-  AdaptiveHuffman Model;
-  std::uint8_t InputBlock[BlockSize];
-  // WindowSize bytes of history, then the output block; the slack takes the
+  AdaptiveHuffman model;
+  std::uint8_t inputBlock[kBlockSize];
+  // kWindowSize bytes of history, then the output block; the slack takes the
   // overrun of the last match of a block and of eight-byte copies.
-  std::uint8_t Window[WindowSize + BlockSize + MaxMatch + 8];
+  std::uint8_t window[kWindowSize + kBlockSize + kMaxMatch + 8];
 };
 
-constexpr int kOutputStart = WindowSize;  // index of the first byte of the output block
+constexpr int kOutputStart = kWindowSize;  // index of the first byte of the output block
 
 class Lh1Decoder {
  public:
   Lh1Decoder(MemberStream& member, Lh1Storage& storage)
-      : member_(member), s_(storage), model_(storage.Model) {}
+      : member_(member), s_(storage), model_(storage.model) {}
 
   void Run();
 
@@ -116,10 +116,10 @@ class Lh1Decoder {
 // follows it in the archive.
 void Lh1Decoder::ReadInputBlock() {
   inputPos_ = 0;
-  std::int32_t want = member_.PackedLeft < BlockSize ? member_.PackedLeft : BlockSize;
-  inputCount_ = want > 0 ? member_.ReadPacked(s_.InputBlock, want) : 0;
+  std::int32_t want = member_.packedLeft < kBlockSize ? member_.packedLeft : kBlockSize;
+  inputCount_ = want > 0 ? member_.ReadPacked(s_.inputBlock, want) : 0;
   if (inputCount_ < 0) inputCount_ = 0;
-  member_.PackedLeft -= inputCount_;
+  member_.packedLeft -= inputCount_;
 }
 
 // The next block is read as soon as the last byte of this one is handed out.
@@ -128,7 +128,7 @@ void Lh1Decoder::ReadInputBlock() {
 // look-ahead.
 std::uint8_t Lh1Decoder::FetchInputByte() {
   if (inputPos_ < inputCount_) {
-    std::uint8_t b = s_.InputBlock[inputPos_++];
+    std::uint8_t b = s_.inputBlock[inputPos_++];
     if (inputPos_ == inputCount_) ReadInputBlock();
     return b;
   }
@@ -142,7 +142,7 @@ std::uint8_t Lh1Decoder::FetchInputByte() {
 // soon as that byte is handed out and never earlier.
 inline void Lh1Decoder::Refill(int wanted) {
   if (inputCount_ - inputPos_ > 8) {
-    const std::uint8_t* p = s_.InputBlock + inputPos_;
+    const std::uint8_t* p = s_.inputBlock + inputPos_;
     std::uint64_t next = 0;
     for (int i = 0; i < 8; ++i) next = next << 8 | p[i];
     bitBuffer_ |= next >> bitCount_;
@@ -165,14 +165,14 @@ void Lh1Decoder::RefillByBytes(int wanted) {
 // the higher, then counts the symbol.
 unsigned Lh1Decoder::DecodeSymbol() {
   if (bitCount_ < 32) Refill(9);
-  static_assert(AdaptiveHuffman::TopBits <= 9, "a refill guarantees nine bits");
+  static_assert(AdaptiveHuffman::kTopBits <= 9, "a refill guarantees nine bits");
   const AdaptiveHuffman::TopEntry top =
-      model_.TopTable()[bitBuffer_ >> (64 - AdaptiveHuffman::TopBits)];
-  const std::uint16_t* child = model_.Child;
-  int used = top.Bits;
+      model_.TopTable()[bitBuffer_ >> (64 - AdaptiveHuffman::kTopBits)];
+  const std::uint16_t* child = model_.child;
+  int used = top.bits;
   std::uint64_t bits = bitBuffer_ << used;
-  unsigned c = child[top.Node];
-  while (c < NodeCount) {
+  unsigned c = child[top.node];
+  while (c < kNodeCount) {
     if (used == bitCount_) {
       Consume(used);
       Refill(9);
@@ -184,25 +184,25 @@ unsigned Lh1Decoder::DecodeSymbol() {
     ++used;
   }
   Consume(used);
-  unsigned symbol = c - NodeCount;
+  unsigned symbol = c - kNodeCount;
   model_.CountSymbol(symbol);
   return symbol;
 }
 
-// Format notes: of the first eight bits, OffsetCodeLength[b] belong to the
+// Format notes: of the first eight bits, kOffsetCodeLength[b] belong to the
 // upper-bits code and the rest to the six low bits, which the following bits
 // complete.
 unsigned Lh1Decoder::DecodeMatchOffset() {
-  if (bitCount_ < MaxOffsetCodeBits) Refill(MaxOffsetCodeBits);
+  if (bitCount_ < kMaxOffsetCodeBits) Refill(kMaxOffsetCodeBits);
   unsigned b = static_cast<unsigned>(bitBuffer_ >> 56);
-  int length = OffsetCodeLength[b];
-  int bits = length + OffsetLowBits;
+  int length = kOffsetCodeLength[b];
+  int bits = length + kOffsetLowBits;
   unsigned code = static_cast<unsigned>(bitBuffer_ >> (64 - bits));
   Consume(bits);
-  return static_cast<unsigned>(OffsetHighBits[b]) << OffsetLowBits | (code & 63u);
+  return static_cast<unsigned>(kOffsetHighBits[b]) << kOffsetLowBits | (code & 63u);
 }
 
-void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.Window + kOutputStart, count); }
+void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.window + kOutputStart, count); }
 
 // Format notes: the produced count is compared with the original size only
 // before each symbol, as the encoder stops; a match that a corrupt stream
@@ -211,25 +211,25 @@ void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.Window + kOutpu
 // truncated: decoding stops there instead of inventing the rest of the
 // member from zero bits.
 void Lh1Decoder::Run() {
-  std::int32_t left = member_.OriginalSize;
+  std::int32_t left = member_.originalSize;
   if (left <= 0) return;
   ReadInputBlock();
   model_.ResetModel();
-  std::uint8_t* window = s_.Window;
+  std::uint8_t* window = s_.window;
   // The window holds every byte of the last 4,096 positions, so the bytes
   // before the first output (all of the initial window) are spaces.
-  std::memset(window, ' ', WindowSize);
+  std::memset(window, ' ', kWindowSize);
   int pos = kOutputStart;
   while (left > 0) {
     unsigned symbol = DecodeSymbol();
-    if (symbol < LiteralCount) {
+    if (symbol < kLiteralCount) {
       if (phantomBits_ > bitCount_) break;
       window[pos++] = static_cast<std::uint8_t>(symbol);
       --left;
     } else {
       int distance = static_cast<int>(DecodeMatchOffset()) + 1;
       if (phantomBits_ > bitCount_) break;
-      int length = static_cast<int>(symbol) - MatchBase;
+      int length = static_cast<int>(symbol) - kMatchBase;
       if (length > left) length = left;
       const std::uint8_t* from = window + pos - distance;
       std::uint8_t* to = window + pos;
@@ -242,11 +242,11 @@ void Lh1Decoder::Run() {
       pos += length;
       left -= length;
     }
-    if (pos >= kOutputStart + BlockSize) {
-      FlushOutput(BlockSize);
-      // Keep the last WindowSize bytes of history and the overrun.
-      int keep = pos - BlockSize;
-      std::memmove(window, window + BlockSize, static_cast<std::size_t>(keep));
+    if (pos >= kOutputStart + kBlockSize) {
+      FlushOutput(kBlockSize);
+      // Keep the last kWindowSize bytes of history and the overrun.
+      int keep = pos - kBlockSize;
+      std::memmove(window, window + kBlockSize, static_cast<std::size_t>(keep));
       pos = keep;
     }
   }

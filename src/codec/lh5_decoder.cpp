@@ -12,7 +12,7 @@
 // dictionary and the output buffer: a full ring is written in one write.
 // The ring starts as spaces, so a match reaching back before the member's
 // first byte copies spaces, as the format's own tools do. A member ends when
-// OriginalSize bytes are produced; a last match is copied whole, so a broken
+// originalSize bytes are produced; a last match is copied whole, so a broken
 // stream may give up to 255 bytes more.
 #include <cstring>
 
@@ -32,7 +32,7 @@ constexpr int kCodeTableWidth = 12;     // bits
 constexpr int kAuxTableWidth = 8;       // bits
 constexpr int kMinMatch = 3;            // bytes
 constexpr int kNoSpecialIndex = -1;
-// CodeTable entries below kLiteralCodeCount also carry their symbol's code
+// codeTable_ entries below kLiteralCodeCount also carry their symbol's code
 // length from bit 10 up, so that a literal costs one lookup. The builder
 // and the tree walks work on the plain values (symbols and node numbers,
 // all below 1,024): the table is unpacked before each build, packed after.
@@ -46,26 +46,26 @@ class Lh5Decoder {
  public:
   explicit Lh5Decoder(MemberStream& member)
       : member_(member),
-        PackedBlock(kPackedBlockBytes),
-        OutputRing(kRingBytes + 1),
-        CodeLengths(kLiteralCodeCount + 1),
-        AuxLengths(20),
-        AuxTable(1 << kAuxTableWidth),
-        TreeLeft(kTreeNodes),
-        TreeRight(kTreeNodes),
-        CodeTable((1 << kCodeTableWidth) + 1),
-        input_(member, PackedBlock.get()),
-        trees_{TreeLeft.get(), TreeRight.get()} {
-    DictionaryBits = member.MethodDigit == '4' ? 12 : 13;
-    PositionCodeCount = DictionaryBits + 1;
-    std::memset(OutputRing.get(), ' ', kRingBytes);
+        packedBlock_(kPackedBlockBytes),
+        outputRing_(kRingBytes + 1),
+        codeLengths_(kLiteralCodeCount + 1),
+        auxLengths_(20),
+        auxTable_(1 << kAuxTableWidth),
+        treeLeft_(kTreeNodes),
+        treeRight_(kTreeNodes),
+        codeTable_((1 << kCodeTableWidth) + 1),
+        input_(member, packedBlock_.Get()),
+        trees_{treeLeft_.Get(), treeRight_.Get()} {
+    dictionaryBits_ = member.methodDigit == '4' ? 12 : 13;
+    positionCodeCount_ = dictionaryBits_ + 1;
+    std::memset(outputRing_.Get(), ' ', kRingBytes);
     // Over-full lengths can make the builder meet table entries and nodes
     // before this member wrote them (long codes wrapping into entries that
     // short codes fill later); they read as 0, not as old heap contents.
-    std::memset(AuxTable.get(), 0, AuxTable.size() * sizeof(std::uint16_t));
-    std::memset(TreeLeft.get(), 0, kTreeNodes * sizeof(std::uint16_t));
-    std::memset(TreeRight.get(), 0, kTreeNodes * sizeof(std::uint16_t));
-    std::memset(CodeTable.get(), 0, CodeTable.size() * sizeof(std::uint16_t));
+    std::memset(auxTable_.Get(), 0, auxTable_.Size() * sizeof(std::uint16_t));
+    std::memset(treeLeft_.Get(), 0, kTreeNodes * sizeof(std::uint16_t));
+    std::memset(treeRight_.Get(), 0, kTreeNodes * sizeof(std::uint16_t));
+    std::memset(codeTable_.Get(), 0, codeTable_.Size() * sizeof(std::uint16_t));
   }
 
   void Run();
@@ -86,25 +86,25 @@ class Lh5Decoder {
   // The eight heap blocks, obtained in this order and released on every way
   // out. Each is one entry larger than its use where the format's tools
   // allocate it so.
-  HeapArray<std::uint8_t> PackedBlock;
-  HeapArray<std::uint8_t> OutputRing;
-  HeapArray<std::uint8_t> CodeLengths;
-  HeapArray<std::uint8_t> AuxLengths;
-  HeapArray<std::uint16_t> AuxTable;
-  HeapArray<std::uint16_t> TreeLeft;
-  HeapArray<std::uint16_t> TreeRight;
-  HeapArray<std::uint16_t> CodeTable;
+  HeapArray<std::uint8_t> packedBlock_;
+  HeapArray<std::uint8_t> outputRing_;
+  HeapArray<std::uint8_t> codeLengths_;
+  HeapArray<std::uint8_t> auxLengths_;
+  HeapArray<std::uint16_t> auxTable_;
+  HeapArray<std::uint16_t> treeLeft_;
+  HeapArray<std::uint16_t> treeRight_;
+  HeapArray<std::uint16_t> codeTable_;
 
   StaticHuffmanInput input_;
   BranchTrees trees_;
-  int DictionaryBits = 13;
-  int PositionCodeCount = 14;
-  static constexpr int PositionCountBits = 4;
-  std::uint16_t BlockCodesLeft = 0;
-  bool EndOfData = false;
-  int RingPos = 0;
+  int dictionaryBits_ = 13;
+  int positionCodeCount_ = 14;
+  static constexpr int kPositionCountBits = 4;
+  std::uint16_t blockCodesLeft_ = 0;
+  bool endOfData_ = false;
+  int ringPos_ = 0;
   // 64 bits so that a member of 2 GiB cannot wrap it.
-  std::int64_t DecodedCount = 0;
+  std::int64_t decodedCount_ = 0;
 };
 
 // The lengths of the length code or of the position code: a count field,
@@ -115,13 +115,13 @@ class Lh5Decoder {
 // Counts and runs may run past the lengths the array holds; their bits are
 // read all the same.
 void Lh5Decoder::ReadAuxLengths(int symbolCount, int countBits, int specialIndex) {
-  std::uint8_t* lengths = AuxLengths.get();
-  const int capacity = static_cast<int>(AuxLengths.size());
+  std::uint8_t* lengths = auxLengths_.Get();
+  const int capacity = static_cast<int>(auxLengths_.Size());
   int n = input_.TakeBits(countBits);
   if (n == 0) {
     std::uint16_t only = input_.TakeBits(countBits);
     std::memset(lengths, 0, static_cast<std::size_t>(symbolCount));
-    for (int i = 0; i < (1 << kAuxTableWidth); ++i) AuxTable[i] = only;
+    for (int i = 0; i < (1 << kAuxTableWidth); ++i) auxTable_[i] = only;
     return;
   }
   int i = 0;
@@ -140,7 +140,7 @@ void Lh5Decoder::ReadAuxLengths(int symbolCount, int countBits, int specialIndex
     }
   }
   for (; i < symbolCount; ++i) lengths[i] = 0;
-  BuildDecodeTable(symbolCount, lengths, kAuxTableWidth, AuxTable.get(), trees_);
+  BuildDecodeTable(symbolCount, lengths, kAuxTableWidth, auxTable_.Get(), trees_);
 }
 
 // The literal/length lengths, each a symbol of the length code: 0 is one
@@ -148,20 +148,20 @@ void Lh5Decoder::ReadAuxLengths(int symbolCount, int countBits, int specialIndex
 // 20..531 (9 more bits), 3..18 the lengths 1..16. A count of 0 means a code
 // of the one symbol in the next 9 bits.
 void Lh5Decoder::ReadCodeLengths() {
-  std::uint8_t* lengths = CodeLengths.get();
+  std::uint8_t* lengths = codeLengths_.Get();
   int n = input_.TakeBits(9);
   if (n == 0) {
     std::uint16_t only = input_.TakeBits(9);
     std::memset(lengths, 0, kLiteralCodeCount);
-    for (int i = 0; i < (1 << kCodeTableWidth); ++i) CodeTable[i] = only;
+    for (int i = 0; i < (1 << kCodeTableWidth); ++i) codeTable_[i] = only;
     PackCodeTable(true);
     return;
   }
   int i = 0;
   while (i < n) {
     std::uint16_t c =
-        LookUpSymbol(AuxTable.get(), kLengthCodeCount, kAuxTableWidth, input_.LookAhead(), trees_);
-    input_.ShiftBits(AuxLengths[c]);
+        LookUpSymbol(auxTable_.Get(), kLengthCodeCount, kAuxTableWidth, input_.LookAhead(), trees_);
+    input_.ShiftBits(auxLengths_[c]);
     if (c > 2) {
       if (i < kLiteralCodeCount) lengths[i] = static_cast<std::uint8_t>(c - 2);
       ++i;
@@ -174,42 +174,42 @@ void Lh5Decoder::ReadCodeLengths() {
   }
   for (; i < kLiteralCodeCount; ++i) lengths[i] = 0;
   PackCodeTable(false);
-  BuildDecodeTable(kLiteralCodeCount, lengths, kCodeTableWidth, CodeTable.get(), trees_);
+  BuildDecodeTable(kLiteralCodeCount, lengths, kCodeTableWidth, codeTable_.Get(), trees_);
   PackCodeTable(true);
 }
 
 void Lh5Decoder::PackCodeTable(bool pack) {
-  std::uint16_t* table = CodeTable.get();
+  std::uint16_t* table = codeTable_.Get();
   for (int i = 0; i < (1 << kCodeTableWidth); ++i) {
     std::uint16_t v = table[i] & kValueMask;
     if (pack && v < kLiteralCodeCount)
-      v = static_cast<std::uint16_t>(v | CodeLengths[v] << kValueBits);
+      v = static_cast<std::uint16_t>(v | codeLengths_[v] << kValueBits);
     table[i] = v;
   }
 }
 
 void Lh5Decoder::StartBlock() {
-  BlockCodesLeft = input_.TakeBits(16);
-  if (BlockCodesLeft == 0) {
-    EndOfData = true;
+  blockCodesLeft_ = input_.TakeBits(16);
+  if (blockCodesLeft_ == 0) {
+    endOfData_ = true;
     return;
   }
   ReadAuxLengths(kLengthCodeCount, 5, 3);
   ReadCodeLengths();
-  ReadAuxLengths(PositionCodeCount, PositionCountBits, kNoSpecialIndex);
+  ReadAuxLengths(positionCodeCount_, kPositionCountBits, kNoSpecialIndex);
 }
 
 inline std::uint16_t Lh5Decoder::DecodeCode() {
-  if (BlockCodesLeft == 0) {
+  if (blockCodesLeft_ == 0) {
     StartBlock();
-    if (EndOfData) return 0;
+    if (endOfData_) return 0;
   }
-  --BlockCodesLeft;
-  std::uint16_t entry = CodeTable[input_.LookAhead() >> (16 - kCodeTableWidth)];
+  --blockCodesLeft_;
+  std::uint16_t entry = codeTable_[input_.LookAhead() >> (16 - kCodeTableWidth)];
   std::uint16_t v = entry & kValueMask;
   if (v >= kLiteralCodeCount) {
     v = WalkBranchTrees(v, kLiteralCodeCount, kCodeTableWidth, input_.LookAhead(), trees_);
-    entry = static_cast<std::uint16_t>(CodeLengths[v] << kValueBits);
+    entry = static_cast<std::uint16_t>(codeLengths_[v] << kValueBits);
   }
   input_.ShiftBits(entry >> kValueBits);
   return v;
@@ -217,8 +217,8 @@ inline std::uint16_t Lh5Decoder::DecodeCode() {
 
 inline std::uint16_t Lh5Decoder::DecodePosition() {
   std::uint16_t v =
-      LookUpSymbol(AuxTable.get(), PositionCodeCount, kAuxTableWidth, input_.LookAhead(), trees_);
-  input_.ShiftBits(AuxLengths[v]);
+      LookUpSymbol(auxTable_.Get(), positionCodeCount_, kAuxTableWidth, input_.LookAhead(), trees_);
+  input_.ShiftBits(auxLengths_[v]);
   if (v == 0) return 0;
   return static_cast<std::uint16_t>((1u << (v - 1)) + input_.TakeBits(v - 1));
 }
@@ -243,16 +243,16 @@ inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
 // (plus the copy's 7 spare bytes) before its end. Returns when one of these
 // fails; the careful path then takes one step.
 void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
-  BitCursor bits = input_.cursor();
-  std::uint8_t* const ring = OutputRing.get();
-  const std::uint16_t* const codeTable = CodeTable.get();
-  const std::uint8_t* const codeLengths = CodeLengths.get();
-  const std::uint16_t* const auxTable = AuxTable.get();
-  const std::uint8_t* const auxLengths = AuxLengths.get();
-  const int positionCodes = PositionCodeCount;
-  int pos = RingPos;
-  std::int64_t decoded = DecodedCount;
-  unsigned left = BlockCodesLeft;
+  BitCursor bits = input_.Cursor();
+  std::uint8_t* const ring = outputRing_.Get();
+  const std::uint16_t* const codeTable = codeTable_.Get();
+  const std::uint8_t* const codeLengths = codeLengths_.Get();
+  const std::uint16_t* const auxTable = auxTable_.Get();
+  const std::uint8_t* const auxLengths = auxLengths_.Get();
+  const int positionCodes = positionCodeCount_;
+  int pos = ringPos_;
+  std::int64_t decoded = decodedCount_;
+  unsigned left = blockCodesLeft_;
   while (left != 0 && decoded < originalSize && pos < kFastMatchLimit) {
     // A code takes up to 16 bits, a position code up to 20 (so much can
     // its length field say), and the position's plain bits up to 12.
@@ -299,25 +299,25 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
     }
     pos += length;
   }
-  input_.set_cursor(bits);
-  RingPos = pos;
-  DecodedCount = decoded;
-  BlockCodesLeft = static_cast<std::uint16_t>(left);
+  input_.SetCursor(bits);
+  ringPos_ = pos;
+  decodedCount_ = decoded;
+  blockCodesLeft_ = static_cast<std::uint16_t>(left);
 }
 
 void Lh5Decoder::FlushRing() {
-  member_.WriteOutput(OutputRing.get(), kRingBytes);
-  RingPos = 0;
+  member_.WriteOutput(outputRing_.Get(), kRingBytes);
+  ringPos_ = 0;
 }
 
 // Copies length bytes from position + 1 bytes back, one byte after another
 // in effect: a source that overlaps the destination repeats its bytes.
 inline void Lh5Decoder::CopyMatch(int length, int position) {
-  int src = RingPos - position - 1;
-  std::uint8_t* ring = OutputRing.get();
-  if (src >= 0 && RingPos < kFastMatchLimit) {
-    CopyForward(ring + RingPos, ring + src, length);
-    RingPos += length;
+  int src = ringPos_ - position - 1;
+  std::uint8_t* ring = outputRing_.Get();
+  if (src >= 0 && ringPos_ < kFastMatchLimit) {
+    CopyForward(ring + ringPos_, ring + src, length);
+    ringPos_ += length;
     return;
   }
   if (src < 0) src += kRingBytes;
@@ -328,49 +328,49 @@ inline void Lh5Decoder::CopyMatch(int length, int position) {
 // The ring is written out when it fills, mid-match if need be, and both
 // continue at its start.
 void Lh5Decoder::CopyMatchAcrossRingEnd(int length, int src) {
-  std::uint8_t* ring = OutputRing.get();
+  std::uint8_t* ring = outputRing_.Get();
   while (length > 0) {
     int run = length;
-    if (run > kRingBytes - RingPos) run = kRingBytes - RingPos;
+    if (run > kRingBytes - ringPos_) run = kRingBytes - ringPos_;
     if (run > kRingBytes - src) run = kRingBytes - src;
-    for (int i = 0; i < run; ++i) ring[RingPos + i] = ring[src + i];
-    RingPos += run;
+    for (int i = 0; i < run; ++i) ring[ringPos_ + i] = ring[src + i];
+    ringPos_ += run;
     src += run;
     length -= run;
-    if (RingPos == kRingBytes) FlushRing();
+    if (ringPos_ == kRingBytes) FlushRing();
     if (src == kRingBytes) src = 0;
   }
 }
 
 void Lh5Decoder::Run() {
   input_.ShiftBits(16);
-  const std::int64_t originalSize = member_.OriginalSize;
-  std::uint8_t* ring = OutputRing.get();
-  while (DecodedCount < originalSize) {
-    if (BlockCodesLeft != 0 && RingPos < kFastMatchLimit) {
+  const std::int64_t originalSize = member_.originalSize;
+  std::uint8_t* ring = outputRing_.Get();
+  while (decodedCount_ < originalSize) {
+    if (blockCodesLeft_ != 0 && ringPos_ < kFastMatchLimit) {
       DecodeFast(originalSize);
-      if (DecodedCount >= originalSize) break;
+      if (decodedCount_ >= originalSize) break;
     }
     std::uint16_t c = DecodeCode();
-    if (EndOfData) {
+    if (endOfData_) {
       // This write is folded in whole, whatever the write reports.
-      if (RingPos > 0) {
-        member_.fs.Write(member_.OutputHandle, ring, RingPos);
-        CrcUpdate(ring, RingPos, member_.RunningCrc);
+      if (ringPos_ > 0) {
+        member_.fs.Write(member_.outputHandle, ring, ringPos_);
+        CrcUpdate(ring, ringPos_, member_.runningCrc);
       }
       return;
     }
     if (c < 256) {
-      ring[RingPos++] = static_cast<std::uint8_t>(c);
-      ++DecodedCount;
-      if (RingPos == kRingBytes) FlushRing();
+      ring[ringPos_++] = static_cast<std::uint8_t>(c);
+      ++decodedCount_;
+      if (ringPos_ == kRingBytes) FlushRing();
       continue;
     }
     int length = c - 256 + kMinMatch;
-    DecodedCount += length;
+    decodedCount_ += length;
     CopyMatch(length, DecodePosition());
   }
-  if (RingPos > 0) member_.WriteOutput(ring, RingPos);
+  if (ringPos_ > 0) member_.WriteOutput(ring, ringPos_);
 }
 
 }  // namespace

@@ -3,22 +3,22 @@
 namespace lzh {
 
 std::uint8_t StaticHuffmanInput::NextPackedByte() {
-  if (bits_.PackedPos < bits_.PackedCount) return PackedBlock[bits_.PackedPos++];
+  if (bits_.packedPos < bits_.packedCount) return packedBlock[bits_.packedPos++];
   if (ended_) return 0;
   // Never ask for more than the member holds, so the next member's header
   // is never read as packed data.
-  std::int32_t want = member_.PackedLeft < kPackedReadBytes ? member_.PackedLeft : kPackedReadBytes;
-  std::int32_t got = want > 0 ? member_.ReadPacked(PackedBlock, want) : 0;
+  std::int32_t want = member_.packedLeft < kPackedReadBytes ? member_.packedLeft : kPackedReadBytes;
+  std::int32_t got = want > 0 ? member_.ReadPacked(packedBlock, want) : 0;
   if (got > want) got = want;
   if (got <= 0) {
     ended_ = true;
-    bits_.PackedPos = bits_.PackedCount = 0;
+    bits_.packedPos = bits_.packedCount = 0;
     return 0;
   }
-  member_.PackedLeft -= got;
-  bits_.PackedCount = got;
-  bits_.PackedPos = 1;
-  return PackedBlock[0];
+  member_.packedLeft -= got;
+  bits_.packedCount = got;
+  bits_.packedPos = 1;
+  return packedBlock[0];
 }
 
 void StaticHuffmanInput::RefillSlowly() {

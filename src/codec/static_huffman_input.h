@@ -28,21 +28,21 @@ inline constexpr std::int32_t kPackedReadBytes = 32768;   // bytes asked for per
 struct BitCursor {
   std::uint64_t window = 0;             // the next bits of the stream, the next one in bit 63
   int windowBits = 16;                  // how many bits of window are counted in
-  const std::uint8_t* block = nullptr;  // PackedBlock
-  std::int32_t PackedPos = 0;           // index of the next byte to hand out
-  std::int32_t PackedCount = 0;         // bytes the last read delivered
+  const std::uint8_t* block = nullptr;  // packedBlock
+  std::int32_t packedPos = 0;           // index of the next byte to hand out
+  std::int32_t packedCount = 0;         // bytes the last read delivered
 
   // Brings the window to at least 56 bits when 8 bytes wait in the buffer;
   // false (and nothing done) otherwise.
   bool RefillFromBlock() {
-    if (PackedCount - PackedPos < 8) return false;
+    if (packedCount - packedPos < 8) return false;
     // The load may also OR bits of bytes not yet counted into the low end;
     // they are the stream's next bits, and the next refill ORs the same.
     std::uint64_t next;
-    std::memcpy(&next, block + PackedPos, 8);
+    std::memcpy(&next, block + packedPos, 8);
     window |= __builtin_bswap64(next) >> windowBits;
     int bytes = (63 - windowBits) >> 3;
-    PackedPos += bytes;
+    packedPos += bytes;
     windowBits += bytes * 8;
     return true;
   }
@@ -60,7 +60,7 @@ class StaticHuffmanInput {
   // starts behind 16 zero bits, as the decoder's look-ahead does before its
   // first ShiftBits(16).
   StaticHuffmanInput(MemberStream& member, std::uint8_t* packedBlock)
-      : PackedBlock(packedBlock), member_(member) {
+      : packedBlock(packedBlock), member_(member) {
     bits_.block = packedBlock;
   }
 
@@ -83,13 +83,13 @@ class StaticHuffmanInput {
   std::uint8_t NextPackedByte();
 
   // For decode loops that hold the window in locals meanwhile.
-  const BitCursor& cursor() const { return bits_; }
-  void set_cursor(const BitCursor& bits) {
+  const BitCursor& Cursor() const { return bits_; }
+  void SetCursor(const BitCursor& bits) {
     bits_ = bits;
     if (bits_.windowBits < 32) RefillSlowly();
   }
 
-  std::uint8_t* const PackedBlock;
+  std::uint8_t* const packedBlock;
 
  private:
   // Brings the window to at least 56 stream bits.

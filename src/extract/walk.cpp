@@ -42,11 +42,11 @@ bool IsSymbolicLink(const MemberHeader& member, const char* memberName) {
 
 void FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle output,
                       const char* outputPath) {
-  const MemberHeader& member = session.archive.CurrentMember;
-  if (member.HasUnixTime) {
-    session.fs.SetUnixTime(output, member.UnixTime);
-  } else if (IsValidDosDateTime(member.TimeStamp)) {
-    session.fs.SetDosTime(output, member.TimeStamp);
+  const MemberHeader& member = session.archive.currentMember;
+  if (member.hasUnixTime) {
+    session.fs.SetUnixTime(output, member.unixTime);
+  } else if (IsValidDosDateTime(member.timeStamp)) {
+    session.fs.SetDosTime(output, member.timeStamp);
   }
   if (!session.fs.Close(output)) dialog.ShowMessage(outputPath, "Error Closing...");
 }
@@ -70,7 +70,7 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char*
     dialog.ShowMessage(directory, "Error Changing Dir");
     return WalkEnd::Stopped;
   }
-  dialog.Deselect(session.ListIndex);
+  dialog.Deselect(session.listIndex);
   return WalkEnd::Normal;
 }
 
@@ -79,10 +79,10 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char*
 WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
                       bool storedPaths, bool nameFits) {
   ArchiveReader& archive = session.archive;
-  const MemberHeader& member = archive.CurrentMember;
-  AddTrailingBackslash(session.ExtractPath, sizeof session.ExtractPath);
+  const MemberHeader& member = archive.currentMember;
+  AddTrailingBackslash(session.extractPath, sizeof session.extractPath);
   char outputPath[kPathBytes];
-  CopyText(outputPath, sizeof outputPath, session.ExtractPath);
+  CopyText(outputPath, sizeof outputPath, session.extractPath);
   if (storedPaths) SlashesToBackslashes(memberName);
   nameFits = AppendText(outputPath, sizeof outputPath, memberName) && nameFits;
 
@@ -99,7 +99,7 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   if (PathExists(session.fs, outputPath)) {
     std::uint8_t policy = dialog.OverwritePolicy();
     if (policy == Skip) {
-      dialog.Deselect(session.ListIndex);
+      dialog.Deselect(session.listIndex);
       return WalkEnd::Normal;
     }
     if (policy == Confirm) {
@@ -107,7 +107,7 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
       FileNamePart(outputPath, existing);
       dialog.AskOverwrite(existing);
       if (dialog.OverwriteAnswer() == 0) {
-        dialog.Deselect(session.ListIndex);
+        dialog.Deselect(session.listIndex);
         return WalkEnd::Normal;
       }
     }
@@ -138,17 +138,17 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     FinishOutputFile(session, dialog, output, outputPath);
     return WalkEnd::Aborted;
   }
-  MemberStream stream{session.fs,        archive.ArchiveHandle, output,
-                      member.DataSize(), member.OriginalSize,   member.MethodDigit()};
-  archive.PackedLeft = stream.PackedLeft;
+  MemberStream stream{session.fs,        archive.archiveHandle, output,
+                      member.DataSize(), member.originalSize,   member.MethodDigit()};
+  archive.packedLeft = stream.packedLeft;
   decoder(stream);
-  archive.PackedLeft = stream.PackedLeft;
+  archive.packedLeft = stream.packedLeft;
   // A member passes on its CRC, and only when its header was whole and it
   // decoded to the size the header gives: the CRC-16 of zeros is 0 whatever
   // their number, so a cut stream of zeros would otherwise pass.
-  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.OriginalSize);
-  if (member.MemberCrc == stream.RunningCrc && !member.Truncated && wholeSize)
-    dialog.Deselect(session.ListIndex);
+  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize);
+  if (member.memberCrc == stream.runningCrc && !member.truncated && wholeSize)
+    dialog.Deselect(session.listIndex);
   FinishOutputFile(session, dialog, output, outputPath);
   return WalkEnd::Normal;
 }
@@ -158,82 +158,82 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
 bool ComposeMemberName(const MemberHeader& member, const char* name,
                        char (&memberName)[kPathBytes]) {
   memberName[0] = 0;
-  bool fits = !member.TextTooLong;
-  if (member.ExtensionText[0] != 0) {
-    DirectoryFromExtension(member.ExtensionText, memberName, sizeof memberName);
+  bool fits = !member.textTooLong;
+  if (member.extensionText[0] != 0) {
+    DirectoryFromExtension(member.extensionText, memberName, sizeof memberName);
     fits = AddTrailingBackslash(memberName, sizeof memberName) && fits;
   }
   return AppendText(memberName, sizeof memberName, name) && fits;
 }
 
 bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name) {
-  session.ListIndex = dialog.FindEntry(session.ListIndex, name);
-  return dialog.IsSelected(session.ListIndex) > 0;
+  session.listIndex = dialog.FindEntry(session.listIndex, name);
+  return dialog.IsSelected(session.listIndex) > 0;
 }
 
-void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly) {
+void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly) {
   ArchiveReader& archive = session.archive;
-  SeekArchive(archive, session.ArchiveStart);
-  if (archive.ArchivePosition == -1) {
+  SeekArchive(archive, session.archiveStart);
+  if (archive.archivePosition == -1) {
     dialog.ShowMessage("Error finding attached archive.", kCaptionArchiveError);
     return;
   }
   std::memset(session.nameBuffer, 0, sizeof session.nameBuffer);
-  session.ListIndex = -1;
-  session.ArchiveHasPaths = false;
-  if (ListOnly) dialog.ResetList();
+  session.listIndex = -1;
+  session.archiveHasPaths = false;
+  if (listOnly) dialog.ResetList();
   // The check box cannot change during a walk (the dialog disables it), so
   // one reading serves every member.
   bool storedPaths = dialog.StoredPathsTicked();
 
   WalkEnd end = WalkEnd::Normal;
   while (end == WalkEnd::Normal && ReadMemberHeader(archive)) {
-    std::int32_t HeaderOffset = archive.ArchivePosition;
+    std::int32_t headerOffset = archive.archivePosition;
     char name[kNameBufferBytes];
-    ReadVariablePart(archive, HeaderOffset, session.nameBuffer, name);
-    const MemberHeader& member = archive.CurrentMember;
+    ReadVariablePart(archive, headerOffset, session.nameBuffer, name);
+    const MemberHeader& member = archive.currentMember;
 
     // A directory entry may carry its whole path in the directory record;
     // one without any name leaves nothing to make and is passed over.
-    bool nameless = name[0] == 0 && member.ExtensionText[0] == 0;
+    bool nameless = name[0] == 0 && member.extensionText[0] == 0;
     if (name[0] == 0 && !member.IsDirectoryEntry()) {
       dialog.ShowMessage("Error retreiving filename.", kCaptionArchiveError);
       end = WalkEnd::Aborted;
       break;
     }
-    char MemberName[kPathBytes];
-    bool nameFits = ComposeMemberName(member, name, MemberName);
-    if (std::strpbrk(MemberName, "\\/") != nullptr) session.ArchiveHasPaths = true;
+    char memberName[kPathBytes];
+    bool nameFits = ComposeMemberName(member, name, memberName);
+    if (std::strpbrk(memberName, "\\/") != nullptr) session.archiveHasPaths = true;
     if (!storedPaths) {
       char fileName[kFileNameMax + 1];
-      FileNamePart(MemberName, fileName);
-      CopyText(MemberName, sizeof MemberName, fileName);
+      FileNamePart(memberName, fileName);
+      CopyText(memberName, sizeof memberName, fileName);
     }
 
     // Directory entries matter only where stored paths are used.
-    bool passOver = nameless || IsSymbolicLink(member, MemberName) ||
+    bool passOver = nameless || IsSymbolicLink(member, memberName) ||
                     (member.IsDirectoryEntry() && !storedPaths);
     if (!passOver) {
-      if (ListOnly) {
-        dialog.AddEntry(MemberName);
-      } else if (IsMemberSelected(session, dialog, MemberName)) {
-        end = ExtractMember(session, dialog, MemberName, storedPaths, nameFits);
+      if (listOnly) {
+        dialog.AddEntry(memberName);
+      } else if (IsMemberSelected(session, dialog, memberName)) {
+        end = ExtractMember(session, dialog, memberName, storedPaths, nameFits);
       }
     }
     if (end != WalkEnd::Normal) break;
 
-    // A PackedSize that points back or overflows ends the archive.
-    std::int32_t next = NextHeaderOffset(member, HeaderOffset);
+    // A packedSize that points back or overflows ends the archive.
+    std::int32_t next = NextHeaderOffset(member, headerOffset);
     if (next < 0) break;
     SeekArchive(archive, next);
   }
 
   if (end != WalkEnd::Aborted) {
-    if (!ListOnly) dialog.SetStatus(dialog.SelectedCount() == 0 ? kSuccess : kFailure);
-    if (ListOnly && dialog.EntryCount() == 0)
+    if (!listOnly) dialog.SetStatus(dialog.SelectedCount() == 0 ? kSuccess : kFailure);
+    if (listOnly && dialog.EntryCount() == 0)
       dialog.ShowMessage("Can't read archive header", "Error...");
   }
-  if (!session.ArchiveHasPaths) dialog.TurnOffStoredPaths();
+  if (!session.archiveHasPaths) dialog.TurnOffStoredPaths();
 }
 
 }  // namespace lzh

@@ -1,4 +1,4 @@
-// The archive walk: one pass over the member headers from ArchiveStart to
+// The archive walk: one pass over the member headers from archiveStart to
 // the end of the archive, listing the members into the dialog's list or
 // extracting the ones whose entries are selected.
 #pragma once
@@ -14,29 +14,30 @@ namespace lzh {
 
 // The program-wide state the walk reads and keeps between walks.
 struct WalkSession {
-  explicit WalkSession(FileSystem& fileSystem) : fs(fileSystem), archive{fileSystem, kInvalidFile, 0, 0, {}} {}
+  explicit WalkSession(FileSystem& fileSystem)
+      : fs(fileSystem), archive{fileSystem, kInvalidFile, 0, 0, {}} {}
 
   FileSystem& fs;
-  ArchiveReader archive;  // ArchiveHandle, ArchivePosition, CurrentMember
-  std::int32_t ArchiveStart = 0;
+  ArchiveReader archive;  // archiveHandle, archivePosition, currentMember
+  std::int32_t archiveStart = 0;
   // The extraction directory: at most 255 characters as typed, and room for
   // the "\" the walk adds.
-  char ExtractPath[kPathBytes] = {};
-  std::int32_t ListIndex = -1;
-  bool ArchiveHasPaths = false;
+  char extractPath[kPathBytes] = {};
+  std::int32_t listIndex = -1;
+  bool archiveHasPaths = false;
   // The raw bytes of the member name; a short read keeps what was there.
   std::uint8_t nameBuffer[kNameBufferBytes] = {};
 };
 
-void WalkArchive(WalkSession& session, WalkDialog& dialog, bool ListOnly);
+void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly);
 
-// MemberName of the member just read: its stored directory (from the
+// memberName of the member just read: its stored directory (from the
 // directory record) followed by name. False when it does not fit.
 bool ComposeMemberName(const MemberHeader& member, const char* name,
                        char (&memberName)[kPathBytes]);
 
-// Finds the member's entry after ListIndex (wrapping), stores it in
-// ListIndex, and tells whether it is selected.
+// Finds the member's entry after listIndex (wrapping), stores it in
+// listIndex, and tells whether it is selected.
 bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name);
 
 }  // namespace lzh

@@ -34,8 +34,8 @@ class HeapArray {
   HeapArray(const HeapArray&) = delete;
   HeapArray& operator=(const HeapArray&) = delete;
 
-  T* get() const { return data_; }
-  std::size_t size() const { return count_; }
+  T* Get() const { return data_; }
+  std::size_t Size() const { return count_; }
   T& operator[](std::size_t i) const { return data_[i]; }
 
  private:

@@ -8,7 +8,8 @@
 #include "platform/heap.h"
 
 // The start of the program's image, as the GNU linker names it.
-extern "C" char __executable_start;  // NOLINT(bugprone-reserved-identifier)
+// NOLINTNEXTLINE(bugprone-reserved-identifier,readability-identifier-naming)
+extern "C" char __executable_start;
 
 namespace lzh {
 

@@ -20,36 +20,36 @@ bool IsLeadByte(std::uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 // The archive's offset from string 4 of this module, or 0 when none is
 // attached. The text is loaded before the size is asked, and the buffer is
 // released on the way out.
-std::int32_t LocateArchive(HINSTANCE module, FileSystem& fs, FileHandle ArchiveHandle) {
+std::int32_t LocateArchive(HINSTANCE module, FileSystem& fs, FileHandle archiveHandle) {
   HeapArray<char> text(kOffsetTextBytes);
   text[0] = 0;  // a missing string leaves the buffer as it was
-  LoadStringA(module, IDS_ARCHIVE_OFFSET, text.get(), kOffsetTextBytes);
+  LoadStringA(module, IDS_ARCHIVE_OFFSET, text.Get(), kOffsetTextBytes);
   text[kOffsetTextBytes - 1] = 0;
-  std::uint32_t size = fs.Size(ArchiveHandle);
-  return ArchiveOffsetFromText(text.get(), size);
+  std::uint32_t size = fs.Size(archiveHandle);
+  return ArchiveOffsetFromText(text.Get(), size);
 }
 
 void Run(HINSTANCE module) {
   char exePath[MAX_PATH + 1] = {};
   GetModuleFileNameA(nullptr, exePath, MAX_PATH);
   FileSystem& fs = HostFileSystem();
-  FileHandle ArchiveHandle = fs.OpenRead(exePath);
-  if (ArchiveHandle == kInvalidFile) {
+  FileHandle archiveHandle = fs.OpenRead(exePath);
+  if (archiveHandle == kInvalidFile) {
     MessageBoxA(nullptr, exePath, "Couldn't open...", 0);
     return;
   }
   SetLeadByteTest(IsLeadByte);
   {
-    CrcTableScope crcTable;  // released after the handle is closed
+    CrcTableScope crcTableScope;  // released after the handle is closed
     WalkSession session(fs);
-    session.archive.ArchiveHandle = ArchiveHandle;
-    session.ArchiveStart = LocateArchive(module, fs, ArchiveHandle);
-    if (session.ArchiveStart == 0) {
+    session.archive.archiveHandle = archiveHandle;
+    session.archiveStart = LocateArchive(module, fs, archiveHandle);
+    if (session.archiveStart == 0) {
       MessageBoxA(nullptr, "Couldn't find attached archive.", "Archive error..", 0);
     } else {
       RunMainDialog(module, session);
     }
-    if (!fs.Close(ArchiveHandle)) MessageBoxA(nullptr, "Error closing file", "Error", 0);
+    if (!fs.Close(archiveHandle)) MessageBoxA(nullptr, "Error closing file", "Error", 0);
   }
 }
 
@@ -65,8 +65,9 @@ extern "C" int __cdecl atexit(void(__cdecl*)(void)) { return 0; }
 // The process starts here, not in the C run time's start-up code: the
 // program takes no arguments and needs nothing initialised beyond what
 // msvcrt.dll does for itself, and the start-up code would cost a sixth of
-// the stub's size.
-extern "C" void __main();  // runs the static constructors, if any are ever added
+// the stub's size. __main (the run time's name) runs the static
+// constructors, if any are ever added.
+extern "C" void __main();  // NOLINT(readability-identifier-naming)
 
 extern "C" void WINAPI ProgramEntry() {
   __main();

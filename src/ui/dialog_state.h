@@ -13,12 +13,12 @@ namespace lzh {
 
 // The walk's state; the program body points it at its session before the
 // main dialog opens.
-extern WalkSession* Session;
+extern WalkSession* walkSession;
 
-extern HWND MainDialogHandle;
-extern std::uint8_t OverwritePolicy;  // an OverwritePolicyValue
+extern HWND mainDialogHandle;
+extern std::uint8_t overwritePolicy;  // an OverwritePolicyValue
 // The last answer to the overwrite question: 0 skip, other values overwrite.
-extern std::uint8_t OverwriteAnswer;
-extern char ExistingFileName[kFileNameMax + 1];
+extern std::uint8_t overwriteAnswer;
+extern char existingFileName[kFileNameMax + 1];
 
 }  // namespace lzh

@@ -14,7 +14,7 @@ void OnInitDialog(HWND dialog) {
   CenterOnScreen(dialog);
   // The dots follow the file name directly: "a.txt...already exists".
   char question[kFileNameMax + sizeof kQuestionTail];
-  CopyText(question, sizeof question, ExistingFileName);
+  CopyText(question, sizeof question, existingFileName);
   AppendText(question, sizeof question, kQuestionTail);
   SetDlgItemTextA(dialog, IDC_QUESTION, question);
 }
@@ -27,7 +27,7 @@ constexpr int kPolicyButtons[] = {IDC_POLICY_CONFIRM, IDC_POLICY_OVERWRITE, IDC_
 void TickPolicyButton(int policyButton) {
   for (int button : kPolicyButtons) {
     WPARAM state = button == policyButton ? BST_CHECKED : BST_UNCHECKED;
-    SendDlgItemMessageA(MainDialogHandle, button, BM_SETCHECK, state, 0);
+    SendDlgItemMessageA(mainDialogHandle, button, BM_SETCHECK, state, 0);
   }
 }
 
@@ -36,10 +36,10 @@ void OnAnswer(HWND dialog, int id) {
   bool yes = id == IDOK;
   if (SendDlgItemMessageA(dialog, IDC_DONT_ASK_AGAIN, BM_GETCHECK, 0, 0) == BST_CHECKED) {
     TickPolicyButton(yes ? IDC_POLICY_OVERWRITE : IDC_POLICY_SKIP);
-    OverwritePolicy = yes ? Overwrite : Skip;
-    OverwriteAnswer = yes ? 1 : 0;
-  } else if (OverwritePolicy != Overwrite) {
-    OverwriteAnswer = yes ? 1 : 0;
+    overwritePolicy = yes ? Overwrite : Skip;
+    overwriteAnswer = yes ? 1 : 0;
+  } else if (overwritePolicy != Overwrite) {
+    overwriteAnswer = yes ? 1 : 0;
   }
   // Under Overwrite, chosen in the main dialog while the question showed,
   // the answer recorded last stays in force.

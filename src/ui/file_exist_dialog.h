@@ -9,8 +9,8 @@ namespace lzh {
 
 INT_PTR CALLBACK FileExistProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Asks about ExistingFileName and returns when the question is answered.
-// The answer is left in OverwriteAnswer (0 skip, other values overwrite);
+// Asks about existingFileName and returns when the question is answered.
+// The answer is left in overwriteAnswer (0 skip, other values overwrite);
 // when the dialog cannot be shown, the answer recorded last stands.
 void AskAboutExistingFile();
 

@@ -7,11 +7,11 @@
 
 namespace lzh {
 
-WalkSession* Session = nullptr;
-HWND MainDialogHandle = nullptr;
-std::uint8_t OverwritePolicy = Confirm;
-std::uint8_t OverwriteAnswer = 0;
-char ExistingFileName[kFileNameMax + 1] = {};
+WalkSession* walkSession = nullptr;
+HWND mainDialogHandle = nullptr;
+std::uint8_t overwritePolicy = Confirm;
+std::uint8_t overwriteAnswer = 0;
+char existingFileName[kFileNameMax + 1] = {};
 
 namespace {
 
@@ -38,11 +38,11 @@ void Walk(HWND dialog, bool listOnly) {
   walkRunning = true;
 
   Win32WalkDialog walkDialog(dialog);
-  WalkArchive(*Session, walkDialog, listOnly);
+  WalkArchive(*walkSession, walkDialog, listOnly);
 
   walkRunning = false;
   EnableWindow(extract, TRUE);
-  if (walkDialog.storedPathsTurnedOff()) return;
+  if (walkDialog.StoredPathsTurnedOff()) return;
   SendMessageA(storedPaths, BM_SETCHECK, static_cast<WPARAM>(storedPathsState), 0);
   if (storedPathsEnabled) EnableWindow(storedPaths, TRUE);
 }
@@ -57,10 +57,10 @@ bool IsChecked(HWND dialog, int id) {
   return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-// Shows the current directory in the path edit and keeps it as ExtractPath.
+// Shows the current directory in the path edit and keeps it as extractPath.
 void UseCurrentDirectory(HWND dialog) {
-  GetCurrentDirectoryA(256, Session->ExtractPath);
-  SetDlgItemTextA(dialog, IDC_PATH_EDIT, Session->ExtractPath);
+  GetCurrentDirectoryA(256, walkSession->extractPath);
+  SetDlgItemTextA(dialog, IDC_PATH_EDIT, walkSession->extractPath);
 }
 
 void OnInitDialog(HWND dialog) {
@@ -76,16 +76,16 @@ void OnInitDialog(HWND dialog) {
   SendDlgItemMessageA(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
   Check(dialog, IDC_SELECT_ALL);
   Check(dialog, IDC_POLICY_CONFIRM);
-  OverwritePolicy = Confirm;
+  overwritePolicy = Confirm;
   Check(dialog, IDC_STORED_PATHS);
   Walk(dialog, true);
   SelectAllEntries(dialog, TRUE);
-  MainDialogHandle = dialog;
+  mainDialogHandle = dialog;
 }
 
 void OnExtract(HWND dialog) {
   if (walkRunning) return;
-  char* path = Session->ExtractPath;
+  char* path = walkSession->extractPath;
   int copied = GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathChars + 1);
   path[copied] = 0;
   if (copied == 0) UseCurrentDirectory(dialog);
@@ -117,13 +117,13 @@ INT_PTR OnCommand(HWND dialog, int id) {
       OnStoredPathsClicked(dialog);
       break;
     case IDC_POLICY_OVERWRITE:
-      OverwritePolicy = Overwrite;
+      overwritePolicy = Overwrite;
       break;
     case IDC_POLICY_SKIP:
-      OverwritePolicy = Skip;
+      overwritePolicy = Skip;
       break;
     case IDC_POLICY_CONFIRM:
-      OverwritePolicy = Confirm;
+      overwritePolicy = Confirm;
       break;
   }
   return FALSE;
@@ -143,9 +143,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }
 
 void RunMainDialog(HINSTANCE module, WalkSession& session) {
-  Session = &session;
+  walkSession = &session;
   ShowModalDialog(module, "MainDialog", nullptr, MainDialogProc);
-  Session = nullptr;
+  walkSession = nullptr;
 }
 
 }  // namespace lzh

@@ -54,13 +54,13 @@ void Win32WalkDialog::ShowMessage(const char* text, const char* caption) {
 
 void Win32WalkDialog::PumpOneMessage() { lzh::PumpOneMessage(); }
 
-std::uint8_t Win32WalkDialog::OverwritePolicy() { return lzh::OverwritePolicy; }
+std::uint8_t Win32WalkDialog::OverwritePolicy() { return lzh::overwritePolicy; }
 
-void Win32WalkDialog::AskOverwrite(const char* existingFileName) {
-  CopyText(ExistingFileName, sizeof ExistingFileName, existingFileName);
+void Win32WalkDialog::AskOverwrite(const char* fileName) {
+  CopyText(existingFileName, sizeof existingFileName, fileName);
   AskAboutExistingFile();
 }
 
-std::uint8_t Win32WalkDialog::OverwriteAnswer() { return lzh::OverwriteAnswer; }
+std::uint8_t Win32WalkDialog::OverwriteAnswer() { return lzh::overwriteAnswer; }
 
 }  // namespace lzh

@@ -24,11 +24,11 @@ class Win32WalkDialog final : public WalkDialog {
   void ShowMessage(const char* text, const char* caption) override;
   void PumpOneMessage() override;
   std::uint8_t OverwritePolicy() override;
-  void AskOverwrite(const char* existingFileName) override;
+  void AskOverwrite(const char* fileName) override;
   std::uint8_t OverwriteAnswer() override;
 
   // True once a walk has unticked and disabled "Use S&tored Paths".
-  bool storedPathsTurnedOff() const { return storedPathsTurnedOff_; }
+  bool StoredPathsTurnedOff() const { return storedPathsTurnedOff_; }
 
  private:
   LRESULT ToList(UINT message, WPARAM wParam, LPARAM lParam);

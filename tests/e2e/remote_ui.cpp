@@ -12,7 +12,7 @@ std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), 
 
 Program::~Program() {
   if (info_.hProcess == nullptr) return;
-  if (running()) {
+  if (Running()) {
     TerminateProcess(info_.hProcess, 99);
     WaitForSingleObject(info_.hProcess, 5000);
   }
@@ -31,7 +31,7 @@ bool Program::Start(const std::string& path, const std::string& currentDirectory
                         nullptr, directory.c_str(), &startup, &info_) != FALSE;
 }
 
-bool Program::running() const {
+bool Program::Running() const {
   return info_.hProcess != nullptr && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
 }
 

@@ -36,8 +36,8 @@ class Program {
   bool Start(const std::string& path, const std::string& currentDirectory);
   // Waits for the process to end; false on timeout. exitCode is set when it ended.
   bool WaitForExit(DWORD& exitCode, DWORD timeoutMs = 20000);
-  DWORD id() const { return info_.dwProcessId; }
-  bool running() const;
+  DWORD Id() const { return info_.dwProcessId; }
+  bool Running() const;
 
  private:
   PROCESS_INFORMATION info_ = {};

@@ -135,7 +135,7 @@ struct Session {
   bool Start(const std::string& exe, const std::string& currentDirectory) {
     if (!Expect(program.Start(exe, currentDirectory), "cannot start " + exe)) return false;
     bool found =
-        WaitFor([&] { return (dialog = FindDialog(program.id(), kMainCaption)) != nullptr; });
+        WaitFor([&] { return (dialog = FindDialog(program.Id(), kMainCaption)) != nullptr; });
     if (!Expect(found, "the main dialog did not appear")) return false;
     list = GetDlgItem(dialog, IDC_MEMBER_LIST);
     return true;
@@ -144,7 +144,7 @@ struct Session {
   // Waits for a box beside the main dialog; returns it or null.
   HWND WaitForBox(DWORD timeoutMs = 20000) {
     HWND box = nullptr;
-    WaitFor([&] { return (box = FindOtherDialog(program.id(), dialog)) != nullptr; }, timeoutMs);
+    WaitFor([&] { return (box = FindOtherDialog(program.Id(), dialog)) != nullptr; }, timeoutMs);
     return box;
   }
 
@@ -168,7 +168,7 @@ struct Session {
   // The status line, and the box the walk waits on, if any.
   std::string Verdict() {
     std::string verdict = Quote(ControlText(dialog, IDC_STATUS_LINE));
-    HWND box = FindOtherDialog(program.id(), dialog);
+    HWND box = FindOtherDialog(program.Id(), dialog);
     if (box != nullptr)
       verdict += " under the box " + Quote(TextOf(box)) + ": " +
                  Quote(MessageBoxText(box) + ControlText(box, 101));
@@ -218,14 +218,14 @@ std::string WriteTime(const std::string& path, bool local) {
 
 // Members carry either the MS-DOS stamp kStamp (local time) or, at level 2,
 // the same moment as Unix time in UTC.
-enum class Stamp { kDosLocal, kUnixUtc };
+enum class Stamp { DosLocal, UnixUtc };
 
 void ExpectFile(const std::string& path, const std::string& content,
-                Stamp stamp = Stamp::kDosLocal) {
+                Stamp stamp = Stamp::DosLocal) {
   Bytes bytes = ReadFileBytes(path);
   if (!Expect(Exists(path), "missing " + path)) return;
   Expect(bytes == Bytes(content.begin(), content.end()), "wrong content in " + path);
-  bool dos = stamp == Stamp::kDosLocal;
+  bool dos = stamp == Stamp::DosLocal;
   std::string time = WriteTime(path, dos);
   Expect(time == (dos ? "2004-08-08 11:51:02" : "2004-08-08 09:51:02"),
          path + " has time " + time + (dos ? " local" : " UTC"));
@@ -349,7 +349,7 @@ void ExtractIntoNewNestedDirectory() {
   ExpectFile(out + "\\docs\\readme.txt", "read me\r\n");
   ExpectFile(out + "\\a.txt", "AAAA");
   ExpectFile(out + "\\Zeta\\sub\\b.bin", std::string("\x00\x01\x02\xFF", 4));
-  ExpectFile(out + "\\deep\\er\\c.txt", "from a directory record", Stamp::kUnixUtc);
+  ExpectFile(out + "\\deep\\er\\c.txt", "from a directory record", Stamp::UnixUtc);
   Expect(IsEnabled(s.dialog, IDOK) && IsEnabled(s.dialog, IDC_STORED_PATHS),
          "Extract or Use Stored Paths stayed disabled after the walk");
 
@@ -374,7 +374,7 @@ void ExtractIntoNewNestedDirectory() {
   REQUIRE(s.WaitForStatus(kSuccess),
           "verdict without paths: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
   ExpectFile(flat + "\\readme.txt", "read me\r\n");
-  ExpectFile(flat + "\\c.txt", "from a directory record", Stamp::kUnixUtc);
+  ExpectFile(flat + "\\c.txt", "from a directory record", Stamp::UnixUtc);
   Expect(!IsDirectory(flat + "\\docs"), "a stored directory was created without stored paths");
   s.Exit();
 }
@@ -452,7 +452,7 @@ void UnsupportedMethodStopsTheWalk() {
   Click(s.dialog, IDOK);
   PostMessageW(s.dialog, WM_COMMAND, IDOK, 0);
   Sleep(1000);
-  HWND other = FindOtherDialog(s.program.id(), box);
+  HWND other = FindOtherDialog(s.program.Id(), box);
   Expect(other == nullptr || other == s.dialog, "a second walk started while the first one ran");
 
   PostMessageW(box, WM_COMMAND, IDOK, 0);
@@ -539,7 +539,7 @@ std::string PolicyTicks(HWND dialog) {
   return ticks;
 }
 
-enum class Answer { kYes, kNo, kEnter, kEscape, kCloseBox };
+enum class Answer { Yes, No, Enter, Escape, CloseBox };
 
 // Waits for the question about fileName, answers it and waits for it to
 // close. Returns false, with a failure recorded, when any of that fails.
@@ -547,7 +547,7 @@ bool AnswerQuestion(Session& s, const std::wstring& fileName, Answer answer,
                     bool dontAskAgain = false) {
   HWND q = nullptr;
   bool shown =
-      WaitFor([&] { return (q = FindDialog(s.program.id(), kQuestionCaption)) != nullptr; });
+      WaitFor([&] { return (q = FindDialog(s.program.Id(), kQuestionCaption)) != nullptr; });
   if (!Expect(shown, "no question about " + Narrow(fileName))) return false;
   std::wstring text = ControlText(q, IDC_QUESTION);
   if (!Expect(text == QuestionFor(fileName), "question " + Quote(text))) return false;
@@ -560,19 +560,19 @@ bool AnswerQuestion(Session& s, const std::wstring& fileName, Answer answer,
   HWND focus = FocusOf(q);
   HWND keyTarget = focus != nullptr && (focus == q || IsChild(q, focus)) ? focus : q;
   switch (answer) {
-    case Answer::kYes:
+    case Answer::Yes:
       Click(q, IDOK);
       break;
-    case Answer::kNo:
+    case Answer::No:
       Click(q, IDCANCEL);
       break;
-    case Answer::kEnter:
+    case Answer::Enter:
       PressKey(keyTarget, VK_RETURN);
       break;
-    case Answer::kEscape:
+    case Answer::Escape:
       PressKey(keyTarget, VK_ESCAPE);
       break;
-    case Answer::kCloseBox:
+    case Answer::CloseBox:
       Close(q);
       break;
   }
@@ -595,7 +595,7 @@ void QuestionNamesTheFileAndTakesEnterEscapeAndCloseBox() {
   Click(s.dialog, IDOK);
 
   HWND q = nullptr;
-  REQUIRE(WaitFor([&] { return (q = FindDialog(s.program.id(), kQuestionCaption)) != nullptr; }),
+  REQUIRE(WaitFor([&] { return (q = FindDialog(s.program.Id(), kQuestionCaption)) != nullptr; }),
           "no question for an existing file under Confirm");
   // Only the file-name part, with the dots right after it.
   std::wstring text = ControlText(q, IDC_QUESTION);
@@ -629,15 +629,15 @@ void QuestionNamesTheFileAndTakesEnterEscapeAndCloseBox() {
           "Don't ask again did not untick");
   Sleep(700);
   Expect(IsWindow(q) && IsWindowVisible(q), "the question closed without an answer");
-  Expect(CountDialogs(s.program.id()) == 2, "a second walk or box started under the question");
+  Expect(CountDialogs(s.program.Id()) == 2, "a second walk or box started under the question");
   Expect(ListEntries(s.list) == listed && AllSelected(s.list),
          "the list changed under the question");
   Expect(PolicyTicks(s.dialog) == "Cos", "policy buttons " + PolicyTicks(s.dialog));
 
   // Enter answers Yes; the next existing file is asked about again.
-  REQUIRE(AnswerQuestion(s, L"one.txt", Answer::kEnter), "Enter");
-  REQUIRE(AnswerQuestion(s, L"two.txt", Answer::kEscape), "Escape");
-  REQUIRE(AnswerQuestion(s, L"three.txt", Answer::kCloseBox), "close box");
+  REQUIRE(AnswerQuestion(s, L"one.txt", Answer::Enter), "Enter");
+  REQUIRE(AnswerQuestion(s, L"two.txt", Answer::Escape), "Escape");
+  REQUIRE(AnswerQuestion(s, L"three.txt", Answer::CloseBox), "close box");
   REQUIRE(s.WaitForStatus(kSuccess), "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
   ExpectFile(out + "\\docs\\one.txt", "new one");
   Expect(ReadFileBytes(out + "\\two.txt") == lzhtest::ToBytes("old"), "Escape replaced two.txt");
@@ -671,7 +671,7 @@ void DontAskAgainTurnsTheAnswerIntoThePolicy() {
       if (!s.Start(exe, dir)) return;
       SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
       Click(s.dialog, IDOK);
-      REQUIRE(AnswerQuestion(s, L"a.txt", yes ? Answer::kYes : Answer::kNo, true), "answer");
+      REQUIRE(AnswerQuestion(s, L"a.txt", yes ? Answer::Yes : Answer::No, true), "answer");
       // No further question: the walk runs to its verdict on its own.
       REQUIRE(s.WaitForStatus(kSuccess),
               "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
@@ -697,7 +697,7 @@ void DontAskAgainTurnsTheAnswerIntoThePolicy() {
               "second verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
       Expect(ReadFileBytes(out + "\\a.txt") == lzhtest::ToBytes(yes ? "new a" : "old"),
              "the second walk did not follow the policy");
-      Expect(FindDialog(s.program.id(), kQuestionCaption) == nullptr, "a question showed");
+      Expect(FindDialog(s.program.Id(), kQuestionCaption) == nullptr, "a question showed");
       s.Exit();
     }();
     for (std::size_t i = before; i < failures.size(); ++i) failures[i] = label + failures[i];
@@ -723,10 +723,10 @@ void OverwriteChosenUnderTheQuestionKeepsTheEarlierAnswer() {
       if (!s.Start(exe, dir)) return;
       SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
       Click(s.dialog, IDOK);
-      if (earlierYes) REQUIRE(AnswerQuestion(s, L"a.txt", Answer::kYes), "first answer");
+      if (earlierYes) REQUIRE(AnswerQuestion(s, L"a.txt", Answer::Yes), "first answer");
       const wchar_t* asked = earlierYes ? L"b.txt" : L"a.txt";
       REQUIRE(WaitFor([&] {
-                HWND q = FindDialog(s.program.id(), kQuestionCaption);
+                HWND q = FindDialog(s.program.Id(), kQuestionCaption);
                 return q != nullptr && ControlText(q, IDC_QUESTION) == QuestionFor(asked);
               }),
               "no question about " + Narrow(asked));
@@ -734,7 +734,7 @@ void OverwriteChosenUnderTheQuestionKeepsTheEarlierAnswer() {
       REQUIRE(WaitFor([&] { return PolicyTicks(s.dialog) == "cOs"; }),
               "policy buttons " + PolicyTicks(s.dialog));
       // The opposite of what is then done.
-      REQUIRE(AnswerQuestion(s, asked, earlierYes ? Answer::kNo : Answer::kYes), "answer");
+      REQUIRE(AnswerQuestion(s, asked, earlierYes ? Answer::No : Answer::Yes), "answer");
       REQUIRE(s.WaitForStatus(kSuccess),
               "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
       if (earlierYes) {
@@ -767,12 +767,12 @@ void DontAskAgainLeavesOnePolicyTicked() {
   if (!s.Start(exe, dir)) return;
   SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
   Click(s.dialog, IDOK);
-  REQUIRE(WaitFor([&] { return FindDialog(s.program.id(), kQuestionCaption) != nullptr; }),
+  REQUIRE(WaitFor([&] { return FindDialog(s.program.Id(), kQuestionCaption) != nullptr; }),
           "no question");
   Click(s.dialog, IDC_POLICY_SKIP);
   REQUIRE(WaitFor([&] { return PolicyTicks(s.dialog) == "coS"; }),
           "policy buttons " + PolicyTicks(s.dialog));
-  REQUIRE(AnswerQuestion(s, L"a.txt", Answer::kYes, true), "answer");
+  REQUIRE(AnswerQuestion(s, L"a.txt", Answer::Yes, true), "answer");
   REQUIRE(s.WaitForStatus(kSuccess), "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
   Expect(PolicyTicks(s.dialog) == "cOs", "policy buttons " + PolicyTicks(s.dialog));
   ExpectFile(out + "\\a.txt", "new a");
@@ -954,11 +954,11 @@ void BareStubFindsNoArchive() {
   Program program;
   REQUIRE(program.Start(exe, dir), "cannot start the bare stub");
   HWND box = nullptr;
-  REQUIRE(WaitFor([&] { return (box = FindOtherDialog(program.id(), nullptr)) != nullptr; }),
+  REQUIRE(WaitFor([&] { return (box = FindOtherDialog(program.Id(), nullptr)) != nullptr; }),
           "no box for a bare stub");
   Expect(MessageBoxText(box) == L"Couldn't find attached archive.",
          "box text " + Quote(MessageBoxText(box)));
-  Expect(FindDialog(program.id(), kMainCaption) == nullptr, "the main dialog showed");
+  Expect(FindDialog(program.Id(), kMainCaption) == nullptr, "the main dialog showed");
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   DWORD code = 1234;
   REQUIRE(program.WaitForExit(code), "the bare stub did not end");
@@ -973,7 +973,7 @@ void ArchiveWithoutMembers() {
   REQUIRE(program.Start(exe, dir), "cannot start");
   HWND box = nullptr;
   REQUIRE(WaitFor([&] {
-            return (box = FindOtherDialog(program.id(), nullptr)) != nullptr &&
+            return (box = FindOtherDialog(program.Id(), nullptr)) != nullptr &&
                    TextOf(box) != kMainCaption;
           }),
           "no box for an archive without members");
@@ -982,7 +982,7 @@ void ArchiveWithoutMembers() {
          "box text " + Quote(MessageBoxText(box)));
   PostMessageW(box, WM_COMMAND, IDOK, 0);
   HWND dialog = nullptr;
-  REQUIRE(WaitFor([&] { return (dialog = FindDialog(program.id(), kMainCaption)) != nullptr; }),
+  REQUIRE(WaitFor([&] { return (dialog = FindDialog(program.Id(), kMainCaption)) != nullptr; }),
           "the main dialog did not appear after the box");
   Expect(SendMessageW(GetDlgItem(dialog, IDC_MEMBER_LIST), LB_GETCOUNT, 0, 0) == 0,
          "the list is not empty");
@@ -1079,7 +1079,7 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
   Sleep(300);
   // The walk has ended when Extract is enabled again and no box is waiting.
   for (int idle = 0; idle < 3;) {
-    HWND box = FindOtherDialog(s.program.id(), s.dialog);
+    HWND box = FindOtherDialog(s.program.Id(), s.dialog);
     if (box != nullptr) {
       std::printf("box: %s: %s\n", Narrow(TextOf(box)).c_str(),
                   Narrow(MessageBoxText(box)).c_str());

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lzh::ReadVariablePart(archive, offset, nameBuffer, name);
     if (std::strlen(name) > 255) std::abort();
     char memberName[lzh::kPathBytes];
-    lzh::ComposeMemberName(archive.CurrentMember, name, memberName);
-    std::int32_t next = lzh::NextHeaderOffset(archive.CurrentMember, offset);
+    lzh::ComposeMemberName(archive.currentMember, name, memberName);
+    std::int32_t next = lzh::NextHeaderOffset(archive.currentMember, offset);
     if (next < 0) break;
     if (next <= offset) std::abort();
     offset = next;

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (static_cast<std::int64_t>(got.size()) > (original > 0 ? original : 0)) std::abort();
   std::uint32_t crc = 0;
   lzh::CrcUpdate(got.data(), static_cast<std::int32_t>(got.size()), crc);
-  if (crc != member.RunningCrc) std::abort();
+  if (crc != member.runningCrc) std::abort();
   if (original <= kCompareSize && lzhtest::lh1::ReferenceDecode(packed, original) != got)
     std::abort();
   return 0;

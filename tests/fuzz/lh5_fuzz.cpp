@@ -5,12 +5,12 @@
 //  - an archive whose first member is -lh4- or -lh5- (the corpus archives
 //    seed this form): the header reader finds the member's fields and the
 //    decoder starts at its first packed byte, as in the walk;
-//  - otherwise one flags byte, OriginalSize (4 bytes, little-endian), then
+//  - otherwise one flags byte, originalSize (4 bytes, little-endian), then
 //    the packed bytes. Flags: bit 0 the method (-lh4-/-lh5-), bits 1-2
-//    PackedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
+//    packedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
 //    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
 //    cuts the output.
-// A positive OriginalSize is kept below 256 KiB (ten rings) so that runs
+// A positive originalSize is kept below 256 KiB (ten rings) so that runs
 // stay short; negative values pass unchanged. Writes stop storing past 8 MiB.
 #include <cstddef>
 #include <cstdint>
@@ -58,12 +58,12 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outc
   std::uint8_t nameBuffer[lzh::kNameBufferBytes];
   char name[lzh::kNameBufferBytes];
   lzh::ReadVariablePart(archive, 0, nameBuffer, name);
-  const lzh::MemberHeader& h = archive.CurrentMember;
+  const lzh::MemberHeader& h = archive.currentMember;
   if (h.MethodDigit() != '4' && h.MethodDigit() != '5') return false;
-  lzh::MemberStream member{fs,           archive.ArchiveHandle,           fs.CreateOutput("out"),
-                           h.DataSize(), CapOriginalSize(h.OriginalSize), h.MethodDigit()};
+  lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
+                           h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};
   Decode(member, reference);
-  out = Outcome{fs.Find("out")->bytes, member.RunningCrc, fs.writes};
+  out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes};
   return true;
 }
 
@@ -97,7 +97,7 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
                            (flags & 1) != 0 ? '5' : '4'};
   Decode(member, reference);
-  return Outcome{fs.Find("out")->bytes, member.RunningCrc, fs.writes};
+  return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes};
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
   }
   if (!(fast == slow)) __builtin_trap();
-  // A last match may pass OriginalSize by at most 255 bytes.
+  // A last match may pass originalSize by at most 255 bytes.
   if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize) + 255)
     __builtin_trap();
   return 0;

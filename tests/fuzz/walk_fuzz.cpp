@@ -59,18 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.AddFile("C:/sfx.exe", std::vector<std::uint8_t>(data, data + size));
   fs.AddDirectory("C:/out");
   lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
+  session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
   FuzzDialog dialog;
   try {
     lzh::WalkArchive(session, dialog, true);
-    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, "C:\\out");
+    lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
     lzh::WalkArchive(session, dialog, false);
   } catch (const OutputCap&) {
   }
-  for (const auto& [path, file] : fs.files()) {
+  for (const auto& [path, file] : fs.Files()) {
     if (path != "C:/sfx.exe" && path.rfind("C:/out/", 0) != 0) std::abort();
   }
-  for (const auto& dir : fs.directories()) {
+  for (const auto& dir : fs.Directories()) {
     if (!dir.empty() && dir != "C:" && dir.rfind("C:/out", 0) != 0) std::abort();
   }
   return 0;

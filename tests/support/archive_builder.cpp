@@ -69,7 +69,7 @@ Bytes MemberBytes(const MemberPlan& plan) {
   } else {
     std::uint16_t firstSize = 0;
     Bytes chain = plan.level == 1 ? RecordChain(plan.records, firstSize) : Bytes();
-    Bytes tail;  // what follows the CRC inside HeaderSize
+    Bytes tail;  // what follows the CRC inside headerSize
     if (plan.level == 1) {
       tail.push_back('M');
       Put16(tail, firstSize);

@@ -24,7 +24,7 @@ struct MemberPlan {
   int level = 1;
   std::vector<Record> records;           // level 1 and 2 extension records
   Bytes osArea;                          // level 0: bytes after the CRC inside the header
-  std::int64_t packedSizeOverride = -1;  // write this PackedSize instead
+  std::int64_t packedSizeOverride = -1;  // write this packedSize instead
 };
 
 // CRC-16/ARC of bytes (computed independently of the product's table).

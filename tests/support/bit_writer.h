@@ -23,8 +23,8 @@ class BitWriter {
     if (bit) bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (used_ % 8));
     ++used_;
   }
-  std::uint64_t bitCount() const { return used_; }
-  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+  std::uint64_t BitCount() const { return used_; }
+  const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
  private:
   std::vector<std::uint8_t> bytes_;

@@ -44,13 +44,13 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
     lzh::SeekArchive(archive, offset);
     if (!lzh::ReadMemberHeader(archive)) break;
     lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    const lzh::MemberHeader& h = archive.CurrentMember;
+    const lzh::MemberHeader& h = archive.currentMember;
     DecodedMember m;
-    m.method.assign(h.Method, 5);
+    m.method.assign(h.method, 5);
     m.name = name;
-    m.level = h.Level;
-    m.headerCrc = h.MemberCrc;
-    m.originalSize = h.OriginalSize;
+    m.level = h.level;
+    m.headerCrc = h.memberCrc;
+    m.originalSize = h.originalSize;
     std::int32_t next = lzh::NextHeaderOffset(h, offset);
     if (next > 0 && h.DataSize() <= next) {
       auto end = archiveBytes.begin() + std::min<std::size_t>(next, archiveBytes.size());
@@ -60,14 +60,14 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
     lzh::Decoder decoder = lzh::DecoderForMethod(h.MethodDigit());
     if (decoder != nullptr && std::strchr(digits, h.MethodDigit()) != nullptr) {
       lzh::FileHandle output = fs.CreateOutput("out");
-      lzh::MemberStream stream{fs,           archive.ArchiveHandle, output,
-                               h.DataSize(), h.OriginalSize,        h.MethodDigit()};
+      lzh::MemberStream stream{fs,           archive.archiveHandle, output,
+                               h.DataSize(), h.originalSize,        h.MethodDigit()};
       fs.readChunk = readChunk;  // small reads for the decoder only
       decoder(stream);
       fs.readChunk = 0;
       fs.Close(output);
       m.output = fs.Find("out")->bytes;
-      m.runningCrc = stream.RunningCrc;
+      m.runningCrc = stream.runningCrc;
     }
     members.push_back(std::move(m));
     offset = next;

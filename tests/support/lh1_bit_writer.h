@@ -137,7 +137,7 @@ class StreamWriter {
     bits.Put(code, n);
     bits.Put(offset & 63, 6);
   }
-  std::vector<std::uint8_t> Bytes() const { return bits.bytes(); }
+  std::vector<std::uint8_t> Bytes() const { return bits.Bytes(); }
 
   ReferenceModel model;
   BitWriter bits;

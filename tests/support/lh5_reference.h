@@ -21,88 +21,88 @@ class ReferenceDecoder {
   explicit ReferenceDecoder(lzh::MemberStream& member) : m_(member) {}
 
   void Run() {
-    DictionaryBits = m_.MethodDigit == '4' ? 12 : 13;
-    PositionCodeCount = DictionaryBits + 1;
-    std::fill(OutputRing.begin(), OutputRing.end(), ' ');
+    dictionaryBits_ = m_.methodDigit == '4' ? 12 : 13;
+    positionCodeCount_ = dictionaryBits_ + 1;
+    std::fill(outputRing_.begin(), outputRing_.end(), ' ');
     ShiftBits(16);
-    EndOfData = false;
-    while (DecodedCount < static_cast<std::int64_t>(m_.OriginalSize)) {
+    endOfData_ = false;
+    while (decodedCount_ < static_cast<std::int64_t>(m_.originalSize)) {
       std::uint16_t c = DecodeCode();
-      if (EndOfData) {
-        if (RingPos > 0) {
-          m_.fs.Write(m_.OutputHandle, OutputRing.data(), RingPos);
-          lzh::CrcUpdate(OutputRing.data(), RingPos, m_.RunningCrc);
+      if (endOfData_) {
+        if (ringPos_ > 0) {
+          m_.fs.Write(m_.outputHandle, outputRing_.data(), ringPos_);
+          lzh::CrcUpdate(outputRing_.data(), ringPos_, m_.runningCrc);
         }
         return;
       }
       if (c <= 255) {
-        OutputRing[RingPos++] = static_cast<std::uint8_t>(c);
-        ++DecodedCount;
-        if (RingPos == kRing) Flush();
+        outputRing_[ringPos_++] = static_cast<std::uint8_t>(c);
+        ++decodedCount_;
+        if (ringPos_ == kRing) Flush();
         continue;
       }
       int length = c - 253;
-      DecodedCount += length;
+      decodedCount_ += length;
       int p = DecodePosition();
-      int src = RingPos - p - 1;
+      int src = ringPos_ - p - 1;
       if (src < 0) src += kRing;
-      if (src < RingPos && RingPos < 26367) {
-        for (int i = 0; i < length; ++i) OutputRing[RingPos++] = OutputRing[src++];
+      if (src < ringPos_ && ringPos_ < 26367) {
+        for (int i = 0; i < length; ++i) outputRing_[ringPos_++] = outputRing_[src++];
       } else {
         for (int i = 0; i < length; ++i) {
-          OutputRing[RingPos++] = OutputRing[src];
-          if (RingPos == kRing) Flush();
+          outputRing_[ringPos_++] = outputRing_[src];
+          if (ringPos_ == kRing) Flush();
           if (++src == kRing) src = 0;
         }
       }
     }
-    if (RingPos > 0) m_.WriteOutput(OutputRing.data(), RingPos);
+    if (ringPos_ > 0) m_.WriteOutput(outputRing_.data(), ringPos_);
   }
 
  private:
   static constexpr int kRing = 26624;
 
   void Flush() {
-    m_.WriteOutput(OutputRing.data(), kRing);
-    RingPos = 0;
+    m_.WriteOutput(outputRing_.data(), kRing);
+    ringPos_ = 0;
   }
 
   std::uint8_t NextPackedByte() {
-    if (m_.PackedLeft <= 0) return 0;
-    if (static_cast<std::int32_t>(PackedPos) < PackedCount - 1) {
-      ++PackedPos;
+    if (m_.packedLeft <= 0) return 0;
+    if (static_cast<std::int32_t>(packedPos_) < packedCount_ - 1) {
+      ++packedPos_;
     } else {
-      std::int32_t want = std::min<std::int32_t>(m_.PackedLeft, 32768);
-      PackedCount = m_.ReadPacked(PackedBlock.data(), want);
-      PackedPos = 0;
-      if (PackedCount <= 0) PackedBlock[0] = 0;  // nothing delivered: a zero byte
+      std::int32_t want = std::min<std::int32_t>(m_.packedLeft, 32768);
+      packedCount_ = m_.ReadPacked(packedBlock_.data(), want);
+      packedPos_ = 0;
+      if (packedCount_ <= 0) packedBlock_[0] = 0;  // nothing delivered: a zero byte
     }
-    --m_.PackedLeft;
-    return PackedBlock[PackedPos];
+    --m_.packedLeft;
+    return packedBlock_[packedPos_];
   }
 
   void ShiftBits(int n) {
-    LookAhead = static_cast<std::uint16_t>(n >= 16 ? 0 : LookAhead << n);
-    while (n > SpareBits) {
-      n -= SpareBits;
-      LookAhead |= static_cast<std::uint16_t>(n >= 16 ? 0 : (SpareByte << n) & 0xFFFF);
-      SpareByte = NextPackedByte();
-      SpareBits = 8;
+    lookAhead_ = static_cast<std::uint16_t>(n >= 16 ? 0 : lookAhead_ << n);
+    while (n > spareBits_) {
+      n -= spareBits_;
+      lookAhead_ |= static_cast<std::uint16_t>(n >= 16 ? 0 : (spareByte_ << n) & 0xFFFF);
+      spareByte_ = NextPackedByte();
+      spareBits_ = 8;
     }
-    SpareBits = static_cast<std::int16_t>(SpareBits - n);
-    LookAhead |= static_cast<std::uint16_t>(SpareByte >> SpareBits);
+    spareBits_ = static_cast<std::int16_t>(spareBits_ - n);
+    lookAhead_ |= static_cast<std::uint16_t>(spareByte_ >> spareBits_);
   }
 
   std::uint16_t TakeBits(int n) {
-    std::uint16_t v = n == 0 ? 0 : static_cast<std::uint16_t>(LookAhead >> (16 - n));
+    std::uint16_t v = n == 0 ? 0 : static_cast<std::uint16_t>(lookAhead_ >> (16 - n));
     ShiftBits(n);
     return v;
   }
 
-  void BuildDecodeTable(int n, const std::uint8_t* L, int w, std::uint16_t* T) {
+  void BuildDecodeTable(int n, const std::uint8_t* lengths, int w, std::uint16_t* table) {
     std::uint16_t count[17] = {}, start[18], weight[17];
     for (int s = 0; s < n; ++s)
-      if (L[s] >= 1 && L[s] <= 16) ++count[L[s]];
+      if (lengths[s] >= 1 && lengths[s] <= 16) ++count[lengths[s]];
     start[1] = 0;
     for (int len = 1; len <= 16; ++len)
       start[len + 1] = static_cast<std::uint16_t>(start[len] + (count[len] << (16 - len)));
@@ -115,24 +115,24 @@ class ReferenceDecoder {
       weight[len] = static_cast<std::uint16_t>(1 << (16 - len));
     int i = start[w + 1] >> shift;
     // Also clear when i is 0: entries no code covers read as symbol 0.
-    for (int k = i; k < (1 << w); ++k) T[k] = 0;
+    for (int k = i; k < (1 << w); ++k) table[k] = 0;
     int avail = n;
     int mask = 1 << (15 - w);
     // Short-code runs kept unwrapped: past the table they go nowhere.
     int shortStart[17];
     for (int len = 1; len <= w; ++len) shortStart[len] = start[len];
     for (int s = 0; s < n; ++s) {
-      int len = L[s];
+      int len = lengths[s];
       if (len == 0 || len > 16) continue;
       if (len <= w) {
         int next = shortStart[len] + weight[len];
         for (int k = shortStart[len]; k < next && k < (1 << w); ++k)
-          T[k] = static_cast<std::uint16_t>(s);
+          table[k] = static_cast<std::uint16_t>(s);
         shortStart[len] = next;
         continue;
       }
       std::uint16_t k = start[len];
-      std::uint16_t* slot = &T[k >> shift];
+      std::uint16_t* slot = &table[k >> shift];
       bool placed = true;
       for (int j = 0; j < len - w; ++j) {
         if (*slot == 0) {
@@ -140,10 +140,10 @@ class ReferenceDecoder {
             placed = false;
             break;
           }
-          TreeLeft[avail] = TreeRight[avail] = 0;
+          treeLeft_[avail] = treeRight_[avail] = 0;
           *slot = static_cast<std::uint16_t>(avail++);
         }
-        slot = (k & mask) ? &TreeRight[*slot] : &TreeLeft[*slot];
+        slot = (k & mask) ? &treeRight_[*slot] : &treeLeft_[*slot];
         k = static_cast<std::uint16_t>(k << 1);
       }
       if (placed) *slot = static_cast<std::uint16_t>(s);
@@ -151,13 +151,13 @@ class ReferenceDecoder {
     }
   }
 
-  std::uint16_t LookUp(const std::uint16_t* T, int n, int w) {
-    std::uint16_t v = T[LookAhead >> (16 - w)];
+  std::uint16_t LookUp(const std::uint16_t* table, int n, int w) {
+    std::uint16_t v = table[lookAhead_ >> (16 - w)];
     unsigned mask = 1u << (15 - w);
     int steps = 0;
     while (v >= n) {
       if (++steps > 16 + 1020) return 0;  // a loop: the walk would never end
-      v = (LookAhead & mask) ? TreeRight[v] : TreeLeft[v];
+      v = (lookAhead_ & mask) ? treeRight_[v] : treeLeft_[v];
       mask >>= 1;
     }
     return v;
@@ -167,98 +167,98 @@ class ReferenceDecoder {
     int n = TakeBits(b);
     if (n == 0) {
       std::uint16_t c = TakeBits(b);
-      for (int k = 0; k < nn; ++k) AuxLengths[k] = 0;
-      for (auto& e : AuxTable) e = c;
+      for (int k = 0; k < nn; ++k) auxLengths_[k] = 0;
+      for (auto& e : auxTable_) e = c;
       return;
     }
     int i = 0;
     while (i < n) {
-      int c = LookAhead >> 13;
+      int c = lookAhead_ >> 13;
       if (c == 7) {
-        for (unsigned mask = 1u << 12; LookAhead & mask; mask >>= 1) ++c;
+        for (unsigned mask = 1u << 12; lookAhead_ & mask; mask >>= 1) ++c;
       }
       ShiftBits(c < 7 ? 3 : c - 3);
-      if (i < 20) AuxLengths[i] = static_cast<std::uint8_t>(c);
+      if (i < 20) auxLengths_[i] = static_cast<std::uint8_t>(c);
       ++i;
       if (i == x) {
         int z = TakeBits(2);
         for (; z > 0; --z, ++i)
-          if (i < 20) AuxLengths[i] = 0;
+          if (i < 20) auxLengths_[i] = 0;
       }
     }
-    for (; i < nn; ++i) AuxLengths[i] = 0;
-    BuildDecodeTable(nn, AuxLengths.data(), 8, AuxTable.data());
+    for (; i < nn; ++i) auxLengths_[i] = 0;
+    BuildDecodeTable(nn, auxLengths_.data(), 8, auxTable_.data());
   }
 
   void ReadCodeLengths() {
     int n = TakeBits(9);
     if (n == 0) {
       std::uint16_t c = TakeBits(9);
-      for (int k = 0; k < 510; ++k) CodeLengths[k] = 0;
-      for (int k = 0; k < 4096; ++k) CodeTable[k] = c;
+      for (int k = 0; k < 510; ++k) codeLengths_[k] = 0;
+      for (int k = 0; k < 4096; ++k) codeTable_[k] = c;
       return;
     }
     int i = 0;
     while (i < n) {
-      int c = LookUp(AuxTable.data(), 19, 8);
-      ShiftBits(AuxLengths[c]);
+      int c = LookUp(auxTable_.data(), 19, 8);
+      ShiftBits(auxLengths_[c]);
       if (c <= 2) {
         int z = c == 0 ? 1 : c == 1 ? TakeBits(4) + 3 : TakeBits(9) + 20;
         for (; z > 0; --z, ++i)
-          if (i < 510) CodeLengths[i] = 0;
+          if (i < 510) codeLengths_[i] = 0;
       } else {
-        if (i < 510) CodeLengths[i] = static_cast<std::uint8_t>(c - 2);
+        if (i < 510) codeLengths_[i] = static_cast<std::uint8_t>(c - 2);
         ++i;
       }
     }
-    for (; i < 510; ++i) CodeLengths[i] = 0;
-    BuildDecodeTable(510, CodeLengths.data(), 12, CodeTable.data());
+    for (; i < 510; ++i) codeLengths_[i] = 0;
+    BuildDecodeTable(510, codeLengths_.data(), 12, codeTable_.data());
   }
 
   std::uint16_t DecodeCode() {
-    if (BlockCodesLeft == 0) {
-      BlockCodesLeft = TakeBits(16);
-      if (BlockCodesLeft == 0) {
-        EndOfData = true;
+    if (blockCodesLeft_ == 0) {
+      blockCodesLeft_ = TakeBits(16);
+      if (blockCodesLeft_ == 0) {
+        endOfData_ = true;
         return 0;
       }
       ReadAuxLengths(19, 5, 3);
       ReadCodeLengths();
-      ReadAuxLengths(PositionCodeCount, PositionCountBits, -1);
+      ReadAuxLengths(positionCodeCount_, kPositionCountBits, -1);
     }
-    --BlockCodesLeft;
-    std::uint16_t v = LookUp(CodeTable.data(), 510, 12);
-    ShiftBits(CodeLengths[v]);
+    --blockCodesLeft_;
+    std::uint16_t v = LookUp(codeTable_.data(), 510, 12);
+    ShiftBits(codeLengths_[v]);
     return v;
   }
 
   int DecodePosition() {
-    std::uint16_t v = LookUp(AuxTable.data(), PositionCodeCount, 8);
-    ShiftBits(AuxLengths[v]);
+    std::uint16_t v = LookUp(auxTable_.data(), positionCodeCount_, 8);
+    ShiftBits(auxLengths_[v]);
     if (v == 0) return 0;
     return (1 << (v - 1)) + TakeBits(v - 1);
   }
 
   lzh::MemberStream& m_;
-  std::vector<std::uint8_t> PackedBlock = std::vector<std::uint8_t>(32770);
-  std::vector<std::uint8_t> OutputRing = std::vector<std::uint8_t>(26625);
-  std::vector<std::uint8_t> CodeLengths = std::vector<std::uint8_t>(511);
-  std::vector<std::uint8_t> AuxLengths = std::vector<std::uint8_t>(20);
-  std::vector<std::uint16_t> AuxTable = std::vector<std::uint16_t>(256);
-  std::vector<std::uint16_t> TreeLeft = std::vector<std::uint16_t>(1020);
-  std::vector<std::uint16_t> TreeRight = std::vector<std::uint16_t>(1020);
-  std::vector<std::uint16_t> CodeTable = std::vector<std::uint16_t>(4097);
-  std::uint16_t PackedPos = 32768;
-  std::int32_t PackedCount = 0;
-  std::uint16_t LookAhead = 0;
-  std::uint8_t SpareByte = 0;
-  std::int16_t SpareBits = 0;
-  int DictionaryBits = 13, PositionCodeCount = 14;
-  static constexpr int PositionCountBits = 4;
-  std::uint16_t BlockCodesLeft = 0;
-  bool EndOfData = false;
-  int RingPos = 0;
-  std::int64_t DecodedCount = 0;
+  std::vector<std::uint8_t> packedBlock_ = std::vector<std::uint8_t>(32770);
+  std::vector<std::uint8_t> outputRing_ = std::vector<std::uint8_t>(26625);
+  std::vector<std::uint8_t> codeLengths_ = std::vector<std::uint8_t>(511);
+  std::vector<std::uint8_t> auxLengths_ = std::vector<std::uint8_t>(20);
+  std::vector<std::uint16_t> auxTable_ = std::vector<std::uint16_t>(256);
+  std::vector<std::uint16_t> treeLeft_ = std::vector<std::uint16_t>(1020);
+  std::vector<std::uint16_t> treeRight_ = std::vector<std::uint16_t>(1020);
+  std::vector<std::uint16_t> codeTable_ = std::vector<std::uint16_t>(4097);
+  std::uint16_t packedPos_ = 32768;
+  std::int32_t packedCount_ = 0;
+  std::uint16_t lookAhead_ = 0;
+  std::uint8_t spareByte_ = 0;
+  std::int16_t spareBits_ = 0;
+  int dictionaryBits_ = 13, positionCodeCount_ = 14;
+  static constexpr int kPositionCountBits = 4;
+  std::uint16_t blockCodesLeft_ = 0;
+  bool endOfData_ = false;
+  int ringPos_ = 0;
+  std::int64_t decodedCount_ = 0;
 };
 
 }  // namespace lzhtest::lh5

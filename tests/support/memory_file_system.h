@@ -31,8 +31,8 @@ class MemoryFileSystem : public lzh::FileSystem {
   bool HasFile(const std::string& path) const;
   bool HasDirectory(const std::string& path) const;
   const File* Find(const std::string& path) const;
-  const std::map<std::string, File>& files() const { return files_; }
-  const std::set<std::string>& directories() const { return dirs_; }
+  const std::map<std::string, File>& Files() const { return files_; }
+  const std::set<std::string>& Directories() const { return dirs_; }
 
   // Faults.
   std::int64_t writeBudget = -1;  // bytes that writes may still store; -1: no limit

@@ -21,12 +21,12 @@ struct WalkRig {
     program.insert(program.end(), archive.begin(), archive.end());
     fs.AddFile("C:/sfx.exe", program);
     fs.AddDirectory("C:");
-    session.archive.ArchiveHandle = fs.OpenRead("C:/sfx.exe");
-    session.ArchiveStart = prefix;
+    session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
+    session.archiveStart = prefix;
   }
   void List() { lzh::WalkArchive(session, dialog, true); }
   void Extract(const char* path = "C:\\out") {
-    lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, path);
+    lzh::CopyText(session.extractPath, sizeof session.extractPath, path);
     lzh::WalkArchive(session, dialog, false);
   }
   // List, select every entry, extract.

@@ -10,7 +10,7 @@ using lzh::ArchiveOffsetFromText;
 TEST(ArchiveOffset, TakesAWholeDecimalNumberInsideTheFile) {
   EXPECT_EQ(ArchiveOffsetFromText("0000025600", 30000), 25600);
   EXPECT_EQ(ArchiveOffsetFromText("1", 2), 1);
-  // The largest offset a signed 32-bit ArchiveStart holds, in a file whose
+  // The largest offset a signed 32-bit archiveStart holds, in a file whose
   // size only the low 32 bits tell.
   EXPECT_EQ(ArchiveOffsetFromText("2147483647", 0xFFFFFFFFu), 0x7FFFFFFF);
 }

@@ -52,25 +52,24 @@ TEST(CorpusHeaders, EveryMemberOfLevels0To2ReadsToItsNameAndStoredMembersCopyExa
       ASSERT_TRUE(lzh::ReadMemberHeader(archive));
       char name[lzh::kNameBufferBytes];
       lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-      const lzh::MemberHeader& m = archive.CurrentMember;
+      const lzh::MemberHeader& m = archive.currentMember;
       char memberName[lzh::kPathBytes];
       ASSERT_TRUE(lzh::ComposeMemberName(m, name, memberName));
       std::string shown = SlashName(memberName);
       // The manifest writes directory entries with a closing "/".
       if (m.IsDirectoryEntry() && (shown.empty() || shown.back() != '/')) shown += '/';
       EXPECT_EQ(shown, row.name);
-      EXPECT_EQ(std::string(m.Method, 5), row.method);
-      EXPECT_EQ(m.MemberCrc, row.crc);
-      EXPECT_EQ(m.OriginalSize, row.size);
-      EXPECT_EQ(m.Level, row.level);
+      EXPECT_EQ(std::string(m.method, 5), row.method);
+      EXPECT_EQ(m.memberCrc, row.crc);
+      EXPECT_EQ(m.originalSize, row.size);
+      EXPECT_EQ(m.level, row.level);
       ++members;
       if (row.method == "-lh0-" && row.verified) {
         lzh::FileHandle out = fs.CreateOutput("out/f");
-        lzh::MemberStream stream{fs, archive.ArchiveHandle, out, m.DataSize(), m.OriginalSize,
-                                 '0'};
+        lzh::MemberStream stream{fs, archive.archiveHandle, out, m.DataSize(), m.originalSize, '0'};
         lzh::CopyStored(stream);
         fs.Close(out);
-        EXPECT_EQ(stream.RunningCrc, row.crc);
+        EXPECT_EQ(stream.runningCrc, row.crc);
         EXPECT_EQ(lzhtest::Sha256Hex(fs.Find("out/f")->bytes), row.sha256);
         ++copied;
       }

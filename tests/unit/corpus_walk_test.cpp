@@ -77,7 +77,7 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       }
       ++checkedByMethod[row.method];
     }
-    for (const auto& [file, content] : fs.files())
+    for (const auto& [file, content] : fs.Files())
       EXPECT_TRUE(file == "C:/sfx.exe" || file.rfind("C:/out/", 0) == 0) << file;
   }
   EXPECT_GT(checkedByMethod["-lh0-"], 40);

@@ -14,9 +14,9 @@ TEST(Crc16, CheckValueAndTableEntries) {
   std::uint32_t crc = 0;
   CrcUpdate(reinterpret_cast<const std::uint8_t*>(digits), 9, crc);
   EXPECT_EQ(crc, 0xBB3Du);
-  EXPECT_EQ(lzh::CrcTable[1], 0xC0C1);
-  EXPECT_EQ(lzh::CrcTable[128], 0xA001);
-  EXPECT_EQ(lzh::CrcTable[255], 0x4040);
+  EXPECT_EQ(lzh::crcTable[1], 0xC0C1);
+  EXPECT_EQ(lzh::crcTable[128], 0xA001);
+  EXPECT_EQ(lzh::crcTable[255], 0x4040);
 }
 
 TEST(Crc16, SplitRunsEqualOneRunAndEmptyRunsChangeNothing) {
@@ -47,7 +47,7 @@ TEST(Crc16, LongRunsMatchTheByteByByteRule) {
     for (std::uint32_t start : {0u, 0xBB3Du, 0xFFFFu}) {
       std::uint32_t plain = start;
       for (std::int32_t i = 0; i < count; ++i)
-        plain = lzh::CrcTable[(plain ^ bytes[i]) & 0xFF] ^ (plain >> 8);
+        plain = lzh::crcTable[(plain ^ bytes[i]) & 0xFF] ^ (plain >> 8);
       std::uint32_t crc = start;
       CrcUpdate(bytes, count, crc);
       EXPECT_EQ(crc, plain) << count << " bytes from " << start;

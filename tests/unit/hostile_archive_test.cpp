@@ -48,18 +48,18 @@ Outcome ListAndExtract(const Bytes& archive,
   outcome.failed = rig.Selected();
   outcome.messages = rig.dialog.messages;
   outcome.status = rig.dialog.status;
-  for (const auto& [path, file] : rig.fs.files()) {
+  for (const auto& [path, file] : rig.fs.Files()) {
     if (path == "C:/sfx.exe") continue;
     EXPECT_EQ(path.rfind("C:/out/", 0), 0u) << "outside the extraction directory: " << path;
     outcome.files[path.substr(7)] = file.bytes;
   }
-  for (const auto& dir : rig.fs.directories())
+  for (const auto& dir : rig.fs.Directories())
     EXPECT_TRUE(dir.empty() || dir == "C:" || dir.rfind("C:/out", 0) == 0) << dir;
   return outcome;
 }
 
 TEST(HostileHeaders, SizesThatLie) {
-  // HeaderSize smaller than the fixed part it describes.
+  // headerSize smaller than the fixed part it describes.
   Bytes small = ArchiveBytes({StoredMember("aaaaaaaa.txt", "x", 0), StoredMember("b", "b", 0)});
   small[0] = 10;
   Outcome o1 = ListAndExtract(small);
@@ -76,7 +76,7 @@ TEST(HostileHeaders, SizesThatLie) {
   MemberPlan ext = StoredMember("e.txt", "data");
   ext.records = {Record{2, lzhtest::DirectoryRecordData("d")}};
   Bytes bigRecord = ArchiveBytes({ext});
-  bigRecord[22 + 5 + 2 + 1] = 0xFF;  // ExtensionSize after name, CRC and OS id
+  bigRecord[22 + 5 + 2 + 1] = 0xFF;  // extensionSize after name, CRC and OS id
   bigRecord[22 + 5 + 2 + 2] = 0xFF;
   Outcome o3 = ListAndExtract(bigRecord);
   EXPECT_EQ(o3.listed.size(), 1u);

@@ -47,7 +47,7 @@ Decoded Decode(const Bytes& packed, std::int32_t originalSize, int readChunk = 0
   lzh::MemberStream member{fs, archive, output, packedSize, originalSize, '1'};
   lzh::DecodeLh1(member);
   Decoded d;
-  d.crc = member.RunningCrc;
+  d.crc = member.runningCrc;
   d.reads = fs.reads;
   d.writes = fs.writes;
   fs.Close(archive);
@@ -65,9 +65,9 @@ TEST(Lh1Decoder, InitialCodeGivesEightBitAndNineBitSymbols) {
   t.Put("00000000");   // symbol 116, 't'
   s.Put("111111111");  // symbol 115, 's'
   zero.Put("110001100");
-  EXPECT_EQ(Decode(t.bytes(), 1).output, Text("t"));
-  EXPECT_EQ(Decode(s.bytes(), 1).output, Text("s"));
-  EXPECT_EQ(Decode(zero.bytes(), 1).output, Bytes{0});
+  EXPECT_EQ(Decode(t.Bytes(), 1).output, Text("t"));
+  EXPECT_EQ(Decode(s.Bytes(), 1).output, Text("s"));
+  EXPECT_EQ(Decode(zero.Bytes(), 1).output, Bytes{0});
 }
 
 TEST(Lh1Decoder, LongestMatchAtOffsetZeroRepeatsTheLastByte) {
@@ -81,7 +81,7 @@ TEST(Lh1Decoder, LongestMatchAtOffsetZeroRepeatsTheLastByte) {
   // output position, a space.
   BitWriter bits;
   bits.Put("11000101 000 000000");
-  EXPECT_EQ(Decode(bits.bytes(), 60).output, Text(std::string(60, ' ')));
+  EXPECT_EQ(Decode(bits.Bytes(), 60).output, Text(std::string(60, ' ')));
 }
 
 TEST(Lh1Decoder, OffsetCodesReachBothEndsOfTheWindow) {
@@ -129,7 +129,7 @@ TEST(Lh1Decoder, SizeZeroOrNegativeReadsAndWritesNothing) {
   BitWriter bits;
   bits.Put("00000000");
   for (std::int32_t size : {0, -1, INT32_MIN}) {
-    Decoded d = Decode(bits.bytes(), size);
+    Decoded d = Decode(bits.Bytes(), size);
     EXPECT_EQ(d.reads, 0) << size;
     EXPECT_EQ(d.writes, 0) << size;
     EXPECT_TRUE(d.output.empty()) << size;
@@ -199,7 +199,7 @@ TEST(Lh1Decoder, StreamEndingAtTheEndOfTheArchiveDecodesFully) {
   StreamWriter w;
   w.Literal('a');
   w.Literal('b');
-  for (int i = 0; w.bits.bitCount() % 8 != 0; ++i)
+  for (int i = 0; w.bits.BitCount() % 8 != 0; ++i)
     w.Literal(static_cast<std::uint8_t>('c' + i % 3));
   Bytes expected = ReferenceDecode(w.Bytes(), 100000);
   ASSERT_FALSE(expected.empty());
@@ -244,7 +244,7 @@ TEST(Lh1Decoder, SmallMemberClaimingGigabytesEndsWithItsOwnData) {
   lzh::MemberStream member{fs, input, output, 64, 2000000000, '1'};
   lzh::DecodeLh1(member);
   EXPECT_LT(fs.Find("out")->bytes.size(), 64u * 8 * 60);
-  EXPECT_EQ(member.PackedLeft, 0);
+  EXPECT_EQ(member.packedLeft, 0);
 }
 
 TEST(Lh1Decoder, MatchRunningPastTheSizeIsCutAtTheSize) {

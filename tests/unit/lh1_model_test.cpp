@@ -12,31 +12,31 @@
 namespace {
 
 using lzh::lh1::AdaptiveHuffman;
-using lzh::lh1::NodeCount;
-using lzh::lh1::RootNode;
+using lzh::lh1::kNodeCount;
+using lzh::lh1::kRootNode;
 using lzhtest::lh1::ReferenceModel;
 
 unsigned LeafWeight(const AdaptiveHuffman& m, unsigned symbol) {
-  return m.Frequency[m.Parent[NodeCount + symbol]];
+  return m.frequency[m.parent[kNodeCount + symbol]];
 }
 
 bool SameTree(const AdaptiveHuffman& m, const ReferenceModel& r) {
-  return std::memcmp(m.Frequency, r.freq, sizeof r.freq) == 0 &&
-         std::memcmp(m.Parent, r.parent, sizeof r.parent) == 0 &&
-         std::memcmp(m.Child, r.child, sizeof r.child) == 0;
+  return std::memcmp(m.frequency, r.freq, sizeof r.freq) == 0 &&
+         std::memcmp(m.parent, r.parent, sizeof r.parent) == 0 &&
+         std::memcmp(m.child, r.child, sizeof r.child) == 0;
 }
 
 TEST(Lh1Model, RebuildWaitsForTheNextSymbolAndHalvesRoundingUp) {
   lzh::HeapArray<AdaptiveHuffman> model(1);
   AdaptiveHuffman& m = model[0];
   m.ResetModel();
-  EXPECT_EQ(m.Frequency[RootNode], 314u);
+  EXPECT_EQ(m.frequency[kRootNode], 314u);
   m.CountSymbol(2);
   m.CountSymbol(2);  // weight 3
   m.CountSymbol(3);  // weight 2
-  while (m.Frequency[RootNode] < 0x8000) m.CountSymbol(0);
+  while (m.frequency[kRootNode] < 0x8000) m.CountSymbol(0);
   // The root has reached the limit; nothing happens until the next count.
-  ASSERT_EQ(m.Frequency[RootNode], 0x8000u);
+  ASSERT_EQ(m.frequency[kRootNode], 0x8000u);
   unsigned zero = LeafWeight(m, 0);
   EXPECT_EQ(zero, 0x8000u - 313 - 3);
   m.CountSymbol(1);
@@ -45,9 +45,9 @@ TEST(Lh1Model, RebuildWaitsForTheNextSymbolAndHalvesRoundingUp) {
   EXPECT_EQ(LeafWeight(m, 2), 2u);  // 3 becomes 2
   EXPECT_EQ(LeafWeight(m, 3), 1u);  // 2 becomes 1
   EXPECT_EQ(LeafWeight(m, 313), 1u);
-  EXPECT_EQ(m.Frequency[RootNode], (zero + 1) / 2 + 2 + 2 + 1 + 310);
-  EXPECT_EQ(m.Frequency[NodeCount], 0xFFFFu);
-  EXPECT_EQ(m.Parent[RootNode], 0u);
+  EXPECT_EQ(m.frequency[kRootNode], (zero + 1) / 2 + 2 + 2 + 1 + 310);
+  EXPECT_EQ(m.frequency[kNodeCount], 0xFFFFu);
+  EXPECT_EQ(m.parent[kRootNode], 0u);
 }
 
 // Symbol sources of different shapes: uniform (long runs of equal weights),
@@ -79,14 +79,14 @@ TEST(Lh1Model, EvolvesNodeForNodeLikeThePlainScans) {
     int rebuilds = 0;
     for (int i = 0; i < 120000; ++i) {
       unsigned s = NextSymbol(random, shape);
-      if (m.Frequency[RootNode] == 0x8000) ++rebuilds;
+      if (m.frequency[kRootNode] == 0x8000) ++rebuilds;
       m.CountSymbol(s);
       r.Count(s);
       ASSERT_TRUE(SameTree(m, r)) << "shape " << shape << ", symbol " << i;
     }
     EXPECT_GE(rebuilds, 3) << "shape " << shape;
-    for (unsigned n = 0; n + 1 < NodeCount; ++n)
-      ASSERT_LE(m.Frequency[n], m.Frequency[n + 1]) << "shape " << shape << ", node " << n;
+    for (unsigned n = 0; n + 1 < kNodeCount; ++n)
+      ASSERT_LE(m.frequency[n], m.frequency[n + 1]) << "shape " << shape << ", node " << n;
   }
 }
 
@@ -97,21 +97,21 @@ TEST(Lh1Model, EvolvesNodeForNodeLikeThePlainScans) {
 TEST(Lh1Model, TopTableAlwaysAgreesWithTheWalkFromTheRoot) {
   lzh::HeapArray<AdaptiveHuffman> model(1);
   AdaptiveHuffman& m = model[0];
-  constexpr int kBits = AdaptiveHuffman::TopBits;
+  constexpr int kBits = AdaptiveHuffman::kTopBits;
   for (int shape = 0; shape < 3; ++shape) {
     std::mt19937 random(200 + shape);
     m.ResetModel();
     for (int i = 0; i < 40000; ++i) {
       const AdaptiveHuffman::TopEntry* top = m.TopTable();
       for (unsigned prefix = 0; prefix < 1u << kBits; ++prefix) {
-        unsigned node = RootNode;
-        ASSERT_GE(top[prefix].Bits, 1);
-        ASSERT_LE(top[prefix].Bits, kBits);
-        for (int depth = 0; depth < top[prefix].Bits; ++depth) {
-          ASSERT_FALSE(AdaptiveHuffman::IsLeaf(m.Child[node]));
-          node = m.Child[node] + ((prefix >> (kBits - 1 - depth)) & 1);
+        unsigned node = kRootNode;
+        ASSERT_GE(top[prefix].bits, 1);
+        ASSERT_LE(top[prefix].bits, kBits);
+        for (int depth = 0; depth < top[prefix].bits; ++depth) {
+          ASSERT_FALSE(AdaptiveHuffman::IsLeaf(m.child[node]));
+          node = m.child[node] + ((prefix >> (kBits - 1 - depth)) & 1);
         }
-        ASSERT_EQ(top[prefix].Node, node) << "shape " << shape << ", symbol " << i;
+        ASSERT_EQ(top[prefix].node, node) << "shape " << shape << ", symbol " << i;
       }
       m.CountSymbol(NextSymbol(random, shape));
     }

@@ -40,14 +40,14 @@ class Lh5Decoder : public ::testing::Test {
   Decoded Decode(const BitWriter& out, std::int32_t originalSize, char digit = '5') {
     DecodeOptions options;
     options.digit = digit;
-    Decoded result = DecodeMember(out.bytes(), originalSize, options);
+    Decoded result = DecodeMember(out.Bytes(), originalSize, options);
     for (int chunk : {1, 3, 8}) {
       options.readChunk = chunk;
-      EXPECT_EQ(DecodeMember(out.bytes(), originalSize, options), result) << "reads of " << chunk;
+      EXPECT_EQ(DecodeMember(out.Bytes(), originalSize, options), result) << "reads of " << chunk;
     }
     options.readChunk = 0;
     options.reference = true;
-    EXPECT_EQ(DecodeMember(out.bytes(), originalSize, options), result) << "reference";
+    EXPECT_EQ(DecodeMember(out.Bytes(), originalSize, options), result) << "reference";
     return result;
   }
 
@@ -56,7 +56,7 @@ class Lh5Decoder : public ::testing::Test {
     EXPECT_EQ(d.crc, Crc(expected));
   }
 
-  lzh::CrcTableScope crcTable_;
+  lzh::CrcTableScope crcTable;
 };
 
 // A block whose codes all have one length, which makes the canonical code
@@ -263,15 +263,15 @@ TEST_F(Lh5Decoder, PackedBytesUsedUpReadAsZeroBits) {
   PutFlatBlock(out, 4);
   PutLiteral(out, 'k');
   ExpectOutput(Decode(out, 100), Bytes{'k', 0, 0, 0});
-  // A PackedLeft beyond the file (an archive cut short) reads the same.
+  // A packedLeft beyond the file (an archive cut short) reads the same.
   DecodeOptions options;
   options.packedLeft = 1 << 30;
-  EXPECT_EQ(DecodeMember(out.bytes(), 100, options).bytes, (Bytes{'k', 0, 0, 0}));
-  // A PackedLeft short of the file's bytes stops the stream there.
+  EXPECT_EQ(DecodeMember(out.Bytes(), 100, options).bytes, (Bytes{'k', 0, 0, 0}));
+  // A packedLeft short of the file's bytes stops the stream there.
   options.packedLeft = 2;
-  Decoded cut = DecodeMember(out.bytes(), 100, options);
+  Decoded cut = DecodeMember(out.Bytes(), 100, options);
   options.reference = true;
-  EXPECT_EQ(DecodeMember(out.bytes(), 100, options), cut);
+  EXPECT_EQ(DecodeMember(out.Bytes(), 100, options), cut);
 }
 
 TEST_F(Lh5Decoder, ShortWritesFoldOnlyWhatWasWritten) {
@@ -282,11 +282,11 @@ TEST_F(Lh5Decoder, ShortWritesFoldOnlyWhatWasWritten) {
   PutMatch(out, 200, 1);
   DecodeOptions options;
   options.writeBudget = 100;
-  Decoded d = DecodeMember(out.bytes(), 457, options);
+  Decoded d = DecodeMember(out.Bytes(), 457, options);
   EXPECT_EQ(d.bytes, Bytes(100, 'w'));
   EXPECT_EQ(d.crc, Crc(Bytes(100, 'w')));
   options.reference = true;
-  EXPECT_EQ(DecodeMember(out.bytes(), 457, options), d);
+  EXPECT_EQ(DecodeMember(out.Bytes(), 457, options), d);
 
   // A ring flush that is cut short, then a last write refused.
   BitWriter big;
@@ -295,7 +295,7 @@ TEST_F(Lh5Decoder, ShortWritesFoldOnlyWhatWasWritten) {
   for (int i = 0; i < 119; ++i) PutMatch(big, 256, 1);
   options.writeBudget = kRing - 1;
   options.reference = false;
-  Decoded cut = DecodeMember(big.bytes(), 1 + 119 * 256, options);
+  Decoded cut = DecodeMember(big.Bytes(), 1 + 119 * 256, options);
   EXPECT_EQ(cut.bytes, Bytes(kRing - 1, 'v'));
   EXPECT_EQ(cut.crc, Crc(Bytes(kRing - 1, 'v')));
   EXPECT_EQ(cut.writes, 2);
@@ -310,11 +310,11 @@ TEST_F(Lh5Decoder, EndOfDataFoldsThePendingBytesWhateverTheWriteReports) {
   out.Put(0, 16);
   DecodeOptions options;
   options.writeBudget = 2;
-  Decoded d = DecodeMember(out.bytes(), 1000, options);
+  Decoded d = DecodeMember(out.Bytes(), 1000, options);
   EXPECT_EQ(d.bytes, Text("ee"));
   EXPECT_EQ(d.crc, Crc(Text("eeeee")));
   options.reference = true;
-  EXPECT_EQ(DecodeMember(out.bytes(), 1000, options), d);
+  EXPECT_EQ(DecodeMember(out.Bytes(), 1000, options), d);
 }
 
 TEST_F(Lh5Decoder, OneSymbolCodesTakeNoBits) {
@@ -582,13 +582,13 @@ TEST_F(Lh5Decoder, TakesEightBlocksPerMember) {
   PutFlatBlock(out, 1);
   PutLiteral(out, 'm');
   lzh::SetAllocationBudget(8);
-  Decoded d = DecodeMember(out.bytes(), 1);
+  Decoded d = DecodeMember(out.Bytes(), 1);
   lzh::SetAllocationBudget(-1);
   EXPECT_EQ(d.bytes, Text("m"));
   EXPECT_EXIT(
       {
         lzh::SetAllocationBudget(7);
-        DecodeMember(out.bytes(), 1);
+        DecodeMember(out.Bytes(), 1);
       },
       ::testing::ExitedWithCode(203), "");
 }
@@ -604,7 +604,7 @@ TEST_F(Lh5Decoder, ArbitraryStreamsDecodeAsTheReferenceDoes) {
       // A plausible header, so that decoding goes past the tables.
       BitWriter out;
       PutFlatBlock(out, static_cast<std::uint16_t>(rng()));
-      packed.insert(packed.begin(), out.bytes().begin(), out.bytes().end());
+      packed.insert(packed.begin(), out.Bytes().begin(), out.Bytes().end());
     }
     DecodeOptions options;
     options.digit = round % 2 ? '4' : '5';

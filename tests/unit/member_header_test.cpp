@@ -20,7 +20,7 @@ using lzhtest::ToBytes;
 struct Reader {
   explicit Reader(const Bytes& bytes) {
     fs.AddFile("a.lzh", bytes);
-    archive.ArchiveHandle = fs.OpenRead("a.lzh");
+    archive.archiveHandle = fs.OpenRead("a.lzh");
   }
   bool ReadAt(std::int32_t offset) {
     lzh::SeekArchive(archive, offset);
@@ -31,10 +31,10 @@ struct Reader {
   // The bytes from the reader's position on: the member's packed data.
   std::string Following(int count) {
     std::string out(static_cast<std::size_t>(count), '\0');
-    out.resize(static_cast<std::size_t>(fs.Read(archive.ArchiveHandle, out.data(), count)));
+    out.resize(static_cast<std::size_t>(fs.Read(archive.archiveHandle, out.data(), count)));
     return out;
   }
-  const lzh::MemberHeader& member() const { return archive.CurrentMember; }
+  const lzh::MemberHeader& Member() const { return archive.currentMember; }
 
   lzhtest::MemoryFileSystem fs;
   lzh::ArchiveReader archive{fs, lzh::kInvalidFile, 0, 0, {}};
@@ -43,24 +43,24 @@ struct Reader {
 };
 
 TEST(MemberHeader, PlainHeaderWithoutExtension) {
-  // HeaderSize 48 with a 26-byte name: no extension, data 50 bytes in.
+  // headerSize 48 with a 26-byte name: no extension, data 50 bytes in.
   MemberPlan plan = StoredMember(std::string(26, 'n'), "payload", 0);
   Bytes bytes = ArchiveBytes({plan, StoredMember("second.txt", "2", 0)});
   ASSERT_EQ(bytes[0], 48);
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, std::string(26, 'n').c_str());
-  EXPECT_EQ(r.member().MemberCrc, plan.crc);
-  EXPECT_EQ(r.member().PackedSize, 7);
-  EXPECT_EQ(r.archive.PackedLeft, 7);
-  EXPECT_EQ(r.member().DataSize(), 7);
-  EXPECT_EQ(r.member().ExtensionText[0], 0);
+  EXPECT_EQ(r.Member().memberCrc, plan.crc);
+  EXPECT_EQ(r.Member().packedSize, 7);
+  EXPECT_EQ(r.archive.packedLeft, 7);
+  EXPECT_EQ(r.Member().DataSize(), 7);
+  EXPECT_EQ(r.Member().extensionText[0], 0);
   EXPECT_EQ(r.Following(7), "payload");
-  EXPECT_EQ(lzh::NextHeaderOffset(r.member(), 0), 50 + 7);
+  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), 50 + 7);
   ASSERT_TRUE(r.ReadAt(57));
   EXPECT_STREQ(r.name, "second.txt");
-  EXPECT_FALSE(r.ReadAt(lzh::NextHeaderOffset(r.member(), 57)));  // the end marker
-  EXPECT_EQ(r.archive.PackedLeft, 0);
+  EXPECT_FALSE(r.ReadAt(lzh::NextHeaderOffset(r.Member(), 57)));  // the end marker
+  EXPECT_EQ(r.archive.packedLeft, 0);
 }
 
 TEST(MemberHeader, FieldsAreReadWhateverTheChecksumAndDashes) {
@@ -71,10 +71,10 @@ TEST(MemberHeader, FieldsAreReadWhateverTheChecksumAndDashes) {
   bytes[1] = 0x77;  // wrong checksum
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_EQ(r.member().MethodDigit(), '0');
-  EXPECT_EQ(r.member().TimeStamp, 0x31085E61u);
-  EXPECT_EQ(r.member().OriginalSize, 3);
-  EXPECT_FALSE(r.member().HasUnixTime);
+  EXPECT_EQ(r.Member().MethodDigit(), '0');
+  EXPECT_EQ(r.Member().timeStamp, 0x31085E61u);
+  EXPECT_EQ(r.Member().originalSize, 3);
+  EXPECT_FALSE(r.Member().hasUnixTime);
 }
 
 TEST(MemberHeader, EndOfArchiveCases) {
@@ -125,8 +125,8 @@ TEST(MemberHeader, Level0OperatingSystemAreaIsSkipped) {
   Reader r(ArchiveBytes({plan}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "unix.txt");
-  EXPECT_EQ(r.member().ExtensionText[0], 0);
-  EXPECT_EQ(r.member().DataSize(), 5);
+  EXPECT_EQ(r.Member().extensionText[0], 0);
+  EXPECT_EQ(r.Member().DataSize(), 5);
   EXPECT_EQ(r.Following(5), "data!");
 }
 
@@ -136,14 +136,14 @@ TEST(MemberHeader, Level1SingleDirectoryRecord) {
   Reader r(ArchiveBytes({plan}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "a.txt");
-  EXPECT_EQ(r.member().ExtensionSize, 3 + 9);
-  EXPECT_STREQ(r.member().ExtensionText,
+  EXPECT_EQ(r.Member().extensionSize, 3 + 9);
+  EXPECT_STREQ(r.Member().extensionText,
                "\x02"
                "docs\xFF"
                "old\xFF");
-  // PackedSize counts the record; the decoder gets the data alone.
-  EXPECT_EQ(r.member().PackedSize, 12 + 5);
-  EXPECT_EQ(r.member().DataSize(), 5);
+  // packedSize counts the record; the decoder gets the data alone.
+  EXPECT_EQ(r.Member().packedSize, 12 + 5);
+  EXPECT_EQ(r.Member().DataSize(), 5);
   EXPECT_EQ(r.Following(5), "hello");
 }
 
@@ -156,11 +156,11 @@ TEST(MemberHeader, Level1RecordChain) {
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_STREQ(r.name, "b.bin");
-  EXPECT_STREQ(r.member().ExtensionText, "\x02x\xFFy\xFF");
-  EXPECT_EQ(r.member().RecordBytes, 5u + 7u + 7u + 5u);
-  EXPECT_EQ(r.member().DataSize(), 10);
+  EXPECT_STREQ(r.Member().extensionText, "\x02x\xFFy\xFF");
+  EXPECT_EQ(r.Member().recordBytes, 5u + 7u + 7u + 5u);
+  EXPECT_EQ(r.Member().DataSize(), 10);
   EXPECT_EQ(r.Following(10), "0123456789");
-  std::int32_t next = lzh::NextHeaderOffset(r.member(), 0);
+  std::int32_t next = lzh::NextHeaderOffset(r.Member(), 0);
   ASSERT_TRUE(r.ReadAt(next));
   EXPECT_STREQ(r.name, "next");
 }
@@ -172,18 +172,18 @@ TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
   Bytes bytes = ArchiveBytes({plan, StoredMember("after", "A", 2)});
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_EQ(r.member().Level, 2);
+  EXPECT_EQ(r.Member().level, 2);
   EXPECT_STREQ(r.name, "file.txt");
-  EXPECT_STREQ(r.member().ExtensionText,
+  EXPECT_STREQ(r.Member().extensionText,
                "\x02"
                "dir\xFF"
                "sub\xFF");
-  EXPECT_EQ(r.member().MemberCrc, plan.crc);
-  EXPECT_TRUE(r.member().HasUnixTime);
-  EXPECT_EQ(r.member().UnixTime, 1700000000);
-  EXPECT_EQ(r.member().DataSize(), 9);
+  EXPECT_EQ(r.Member().memberCrc, plan.crc);
+  EXPECT_TRUE(r.Member().hasUnixTime);
+  EXPECT_EQ(r.Member().unixTime, 1700000000);
+  EXPECT_EQ(r.Member().DataSize(), 9);
   EXPECT_EQ(r.Following(9), "level two");
-  std::int32_t next = lzh::NextHeaderOffset(r.member(), 0);
+  std::int32_t next = lzh::NextHeaderOffset(r.Member(), 0);
   EXPECT_EQ(next, static_cast<std::int32_t>(bytes[0] | bytes[1] << 8) + 9);
   ASSERT_TRUE(r.ReadAt(next));
   EXPECT_STREQ(r.name, "after");
@@ -213,14 +213,14 @@ TEST(MemberHeader, NextHeaderThatDoesNotMoveForwardEndsTheArchive) {
   back.packedSizeOverride = 0xFFFFFF00u;  // -256
   Reader r(ArchiveBytes({back}));
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_EQ(lzh::NextHeaderOffset(r.member(), 0), -1);
-  EXPECT_EQ(r.member().DataSize(), 0);
+  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), -1);
+  EXPECT_EQ(r.Member().DataSize(), 0);
 
   MemberPlan huge = StoredMember("a", "b");
   huge.packedSizeOverride = 0x7FFFFFF0;
   Reader h(ArchiveBytes({huge}));
   ASSERT_TRUE(h.ReadAt(0));
-  EXPECT_EQ(lzh::NextHeaderOffset(h.member(), 100), -1) << "past 2^31 - 1";
+  EXPECT_EQ(lzh::NextHeaderOffset(h.Member(), 100), -1) << "past 2^31 - 1";
 }
 
 TEST(MemberHeader, TextFromBufferStopsAtZero) {

@@ -139,7 +139,7 @@ TEST(Paths, LongPathsStayInsideTheirBuffers) {
   while (deep.size() < 3 * lzh::kPathBytes) deep += "abcdefgh\\";
   lzhtest::MemoryFileSystem fs;
   lzh::MakeDirectories(fs, deep.c_str());  // too long: nothing is made
-  EXPECT_EQ(fs.directories().size(), 1u);
+  EXPECT_EQ(fs.Directories().size(), 1u);
   char dir[lzh::kPathBytes];
   lzh::DirectoryPart(deep.c_str(), dir, sizeof dir);
   EXPECT_EQ(std::string(dir).size(), lzh::kPathBytes - 1);

@@ -18,8 +18,8 @@ struct StoredRun {
     lzh::MemberStream member{
         fs, archive, output, declared < 0 ? static_cast<int>(packed.size()) : declared, 0, '0'};
     lzh::CopyStored(member);
-    crc = member.RunningCrc;
-    packedLeft = member.PackedLeft;
+    crc = member.runningCrc;
+    packedLeft = member.packedLeft;
     writes = fs.writes;
     written = fs.Find("out/f")->bytes;
   }

@@ -38,7 +38,7 @@ TEST(WalkList, EntriesSortedWithoutRegardToCaseAndNamedByTheCheckBox) {
   rig.List();
   EXPECT_EQ(rig.Names(),
             (std::vector<std::string>{"Docs\\old\\b.txt", "sub/Alpha.txt", "zeta.txt"}));
-  EXPECT_TRUE(rig.session.ArchiveHasPaths);
+  EXPECT_TRUE(rig.session.archiveHasPaths);
   EXPECT_TRUE(rig.dialog.storedPathsEnabled);
   EXPECT_TRUE(rig.dialog.messages.empty());
   EXPECT_EQ(rig.dialog.status, "") << "listing never writes the status line";
@@ -70,7 +70,7 @@ TEST(WalkList, NoMembersAndUnreachableStart) {
   // A negative start cannot be reached: nothing else is touched.
   WalkRig unreachable(ArchiveBytes({StoredMember("a.txt", "a")}));
   unreachable.dialog.entries = {{"keep", true}};
-  unreachable.session.ArchiveStart = -5;
+  unreachable.session.archiveStart = -5;
   unreachable.List();
   unreachable.Extract();
   EXPECT_EQ(unreachable.dialog.messages,
@@ -94,7 +94,7 @@ TEST(WalkExtract, AllGoodIntoANewNestedDirectory) {
   EXPECT_TRUE(rig.Selected().empty());
   EXPECT_EQ(rig.dialog.status, kSuccess);
   EXPECT_EQ(rig.dialog.pumps, 2) << "one message let through per extracted member";
-  EXPECT_STREQ(rig.session.ExtractPath, "C:\\out\\new\\") << "gains its backslash in place";
+  EXPECT_STREQ(rig.session.extractPath, "C:\\out\\new\\") << "gains its backslash in place";
   EXPECT_TRUE(rig.dialog.messages.empty());
   EXPECT_EQ(rig.fs.openHandles, 1) << "only the archive stays open";
 }
@@ -241,7 +241,7 @@ TEST(WalkExtract, NamesThatWouldLeaveTheDirectoryAreRefused) {
   EXPECT_EQ(rig.Selected().size(), 6u);
   EXPECT_EQ(rig.Content("C:/out/ok/fine.txt"), "payload");
   std::size_t files = 0;
-  for (const auto& [path, file] : rig.fs.files()) {
+  for (const auto& [path, file] : rig.fs.Files()) {
     EXPECT_EQ(path.rfind("C:/", 0), 0u) << path;
     if (path.rfind("C:/out/", 0) == 0) ++files;
   }

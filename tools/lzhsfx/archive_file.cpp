@@ -34,7 +34,7 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
   }
   lzh::ArchiveReader probe{fs, archive.handle, 0, 0, {}};
   lzh::SeekArchive(probe, archive.start);
-  if (probe.ArchivePosition < 0 || !lzh::ReadMemberHeader(probe)) {
+  if (probe.archivePosition < 0 || !lzh::ReadMemberHeader(probe)) {
     error = path + " holds no LHA archive";
     fs.Close(archive.handle);
     archive.handle = lzh::kInvalidFile;

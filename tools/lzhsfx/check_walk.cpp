@@ -7,15 +7,15 @@ namespace lzhcli {
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
                            ReportingDialog& dialog) {
   lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = opened.handle;
-  session.ArchiveStart = opened.start;
+  session.archive.archiveHandle = opened.handle;
+  session.archiveStart = opened.start;
   dialog.policy = lzh::Overwrite;
   CheckResult result;
   lzh::WalkArchive(session, dialog, true);
   if (dialog.EntryCount() == 0) return result;
   result.listed = true;
   dialog.SelectAll(true);
-  lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath, NullOutputFileSystem::kRoot);
+  lzh::CopyText(session.extractPath, sizeof session.extractPath, NullOutputFileSystem::kRoot);
   std::size_t boxesBefore = dialog.messages.size();
   lzh::WalkArchive(session, dialog, false);
   result.passed = dialog.SelectedCount() == 0 && dialog.messages.size() == boxesBefore;

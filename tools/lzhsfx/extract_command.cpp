@@ -134,8 +134,8 @@ int ExtractCommand(const Arguments& args) {
     return kExitUsage;
   }
   lzh::WalkSession session(fs);
-  session.archive.ArchiveHandle = opened.handle;
-  session.ArchiveStart = opened.start;
+  session.archive.archiveHandle = opened.handle;
+  session.archiveStart = opened.start;
   ReportingDialog dialog;
   dialog.storedPathsTicked = options.storedPaths;
   dialog.policy = static_cast<std::uint8_t>(options.policy);
@@ -173,7 +173,7 @@ int ExtractCommand(const Arguments& args) {
     }
     directory = cwd;
   }
-  if (!lzh::CopyText(session.ExtractPath, sizeof session.ExtractPath - 1, directory.c_str())) {
+  if (!lzh::CopyText(session.extractPath, sizeof session.extractPath - 1, directory.c_str())) {
     PrintError("the directory's path is too long: " + directory);
     fs.Close(opened.handle);
     return kExitUsage;

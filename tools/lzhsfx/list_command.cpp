@@ -17,13 +17,13 @@ const char kUsage[] =
 
 std::string FormatTime(const lzh::MemberHeader& member) {
   char text[32];
-  if (member.HasUnixTime) {
-    std::time_t seconds = static_cast<std::time_t>(member.UnixTime);
+  if (member.hasUnixTime) {
+    std::time_t seconds = static_cast<std::time_t>(member.unixTime);
     std::tm* local = std::localtime(&seconds);
     if (local == nullptr) return "(no valid time)";
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
   } else {
-    std::uint32_t t = member.TimeStamp;
+    std::uint32_t t = member.timeStamp;
     std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (t >> 25),
                   (t >> 21) & 0x0F, (t >> 16) & 0x1F, (t >> 11) & 0x1F, (t >> 5) & 0x3F,
                   (t & 0x1F) * 2);
@@ -49,14 +49,14 @@ int ListCommand(const Arguments& args) {
   std::uint8_t nameBuffer[lzh::kNameBufferBytes] = {};
   lzh::SeekArchive(archive, opened.start);
   while (lzh::ReadMemberHeader(archive)) {
-    std::int32_t headerOffset = archive.ArchivePosition;
+    std::int32_t headerOffset = archive.archivePosition;
     char name[lzh::kNameBufferBytes];
     lzh::ReadVariablePart(archive, headerOffset, nameBuffer, name);
-    const lzh::MemberHeader& m = archive.CurrentMember;
+    const lzh::MemberHeader& m = archive.currentMember;
     char memberName[lzh::kPathBytes];
     lzh::ComposeMemberName(m, name, memberName);
-    std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.Method, m.PackedSize, m.OriginalSize,
-                m.MemberCrc, FormatTime(m).c_str(), m.Level, Printable(memberName).c_str());
+    std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.method, m.packedSize, m.originalSize,
+                m.memberCrc, FormatTime(m).c_str(), m.level, Printable(memberName).c_str());
     std::int32_t next = lzh::NextHeaderOffset(m, headerOffset);
     if (next < 0) break;
     lzh::SeekArchive(archive, next);

@@ -18,7 +18,7 @@ class Image {
  public:
   explicit Image(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
 
-  bool ok() const { return ok_; }
+  bool Ok() const { return ok_; }
   bool Has(std::uint64_t offset, std::uint64_t count) const {
     return offset <= bytes_.size() && count <= bytes_.size() - offset;
   }
@@ -61,7 +61,7 @@ bool ReadLayout(Image& image, PeLayout& layout, std::string& error) {
     return false;
   }
   std::uint32_t pe = image.U32(0x3C);
-  if (!image.ok() || image.U32(pe) != 0x00004550) {
+  if (!image.Ok() || image.U32(pe) != 0x00004550) {
     error = "not a Windows program (no PE signature)";
     return false;
   }
@@ -82,14 +82,14 @@ bool ReadLayout(Image& image, PeLayout& layout, std::string& error) {
     error = "unknown optional header in the program";
     return false;
   }
-  if (!image.ok() || directoryCount <= kResourceDirectoryIndex ||
+  if (!image.Ok() || directoryCount <= kResourceDirectoryIndex ||
       directories + 8 * (kResourceDirectoryIndex + 1) > optional + optionalBytes) {
     error = "the program has no resource directory";
     return false;
   }
   layout.resourceRva = image.U32(directories + 8 * kResourceDirectoryIndex);
   layout.sectionTable = static_cast<std::uint32_t>(optional + optionalBytes);
-  if (!image.ok() || layout.resourceRva == 0) {
+  if (!image.Ok() || layout.resourceRva == 0) {
     error = "the program has no resource directory";
     return false;
   }
@@ -104,7 +104,7 @@ bool RvaToOffset(Image& image, const PeLayout& layout, std::uint32_t rva, std::u
         static_cast<std::uint64_t>(layout.sectionTable) + i * kSectionHeaderBytes;
     Section s{image.U32(header + 12), image.U32(header + 8), image.U32(header + 20),
               image.U32(header + 16)};
-    if (!image.ok()) return false;
+    if (!image.Ok()) return false;
     std::uint32_t extent = s.rawSize;
     if (rva >= s.virtualAddress && rva - s.virtualAddress < extent) {
       offset = s.rawOffset + (rva - s.virtualAddress);
@@ -118,7 +118,7 @@ bool RvaToOffset(Image& image, const PeLayout& layout, std::uint32_t rva, std::u
 // with a numeric id, or the one with a name (compared without regard to
 // ASCII case, as the system does).
 struct EntryKey {
-  enum Kind { kFirst, kId, kName } kind;
+  enum Kind { First, Id, Name } kind;
   std::uint32_t id = 0;
   std::string name;
 };
@@ -126,7 +126,7 @@ struct EntryKey {
 bool NameMatches(Image& image, const std::vector<std::uint8_t>& bytes, std::uint64_t at,
                  const std::string& name) {
   std::uint16_t length = image.U16(at);
-  if (!image.ok() || length != name.size() || !image.Has(at + 2, 2ull * length)) return false;
+  if (!image.Ok() || length != name.size() || !image.Has(at + 2, 2ull * length)) return false;
   for (std::size_t i = 0; i < name.size(); ++i) {
     std::uint32_t unit = bytes[at + 2 + 2 * i] | bytes[at + 3 + 2 * i] << 8;
     auto upper = [](std::uint32_t c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
@@ -146,11 +146,11 @@ bool FindEntry(Image& image, const std::vector<std::uint8_t>& bytes, std::uint32
     std::uint64_t entry = directory + kDirectoryHeaderBytes + i * kDirectoryEntryBytes;
     std::uint32_t name = image.U32(entry);
     std::uint32_t data = image.U32(entry + 4);
-    if (!image.ok()) return false;
+    if (!image.Ok()) return false;
     bool isNamed = (name & kNamedEntryBit) != 0;
-    bool match = key.kind == EntryKey::kFirst ||
-                 (key.kind == EntryKey::kId && !isNamed && name == key.id) ||
-                 (key.kind == EntryKey::kName && isNamed &&
+    bool match = key.kind == EntryKey::First ||
+                 (key.kind == EntryKey::Id && !isNamed && name == key.id) ||
+                 (key.kind == EntryKey::Name && isNamed &&
                   NameMatches(image, bytes,
                               root + static_cast<std::uint64_t>(name & ~kNamedEntryBit), key.name));
     if (match) {
@@ -180,8 +180,7 @@ bool FindResourceData(const std::vector<std::uint8_t>& exe, const EntryKey& type
   if (!FindEntry(image, exe, root, 0, type, names) || (names & kSubdirectoryBit) == 0 ||
       !FindEntry(image, exe, root, names & ~kSubdirectoryBit, name, languages) ||
       (languages & kSubdirectoryBit) == 0 ||
-      !FindEntry(image, exe, root, languages & ~kSubdirectoryBit, {EntryKey::kFirst, 0, {}},
-                 data) ||
+      !FindEntry(image, exe, root, languages & ~kSubdirectoryBit, {EntryKey::First, 0, {}}, data) ||
       (data & kSubdirectoryBit) != 0) {
     error = "the program has no such resource";
     return false;
@@ -189,7 +188,7 @@ bool FindResourceData(const std::vector<std::uint8_t>& exe, const EntryKey& type
   std::uint64_t dataEntry = static_cast<std::uint64_t>(root) + data;
   std::uint32_t rva = image.U32(dataEntry);
   size = image.U32(dataEntry + 4);
-  if (!image.ok() || !RvaToOffset(image, layout, rva, offset) || !image.Has(offset, size)) {
+  if (!image.Ok() || !RvaToOffset(image, layout, rva, offset) || !image.Has(offset, size)) {
     error = "a resource lies outside the program";
     return false;
   }
@@ -200,7 +199,7 @@ bool FindResourceData(const std::vector<std::uint8_t>& exe, const EntryKey& type
 
 bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, const std::string& name,
                   std::uint32_t& offset, std::uint32_t& size, std::string& error) {
-  return FindResourceData(exe, {EntryKey::kId, type, {}}, {EntryKey::kName, 0, name}, offset, size,
+  return FindResourceData(exe, {EntryKey::Id, type, {}}, {EntryKey::Name, 0, name}, offset, size,
                           error);
 }
 
@@ -209,7 +208,7 @@ bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLo
   Image image(exe);
   std::uint32_t blockOffset = 0, blockSize = 0;
   std::uint32_t block = static_cast<std::uint32_t>(id / 16 + 1);
-  if (!FindResourceData(exe, {EntryKey::kId, kStringTableType, {}}, {EntryKey::kId, block, {}},
+  if (!FindResourceData(exe, {EntryKey::Id, kStringTableType, {}}, {EntryKey::Id, block, {}},
                         blockOffset, blockSize, error)) {
     error = "the program has no string " + std::to_string(id) + " (" + error + ")";
     return false;
@@ -222,7 +221,7 @@ bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLo
     at += 2 + 2 * static_cast<std::uint64_t>(image.U16(at));
   }
   std::uint16_t length = at + 2 <= end ? image.U16(at) : 0;
-  if (!image.ok() || at + 2 > end || at + 2 + 2 * static_cast<std::uint64_t>(length) > end ||
+  if (!image.Ok() || at + 2 > end || at + 2 + 2 * static_cast<std::uint64_t>(length) > end ||
       length == 0) {
     error = "the program has no string " + std::to_string(id);
     return false;
