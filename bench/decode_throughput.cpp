@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/member_header.h"
+#include "archive/header_cursor.h"
 #include "codec/crc16.h"
 #include "codec/decoder.h"
 
@@ -73,15 +73,13 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
     std::fprintf(stderr, "cannot open %s\n", path);
     std::exit(1);
   }
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
-  char name[lzh::kNameBufferBytes];
+  lzh::HeaderCursor cursor(archive);
   auto start = std::chrono::steady_clock::now();
   double cpuStart = CpuSeconds();
-  for (std::int32_t offset = 0; offset >= 0;) {
-    lzh::SeekArchive(archive, offset);
-    if (!lzh::ReadMemberHeader(archive)) break;
-    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    const lzh::MemberHeader& h = archive.currentMember;
+  cursor.Seek(0);
+  while (cursor.Read()) {
+    const lzh::MemberHeader& h = cursor.Member();
+    const char* name = cursor.Name();
     lzh::Decoder decoder = lzh::DecoderForMethod(h.MethodDigit());
     if (decoder != nullptr && !h.IsDirectoryEntry()) {
       std::string out =
@@ -100,7 +98,7 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
       pass.bytes += h.originalSize;
       if (member.runningCrc != h.memberCrc) ++pass.failed;
     }
-    offset = lzh::NextHeaderOffset(h, offset);
+    if (!cursor.Advance()) break;
   }
   pass.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   pass.cpuSeconds = CpuSeconds() - cpuStart;

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs, quietly and only when missing, what building and testing need on
 # Debian 12: the native and cross compilers, GoogleTest, Wine (32-bit) and
-# Xvfb for the Windows program, the peer LHA tools the tests compare with.
+# Xvfb for the Windows program, the peer LHA tools the tests compare with,
+# and the static analysers.
 set -euo pipefail
 
 packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine32 wine64 xvfb x11-utils xdotool imagemagick
-          lhasa 7zip jlha-utils libjlha-java default-jdk-headless locales)
+          lhasa 7zip jlha-utils libjlha-java default-jdk-headless locales cppcheck clang-tidy)
 
 missing=()
 for p in "${packages[@]}"; do

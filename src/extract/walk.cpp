@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "archive/header_cursor.h"
 #include "codec/decoder.h"
 #include "extract/safe_names.h"
 
@@ -172,13 +173,11 @@ bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name
 }
 
 void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly) {
-  ArchiveReader& archive = session.archive;
-  SeekArchive(archive, session.archiveStart);
-  if (archive.archivePosition == -1) {
+  HeaderCursor cursor(session.archive);
+  if (!cursor.Seek(session.archiveStart)) {
     dialog.ShowMessage("Error finding attached archive.", kCaptionArchiveError);
     return;
   }
-  std::memset(session.nameBuffer, 0, sizeof session.nameBuffer);
   session.listIndex = -1;
   session.archiveHasPaths = false;
   if (listOnly) dialog.ResetList();
@@ -187,11 +186,9 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly) {
   bool storedPaths = dialog.StoredPathsTicked();
 
   WalkEnd end = WalkEnd::Normal;
-  while (end == WalkEnd::Normal && ReadMemberHeader(archive)) {
-    std::int32_t headerOffset = archive.archivePosition;
-    char name[kNameBufferBytes];
-    ReadVariablePart(archive, headerOffset, session.nameBuffer, name);
-    const MemberHeader& member = archive.currentMember;
+  while (end == WalkEnd::Normal && cursor.Read()) {
+    const char* name = cursor.Name();
+    const MemberHeader& member = cursor.Member();
 
     // A directory entry may carry its whole path in the directory record;
     // one without any name leaves nothing to make and is passed over.
@@ -223,9 +220,7 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly) {
     if (end != WalkEnd::Normal) break;
 
     // A packedSize that points back or overflows ends the archive.
-    std::int32_t next = NextHeaderOffset(member, headerOffset);
-    if (next < 0) break;
-    SeekArchive(archive, next);
+    if (!cursor.Advance()) break;
   }
 
   if (end != WalkEnd::Aborted) {

@@ -25,8 +25,6 @@ struct WalkSession {
   char extractPath[kPathBytes] = {};
   std::int32_t listIndex = -1;
   bool archiveHasPaths = false;
-  // The raw bytes of the member name; a short read keeps what was there.
-  std::uint8_t nameBuffer[kNameBufferBytes] = {};
 };
 
 void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly);

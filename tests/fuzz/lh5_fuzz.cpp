@@ -17,7 +17,7 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/member_header.h"
+#include "archive/header_cursor.h"
 #include "codec/crc16.h"
 #include "codec/decoder.h"
 #include "support/lh5_reference.h"
@@ -53,12 +53,10 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outc
   fs.AddFile("a.lzh", std::vector<std::uint8_t>(data, data + size));
   fs.writeBudget = 8 << 20;
   lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
-  lzh::SeekArchive(archive, 0);
-  if (!lzh::ReadMemberHeader(archive)) return false;
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
-  char name[lzh::kNameBufferBytes];
-  lzh::ReadVariablePart(archive, 0, nameBuffer, name);
-  const lzh::MemberHeader& h = archive.currentMember;
+  lzh::HeaderCursor cursor(archive);
+  cursor.Seek(0);
+  if (!cursor.Read()) return false;
+  const lzh::MemberHeader& h = cursor.Member();
   if (h.MethodDigit() != '4' && h.MethodDigit() != '5') return false;
   lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
                            h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};

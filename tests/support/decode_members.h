@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/member_header.h"
+#include "archive/header_cursor.h"
 #include "codec/crc16.h"
 #include "codec/decoder.h"
 #include "support/memory_file_system.h"
@@ -38,20 +38,17 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
   fs.AddFile("a.lzh", archiveBytes);
   lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
   std::vector<DecodedMember> members;
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes];
-  char name[lzh::kNameBufferBytes];
-  for (std::int32_t offset = 0; offset >= 0;) {
-    lzh::SeekArchive(archive, offset);
-    if (!lzh::ReadMemberHeader(archive)) break;
-    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    const lzh::MemberHeader& h = archive.currentMember;
+  lzh::HeaderCursor cursor(archive);
+  cursor.Seek(0);
+  while (cursor.Read()) {
+    const lzh::MemberHeader& h = cursor.Member();
     DecodedMember m;
     m.method.assign(h.method, 5);
-    m.name = name;
+    m.name = cursor.Name();
     m.level = h.level;
     m.headerCrc = h.memberCrc;
     m.originalSize = h.originalSize;
-    std::int32_t next = lzh::NextHeaderOffset(h, offset);
+    std::int32_t next = cursor.NextOffset();
     if (next > 0 && h.DataSize() <= next) {
       auto end = archiveBytes.begin() + std::min<std::size_t>(next, archiveBytes.size());
       auto begin = end - std::min<std::ptrdiff_t>(h.DataSize(), end - archiveBytes.begin());
@@ -70,7 +67,7 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
       m.runningCrc = stream.runningCrc;
     }
     members.push_back(std::move(m));
-    offset = next;
+    if (!cursor.Advance()) break;
   }
   return members;
 }

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "archive/member_header.h"
+#include "archive/header_cursor.h"
 #include "codec/decoder.h"
 #include "extract/walk.h"
 #include "support/corpus.h"
@@ -43,18 +43,15 @@ TEST(CorpusHeaders, EveryMemberOfLevels0To2ReadsToItsNameAndStoredMembersCopyExa
     fs.AddFile("a", lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + path));
     fs.AddDirectory("out");
     lzh::ArchiveReader archive{fs, fs.OpenRead("a"), 0, 0, {}};
-    std::uint8_t nameBuffer[lzh::kNameBufferBytes] = {};
-    std::int32_t offset = 0;
+    lzh::HeaderCursor cursor(archive);
+    cursor.Seek(0);
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const ManifestRow& row = rows[i];
       SCOPED_TRACE(path + " member " + std::to_string(i) + " " + row.name);
-      lzh::SeekArchive(archive, offset);
-      ASSERT_TRUE(lzh::ReadMemberHeader(archive));
-      char name[lzh::kNameBufferBytes];
-      lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-      const lzh::MemberHeader& m = archive.currentMember;
+      ASSERT_TRUE(cursor.Read());
+      const lzh::MemberHeader& m = cursor.Member();
       char memberName[lzh::kPathBytes];
-      ASSERT_TRUE(lzh::ComposeMemberName(m, name, memberName));
+      ASSERT_TRUE(lzh::ComposeMemberName(m, cursor.Name(), memberName));
       std::string shown = SlashName(memberName);
       // The manifest writes directory entries with a closing "/".
       if (m.IsDirectoryEntry() && (shown.empty() || shown.back() != '/')) shown += '/';
@@ -73,11 +70,9 @@ TEST(CorpusHeaders, EveryMemberOfLevels0To2ReadsToItsNameAndStoredMembersCopyExa
         EXPECT_EQ(lzhtest::Sha256Hex(fs.Find("out/f")->bytes), row.sha256);
         ++copied;
       }
-      offset = lzh::NextHeaderOffset(m, offset);
-      ASSERT_GT(offset, 0);
+      ASSERT_TRUE(cursor.Advance());
     }
-    lzh::SeekArchive(archive, offset);
-    EXPECT_FALSE(lzh::ReadMemberHeader(archive)) << path << ": more members than the manifest";
+    EXPECT_FALSE(cursor.Read()) << path << ": more members than the manifest";
   }
   EXPECT_GT(archives, 30);
   EXPECT_GT(copied, 40);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "archive/header_cursor.h"
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
 
@@ -23,10 +24,8 @@ struct Reader {
     archive.archiveHandle = fs.OpenRead("a.lzh");
   }
   bool ReadAt(std::int32_t offset) {
-    lzh::SeekArchive(archive, offset);
-    if (!lzh::ReadMemberHeader(archive)) return false;
-    lzh::ReadVariablePart(archive, offset, nameBuffer, name);
-    return true;
+    cursor.Seek(offset);
+    return cursor.Read();
   }
   // The bytes from the reader's position on: the member's packed data.
   std::string Following(int count) {
@@ -34,12 +33,12 @@ struct Reader {
     out.resize(static_cast<std::size_t>(fs.Read(archive.archiveHandle, out.data(), count)));
     return out;
   }
-  const lzh::MemberHeader& Member() const { return archive.currentMember; }
+  const lzh::MemberHeader& Member() const { return cursor.Member(); }
+  const char* Name() const { return cursor.Name(); }
 
   lzhtest::MemoryFileSystem fs;
   lzh::ArchiveReader archive{fs, lzh::kInvalidFile, 0, 0, {}};
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes] = {};
-  char name[lzh::kNameBufferBytes] = {};
+  lzh::HeaderCursor cursor{archive};
 };
 
 TEST(MemberHeader, PlainHeaderWithoutExtension) {
@@ -49,7 +48,7 @@ TEST(MemberHeader, PlainHeaderWithoutExtension) {
   ASSERT_EQ(bytes[0], 48);
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_STREQ(r.name, std::string(26, 'n').c_str());
+  EXPECT_STREQ(r.Name(), std::string(26, 'n').c_str());
   EXPECT_EQ(r.Member().memberCrc, plan.crc);
   EXPECT_EQ(r.Member().packedSize, 7);
   EXPECT_EQ(r.archive.packedLeft, 7);
@@ -58,7 +57,7 @@ TEST(MemberHeader, PlainHeaderWithoutExtension) {
   EXPECT_EQ(r.Following(7), "payload");
   EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), 50 + 7);
   ASSERT_TRUE(r.ReadAt(57));
-  EXPECT_STREQ(r.name, "second.txt");
+  EXPECT_STREQ(r.Name(), "second.txt");
   EXPECT_FALSE(r.ReadAt(lzh::NextHeaderOffset(r.Member(), 57)));  // the end marker
   EXPECT_EQ(r.archive.packedLeft, 0);
 }
@@ -104,18 +103,18 @@ TEST(MemberHeader, ShortReadCannotRevealAnEarlierSignature) {
 TEST(MemberHeader, NameLengths) {
   Reader longName(ArchiveBytes({StoredMember(std::string(255, 'L'), "z", 0)}));
   ASSERT_TRUE(longName.ReadAt(0));
-  EXPECT_EQ(std::strlen(longName.name), 255u);
+  EXPECT_EQ(std::strlen(longName.Name()), 255u);
   EXPECT_EQ(longName.Following(1), "z");
 
   Reader empty(ArchiveBytes({StoredMember("", "z", 0)}));
   ASSERT_TRUE(empty.ReadAt(0));
-  EXPECT_STREQ(empty.name, "");
+  EXPECT_STREQ(empty.Name(), "");
   EXPECT_EQ(empty.Following(1), "z");
 
   // A name cut at its first zero byte still takes its whole length.
   Reader zero(ArchiveBytes({StoredMember(std::string("ab\0cd", 5), "z", 0)}));
   ASSERT_TRUE(zero.ReadAt(0));
-  EXPECT_STREQ(zero.name, "ab");
+  EXPECT_STREQ(zero.Name(), "ab");
   EXPECT_EQ(zero.Following(1), "z");
 }
 
@@ -124,7 +123,7 @@ TEST(MemberHeader, Level0OperatingSystemAreaIsSkipped) {
   plan.osArea = {'U', 0x10, 0x20, 0x30, 0x40, 0xA4, 0x81, 1, 0, 1, 0};
   Reader r(ArchiveBytes({plan}));
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_STREQ(r.name, "unix.txt");
+  EXPECT_STREQ(r.Name(), "unix.txt");
   EXPECT_EQ(r.Member().extensionText[0], 0);
   EXPECT_EQ(r.Member().DataSize(), 5);
   EXPECT_EQ(r.Following(5), "data!");
@@ -135,7 +134,7 @@ TEST(MemberHeader, Level1SingleDirectoryRecord) {
   plan.records = {Record{2, lzhtest::DirectoryRecordData("docs/old")}};
   Reader r(ArchiveBytes({plan}));
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_STREQ(r.name, "a.txt");
+  EXPECT_STREQ(r.Name(), "a.txt");
   EXPECT_EQ(r.Member().extensionSize, 3 + 9);
   EXPECT_STREQ(r.Member().extensionText,
                "\x02"
@@ -155,14 +154,14 @@ TEST(MemberHeader, Level1RecordChain) {
   Bytes bytes = ArchiveBytes({plan, StoredMember("next", "N")});
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_STREQ(r.name, "b.bin");
+  EXPECT_STREQ(r.Name(), "b.bin");
   EXPECT_STREQ(r.Member().extensionText, "\x02x\xFFy\xFF");
   EXPECT_EQ(r.Member().recordBytes, 5u + 7u + 7u + 5u);
   EXPECT_EQ(r.Member().DataSize(), 10);
   EXPECT_EQ(r.Following(10), "0123456789");
   std::int32_t next = lzh::NextHeaderOffset(r.Member(), 0);
   ASSERT_TRUE(r.ReadAt(next));
-  EXPECT_STREQ(r.name, "next");
+  EXPECT_STREQ(r.Name(), "next");
 }
 
 TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
@@ -173,7 +172,7 @@ TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_EQ(r.Member().level, 2);
-  EXPECT_STREQ(r.name, "file.txt");
+  EXPECT_STREQ(r.Name(), "file.txt");
   EXPECT_STREQ(r.Member().extensionText,
                "\x02"
                "dir\xFF"
@@ -186,7 +185,7 @@ TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
   std::int32_t next = lzh::NextHeaderOffset(r.Member(), 0);
   EXPECT_EQ(next, static_cast<std::int32_t>(bytes[0] | bytes[1] << 8) + 9);
   ASSERT_TRUE(r.ReadAt(next));
-  EXPECT_STREQ(r.name, "after");
+  EXPECT_STREQ(r.Name(), "after");
 }
 
 TEST(MemberHeader, Level2HeaderSmallerThanItsFixedPartEndsTheArchive) {
@@ -204,7 +203,7 @@ TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
   bytes[25] = 0x7F;
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_STREQ(r.name, "");
+  EXPECT_STREQ(r.Name(), "");
   EXPECT_EQ(r.Following(1), "x");
 }
 

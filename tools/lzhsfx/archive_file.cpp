@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "archive/header_cursor.h"
 #include "sfx/pe_resources.h"
 
 namespace lzhcli {
@@ -33,22 +34,14 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
     archive.start = static_cast<std::int32_t>(offset);
   }
   lzh::ArchiveReader probe{fs, archive.handle, 0, 0, {}};
-  lzh::SeekArchive(probe, archive.start);
-  if (probe.archivePosition < 0 || !lzh::ReadMemberHeader(probe)) {
+  lzh::HeaderCursor cursor(probe);
+  if (!cursor.Seek(archive.start) || !cursor.Read()) {
     error = path + " holds no LHA archive";
     fs.Close(archive.handle);
     archive.handle = lzh::kInvalidFile;
     return false;
   }
   return true;
-}
-
-std::string DisplayName(const std::string& memberName) {
-  std::string shown = memberName;
-  for (char& c : shown) {
-    if (c == '\\') c = '/';
-  }
-  return shown;
 }
 
 }  // namespace lzhcli

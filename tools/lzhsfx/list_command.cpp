@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "archive/header_cursor.h"
 #include "archive_file.h"
 #include "commands.h"
 
@@ -46,20 +47,15 @@ int ListCommand(const Arguments& args) {
     return kExitUsage;
   }
   lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
-  std::uint8_t nameBuffer[lzh::kNameBufferBytes] = {};
-  lzh::SeekArchive(archive, opened.start);
-  while (lzh::ReadMemberHeader(archive)) {
-    std::int32_t headerOffset = archive.archivePosition;
-    char name[lzh::kNameBufferBytes];
-    lzh::ReadVariablePart(archive, headerOffset, nameBuffer, name);
-    const lzh::MemberHeader& m = archive.currentMember;
+  lzh::HeaderCursor cursor(archive);
+  cursor.Seek(opened.start);
+  while (cursor.Read()) {
+    const lzh::MemberHeader& m = cursor.Member();
     char memberName[lzh::kPathBytes];
-    lzh::ComposeMemberName(m, name, memberName);
+    lzh::ComposeMemberName(m, cursor.Name(), memberName);
     std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.method, m.packedSize, m.originalSize,
                 m.memberCrc, FormatTime(m).c_str(), m.level, Printable(memberName).c_str());
-    std::int32_t next = lzh::NextHeaderOffset(m, headerOffset);
-    if (next < 0) break;
-    lzh::SeekArchive(archive, next);
+    if (!cursor.Advance()) break;
   }
   fs.Close(opened.handle);
   return kExitOk;
