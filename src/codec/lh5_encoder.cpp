@@ -1,0 +1,192 @@
+// The driver of the static-Huffman encoder: options, the parse of the
+// lower efforts (greedy, then lazy: a match is put off by one byte when the
+// next byte starts a longer one), and the blocks.
+#include "codec/lh5_encoder.h"
+
+#include "codec/bit_output.h"
+#include "codec/block_encoder.h"
+#include "codec/match_finder.h"
+#include "codec/optimal_parser.h"
+#include "codec/static_huffman_format.h"
+
+namespace lzh {
+
+namespace {
+
+struct Effort {
+  int chainLimit;  // earlier positions tried per match search
+  int niceLength;  // a match this long ends the search
+  bool lazy;
+  bool optimal;  // efforts 8 and 9: OptimalParser
+  int passes;
+  bool splitBlocks;
+};
+
+constexpr Effort kEfforts[kMaxEffort + 1] = {
+    {0, 0, false, false, 0, false},     // unused
+    {4, 16, false, false, 0, false},    // 1
+    {8, 32, false, false, 0, false},    // 2
+    {6, 32, true, false, 0, false},     // 3
+    {12, 64, true, false, 0, false},    // 4
+    {24, 128, true, false, 0, false},   // 5
+    {64, 256, true, false, 0, false},   // 6
+    {256, 256, true, false, 0, false},  // 7
+    {64, 128, false, true, 2, false},   // 8
+    {256, 256, false, true, 3, true},   // 9
+};
+
+// Codes per block of the lower efforts: large enough that the header is
+// cheap, small enough that the codes follow the data.
+constexpr int kBlockCodes = 16384;
+// A 3-byte match this far back costs more than its three literals.
+constexpr int kTooFarForThree = 4096;
+
+class Lh5Encoder {
+ public:
+  Lh5Encoder(ByteSource& source, ByteSink& sink, const EncoderOptions& options)
+      : options_(options),
+        effort_(kEfforts[options.effort]),
+        finder_(source, options.dictionaryBits),
+        blocks_(options.dictionaryBits),
+        out_(sink),
+        tokens_(kBlockCodes) {
+    frequencies_.Clear();
+  }
+
+  EncodeResult Run();
+
+ private:
+  bool ParseLazy();
+  bool ParseOptimal();
+  void Emit(Token token) {
+    tokens_[static_cast<std::size_t>(count_++)] = token;
+    frequencies_.Add(token);
+    if (count_ == kBlockCodes) FlushBlock();
+  }
+  void FlushBlock() {
+    if (count_ > 0) blocks_.WriteBlock(tokens_.get(), count_, frequencies_, out_);
+    count_ = 0;
+    frequencies_.Clear();
+  }
+  bool OverLimit() const {
+    return options_.packedLimit >= 0 && out_.BitCount() > options_.packedLimit * 8;
+  }
+  Match Find(std::uint32_t position, int longerThan) {
+    Match m = finder_.FindLongest(position, effort_.chainLimit, effort_.niceLength, longerThan);
+    if (m.length == kMinMatch && m.distance > kTooFarForThree) m.length = 0;
+    return m;
+  }
+
+  const EncoderOptions options_;
+  const Effort effort_;
+  MatchFinder finder_;
+  BlockEncoder blocks_;
+  BitOutput out_;
+  HeapArray<Token> tokens_;
+  BlockFrequencies frequencies_;
+  int count_ = 0;
+  std::uint32_t position_ = 0;
+  bool limitReached_ = false;
+};
+
+// Greedy when not lazy. Lazy: the match found at a byte is held while the
+// next byte is searched, and sent only if that finds nothing longer;
+// otherwise the held byte goes out as a literal.
+bool Lh5Encoder::ParseLazy() {
+  std::uint32_t pos = 0;
+  Match held;
+  bool holding = false;  // the byte before pos is not sent yet
+  while (true) {
+    if (!finder_.Prepare(pos)) return false;
+    if (finder_.AtEnd(pos)) break;
+    if (count_ == 0 && OverLimit()) {
+      limitReached_ = true;
+      return true;
+    }
+    Match m = Find(pos, holding ? held.length : 0);
+    if (!effort_.lazy) {
+      if (m.length >= kMinMatch) {
+        Emit(MatchToken(m.length, m.distance));
+        for (std::uint32_t p = pos + 1; p < pos + static_cast<std::uint32_t>(m.length); ++p)
+          finder_.Insert(p);
+        pos += static_cast<std::uint32_t>(m.length);
+      } else {
+        Emit(LiteralToken(finder_.ByteAt(pos)));
+        ++pos;
+      }
+      continue;
+    }
+    if (holding && held.length >= kMinMatch && m.length <= held.length) {
+      // The held match starts at pos - 1; pos is in the chains already.
+      Emit(MatchToken(held.length, held.distance));
+      const std::uint32_t end = pos - 1 + static_cast<std::uint32_t>(held.length);
+      for (std::uint32_t p = pos + 1; p < end; ++p) finder_.Insert(p);
+      pos = end;
+      holding = false;
+      continue;
+    }
+    if (holding) Emit(LiteralToken(finder_.ByteAt(pos - 1)));
+    held = m;
+    holding = true;
+    ++pos;
+  }
+  if (holding) {
+    if (held.length >= kMinMatch)
+      Emit(MatchToken(held.length, held.distance));
+    else
+      Emit(LiteralToken(finder_.ByteAt(pos - 1)));
+  }
+  position_ = pos;
+  return true;
+}
+
+bool Lh5Encoder::ParseOptimal() {
+  OptimalParser parser(
+      finder_, blocks_,
+      OptimalSettings{effort_.chainLimit, effort_.niceLength, effort_.passes, effort_.splitBlocks});
+  std::uint32_t pos = 0;
+  while (true) {
+    if (!finder_.Prepare(pos)) return false;
+    if (finder_.AtEnd(pos)) break;
+    if (OverLimit()) {
+      limitReached_ = true;
+      break;
+    }
+    if (!parser.EncodeStretch(pos, out_)) return false;
+  }
+  position_ = pos;
+  return true;
+}
+
+EncodeResult Lh5Encoder::Run() {
+  EncodeResult result;
+  bool ok = effort_.optimal ? ParseOptimal() : ParseLazy();
+  if (ok && !limitReached_) FlushBlock();
+  out_.Finish();
+  result.originalBytes = position_;
+  result.packedBytes = out_.BitCount() / 8;
+  if (!ok) {
+    result.status = EncodeStatus::kReadFailed;
+  } else if (out_.Failed()) {
+    result.status = EncodeStatus::kWriteFailed;
+  } else if (limitReached_ || OverLimit()) {
+    result.status = EncodeStatus::kLimitReached;
+  }
+  return result;
+}
+
+}  // namespace
+
+EncodeResult EncodeStaticHuffman(ByteSource& source, ByteSink& sink,
+                                 const EncoderOptions& options) {
+  if (options.dictionaryBits < 12 || options.dictionaryBits > kMaxDictionaryBits ||
+      options.effort < kMinEffort || options.effort > kMaxEffort) {
+    EncodeResult bad;
+    bad.status = EncodeStatus::kBadOptions;
+    return bad;
+  }
+  Lh5Encoder encoder(source, sink, options);
+  return encoder.Run();
+}
+
+}  // namespace lzh
