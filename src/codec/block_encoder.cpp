@@ -160,8 +160,9 @@ std::int64_t BlockEncoder::BlockBits(const BlockFrequencies& frequencies) const 
 }
 
 void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequencies& frequencies,
-                              BitOutput& out) const {
-  BlockCodes codes;
+                              BitOutput& out, BlockCodes* used) const {
+  BlockCodes local;
+  BlockCodes& codes = used != nullptr ? *used : local;
   BuildCodes(frequencies, codes);
   WriteHeader(codes, count, out);
   std::uint16_t literalCodes[kLiteralCodeCount];

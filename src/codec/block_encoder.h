@@ -63,9 +63,9 @@ class BlockEncoder {
   std::int64_t BlockBits(const BlockFrequencies& frequencies) const;
 
   // Writes one block of 1..65535 codes with codes built from frequencies,
-  // which must be those of the tokens.
+  // which must be those of the tokens; hands the codes back if asked.
   void WriteBlock(const Token* tokens, int count, const BlockFrequencies& frequencies,
-                  BitOutput& out) const;
+                  BitOutput& out, BlockCodes* used = nullptr) const;
 
   int PositionCodeCount() const { return positionCodeCount_; }
 

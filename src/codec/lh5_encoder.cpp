@@ -16,6 +16,7 @@ namespace {
 struct Effort {
   int chainLimit;  // earlier positions tried per match search
   int niceLength;  // a match this long ends the search
+  int goodLength;  // a held match this long cuts the next search to a quarter
   bool lazy;
   bool optimal;  // efforts 8 and 9: OptimalParser
   int passes;
@@ -23,23 +24,25 @@ struct Effort {
 };
 
 constexpr Effort kEfforts[kMaxEffort + 1] = {
-    {0, 0, false, false, 0, false},     // unused
-    {4, 16, false, false, 0, false},    // 1
-    {8, 32, false, false, 0, false},    // 2
-    {6, 32, true, false, 0, false},     // 3
-    {12, 64, true, false, 0, false},    // 4
-    {24, 128, true, false, 0, false},   // 5
-    {64, 256, true, false, 0, false},   // 6
-    {256, 256, true, false, 0, false},  // 7
-    {64, 128, false, true, 2, false},   // 8
-    {256, 256, false, true, 3, true},   // 9
+    {0, 0, 0, false, false, 0, false},       // unused
+    {4, 16, 0, false, false, 0, false},      // 1
+    {8, 32, 0, false, false, 0, false},      // 2
+    {6, 32, 8, true, false, 0, false},       // 3
+    {12, 64, 16, true, false, 0, false},     // 4
+    {32, 128, 32, true, false, 0, false},    // 5
+    {64, 256, 32, true, false, 0, false},    // 6
+    {256, 256, 256, true, false, 0, false},  // 7
+    {64, 128, 0, false, true, 2, false},     // 8
+    {256, 256, 0, false, true, 3, true},     // 9
 };
 
 // Codes per block of the lower efforts: large enough that the header is
 // cheap, small enough that the codes follow the data.
 constexpr int kBlockCodes = 16384;
-// A 3-byte match this far back costs more than its three literals.
-constexpr int kTooFarForThree = 4096;
+// Matches up to this long are weighed against their literals by the
+// prices of the block before; longer ones always pay.
+constexpr int kWeighedMatch = 5;
+constexpr std::uint8_t kUnusedBits = 12;  // assumed for a symbol the codes lack
 
 class Lh5Encoder {
  public:
@@ -51,6 +54,12 @@ class Lh5Encoder {
         out_(sink),
         tokens_(kBlockCodes) {
     frequencies_.Clear();
+    // Before the first block: bytes of 8 bits, short matches and near
+    // positions cheap, far ones dearer.
+    for (int s = 0; s < kLiteralCodeCount; ++s)
+      prices_.literalLengths[s] = static_cast<std::uint8_t>(s < 256 ? 8 : s < 256 + 8 ? 7 : 10);
+    for (int j = 0; j < kMaxPositionCodeCount; ++j)
+      prices_.positionLengths[j] = static_cast<std::uint8_t>(j < 6 ? 4 : 5);
   }
 
   EncodeResult Run();
@@ -64,7 +73,14 @@ class Lh5Encoder {
     if (count_ == kBlockCodes) FlushBlock();
   }
   void FlushBlock() {
-    if (count_ > 0) blocks_.WriteBlock(tokens_.get(), count_, frequencies_, out_);
+    if (count_ > 0) {
+      blocks_.WriteBlock(tokens_.get(), count_, frequencies_, out_, &prices_);
+      if (prices_.literalUsed < 2) prices_.literalLengths[prices_.onlyLiteral] = 1;
+      for (auto& bits : prices_.literalLengths)
+        if (bits == 0) bits = kUnusedBits;
+      for (auto& bits : prices_.positionLengths)
+        if (bits == 0) bits = 1;
+    }
     count_ = 0;
     frequencies_.Clear();
   }
@@ -72,9 +88,22 @@ class Lh5Encoder {
     return options_.packedLimit >= 0 && out_.BitCount() > options_.packedLimit * 8;
   }
   Match Find(std::uint32_t position, int longerThan) {
-    Match m = finder_.FindLongest(position, effort_.chainLimit, effort_.niceLength, longerThan);
-    if (m.length == kMinMatch && m.distance > kTooFarForThree) m.length = 0;
+    int chain = effort_.chainLimit;
+    if (longerThan >= effort_.goodLength && effort_.goodLength > 0) chain >>= 2;
+    Match m = finder_.FindLongest(position, chain, effort_.niceLength, longerThan);
+    if (m.length >= kMinMatch && m.length <= kWeighedMatch && !Pays(position, m)) m.length = 0;
     return m;
+  }
+  // Whether a short match costs fewer bits than its bytes as literals.
+  bool Pays(std::uint32_t position, const Match& m) const {
+    const int j = PositionCode(static_cast<std::uint32_t>(m.distance - 1));
+    int matchBits = prices_.literalLengths[256 + m.length - kMinMatch] +
+                    prices_.positionLengths[j] + PositionExtraBits(j);
+    int literalBits = 0;
+    for (int i = 0; i < m.length; ++i)
+      literalBits +=
+          prices_.literalLengths[finder_.ByteAt(position + static_cast<std::uint32_t>(i))];
+    return matchBits < literalBits;
   }
 
   const EncoderOptions options_;
@@ -84,6 +113,7 @@ class Lh5Encoder {
   BitOutput out_;
   HeapArray<Token> tokens_;
   BlockFrequencies frequencies_;
+  BlockCodes prices_;  // code lengths of the block before, as prices
   int count_ = 0;
   std::uint32_t position_ = 0;
   bool limitReached_ = false;

@@ -17,10 +17,12 @@ MatchFinder::MatchFinder(ByteSource& source, int dictionaryBits)
       capacity_(dictionaryBytes_ +
                 (dictionaryBytes_ > kMinReadAhead ? dictionaryBytes_ : kMinReadAhead) + kMaxMatch),
       buffer_(capacity_ + kSlackBytes),
+      latest3_(1u << kHash3Bits),
       head_(1u << kHashBits),
       prev_(dictionaryBytes_) {
   // Comparisons may look at bytes behind the data; they must be defined.
   std::memset(buffer_.get(), 0, buffer_.size());
+  std::memset(latest3_.get(), 0, latest3_.size() * sizeof(std::uint32_t));
   std::memset(head_.get(), 0, head_.size() * sizeof(std::uint32_t));
   std::memset(prev_.get(), 0, prev_.size() * sizeof(std::uint32_t));
 }
@@ -56,21 +58,26 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
       available < static_cast<std::uint32_t>(kMaxMatch) ? static_cast<int>(available) : kMaxMatch;
   if (niceLength > limit) niceLength = limit;
   int bestLength = longerThan < kMinMatch - 1 ? kMinMatch - 1 : longerThan;
-  if (bestLength >= limit) {
-    Insert(position);
-    return best;
-  }
+  std::uint32_t latest3, entry;
+  Enter(position, latest3, entry);
+  if (bestLength >= limit) return best;
   const std::uint8_t* here = &buffer_[position - base_];
-  const std::uint32_t h = Hash(position);
-  std::uint32_t entry = head_[h];
-  prev_[position & dictionaryMask_] = entry;
-  head_[h] = position + 1;
+  // The nearest match of three bytes or more, then longer ones by the chain.
+  if (latest3 != 0 && position - (latest3 - 1) <= dictionaryBytes_) {
+    const std::uint8_t* there = &buffer_[latest3 - 1 - base_];
+    int length = MatchLength(here, there, limit);
+    if (length > bestLength) {
+      bestLength = length;
+      best = Match{length, static_cast<int>(position - (latest3 - 1))};
+      if (length >= niceLength) return best;
+    }
+  }
   while (entry != 0 && chainLimit-- > 0) {
     const std::uint32_t candidate = entry - 1;
     const std::uint32_t distance = position - candidate;
     if (distance > dictionaryBytes_) break;
     const std::uint8_t* there = &buffer_[candidate - base_];
-    if (there[bestLength] == here[bestLength] && there[0] == here[0]) {
+    if (there[bestLength] == here[bestLength]) {
       int length = MatchLength(here, there, limit);
       if (length > bestLength) {
         bestLength = length;
@@ -93,18 +100,24 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
   const int limit =
       available < static_cast<std::uint32_t>(kMaxMatch) ? static_cast<int>(available) : kMaxMatch;
   if (niceLength > limit) niceLength = limit;
+  std::uint32_t latest3, entry;
+  Enter(position, latest3, entry);
   const std::uint8_t* here = &buffer_[position - base_];
-  const std::uint32_t h = Hash(position);
-  std::uint32_t entry = head_[h];
-  prev_[position & dictionaryMask_] = entry;
-  head_[h] = position + 1;
   int bestLength = kMinMatch - 1;
+  if (latest3 != 0 && position - (latest3 - 1) <= dictionaryBytes_) {
+    int length = MatchLength(here, &buffer_[latest3 - 1 - base_], limit);
+    if (length > bestLength) {
+      bestLength = length;
+      out[found++] = Match{length, static_cast<int>(position - (latest3 - 1))};
+      if (length >= niceLength) return found;
+    }
+  }
   while (entry != 0 && chainLimit-- > 0 && found < capacity) {
     const std::uint32_t candidate = entry - 1;
     const std::uint32_t distance = position - candidate;
     if (distance > dictionaryBytes_) break;
     const std::uint8_t* there = &buffer_[candidate - base_];
-    if (there[bestLength] == here[bestLength] && there[0] == here[0]) {
+    if (there[bestLength] == here[bestLength]) {
       int length = MatchLength(here, there, limit);
       if (length > bestLength) {
         bestLength = length;

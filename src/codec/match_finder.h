@@ -1,5 +1,7 @@
 // The encoder's window over its input and its hash chains of earlier
-// positions with the same next three bytes.
+// positions with the same next four bytes, beside a table of the latest
+// position of each three bytes (the nearest match of three bytes is the
+// only one of that length worth sending).
 //
 // Positions count bytes from the member's first byte. The window keeps at
 // least the dictionary behind the current position and up to a longest
@@ -40,8 +42,11 @@ class MatchFinder {
 
   // Enters position in its chain; needs three bytes from it.
   void Insert(std::uint32_t position) {
-    if (end_ - position < 3) return;
-    std::uint32_t& head = head_[Hash(position)];
+    const std::uint32_t available = end_ - position;
+    if (available < 3) return;
+    latest3_[Hash3(position)] = position + 1;
+    if (available < 4) return;
+    std::uint32_t& head = head_[Hash4(position)];
     prev_[position & dictionaryMask_] = head;
     head = position + 1;
   }
@@ -57,11 +62,30 @@ class MatchFinder {
 
  private:
   static constexpr int kHashBits = 15;
+  static constexpr int kHash3Bits = 14;
 
-  std::uint32_t Hash(std::uint32_t position) const {
+  std::uint32_t Hash3(std::uint32_t position) const {
     const std::uint8_t* p = &buffer_[position - base_];
     std::uint32_t v = static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+    return (v * 2654435761u) >> (32 - kHash3Bits);
+  }
+  std::uint32_t Hash4(std::uint32_t position) const {
+    std::uint32_t v;
+    std::memcpy(&v, &buffer_[position - base_], 4);
     return (v * 2654435761u) >> (32 - kHashBits);
+  }
+  // Enters position and returns the heads it replaced: the latest position
+  // + 1 with the same three bytes, and the chain of the same four bytes.
+  void Enter(std::uint32_t position, std::uint32_t& latest3, std::uint32_t& chain) {
+    std::uint32_t& slot3 = latest3_[Hash3(position)];
+    latest3 = slot3;
+    slot3 = position + 1;
+    chain = 0;
+    if (end_ - position < 4) return;
+    std::uint32_t& head = head_[Hash4(position)];
+    chain = head;
+    prev_[position & dictionaryMask_] = head;
+    head = position + 1;
   }
   // Bytes that agree at a and b, at most limit.
   int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) const {
@@ -83,10 +107,11 @@ class MatchFinder {
   const std::uint32_t dictionaryMask_;
   const std::uint32_t capacity_;  // bytes of buffer_ that hold data
   HeapArray<std::uint8_t> buffer_;
-  HeapArray<std::uint32_t> head_;  // position + 1 of the latest entry, 0: none
-  HeapArray<std::uint32_t> prev_;  // per position modulo the dictionary
-  std::uint32_t base_ = 0;         // position of buffer_[0]
-  std::uint32_t end_ = 0;          // position after the last byte read
+  HeapArray<std::uint32_t> latest3_;  // position + 1 of the latest entry, 0: none
+  HeapArray<std::uint32_t> head_;     // position + 1 of the latest entry, 0: none
+  HeapArray<std::uint32_t> prev_;     // per position modulo the dictionary
+  std::uint32_t base_ = 0;            // position of buffer_[0]
+  std::uint32_t end_ = 0;             // position after the last byte read
   bool atEnd_ = false;
   bool failed_ = false;
 };

@@ -1,5 +1,9 @@
 #include "codec/optimal_parser.h"
 
+#include <cmath>
+
+#include "codec/huffman_table.h"
+
 namespace lzh {
 
 namespace {
@@ -8,9 +12,9 @@ constexpr int kStretchBytes = 65535 - 2 * kMaxMatch;  // a stretch's tokens fit 
 constexpr int kStretchCapacity = kStretchBytes + kMaxMatch;
 constexpr int kMatchesPerByte = 24;
 constexpr int kMatchPool = kStretchCapacity * 6;
-constexpr int kSplitStep = 2048;  // tokens between candidate block boundaries
+constexpr int kSplitStep = 1024;  // tokens between candidate block boundaries
 constexpr int kMaxBlocks = kStretchCapacity / kSplitStep + 2;
-constexpr std::uint32_t kUnusedPrice = 14;  // bits assumed for a symbol its code lacks
+constexpr std::uint32_t kPriceScale = 16;  // prices count 1/16 bits
 constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 }  // namespace
@@ -60,21 +64,26 @@ bool OptimalParser::CollectMatches(std::uint32_t start) {
   return true;
 }
 
+// Prices in 1/16 bits: the information content of each symbol by the
+// frequencies, which steers the next parse more smoothly than whole code
+// lengths; a symbol not seen is priced as rarer than any seen.
 void OptimalParser::PriceFrom(const BlockFrequencies& frequencies) {
-  BlockCodes codes;
-  blocks_.BuildCodes(frequencies, codes);
-  for (int s = 0; s < kLiteralCodeCount; ++s) {
-    literalPrice_[s] =
-        codes.literalUsed < 2
-            ? (s == codes.onlyLiteral ? 0 : kUnusedPrice)
-            : (codes.literalLengths[s] != 0 ? codes.literalLengths[s] : kUnusedPrice);
-  }
-  for (int j = 0; j < blocks_.PositionCodeCount(); ++j) {
-    std::uint32_t bits =
-        codes.positionUsed < 2
-            ? (j == codes.onlyPosition ? 0 : kUnusedPrice)
-            : (codes.positionLengths[j] != 0 ? codes.positionLengths[j] : kUnusedPrice);
-    positionPrice_[j] = bits + static_cast<std::uint32_t>(PositionExtraBits(j));
+  const int positions = blocks_.PositionCodeCount();
+  double total = 0;
+  for (int s = 0; s < kLiteralCodeCount; ++s) total += frequencies.literal[s];
+  double positionTotal = 0;
+  for (int j = 0; j < positions; ++j) positionTotal += frequencies.position[j];
+  auto price = [](double count, double all) {
+    double bits = -std::log2((count > 0 ? count : 0.5) / (all > 0 ? all : 1));
+    if (bits < 0.5) bits = 0.5;
+    if (bits > kMaxCodeLength) bits = kMaxCodeLength;
+    return static_cast<std::uint32_t>(bits * kPriceScale + 0.5);
+  };
+  for (int s = 0; s < kLiteralCodeCount; ++s)
+    literalPrice_[s] = price(frequencies.literal[s], total);
+  for (int j = 0; j < positions; ++j) {
+    positionPrice_[j] = price(frequencies.position[j], positionTotal) +
+                        static_cast<std::uint32_t>(PositionExtraBits(j) * kPriceScale);
   }
 }
 
@@ -169,6 +178,17 @@ void OptimalParser::SplitRange(int from, int to, int* ends, int& count) {
       bestAt = at;
     }
   }
+  if (bestAt < 0 && (to - from) * kSplitStep > kMaxBlockCodes) {
+    // Too many codes for one block: split anyway, at the cheapest place.
+    best = -1;
+    for (int at = from + 1; at < to; ++at) {
+      std::int64_t bits = RangeBits(from, at) + RangeBits(at, to);
+      if (best < 0 || bits < best) {
+        best = bits;
+        bestAt = at;
+      }
+    }
+  }
   if (bestAt < 0) {
     ends[count++] = to;
     return;
@@ -227,7 +247,7 @@ bool OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
       byte += (t & 0xFFFF) < 256 ? 1 : static_cast<int>(t & 0xFFFF) - 256 + kMinMatch;
     }
     PriceFrom(frequencies);
-    int count = Parse(fromByte, byte, blockTokens_.get());
+    const int count = Parse(fromByte, byte, blockTokens_.get());
     frequencies.Clear();
     for (int t = 0; t < count; ++t) frequencies.Add(blockTokens_[static_cast<std::size_t>(t)]);
     blocks_.WriteBlock(blockTokens_.get(), count, frequencies, out);
