@@ -36,6 +36,17 @@ constexpr Effort kEfforts[kMaxEffort + 1] = {
     {256, 256, 0, false, true, 3, true},     // 9
 };
 
+// The larger dictionaries of -lh6- and -lh7- hold more candidates: the
+// lazy efforts search twice as deep there.
+Effort EffortFor(const EncoderOptions& options) {
+  Effort effort = kEfforts[options.effort];
+  if (options.dictionaryBits > 13 && effort.lazy) {
+    effort.chainLimit *= 2;
+    effort.niceLength = effort.niceLength * 2 > kMaxMatch ? kMaxMatch : effort.niceLength * 2;
+  }
+  return effort;
+}
+
 // Codes per block of the lower efforts: large enough that the header is
 // cheap, small enough that the codes follow the data.
 constexpr int kBlockCodes = 16384;
@@ -48,7 +59,7 @@ class Lh5Encoder {
  public:
   Lh5Encoder(ByteSource& source, ByteSink& sink, const EncoderOptions& options)
       : options_(options),
-        effort_(kEfforts[options.effort]),
+        effort_(EffortFor(options)),
         finder_(source, options.dictionaryBits),
         blocks_(options.dictionaryBits),
         out_(sink),
@@ -84,8 +95,11 @@ class Lh5Encoder {
     count_ = 0;
     frequencies_.Clear();
   }
-  bool OverLimit() const {
-    return options_.packedLimit >= 0 && out_.BitCount() > options_.packedLimit * 8;
+  bool OverLimit(std::uint32_t position) const {
+    const std::int64_t bits = out_.BitCount();
+    if (options_.packedLimit >= 0 && bits > options_.packedLimit * 8) return true;
+    const std::int64_t read = position;
+    return options_.giveUpAfter > 0 && read >= options_.giveUpAfter && bits / 8 > read - read / 64;
   }
   Match Find(std::uint32_t position, int longerThan) {
     int chain = effort_.chainLimit;
@@ -129,8 +143,9 @@ bool Lh5Encoder::ParseLazy() {
   while (true) {
     if (!finder_.Prepare(pos)) return false;
     if (finder_.AtEnd(pos)) break;
-    if (count_ == 0 && OverLimit()) {
+    if (count_ == 0 && OverLimit(pos)) {
       limitReached_ = true;
+      position_ = pos;
       return true;
     }
     Match m = Find(pos, holding ? held.length : 0);
@@ -156,6 +171,15 @@ bool Lh5Encoder::ParseLazy() {
       continue;
     }
     if (holding) Emit(LiteralToken(finder_.ByteAt(pos - 1)));
+    if (m.length >= effort_.goodLength * 2) {
+      // Long enough that a longer one at the next byte is not worth a look.
+      Emit(MatchToken(m.length, m.distance));
+      const std::uint32_t end = pos + static_cast<std::uint32_t>(m.length);
+      for (std::uint32_t p = pos + 1; p < end; ++p) finder_.Insert(p);
+      pos = end;
+      holding = false;
+      continue;
+    }
     held = m;
     holding = true;
     ++pos;
@@ -178,7 +202,7 @@ bool Lh5Encoder::ParseOptimal() {
   while (true) {
     if (!finder_.Prepare(pos)) return false;
     if (finder_.AtEnd(pos)) break;
-    if (OverLimit()) {
+    if (OverLimit(pos)) {
       limitReached_ = true;
       break;
     }
@@ -199,7 +223,8 @@ EncodeResult Lh5Encoder::Run() {
     result.status = EncodeStatus::kReadFailed;
   } else if (out_.Failed()) {
     result.status = EncodeStatus::kWriteFailed;
-  } else if (limitReached_ || OverLimit()) {
+  } else if (limitReached_ ||
+             (options_.packedLimit >= 0 && out_.BitCount() > options_.packedLimit * 8)) {
     result.status = EncodeStatus::kLimitReached;
   }
   return result;

@@ -22,13 +22,17 @@ struct EncoderOptions {
   // Stop once the packed stream would exceed this many bytes (-1: never);
   // a member that will not shrink can then be stored without packing it all.
   std::int64_t packedLimit = -1;
+  // Give up as at packedLimit once this many bytes are read (0: never) and
+  // the packed stream is not yet a 64th smaller than they are: data that
+  // will not shrink is found after a short look. Checked between blocks.
+  std::int64_t giveUpAfter = 0;
 };
 
 enum class EncodeStatus {
   kDone,          // the whole input is packed
   kReadFailed,    // the source reported a failure
   kWriteFailed,   // the sink refused bytes
-  kLimitReached,  // the packed stream passed packedLimit
+  kLimitReached,  // the packed stream passed packedLimit, or gave up (giveUpAfter)
   kBadOptions,    // dictionary bits or effort outside their ranges
 };
 

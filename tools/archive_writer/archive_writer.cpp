@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::uint32_t kLargestMember = 0x7FFFFFFF;  // sizes are signed 32-bit counts
 constexpr std::size_t kCopyBytes = 1 << 16;
+constexpr std::int64_t kGiveUpAfter = 1 << 20;  // bytes
 
 bool SeekTo(std::FILE* file, std::int64_t offset) {
 #ifdef _WIN32
@@ -226,6 +227,9 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
   options.effort = options_.effort;
   // Stop as soon as the member would not shrink: it is stored instead.
   options.packedLimit = fields.originalSize == 0 ? 0 : fields.originalSize - 1;
+  // Data that has not shrunk by a 64th after this much is taken for data
+  // that will not shrink (compressed or random): it is stored at once.
+  options.giveUpAfter = kGiveUpAfter;
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
   switch (result.status) {
     case lzh::EncodeStatus::kReadFailed:
