@@ -16,10 +16,10 @@ int main(int argc, char** argv) {
   }
   lzhwrite::WriterOptions options;
   const std::string method = argv[1];
-  options.method = method == "lh0"   ? lzhwrite::Method::kLh0
-                   : method == "lh6" ? lzhwrite::Method::kLh6
-                   : method == "lh7" ? lzhwrite::Method::kLh7
-                                     : lzhwrite::Method::kLh5;
+  options.method = method == "lh0"   ? lzhwrite::Method::Lh0
+                   : method == "lh6" ? lzhwrite::Method::Lh6
+                   : method == "lh7" ? lzhwrite::Method::Lh7
+                                     : lzhwrite::Method::Lh5;
   options.effort = std::atoi(argv[2]);
   lzhwrite::ArchiveWriter writer(options);
   lzhwrite::MemberSource member;
@@ -27,9 +27,9 @@ int main(int argc, char** argv) {
   member.storedPath = argc > 5 ? argv[5] : argv[4];
   lzhwrite::MemberSummary summary;
   lzhwrite::WriteStatus status = writer.Open(argv[3]);
-  if (status.ok()) status = writer.AddFile(member, &summary);
-  if (status.ok()) status = writer.Finish();
-  if (!status.ok()) {
+  if (status.Ok()) status = writer.AddFile(member, &summary);
+  if (status.Ok()) status = writer.Finish();
+  if (!status.Ok()) {
     std::fprintf(stderr, "encode_archive: %s: error %d (%s)\n", status.path.c_str(),
                  static_cast<int>(status.error), std::strerror(status.systemError));
     return 1;

@@ -3,7 +3,7 @@
 namespace lzh {
 
 void BitOutput::Drain() {
-  if (!failed_ && used_ > 0 && !sink_.Write(buffer_.get(), used_)) failed_ = true;
+  if (!failed_ && used_ > 0 && !sink_.Write(buffer_.Get(), used_)) failed_ = true;
   written_ += used_;
   used_ = 0;
 }

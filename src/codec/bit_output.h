@@ -23,7 +23,7 @@ class BitOutput {
     if (pendingBits_ >= 32) {
       pendingBits_ -= 32;
       auto word = static_cast<std::uint32_t>(pending_ >> pendingBits_);
-      std::uint8_t* at = buffer_.get() + used_;
+      std::uint8_t* at = buffer_.Get() + used_;
       at[0] = static_cast<std::uint8_t>(word >> 24);
       at[1] = static_cast<std::uint8_t>(word >> 16);
       at[2] = static_cast<std::uint8_t>(word >> 8);

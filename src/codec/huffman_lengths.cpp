@@ -16,7 +16,7 @@ constexpr int kMaxSymbols = kLiteralCodeCount;
 // weight too. depth[i] is the depth of leaf i.
 void HuffmanDepths(const std::uint64_t* sorted, int leafCount, int* depth) {
   std::uint64_t innerWeight[kMaxSymbols];
-  int parent[2 * kMaxSymbols];  // leaves first, then inner nodes
+  int parent[2 * kMaxSymbols] = {};  // leaves first, then inner nodes
   int nextLeaf = 0, nextInner = 0, innerCount = 0;
   auto takeSmallest = [&]() {
     bool leaf = nextLeaf < leafCount &&

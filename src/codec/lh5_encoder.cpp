@@ -17,23 +17,23 @@ struct Effort {
   int chainLimit;  // earlier positions tried per match search
   int niceLength;  // a match this long ends the search
   int goodLength;  // a held match this long cuts the next search to a quarter
+  int passes;      // of the optimal parse
   bool lazy;
   bool optimal;  // efforts 8 and 9: OptimalParser
-  int passes;
   bool splitBlocks;
 };
 
 constexpr Effort kEfforts[kMaxEffort + 1] = {
-    {0, 0, 0, false, false, 0, false},       // unused
-    {4, 16, 0, false, false, 0, false},      // 1
-    {8, 32, 0, false, false, 0, false},      // 2
-    {6, 32, 8, true, false, 0, false},       // 3
-    {12, 64, 16, true, false, 0, false},     // 4
-    {32, 128, 32, true, false, 0, false},    // 5
-    {64, 256, 32, true, false, 0, false},    // 6
-    {256, 256, 256, true, false, 0, false},  // 7
-    {64, 128, 0, false, true, 2, false},     // 8
-    {256, 256, 0, false, true, 3, true},     // 9
+    {0, 0, 0, 0, false, false, false},       // unused
+    {4, 16, 0, 0, false, false, false},      // 1
+    {8, 32, 0, 0, false, false, false},      // 2
+    {6, 32, 8, 0, true, false, false},       // 3
+    {12, 64, 16, 0, true, false, false},     // 4
+    {32, 128, 32, 0, true, false, false},    // 5
+    {64, 256, 32, 0, true, false, false},    // 6
+    {256, 256, 256, 0, true, false, false},  // 7
+    {64, 128, 0, 2, false, true, false},     // 8
+    {256, 256, 0, 3, false, true, true},     // 9
 };
 
 // The larger dictionaries of -lh6- and -lh7- hold more candidates: the
@@ -85,7 +85,7 @@ class Lh5Encoder {
   }
   void FlushBlock() {
     if (count_ > 0) {
-      blocks_.WriteBlock(tokens_.get(), count_, frequencies_, out_, &prices_);
+      blocks_.WriteBlock(tokens_.Get(), count_, frequencies_, out_, &prices_);
       if (prices_.literalUsed < 2) prices_.literalLengths[prices_.onlyLiteral] = 1;
       for (auto& bits : prices_.literalLengths)
         if (bits == 0) bits = kUnusedBits;
@@ -120,8 +120,8 @@ class Lh5Encoder {
     return matchBits < literalBits;
   }
 
-  const EncoderOptions options_;
-  const Effort effort_;
+  EncoderOptions options_;
+  Effort effort_;
   MatchFinder finder_;
   BlockEncoder blocks_;
   BitOutput out_;
@@ -220,12 +220,12 @@ EncodeResult Lh5Encoder::Run() {
   result.originalBytes = position_;
   result.packedBytes = out_.BitCount() / 8;
   if (!ok) {
-    result.status = EncodeStatus::kReadFailed;
+    result.status = EncodeStatus::ReadFailed;
   } else if (out_.Failed()) {
-    result.status = EncodeStatus::kWriteFailed;
+    result.status = EncodeStatus::WriteFailed;
   } else if (limitReached_ ||
              (options_.packedLimit >= 0 && out_.BitCount() > options_.packedLimit * 8)) {
-    result.status = EncodeStatus::kLimitReached;
+    result.status = EncodeStatus::LimitReached;
   }
   return result;
 }
@@ -237,7 +237,7 @@ EncodeResult EncodeStaticHuffman(ByteSource& source, ByteSink& sink,
   if (options.dictionaryBits < 12 || options.dictionaryBits > kMaxDictionaryBits ||
       options.effort < kMinEffort || options.effort > kMaxEffort) {
     EncodeResult bad;
-    bad.status = EncodeStatus::kBadOptions;
+    bad.status = EncodeStatus::BadOptions;
     return bad;
   }
   Lh5Encoder encoder(source, sink, options);

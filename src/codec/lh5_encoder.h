@@ -29,15 +29,15 @@ struct EncoderOptions {
 };
 
 enum class EncodeStatus {
-  kDone,          // the whole input is packed
-  kReadFailed,    // the source reported a failure
-  kWriteFailed,   // the sink refused bytes
-  kLimitReached,  // the packed stream passed packedLimit, or gave up (giveUpAfter)
-  kBadOptions,    // dictionary bits or effort outside their ranges
+  Done,          // the whole input is packed
+  ReadFailed,    // the source reported a failure
+  WriteFailed,   // the sink refused bytes
+  LimitReached,  // the packed stream passed packedLimit, or gave up (giveUpAfter)
+  BadOptions,    // dictionary bits or effort outside their ranges
 };
 
 struct EncodeResult {
-  EncodeStatus status = EncodeStatus::kDone;
+  EncodeStatus status = EncodeStatus::Done;
   std::int64_t originalBytes = 0;  // bytes read from the source
   std::int64_t packedBytes = 0;    // bytes handed to the sink
 };

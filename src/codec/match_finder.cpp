@@ -21,10 +21,10 @@ MatchFinder::MatchFinder(ByteSource& source, int dictionaryBits)
       head_(1u << kHashBits),
       prev_(dictionaryBytes_) {
   // Comparisons may look at bytes behind the data; they must be defined.
-  std::memset(buffer_.get(), 0, buffer_.size());
-  std::memset(latest3_.get(), 0, latest3_.size() * sizeof(std::uint32_t));
-  std::memset(head_.get(), 0, head_.size() * sizeof(std::uint32_t));
-  std::memset(prev_.get(), 0, prev_.size() * sizeof(std::uint32_t));
+  std::memset(buffer_.Get(), 0, buffer_.Size());
+  std::memset(latest3_.Get(), 0, latest3_.Size() * sizeof(std::uint32_t));
+  std::memset(head_.Get(), 0, head_.Size() * sizeof(std::uint32_t));
+  std::memset(prev_.Get(), 0, prev_.Size() * sizeof(std::uint32_t));
 }
 
 bool MatchFinder::Refill(std::uint32_t position) {
@@ -32,13 +32,13 @@ bool MatchFinder::Refill(std::uint32_t position) {
   // Keep the dictionary behind position; move the rest to the front.
   std::uint32_t keepFrom = position > dictionaryBytes_ ? position - dictionaryBytes_ : 0;
   if (keepFrom > base_ && end_ - base_ >= capacity_) {
-    std::memmove(buffer_.get(), buffer_.get() + (keepFrom - base_), end_ - keepFrom);
+    std::memmove(buffer_.Get(), buffer_.Get() + (keepFrom - base_), end_ - keepFrom);
     base_ = keepFrom;
   }
   while (!atEnd_ && end_ - base_ < capacity_) {
     std::uint32_t room = capacity_ - (end_ - base_);
     std::int32_t got =
-        source_.Read(buffer_.get() + (end_ - base_), static_cast<std::int32_t>(room));
+        source_.Read(buffer_.Get() + (end_ - base_), static_cast<std::int32_t>(room));
     if (got < 0) {
       failed_ = true;
       return false;

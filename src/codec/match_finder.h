@@ -103,9 +103,9 @@ class MatchFinder {
   bool Refill(std::uint32_t position);
 
   ByteSource& source_;
-  const std::uint32_t dictionaryBytes_;
-  const std::uint32_t dictionaryMask_;
-  const std::uint32_t capacity_;  // bytes of buffer_ that hold data
+  std::uint32_t dictionaryBytes_;
+  std::uint32_t dictionaryMask_;
+  std::uint32_t capacity_;  // bytes of buffer_ that hold data
   HeapArray<std::uint8_t> buffer_;
   HeapArray<std::uint32_t> latest3_;  // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;     // position + 1 of the latest entry, 0: none

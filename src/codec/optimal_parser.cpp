@@ -77,7 +77,7 @@ void OptimalParser::PriceFrom(const BlockFrequencies& frequencies) {
     double bits = -std::log2((count > 0 ? count : 0.5) / (all > 0 ? all : 1));
     if (bits < 0.5) bits = 0.5;
     if (bits > kMaxCodeLength) bits = kMaxCodeLength;
-    return static_cast<std::uint32_t>(bits * kPriceScale + 0.5);
+    return static_cast<std::uint32_t>(std::lround(bits * kPriceScale));
   };
   for (int s = 0; s < kLiteralCodeCount; ++s)
     literalPrice_[s] = price(frequencies.literal[s], total);
@@ -135,10 +135,10 @@ int OptimalParser::Parse(int from, int to, Token* tokens) {
       const int longest = m.length < to - i ? m.length : to - i;
       for (int length = shorter + 1; length <= longest; ++length) {
         const std::uint32_t price = base + literalPrice_[256 + length - kMinMatch];
-        std::uint32_t& there = cost_[static_cast<std::size_t>(i + length)];
-        if (price < there) {
-          there = price;
-          choice_[static_cast<std::size_t>(i + length)] = MatchToken(length, m.distance);
+        const auto at = static_cast<std::size_t>(i) + static_cast<std::size_t>(length);
+        if (price < cost_[at]) {
+          cost_[at] = price;
+          choice_[at] = MatchToken(length, m.distance);
         }
       }
       shorter = longest;
@@ -223,13 +223,13 @@ bool OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
   int tokenCount = 0;
   BlockFrequencies frequencies;
   for (int pass = 0; pass < settings_.passes; ++pass) {
-    tokenCount = Parse(0, n, tokens_.get());
+    tokenCount = Parse(0, n, tokens_.Get());
     frequencies.Clear();
     for (int t = 0; t < tokenCount; ++t) frequencies.Add(tokens_[static_cast<std::size_t>(t)]);
     if (pass + 1 < settings_.passes) PriceFrom(frequencies);
   }
   if (!settings_.splitBlocks) {
-    blocks_.WriteBlock(tokens_.get(), tokenCount, frequencies, out);
+    blocks_.WriteBlock(tokens_.Get(), tokenCount, frequencies, out);
     position += static_cast<std::uint32_t>(n);
     return true;
   }
@@ -247,10 +247,10 @@ bool OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
       byte += (t & 0xFFFF) < 256 ? 1 : static_cast<int>(t & 0xFFFF) - 256 + kMinMatch;
     }
     PriceFrom(frequencies);
-    const int count = Parse(fromByte, byte, blockTokens_.get());
+    const int count = Parse(fromByte, byte, blockTokens_.Get());
     frequencies.Clear();
     for (int t = 0; t < count; ++t) frequencies.Add(blockTokens_[static_cast<std::size_t>(t)]);
-    blocks_.WriteBlock(blockTokens_.get(), count, frequencies, out);
+    blocks_.WriteBlock(blockTokens_.Get(), count, frequencies, out);
   }
   position += static_cast<std::uint32_t>(n);
   return true;

@@ -49,8 +49,8 @@ class OptimalParser {
   HeapArray<Token> tokens_;
   HeapArray<Token> blockTokens_;
   HeapArray<BlockFrequencies> prefix_;  // frequencies of tokens before each split candidate
-  std::uint32_t literalPrice_[kLiteralCodeCount];
-  std::uint32_t positionPrice_[kMaxPositionCodeCount];
+  std::uint32_t literalPrice_[kLiteralCodeCount] = {};
+  std::uint32_t positionPrice_[kMaxPositionCodeCount] = {};
 };
 
 }  // namespace lzh

@@ -97,14 +97,14 @@ std::string MakeArchive(const std::string& dir, const WriterOptions& options) {
     if (e.stored.back() != '/') WriteFile(dir + "/src/" + e.stored, e.bytes);
   const std::string archive = dir + "/out.lzh";
   ArchiveWriter writer(options);
-  EXPECT_TRUE(writer.Open(archive).ok());
+  EXPECT_TRUE(writer.Open(archive).Ok());
   for (const Entry& e : tree) {
     MemberSource member{dir + "/src/" + e.stored, e.stored, {}, e.time};
     lzhwrite::WriteStatus status =
         e.stored.back() == '/' ? writer.AddDirectory(member) : writer.AddFile(member);
-    EXPECT_TRUE(status.ok()) << e.stored << ": error " << static_cast<int>(status.error);
+    EXPECT_TRUE(status.Ok()) << e.stored << ": error " << static_cast<int>(status.error);
   }
-  EXPECT_TRUE(writer.Finish().ok());
+  EXPECT_TRUE(writer.Finish().Ok());
   return archive;
 }
 
@@ -137,7 +137,7 @@ struct Case {
   char digit;
 };
 constexpr Case kMethods[] = {
-    {Method::kLh0, '0'}, {Method::kLh5, '5'}, {Method::kLh6, '6'}, {Method::kLh7, '7'}};
+    {Method::Lh0, '0'}, {Method::Lh5, '5'}, {Method::Lh6, '6'}, {Method::Lh7, '7'}};
 
 // Our own reading: names, sizes, methods and CRCs from the header reader;
 // the bytes from our decoder, or the reference decoder where ours lacks
@@ -244,10 +244,10 @@ TEST(ArchiveWriter, FailedMembersAreTakenOutAgain) {
     WriteError error;
   };
   const Failure failures[] = {
-      {{dir.path + "/missing.txt", "missing.txt", {}, 0}, 2, WriteError::kCannotOpenSource},
+      {{dir.path + "/missing.txt", "missing.txt", {}, 0}, 2, WriteError::CannotOpenSource},
       // Its size reads as 0, yet it holds bytes: it changed while read.
-      {{"/proc/self/status", "status", {}, 0}, 2, WriteError::kChangedWhileRead},
-      {{dir.path + "/good.txt", std::string(240, 'n'), {}, 0}, 0, WriteError::kNameTooLong},
+      {{"/proc/self/status", "status", {}, 0}, 2, WriteError::ChangedWhileRead},
+      {{dir.path + "/good.txt", std::string(240, 'n'), {}, 0}, 0, WriteError::NameTooLong},
   };
   for (const Failure& f : failures) {
     SCOPED_TRACE(f.member.storedPath.substr(0, 20));
@@ -255,15 +255,15 @@ TEST(ArchiveWriter, FailedMembersAreTakenOutAgain) {
     options.headerLevel = f.level;
     ArchiveWriter writer(options);
     const std::string archive = dir.path + "/out.lzh";
-    ASSERT_TRUE(writer.Open(archive).ok());
+    ASSERT_TRUE(writer.Open(archive).Ok());
     MemberSource good{dir.path + "/good.txt", "first.txt", {}, 0};
-    ASSERT_TRUE(writer.AddFile(good).ok());
+    ASSERT_TRUE(writer.AddFile(good).Ok());
     lzhwrite::WriteStatus status = writer.AddFile(f.member);
     EXPECT_EQ(status.error, f.error);
     EXPECT_EQ(status.path, f.member.sourcePath);
     good.storedPath = "second.txt";
-    ASSERT_TRUE(writer.AddFile(good).ok());
-    ASSERT_TRUE(writer.Finish().ok());
+    ASSERT_TRUE(writer.AddFile(good).Ok());
+    ASSERT_TRUE(writer.Finish().Ok());
     lzh::CrcTableScope table;
     const auto members = lzhtest::DecodeMembers(ReadFile(archive), "5");
     ASSERT_EQ(members.size(), 2u);
@@ -283,8 +283,8 @@ TEST(ArchiveWriter, NothingHalfWrittenIsLeft) {
   WriteFile(dir.path + "/a.txt", Text(3000));
   {
     ArchiveWriter writer(WriterOptions{});
-    ASSERT_TRUE(writer.Open(archive).ok());
-    ASSERT_TRUE(writer.AddFile({dir.path + "/a.txt", "a.txt", {}, 0}).ok());
+    ASSERT_TRUE(writer.Open(archive).Ok());
+    ASSERT_TRUE(writer.AddFile({dir.path + "/a.txt", "a.txt", {}, 0}).Ok());
     EXPECT_EQ(ReadFile(archive), (Bytes{'o', 'l', 'd'}));
   }  // destroyed unfinished
   std::size_t files = 0;
@@ -292,8 +292,8 @@ TEST(ArchiveWriter, NothingHalfWrittenIsLeft) {
   EXPECT_EQ(files, 2u);  // out.lzh and a.txt
   EXPECT_EQ(ReadFile(archive), (Bytes{'o', 'l', 'd'}));
   ArchiveWriter writer(WriterOptions{});
-  EXPECT_EQ(writer.AddFile({dir.path + "/a.txt", "a.txt", {}, 0}).error, WriteError::kNotOpen);
-  EXPECT_EQ(writer.Open(dir.path + "/no/such/dir/out.lzh").error, WriteError::kCannotCreate);
+  EXPECT_EQ(writer.AddFile({dir.path + "/a.txt", "a.txt", {}, 0}).error, WriteError::NotOpen);
+  EXPECT_EQ(writer.Open(dir.path + "/no/such/dir/out.lzh").error, WriteError::CannotCreate);
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ Bytes Encode(const Bytes& input, int dictionaryBits, int effort, int readChunk =
   options.dictionaryBits = dictionaryBits;
   options.effort = effort;
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(source, sink, options);
-  EXPECT_EQ(result.status, lzh::EncodeStatus::kDone);
+  EXPECT_EQ(result.status, lzh::EncodeStatus::Done);
   EXPECT_EQ(result.originalBytes, static_cast<std::int64_t>(input.size()));
   EXPECT_EQ(result.packedBytes, static_cast<std::int64_t>(sink.bytes.size()));
   return sink.bytes;
@@ -166,14 +166,14 @@ TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
     source.failAt = 40000;
     VectorSink sink;
     EXPECT_EQ(lzh::EncodeStaticHuffman(source, sink, options).status,
-              lzh::EncodeStatus::kReadFailed);
+              lzh::EncodeStatus::ReadFailed);
   }
   {
     VectorSource source(text);
     VectorSink sink;
     sink.budget = 100;
     EXPECT_EQ(lzh::EncodeStaticHuffman(source, sink, options).status,
-              lzh::EncodeStatus::kWriteFailed);
+              lzh::EncodeStatus::WriteFailed);
   }
   for (int effort : {1, 9}) {
     const Bytes noise = RandomBytes(300000, 6);
@@ -182,7 +182,7 @@ TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
     options.effort = effort;
     options.packedLimit = 100000;
     lzh::EncodeResult result = lzh::EncodeStaticHuffman(source, sink, options);
-    EXPECT_EQ(result.status, lzh::EncodeStatus::kLimitReached);
+    EXPECT_EQ(result.status, lzh::EncodeStatus::LimitReached);
     EXPECT_LT(result.originalBytes, 300000);  // it stopped early
   }
   for (auto [bits, effort] : {std::pair{11, 5}, {17, 5}, {13, 0}, {13, 10}}) {
@@ -191,7 +191,7 @@ TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
     options.dictionaryBits = bits;
     options.effort = effort;
     EXPECT_EQ(lzh::EncodeStaticHuffman(source, sink, options).status,
-              lzh::EncodeStatus::kBadOptions);
+              lzh::EncodeStatus::BadOptions);
   }
 }
 

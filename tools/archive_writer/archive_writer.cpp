@@ -76,11 +76,11 @@ std::u16string Trimmed(const std::u16string& path) {
 
 int DictionaryBitsOf(Method method) {
   switch (method) {
-    case Method::kLh5:
+    case Method::Lh5:
       return 13;
-    case Method::kLh6:
+    case Method::Lh6:
       return 15;
-    case Method::kLh7:
+    case Method::Lh7:
       return 16;
     default:
       return 0;
@@ -89,11 +89,11 @@ int DictionaryBitsOf(Method method) {
 
 const char* MethodText(Method method) {
   switch (method) {
-    case Method::kLh5:
+    case Method::Lh5:
       return "-lh5-";
-    case Method::kLh6:
+    case Method::Lh6:
       return "-lh6-";
-    case Method::kLh7:
+    case Method::Lh7:
       return "-lh7-";
     default:
       return "-lh0-";
@@ -115,7 +115,7 @@ WriteStatus ArchiveWriter::Fail(WriteError error, const std::string& path, int s
 WriteStatus ArchiveWriter::Open(const std::string& path) {
   if (options_.effort < lzh::kMinEffort || options_.effort > lzh::kMaxEffort ||
       options_.headerLevel < 0 || options_.headerLevel > 2)
-    return Fail(WriteError::kBadOptions, path);
+    return Fail(WriteError::BadOptions, path);
   Abandon();
   // A name beside the final one, so that the rename stays on one file system.
   std::error_code ec;
@@ -123,13 +123,13 @@ WriteStatus ArchiveWriter::Open(const std::string& path) {
     std::string candidate = path + ".tmp" + std::to_string(n);
     if (std::filesystem::exists(candidate, ec)) continue;
     file_ = std::fopen(candidate.c_str(), "wb+");
-    if (file_ == nullptr) return Fail(WriteError::kCannotCreate, candidate, errno);
+    if (file_ == nullptr) return Fail(WriteError::CannotCreate, candidate, errno);
     temporaryPath_ = candidate;
     finalPath_ = path;
     end_ = 0;
     return WriteStatus{};
   }
-  return Fail(WriteError::kCannotCreate, path + ".tmp*", EEXIST);
+  return Fail(WriteError::CannotCreate, path + ".tmp*", EEXIST);
 }
 
 void ArchiveWriter::Abandon() {
@@ -141,15 +141,15 @@ void ArchiveWriter::Abandon() {
 }
 
 WriteStatus ArchiveWriter::PutHeader(const MemberFields& fields, std::int64_t at) {
-  if (BuildMemberHeader(fields, options_.headerLevel, header_) != HeaderError::kNone)
-    return Fail(WriteError::kNameTooLong, fields.path);
+  if (BuildMemberHeader(fields, options_.headerLevel, header_) != HeaderError::None)
+    return Fail(WriteError::NameTooLong, fields.path);
   if (!SeekTo(file_, at) || std::fwrite(header_.data(), 1, header_.size(), file_) != header_.size())
-    return Fail(WriteError::kWriteFailed, temporaryPath_, errno);
+    return Fail(WriteError::WriteFailed, temporaryPath_, errno);
   return WriteStatus{};
 }
 
 WriteStatus ArchiveWriter::AddDirectory(const MemberSource& member) {
-  if (file_ == nullptr) return Fail(WriteError::kNotOpen, finalPath_);
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
   MemberFields fields;
   std::memcpy(fields.method, "-lhd-", 6);
   fields.isDirectory = true;
@@ -157,18 +157,18 @@ WriteStatus ArchiveWriter::AddDirectory(const MemberSource& member) {
   fields.utf16Path = Trimmed(member.utf16Path);
   fields.unixTime = member.unixTime;
   WriteStatus status = PutHeader(fields, end_);
-  if (status.error == WriteError::kNameTooLong && !member.sourcePath.empty())
+  if (status.error == WriteError::NameTooLong && !member.sourcePath.empty())
     status.path = member.sourcePath;
-  if (status.ok()) end_ += static_cast<std::int64_t>(header_.size());
+  if (status.Ok()) end_ += static_cast<std::int64_t>(header_.size());
   return status;
 }
 
 WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* summary) {
-  if (file_ == nullptr) return Fail(WriteError::kNotOpen, finalPath_);
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(member.sourcePath, ec);
-  if (ec) return Fail(WriteError::kCannotOpenSource, member.sourcePath, ec.value());
-  if (size > kLargestMember) return Fail(WriteError::kTooLarge, member.sourcePath);
+  if (ec) return Fail(WriteError::CannotOpenSource, member.sourcePath, ec.value());
+  if (size > kLargestMember) return Fail(WriteError::TooLarge, member.sourcePath);
   MemberFields fields;
   std::memcpy(fields.method, MethodText(options_.method), 6);
   fields.originalSize = static_cast<std::uint32_t>(size);
@@ -176,7 +176,7 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
   fields.path = Trimmed(member.storedPath);
   fields.utf16Path = Trimmed(member.utf16Path);
   WriteStatus status = WriteMember(fields, member);
-  if (status.ok() && summary != nullptr) {
+  if (status.Ok() && summary != nullptr) {
     std::memcpy(summary->method, fields.method, 6);
     summary->originalSize = fields.originalSize;
     summary->packedSize = fields.packedSize;
@@ -192,29 +192,29 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
 WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource& member) {
   const std::int64_t headerAt = end_;
   WriteStatus status = PutHeader(fields, headerAt);
-  if (status.error == WriteError::kNameTooLong) status.path = member.sourcePath;
-  if (!status.ok()) return status;
+  if (status.error == WriteError::NameTooLong) status.path = member.sourcePath;
+  if (!status.Ok()) return status;
   const std::int64_t dataAt = headerAt + static_cast<std::int64_t>(header_.size());
   std::FILE* source = std::fopen(member.sourcePath.c_str(), "rb");
-  if (source == nullptr) return Fail(WriteError::kCannotOpenSource, member.sourcePath, errno);
+  if (source == nullptr) return Fail(WriteError::CannotOpenSource, member.sourcePath, errno);
   bool shrank = false;
-  if (options_.method != Method::kLh0) status = PackInto(member, source, fields, shrank);
-  if (status.ok() && !shrank) {
+  if (options_.method != Method::Lh0) status = PackInto(member, source, fields, shrank);
+  if (status.Ok() && !shrank) {
     std::memcpy(fields.method, "-lh0-", 6);
     if (!SeekTo(file_, dataAt) || !SeekTo(source, 0)) {
-      status = Fail(WriteError::kWriteFailed, temporaryPath_, errno);
+      status = Fail(WriteError::WriteFailed, temporaryPath_, errno);
     } else {
       status = StoreInto(member, source, fields);
     }
   }
   std::fclose(source);
-  if (status.ok()) status = PutHeader(fields, headerAt);
-  if (!status.ok()) {
+  if (status.Ok()) status = PutHeader(fields, headerAt);
+  if (!status.Ok()) {
     SeekTo(file_, end_);
     return status;
   }
   end_ = dataAt + fields.packedSize;
-  if (!SeekTo(file_, end_)) return Fail(WriteError::kWriteFailed, temporaryPath_, errno);
+  if (!SeekTo(file_, end_)) return Fail(WriteError::WriteFailed, temporaryPath_, errno);
   return status;
 }
 
@@ -232,20 +232,20 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
   options.giveUpAfter = kGiveUpAfter;
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
   switch (result.status) {
-    case lzh::EncodeStatus::kReadFailed:
-      return Fail(WriteError::kReadFailed, member.sourcePath, input.error);
-    case lzh::EncodeStatus::kWriteFailed:
-      return Fail(WriteError::kWriteFailed, temporaryPath_, output.error);
-    case lzh::EncodeStatus::kBadOptions:
-      return Fail(WriteError::kBadOptions, member.sourcePath);
-    case lzh::EncodeStatus::kLimitReached:
+    case lzh::EncodeStatus::ReadFailed:
+      return Fail(WriteError::ReadFailed, member.sourcePath, input.error);
+    case lzh::EncodeStatus::WriteFailed:
+      return Fail(WriteError::WriteFailed, temporaryPath_, output.error);
+    case lzh::EncodeStatus::BadOptions:
+      return Fail(WriteError::BadOptions, member.sourcePath);
+    case lzh::EncodeStatus::LimitReached:
       shrank = false;
       return WriteStatus{};
-    case lzh::EncodeStatus::kDone:
+    case lzh::EncodeStatus::Done:
       break;
   }
   if (input.bytes != static_cast<std::int64_t>(fields.originalSize))
-    return Fail(WriteError::kChangedWhileRead, member.sourcePath);
+    return Fail(WriteError::ChangedWhileRead, member.sourcePath);
   shrank = result.packedBytes < static_cast<std::int64_t>(fields.originalSize);
   fields.packedSize = static_cast<std::uint32_t>(result.packedBytes);
   fields.crc = static_cast<std::uint16_t>(input.crc);
@@ -258,22 +258,22 @@ WriteStatus ArchiveWriter::StoreInto(const MemberSource& member, std::FILE* sour
   std::vector<std::uint8_t> buffer(kCopyBytes);
   while (true) {
     std::int32_t got = input.Read(buffer.data(), static_cast<std::int32_t>(buffer.size()));
-    if (got < 0) return Fail(WriteError::kReadFailed, member.sourcePath, input.error);
+    if (got < 0) return Fail(WriteError::ReadFailed, member.sourcePath, input.error);
     if (got == 0) break;
     if (input.bytes > static_cast<std::int64_t>(fields.originalSize)) break;  // it grew
     if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), file_) !=
         static_cast<std::size_t>(got))
-      return Fail(WriteError::kWriteFailed, temporaryPath_, errno);
+      return Fail(WriteError::WriteFailed, temporaryPath_, errno);
   }
   if (input.bytes != static_cast<std::int64_t>(fields.originalSize))
-    return Fail(WriteError::kChangedWhileRead, member.sourcePath);
+    return Fail(WriteError::ChangedWhileRead, member.sourcePath);
   fields.packedSize = fields.originalSize;
   fields.crc = static_cast<std::uint16_t>(input.crc);
   return WriteStatus{};
 }
 
 WriteStatus ArchiveWriter::Finish() {
-  if (file_ == nullptr) return Fail(WriteError::kNotOpen, finalPath_);
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
   const std::uint8_t endMarker = 0;
   bool written =
       SeekTo(file_, end_) && std::fwrite(&endMarker, 1, 1, file_) == 1 && std::fflush(file_) == 0;
@@ -286,13 +286,13 @@ WriteStatus ArchiveWriter::Finish() {
     std::filesystem::resize_file(temporaryPath_, static_cast<std::uintmax_t>(end_ + 1), ec);
   if (!written || ec) {
     std::filesystem::remove(temporaryPath_, ec);
-    return Fail(WriteError::kWriteFailed, temporaryPath_, written ? ec.value() : error);
+    return Fail(WriteError::WriteFailed, temporaryPath_, written ? ec.value() : error);
   }
   std::filesystem::rename(temporaryPath_, finalPath_, ec);
   if (ec) {
     const int renameError = ec.value();
     std::filesystem::remove(temporaryPath_, ec);
-    return Fail(WriteError::kCannotRename, finalPath_, renameError);
+    return Fail(WriteError::CannotRename, finalPath_, renameError);
   }
   return WriteStatus{};
 }

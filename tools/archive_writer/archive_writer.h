@@ -26,36 +26,36 @@
 
 namespace lzhwrite {
 
-enum class Method { kLh0, kLh5, kLh6, kLh7 };
+enum class Method { Lh0, Lh5, Lh6, Lh7 };
 
 struct WriterOptions {
-  Method method = Method::kLh5;
+  Method method = Method::Lh5;
   int effort = lzh::kDefaultEffort;  // 1 .. 9
   int headerLevel = 2;               // 0, 1 or 2
 };
 
 enum class WriteError {
-  kNone,
-  kBadOptions,        // an effort, level or method outside its range
-  kNotOpen,           // no archive is open (or it was finished or abandoned)
-  kCannotCreate,      // the temporary archive file could not be created
-  kCannotOpenSource,  // the file to add could not be opened
-  kReadFailed,        // reading the file to add failed
-  kChangedWhileRead,  // the file's size changed while it was read
-  kTooLarge,          // the file is 2 GiB or more: its size does not fit the header
-  kNameTooLong,       // the stored path does not fit the header of the level
-  kWriteFailed,       // writing the archive failed (a full disk, say)
-  kCannotRename,      // the finished archive could not take its final name
+  None,
+  BadOptions,        // an effort, level or method outside its range
+  NotOpen,           // no archive is open (or it was finished or abandoned)
+  CannotCreate,      // the temporary archive file could not be created
+  CannotOpenSource,  // the file to add could not be opened
+  ReadFailed,        // reading the file to add failed
+  ChangedWhileRead,  // the file's size changed while it was read
+  TooLarge,          // the file is 2 GiB or more: its size does not fit the header
+  NameTooLong,       // the stored path does not fit the header of the level
+  WriteFailed,       // writing the archive failed (a full disk, say)
+  CannotRename,      // the finished archive could not take its final name
 };
 
 // What went wrong, with the file concerned (the member's source path, or
 // the archive's) and the system's error number (errno; 0 where none
 // applies), for the caller to word.
 struct WriteStatus {
-  WriteError error = WriteError::kNone;
+  WriteError error = WriteError::None;
   std::string path;
   int systemError = 0;
-  bool ok() const { return error == WriteError::kNone; }
+  bool Ok() const { return error == WriteError::None; }
 };
 
 // A member to add: where its bytes come from and how it is stored.

@@ -84,14 +84,14 @@ HeaderError Level0(const MemberFields& f, std::vector<std::uint8_t>& out) {
   for (char& c : name)
     if (c == '/') c = '\\';
   if (f.isDirectory) name.push_back('\\');
-  if (22 + name.size() > kMaxSmallHeader) return HeaderError::kNameTooLong;
+  if (22 + name.size() > kMaxSmallHeader) return HeaderError::NameTooLong;
   PutCommon(f, f.packedSize, DosTimeFromUnix(f.unixTime), 0, out);
   out.push_back(static_cast<std::uint8_t>(name.size()));
   out.insert(out.end(), name.begin(), name.end());
   Put16(out, f.crc);
   out[0] = static_cast<std::uint8_t>(out.size() - 2);
   out[1] = Checksum(out, out.size());
-  return HeaderError::kNone;
+  return HeaderError::None;
 }
 
 HeaderError Level1(const MemberFields& f, std::vector<std::uint8_t>& out) {
@@ -99,7 +99,7 @@ HeaderError Level1(const MemberFields& f, std::vector<std::uint8_t>& out) {
   Split(f, directory, name);
   const std::string record = DirectoryRecordText(directory);
   if (25 + name.size() > kMaxSmallHeader || record.size() + 3 > 65535)
-    return HeaderError::kNameTooLong;
+    return HeaderError::NameTooLong;
   const std::uint32_t recordBytes =
       record.empty() ? 0 : static_cast<std::uint32_t>(record.size() + 3);
   PutCommon(f, f.packedSize + recordBytes, DosTimeFromUnix(f.unixTime), 1, out);
@@ -116,7 +116,7 @@ HeaderError Level1(const MemberFields& f, std::vector<std::uint8_t>& out) {
     out.insert(out.end(), record.begin(), record.end());
     Put16(out, 0);
   }
-  return HeaderError::kNone;
+  return HeaderError::None;
 }
 
 HeaderError Level2(const MemberFields& f, std::vector<std::uint8_t>& out) {
@@ -158,19 +158,19 @@ HeaderError Level2(const MemberFields& f, std::vector<std::uint8_t>& out) {
   }
   std::size_t crcAt = 0;
   for (const Record& r : records) {
-    if (r.data.size() + 3 > 65535) return HeaderError::kNameTooLong;
+    if (r.data.size() + 3 > 65535) return HeaderError::NameTooLong;
     Put16(out, static_cast<std::uint32_t>(r.data.size() + 3));
     out.push_back(r.type);
     if (r.type == 0x00) crcAt = out.size();
     out.insert(out.end(), r.data.begin(), r.data.end());
   }
   Put16(out, 0);
-  if (out.size() > kMaxLevel2Header) return HeaderError::kNameTooLong;
+  if (out.size() > kMaxLevel2Header) return HeaderError::NameTooLong;
   Set16(out, 0, static_cast<std::uint32_t>(out.size()));
   std::uint32_t crc = 0;
   lzh::CrcUpdate(out.data(), static_cast<std::int32_t>(out.size()), crc);
   Set16(out, crcAt, crc);
-  return HeaderError::kNone;
+  return HeaderError::None;
 }
 
 }  // namespace
@@ -185,7 +185,7 @@ HeaderError BuildMemberHeader(const MemberFields& fields, int level,
     case 2:
       return Level2(fields, out);
     default:
-      return HeaderError::kBadLevel;
+      return HeaderError::BadLevel;
   }
 }
 

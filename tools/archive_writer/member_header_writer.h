@@ -41,9 +41,9 @@ struct MemberFields {
 };
 
 enum class HeaderError {
-  kNone,
-  kNameTooLong,  // the path does not fit the level's header
-  kBadLevel,
+  None,
+  NameTooLong,  // the path does not fit the level's header
+  BadLevel,
 };
 
 // The header for the fields at level 0, 1 or 2, into out. Its length does
