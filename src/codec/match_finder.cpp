@@ -62,8 +62,9 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
   Enter(position, latest3, entry);
   if (bestLength >= limit) return best;
   const std::uint8_t* here = &buffer_[position - base_];
-  // The nearest match of three bytes or more, then longer ones by the chain.
-  if (latest3 != 0 && position - (latest3 - 1) <= dictionaryBytes_) {
+  // The nearest match of three bytes or more, then longer ones by the
+  // chain (which often starts at the same place).
+  if (latest3 != 0 && latest3 != entry && position - (latest3 - 1) <= dictionaryBytes_) {
     const std::uint8_t* there = &buffer_[latest3 - 1 - base_];
     int length = MatchLength(here, there, limit);
     if (length > bestLength) {
@@ -104,7 +105,7 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
   Enter(position, latest3, entry);
   const std::uint8_t* here = &buffer_[position - base_];
   int bestLength = kMinMatch - 1;
-  if (latest3 != 0 && position - (latest3 - 1) <= dictionaryBytes_) {
+  if (latest3 != 0 && latest3 != entry && position - (latest3 - 1) <= dictionaryBytes_) {
     int length = MatchLength(here, &buffer_[latest3 - 1 - base_], limit);
     if (length > bestLength) {
       bestLength = length;

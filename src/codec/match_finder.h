@@ -44,9 +44,10 @@ class MatchFinder {
   void Insert(std::uint32_t position) {
     const std::uint32_t available = end_ - position;
     if (available < 3) return;
-    latest3_[Hash3(position)] = position + 1;
+    const std::uint32_t next4 = Load4(position);
+    latest3_[Hash3(next4)] = position + 1;
     if (available < 4) return;
-    std::uint32_t& head = head_[Hash4(position)];
+    std::uint32_t& head = head_[Hash4(next4)];
     prev_[position & dictionaryMask_] = head;
     head = position + 1;
   }
@@ -64,25 +65,30 @@ class MatchFinder {
   static constexpr int kHashBits = 15;
   static constexpr int kHash3Bits = 14;
 
-  std::uint32_t Hash3(std::uint32_t position) const {
-    const std::uint8_t* p = &buffer_[position - base_];
-    std::uint32_t v = static_cast<std::uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
-    return (v * 2654435761u) >> (32 - kHash3Bits);
-  }
-  std::uint32_t Hash4(std::uint32_t position) const {
+  // The next four bytes as one number, the first in the low byte order
+  // position; a fourth byte past the data reads as whatever the buffer
+  // holds there, and Hash3 leaves it out.
+  std::uint32_t Load4(std::uint32_t position) const {
     std::uint32_t v;
     std::memcpy(&v, &buffer_[position - base_], 4);
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return v;
+  }
+  static std::uint32_t Hash3(std::uint32_t next4) {
+    return ((next4 & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
+  }
+  static std::uint32_t Hash4(std::uint32_t next4) {
+    return (next4 * 2654435761u) >> (32 - kHashBits);
   }
   // Enters position and returns the heads it replaced: the latest position
   // + 1 with the same three bytes, and the chain of the same four bytes.
   void Enter(std::uint32_t position, std::uint32_t& latest3, std::uint32_t& chain) {
-    std::uint32_t& slot3 = latest3_[Hash3(position)];
+    const std::uint32_t next4 = Load4(position);
+    std::uint32_t& slot3 = latest3_[Hash3(next4)];
     latest3 = slot3;
     slot3 = position + 1;
     chain = 0;
     if (end_ - position < 4) return;
-    std::uint32_t& head = head_[Hash4(position)];
+    std::uint32_t& head = head_[Hash4(next4)];
     chain = head;
     prev_[position & dictionaryMask_] = head;
     head = position + 1;
