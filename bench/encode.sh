@@ -10,8 +10,11 @@
 # that a busy machine slows them alike: ours at the default effort with
 # -lh5-, -lh6- and -lh7-, ours at -9 with -lh5-, and jlha (`jlha ao5`,
 # `ao6`, `ao7`). The table gives the archive's size, its ratio to the
-# input, and MB/s of input (10^6 bytes per second of wall clock, process
-# start included, median of the runs); the goals follow, each PASS or FAIL.
+# input, and MB/s of input (10^6 bytes per second, process start included,
+# median of the runs) by the wall clock and by the CPU time the process
+# used; the goals follow, each PASS or FAIL. Speeds are judged by the wall
+# clock and, on a shared machine where others' work slows the clock, by CPU
+# time too (jlha's CPU time includes its JIT and GC threads).
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -54,7 +57,7 @@ configs = [
     ("jlha lh6", ["jlha", "ao6", "{o}", "{k}"]),
     ("jlha lh7", ["jlha", "ao7", "{o}", "{k}"]),
 ]
-times, sizes, methods = {}, {}, {}
+times, cpu, sizes, methods = {}, {}, {}, {}
 for r in range(runs):
     for kind in kinds:
         for name, argv in configs:
@@ -63,28 +66,33 @@ for r in range(runs):
                 os.remove(archive)
             args = [a.format(o=archive, k=kind) for a in argv]
             start = time.perf_counter()
-            done = subprocess.run(args, cwd=os.path.join(out, "src-" + kind),
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            child = subprocess.Popen(args, cwd=os.path.join(out, "src-" + kind),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            _, status, usage = os.wait4(child.pid, 0)
             elapsed = time.perf_counter() - start
-            if done.returncode != 0 or not os.path.exists(archive):
+            if os.waitstatus_to_exitcode(status) != 0 or not os.path.exists(archive):
                 sys.exit(f"{name} failed on {kind}")
             times.setdefault((kind, name), []).append(elapsed)
+            cpu.setdefault((kind, name), []).append(usage.ru_utime + usage.ru_stime)
             sizes[(kind, name)] = os.path.getsize(archive)
             with open(archive, "rb") as f:
                 methods[(kind, name)] = f.read(7)[2:7].decode("latin-1")
 
-def rate(kind, name):
-    size = os.path.getsize(os.path.join(out, "src-" + kind, kind))
-    return size / statistics.median(times[(kind, name)]) / 1e6
+def source_size(kind):
+    return os.path.getsize(os.path.join(out, "src-" + kind, kind))
 
-print(f"\nEncoding: archive size and MB/s of input (median of {runs} runs, wall clock)\n")
-print(f"{'file':<8}{'tool':<13}{'input':>11}{'archive':>11}{'ratio':>8}{'MB/s':>8}  method")
+def rate(kind, name, table=None):
+    return source_size(kind) / statistics.median((table or times)[(kind, name)]) / 1e6
+
+print(f"\nEncoding: archive size and MB/s of input, median of {runs} runs\n")
+print(f"{'file':<8}{'tool':<13}{'input':>11}{'archive':>11}{'ratio':>8}{'MB/s':>8}"
+      f"{'MB/s cpu':>10}  method")
 for kind in kinds:
-    src = os.path.getsize(os.path.join(out, "src-" + kind, kind))
+    src = source_size(kind)
     for name, _ in configs:
         size = sizes[(kind, name)]
         print(f"{kind:<8}{name:<13}{src:>11}{size:>11}{100 * size / src:>7.2f}%"
-              f"{rate(kind, name):>8.1f}  {methods[(kind, name)]}")
+              f"{rate(kind, name):>8.1f}{rate(kind, name, cpu):>10.1f}  {methods[(kind, name)]}")
     print()
 
 goals = []
@@ -92,9 +100,12 @@ for kind in kinds:
     ours, peer = sizes[(kind, "ours lh5")], sizes[(kind, "jlha lh5")]
     goals.append((f"default -lh5- no larger than jlha on {kind}", ours <= peer,
                   f"{ours} vs {peer}"))
-    speed = rate(kind, "ours lh5") / rate(kind, "jlha lh5")
-    goals.append((f"default -lh5- at least 6x jlha's speed on {kind}", speed >= 6,
-                  f"{speed:.1f}x"))
+    wall = rate(kind, "ours lh5") / rate(kind, "jlha lh5")
+    by_cpu = rate(kind, "ours lh5", cpu) / rate(kind, "jlha lh5", cpu)
+    goals.append((f"default -lh5- at least 6x jlha's speed on {kind} (wall clock)", wall >= 6,
+                  f"{wall:.1f}x"))
+    goals.append((f"default -lh5- at least 6x jlha's speed on {kind} (CPU time)", by_cpu >= 6,
+                  f"{by_cpu:.1f}x"))
 for kind in ("text", "binary"):
     ours, peer = sizes[(kind, "ours lh5 -9")], sizes[(kind, "jlha lh5")]
     gain = 100 * (1 - ours / peer)
@@ -104,7 +115,7 @@ for kind in kinds:
     ours, peer = sizes[(kind, "ours lh7")], sizes[(kind, "jlha lh7")]
     goals.append((f"default -lh7- no larger than jlha on {kind}", ours <= peer,
                   f"{ours} vs {peer}"))
-src = os.path.getsize(os.path.join(out, "src-random", "random"))
+src = source_size("random")
 for name in ("ours lh5", "ours lh6", "ours lh7"):
     stored = methods[("random", name)] == "-lh0-"
     close = sizes[("random", name)] <= src * 1.001 + 64  # the header
