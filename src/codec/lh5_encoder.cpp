@@ -152,8 +152,7 @@ bool Lh5Encoder::ParseLazy() {
     if (!effort_.lazy) {
       if (m.length >= kMinMatch) {
         Emit(MatchToken(m.length, m.distance));
-        for (std::uint32_t p = pos + 1; p < pos + static_cast<std::uint32_t>(m.length); ++p)
-          finder_.Insert(p);
+        finder_.InsertRange(pos + 1, pos + static_cast<std::uint32_t>(m.length));
         pos += static_cast<std::uint32_t>(m.length);
       } else {
         Emit(LiteralToken(finder_.ByteAt(pos)));
@@ -165,7 +164,7 @@ bool Lh5Encoder::ParseLazy() {
       // The held match starts at pos - 1; pos is in the chains already.
       Emit(MatchToken(held.length, held.distance));
       const std::uint32_t end = pos - 1 + static_cast<std::uint32_t>(held.length);
-      for (std::uint32_t p = pos + 1; p < end; ++p) finder_.Insert(p);
+      finder_.InsertRange(pos + 1, end);
       pos = end;
       holding = false;
       continue;
@@ -175,7 +174,7 @@ bool Lh5Encoder::ParseLazy() {
       // Long enough that a longer one at the next byte is not worth a look.
       Emit(MatchToken(m.length, m.distance));
       const std::uint32_t end = pos + static_cast<std::uint32_t>(m.length);
-      for (std::uint32_t p = pos + 1; p < end; ++p) finder_.Insert(p);
+      finder_.InsertRange(pos + 1, end);
       pos = end;
       holding = false;
       continue;

@@ -66,7 +66,7 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
   // chain (which often starts at the same place).
   if (latest3 != 0 && latest3 != entry && position - (latest3 - 1) <= dictionaryBytes_) {
     const std::uint8_t* there = &buffer_[latest3 - 1 - base_];
-    int length = MatchLength(here, there, limit);
+    const int length = there[bestLength] == here[bestLength] ? MatchLength(here, there, limit) : 0;
     if (length > bestLength) {
       bestLength = length;
       best = Match{length, static_cast<int>(position - (latest3 - 1))};

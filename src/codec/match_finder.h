@@ -52,6 +52,22 @@ class MatchFinder {
     head = position + 1;
   }
 
+  // Enters the positions [from, end), as Insert does one by one.
+  void InsertRange(std::uint32_t from, std::uint32_t end) {
+    // Positions before full have four bytes to hash.
+    std::uint32_t full = end_ > 3 ? end_ - 3 : 0;
+    if (full > end) full = end;
+    std::uint32_t p = from;
+    for (; p < full; ++p) {
+      const std::uint32_t next4 = Load4(p);
+      latest3_[Hash3(next4)] = p + 1;
+      std::uint32_t& head = head_[Hash4(next4)];
+      prev_[p & dictionaryMask_] = head;
+      head = p + 1;
+    }
+    for (; p < end; ++p) Insert(p);
+  }
+
   // The longest match at position among at most chainLimit earlier
   // positions, at least longerThan + 1 bytes long; stops early at
   // niceLength. Enters position in its chain.
