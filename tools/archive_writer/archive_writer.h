@@ -94,7 +94,7 @@ class ArchiveWriter {
   // Writes the end marker and gives the archive its final name.
   WriteStatus Finish();
 
-  // Removes the temporary archive; nothing is left at the final path.
+  // Removes the temporary archive; the final path stays as it was.
   void Abandon();
 
  private:
