@@ -33,6 +33,10 @@ class BitOutput {
     }
   }
 
+  // The first bitCount bits of bytes, most significant first: a stream
+  // another BitOutput wrote, appended at whatever bit this one is at.
+  void Append(const std::uint8_t* bytes, std::int64_t bitCount);
+
   // Pads to a whole byte and hands everything to the sink.
   void Finish();
 

@@ -1,11 +1,13 @@
-// The driver of the static-Huffman encoder: options, the parse of the
-// lower efforts (greedy, then lazy: a match is put off by one byte when the
-// next byte starts a longer one), and the blocks.
+// The driver of the static-Huffman encoder: options, the segments, their
+// parses run one after the other or two at once, and the limits.
 #include "codec/lh5_encoder.h"
 
 #include "codec/bit_output.h"
 #include "codec/block_encoder.h"
+#include "codec/input_window.h"
+#include "codec/lazy_parser.h"
 #include "codec/match_finder.h"
+#include "codec/memory_sink.h"
 #include "codec/optimal_parser.h"
 #include "codec/static_huffman_format.h"
 
@@ -47,178 +49,166 @@ Effort EffortFor(const EncoderOptions& options) {
   return effort;
 }
 
-// Codes per block of the lower efforts: large enough that the header is
-// cheap, small enough that the codes follow the data.
-constexpr int kBlockCodes = 16384;
-// Matches up to this long are weighed against their literals by the
-// prices of the block before; longer ones always pay.
-constexpr int kWeighedMatch = 5;
-constexpr std::uint8_t kUnusedBits = 12;  // assumed for a symbol the codes lack
+LazySettings LazyFor(const Effort& e) {
+  return LazySettings{e.chainLimit, e.niceLength, e.goodLength, e.lazy};
+}
+OptimalSettings OptimalFor(const Effort& e) {
+  return OptimalSettings{e.chainLimit, e.niceLength, e.passes, e.splitBlocks};
+}
 
-class Lh5Encoder {
+// Bytes per segment by default: each starts its codes afresh and ends in a
+// block of its own, so a segment is large against a block.
+constexpr std::uint32_t kSegmentBytes = 1u << 20;
+constexpr std::uint32_t kMaxSegmentBytes = 1u << 30;
+
+// One segment's work: its window, its chains and its parse, and where its
+// bits go.
+template <class Parser>
+class Lane : public Work {
  public:
-  Lh5Encoder(ByteSource& source, ByteSink& sink, const EncoderOptions& options)
-      : options_(options),
-        effort_(EffortFor(options)),
-        finder_(source, options.dictionaryBits),
-        blocks_(options.dictionaryBits),
-        out_(sink),
-        tokens_(kBlockCodes) {
-    frequencies_.Clear();
-    // Before the first block: bytes of 8 bits, short matches and near
-    // positions cheap, far ones dearer.
-    for (int s = 0; s < kLiteralCodeCount; ++s)
-      prices_.literalLengths[s] = static_cast<std::uint8_t>(s < 256 ? 8 : s < 256 + 8 ? 7 : 10);
-    for (int j = 0; j < kMaxPositionCodeCount; ++j)
-      prices_.positionLengths[j] = static_cast<std::uint8_t>(j < 6 ? 4 : 5);
-  }
+  Lane(const EncoderOptions& options, const typename Parser::Settings& settings,
+       const BlockEncoder& blocks)
+      : window_(options.dictionaryBits,
+                options.segmentBytes != 0 ? options.segmentBytes : kSegmentBytes),
+        finder_(options.dictionaryBits),
+        parser_(settings, finder_, blocks) {}
 
-  EncodeResult Run();
+  InputWindow& Window() { return window_; }
+  void Aim(BitOutput& out, const ParseLimits& limits) {
+    out_ = &out;
+    limits_ = limits;
+  }
+  void Run() override {
+    finder_.Begin(window_);
+    reached_ = parser_.Encode(window_.Start(), *out_, limits_);
+  }
+  // Where the parse stopped: the window's end unless a limit was reached.
+  std::uint32_t Reached() const { return reached_; }
 
  private:
-  bool ParseLazy();
-  bool ParseOptimal();
-  void Emit(Token token) {
-    tokens_[static_cast<std::size_t>(count_++)] = token;
-    frequencies_.Add(token);
-    if (count_ == kBlockCodes) FlushBlock();
-  }
-  void FlushBlock() {
-    if (count_ > 0) {
-      blocks_.WriteBlock(tokens_.Get(), count_, frequencies_, out_, &prices_);
-      if (prices_.literalUsed < 2) prices_.literalLengths[prices_.onlyLiteral] = 1;
-      for (auto& bits : prices_.literalLengths)
-        if (bits == 0) bits = kUnusedBits;
-      for (auto& bits : prices_.positionLengths)
-        if (bits == 0) bits = 1;
+  InputWindow window_;
+  MatchFinder finder_;
+  Parser parser_;
+  BitOutput* out_ = nullptr;
+  ParseLimits limits_;
+  std::uint32_t reached_ = 0;
+};
+
+// Segments go in pairs. With a runner the second of a pair is packed into
+// memory while the first goes out, then appended; without one, each goes
+// out in turn through the same lane. What a parse sees is the same either
+// way, and the stream too: a segment starts its codes afresh, and the
+// limits across segments are checked between pairs.
+class Driver {
+ public:
+  Driver(ByteSource& source, ByteSink& sink, const EncoderOptions& options)
+      : source_(source), options_(options), blocks_(options.dictionaryBits), out_(sink) {}
+
+  template <class Parser>
+  EncodeResult Run(const typename Parser::Settings& settings) {
+    Lane<Parser> first(options_, settings, blocks_);
+    if (options_.runner == nullptr) {
+      RunAlone(first);
+    } else {
+      Lane<Parser> second(options_, settings, blocks_);
+      RunPaired(first, second);
     }
-    count_ = 0;
-    frequencies_.Clear();
-  }
-  bool OverLimit(std::uint32_t position) const {
-    const std::int64_t bits = out_.BitCount();
-    if (options_.packedLimit >= 0 && bits > options_.packedLimit * 8) return true;
-    const std::int64_t read = position;
-    return options_.giveUpAfter > 0 && read >= options_.giveUpAfter && bits / 8 > read - read / 64;
-  }
-  Match Find(std::uint32_t position, int longerThan) {
-    int chain = effort_.chainLimit;
-    if (longerThan >= effort_.goodLength && effort_.goodLength > 0) chain >>= 2;
-    Match m = finder_.FindLongest(position, chain, effort_.niceLength, longerThan);
-    if (m.length >= kMinMatch && m.length <= kWeighedMatch && !Pays(position, m)) m.length = 0;
-    return m;
-  }
-  // Whether a short match costs fewer bits than its bytes as literals.
-  bool Pays(std::uint32_t position, const Match& m) const {
-    const int j = PositionCode(static_cast<std::uint32_t>(m.distance - 1));
-    int matchBits = prices_.literalLengths[256 + m.length - kMinMatch] +
-                    prices_.positionLengths[j] + PositionExtraBits(j);
-    int literalBits = 0;
-    for (int i = 0; i < m.length; ++i)
-      literalBits +=
-          prices_.literalLengths[finder_.ByteAt(position + static_cast<std::uint32_t>(i))];
-    return matchBits < literalBits;
+    return Result();
   }
 
+ private:
+  template <class Parser>
+  void RunAlone(Lane<Parser>& lane);
+  template <class Parser>
+  void RunPaired(Lane<Parser>& first, Lane<Parser>& second);
+  // Loads the segment after last into window; false at the end of the
+  // input or when the source failed.
+  bool Load(InputWindow& window, const InputWindow*& last);
+  // Whether the pair from position on is not worth packing: the stream is
+  // past the limit, or enough is read that has not shrunk.
+  bool GiveUpAt(std::uint32_t position) const {
+    const std::int64_t bits = out_.BitCount();
+    return ParseLimits{Limits().bitLimit, options_.giveUpAfter}.Reached(bits, bits, position);
+  }
+  ParseLimits Limits() const {
+    return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
+                       options_.giveUpAfter};
+  }
+  // Notes how far a lane's parse got; false when it stopped short.
+  bool Reached(std::uint32_t reached, const InputWindow& window) {
+    packed_ = reached;
+    if (reached == window.End()) return true;
+    limitReached_ = true;
+    return false;
+  }
+  EncodeResult Result();
+
+  ByteSource& source_;
   EncoderOptions options_;
-  Effort effort_;
-  MatchFinder finder_;
   BlockEncoder blocks_;
   BitOutput out_;
-  HeapArray<Token> tokens_;
-  BlockFrequencies frequencies_;
-  BlockCodes prices_;  // code lengths of the block before, as prices
-  int count_ = 0;
-  std::uint32_t position_ = 0;
+  MemorySink spill_;
+  std::uint32_t packed_ = 0;  // bytes packed
+  bool readFailed_ = false;
   bool limitReached_ = false;
 };
 
-// Greedy when not lazy. Lazy: the match found at a byte is held while the
-// next byte is searched, and sent only if that finds nothing longer;
-// otherwise the held byte goes out as a literal.
-bool Lh5Encoder::ParseLazy() {
-  std::uint32_t pos = 0;
-  Match held;
-  bool holding = false;  // the byte before pos is not sent yet
-  while (true) {
-    if (!finder_.Prepare(pos)) return false;
-    if (finder_.AtEnd(pos)) break;
-    if (count_ == 0 && OverLimit(pos)) {
-      limitReached_ = true;
-      position_ = pos;
-      return true;
-    }
-    Match m = Find(pos, holding ? held.length : 0);
-    if (!effort_.lazy) {
-      if (m.length >= kMinMatch) {
-        Emit(MatchToken(m.length, m.distance));
-        finder_.InsertRange(pos + 1, pos + static_cast<std::uint32_t>(m.length));
-        pos += static_cast<std::uint32_t>(m.length);
-      } else {
-        Emit(LiteralToken(finder_.ByteAt(pos)));
-        ++pos;
-      }
-      continue;
-    }
-    if (holding && held.length >= kMinMatch && m.length <= held.length) {
-      // The held match starts at pos - 1; pos is in the chains already.
-      Emit(MatchToken(held.length, held.distance));
-      const std::uint32_t end = pos - 1 + static_cast<std::uint32_t>(held.length);
-      finder_.InsertRange(pos + 1, end);
-      pos = end;
-      holding = false;
-      continue;
-    }
-    if (holding) Emit(LiteralToken(finder_.ByteAt(pos - 1)));
-    if (m.length >= effort_.goodLength * 2) {
-      // Long enough that a longer one at the next byte is not worth a look.
-      Emit(MatchToken(m.length, m.distance));
-      const std::uint32_t end = pos + static_cast<std::uint32_t>(m.length);
-      finder_.InsertRange(pos + 1, end);
-      pos = end;
-      holding = false;
-      continue;
-    }
-    held = m;
-    holding = true;
-    ++pos;
+bool Driver::Load(InputWindow& window, const InputWindow*& last) {
+  if (!window.Load(last, source_)) {
+    readFailed_ = true;
+    return false;
   }
-  if (holding) {
-    if (held.length >= kMinMatch)
-      Emit(MatchToken(held.length, held.distance));
-    else
-      Emit(LiteralToken(finder_.ByteAt(pos - 1)));
-  }
-  position_ = pos;
-  return true;
+  last = &window;
+  return !window.Empty();
 }
 
-bool Lh5Encoder::ParseOptimal() {
-  OptimalParser parser(
-      finder_, blocks_,
-      OptimalSettings{effort_.chainLimit, effort_.niceLength, effort_.passes, effort_.splitBlocks});
-  std::uint32_t pos = 0;
-  while (true) {
-    if (!finder_.Prepare(pos)) return false;
-    if (finder_.AtEnd(pos)) break;
-    if (OverLimit(pos)) {
+template <class Parser>
+void Driver::RunAlone(Lane<Parser>& lane) {
+  const InputWindow* last = nullptr;
+  for (int segment = 0; Load(lane.Window(), last); ++segment) {
+    if (segment % 2 == 0 && GiveUpAt(lane.Window().Start())) {
       limitReached_ = true;
-      break;
+      return;
     }
-    if (!parser.EncodeStretch(pos, out_)) return false;
+    lane.Aim(out_, Limits());
+    lane.Run();
+    if (!Reached(lane.Reached(), lane.Window())) return;
   }
-  position_ = pos;
-  return true;
 }
 
-EncodeResult Lh5Encoder::Run() {
-  EncodeResult result;
-  bool ok = effort_.optimal ? ParseOptimal() : ParseLazy();
-  if (ok && !limitReached_) FlushBlock();
+template <class Parser>
+void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
+  const InputWindow* last = nullptr;
+  while (Load(first.Window(), last)) {
+    if (GiveUpAt(first.Window().Start())) {
+      limitReached_ = true;
+      return;
+    }
+    first.Aim(out_, Limits());
+    if (!Load(second.Window(), last)) {
+      if (readFailed_) return;
+      first.Run();
+      Reached(first.Reached(), first.Window());
+      return;
+    }
+    BitOutput spilled(spill_);
+    second.Aim(spilled, Limits());
+    options_.runner->RunPair(first, second);
+    if (!Reached(first.Reached(), first.Window())) return;
+    const std::int64_t bits = spilled.BitCount();
+    spilled.Finish();
+    out_.Append(spill_.Data(), bits);
+    spill_.Clear();
+    if (!Reached(second.Reached(), second.Window())) return;
+  }
+}
+
+EncodeResult Driver::Result() {
   out_.Finish();
-  result.originalBytes = position_;
+  EncodeResult result;
+  result.originalBytes = packed_;
   result.packedBytes = out_.BitCount() / 8;
-  if (!ok) {
+  if (readFailed_) {
     result.status = EncodeStatus::ReadFailed;
   } else if (out_.Failed()) {
     result.status = EncodeStatus::WriteFailed;
@@ -234,13 +224,16 @@ EncodeResult Lh5Encoder::Run() {
 EncodeResult EncodeStaticHuffman(ByteSource& source, ByteSink& sink,
                                  const EncoderOptions& options) {
   if (options.dictionaryBits < 12 || options.dictionaryBits > kMaxDictionaryBits ||
-      options.effort < kMinEffort || options.effort > kMaxEffort) {
+      options.effort < kMinEffort || options.effort > kMaxEffort ||
+      options.segmentBytes > kMaxSegmentBytes) {
     EncodeResult bad;
     bad.status = EncodeStatus::BadOptions;
     return bad;
   }
-  Lh5Encoder encoder(source, sink, options);
-  return encoder.Run();
+  const Effort effort = EffortFor(options);
+  Driver driver(source, sink, options);
+  if (effort.optimal) return driver.Run<OptimalParser>(OptimalFor(effort));
+  return driver.Run<LazyParser>(LazyFor(effort));
 }
 
 }  // namespace lzh

@@ -2,13 +2,19 @@
 // -lh4-): LZ77 over a dictionary of 8, 32 or 64 KiB, sent in blocks of
 // static Huffman codes that the decoders read.
 //
-// It streams: it reads the source as it goes and writes the sink a buffer
-// at a time, holding the dictionary and one block, never the whole input.
+// It streams: it reads the source a segment (1 MiB by default) at a time and writes
+// the sink a buffer at a time, holding a segment and the dictionary before
+// it, never the whole input. Each segment is parsed on its own, so that a
+// runner with two threads can pack two at once (holding two segments, and
+// the second's bits until the first's are out); the packed stream is the
+// same with a runner or without (unless a limit is reached: then it is
+// cut short, and only the status counts).
 #pragma once
 
 #include <cstdint>
 
 #include "codec/byte_stream.h"
+#include "codec/pair_runner.h"
 
 namespace lzh {
 
@@ -22,10 +28,15 @@ struct EncoderOptions {
   // Stop once the packed stream would exceed this many bytes (-1: never);
   // a member that will not shrink can then be stored without packing it all.
   std::int64_t packedLimit = -1;
-  // Give up as at packedLimit once this many bytes are read (0: never) and
-  // the packed stream is not yet a 64th smaller than they are: data that
-  // will not shrink is found after a short look. Checked between blocks.
+  // Give up as at packedLimit once this many bytes are packed (0: never)
+  // and their bits are not a 64th fewer: data that will not shrink is
+  // found after a short look. Checked between blocks for each segment's
+  // own bytes, and between every second segment for the whole stream.
   std::int64_t giveUpAfter = 0;
+  PairRunner* runner = nullptr;  // packs two segments at once; null: one after the other
+  // Bytes per segment, 1 to 2^30 (0: 1 MiB). Each segment starts its codes
+  // afresh: smaller ones pack a little worse in a little less memory.
+  std::uint32_t segmentBytes = 0;
 };
 
 enum class EncodeStatus {
@@ -33,12 +44,12 @@ enum class EncodeStatus {
   ReadFailed,    // the source reported a failure
   WriteFailed,   // the sink refused bytes
   LimitReached,  // the packed stream passed packedLimit, or gave up (giveUpAfter)
-  BadOptions,    // dictionary bits or effort outside their ranges
+  BadOptions,    // dictionary bits, effort or segment size outside their ranges
 };
 
 struct EncodeResult {
   EncodeStatus status = EncodeStatus::Done;
-  std::int64_t originalBytes = 0;  // bytes read from the source
+  std::int64_t originalBytes = 0;  // bytes packed: all the source's unless the limit was reached
   std::int64_t packedBytes = 0;    // bytes handed to the sink
 };
 

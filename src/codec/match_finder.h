@@ -1,20 +1,17 @@
-// The encoder's window over its input and its hash chains of earlier
-// positions with the same next four bytes, beside a table of the latest
-// position of each three bytes (the nearest match of three bytes is the
-// only one of that length worth sending).
+// The encoder's hash chains of earlier positions with the same next four
+// bytes, beside a table of the latest position of each three bytes (the
+// nearest match of three bytes is the only one of that length worth
+// sending), over one segment of the input at a time.
 //
-// Positions count bytes from the member's first byte. The window keeps at
-// least the dictionary behind the current position and up to a longest
-// match ahead of it, refilled from the source as the position advances, so
-// memory is bounded by the dictionary, never by the input. A chain never
-// leads before the member's first byte nor farther back than the
-// dictionary, so every match it yields can be sent.
+// A chain never leads before the window's first byte nor farther back than
+// the dictionary, so every match it yields can be sent; no match runs past
+// the segment's end.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
-#include "codec/byte_stream.h"
+#include "codec/input_window.h"
 #include "codec/static_huffman_format.h"
 #include "platform/heap.h"
 
@@ -27,18 +24,16 @@ struct Match {
 
 class MatchFinder {
  public:
-  MatchFinder(ByteSource& source, int dictionaryBits);
+  explicit MatchFinder(int dictionaryBits);
 
-  // Makes the bytes up to position + kMaxMatch readable (fewer only at the
-  // end of the input). False when the source failed.
-  bool Prepare(std::uint32_t position) {
-    if (end_ - position > static_cast<std::uint32_t>(kMaxMatch) || atEnd_) return true;
-    return Refill(position);
-  }
-  // Bytes readable from position on (the end of the input may be near).
+  // Starts on the window's segment: forgets every earlier position, then
+  // enters those the window holds before the segment. The window must
+  // stay as it is while the finder works on it.
+  void Begin(const InputWindow& window);
+
+  // Bytes from position to the segment's end.
   std::uint32_t Available(std::uint32_t position) const { return end_ - position; }
-  bool AtEnd(std::uint32_t position) const { return atEnd_ && position >= end_; }
-  std::uint8_t ByteAt(std::uint32_t position) const { return buffer_[position - base_]; }
+  std::uint8_t ByteAt(std::uint32_t position) const { return bytes_[position - base_]; }
 
   // Enters position in its chain; needs three bytes from it.
   void Insert(std::uint32_t position) {
@@ -46,10 +41,7 @@ class MatchFinder {
     if (available < 3) return;
     const std::uint32_t next4 = Load4(position);
     latest3_[Hash3(next4)] = position + 1;
-    if (available < 4) return;
-    std::uint32_t& head = head_[Hash4(next4)];
-    prev_[position & dictionaryMask_] = head;
-    head = position + 1;
+    if (available >= 4) Link(position, next4);
   }
 
   // Enters the positions [from, end), as Insert does one by one.
@@ -61,9 +53,7 @@ class MatchFinder {
     for (; p < full; ++p) {
       const std::uint32_t next4 = Load4(p);
       latest3_[Hash3(next4)] = p + 1;
-      std::uint32_t& head = head_[Hash4(next4)];
-      prev_[p & dictionaryMask_] = head;
-      head = p + 1;
+      Link(p, next4);
     }
     for (; p < end; ++p) Insert(p);
   }
@@ -86,7 +76,7 @@ class MatchFinder {
   // holds there, and Hash3 leaves it out.
   std::uint32_t Load4(std::uint32_t position) const {
     std::uint32_t v;
-    std::memcpy(&v, &buffer_[position - base_], 4);
+    std::memcpy(&v, bytes_ + (position - base_), 4);
     return v;
   }
   static std::uint32_t Hash3(std::uint32_t next4) {
@@ -95,6 +85,18 @@ class MatchFinder {
   static std::uint32_t Hash4(std::uint32_t next4) {
     return (next4 * 2654435761u) >> (32 - kHashBits);
   }
+  // Makes position the head of its four-byte chain and returns the head it
+  // replaced (position + 1, 0: none). The link is the distance back to
+  // that head, at most 0xFFFF: one that leads farther than the dictionary
+  // (or before the window) ends a walk.
+  std::uint32_t Link(std::uint32_t position, std::uint32_t next4) {
+    std::uint32_t& head = head_[Hash4(next4)];
+    const std::uint32_t replaced = head;
+    const std::uint32_t gap = position + 1 - replaced;
+    prev_[position & dictionaryMask_] = static_cast<std::uint16_t>(gap < 0xFFFF ? gap : 0xFFFF);
+    head = position + 1;
+    return replaced;
+  }
   // Enters position and returns the heads it replaced: the latest position
   // + 1 with the same three bytes, and the chain of the same four bytes.
   void Enter(std::uint32_t position, std::uint32_t& latest3, std::uint32_t& chain) {
@@ -102,15 +104,15 @@ class MatchFinder {
     std::uint32_t& slot3 = latest3_[Hash3(next4)];
     latest3 = slot3;
     slot3 = position + 1;
-    chain = 0;
-    if (end_ - position < 4) return;
-    std::uint32_t& head = head_[Hash4(next4)];
-    chain = head;
-    prev_[position & dictionaryMask_] = head;
-    head = position + 1;
+    chain = end_ - position < 4 ? 0 : Link(position, next4);
+  }
+  // How far back a match at position may start.
+  std::uint32_t Farthest(std::uint32_t position) const {
+    const std::uint32_t held = position - base_;
+    return held < dictionaryBytes_ ? held : dictionaryBytes_;
   }
   // Bytes that agree at a and b, at most limit.
-  int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) const {
+  static int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
     int n = 0;
     while (n + 8 <= limit) {
       std::uint64_t x, y;
@@ -122,20 +124,15 @@ class MatchFinder {
     while (n < limit && a[n] == b[n]) ++n;
     return n;
   }
-  bool Refill(std::uint32_t position);
 
-  ByteSource& source_;
   std::uint32_t dictionaryBytes_;
   std::uint32_t dictionaryMask_;
-  std::uint32_t capacity_;  // bytes of buffer_ that hold data
-  HeapArray<std::uint8_t> buffer_;
-  HeapArray<std::uint32_t> latest3_;  // position + 1 of the latest entry, 0: none
-  HeapArray<std::uint32_t> head_;     // position + 1 of the latest entry, 0: none
-  HeapArray<std::uint32_t> prev_;     // per position modulo the dictionary
-  std::uint32_t base_ = 0;            // position of buffer_[0]
-  std::uint32_t end_ = 0;             // position after the last byte read
-  bool atEnd_ = false;
-  bool failed_ = false;
+  HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
+  HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
+  HeapArray<std::uint16_t> prev_;        // per position modulo the dictionary: its link
+  const std::uint8_t* bytes_ = nullptr;  // the window's, from base_ on
+  std::uint32_t base_ = 0;
+  std::uint32_t end_ = 0;
 };
 
 }  // namespace lzh

@@ -19,11 +19,11 @@ constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 }  // namespace
 
-OptimalParser::OptimalParser(MatchFinder& finder, const BlockEncoder& blocks,
-                             const OptimalSettings& settings)
-    : finder_(finder),
+OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finder,
+                             const BlockEncoder& blocks)
+    : settings_(settings),
+      finder_(finder),
       blocks_(blocks),
-      settings_(settings),
       bytes_(kStretchCapacity),
       firstMatch_(kStretchCapacity + 1),
       matches_(kMatchPool),
@@ -37,14 +37,13 @@ OptimalParser::OptimalParser(MatchFinder& finder, const BlockEncoder& blocks,
 // is taken as it stands: the bytes it covers are only entered in the
 // chains, which keeps long runs of one byte fast. Such a match may carry
 // the stretch past kStretchBytes.
-bool OptimalParser::CollectMatches(std::uint32_t start) {
+void OptimalParser::CollectMatches(std::uint32_t start) {
   int used = 0;
   int i = 0;
   int skipUntil = 0;
   while (true) {
     const std::uint32_t position = start + static_cast<std::uint32_t>(i);
-    if (!finder_.Prepare(position)) return false;
-    if (finder_.AtEnd(position)) break;
+    if (finder_.Available(position) == 0) break;
     if (i >= skipUntil && (i >= kStretchBytes || used + kMatchesPerByte > kMatchPool)) break;
     bytes_[static_cast<std::size_t>(i)] = finder_.ByteAt(position);
     firstMatch_[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(used);
@@ -61,7 +60,6 @@ bool OptimalParser::CollectMatches(std::uint32_t start) {
   }
   firstMatch_[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(used);
   stretchBytes_ = i;
-  return true;
 }
 
 // Prices in 1/16 bits: the information content of each symbol by the
@@ -215,10 +213,21 @@ int OptimalParser::SplitBlocks(int tokenCount, int* ends) {
   return count;
 }
 
-bool OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
-  if (!CollectMatches(position)) return false;
+std::uint32_t OptimalParser::Encode(std::uint32_t start, BitOutput& out,
+                                    const ParseLimits& limits) {
+  const std::int64_t startBits = out.BitCount();
+  std::uint32_t position = start;
+  while (finder_.Available(position) > 0) {
+    const std::int64_t bits = out.BitCount();
+    if (limits.Reached(bits, bits - startBits, position - start)) break;
+    EncodeStretch(position, out);
+  }
+  return position;
+}
+
+void OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
+  CollectMatches(position);
   const int n = stretchBytes_;
-  if (n == 0) return true;
   PriceGreedy(0, n);
   int tokenCount = 0;
   BlockFrequencies frequencies;
@@ -231,7 +240,7 @@ bool OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
   if (!settings_.splitBlocks) {
     blocks_.WriteBlock(tokens_.Get(), tokenCount, frequencies, out);
     position += static_cast<std::uint32_t>(n);
-    return true;
+    return;
   }
   // Each block is parsed once more by the prices of its own codes.
   int ends[kMaxBlocks];
@@ -253,7 +262,6 @@ bool OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
     blocks_.WriteBlock(blockTokens_.Get(), count, frequencies, out);
   }
   position += static_cast<std::uint32_t>(n);
-  return true;
 }
 
 }  // namespace lzh

@@ -9,6 +9,7 @@
 #include "codec/bit_output.h"
 #include "codec/block_encoder.h"
 #include "codec/match_finder.h"
+#include "codec/parse_limits.h"
 #include "platform/heap.h"
 
 namespace lzh {
@@ -22,14 +23,20 @@ struct OptimalSettings {
 
 class OptimalParser {
  public:
-  OptimalParser(MatchFinder& finder, const BlockEncoder& blocks, const OptimalSettings& settings);
+  using Settings = OptimalSettings;
 
-  // Parses the stretch of input from position on and writes its blocks;
-  // advances position past it. False when the source failed.
-  bool EncodeStretch(std::uint32_t& position, BitOutput& out);
+  OptimalParser(const OptimalSettings& settings, MatchFinder& finder, const BlockEncoder& blocks);
+
+  // Packs the finder's segment from position start on into out, a stretch
+  // at a time, unless the limits are reached first (checked between
+  // stretches); returns the position it reached.
+  std::uint32_t Encode(std::uint32_t start, BitOutput& out, const ParseLimits& limits);
 
  private:
-  bool CollectMatches(std::uint32_t start);
+  // Parses the stretch of input from position on and writes its blocks;
+  // advances position past it.
+  void EncodeStretch(std::uint32_t& position, BitOutput& out);
+  void CollectMatches(std::uint32_t start);
   void PriceFrom(const BlockFrequencies& frequencies);
   void PriceGreedy(int from, int to);
   int Parse(int from, int to, Token* tokens);
@@ -37,9 +44,9 @@ class OptimalParser {
   void SplitRange(int from, int to, int* ends, int& count);
   std::int64_t RangeBits(int from, int to);
 
+  OptimalSettings settings_;
   MatchFinder& finder_;
   const BlockEncoder& blocks_;
-  OptimalSettings settings_;
   int stretchBytes_ = 0;                 // bytes of the current stretch
   HeapArray<std::uint8_t> bytes_;        // the stretch's bytes
   HeapArray<std::uint32_t> firstMatch_;  // per byte, index into matches_; one more at the end

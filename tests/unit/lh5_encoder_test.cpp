@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "archive_writer/thread_pair_runner.h"
 #include "codec/decoder.h"
 #include "codec/static_huffman_format.h"
 #include "support/byte_streams.h"
@@ -88,12 +89,15 @@ std::vector<Input> Inputs() {
   return inputs;
 }
 
-Bytes Encode(const Bytes& input, int dictionaryBits, int effort, int readChunk = 0) {
+Bytes Encode(const Bytes& input, int dictionaryBits, int effort, int readChunk = 0,
+             std::uint32_t segmentBytes = 0, lzh::PairRunner* runner = nullptr) {
   VectorSource source(input, readChunk);
   VectorSink sink;
   lzh::EncoderOptions options;
   options.dictionaryBits = dictionaryBits;
   options.effort = effort;
+  options.segmentBytes = segmentBytes;
+  options.runner = runner;
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(source, sink, options);
   EXPECT_EQ(result.status, lzh::EncodeStatus::Done);
   EXPECT_EQ(result.originalBytes, static_cast<std::int64_t>(input.size()));
@@ -127,6 +131,44 @@ TEST(Lh5Encoder, RoundTripsEveryMethodEffortAndInput) {
         }
       }
     }
+  }
+}
+
+// Runs the second piece of work before the first: what a segment packs to
+// must not depend on the one before it.
+class ReversedRunner : public lzh::PairRunner {
+ public:
+  void RunPair(lzh::Work& first, lzh::Work& second) override {
+    second.Run();
+    first.Run();
+  }
+};
+
+// Segments packed one after the other, in reverse order or on two threads
+// make the same stream, and it decodes. Each segment here repeats the one
+// before: matches reach back across the seam, so only the first costs.
+TEST(Lh5Encoder, SegmentsPackTheSameAloneOrTwoAtOnce) {
+  lzh::CrcTableScope table;
+  ReversedRunner reversed;
+  lzhwrite::ThreadPairRunner threads;
+  for (auto [digit, effort, segment] :
+       {std::tuple{'5', 1, 5000u}, {'5', 5, 8192u}, {'7', 3, 25000u}, {'5', 9, 6000u}}) {
+    SCOPED_TRACE(std::string("-lh") + digit + "- effort " + std::to_string(effort));
+    const Bytes noise = RandomBytes(segment, segment);
+    Bytes input;
+    for (int copy = 0; copy < 4; ++copy) input.insert(input.end(), noise.begin(), noise.end());
+    input.resize(input.size() + 1000, 'x');  // and a segment of its own
+    const int bits = lzh::DictionaryBitsForMethod(digit);
+    const Bytes alone = Encode(input, bits, effort, 0, segment);
+    EXPECT_EQ(Encode(input, bits, effort, 0, segment, &reversed), alone);
+    EXPECT_EQ(Encode(input, bits, effort, 0, segment, &threads), alone);
+    EXPECT_LT(alone.size(), segment + segment / 4);
+    lzhtest::lh5::DecodeOptions decode;
+    decode.digit = digit;
+    decode.reference = lzh::DecoderForMethod(digit) == nullptr;
+    EXPECT_EQ(
+        lzhtest::lh5::DecodeMember(alone, static_cast<std::int32_t>(input.size()), decode).bytes,
+        input);
   }
 }
 
@@ -202,11 +244,13 @@ TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
     EXPECT_EQ(result.status, lzh::EncodeStatus::LimitReached);
     EXPECT_LT(result.originalBytes, 300000);  // it stopped early
   }
-  for (auto [bits, effort] : {std::pair{11, 5}, {17, 5}, {13, 0}, {13, 10}}) {
+  for (auto [bits, effort, segment] :
+       {std::tuple{11, 5, 0u}, {17, 5, 0u}, {13, 0, 0u}, {13, 10, 0u}, {13, 5, (1u << 30) + 1}}) {
     VectorSource source(text);
     VectorSink sink;
     options.dictionaryBits = bits;
     options.effort = effort;
+    options.segmentBytes = segment;
     EXPECT_EQ(lzh::EncodeStaticHuffman(source, sink, options).status,
               lzh::EncodeStatus::BadOptions);
   }

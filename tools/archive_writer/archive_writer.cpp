@@ -230,6 +230,7 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
   // Data that has not shrunk by a 64th after this much is taken for data
   // that will not shrink (compressed or random): it is stored at once.
   options.giveUpAfter = kGiveUpAfter;
+  if (options_.twoThreads) options.runner = &runner_;
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
   switch (result.status) {
     case lzh::EncodeStatus::ReadFailed:

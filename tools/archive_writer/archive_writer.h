@@ -12,7 +12,7 @@
 //
 // Each file is read once while it is packed, straight into the archive; a
 // member that does not shrink is read a second time to be stored. Memory
-// stays bounded by the encoder's window, whatever the file's size.
+// stays bounded by the encoder's segments, whatever the file's size.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "archive_writer/member_header_writer.h"
+#include "archive_writer/thread_pair_runner.h"
 #include "codec/crc16.h"
 #include "codec/lh5_encoder.h"
 
@@ -32,6 +33,7 @@ struct WriterOptions {
   Method method = Method::Lh5;
   int effort = lzh::kDefaultEffort;  // 1 .. 9
   int headerLevel = 2;               // 0, 1 or 2
+  bool twoThreads = true;            // pack two segments of a member at once
 };
 
 enum class WriteError {
@@ -106,6 +108,7 @@ class ArchiveWriter {
   WriteStatus Fail(WriteError error, const std::string& path, int systemError = 0);
 
   WriterOptions options_;
+  ThreadPairRunner runner_;
   lzh::CrcTableScope crcTable_;
   std::FILE* file_ = nullptr;
   std::string finalPath_;

@@ -1,0 +1,48 @@
+#include "codec/input_window.h"
+
+#include <cstring>
+
+namespace lzh {
+
+namespace {
+// Spare bytes behind the data, read (and ignored) by 8-byte comparisons
+// and 4-byte hashes.
+constexpr std::uint32_t kSlackBytes = 8;
+}  // namespace
+
+InputWindow::InputWindow(int dictionaryBits, std::uint32_t segmentBytes)
+    : dictionaryBytes_(1u << dictionaryBits),
+      segmentBytes_(segmentBytes),
+      buffer_(dictionaryBytes_ + segmentBytes + kSlackBytes) {
+  // Bytes behind the data are read, never used for a decision; they must
+  // be defined all the same.
+  std::memset(buffer_.Get(), 0, buffer_.Size());
+}
+
+bool InputWindow::Load(const InputWindow* before, ByteSource& source) {
+  std::uint32_t kept = 0;
+  if (before != nullptr) {
+    kept = before->end_ - before->base_;
+    if (kept > dictionaryBytes_) kept = dictionaryBytes_;
+    std::memmove(buffer_.Get(), before->buffer_.Get() + (before->end_ - kept - before->base_),
+                 kept);
+    start_ = before->end_;
+    sourceEnded_ = before->sourceEnded_;
+  } else {
+    start_ = 0;
+    sourceEnded_ = false;
+  }
+  base_ = start_ - kept;
+  end_ = start_;
+  while (!sourceEnded_ && end_ - start_ < segmentBytes_) {
+    const std::uint32_t room = segmentBytes_ - (end_ - start_);
+    const std::int32_t got =
+        source.Read(buffer_.Get() + (end_ - base_), static_cast<std::int32_t>(room));
+    if (got < 0) return false;
+    if (got == 0) sourceEnded_ = true;
+    end_ += static_cast<std::uint32_t>(got);
+  }
+  return true;
+}
+
+}  // namespace lzh

@@ -1,0 +1,67 @@
+// The parse of the lower efforts: greedy, or lazy (a match is put off by
+// one byte when the next byte starts a longer one), sent in blocks of a
+// fixed number of codes. Matches of a few bytes are weighed against their
+// literals by the codes of the block before.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bit_output.h"
+#include "codec/block_encoder.h"
+#include "codec/match_finder.h"
+#include "codec/parse_limits.h"
+#include "platform/heap.h"
+
+namespace lzh {
+
+struct LazySettings {
+  int chainLimit;  // earlier positions tried per match search
+  int niceLength;  // a match this long ends the search
+  int goodLength;  // a held match this long cuts the next search to a quarter
+  bool lazy;       // false: greedy
+};
+
+class LazyParser {
+ public:
+  using Settings = LazySettings;
+
+  LazyParser(const LazySettings& settings, MatchFinder& finder, const BlockEncoder& blocks);
+
+  // Packs the finder's segment from position start on into out, unless
+  // the limits are reached first; returns the position it reached.
+  std::uint32_t Encode(std::uint32_t start, BitOutput& out, const ParseLimits& limits);
+
+ private:
+  // next: the position after the token.
+  void Emit(Token token, std::uint32_t next) {
+    tokens_[static_cast<std::size_t>(count_++)] = token;
+    frequencies_.Add(token);
+    if (count_ == blockCodes_) FlushBlock(next);
+  }
+  void FlushBlock(std::uint32_t reached);
+  Match Find(std::uint32_t position, int longerThan);
+  bool Pays(std::uint32_t position, const Match& m) const;
+
+  // Codes per block: large enough that the header is cheap, small enough
+  // that the codes follow the data. A segment's first block is short: its
+  // codes soon stand in for the guessed prices.
+  static constexpr int kBlockCodes = 16384;
+  static constexpr int kFirstBlockCodes = 2048;
+
+  LazySettings settings_;
+  MatchFinder& finder_;
+  const BlockEncoder& blocks_;
+  HeapArray<Token> tokens_;
+  BlockFrequencies frequencies_;
+  BlockCodes prices_;  // code lengths of the block before, as prices
+  int count_ = 0;
+  int blockCodes_ = kBlockCodes;  // of the block being gathered
+  BitOutput* out_ = nullptr;
+  ParseLimits limits_;
+  std::uint32_t start_ = 0;
+  std::int64_t startBits_ = 0;
+  std::uint32_t flushed_ = 0;  // the position the blocks so far reach
+  bool stopped_ = false;
+};
+
+}  // namespace lzh
