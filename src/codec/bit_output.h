@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "codec/byte_stream.h"
 #include "platform/heap.h"
@@ -22,12 +23,10 @@ class BitOutput {
     pendingBits_ += count;
     if (pendingBits_ >= 32) {
       pendingBits_ -= 32;
-      auto word = static_cast<std::uint32_t>(pending_ >> pendingBits_);
-      std::uint8_t* at = buffer_.Get() + used_;
-      at[0] = static_cast<std::uint8_t>(word >> 24);
-      at[1] = static_cast<std::uint8_t>(word >> 16);
-      at[2] = static_cast<std::uint8_t>(word >> 8);
-      at[3] = static_cast<std::uint8_t>(word);
+      // One store of the four bytes, the first the most significant.
+      const std::uint32_t word =
+          __builtin_bswap32(static_cast<std::uint32_t>(pending_ >> pendingBits_));
+      std::memcpy(buffer_.Get() + used_, &word, 4);
       used_ += 4;
       if (used_ >= kBufferBytes) Drain();
     }

@@ -49,14 +49,22 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
     }
   }
   distance = position + 1 - entry;
+  // A candidate must agree up to bestLength to beat the best: the four
+  // bytes that end there (the first four at first: the chain only holds
+  // positions of four bytes, and a walk only begins with four ahead) are
+  // compared first.
+  int tailAt = bestLength > 3 ? bestLength - 3 : 0;
+  std::uint32_t tail = Load4At(here + tailAt);
   for (; chainLimit > 0 && distance <= farthest; --chainLimit) {
     const std::uint8_t* there = here - distance;
-    if (there[bestLength] == here[bestLength]) {
+    if (Load4At(there + tailAt) == tail) {
       const int length = MatchLength(here, there, limit);
       if (length > bestLength) {
         bestLength = length;
         best = Match{length, static_cast<int>(distance)};
         if (length >= niceLength) break;
+        tailAt = bestLength - 3;
+        tail = Load4At(here + tailAt);
       }
     }
     distance += prev_[(position - distance) & dictionaryMask_];

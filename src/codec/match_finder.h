@@ -79,6 +79,11 @@ class MatchFinder {
     std::memcpy(&v, bytes_ + (position - base_), 4);
     return v;
   }
+  static std::uint32_t Load4At(const std::uint8_t* at) {
+    std::uint32_t v;
+    std::memcpy(&v, at, 4);
+    return v;
+  }
   static std::uint32_t Hash3(std::uint32_t next4) {
     return ((next4 & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
   }
