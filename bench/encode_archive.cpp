@@ -1,7 +1,9 @@
 // Packs one file into a one-member archive with the archive writer, for
 // the encoding benchmark (bench/encode.sh times it as a process).
 //
-//   encode_archive lh5|lh6|lh7|lh0 EFFORT OUT FILE [STORED-NAME]
+//   encode_archive [-1] lh5|lh6|lh7|lh0 EFFORT OUT FILE [STORED-NAME]
+//
+// -1: on one thread (the writer packs two segments of a member at once).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,11 +12,17 @@
 #include "archive_writer/archive_writer.h"
 
 int main(int argc, char** argv) {
+  lzhwrite::WriterOptions options;
+  if (argc > 1 && std::strcmp(argv[1], "-1") == 0) {
+    options.twoThreads = false;
+    --argc;
+    ++argv;
+  }
   if (argc < 5) {
-    std::fprintf(stderr, "usage: encode_archive lh5|lh6|lh7|lh0 EFFORT OUT FILE [STORED-NAME]\n");
+    std::fprintf(stderr,
+                 "usage: encode_archive [-1] lh5|lh6|lh7|lh0 EFFORT OUT FILE [STORED-NAME]\n");
     return 2;
   }
-  lzhwrite::WriterOptions options;
   const std::string method = argv[1];
   options.method = method == "lh0"   ? lzhwrite::Method::Lh0
                    : method == "lh6" ? lzhwrite::Method::Lh6

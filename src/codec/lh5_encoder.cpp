@@ -124,18 +124,19 @@ class Driver {
   // Loads the segment after last into window; false at the end of the
   // input or when the source failed.
   bool Load(InputWindow& window, const InputWindow*& last);
-  // Whether the pair from position on is not worth packing: the stream is
-  // past the limit, or enough is read that has not shrunk.
+  // The limits of the parses of the pair from position on; the give-up
+  // look counts what is out so far.
+  ParseLimits Limits(std::uint32_t position) const {
+    return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
+                       options_.giveUpAfter, out_.BitCount(), position};
+  }
+  // Whether the pair from position on is not worth packing.
   bool GiveUpAt(std::uint32_t position) const {
     const std::int64_t bits = out_.BitCount();
-    return ParseLimits{Limits().bitLimit, options_.giveUpAfter}.Reached(bits, bits, position);
-  }
-  ParseLimits Limits() const {
-    return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
-                       options_.giveUpAfter};
+    return Limits(position).Reached(bits, 0, 0);
   }
   // Notes how far a lane's parse got; false when it stopped short.
-  bool Reached(std::uint32_t reached, const InputWindow& window) {
+  bool NoteReached(std::uint32_t reached, const InputWindow& window) {
     packed_ = reached;
     if (reached == window.End()) return true;
     limitReached_ = true;
@@ -165,14 +166,18 @@ bool Driver::Load(InputWindow& window, const InputWindow*& last) {
 template <class Parser>
 void Driver::RunAlone(Lane<Parser>& lane) {
   const InputWindow* last = nullptr;
+  ParseLimits limits;
   for (int segment = 0; Load(lane.Window(), last); ++segment) {
-    if (segment % 2 == 0 && GiveUpAt(lane.Window().Start())) {
-      limitReached_ = true;
-      return;
+    if (segment % 2 == 0) {
+      if (GiveUpAt(lane.Window().Start())) {
+        limitReached_ = true;
+        return;
+      }
+      limits = Limits(lane.Window().Start());
     }
-    lane.Aim(out_, Limits());
+    lane.Aim(out_, limits);
     lane.Run();
-    if (!Reached(lane.Reached(), lane.Window())) return;
+    if (!NoteReached(lane.Reached(), lane.Window())) return;
   }
 }
 
@@ -184,22 +189,23 @@ void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
       limitReached_ = true;
       return;
     }
-    first.Aim(out_, Limits());
+    const ParseLimits limits = Limits(first.Window().Start());
+    first.Aim(out_, limits);
     if (!Load(second.Window(), last)) {
       if (readFailed_) return;
       first.Run();
-      Reached(first.Reached(), first.Window());
+      NoteReached(first.Reached(), first.Window());
       return;
     }
     BitOutput spilled(spill_);
-    second.Aim(spilled, Limits());
+    second.Aim(spilled, limits);
     options_.runner->RunPair(first, second);
-    if (!Reached(first.Reached(), first.Window())) return;
+    if (!NoteReached(first.Reached(), first.Window())) return;
     const std::int64_t bits = spilled.BitCount();
     spilled.Finish();
     out_.Append(spill_.Data(), bits);
     spill_.Clear();
-    if (!Reached(second.Reached(), second.Window())) return;
+    if (!NoteReached(second.Reached(), second.Window())) return;
   }
 }
 

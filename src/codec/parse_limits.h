@@ -1,5 +1,5 @@
 // When a parse gives up, between blocks: its stream has grown past what
-// the caller will keep, or its segment is not shrinking.
+// the caller will keep, or what is packed so far is not shrinking.
 #pragma once
 
 #include <cstdint>
@@ -8,13 +8,18 @@ namespace lzh {
 
 struct ParseLimits {
   std::int64_t bitLimit = -1;    // the output holds more bits than this (-1: never)
-  std::int64_t giveUpAfter = 0;  // this many bytes of the segment parsed (0: never)...
+  std::int64_t giveUpAfter = 0;  // this many bytes packed (0: never) and their bits not a
+                                 // 64th fewer than theirs
+  // What came before the segment's pair: the give-up look counts it, and
+  // leaves out the other segment of the pair, which may not be done yet.
+  std::int64_t priorBits = 0;
+  std::int64_t priorBytes = 0;
 
-  // ...and its bits not a 64th fewer than theirs.
   bool Reached(std::int64_t outputBits, std::int64_t segmentBits, std::int64_t segmentBytes) const {
     if (bitLimit >= 0 && outputBits > bitLimit) return true;
-    return giveUpAfter > 0 && segmentBytes >= giveUpAfter &&
-           segmentBits / 8 > segmentBytes - segmentBytes / 64;
+    const std::int64_t bytes = priorBytes + segmentBytes;
+    return giveUpAfter > 0 && bytes >= giveUpAfter &&
+           (priorBits + segmentBits) / 8 > bytes - bytes / 64;
   }
 };
 
