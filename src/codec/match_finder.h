@@ -24,7 +24,10 @@ struct Match {
 
 class MatchFinder {
  public:
-  explicit MatchFinder(int dictionaryBits);
+  // Wide hashes (the optimal parse) spread the chains over tables four
+  // times as large: fewer positions share a chain, and the nearest match of
+  // three bytes is less often hidden by another three bytes.
+  MatchFinder(int dictionaryBits, bool wideHashes);
 
   // Starts on the window's segment: forgets every earlier position, then
   // enters those the window holds before the segment. The window must
@@ -68,9 +71,6 @@ class MatchFinder {
   int FindAll(std::uint32_t position, int chainLimit, int niceLength, Match* out, int capacity);
 
  private:
-  static constexpr int kHashBits = 15;
-  static constexpr int kHash3Bits = 14;
-
   // The next four bytes as one number, the first in the low byte order
   // position; a fourth byte past the data reads as whatever the buffer
   // holds there, and Hash3 leaves it out.
@@ -84,12 +84,10 @@ class MatchFinder {
     std::memcpy(&v, at, 4);
     return v;
   }
-  static std::uint32_t Hash3(std::uint32_t next4) {
-    return ((next4 & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
+  std::uint32_t Hash3(std::uint32_t next4) const {
+    return ((next4 & 0xFFFFFFu) * 2654435761u) >> hash3Shift_;
   }
-  static std::uint32_t Hash4(std::uint32_t next4) {
-    return (next4 * 2654435761u) >> (32 - kHashBits);
-  }
+  std::uint32_t Hash4(std::uint32_t next4) const { return (next4 * 2654435761u) >> hashShift_; }
   // Makes position the head of its four-byte chain and returns the head it
   // replaced (position + 1, 0: none). The link is the distance back to
   // that head, at most 0xFFFF: one that leads farther than the dictionary
@@ -132,6 +130,8 @@ class MatchFinder {
 
   std::uint32_t dictionaryBytes_;
   std::uint32_t dictionaryMask_;
+  int hashShift_;                        // 32 - bits of the four-byte hash
+  int hash3Shift_;                       // 32 - bits of the three-byte hash
   HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
   HeapArray<std::uint16_t> prev_;        // per position modulo the dictionary: its link

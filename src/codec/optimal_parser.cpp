@@ -12,10 +12,16 @@ constexpr int kStretchBytes = 65535 - 2 * kMaxMatch;  // a stretch's tokens fit 
 constexpr int kStretchCapacity = kStretchBytes + kMaxMatch;
 constexpr int kMatchesPerByte = 24;
 constexpr int kMatchPool = kStretchCapacity * 6;
-constexpr int kSplitStep = 1024;  // tokens between candidate block boundaries
+constexpr int kSplitStep = 512;  // tokens between candidate block boundaries
 constexpr int kMaxBlocks = kStretchCapacity / kSplitStep + 2;
 constexpr std::uint32_t kPriceScale = 16;  // prices count 1/16 bits
 constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+constexpr int kBlockParses = 3;  // of each block by its own codes
+
+void Count(const Token* tokens, int count, BlockFrequencies& frequencies) {
+  frequencies.Clear();
+  for (int t = 0; t < count; ++t) frequencies.Add(tokens[t]);
+}
 
 }  // namespace
 
@@ -31,6 +37,7 @@ OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finde
       choice_(kStretchCapacity + 1),
       tokens_(kStretchCapacity),
       blockTokens_(kStretchCapacity),
+      bestTokens_(kStretchCapacity),
       prefix_(kStretchCapacity / kSplitStep + 2) {}
 
 // Every match at every byte of the stretch. A match of niceLength or more
@@ -217,6 +224,7 @@ std::uint32_t OptimalParser::Encode(std::uint32_t start, BitOutput& out,
                                     const ParseLimits& limits) {
   const std::int64_t startBits = out.BitCount();
   std::uint32_t position = start;
+  carried_ = false;
   while (finder_.Available(position) > 0) {
     const std::int64_t bits = out.BitCount();
     if (limits.Reached(bits, bits - startBits, position - start)) break;
@@ -225,43 +233,98 @@ std::uint32_t OptimalParser::Encode(std::uint32_t start, BitOutput& out,
   return position;
 }
 
+// The first prices of a stretch are the codes of the block before (a
+// guess from the longest matches at a segment's start).
 void OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
   CollectMatches(position);
   const int n = stretchBytes_;
-  PriceGreedy(0, n);
+  if (carried_) {
+    PriceFrom(carry_);
+  } else {
+    PriceGreedy(0, n);
+  }
   int tokenCount = 0;
   BlockFrequencies frequencies;
   for (int pass = 0; pass < settings_.passes; ++pass) {
     tokenCount = Parse(0, n, tokens_.Get());
-    frequencies.Clear();
-    for (int t = 0; t < tokenCount; ++t) frequencies.Add(tokens_[static_cast<std::size_t>(t)]);
+    Count(tokens_.Get(), tokenCount, frequencies);
     if (pass + 1 < settings_.passes) PriceFrom(frequencies);
   }
+  position += static_cast<std::uint32_t>(n);
   if (!settings_.splitBlocks) {
     blocks_.WriteBlock(tokens_.Get(), tokenCount, frequencies, out);
-    position += static_cast<std::uint32_t>(n);
+    carry_ = frequencies;
+    carried_ = true;
     return;
   }
-  // Each block is parsed once more by the prices of its own codes.
   int ends[kMaxBlocks];
   const int blockCount = SplitBlocks(tokenCount, ends);
   int token = 0;
   int byte = 0;
   for (int b = 0; b < blockCount; ++b) {
-    int fromByte = byte;
-    frequencies.Clear();
+    const int fromToken = token;
+    const int fromByte = byte;
     for (; token < ends[b]; ++token) {
       const Token t = tokens_[static_cast<std::size_t>(token)];
-      frequencies.Add(t);
       byte += (t & 0xFFFF) < 256 ? 1 : static_cast<int>(t & 0xFFFF) - 256 + kMinMatch;
     }
-    PriceFrom(frequencies);
-    const int count = Parse(fromByte, byte, blockTokens_.Get());
-    frequencies.Clear();
-    for (int t = 0; t < count; ++t) frequencies.Add(blockTokens_[static_cast<std::size_t>(t)]);
-    blocks_.WriteBlock(blockTokens_.Get(), count, frequencies, out);
+    EncodeBlock(fromByte, byte, &tokens_[static_cast<std::size_t>(fromToken)], token - fromToken,
+                out);
   }
-  position += static_cast<std::uint32_t>(n);
+}
+
+// Bytes [from, to) in one block: parsed again by the prices of the codes
+// its tokens make, kBlockParses times, the last by the codes' whole-bit
+// lengths; the cheapest version, header included, goes out.
+void OptimalParser::EncodeBlock(int from, int to, const Token* tokens, int count, BitOutput& out) {
+  BlockFrequencies frequencies;
+  Count(tokens, count, frequencies);
+  const Token* best = tokens;
+  int bestCount = count;
+  BlockFrequencies bestFrequencies = frequencies;
+  std::int64_t bestBits = blocks_.BlockBits(frequencies);
+  // Trials take turns between two buffers, never the one holding the best.
+  Token* const first = blockTokens_.Get();
+  Token* const second = bestTokens_.Get();
+  Token* trial = first;
+  for (int parse = 0; parse < kBlockParses; ++parse) {
+    if (parse + 1 < kBlockParses) {
+      PriceFrom(frequencies);
+    } else {
+      PriceByCodes(frequencies);
+    }
+    const int trialCount = Parse(from, to, trial);
+    Count(trial, trialCount, frequencies);
+    const std::int64_t bits = blocks_.BlockBits(frequencies);
+    if (bits < bestBits) {
+      bestBits = bits;
+      bestCount = trialCount;
+      bestFrequencies = frequencies;
+      best = trial;
+      trial = trial == first ? second : first;
+    }
+  }
+  blocks_.WriteBlock(best, bestCount, bestFrequencies, out);
+  carry_ = bestFrequencies;
+  carried_ = true;
+}
+
+// Prices in whole bits: the lengths of the codes built from the
+// frequencies, what the block will really cost (a symbol left out of the
+// codes at the longest length, a one-symbol code at none).
+void OptimalParser::PriceByCodes(const BlockFrequencies& frequencies) {
+  BlockCodes codes;
+  blocks_.BuildCodes(frequencies, codes);
+  auto price = [](std::uint8_t length, int used) {
+    const int bits = length != 0 ? length : used < 2 ? 0 : kMaxCodeLength;
+    return static_cast<std::uint32_t>(bits) * kPriceScale;
+  };
+  for (int s = 0; s < kLiteralCodeCount; ++s)
+    literalPrice_[s] = price(codes.literalLengths[s], codes.literalUsed);
+  for (int j = 0; j < blocks_.PositionCodeCount(); ++j) {
+    positionPrice_[j] = price(codes.positionLengths[j], codes.positionUsed) +
+                        static_cast<std::uint32_t>(PositionExtraBits(j)) * kPriceScale;
+  }
 }
 
 }  // namespace lzh

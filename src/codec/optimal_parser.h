@@ -24,6 +24,7 @@ struct OptimalSettings {
 class OptimalParser {
  public:
   using Settings = OptimalSettings;
+  static constexpr bool kWideHashes = true;  // for the finder
 
   OptimalParser(const OptimalSettings& settings, MatchFinder& finder, const BlockEncoder& blocks);
 
@@ -36,9 +37,11 @@ class OptimalParser {
   // Parses the stretch of input from position on and writes its blocks;
   // advances position past it.
   void EncodeStretch(std::uint32_t& position, BitOutput& out);
+  void EncodeBlock(int from, int to, const Token* tokens, int count, BitOutput& out);
   void CollectMatches(std::uint32_t start);
   void PriceFrom(const BlockFrequencies& frequencies);
   void PriceGreedy(int from, int to);
+  void PriceByCodes(const BlockFrequencies& frequencies);
   int Parse(int from, int to, Token* tokens);
   int SplitBlocks(int tokenCount, int* ends);
   void SplitRange(int from, int to, int* ends, int& count);
@@ -54,8 +57,11 @@ class OptimalParser {
   HeapArray<std::uint32_t> cost_;        // bits to reach each byte
   HeapArray<std::uint32_t> choice_;      // the token that reaches each byte
   HeapArray<Token> tokens_;
-  HeapArray<Token> blockTokens_;
+  HeapArray<Token> blockTokens_;  // a block parsed again, in turns
+  HeapArray<Token> bestTokens_;
   HeapArray<BlockFrequencies> prefix_;  // frequencies of tokens before each split candidate
+  BlockFrequencies carry_;              // of the last block sent
+  bool carried_ = false;                // carry_ is of this segment
   std::uint32_t literalPrice_[kLiteralCodeCount] = {};
   std::uint32_t positionPrice_[kMaxPositionCodeCount] = {};
 };
