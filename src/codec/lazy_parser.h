@@ -24,7 +24,6 @@ struct LazySettings {
 class LazyParser {
  public:
   using Settings = LazySettings;
-  static constexpr bool kWideHashes = false;  // for the finder: small tables are faster
 
   LazyParser(const LazySettings& settings, MatchFinder& finder, const BlockEncoder& blocks);
 

@@ -70,7 +70,7 @@ class Lane : public Work {
        const BlockEncoder& blocks)
       : window_(options.dictionaryBits,
                 options.segmentBytes != 0 ? options.segmentBytes : kSegmentBytes),
-        finder_(options.dictionaryBits, Parser::kWideHashes),
+        finder_(options.dictionaryBits),
         parser_(settings, finder_, blocks) {}
 
   InputWindow& Window() { return window_; }

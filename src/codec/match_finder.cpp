@@ -2,13 +2,11 @@
 
 namespace lzh {
 
-MatchFinder::MatchFinder(int dictionaryBits, bool wideHashes)
+MatchFinder::MatchFinder(int dictionaryBits)
     : dictionaryBytes_(1u << dictionaryBits),
       dictionaryMask_(dictionaryBytes_ - 1),
-      hashShift_(wideHashes ? 16 : 17),
-      hash3Shift_(wideHashes ? 16 : 18),
-      latest3_(1u << (32 - hash3Shift_)),
-      head_(1u << (32 - hashShift_)),
+      latest3_(1u << kHash3Bits),
+      head_(1u << kHashBits),
       prev_(dictionaryBytes_) {}
 
 // Every link is cleared too, though a walk reaches a link from an earlier

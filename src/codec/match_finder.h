@@ -24,10 +24,7 @@ struct Match {
 
 class MatchFinder {
  public:
-  // Wide hashes (the optimal parse) spread the chains over tables four
-  // times as large: fewer positions share a chain, and the nearest match of
-  // three bytes is less often hidden by another three bytes.
-  MatchFinder(int dictionaryBits, bool wideHashes);
+  explicit MatchFinder(int dictionaryBits);
 
   // Starts on the window's segment: forgets every earlier position, then
   // enters those the window holds before the segment. The window must
@@ -52,11 +49,23 @@ class MatchFinder {
     // Positions before full have four bytes to hash.
     std::uint32_t full = end_ > 3 ? end_ - 3 : 0;
     if (full > end) full = end;
+    // The tables' shapes in locals: the stores below might otherwise be
+    // taken to change them, and they would be read again for every byte.
+    std::uint32_t* const latest3 = latest3_.Get();
+    std::uint32_t* const head = head_.Get();
+    std::uint16_t* const prev = prev_.Get();
+    const std::uint32_t mask = dictionaryMask_;
+    const std::uint8_t* const bytes = bytes_;
+    const std::uint32_t base = base_;
     std::uint32_t p = from;
     for (; p < full; ++p) {
-      const std::uint32_t next4 = Load4(p);
-      latest3_[Hash3(next4)] = p + 1;
-      Link(p, next4);
+      std::uint32_t next4;
+      std::memcpy(&next4, bytes + (p - base), 4);
+      latest3[Hash3(next4)] = p + 1;
+      std::uint32_t& chain = head[Hash4(next4)];
+      const std::uint32_t gap = p + 1 - chain;
+      prev[p & mask] = static_cast<std::uint16_t>(gap < 0xFFFF ? gap : 0xFFFF);
+      chain = p + 1;
     }
     for (; p < end; ++p) Insert(p);
   }
@@ -84,10 +93,16 @@ class MatchFinder {
     std::memcpy(&v, at, 4);
     return v;
   }
-  std::uint32_t Hash3(std::uint32_t next4) const {
-    return ((next4 & 0xFFFFFFu) * 2654435761u) >> hash3Shift_;
+  // Tables of 2^16 heads: fewer positions share a chain, and the nearest
+  // match of three bytes is seldom hidden by other three bytes.
+  static constexpr int kHashBits = 16;
+  static constexpr int kHash3Bits = 16;
+  static std::uint32_t Hash3(std::uint32_t next4) {
+    return ((next4 & 0xFFFFFFu) * 2654435761u) >> (32 - kHash3Bits);
   }
-  std::uint32_t Hash4(std::uint32_t next4) const { return (next4 * 2654435761u) >> hashShift_; }
+  static std::uint32_t Hash4(std::uint32_t next4) {
+    return (next4 * 2654435761u) >> (32 - kHashBits);
+  }
   // Makes position the head of its four-byte chain and returns the head it
   // replaced (position + 1, 0: none). The link is the distance back to
   // that head, at most 0xFFFF: one that leads farther than the dictionary
@@ -130,8 +145,6 @@ class MatchFinder {
 
   std::uint32_t dictionaryBytes_;
   std::uint32_t dictionaryMask_;
-  int hashShift_;                        // 32 - bits of the four-byte hash
-  int hash3Shift_;                       // 32 - bits of the three-byte hash
   HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
   HeapArray<std::uint16_t> prev_;        // per position modulo the dictionary: its link

@@ -24,7 +24,6 @@ struct OptimalSettings {
 class OptimalParser {
  public:
   using Settings = OptimalSettings;
-  static constexpr bool kWideHashes = true;  // for the finder
 
   OptimalParser(const OptimalSettings& settings, MatchFinder& finder, const BlockEncoder& blocks);
 
