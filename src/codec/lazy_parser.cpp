@@ -11,7 +11,19 @@ constexpr std::uint8_t kUnusedBits = 12;  // assumed for a symbol the codes lack
 
 LazyParser::LazyParser(const LazySettings& settings, MatchFinder& finder,
                        const BlockEncoder& blocks)
-    : settings_(settings), finder_(finder), blocks_(blocks), tokens_(kBlockCodes) {}
+    : settings_(settings), finder_(finder), blocks_(blocks), tokens_(kBlockCodes) {
+  frequencies_.Clear();
+  GuessPrices();
+}
+
+// Before the first block: bytes of 8 bits, short matches and near
+// positions cheap, far ones dearer.
+void LazyParser::GuessPrices() {
+  for (int s = 0; s < kLiteralCodeCount; ++s)
+    prices_.literalLengths[s] = static_cast<std::uint8_t>(s < 256 ? 8 : s < 256 + 8 ? 7 : 10);
+  for (int j = 0; j < kMaxPositionCodeCount; ++j)
+    prices_.positionLengths[j] = static_cast<std::uint8_t>(j < 6 ? 4 : 5);
+}
 
 void LazyParser::FlushBlock(std::uint32_t reached) {
   blockCodes_ = kBlockCodes;
@@ -61,12 +73,7 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
   count_ = 0;
   blockCodes_ = kFirstBlockCodes;
   frequencies_.Clear();
-  // Before the first block: bytes of 8 bits, short matches and near
-  // positions cheap, far ones dearer.
-  for (int s = 0; s < kLiteralCodeCount; ++s)
-    prices_.literalLengths[s] = static_cast<std::uint8_t>(s < 256 ? 8 : s < 256 + 8 ? 7 : 10);
-  for (int j = 0; j < kMaxPositionCodeCount; ++j)
-    prices_.positionLengths[j] = static_cast<std::uint8_t>(j < 6 ? 4 : 5);
+  GuessPrices();
 
   std::uint32_t pos = start;
   Match held;

@@ -39,6 +39,7 @@ class LazyParser {
     if (count_ == blockCodes_) FlushBlock(next);
   }
   void FlushBlock(std::uint32_t reached);
+  void GuessPrices();
   Match Find(std::uint32_t position, int longerThan);
   bool Pays(std::uint32_t position, const Match& m) const;
 

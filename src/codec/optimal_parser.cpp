@@ -38,7 +38,9 @@ OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finde
       tokens_(kStretchCapacity),
       blockTokens_(kStretchCapacity),
       bestTokens_(kStretchCapacity),
-      prefix_(kStretchCapacity / kSplitStep + 2) {}
+      prefix_(kStretchCapacity / kSplitStep + 2) {
+  carry_.Clear();
+}
 
 // Every match at every byte of the stretch. A match of niceLength or more
 // is taken as it stands: the bytes it covers are only entered in the
@@ -244,7 +246,7 @@ void OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
     PriceGreedy(0, n);
   }
   int tokenCount = 0;
-  BlockFrequencies frequencies;
+  BlockFrequencies frequencies{};
   for (int pass = 0; pass < settings_.passes; ++pass) {
     tokenCount = Parse(0, n, tokens_.Get());
     Count(tokens_.Get(), tokenCount, frequencies);
@@ -277,7 +279,7 @@ void OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
 // its tokens make, kBlockParses times, the last by the codes' whole-bit
 // lengths; the cheapest version, header included, goes out.
 void OptimalParser::EncodeBlock(int from, int to, const Token* tokens, int count, BitOutput& out) {
-  BlockFrequencies frequencies;
+  BlockFrequencies frequencies{};
   Count(tokens, count, frequencies);
   const Token* best = tokens;
   int bestCount = count;
