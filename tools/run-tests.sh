@@ -36,6 +36,8 @@ stage "command-line tool under valgrind" \
   build/native/cli_tests --gtest_brief=1
 stage "static analysis" bash tools/analyze.sh build/native
 stage "Windows program under Wine" bash tests/e2e/run_wine_tests.sh
+stage "install and Debian package" bash tests/package/deb_test.sh
+stage "Windows release archive under Wine" bash tests/package/dist_test.sh
 stage "bounded fuzzing (${FUZZ_SECONDS} s a target)" bash tests/fuzz/run_fuzzers.sh "$FUZZ_SECONDS"
 
 echo
