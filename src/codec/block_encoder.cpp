@@ -9,6 +9,34 @@ namespace lzh {
 
 namespace {
 
+// Gathers codes in a register and hands them to out 32 bits at a time:
+// out keeps its state in memory, and the byte stores of every handing
+// over would have it read again for each code.
+class CodeGatherer {
+ public:
+  explicit CodeGatherer(BitOutput& out) : out_(out) {}
+  ~CodeGatherer() {
+    if (bits_ > 0) out_.Put(static_cast<std::uint32_t>(gathered_) & ((1u << bits_) - 1), bits_);
+  }
+  CodeGatherer(const CodeGatherer&) = delete;
+  CodeGatherer& operator=(const CodeGatherer&) = delete;
+
+  // The low count bits of value, count = 0..31.
+  void Put(std::uint32_t value, int count) {
+    gathered_ = gathered_ << count | value;
+    bits_ += count;
+    if (bits_ >= 32) {
+      bits_ -= 32;
+      out_.Put(static_cast<std::uint32_t>(gathered_ >> bits_), 32);
+    }
+  }
+
+ private:
+  BitOutput& out_;
+  std::uint64_t gathered_ = 0;  // the low bits_ bits wait
+  int bits_ = 0;
+};
+
 // Counts bits instead of writing them, for the cost of a header.
 struct BitCounter {
   std::int64_t bits = 0;
@@ -169,15 +197,16 @@ void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequen
   std::uint16_t positionCodes[kMaxPositionCodeCount];
   AssignCanonicalCodes(codes.literalLengths, kLiteralCodeCount, literalCodes);
   AssignCanonicalCodes(codes.positionLengths, positionCodeCount_, positionCodes);
+  CodeGatherer gatherer(out);
   for (int i = 0; i < count; ++i) {
     const Token token = tokens[i];
     const unsigned symbol = token & 0xFFFF;
-    out.Put(literalCodes[symbol], codes.literalLengths[symbol]);
+    gatherer.Put(literalCodes[symbol], codes.literalLengths[symbol]);
     if (symbol < 256) continue;
     const std::uint32_t position = token >> 16;
     const int j = PositionCode(position);
     const int extra = PositionExtraBits(j);
-    out.Put(
+    gatherer.Put(
         static_cast<std::uint32_t>(positionCodes[j]) << extra | (position & ((1u << extra) - 1)),
         codes.positionLengths[j] + extra);
   }
