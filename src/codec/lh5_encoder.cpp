@@ -78,12 +78,23 @@ class Lane : public Work {
     out_ = &out;
     limits_ = limits;
   }
+  // Once the parse is done, Run loads the segment after before's into the
+  // window: read ahead while the other lane of a pair still parses.
+  void ReadAhead(const InputWindow& before, ByteSource& source) {
+    before_ = &before;
+    source_ = &source;
+  }
   void Run() override {
     finder_.Begin(window_);
     reached_ = parser_.Encode(window_.Start(), *out_, limits_);
+    if (source_ != nullptr) {
+      readFailed_ = !window_.Load(before_, *source_);
+      source_ = nullptr;
+    }
   }
   // Where the parse stopped: the window's end unless a limit was reached.
   std::uint32_t Reached() const { return reached_; }
+  bool ReadFailed() const { return readFailed_; }
 
  private:
   InputWindow window_;
@@ -92,6 +103,9 @@ class Lane : public Work {
   BitOutput* out_ = nullptr;
   ParseLimits limits_;
   std::uint32_t reached_ = 0;
+  const InputWindow* before_ = nullptr;
+  ByteSource* source_ = nullptr;
+  bool readFailed_ = false;
 };
 
 // Segments go in pairs. With a runner the second of a pair is packed into
@@ -135,10 +149,10 @@ class Driver {
     const std::int64_t bits = out_.BitCount();
     return Limits(position).Reached(bits, 0, 0);
   }
-  // Notes how far a lane's parse got; false when it stopped short.
-  bool NoteReached(std::uint32_t reached, const InputWindow& window) {
+  // Notes how far a lane's parse got; false when it stopped short of end.
+  bool NoteReached(std::uint32_t reached, std::uint32_t end) {
     packed_ = reached;
-    if (reached == window.End()) return true;
+    if (reached == end) return true;
     limitReached_ = true;
     return false;
   }
@@ -177,14 +191,17 @@ void Driver::RunAlone(Lane<Parser>& lane) {
     }
     lane.Aim(out_, limits);
     lane.Run();
-    if (!NoteReached(lane.Reached(), lane.Window())) return;
+    if (!NoteReached(lane.Reached(), lane.Window().End())) return;
   }
 }
 
+// The first lane reads the next pair's first segment as soon as its own
+// parse is done, so that the reading overlaps the second lane's parse.
 template <class Parser>
 void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
   const InputWindow* last = nullptr;
-  while (Load(first.Window(), last)) {
+  if (!Load(first.Window(), last)) return;
+  while (true) {
     if (GiveUpAt(first.Window().Start())) {
       limitReached_ = true;
       return;
@@ -194,18 +211,25 @@ void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
     if (!Load(second.Window(), last)) {
       if (readFailed_) return;
       first.Run();
-      NoteReached(first.Reached(), first.Window());
+      NoteReached(first.Reached(), first.Window().End());
       return;
     }
     BitOutput spilled(spill_);
     second.Aim(spilled, limits);
+    first.ReadAhead(second.Window(), source_);
     options_.runner->RunPair(first, second);
-    if (!NoteReached(first.Reached(), first.Window())) return;
+    if (!NoteReached(first.Reached(), second.Window().Start())) return;
     const std::int64_t bits = spilled.BitCount();
     spilled.Finish();
     out_.Append(spill_.Data(), bits);
     spill_.Clear();
-    if (!NoteReached(second.Reached(), second.Window())) return;
+    if (!NoteReached(second.Reached(), second.Window().End())) return;
+    if (first.ReadFailed()) {
+      readFailed_ = true;
+      return;
+    }
+    last = &first.Window();
+    if (first.Window().Empty()) return;
   }
 }
 

@@ -217,13 +217,20 @@ TEST(Lh5Encoder, EffortPaysAndRandomBytesBarelyGrow) {
 TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
   const Bytes text = Text(100000, 5);
   lzh::EncoderOptions options;
-  {
+  // Also in small segments on two threads: the read ahead of the next
+  // segment fails.
+  lzhwrite::ThreadPairRunner threads;
+  for (auto [segment, runner] :
+       {std::pair<std::uint32_t, lzh::PairRunner*>{0, nullptr}, {15000, &threads}}) {
     VectorSource source(text);
-    source.failAt = 40000;
+    source.failAt = 20000;
     VectorSink sink;
+    options.segmentBytes = segment;
+    options.runner = runner;
     EXPECT_EQ(lzh::EncodeStaticHuffman(source, sink, options).status,
               lzh::EncodeStatus::ReadFailed);
   }
+  options = lzh::EncoderOptions();
   {
     VectorSource source(text);
     VectorSink sink;
