@@ -61,56 +61,74 @@ OptimalSettings OptimalFor(const Effort& e) {
 constexpr std::uint32_t kSegmentBytes = 1u << 20;
 constexpr std::uint32_t kMaxSegmentBytes = 1u << 30;
 
-// One segment's work: its window, its chains and its parse, and where its
-// bits go.
+std::uint32_t SegmentBytes(const EncoderOptions& options) {
+  return options.segmentBytes != 0 ? options.segmentBytes : kSegmentBytes;
+}
+
+// One thread's share: its chains and its parse. Run packs the window it is
+// aimed at into its output. In a pair it also reads a segment of the next
+// pair, so that reading overlaps the other lane's parse: the first lane
+// before its parse (then it signals), the second after its own, once the
+// first has signalled (the source is read in order).
 template <class Parser>
 class Lane : public Work {
  public:
+  enum class Turn { None, BeforeParse, AfterParse };
+
   Lane(const EncoderOptions& options, const typename Parser::Settings& settings,
        const BlockEncoder& blocks)
-      : window_(options.dictionaryBits,
-                options.segmentBytes != 0 ? options.segmentBytes : kSegmentBytes),
-        finder_(options.dictionaryBits),
-        parser_(settings, finder_, blocks) {}
+      : finder_(options.dictionaryBits), parser_(settings, finder_, blocks) {}
 
-  InputWindow& Window() { return window_; }
-  void Aim(BitOutput& out, const ParseLimits& limits) {
+  void Aim(const InputWindow& window, BitOutput& out, const ParseLimits& limits) {
+    window_ = &window;
     out_ = &out;
     limits_ = limits;
+    turn_ = Turn::None;
   }
-  // Once the parse is done, Run loads the segment after before's into the
-  // window: read ahead while the other lane of a pair still parses.
-  void ReadAhead(const InputWindow& before, ByteSource& source) {
-    before_ = &before;
+  // Also reads the segment after the one of `after` into `into`.
+  void ReadAhead(Turn turn, InputWindow& into, const InputWindow& after, ByteSource& source,
+                 PairRunner& runner) {
+    turn_ = turn;
+    into_ = &into;
+    after_ = &after;
     source_ = &source;
+    runner_ = &runner;
   }
   void Run() override {
-    finder_.Begin(window_);
-    reached_ = parser_.Encode(window_.Start(), *out_, limits_);
-    if (source_ != nullptr) {
-      readFailed_ = !window_.Load(before_, *source_);
-      source_ = nullptr;
+    if (turn_ == Turn::BeforeParse) {
+      readFailed_ = !into_->Load(after_, *source_);
+      runner_->Signal();
+    }
+    finder_.Begin(*window_);
+    reached_ = parser_.Encode(window_->Start(), *out_, limits_);
+    if (turn_ == Turn::AfterParse) {
+      runner_->Wait();
+      readFailed_ = !into_->Load(after_, *source_);
     }
   }
   // Where the parse stopped: the window's end unless a limit was reached.
   std::uint32_t Reached() const { return reached_; }
-  bool ReadFailed() const { return readFailed_; }
+  bool ReadFailed() const { return turn_ != Turn::None && readFailed_; }
 
  private:
-  InputWindow window_;
   MatchFinder finder_;
   Parser parser_;
+  const InputWindow* window_ = nullptr;
   BitOutput* out_ = nullptr;
   ParseLimits limits_;
   std::uint32_t reached_ = 0;
-  const InputWindow* before_ = nullptr;
+  Turn turn_ = Turn::None;
+  InputWindow* into_ = nullptr;
+  const InputWindow* after_ = nullptr;
   ByteSource* source_ = nullptr;
+  PairRunner* runner_ = nullptr;
   bool readFailed_ = false;
 };
 
 // Segments go in pairs. With a runner the second of a pair is packed into
-// memory while the first goes out, then appended; without one, each goes
-// out in turn through the same lane. What a parse sees is the same either
+// memory while the first goes out, then appended, and the next pair is
+// read meanwhile (four windows); without one, each goes out in turn
+// through the same lane and window. What a parse sees is the same either
 // way, and the stream too: a segment starts its codes afresh, and the
 // limits across segments are checked between pairs.
 class Driver {
@@ -135,9 +153,13 @@ class Driver {
   void RunAlone(Lane<Parser>& lane);
   template <class Parser>
   void RunPaired(Lane<Parser>& first, Lane<Parser>& second);
-  // Loads the segment after last into window; false at the end of the
-  // input or when the source failed.
-  bool Load(InputWindow& window, const InputWindow*& last);
+  // Reads the segment after before's (the first when null) into window;
+  // false when the source failed.
+  bool Load(InputWindow& window, const InputWindow* before) {
+    if (window.Load(before, source_)) return true;
+    readFailed_ = true;
+    return false;
+  }
   // The limits of the parses of the pair from position on; the give-up
   // look counts what is out so far.
   ParseLimits Limits(std::uint32_t position) const {
@@ -145,9 +167,10 @@ class Driver {
                        options_.giveUpAfter, out_.BitCount(), position};
   }
   // Whether the pair from position on is not worth packing.
-  bool GiveUpAt(std::uint32_t position) const {
+  bool GiveUpAt(std::uint32_t position) {
     const std::int64_t bits = out_.BitCount();
-    return Limits(position).Reached(bits, 0, 0);
+    limitReached_ = Limits(position).Reached(bits, 0, 0);
+    return limitReached_;
   }
   // Notes how far a lane's parse got; false when it stopped short of end.
   bool NoteReached(std::uint32_t reached, std::uint32_t end) {
@@ -168,68 +191,63 @@ class Driver {
   bool limitReached_ = false;
 };
 
-bool Driver::Load(InputWindow& window, const InputWindow*& last) {
-  if (!window.Load(last, source_)) {
-    readFailed_ = true;
-    return false;
-  }
-  last = &window;
-  return !window.Empty();
-}
-
 template <class Parser>
 void Driver::RunAlone(Lane<Parser>& lane) {
-  const InputWindow* last = nullptr;
+  InputWindow window(options_.dictionaryBits, SegmentBytes(options_));
+  if (!Load(window, nullptr)) return;
   ParseLimits limits;
-  for (int segment = 0; Load(lane.Window(), last); ++segment) {
+  for (int segment = 0; !window.Empty(); ++segment) {
     if (segment % 2 == 0) {
-      if (GiveUpAt(lane.Window().Start())) {
-        limitReached_ = true;
-        return;
-      }
-      limits = Limits(lane.Window().Start());
+      if (GiveUpAt(window.Start())) return;
+      limits = Limits(window.Start());
     }
-    lane.Aim(out_, limits);
+    lane.Aim(window, out_, limits);
     lane.Run();
-    if (!NoteReached(lane.Reached(), lane.Window().End())) return;
+    if (!NoteReached(lane.Reached(), window.End())) return;
+    if (!Load(window, &window)) return;
   }
 }
 
-// The first lane reads the next pair's first segment as soon as its own
-// parse is done, so that the reading overlaps the second lane's parse.
 template <class Parser>
 void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
-  const InputWindow* last = nullptr;
-  if (!Load(first.Window(), last)) return;
-  while (true) {
-    if (GiveUpAt(first.Window().Start())) {
-      limitReached_ = true;
-      return;
-    }
-    const ParseLimits limits = Limits(first.Window().Start());
-    first.Aim(out_, limits);
-    if (!Load(second.Window(), last)) {
-      if (readFailed_) return;
+  const int bits = options_.dictionaryBits;
+  const std::uint32_t bytes = SegmentBytes(options_);
+  InputWindow windows[4] = {{bits, bytes}, {bits, bytes}, {bits, bytes}, {bits, bytes}};
+  InputWindow* one = &windows[0];  // the pair's segments
+  InputWindow* two = &windows[1];
+  InputWindow* nextOne = &windows[2];  // the next pair's, read meanwhile
+  InputWindow* nextTwo = &windows[3];
+  if (!Load(*one, nullptr) || !Load(*two, one)) return;
+  while (!one->Empty()) {
+    if (GiveUpAt(one->Start())) return;
+    const ParseLimits limits = Limits(one->Start());
+    first.Aim(*one, out_, limits);
+    if (two->Empty()) {
       first.Run();
-      NoteReached(first.Reached(), first.Window().End());
+      NoteReached(first.Reached(), one->End());
       return;
     }
     BitOutput spilled(spill_);
-    second.Aim(spilled, limits);
-    first.ReadAhead(second.Window(), source_);
+    second.Aim(*two, spilled, limits);
+    first.ReadAhead(Lane<Parser>::Turn::BeforeParse, *nextOne, *two, source_, *options_.runner);
+    second.ReadAhead(Lane<Parser>::Turn::AfterParse, *nextTwo, *nextOne, source_, *options_.runner);
     options_.runner->RunPair(first, second);
-    if (!NoteReached(first.Reached(), second.Window().Start())) return;
-    const std::int64_t bits = spilled.BitCount();
+    if (!NoteReached(first.Reached(), one->End())) return;
+    const std::int64_t spilledBits = spilled.BitCount();
     spilled.Finish();
-    out_.Append(spill_.Data(), bits);
+    out_.Append(spill_.Data(), spilledBits);
     spill_.Clear();
-    if (!NoteReached(second.Reached(), second.Window().End())) return;
-    if (first.ReadFailed()) {
+    if (!NoteReached(second.Reached(), two->End())) return;
+    if (first.ReadFailed() || second.ReadFailed()) {
       readFailed_ = true;
       return;
     }
-    last = &first.Window();
-    if (first.Window().Empty()) return;
+    InputWindow* done = one;
+    one = nextOne;
+    nextOne = done;
+    done = two;
+    two = nextTwo;
+    nextTwo = done;
   }
 }
 

@@ -2,13 +2,14 @@
 // -lh4-): LZ77 over a dictionary of 8, 32 or 64 KiB, sent in blocks of
 // static Huffman codes that the decoders read.
 //
-// It streams: it reads the source a segment (1 MiB by default) at a time and writes
-// the sink a buffer at a time, holding a segment and the dictionary before
-// it, never the whole input. Each segment is parsed on its own, so that a
-// runner with two threads can pack two at once (holding two segments, and
-// the second's bits until the first's are out); the packed stream is the
-// same with a runner or without (unless a limit is reached: then it is
-// cut short, and only the status counts).
+// It streams: it reads the source a segment (1 MiB by default) at a time
+// and writes the sink a buffer at a time, holding a segment and the
+// dictionary before it, never the whole input. Each segment is parsed on
+// its own, so that a runner with two threads can pack two at once (then
+// four segments are held: a pair, and the next one read meanwhile, and the
+// second's bits until the first's are out); the packed stream is the same
+// with a runner or without (unless a limit is reached: then it is cut
+// short, and only the status counts).
 #pragma once
 
 #include <cstdint>

@@ -134,22 +134,28 @@ TEST(Lh5Encoder, RoundTripsEveryMethodEffortAndInput) {
   }
 }
 
-// Runs the second piece of work before the first: what a segment packs to
-// must not depend on the one before it.
-class ReversedRunner : public lzh::PairRunner {
+// Runs a pair one after the other on the caller's thread: the paired
+// path (four windows, the second segment packed aside) without threads.
+class InTurnRunner : public lzh::PairRunner {
  public:
   void RunPair(lzh::Work& first, lzh::Work& second) override {
-    second.Run();
+    signalled_ = false;
     first.Run();
+    second.Run();
   }
+  void Signal() override { signalled_ = true; }
+  void Wait() override { EXPECT_TRUE(signalled_); }
+
+ private:
+  bool signalled_ = false;
 };
 
-// Segments packed one after the other, in reverse order or on two threads
-// make the same stream, and it decodes. Each segment here repeats the one
+// Segments packed alone, in pairs one after the other, or in pairs on two
+// threads make the same stream, and it decodes. Each segment here repeats the one
 // before: matches reach back across the seam, so only the first costs.
 TEST(Lh5Encoder, SegmentsPackTheSameAloneOrTwoAtOnce) {
   lzh::CrcTableScope table;
-  ReversedRunner reversed;
+  InTurnRunner inTurn;
   lzhwrite::ThreadPairRunner threads;
   for (auto [digit, effort, segment] :
        {std::tuple{'5', 1, 5000u}, {'5', 5, 8192u}, {'7', 3, 25000u}, {'5', 9, 6000u}}) {
@@ -160,7 +166,7 @@ TEST(Lh5Encoder, SegmentsPackTheSameAloneOrTwoAtOnce) {
     input.resize(input.size() + 1000, 'x');  // and a segment of its own
     const int bits = lzh::DictionaryBitsForMethod(digit);
     const Bytes alone = Encode(input, bits, effort, 0, segment);
-    EXPECT_EQ(Encode(input, bits, effort, 0, segment, &reversed), alone);
+    EXPECT_EQ(Encode(input, bits, effort, 0, segment, &inTurn), alone);
     EXPECT_EQ(Encode(input, bits, effort, 0, segment, &threads), alone);
     EXPECT_LT(alone.size(), segment + segment / 4);
     lzhtest::lh5::DecodeOptions decode;
