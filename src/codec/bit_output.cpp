@@ -11,10 +11,9 @@ void BitOutput::Drain() {
 void BitOutput::Append(const std::uint8_t* bytes, std::int64_t bitCount) {
   std::int64_t at = 0;
   for (; bitCount - at * 8 >= 32; at += 4) {
-    Put(static_cast<std::uint32_t>(bytes[at]) << 24 |
-            static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
-            static_cast<std::uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3],
-        32);
+    std::uint32_t word;  // the four bytes, the first the most significant
+    std::memcpy(&word, bytes + at, 4);
+    Put(__builtin_bswap32(word), 32);
   }
   for (; bitCount - at * 8 >= 8; ++at) Put(bytes[at], 8);
   const int rest = static_cast<int>(bitCount - at * 8);
