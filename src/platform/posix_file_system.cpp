@@ -59,7 +59,7 @@ class PosixFileSystem final : public FileSystem {
     char native[kPathMax];
     if (!NativePath(path, native)) return kInvalidFile;
     int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    return fd < 0 ? kInvalidFile : fd;
+    return fd < 0 ? Failed(kInvalidFile) : fd;
   }
 
   std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) override {
@@ -82,7 +82,8 @@ class PosixFileSystem final : public FileSystem {
     while (done < count) {
       ssize_t n = write(static_cast<int>(file), p + done, static_cast<std::size_t>(count - done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
+      if (n < 0) return Failed(done);
+      if (n == 0) break;
       done += static_cast<std::int32_t>(n);
     }
     return done;
@@ -100,7 +101,9 @@ class PosixFileSystem final : public FileSystem {
     return static_cast<std::uint32_t>(static_cast<unsigned long long>(st.st_size));
   }
 
-  bool Close(FileHandle file) override { return close(static_cast<int>(file)) == 0; }
+  bool Close(FileHandle file) override {
+    return close(static_cast<int>(file)) == 0 || Failed(false);
+  }
 
   bool FindFirst(const char* path) override {
     char native[kPathMax];
@@ -120,7 +123,7 @@ class PosixFileSystem final : public FileSystem {
   bool MakeDirectory(const char* path) override {
     char native[kPathMax];
     if (!NativePath(path, native)) return false;
-    return mkdir(native, 0777) == 0;
+    return mkdir(native, 0777) == 0 || Failed(false);
   }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
@@ -139,6 +142,18 @@ class PosixFileSystem final : public FileSystem {
   void SetUnixTime(FileHandle file, std::int64_t seconds) override {
     SetTimes(file, static_cast<std::time_t>(seconds));
   }
+
+  std::uint32_t LastError() override { return lastError_; }
+
+ private:
+  // Keeps the error of the call that just failed; returns result.
+  template <typename T>
+  T Failed(T result) {
+    lastError_ = static_cast<std::uint32_t>(errno);
+    return result;
+  }
+
+  std::uint32_t lastError_ = 0;
 };
 
 }  // namespace
