@@ -170,9 +170,12 @@ void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
     ReadLevel2(archive, headerOffset, nameBuffer, name);
     return;
   }
+  // A cut name is only what the file holds: the bytes past the cut belong
+  // to no member.
   int n = m.nameLength;
-  if (archive.fs.Read(archive.archiveHandle, nameBuffer, n) != n) m.truncated = true;
-  TextFromBuffer(nameBuffer, n, name);
+  int got = archive.fs.Read(archive.archiveHandle, nameBuffer, n);
+  if (got != n) m.truncated = true;
+  TextFromBuffer(nameBuffer, m.truncated ? got : n, name);
   ReadField(archive, m.memberCrc);
   int extra = m.headerSize - n - kFixedHeaderBytes;
   if (extra <= 0) {

@@ -78,8 +78,8 @@ void SeekArchive(ArchiveReader& archive, std::int32_t offset);
 bool ReadMemberHeader(ArchiveReader& archive);
 
 // Reads the rest of the header that ReadMemberHeader found at headerOffset:
-// the name (its bytes into nameBuffer, which keeps earlier bytes past a
-// short read; its text into name), memberCrc and the extension records.
+// the name (its bytes into nameBuffer; its text, cut where the file ends,
+// into name), memberCrc and the extension records.
 // Leaves the archive at the member's first packed byte.
 void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]);
