@@ -121,8 +121,7 @@ TEST_F(Cli, ExtractWithPathsWithoutPathsAndPolicies) {
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(Read("out/a.txt"), "alpha");
   EXPECT_EQ(Read("out/docs/old/b.txt"), "bravo");
-  EXPECT_NE(run.out.find("Extracting: "), std::string::npos);
-  EXPECT_NE(run.out.find("extraction successful"), std::string::npos);
+  EXPECT_NE(run.out.find("docs/old/b.txt: extracted"), std::string::npos) << run.out;
 
   EXPECT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/flat --no-paths --skip").status, 0);
   EXPECT_EQ(Read("flat/b.txt"), "bravo");
@@ -186,7 +185,7 @@ TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
   // '..' components are refused with stored paths...
   Outcome dotdot = Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite");
   EXPECT_EQ(dotdot.status, 1) << dotdot.out;
-  EXPECT_NE(dotdot.out.find("Couldn't open..."), std::string::npos) << dotdot.out;
+  EXPECT_NE(dotdot.out.find("evil1.txt: refused"), std::string::npos) << dotdot.out;
   // ...and harmless without them.
   Outcome flat =
       Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite --no-paths");
@@ -263,15 +262,15 @@ TEST_F(Cli, FullDiskFailsTheMemberAndTouchesNothingElse) {
   lzhtest::WriteWholeFile(mountPoint + "/keep.txt", lzhtest::ToBytes("precious"));
   std::string big(200000, 'b');
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7919) % 26);
-  std::string archive = Write("full.lzh", ArchiveBytes({StoredMember("small.txt", "fits"),
-                                                        StoredMember("big.bin", big),
-                                                        StoredMember("after.txt", "after")}));
+  std::string archive = Write(
+      "full.lzh", ArchiveBytes({StoredMember("small.txt", "fits"), StoredMember("big.bin", big),
+                                StoredMember("after.txt", "after")}));
   Outcome run = Lzhsfx("extract " + archive + " -C " + mountPoint + " --overwrite");
   std::string kept = Read("small/keep.txt");
   std::string small = Read("small/small.txt");
   std::system(("umount '" + mountPoint + "'").c_str());
   EXPECT_EQ(run.status, 1) << run.out;
-  EXPECT_NE(run.out.find("failed CRC validation"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("big.bin: could not write"), std::string::npos) << run.out;
   EXPECT_EQ(kept, "precious");
   EXPECT_EQ(small, "fits");
 }

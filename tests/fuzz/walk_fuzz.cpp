@@ -48,6 +48,7 @@ class FuzzDialog : public lzh::WalkDialog {
   std::uint8_t OverwritePolicy() override { return lzh::Overwrite; }
   void AskOverwrite(const char*) override {}
   std::uint8_t OverwriteAnswer() override { return 1; }
+  void MemberFinished(const lzh::MemberOutcome&) override {}
   bool ticked = true;
 };
 
@@ -62,9 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
   FuzzDialog dialog;
   try {
-    lzh::WalkArchive(session, dialog, true);
+    lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
     lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
-    lzh::WalkArchive(session, dialog, false);
+    lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
   } catch (const OutputCap&) {
   }
   for (const auto& [path, file] : fs.Files()) {

@@ -7,7 +7,6 @@
 #include "codec/decoder.h"
 #include "extract/safe_names.h"
 #include "extract/walk.h"
-#include "memory_dialog.h"
 #include "support/corpus.h"
 #include "support/memory_file_system.h"
 #include "support/sha256.h"
@@ -48,7 +47,7 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
     // Stops at the first unsupported method, as the walk does.
     rig.ListAndExtractAll();
     const lzhtest::MemoryFileSystem& fs = rig.fs;
-    const lzhcli::MemoryDialog& dialog = rig.dialog;
+    const lzhtest::MemoryDialog& dialog = rig.dialog;
     bool stopped = false;
     for (const auto& row : rows) {
       if (stopped) break;
@@ -60,7 +59,7 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       }
       std::string name = Unescape(row.name);
       std::string out = "C:/out/" + name;
-      if (!lzh::IsSafeMemberPath(name.c_str())) {
+      if (lzh::MemberPathRefusal(name.c_str()) != lzh::NameRefusal::None) {
         EXPECT_FALSE(fs.HasFile(out)) << name;
         continue;
       }

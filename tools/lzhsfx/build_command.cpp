@@ -7,6 +7,7 @@
 
 #include "check_walk.h"
 #include "commands.h"
+#include "outcome_text.h"
 #include "sfx/pe_resources.h"
 
 namespace lzhcli {
@@ -60,19 +61,15 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
     fs.Close(opened.handle);
     return {archivePath + " is a program already; give the plain archive"};
   }
-  ReportingDialog dialog;
-  dialog.onMember = [&](const std::string& path, bool passed) {
-    if (!passed) problems.push_back(Printable(SinkName(path)) + ": damaged (CRC check failed)");
+  ConsoleDialog dialog;
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    if (outcome.Failed()) problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
   };
-  dialog.onMessage = [&](const std::string& text, const std::string& caption) {
-    if (caption == "Couldn't open...") {
-      problems.push_back(Printable(SinkName(text)) + ": unsafe or invalid name");
-    } else {
-      problems.push_back(caption + " " + Printable(SinkName(text)));
-    }
-  };
-  CheckByWalking(fs, opened, dialog);
+  CheckResult result = CheckByWalking(fs, opened, dialog);
   fs.Close(opened.handle);
+  for (const auto& name : dialog.Unreached())
+    problems.push_back(Printable(name) + ": not reached: the check stopped before it");
+  if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");
   return problems;
 }
 

@@ -45,10 +45,6 @@ void PrintError(const std::string& message) {
   std::fprintf(stderr, "lzhsfx: %s\n", message.c_str());
 }
 
-void PrintBox(const std::string& text, const std::string& caption) {
-  PrintError(caption + " " + Printable(text));
-}
-
 std::string Printable(const std::string& name) {
   std::string out;
   for (unsigned char c : name) {
