@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "codec/crc16.h"
+#include "extract/paths.h"
 #include "extract/walk.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/heap.h"
 #include "resource_ids.h"
@@ -14,8 +16,6 @@ namespace lzh {
 namespace {
 
 constexpr int kOffsetTextBytes = 255;
-
-bool IsLeadByte(std::uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 // The archive's offset from string 4 of this module, or 0 when none is
 // attached. The text is loaded before the size is asked, and the buffer is
@@ -38,7 +38,7 @@ void Run(HINSTANCE module) {
     MessageBoxA(nullptr, exePath, "Couldn't open...", 0);
     return;
   }
-  SetLeadByteTest(IsLeadByte);
+  SetLeadByteTest(IsHostLeadByte);
   {
     CrcTableScope crcTableScope;  // released after the handle is closed
     WalkSession session(fs);

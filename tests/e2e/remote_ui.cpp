@@ -20,10 +20,12 @@ Program::~Program() {
   CloseHandle(info_.hProcess);
 }
 
-bool Program::Start(const std::string& path, const std::string& currentDirectory) {
+bool Program::Start(const std::string& path, const std::string& currentDirectory,
+                    const std::string& arguments) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   std::wstring command = L"\"" + Widen(path) + L"\"";
+  if (!arguments.empty()) command += L" " + Widen(arguments);
   std::vector<wchar_t> commandLine(command.begin(), command.end());
   commandLine.push_back(0);
   std::wstring directory = Widen(currentDirectory);

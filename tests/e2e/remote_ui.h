@@ -33,7 +33,8 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  bool Start(const std::string& path, const std::string& currentDirectory);
+  bool Start(const std::string& path, const std::string& currentDirectory,
+             const std::string& arguments = "");
   // Waits for the process to end; false on timeout. exitCode is set when it ended.
   bool WaitForExit(DWORD& exitCode, DWORD timeoutMs = 20000);
   DWORD Id() const { return info_.dwProcessId; }
