@@ -8,6 +8,7 @@
 #include "archive_file.h"
 #include "commands.h"
 #include "console_dialog.h"
+#include "interruption.h"
 #include "outcome_text.h"
 #include "wildcard.h"
 
@@ -128,7 +129,9 @@ int ExtractCommand(const Arguments& args) {
     options.policy = lzh::Confirm;
   }
 
-  lzh::FileSystem& fs = lzh::HostFileSystem();
+  // An interruption removes the member being written, so that no fragment
+  // stays under its name.
+  InterruptibleOutputs fs(lzh::HostFileSystem());
   OpenedArchive opened;
   if (!OpenArchive(fs, options.file, opened, error)) {
     PrintError(error);
