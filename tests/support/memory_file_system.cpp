@@ -60,7 +60,7 @@ lzh::FileHandle MemoryFileSystem::OpenRead(const char* path) {
   std::string p = Normalize(path);
   if (!files_.count(p)) return lzh::kInvalidFile;
   lzh::FileHandle h = next_++;
-  open_[h] = Open{p, 0, false};
+  open_[h] = Open{p, 0, false, &files_[p]};
   ++openHandles;
   return h;
 }
@@ -73,7 +73,7 @@ lzh::FileHandle MemoryFileSystem::CreateOutput(const char* path) {
   if (it != files_.end() && it->second.readOnly) return Failed(lzh::kInvalidFile);
   files_[p] = File{};
   lzh::FileHandle h = next_++;
-  open_[h] = Open{p, 0, true};
+  open_[h] = Open{p, 0, true, &files_[p]};
   ++creates;
   ++openHandles;
   return h;
@@ -83,7 +83,7 @@ std::int32_t MemoryFileSystem::Read(lzh::FileHandle file, void* buffer, std::int
   auto it = open_.find(file);
   if (it == open_.end() || count <= 0) return 0;
   ++reads;
-  const auto& bytes = files_[it->second.path].bytes;
+  const auto& bytes = (*it->second.file).bytes;
   std::int64_t left = static_cast<std::int64_t>(bytes.size()) - it->second.position;
   std::int64_t n = std::max<std::int64_t>(0, std::min<std::int64_t>(left, count));
   if (readChunk > 0) n = std::min<std::int64_t>(n, readChunk);
@@ -102,7 +102,7 @@ std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer, s
     writeBudget -= n;
     if (n < count) Failed(0);
   }
-  auto& bytes = files_[it->second.path].bytes;
+  auto& bytes = (*it->second.file).bytes;
   const auto* p = static_cast<const std::uint8_t*>(buffer);
   bytes.insert(bytes.end(), p, p + n);
   return static_cast<std::int32_t>(n);
@@ -118,7 +118,7 @@ std::int32_t MemoryFileSystem::Seek(lzh::FileHandle file, std::int32_t offset) {
 std::uint32_t MemoryFileSystem::Size(lzh::FileHandle file) {
   auto it = open_.find(file);
   if (it == open_.end()) return 0xFFFFFFFFu;
-  return static_cast<std::uint32_t>(files_[it->second.path].bytes.size());
+  return static_cast<std::uint32_t>((*it->second.file).bytes.size());
 }
 
 bool MemoryFileSystem::Close(lzh::FileHandle file) {
@@ -157,12 +157,12 @@ bool MemoryFileSystem::MakeDirectory(const char* path) {
 
 void MemoryFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {
   auto it = open_.find(file);
-  if (it != open_.end()) files_[it->second.path].dosTime = dosDateTime;
+  if (it != open_.end()) (*it->second.file).dosTime = dosDateTime;
 }
 
 void MemoryFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t seconds) {
   auto it = open_.find(file);
-  if (it != open_.end()) files_[it->second.path].modified = seconds;
+  if (it != open_.end()) (*it->second.file).modified = seconds;
 }
 
 }  // namespace lzhtest

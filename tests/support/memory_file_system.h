@@ -63,6 +63,7 @@ class MemoryFileSystem : public lzh::FileSystem {
     std::string path;
     std::int64_t position = 0;
     bool write = false;
+    File* file = nullptr;  // files_ never drops a node, so this stays valid
   };
   std::string Parent(const std::string& path) const;
   template <typename T>
