@@ -67,11 +67,11 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       const auto* file = fs.Find(out);
       ASSERT_NE(file, nullptr) << name;
       EXPECT_EQ(lzhtest::Sha256Hex(file->bytes), row.sha256) << name;
-      for (const auto& entry : dialog.entries) {
-        std::string shown = entry.name;
-        for (char& ch : shown) ch = ch == '\\' ? '/' : ch;
-        if (shown == name) {
-          EXPECT_FALSE(entry.selected) << name << " did not pass";
+      for (const auto& reported : dialog.outcomes) {
+        std::string stored = reported.storedName;
+        for (char& ch : stored) ch = ch == '\\' ? '/' : ch;
+        if (stored == name) {
+          EXPECT_EQ(reported.what.kind, lzh::OutcomeKind::Extracted) << name;
         }
       }
       ++checkedByMethod[row.method];
