@@ -86,7 +86,7 @@ NameRefusal JoinedNameRefusal(const char* extractPath, const char* memberName, b
 // are created, and the entry counts as extracted once a directory (not a
 // file) of that name is there.
 WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char* memberName,
-                           MemberOutcome& outcome, bool nameFits) {
+                           MemberOutcome outcome, bool nameFits) {
   char relative[kPathBytes], directory[kPathBytes];
   CopyText(relative, sizeof relative, memberName);
   CopyText(directory, sizeof directory, outcome.outputPath);
@@ -145,9 +145,10 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
 }
 
 // Extracts one selected member: from the output path to the closed file,
-// and reports what became of it. Returns how the walk goes on.
+// and reports what became of it. outcome is a copy: it comes to point at
+// this function's own buffers. Returns how the walk goes on.
 WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
-                      MemberOutcome& outcome, bool storedPaths, bool nameFits) {
+                      MemberOutcome outcome, bool storedPaths, bool nameFits) {
   const MemberHeader& member = session.archive.currentMember;
   AddTrailingBackslash(session.extractPath, sizeof session.extractPath);
   char outputPath[kPathBytes];
