@@ -105,7 +105,6 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char*
     dialog.ShowMessage(directory, "Error Changing Dir");
     outcome.kind = OutcomeKind::DirectoryNotMade;
     outcome.outputPath = directory;
-    outcome.systemError = session.fs.LastError();
     Report(session, dialog, outcome);
     return WalkEnd::Stopped;
   }
@@ -218,7 +217,6 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
       dialog.ShowMessage(directory, "Error Changing Dir");
       outcome.kind = OutcomeKind::DirectoryNotMade;
       outcome.outputPath = directory;
-      outcome.systemError = session.fs.LastError();
       Report(session, dialog, outcome);
       return WalkEnd::Stopped;
     }

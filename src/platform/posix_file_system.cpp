@@ -57,7 +57,7 @@ class PosixFileSystem final : public FileSystem {
 
   FileHandle CreateOutput(const char* path) override {
     char native[kPathMax];
-    if (!NativePath(path, native)) return kInvalidFile;
+    if (!NativePath(path, native)) return TooLong(kInvalidFile);
     int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     return fd < 0 ? Failed(kInvalidFile) : fd;
   }
@@ -122,7 +122,7 @@ class PosixFileSystem final : public FileSystem {
 
   bool MakeDirectory(const char* path) override {
     char native[kPathMax];
-    if (!NativePath(path, native)) return false;
+    if (!NativePath(path, native)) return TooLong(false);
     return mkdir(native, 0777) == 0 || Failed(false);
   }
 
@@ -150,6 +150,11 @@ class PosixFileSystem final : public FileSystem {
   template <typename T>
   T Failed(T result) {
     lastError_ = static_cast<std::uint32_t>(errno);
+    return result;
+  }
+  template <typename T>
+  T TooLong(T result) {
+    lastError_ = ENAMETOOLONG;
     return result;
   }
 
