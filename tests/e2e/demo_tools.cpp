@@ -1,5 +1,7 @@
 #include "demo_tools.h"
 
+#include <imagehlp.h>
+
 #include <cstdio>
 #include <string>
 
@@ -54,6 +56,16 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
   s.Exit();
   for (const std::string& f : failures) std::printf("%s\n", f.c_str());
   return verdict == kSuccess && failures.empty() ? 0 : 1;
+}
+
+int ChecksumMode(const char* file) {
+  DWORD inHeader = 0, computed = 0;
+  if (MapFileAndCheckSumA(file, &inHeader, &computed) != CHECKSUM_SUCCESS) {
+    std::printf("cannot read %s\n", file);
+    return 1;
+  }
+  std::printf("checksum in the header %08lX, computed %08lX\n", inHeader, computed);
+  return inHeader == computed ? 0 : 1;
 }
 
 }  // namespace wine_e2e

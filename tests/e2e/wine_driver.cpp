@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
   using namespace wine_e2e;
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "--build" && argc == 5) return BuildMode(argv[2], argv[3], argv[4]);
+  if (mode == "--checksum" && argc == 3) return ChecksumMode(argv[2]);
   if (mode == "--extract-all" && (argc == 4 || argc == 5)) {
     return ExtractAllMode(argv[2], argv[3], argc == 5 ? std::strtoul(argv[4], nullptr, 10) : 0);
   }
@@ -43,7 +44,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: wine_driver [--code-page N] STUB.exe WORKDIR [TEST-NAME-PART]\n"
                  "       wine_driver --build STUB.exe ARCHIVE OUT.exe\n"
-                 "       wine_driver --extract-all SFX.exe OUTDIR [HOLD-MS]\n");
+                 "       wine_driver --extract-all SFX.exe OUTDIR [HOLD-MS]\n"
+                 "       wine_driver --checksum FILE.exe\n");
     return 2;
   }
   stubPath = argv[1];
