@@ -39,26 +39,31 @@ install_missing() {
 
 if [ -n "${LZH_WINE_ARCH:-}" ]; then
   ARCH="$LZH_WINE_ARCH"
+  why="LZH_WINE_ARCH asks for it"
 elif native_i386; then
   ARCH=win32
+  why="this kernel runs 32-bit code"
 else
   ARCH=win64
+  why="this kernel runs no 32-bit code, so 32-bit Wine cannot start"
 fi
 
 if [ "$ARCH" = win32 ]; then
+  echo "note: Wine runs the 32-bit program as shipped (build/win32): $why"
   install_missing wine wine32 xvfb x11-utils imagemagick g++-mingw-w64-i686
   WIN_BUILD="$ROOT/build/win32"
   WINE=/usr/lib/wine/wine
   (cd "$ROOT" && cmake --preset win32 >/dev/null)
 else
-  echo "note: this kernel runs no 32-bit code; testing the x86-64 build of the same sources"
+  echo "note: Wine runs the x86-64 build of the same sources (build/win64): $why;" \
+    "the 32-bit program is checked as a file (Stub32Image) and its core under qemu-i386"
   install_missing wine wine64 xvfb x11-utils imagemagick g++-mingw-w64-x86-64-win32
   WIN_BUILD="$ROOT/build/win64"
   WINE=/usr/lib/wine/wine64
   cmake -S "$ROOT" -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 fi
-cmake --build "$WIN_BUILD" -j"$JOBS" --target lzhsfx-stub wine_driver lzhsfx >/dev/null
+cmake --build "$WIN_BUILD" -j"$JOBS" --target lzhsfx-stub wine_driver planted_dll lzhsfx >/dev/null
 
 export WINEPREFIX="${LZH_WINEPREFIX:-$ROOT/build/wine-prefix-$ARCH}"
 export WINELOADER="$WINE"
