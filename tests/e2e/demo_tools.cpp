@@ -30,6 +30,10 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
     for (const std::string& f : failures) std::fprintf(stderr, "%s\n", f.c_str());
     return 1;
   }
+  RECT frame;
+  GetWindowRect(s.dialog, &frame);
+  std::printf("dialog: %ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
+              frame.left, frame.top);
   for (const std::wstring& entry : ListEntries(s.list))
     std::printf("listed: %s\n", Narrow(entry).c_str());
   SetControlText(s.dialog, IDC_PATH_EDIT, Widen(outDir));

@@ -28,6 +28,20 @@ LOCPATH="$locale_dir" LC_ALL=ja_JP.UTF-8 timeout 600 "$WINE" "$WIN_BUILD/wine_dr
   --code-page 932 "$(winpath "$WIN_BUILD/lzhsfx-stub.exe")" "$(winpath "$work")\\dbcs" "${1:-}" |
   tr -d '\r' || status=1
 
+if [ -z "${1:-}" ] || [[ "the dialogs scale with the DPI" == *"$1"* ]]; then
+  # The layout at 96, 120, 144 and 192 DPI, the screen's DPI set per run,
+  # with the dialog font replaced by IPAPGothic, its metric match, as the
+  # pictures in docs/ are made. The settings are put back afterwards.
+  for dpi in 96 120 144 192; do
+    wine_display "$dpi" IPAPGothic
+    echo "# at $dpi DPI"
+    timeout 300 "$WINE" "$WIN_BUILD/wine_driver.exe" --dpi "$dpi" \
+      "$(winpath "$WIN_BUILD/lzhsfx-stub.exe")" "$(winpath "$work")\\dpi" "${1:-}" |
+      tr -d '\r' || status=1
+  done
+  wine_display 96
+fi
+
 if [ -z "${1:-}" ] || [[ "sample archive" == *"$1"* ]]; then
   # The sample archive, made by a real LHA tool, through `lzhsfx build` when
   # the command-line tool has been built, else through the same patcher.

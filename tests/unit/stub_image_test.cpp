@@ -179,4 +179,16 @@ TEST_F(Stub32Image, ResourcesAreTheCompiledScriptByteForByte) {
   EXPECT_GE(compared, 8);  // icon, icon group, manifest, strings, three dialogs, version
 }
 
+// Drawn at the screen's DPI, not stretched: per-monitor (v2) awareness, and
+// system-wide awareness where the system knows no better. (Wine draws every
+// program at the screen's DPI, so only the file shows the declaration.)
+TEST_F(Stub32Image, ManifestDeclaresDpiAwareness) {
+  std::uint32_t offset = 0, size = 0;
+  std::string error;
+  ASSERT_TRUE(lzh::sfx::FindResource(image_->bytes(), 24, 1, offset, size, error)) << error;
+  std::string manifest(image_->bytes().begin() + offset, image_->bytes().begin() + offset + size);
+  EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos) << manifest;
+  EXPECT_NE(manifest.find(">PerMonitorV2, System</dpiAwareness>"), std::string::npos) << manifest;
+}
+
 }  // namespace
