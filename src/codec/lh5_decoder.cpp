@@ -18,6 +18,7 @@
 
 #include "codec/decoder.h"
 #include "codec/huffman_table.h"
+#include "codec/static_huffman_format.h"
 #include "codec/static_huffman_input.h"
 #include "platform/heap.h"
 
@@ -25,12 +26,7 @@ namespace lzh {
 
 namespace {
 
-constexpr int kRingBytes = 26624;       // bytes of decoded output held
-constexpr int kLiteralCodeCount = 510;  // 256 bytes and 254 match lengths
-constexpr int kLengthCodeCount = 19;    // symbols of the length code
-constexpr int kCodeTableWidth = 12;     // bits
-constexpr int kAuxTableWidth = 8;       // bits
-constexpr int kMinMatch = 3;            // bytes
+constexpr int kRingBytes = 26624;  // bytes of decoded output held
 constexpr int kNoSpecialIndex = -1;
 // codeTable_ entries below kLiteralCodeCount also carry their symbol's code
 // length from bit 10 up, so that a literal costs one lookup. The builder
@@ -194,7 +190,7 @@ void Lh5Decoder::StartBlock() {
     endOfData_ = true;
     return;
   }
-  ReadAuxLengths(kLengthCodeCount, 5, 3);
+  ReadAuxLengths(kLengthCodeCount, kLengthCountBits, kLengthCodeZeroRunIndex);
   ReadCodeLengths();
   ReadAuxLengths(positionCodeCount_, kPositionCountBits, kNoSpecialIndex);
 }

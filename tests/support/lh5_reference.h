@@ -1,4 +1,4 @@
-// A -lh4-/-lh5- decoder written step for step from the format's
+// A -lh4- to -lh7- decoder written step for step from the format's
 // description, one byte of input and one byte of output at a time, to hold
 // the optimised decoder against (tests and the fuzz target compare their
 // writes and CRCs). It makes the same choices where the description leaves
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codec/decoder.h"
+#include "codec/static_huffman_format.h"
 
 namespace lzhtest::lh5 {
 
@@ -21,9 +22,13 @@ class ReferenceDecoder {
   explicit ReferenceDecoder(lzh::MemberStream& member) : m_(member) {}
 
   void Run() {
-    dictionaryBits_ = m_.methodDigit == '4' ? 12 : 13;
+    dictionaryBits_ = lzh::DictionaryBitsForMethod(m_.methodDigit);
+    if (dictionaryBits_ == 0) dictionaryBits_ = 13;
     positionCodeCount_ = dictionaryBits_ + 1;
-    std::fill(outputRing_.begin(), outputRing_.end(), ' ');
+    positionCountBits_ = positionCodeCount_ > 15 ? 5 : 4;
+    // -lh6- and -lh7- need a ring larger than their dictionary.
+    if (dictionaryBits_ > 13) ringBytes_ = 2 << dictionaryBits_;
+    outputRing_.assign(static_cast<std::size_t>(ringBytes_) + 1, ' ');
     ShiftBits(16);
     endOfData_ = false;
     while (decodedCount_ < static_cast<std::int64_t>(m_.originalSize)) {
@@ -38,21 +43,21 @@ class ReferenceDecoder {
       if (c <= 255) {
         outputRing_[ringPos_++] = static_cast<std::uint8_t>(c);
         ++decodedCount_;
-        if (ringPos_ == kRing) Flush();
+        if (ringPos_ == ringBytes_) Flush();
         continue;
       }
       int length = c - 253;
       decodedCount_ += length;
       int p = DecodePosition();
       int src = ringPos_ - p - 1;
-      if (src < 0) src += kRing;
-      if (src < ringPos_ && ringPos_ < 26367) {
+      if (src < 0) src += ringBytes_;
+      if (src < ringPos_ && ringPos_ < ringBytes_ - 257) {
         for (int i = 0; i < length; ++i) outputRing_[ringPos_++] = outputRing_[src++];
       } else {
         for (int i = 0; i < length; ++i) {
           outputRing_[ringPos_++] = outputRing_[src];
-          if (ringPos_ == kRing) Flush();
-          if (++src == kRing) src = 0;
+          if (ringPos_ == ringBytes_) Flush();
+          if (++src == ringBytes_) src = 0;
         }
       }
     }
@@ -60,10 +65,10 @@ class ReferenceDecoder {
   }
 
  private:
-  static constexpr int kRing = 26624;
+  int ringBytes_ = 26624;
 
   void Flush() {
-    m_.WriteOutput(outputRing_.data(), kRing);
+    m_.WriteOutput(outputRing_.data(), ringBytes_);
     ringPos_ = 0;
   }
 
@@ -224,7 +229,7 @@ class ReferenceDecoder {
       }
       ReadAuxLengths(19, 5, 3);
       ReadCodeLengths();
-      ReadAuxLengths(positionCodeCount_, kPositionCountBits, -1);
+      ReadAuxLengths(positionCodeCount_, positionCountBits_, -1);
     }
     --blockCodesLeft_;
     std::uint16_t v = LookUp(codeTable_.data(), 510, 12);
@@ -254,7 +259,7 @@ class ReferenceDecoder {
   std::uint8_t spareByte_ = 0;
   std::int16_t spareBits_ = 0;
   int dictionaryBits_ = 13, positionCodeCount_ = 14;
-  static constexpr int kPositionCountBits = 4;
+  int positionCountBits_ = 4;
   std::uint16_t blockCodesLeft_ = 0;
   bool endOfData_ = false;
   int ringPos_ = 0;
