@@ -12,9 +12,10 @@ int BuildMode(const char* stub, const char* archive, const char* out);
 
 // --extract-all SFX OUTDIR [HOLD-MS]: everything through the dialog into
 // OUTDIR, answering every box with OK. Prints the dialog's place on the
-// screen (as WxH+X+Y), the list, the boxes and the verdict; keeps the dialog open HOLD-MS
-// milliseconds after the verdict (for a screenshot), then leaves with Exit. Exit code 0 for the
-// success verdict and a clean end.
+// screen (as WxH+X+Y), the list, the boxes and the verdict; keeps the
+// dialog open HOLD-MS milliseconds after the verdict (for a screenshot),
+// then leaves with Exit. Exit code 0 for the success verdict and a clean
+// end.
 int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs);
 
 // --checksum FILE: the PE checksum in FILE's header against the one the
