@@ -92,12 +92,12 @@ void StartsFromAnyFolder() {
   const struct {
     const char* label;
     std::vector<std::wstring> folders;  // made one after the other
-  } kCases[] = {
+  } cases[] = {
       {"Greek and an emoji", {wideDir + L"\\\u0391\u03C1\u03C7\u03B5\u03AF\u03B1 \U0001F4E6"}},
       {"longer than MAX_PATH", longPath},
   };
   int n = 0;
-  for (const auto& c : kCases) {
+  for (const auto& c : cases) {
     std::size_t before = failures.size();
     [&] {
       for (const std::wstring& folder : c.folders) CreateDirectoryW(folder.c_str(), nullptr);
@@ -133,13 +133,13 @@ void PlantedDllsAreNotLoaded() {
   GetModuleFileNameA(nullptr, driver, MAX_PATH);
   std::string planted = driver;
   planted = planted.substr(0, planted.find_last_of('\\')) + "\\planted_dll.dll";
-  const char* kNames[] = {"uxtheme.dll", "version.dll"};
-  for (const char* name : kNames)
+  const char* names[] = {"uxtheme.dll", "version.dll"};
+  for (const char* name : names)
     REQUIRE(CopyFileA(planted.c_str(), (dir + "\\" + name).c_str(), FALSE),
             "cannot plant " + std::string(name));
   // Wine's own per-program setting; removed again when the program has run.
-  const wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\planted.exe\\DllOverrides";
-  REQUIRE(RegSetKeyValueW(HKEY_CURRENT_USER, kOverrides, L"uxtheme", REG_SZ, L"native,builtin",
+  const wchar_t overrides[] = L"Software\\Wine\\AppDefaults\\planted.exe\\DllOverrides";
+  REQUIRE(RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"uxtheme", REG_SZ, L"native,builtin",
                           sizeof L"native,builtin") == ERROR_SUCCESS,
           "cannot set the DLL load order");
   Session s;
@@ -150,7 +150,7 @@ void PlantedDllsAreNotLoaded() {
   }
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\planted.exe");
   if (!started) return;
-  for (const char* name : kNames)
+  for (const char* name : names)
     Expect(!Exists(dir + "\\" + name + ".loaded"),
            std::string("the planted ") + name + " was loaded");
 }

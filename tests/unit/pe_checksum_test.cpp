@@ -20,12 +20,12 @@ TEST(PeChecksum, FoldsCarriesAddsTheLengthAndPadsAnOddByte) {
   const struct {
     Bytes file;
     std::uint32_t expected;
-  } kCases[] = {
+  } cases[] = {
       {{0x01, 0x02, 0x03}, 0x0201 + 0x0003 + 3},
       {{0xFF, 0xFF, 0x02, 0x00}, 0x0002 + 4},  // 0xFFFF + 2 = 0x10001, folded to 2
       {{}, 0},
   };
-  for (const auto& c : kCases) EXPECT_EQ(ChecksumOf(c.file, 1000), c.expected);
+  for (const auto& c : cases) EXPECT_EQ(ChecksumOf(c.file, 1000), c.expected);
 }
 
 // A file handed in chunks, split anywhere (odd offsets too), sums as a whole;
