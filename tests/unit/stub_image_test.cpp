@@ -56,7 +56,7 @@ class PeImage {
       text.push_back(static_cast<char>(b_[at]));
     return text;
   }
-  const Bytes& bytes() const { return b_; }
+  const Bytes& Data() const { return b_; }
 
  private:
   Bytes b_;
@@ -68,14 +68,14 @@ class Stub32Image : public ::testing::Test {
   void SetUp() override {
     Bytes bytes = ReadAll(LZH_WIN32_STUB);
     if (bytes.empty()) GTEST_SKIP() << "no cross-built 32-bit stub at " << LZH_WIN32_STUB;
-    image_ = std::make_unique<PeImage>(std::move(bytes));
+    image = std::make_unique<PeImage>(std::move(bytes));
   }
-  std::unique_ptr<PeImage> image_;
+  std::unique_ptr<PeImage> image;
 };
 
 TEST_F(Stub32Image, IsASmallGuiProgramForI386WithAslrDepAndTerminalServerAwareness) {
-  const PeImage& pe = *image_;
-  EXPECT_LE(pe.bytes().size(), 32768u);
+  const PeImage& pe = *image;
+  EXPECT_LE(pe.Data().size(), 32768u);
   EXPECT_EQ(pe.Header(0), 0x00004550u);       // "PE\0\0"
   EXPECT_EQ(pe.Header(4) & 0xFFFF, 0x014Cu);  // machine i386
   EXPECT_EQ(pe.Header(22) & 0x0001, 0u);      // relocations kept, so it can move
@@ -93,7 +93,7 @@ TEST_F(Stub32Image, IsASmallGuiProgramForI386WithAslrDepAndTerminalServerAwarene
 // call that limits the DLL search is looked up, not imported: systems that
 // lack it would refuse to start the program.
 TEST_F(Stub32Image, ImportsOnlyKnownDllsAndNoAnsiPathOfItsOwn) {
-  const PeImage& pe = *image_;
+  const PeImage& pe = *image;
   std::set<std::string> dlls, functions;
   for (std::uint32_t d = pe.DirectoryRva(1);; d += 20) {
     std::size_t at = pe.Offset(d);
@@ -128,7 +128,7 @@ TEST_F(Stub32Image, EntryPointIsProgramEntry) {
       entry = std::stoull(line.substr(line.find("0x")), nullptr, 16);
   }
   ASSERT_NE(entry, 0u) << "ProgramEntry@0 is not in the map";
-  const PeImage& pe = *image_;
+  const PeImage& pe = *image;
   EXPECT_EQ(pe.Optional32(28) + pe.Optional32(16), entry);  // image base + entry RVA
 }
 
@@ -165,14 +165,14 @@ TEST_F(Stub32Image, ResourcesAreTheCompiledScriptByteForByte) {
     std::uint32_t offset = 0, size = 0;
     std::string error;
     bool found = name.empty()
-                     ? lzh::sfx::FindResource(image_->bytes(), type, id, offset, size, error)
-                     : lzh::sfx::FindResource(image_->bytes(), type, name, offset, size, error);
+                     ? lzh::sfx::FindResource(image->Data(), type, id, offset, size, error)
+                     : lzh::sfx::FindResource(image->Data(), type, name, offset, size, error);
     std::string what =
         "type " + std::to_string(type) + " " + (name.empty() ? std::to_string(id) : name);
     ASSERT_TRUE(found) << what << ": " << error;
     EXPECT_EQ(size, dataSize) << what;
     EXPECT_TRUE(size == dataSize && std::equal(res.begin() + data, res.begin() + data + dataSize,
-                                               image_->bytes().begin() + offset))
+                                               image->Data().begin() + offset))
         << what << " differs";
     ++compared;
   }
@@ -185,8 +185,8 @@ TEST_F(Stub32Image, ResourcesAreTheCompiledScriptByteForByte) {
 TEST_F(Stub32Image, ManifestDeclaresDpiAwareness) {
   std::uint32_t offset = 0, size = 0;
   std::string error;
-  ASSERT_TRUE(lzh::sfx::FindResource(image_->bytes(), 24, 1, offset, size, error)) << error;
-  std::string manifest(image_->bytes().begin() + offset, image_->bytes().begin() + offset + size);
+  ASSERT_TRUE(lzh::sfx::FindResource(image->Data(), 24, 1, offset, size, error)) << error;
+  std::string manifest(image->Data().begin() + offset, image->Data().begin() + offset + size);
   EXPECT_NE(manifest.find(">true</dpiAware>"), std::string::npos) << manifest;
   EXPECT_NE(manifest.find(">PerMonitorV2, System</dpiAwareness>"), std::string::npos) << manifest;
 }
