@@ -16,8 +16,8 @@ sample="$ROOT/tests/data/sample/sample.lzh"
 sfx="$demo/sample.exe"
 stub="$WIN_BUILD/lzhsfx-stub.exe"
 
-if [ -x "$ROOT/build/native/lzhsfx" ]; then
-  "$ROOT/build/native/lzhsfx" build "$sample" -o "$sfx" --stub "$stub"
+if [ -x "$ROOT/build/native-release/lzhsfx" ]; then
+  "$ROOT/build/native-release/lzhsfx" build "$sample" -o "$sfx" --stub "$stub"
 else
   "$WINE" "$WIN_BUILD/wine_driver.exe" --build "$(winpath "$stub")" "$(winpath "$sample")" \
     "$(winpath "$demo")\\sample.exe"
