@@ -117,11 +117,12 @@ bool PathExists(FileSystem& fs, const char* path) {
 
 std::size_t RootLength(const char* path) {
   if (IsSeparator(path[0]) && IsSeparator(path[1])) {
+    // Through the separators after the server and the share.
     std::size_t i = 2;
-    for (int part = 0; part < 2; ++part) {  // server and share
-      while (path[i] != 0 && !(CharLength(path + i) == 1 && IsSeparator(path[i])))
-        i += static_cast<std::size_t>(CharLength(path + i));
-      if (path[i] != 0) ++i;
+    for (int separators = 0; path[i] != 0 && separators < 2;) {
+      int length = CharLength(path + i);
+      if (length == 1 && IsSeparator(path[i])) ++separators;
+      i += static_cast<std::size_t>(length);
     }
     return i;
   }

@@ -15,13 +15,13 @@ char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + '
 
 // The digit of COM and LPT devices: 1-9, and the superscripts 1, 2 and 3,
 // which Windows also takes for device numbers; as ANSI (Latin-1) bytes or
-// as UTF-8, since names reach other systems in either.
+// as UTF-8 (0xC2 first), since names reach other systems in either.
 bool IsDeviceDigit(const char* digit, std::size_t length) {
-  auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(digit[i]); };
-  if (length == 1)
-    return (byte(0) >= '1' && byte(0) <= '9') || byte(0) == 0xB9 || byte(0) == 0xB2 ||
-           byte(0) == 0xB3;
-  return length == 2 && byte(0) == 0xC2 && (byte(1) == 0xB9 || byte(1) == 0xB2 || byte(1) == 0xB3);
+  if (length == 2 && static_cast<std::uint8_t>(*digit) == 0xC2) {
+    ++digit;
+    --length;
+  }
+  return length == 1 && *digit != 0 && std::strchr("123456789\xB9\xB2\xB3", *digit) != nullptr;
 }
 
 // Win32 opens the device itself for these names, whatever the directory
@@ -60,12 +60,6 @@ bool IsRefusedByte(std::uint8_t c) {
   return c < 0x20 || c == 0x7F || std::strchr("<>\"|?*:", c) != nullptr;
 }
 
-// A drive letter: "C:" at the start of a component.
-bool IsDrive(const char* component) {
-  char c = Upper(component[0]);
-  return c >= 'A' && c <= 'Z' && component[1] == ':';
-}
-
 }  // namespace
 
 NameRefusal MemberPathRefusal(const char* memberName) {
@@ -84,9 +78,9 @@ NameRefusal MemberPathRefusal(const char* memberName) {
       component = p + 1;
       continue;
     }
+    // A ":" after a component's first character names a drive.
     if (single && IsRefusedByte(static_cast<std::uint8_t>(*p)))
-      return *p == ':' && p == component + 1 && IsDrive(component) ? NameRefusal::Rooted
-                                                                   : NameRefusal::BadCharacter;
+      return *p == ':' && p == component + 1 ? NameRefusal::Rooted : NameRefusal::BadCharacter;
   }
   // A name that ends in a separator names a directory, not a file.
   if (IsSeparator(memberName[std::strlen(memberName) - 1])) return NameRefusal::NoFileName;

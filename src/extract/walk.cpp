@@ -1,7 +1,6 @@
 #include "extract/walk.h"
 
 #include <cstring>
-#include <initializer_list>
 
 #include "archive/header_cursor.h"
 #include "codec/decoder.h"
@@ -22,19 +21,6 @@ enum class WalkEnd {
   Stopped,  // a directory could not be made, or a header was cut: verdict follows
   Aborted,  // empty name or unsupported method: no verdict
 };
-
-// An MS-DOS date-time the conversion accepts: months 1-12, days that exist
-// in their month, hours below 24, minutes below 60, seconds below 60.
-bool IsValidDosDateTime(std::uint32_t stamp) {
-  unsigned date = stamp >> 16, time = stamp & 0xFFFF;
-  unsigned year = 1980 + (date >> 9), month = (date >> 5) & 0x0F, day = date & 0x1F;
-  unsigned hour = time >> 11, minute = (time >> 5) & 0x3F, second2 = time & 0x1F;
-  static const unsigned char kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month == 2 && day == 29 && !leap) return false;
-  return hour < 24 && minute < 60 && second2 < 30;
-}
 
 // Symbolic links are stored as directory entries "link|target"; Windows
 // has no such file to make, so they are passed over.
@@ -57,7 +43,7 @@ bool FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle outpu
   const MemberHeader& member = session.archive.currentMember;
   if (member.hasUnixTime) {
     session.fs.SetUnixTime(output, member.unixTime);
-  } else if (IsValidDosDateTime(member.timeStamp)) {
+  } else {
     session.fs.SetDosTime(output, member.timeStamp);
   }
   if (session.fs.Close(output)) return true;
@@ -65,11 +51,8 @@ bool FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle outpu
   return false;
 }
 
-// True when path names a directory (not a file of that name).
-bool IsDirectory(FileSystem& fs, const char* path) {
-  char directory[kPathBytes];
-  return CopyText(directory, sizeof directory, path) &&
-         AddTrailingBackslash(directory, sizeof directory) && PathExists(fs, directory);
+void DropTrailingBackslash(char* text) {
+  if (EndsInBackslash(text)) text[std::strlen(text) - 1] = 0;
 }
 
 // The refusal for a name joined to the extraction directory: one leading
@@ -82,33 +65,29 @@ NameRefusal JoinedNameRefusal(const char* extractPath, const char* memberName, b
   return MemberPathRefusal(memberName);
 }
 
+// The texts a member's outcome points at, held by the walk's loop so that
+// they outlive the member's handling.
+struct OutcomePaths {
+  char output[kPathBytes];
+  char directory[kPathBytes];
+};
+
 // A directory entry is made, not written: the directory and its parents
 // are created, and the entry counts as extracted once a directory (not a
 // file) of that name is there.
-WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char* memberName,
-                           MemberOutcome outcome, bool nameFits) {
-  char relative[kPathBytes], directory[kPathBytes];
-  CopyText(relative, sizeof relative, memberName);
-  CopyText(directory, sizeof directory, outcome.outputPath);
-  for (char* text : {relative, directory}) {
-    if (EndsInBackslash(text)) text[std::strlen(text) - 1] = 0;
-  }
-  outcome.refusal = JoinedNameRefusal(session.extractPath, relative, nameFits);
-  if (outcome.refusal != NameRefusal::None) {
-    dialog.ShowMessage(outcome.outputPath, "Couldn't open...");
-    outcome.kind = OutcomeKind::RefusedName;
-    Report(session, dialog, outcome);
-    return WalkEnd::Normal;
-  }
-  MakeDirectories(session.fs, directory);
-  if (!IsDirectory(session.fs, directory)) {
-    dialog.ShowMessage(directory, "Error Changing Dir");
+WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, OutcomePaths& paths,
+                           MemberOutcome& outcome) {
+  CopyText(paths.directory, sizeof paths.directory, paths.output);
+  DropTrailingBackslash(paths.directory);
+  MakeDirectories(session.fs, paths.directory);
+  // A directory, not a file of that name: it is searched through its entries.
+  AddTrailingBackslash(paths.output, sizeof paths.output);
+  if (!PathExists(session.fs, paths.output)) {
+    dialog.ShowMessage(paths.directory, "Error Changing Dir");
     outcome.kind = OutcomeKind::DirectoryNotMade;
-    outcome.outputPath = directory;
-    Report(session, dialog, outcome);
+    outcome.outputPath = paths.directory;
     return WalkEnd::Stopped;
   }
-  Report(session, dialog, outcome);
   return WalkEnd::Normal;
 }
 
@@ -140,20 +119,19 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
     outcome.kind = OutcomeKind::Damaged;
     outcome.damage = wholeSize ? Damage::Crc : Damage::Size;
   }
-  Report(session, dialog, outcome);
 }
 
 // Extracts one selected member: from the output path to the closed file,
-// and reports what became of it. outcome is a copy: it comes to point at
-// this function's own buffers. Returns how the walk goes on.
+// and fills in what became of it. Returns how the walk goes on.
 WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
-                      MemberOutcome outcome, bool storedPaths, bool nameFits) {
+                      OutcomePaths& paths, MemberOutcome& outcome, bool storedPaths,
+                      bool nameFits) {
   const MemberHeader& member = session.archive.currentMember;
   AddTrailingBackslash(session.extractPath, sizeof session.extractPath);
-  char outputPath[kPathBytes];
-  CopyText(outputPath, sizeof outputPath, session.extractPath);
+  char* outputPath = paths.output;
+  CopyText(outputPath, kPathBytes, session.extractPath);
   if (storedPaths) SlashesToBackslashes(memberName);
-  nameFits = AppendText(outputPath, sizeof outputPath, memberName) && nameFits;
+  nameFits = AppendText(outputPath, kPathBytes, memberName) && nameFits;
   outcome.outputPath = outputPath;
 
   // A header the file ends inside holds fields of no member: nothing is
@@ -161,22 +139,20 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   if (member.truncated) {
     outcome.kind = OutcomeKind::Damaged;
     outcome.damage = Damage::CutHeader;
-    Report(session, dialog, outcome);
     return WalkEnd::Stopped;
   }
 
-  if (member.IsDirectoryEntry())
-    return MakeDirectoryEntry(session, dialog, memberName, outcome, nameFits);
-
   // A name that would leave the extraction directory is refused like a
-  // file that cannot be created.
+  // file that cannot be created. A directory entry's name ends in "\".
+  bool directoryEntry = member.IsDirectoryEntry();
+  if (directoryEntry) DropTrailingBackslash(memberName);
   outcome.refusal = JoinedNameRefusal(session.extractPath, memberName, nameFits);
   if (outcome.refusal != NameRefusal::None) {
     dialog.ShowMessage(outputPath, "Couldn't open...");
     outcome.kind = OutcomeKind::RefusedName;
-    Report(session, dialog, outcome);
     return WalkEnd::Normal;
   }
+  if (directoryEntry) return MakeDirectoryEntry(session, dialog, paths, outcome);
   // Output paths are shown with "\" wherever a "/" stood, also in the
   // extraction directory's part.
   SlashesToBackslashes(outputPath);
@@ -192,7 +168,6 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
     outcome.kind = OutcomeKind::UnsupportedMethod;
     std::memcpy(outcome.method, member.method, sizeof member.method);
-    Report(session, dialog, outcome);
     return WalkEnd::Aborted;
   }
 
@@ -206,18 +181,15 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     }
     if (policy == Skip || (policy == Confirm && dialog.OverwriteAnswer() == 0)) {
       outcome.kind = OutcomeKind::SkippedExisting;
-      Report(session, dialog, outcome);
       return WalkEnd::Normal;
     }
   } else {
-    char directory[kPathBytes];
-    DirectoryPart(outputPath, directory, sizeof directory);
-    MakeDirectories(session.fs, directory);
-    if (!DirectoryExists(session.fs, directory)) {
-      dialog.ShowMessage(directory, "Error Changing Dir");
+    DirectoryPart(outputPath, paths.directory, kPathBytes);
+    MakeDirectories(session.fs, paths.directory);
+    if (!DirectoryExists(session.fs, paths.directory)) {
+      dialog.ShowMessage(paths.directory, "Error Changing Dir");
       outcome.kind = OutcomeKind::DirectoryNotMade;
-      outcome.outputPath = directory;
-      Report(session, dialog, outcome);
+      outcome.outputPath = paths.directory;
       return WalkEnd::Stopped;
     }
   }
@@ -227,7 +199,6 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     dialog.ShowMessage(outputPath, "Couldn't open...");
     outcome.kind = OutcomeKind::CouldNotCreate;
     outcome.systemError = session.fs.LastError();
-    Report(session, dialog, outcome);
     return WalkEnd::Normal;
   }
   dialog.SetStatus(status);
@@ -271,6 +242,7 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
   // one reading serves every member.
   bool storedPaths = dialog.StoredPathsTicked();
 
+  OutcomePaths paths;
   WalkEnd end = WalkEnd::Normal;
   while (end == WalkEnd::Normal && cursor.Read()) {
     const char* name = cursor.Name();
@@ -314,7 +286,8 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
     } else if (listOnly) {
       dialog.AddEntry(memberName);
     } else if (IsMemberSelected(session, dialog, memberName)) {
-      end = ExtractMember(session, dialog, memberName, outcome, storedPaths, nameFits);
+      end = ExtractMember(session, dialog, memberName, paths, outcome, storedPaths, nameFits);
+      Report(session, dialog, outcome);
     }
     if (end != WalkEnd::Normal) break;
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/dos_time.h"
 #include "platform/file_system.h"
 
 namespace lzh {
@@ -127,6 +128,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
+    if (!IsValidDosDateTime(dosDateTime)) return;
     struct tm local = {};
     local.tm_year = static_cast<int>((dosDateTime >> 25) & 0x7F) + 80;
     local.tm_mon = static_cast<int>((dosDateTime >> 21) & 0x0F) - 1;

@@ -26,8 +26,13 @@ struct DialogContext {
 };
 
 // Keeps the context given at WM_INITDIALOG (its lParam) with the dialog.
-void KeepDialogContext(HWND dialog, LPARAM initParam);
+inline void KeepDialogContext(HWND dialog, LPARAM initParam) {
+  SetWindowLongPtrA(dialog, DWLP_USER, initParam);
+}
+
 // The context kept with the dialog, or nullptr before WM_INITDIALOG.
-DialogContext* ContextOf(HWND dialog);
+inline DialogContext* ContextOf(HWND dialog) {
+  return reinterpret_cast<DialogContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
 
 }  // namespace lzh

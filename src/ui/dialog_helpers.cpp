@@ -1,20 +1,10 @@
 #include "ui/dialog_helpers.h"
 
-#include "ui/dialog_context.h"
-
 namespace lzh {
 
 INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure,
                         LPARAM initParam) {
   return DialogBoxParamA(module, templateName, owner, procedure, initParam);
-}
-
-void KeepDialogContext(HWND dialog, LPARAM initParam) {
-  SetWindowLongPtrA(dialog, DWLP_USER, initParam);
-}
-
-DialogContext* ContextOf(HWND dialog) {
-  return reinterpret_cast<DialogContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
 void CenterOnScreen(HWND window) {

@@ -54,7 +54,7 @@ bool IsChecked(HWND dialog, int id) {
 void UseCurrentDirectory(HWND dialog, DialogContext& context) {
   char* path = context.session.extractPath;
   DWORD length = GetCurrentDirectoryA(256, path);
-  if (length == 0 || length >= 256) CopyText(path, kPathChars + 1, ".");
+  if (length - 1 >= 255) CopyText(path, kPathChars + 1, ".");  // 0 or 256 and more
   SetDlgItemTextA(dialog, IDC_PATH_EDIT, path);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dos_time.h"
+
 namespace lzhtest {
 
 std::string MemoryFileSystem::Normalize(const std::string& path) {
@@ -156,6 +158,7 @@ bool MemoryFileSystem::MakeDirectory(const char* path) {
 }
 
 void MemoryFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {
+  if (!lzh::IsValidDosDateTime(dosDateTime)) return;
   auto it = open_.find(file);
   if (it != open_.end()) (*it->second.file).dosTime = dosDateTime;
 }
