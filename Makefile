@@ -1,6 +1,6 @@
 # The README's two commands. Each first installs what a fresh Debian 12
 # machine lacks, then configures, builds and runs.
-.PHONY: all deps demo test bench fuzz native win32 asan release install deb dist format
+.PHONY: all deps demo test bench fuzz native win32 asan release install deb dist format pictures
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
@@ -42,6 +42,11 @@ test: native win32 asan deb dist
 
 demo: release win32
 	@bash tools/demo.sh
+
+# The dialog at 96, 120, 144 and 192 DPI into docs/, and which texts a
+# Western system's substitute font cuts.
+pictures: native win32
+	@bash tools/dpi-pictures.sh
 
 bench: release
 	@bash bench/run.sh build/native-release

@@ -31,7 +31,9 @@ if [ -n "$had_display" ]; then
 fi
 
 # No display: Wine's own desktop window inside Xvfb, so that the dialog is
-# drawn with its frame and caption.
+# drawn with its frame and caption, in IPAPGothic, the metric match of its
+# font, as on a Japanese system.
+wine_display 96 IPAPGothic
 out="$demo/extracted"
 log="$demo/driver.log"
 "$WINE" explorer /desktop=lzhsfx,640x480 "$(winpath "$WIN_BUILD/wine_driver.exe")" \

@@ -1,12 +1,14 @@
 // lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]: the stub,
 // then the archive byte for byte, with the archive's offset written into
-// the stub's string resource 4.
+// the stub's string resource 4 and the PE checksum over the whole file.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "check_walk.h"
 #include "commands.h"
+#include "outcome_text.h"
+#include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 
 namespace lzhcli {
@@ -60,19 +62,15 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
     fs.Close(opened.handle);
     return {archivePath + " is a program already; give the plain archive"};
   }
-  ReportingDialog dialog;
-  dialog.onMember = [&](const std::string& path, bool passed) {
-    if (!passed) problems.push_back(Printable(SinkName(path)) + ": damaged (CRC check failed)");
+  ConsoleDialog dialog;
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    if (outcome.Failed()) problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
   };
-  dialog.onMessage = [&](const std::string& text, const std::string& caption) {
-    if (caption == "Couldn't open...") {
-      problems.push_back(Printable(SinkName(text)) + ": unsafe or invalid name");
-    } else {
-      problems.push_back(caption + " " + Printable(SinkName(text)));
-    }
-  };
-  CheckByWalking(fs, opened, dialog);
+  CheckResult result = CheckByWalking(fs, opened, dialog);
   fs.Close(opened.handle);
+  for (const auto& name : dialog.Unreached())
+    problems.push_back(Printable(name) + ": not reached: the check stopped before it");
+  if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");
   return problems;
 }
 
@@ -132,6 +130,12 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     return kExitUsage;
   }
   program.insert(program.end(), archive.begin(), archive.end());
+  // Over the whole file, archive included: signing tools and scanners read a
+  // wrong checksum as a file changed after it was made.
+  if (!lzh::sfx::WritePeChecksum(program, error)) {
+    PrintError(stubPath + ": " + error);
+    return kExitUsage;
+  }
 
   // Written beside the target and renamed, so a failure leaves no output.
   std::string temporary = outPath + ".part";
