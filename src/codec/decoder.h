@@ -39,9 +39,18 @@ using Decoder = void (*)(MemberStream&);
 
 void CopyStored(MemberStream& member);  // -lh0-
 void DecodeLh1(MemberStream& member);   // -lh1-
-void DecodeLh5(MemberStream& member);   // -lh4- and -lh5-
+// -lh4- and -lh5-; for the command-line tool also -lh6- and -lh7-.
+void DecodeLh5(MemberStream& member);
 
-// The decoder for a method digit, or nullptr when the method is unsupported.
+// The decoder for a method digit, or nullptr when the method is unsupported:
+// the methods of the self-extracting program.
 Decoder DecoderForMethod(char methodDigit);
+
+// The command-line tool's methods: those of DecoderForMethod, and -lh6- and
+// -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
+// memory on.
+Decoder ToolDecoderForMethod(char methodDigit);
+
+using DecoderLookup = Decoder (*)(char methodDigit);
 
 }  // namespace lzh

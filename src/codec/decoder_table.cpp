@@ -16,4 +16,9 @@ Decoder DecoderForMethod(char methodDigit) {
   }
 }
 
+Decoder ToolDecoderForMethod(char methodDigit) {
+  if (methodDigit == '6' || methodDigit == '7') return DecodeLh5;
+  return DecoderForMethod(methodDigit);
+}
+
 }  // namespace lzh

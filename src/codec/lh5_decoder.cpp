@@ -1,15 +1,19 @@
-// -lh4- and -lh5-: LZ77 over static Huffman codes sent in blocks.
+// -lh4- to -lh7-: LZ77 over static Huffman codes sent in blocks.
 //
 // Format notes. A block opens with a 16-bit count of codes (0 ends the
 // member early), then the code lengths of the length code, of the
 // literal/length code (symbols 0..255 are bytes, 256..509 matches of 3..256
 // bytes) and of the position code. A match's position code j > 0 is followed
 // by j - 1 plain bits: position 2^(j-1) + bits, and the match starts
-// position + 1 bytes back. -lh4- has 13 position codes (distances up to
-// 4,096), -lh5- 14 (up to 8,192); nothing else differs.
+// position + 1 bytes back. The methods differ in the dictionary alone: with
+// b dictionary bits (12, 13, 15, 16 for -lh4- to -lh7-) there are b + 1
+// position codes (distances up to 2^b bytes), whose lengths open with a
+// count field of 4 bits up to -lh5- and of 5 bits from -lh6- on.
 //
-// The decoded bytes gather in a ring of 26,624 bytes that is at once the
-// dictionary and the output buffer: a full ring is written in one write.
+// The decoded bytes gather in a ring that is at once the dictionary and the
+// output buffer: a full ring is written in one write. It holds 26,624 bytes
+// for -lh4- and -lh5- (what the self-extracting program may spend) and 3.25
+// dictionaries for the larger two.
 // The ring starts as spaces, so a match reaching back before the member's
 // first byte copies spaces, as the format's own tools do. A member ends when
 // originalSize bytes are produced; a last match is copied whole, so a broken
@@ -25,7 +29,7 @@ namespace lzh {
 
 namespace {
 
-constexpr int kRingBytes = 26624;       // bytes of decoded output held
+constexpr int kSmallRingBytes = 26624;  // bytes of decoded output held up to -lh5-
 constexpr int kLiteralCodeCount = 510;  // 256 bytes and 254 match lengths
 constexpr int kLengthCodeCount = 19;    // symbols of the length code
 constexpr int kCodeTableWidth = 12;     // bits
@@ -38,16 +42,33 @@ constexpr int kNoSpecialIndex = -1;
 // all below 1,024): the table is unpacked before each build, packed after.
 constexpr int kValueBits = 10;
 constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
-// A match that starts below this ring position ends well before the ring's
-// end even when it copies 8 bytes at a time (up to 7 bytes too many).
-constexpr int kFastMatchLimit = kRingBytes - 256 - 8;
+
+int DictionaryBits(char methodDigit) {
+  switch (methodDigit) {
+    case '4':
+      return 12;
+    case '6':
+      return 15;
+    case '7':
+      return 16;
+    default:
+      return 13;
+  }
+}
+
+int RingBytes(int dictionaryBits) {
+  return dictionaryBits <= 13 ? kSmallRingBytes : 26 << (dictionaryBits - 3);
+}
 
 class Lh5Decoder {
  public:
   explicit Lh5Decoder(MemberStream& member)
       : member_(member),
+        dictionaryBits_(DictionaryBits(member.methodDigit)),
+        ringBytes_(RingBytes(dictionaryBits_)),
+        fastMatchLimit_(ringBytes_ - 256 - 8),
         packedBlock_(kPackedBlockBytes),
-        outputRing_(kRingBytes + 1),
+        outputRing_(static_cast<std::size_t>(ringBytes_) + 1),
         codeLengths_(kLiteralCodeCount + 1),
         auxLengths_(20),
         auxTable_(1 << kAuxTableWidth),
@@ -56,9 +77,7 @@ class Lh5Decoder {
         codeTable_((1 << kCodeTableWidth) + 1),
         input_(member, packedBlock_.Get()),
         trees_{treeLeft_.Get(), treeRight_.Get()} {
-    dictionaryBits_ = member.methodDigit == '4' ? 12 : 13;
-    positionCodeCount_ = dictionaryBits_ + 1;
-    std::memset(outputRing_.Get(), ' ', kRingBytes);
+    std::memset(outputRing_.Get(), ' ', static_cast<std::size_t>(ringBytes_));
     // Over-full lengths can make the builder meet table entries and nodes
     // before this member wrote them (long codes wrapping into entries that
     // short codes fill later); they read as 0, not as old heap contents.
@@ -83,6 +102,14 @@ class Lh5Decoder {
   void FlushRing();
 
   MemberStream& member_;
+  const int dictionaryBits_;
+  const int positionCodeCount_ = dictionaryBits_ + 1;
+  const int positionCountBits_ = dictionaryBits_ <= 13 ? 4 : 5;  // bits
+  const int ringBytes_;
+  // A match that starts below this ring position ends well before the
+  // ring's end even when it copies 8 bytes at a time (up to 7 bytes too
+  // many).
+  const int fastMatchLimit_;
   // The eight heap blocks, obtained in this order and released on every way
   // out. Each is one entry larger than its use where the format's tools
   // allocate it so.
@@ -97,9 +124,6 @@ class Lh5Decoder {
 
   StaticHuffmanInput input_;
   BranchTrees trees_;
-  int dictionaryBits_ = 13;
-  int positionCodeCount_ = 14;
-  static constexpr int kPositionCountBits = 4;
   std::uint16_t blockCodesLeft_ = 0;
   bool endOfData_ = false;
   int ringPos_ = 0;
@@ -196,7 +220,7 @@ void Lh5Decoder::StartBlock() {
   }
   ReadAuxLengths(kLengthCodeCount, 5, 3);
   ReadCodeLengths();
-  ReadAuxLengths(positionCodeCount_, kPositionCountBits, kNoSpecialIndex);
+  ReadAuxLengths(positionCodeCount_, positionCountBits_, kNoSpecialIndex);
 }
 
 inline std::uint16_t Lh5Decoder::DecodeCode() {
@@ -253,10 +277,10 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
   int pos = ringPos_;
   std::int64_t decoded = decodedCount_;
   unsigned left = blockCodesLeft_;
-  while (left != 0 && decoded < originalSize && pos < kFastMatchLimit) {
+  while (left != 0 && decoded < originalSize && pos < fastMatchLimit_) {
     // A code takes up to 16 bits, a position code up to 20 (so much can
-    // its length field say), and the position's plain bits up to 12.
-    if (bits.windowBits < 48 && !bits.RefillFromBlock()) break;
+    // its length field say), and the position's plain bits up to 15.
+    if (bits.windowBits < 51 && !bits.RefillFromBlock()) break;
     --left;
     std::uint16_t entry = codeTable[bits.Peek(kCodeTableWidth)];
     std::uint16_t v = entry & kValueMask;
@@ -292,8 +316,8 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
       CopyForward(ring + pos, ring + src, length);
     } else {
       // The source starts near the ring's end and may pass it.
-      src += kRingBytes;
-      int first = kRingBytes - src < length ? kRingBytes - src : length;
+      src += ringBytes_;
+      int first = ringBytes_ - src < length ? ringBytes_ - src : length;
       std::memcpy(ring + pos, ring + src, static_cast<std::size_t>(first));
       if (first < length) CopyForward(ring + pos + first, ring, length - first);
     }
@@ -306,7 +330,7 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
 }
 
 void Lh5Decoder::FlushRing() {
-  member_.WriteOutput(outputRing_.Get(), kRingBytes);
+  member_.WriteOutput(outputRing_.Get(), ringBytes_);
   ringPos_ = 0;
 }
 
@@ -315,12 +339,12 @@ void Lh5Decoder::FlushRing() {
 inline void Lh5Decoder::CopyMatch(int length, int position) {
   int src = ringPos_ - position - 1;
   std::uint8_t* ring = outputRing_.Get();
-  if (src >= 0 && ringPos_ < kFastMatchLimit) {
+  if (src >= 0 && ringPos_ < fastMatchLimit_) {
     CopyForward(ring + ringPos_, ring + src, length);
     ringPos_ += length;
     return;
   }
-  if (src < 0) src += kRingBytes;
+  if (src < 0) src += ringBytes_;
   CopyMatchAcrossRingEnd(length, src);
 }
 
@@ -331,14 +355,14 @@ void Lh5Decoder::CopyMatchAcrossRingEnd(int length, int src) {
   std::uint8_t* ring = outputRing_.Get();
   while (length > 0) {
     int run = length;
-    if (run > kRingBytes - ringPos_) run = kRingBytes - ringPos_;
-    if (run > kRingBytes - src) run = kRingBytes - src;
+    if (run > ringBytes_ - ringPos_) run = ringBytes_ - ringPos_;
+    if (run > ringBytes_ - src) run = ringBytes_ - src;
     for (int i = 0; i < run; ++i) ring[ringPos_ + i] = ring[src + i];
     ringPos_ += run;
     src += run;
     length -= run;
-    if (ringPos_ == kRingBytes) FlushRing();
-    if (src == kRingBytes) src = 0;
+    if (ringPos_ == ringBytes_) FlushRing();
+    if (src == ringBytes_) src = 0;
   }
 }
 
@@ -347,7 +371,7 @@ void Lh5Decoder::Run() {
   const std::int64_t originalSize = member_.originalSize;
   std::uint8_t* ring = outputRing_.Get();
   while (decodedCount_ < originalSize) {
-    if (blockCodesLeft_ != 0 && ringPos_ < kFastMatchLimit) {
+    if (blockCodesLeft_ != 0 && ringPos_ < fastMatchLimit_) {
       DecodeFast(originalSize);
       if (decodedCount_ >= originalSize) break;
     }
@@ -363,7 +387,7 @@ void Lh5Decoder::Run() {
     if (c < 256) {
       ring[ringPos_++] = static_cast<std::uint8_t>(c);
       ++decodedCount_;
-      if (ringPos_ == kRingBytes) FlushRing();
+      if (ringPos_ == ringBytes_) FlushRing();
       continue;
     }
     int length = c - 256 + kMinMatch;

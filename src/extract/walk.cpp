@@ -133,7 +133,7 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   dialog.SetStatus(status);
   dialog.PumpOneMessage();
 
-  Decoder decoder = DecoderForMethod(member.MethodDigit());
+  Decoder decoder = session.decoderForMethod(member.MethodDigit());
   if (decoder == nullptr) {
     dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
     FinishOutputFile(session, dialog, output, outputPath);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "archive/member_header.h"
+#include "codec/decoder.h"
 #include "extract/paths.h"
 #include "extract/walk_dialog.h"
 #include "platform/file_system.h"
@@ -25,6 +26,8 @@ struct WalkSession {
   char extractPath[kPathBytes] = {};
   std::int32_t listIndex = -1;
   bool archiveHasPaths = false;
+  // The methods this program decodes.
+  DecoderLookup decoderForMethod = DecoderForMethod;
 };
 
 void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly);

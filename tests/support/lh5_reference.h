@@ -1,4 +1,4 @@
-// A -lh4-/-lh5- decoder written step for step from the format's
+// A -lh4- to -lh7- decoder written step for step from the format's
 // description, one byte of input and one byte of output at a time, to hold
 // the optimised decoder against (tests and the fuzz target compare their
 // writes and CRCs). It makes the same choices where the description leaves
@@ -21,9 +21,15 @@ class ReferenceDecoder {
   explicit ReferenceDecoder(lzh::MemberStream& member) : m_(member) {}
 
   void Run() {
-    dictionaryBits_ = m_.methodDigit == '4' ? 12 : 13;
+    // The dictionary is the methods' one parameter; the ring holds 26,624
+    // bytes up to -lh5-, 3.25 dictionaries above.
+    static const int kDictionaryBits[] = {12, 13, 15, 16};
+    const int digit = m_.methodDigit;
+    dictionaryBits_ = digit >= '4' && digit <= '7' ? kDictionaryBits[digit - '4'] : 13;
     positionCodeCount_ = dictionaryBits_ + 1;
-    std::fill(outputRing_.begin(), outputRing_.end(), ' ');
+    positionCountBits_ = dictionaryBits_ <= 13 ? 4 : 5;
+    ring_ = dictionaryBits_ <= 13 ? 26624 : 26 << (dictionaryBits_ - 3);
+    outputRing_.assign(static_cast<std::size_t>(ring_) + 1, ' ');
     ShiftBits(16);
     endOfData_ = false;
     while (decodedCount_ < static_cast<std::int64_t>(m_.originalSize)) {
@@ -38,21 +44,21 @@ class ReferenceDecoder {
       if (c <= 255) {
         outputRing_[ringPos_++] = static_cast<std::uint8_t>(c);
         ++decodedCount_;
-        if (ringPos_ == kRing) Flush();
+        if (ringPos_ == ring_) Flush();
         continue;
       }
       int length = c - 253;
       decodedCount_ += length;
       int p = DecodePosition();
       int src = ringPos_ - p - 1;
-      if (src < 0) src += kRing;
-      if (src < ringPos_ && ringPos_ < 26367) {
+      if (src < 0) src += ring_;
+      if (src < ringPos_ && ringPos_ < ring_ - 257) {
         for (int i = 0; i < length; ++i) outputRing_[ringPos_++] = outputRing_[src++];
       } else {
         for (int i = 0; i < length; ++i) {
           outputRing_[ringPos_++] = outputRing_[src];
-          if (ringPos_ == kRing) Flush();
-          if (++src == kRing) src = 0;
+          if (ringPos_ == ring_) Flush();
+          if (++src == ring_) src = 0;
         }
       }
     }
@@ -60,10 +66,8 @@ class ReferenceDecoder {
   }
 
  private:
-  static constexpr int kRing = 26624;
-
   void Flush() {
-    m_.WriteOutput(outputRing_.data(), kRing);
+    m_.WriteOutput(outputRing_.data(), ring_);
     ringPos_ = 0;
   }
 
@@ -224,7 +228,7 @@ class ReferenceDecoder {
       }
       ReadAuxLengths(19, 5, 3);
       ReadCodeLengths();
-      ReadAuxLengths(positionCodeCount_, kPositionCountBits, -1);
+      ReadAuxLengths(positionCodeCount_, positionCountBits_, -1);
     }
     --blockCodesLeft_;
     std::uint16_t v = LookUp(codeTable_.data(), 510, 12);
@@ -241,7 +245,7 @@ class ReferenceDecoder {
 
   lzh::MemberStream& m_;
   std::vector<std::uint8_t> packedBlock_ = std::vector<std::uint8_t>(32770);
-  std::vector<std::uint8_t> outputRing_ = std::vector<std::uint8_t>(26625);
+  std::vector<std::uint8_t> outputRing_;
   std::vector<std::uint8_t> codeLengths_ = std::vector<std::uint8_t>(511);
   std::vector<std::uint8_t> auxLengths_ = std::vector<std::uint8_t>(20);
   std::vector<std::uint16_t> auxTable_ = std::vector<std::uint16_t>(256);
@@ -253,8 +257,7 @@ class ReferenceDecoder {
   std::uint16_t lookAhead_ = 0;
   std::uint8_t spareByte_ = 0;
   std::int16_t spareBits_ = 0;
-  int dictionaryBits_ = 13, positionCodeCount_ = 14;
-  static constexpr int kPositionCountBits = 4;
+  int dictionaryBits_ = 13, positionCodeCount_ = 14, positionCountBits_ = 4, ring_ = 26624;
   std::uint16_t blockCodesLeft_ = 0;
   bool endOfData_ = false;
   int ringPos_ = 0;

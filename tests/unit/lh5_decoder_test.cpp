@@ -59,26 +59,33 @@ class Lh5Decoder : public ::testing::Test {
   lzh::CrcTableScope crcTable;
 };
 
+// The position alphabet of each method: 13, 14, 16 or 17 codes, their
+// lengths opened by a count of 4 bits up to -lh5- and of 5 bits above.
+int PositionCodes(char digit) {
+  return digit == '4' ? 13 : digit == '5' ? 14 : digit == '6' ? 16 : 17;
+}
+int PositionCodeBits(char digit) { return PositionCodes(digit) > 16 ? 5 : 4; }
+
 // A block whose codes all have one length, which makes the canonical code
 // of a symbol the symbol itself: the length code is the one-symbol code 11
 // (literal length 9), all 510 literal/length codes take 9 bits and all
-// position codes 4 bits.
-void PutFlatBlock(BitWriter& out, std::uint16_t codes, int positionCodes = 14) {
+// position codes 4 bits (5 for the 17 of -lh7-).
+void PutFlatBlock(BitWriter& out, std::uint16_t codes, char digit = '5') {
   out.Put(codes, 16);  // codes in the block
   out.Put(0, 5);       // length code: count 0, so one symbol ...
   out.Put(11, 5);      // ... 11, that is literal length 9, read with no bits
   out.Put(510, 9);     // 510 literal/length lengths follow, no bits each
-  out.Put(static_cast<std::uint32_t>(positionCodes), 4);  // position lengths
-  for (int j = 0; j < positionCodes; ++j) PutAuxLength(out, 4);
+  out.Put(static_cast<std::uint32_t>(PositionCodes(digit)), digit <= '5' ? 4 : 5);
+  for (int j = 0; j < PositionCodes(digit); ++j) PutAuxLength(out, PositionCodeBits(digit));
 }
 void PutLiteral(BitWriter& out, int byte) { out.Put(static_cast<std::uint32_t>(byte), 9); }
 // A match in a flat block: length 3..256, distance 1 .. 2^(position codes - 1).
-void PutMatch(BitWriter& out, int length, int distance) {
+void PutMatch(BitWriter& out, int length, int distance, char digit = '5') {
   out.Put(static_cast<std::uint32_t>(253 + length), 9);
   int position = distance - 1;
   int j = 0;
   while ((position >> j) != 0) ++j;  // position code: bit width of position
-  out.Put(static_cast<std::uint32_t>(j), 4);
+  out.Put(static_cast<std::uint32_t>(j), PositionCodeBits(digit));
   if (j > 1) out.Put(static_cast<std::uint32_t>(position - (1 << (j - 1))), j - 1);
 }
 
@@ -111,7 +118,7 @@ TEST_F(Lh5Decoder, BlocksFollowWithoutMarkerAndCountCodesNotBytes) {
   PutLiteral(out, 'x');
   PutMatch(out, 10, 1);
   PutMatch(out, 3, 5);
-  PutFlatBlock(out, 2, 14);
+  PutFlatBlock(out, 2);
   PutLiteral(out, 'y');
   PutMatch(out, 3, 14);
   Model m;
@@ -132,18 +139,19 @@ TEST_F(Lh5Decoder, MatchBeforeTheFirstByteCopiesSpaces) {
 }
 
 TEST_F(Lh5Decoder, FarthestDistanceOfEachMethod) {
-  for (char digit : {'4', '5'}) {
-    const int positionCodes = digit == '4' ? 13 : 14;
-    const int farthest = 1 << (positionCodes - 1);
+  for (char digit : {'4', '5', '6', '7'}) {
+    SCOPED_TRACE(digit);
+    const int farthest = 1 << (PositionCodes(digit) - 1);
     BitWriter out;
-    PutFlatBlock(out, static_cast<std::uint16_t>(farthest + 1), positionCodes);
     Model m;
     for (int i = 0; i < farthest; ++i) {
+      if (i % 40000 == 0)
+        PutFlatBlock(out, static_cast<std::uint16_t>(std::min(40000, farthest - i + 1)), digit);
       int byte = (i * 7 + i / 251) & 0xFF;
       PutLiteral(out, byte);
       m.Literal(byte);
     }
-    PutMatch(out, 256, farthest);
+    PutMatch(out, 256, farthest, digit);
     m.Match(256, farthest);
     ExpectOutput(Decode(out, static_cast<std::int32_t>(m.out.size()), digit), m.out);
   }
@@ -184,40 +192,47 @@ TEST_F(Lh5Decoder, MatchesAcrossTheRingsEnd) {
 
 TEST_F(Lh5Decoder, LongMemberFlushesEveryRing) {
   // Three and a half rings of matches spread over the distances, so that
-  // the fast and the careful copies both meet every ring position class.
-  BitWriter out;
-  Model m;
-  std::mt19937 rng(5);
-  std::vector<std::pair<int, int>> codes;
-  for (int i = 0; i < 300; ++i) {
-    codes.push_back({-1, static_cast<int>(rng() & 0xFF)});
-    m.Literal(codes.back().second);
-  }
-  while (m.out.size() < 3 * kRing + kRing / 2) {
-    if (codes.size() % 3 == 0) {
+  // the fast and the careful copies both meet every ring position class;
+  // -lh7- with its ring of 3.25 dictionaries too.
+  for (char digit : {'5', '7'}) {
+    SCOPED_TRACE(digit);
+    const int ring = digit == '5' ? kRing : 212992;
+    const int farthest = 1 << (PositionCodes(digit) - 1);
+    BitWriter out;
+    Model m;
+    std::mt19937 rng(5);
+    std::vector<std::pair<int, int>> codes;
+    for (int i = 0; i < 300; ++i) {
       codes.push_back({-1, static_cast<int>(rng() & 0xFF)});
-    } else {
-      codes.push_back({3 + static_cast<int>(rng() % 254), 1 + static_cast<int>(rng() % 8192)});
+      m.Literal(codes.back().second);
     }
-    auto [length, value] = codes.back();
-    if (length < 0)
-      m.Literal(value);
-    else
-      m.Match(length, value);
-  }
-  for (std::size_t first = 0; first < codes.size(); first += 60000) {
-    std::size_t count = std::min<std::size_t>(60000, codes.size() - first);
-    PutFlatBlock(out, static_cast<std::uint16_t>(count));
-    for (std::size_t i = first; i < first + count; ++i) {
-      if (codes[i].first < 0)
-        PutLiteral(out, codes[i].second);
+    while (m.out.size() < 3 * static_cast<std::size_t>(ring) + ring / 2) {
+      if (codes.size() % 3 == 0) {
+        codes.push_back({-1, static_cast<int>(rng() & 0xFF)});
+      } else {
+        codes.push_back(
+            {3 + static_cast<int>(rng() % 254), 1 + static_cast<int>(rng() % farthest)});
+      }
+      auto [length, value] = codes.back();
+      if (length < 0)
+        m.Literal(value);
       else
-        PutMatch(out, codes[i].first, codes[i].second);
+        m.Match(length, value);
     }
+    for (std::size_t first = 0; first < codes.size(); first += 60000) {
+      std::size_t count = std::min<std::size_t>(60000, codes.size() - first);
+      PutFlatBlock(out, static_cast<std::uint16_t>(count), digit);
+      for (std::size_t i = first; i < first + count; ++i) {
+        if (codes[i].first < 0)
+          PutLiteral(out, codes[i].second);
+        else
+          PutMatch(out, codes[i].first, codes[i].second, digit);
+      }
+    }
+    Decoded d = Decode(out, static_cast<std::int32_t>(m.out.size()), digit);
+    ExpectOutput(d, m.out);
+    EXPECT_EQ(d.writes, 4);
   }
-  Decoded d = Decode(out, static_cast<std::int32_t>(m.out.size()));
-  ExpectOutput(d, m.out);
-  EXPECT_EQ(d.writes, 4);
 }
 
 TEST_F(Lh5Decoder, OriginalSizeZeroOrNegativeDecodesNothing) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive_file.h"
+#include "codec/decoder.h"
 #include "null_output_file_system.h"
 #include "reporting_dialog.h"
 
@@ -18,8 +19,9 @@ struct CheckResult {
 };
 
 // dialog's callbacks see every member and box; opened was opened through fs.
+// decoderForMethod gives the methods that count as decodable.
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ReportingDialog& dialog);
+                           ReportingDialog& dialog, lzh::DecoderLookup decoderForMethod);
 
 // A member's name as the sink's output path gives it.
 std::string SinkName(const std::string& outputPath);

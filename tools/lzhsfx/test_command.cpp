@@ -35,7 +35,7 @@ int TestCommand(const Arguments& args) {
     std::printf("%-7s %s\n", passed ? "OK" : "FAILED", Printable(SinkName(path)).c_str());
   };
   dialog.onMessage = PrintBox;
-  CheckResult result = CheckByWalking(fs, opened, dialog);
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ToolDecoderForMethod);
   fs.Close(opened.handle);
   if (!result.listed) return kExitUsage;
   if (result.passed) {
