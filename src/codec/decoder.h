@@ -5,7 +5,14 @@
 // is a new, empty file. A decoder writes the member's decoded bytes in order
 // and folds every byte that a write reports as written into runningCrc. It
 // may read past the member and leave the archive's position anywhere; it
-// reports no outcome: the walk judges the member by its CRC alone.
+// reports no outcome: the walk judges the member by its CRC and size, and
+// by one finding of the decoder's own, below.
+//
+// A member decodes to originalSize bytes and never more. A stream whose
+// last match runs past originalSize is damaged (an encoder ends its last
+// match at the member's end): the decoder writes the bytes up to
+// originalSize, stops, and raises overran, and the walk fails the member
+// whatever its CRC says. Every method follows this one rule.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +30,7 @@ struct MemberStream {
   std::int32_t originalSize;  // bytes the member decodes to (signed)
   char methodDigit;           // the byte at offset 5 of the method, e.g. '5'
   std::uint32_t runningCrc = 0;
+  bool overran = false;  // the last match ran past originalSize
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {
     return fs.Read(archiveHandle, buffer, count);

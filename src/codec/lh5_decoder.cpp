@@ -16,8 +16,7 @@
 // dictionaries for the larger two.
 // The ring starts as spaces, so a match reaching back before the member's
 // first byte copies spaces, as the format's own tools do. A member ends when
-// originalSize bytes are produced; a last match is copied whole, so a broken
-// stream may give up to 255 bytes more.
+// originalSize bytes are produced; a last match past it is cut (decoder.h).
 #include <cstring>
 
 #include "codec/decoder.h"
@@ -323,6 +322,13 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
     }
     pos += length;
   }
+  if (decoded > originalSize) {
+    // The last match ran past the member: this loop never flushes, so its
+    // surplus is still at the ring's end.
+    pos -= static_cast<int>(decoded - originalSize);
+    decoded = originalSize;
+    member_.overran = true;
+  }
   input_.SetCursor(bits);
   ringPos_ = pos;
   decodedCount_ = decoded;
@@ -391,8 +397,13 @@ void Lh5Decoder::Run() {
       continue;
     }
     int length = c - 256 + kMinMatch;
+    const int position = DecodePosition();
+    if (length > originalSize - decodedCount_) {
+      length = static_cast<int>(originalSize - decodedCount_);
+      member_.overran = true;
+    }
     decodedCount_ += length;
-    CopyMatch(length, DecodePosition());
+    CopyMatch(length, position);
   }
   if (ringPos_ > 0) member_.WriteOutput(ring, ringPos_);
 }

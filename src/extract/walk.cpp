@@ -146,9 +146,10 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   archive.packedLeft = stream.packedLeft;
   // A member passes on its CRC, and only when its header was whole and it
   // decoded to the size the header gives: the CRC-16 of zeros is 0 whatever
-  // their number, so a cut stream of zeros would otherwise pass.
+  // their number, so a cut stream of zeros would otherwise pass. A stream
+  // that ran past that size is damaged however its first bytes read.
   bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize);
-  if (member.memberCrc == stream.runningCrc && !member.truncated && wholeSize)
+  if (member.memberCrc == stream.runningCrc && !member.truncated && wholeSize && !stream.overran)
     dialog.Deselect(session.listIndex);
   FinishOutputFile(session, dialog, output, outputPath);
   return WalkEnd::Normal;

@@ -1,12 +1,13 @@
 // Arbitrary packed bytes and header fields through DecodeLh5, checked
-// against the step-by-step reference decoder: same writes, same CRC.
+// against the step-by-step reference decoder: same writes, same CRC, same
+// finding of a last match past the member's size.
 //
 // Two forms of input:
-//  - an archive whose first member is -lh4- or -lh5- (the corpus archives
+//  - an archive whose first member is -lh4- to -lh7- (the corpus archives
 //    seed this form): the header reader finds the member's fields and the
 //    decoder starts at its first packed byte, as in the walk;
 //  - otherwise one flags byte, originalSize (4 bytes, little-endian), then
-//    the packed bytes. Flags: bit 0 the method (-lh4-/-lh5-), bits 1-2
+//    the packed bytes. Flags: bits 0 and 6 the method (-lh4- to -lh7-), bits 1-2
 //    packedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
 //    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
 //    cuts the output.
@@ -29,6 +30,7 @@ struct Outcome {
   std::vector<std::uint8_t> bytes;
   std::uint32_t crc = 0;
   int writes = 0;
+  bool overran = false;
   bool operator==(const Outcome&) const = default;
 };
 
@@ -43,8 +45,8 @@ void Decode(lzh::MemberStream& member, bool reference) {
 }
 
 bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
-  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 &&
-         (data[5] == '4' || data[5] == '5') && data[6] == '-';
+  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 && data[5] >= '4' &&
+         data[5] <= '7' && data[6] == '-';
 }
 
 // Returns false when the header reader finds no member.
@@ -57,11 +59,11 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outc
   cursor.Seek(0);
   if (!cursor.Read()) return false;
   const lzh::MemberHeader& h = cursor.Member();
-  if (h.MethodDigit() != '4' && h.MethodDigit() != '5') return false;
+  if (h.MethodDigit() < '4' || h.MethodDigit() > '7') return false;
   lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
                            h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};
   Decode(member, reference);
-  out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes};
+  out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
   return true;
 }
 
@@ -93,9 +95,9 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
                            fs.CreateOutput("out"),
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
-                           (flags & 1) != 0 ? '5' : '4'};
+                           "4567"[(flags & 1) | (flags >> 5 & 2)]};
   Decode(member, reference);
-  return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes};
+  return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }
 
 }  // namespace
@@ -116,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
   }
   if (!(fast == slow)) __builtin_trap();
-  // A last match may pass originalSize by at most 255 bytes.
-  if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize) + 255)
+  // Nothing is written past originalSize.
+  if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize))
     __builtin_trap();
   return 0;
 }

@@ -15,6 +15,7 @@ struct Decoded {
   std::vector<std::uint8_t> bytes;  // what the writes stored
   std::uint32_t crc = 0;            // runningCrc afterwards
   int writes = 0;
+  bool overran = false;
   bool operator==(const Decoded&) const = default;
 };
 
@@ -44,7 +45,7 @@ inline Decoded DecodeMember(const std::vector<std::uint8_t>& packed, std::int32_
   } else {
     lzh::DecodeLh5(member);
   }
-  return Decoded{fs.Find("out")->bytes, member.runningCrc, fs.writes};
+  return Decoded{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }
 
 }  // namespace lzhtest::lh5

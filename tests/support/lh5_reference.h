@@ -48,8 +48,13 @@ class ReferenceDecoder {
         continue;
       }
       int length = c - 253;
-      decodedCount_ += length;
       int p = DecodePosition();
+      // A last match past the member's size is cut there.
+      if (length > m_.originalSize - decodedCount_) {
+        length = static_cast<int>(m_.originalSize - decodedCount_);
+        m_.overran = true;
+      }
+      decodedCount_ += length;
       int src = ringPos_ - p - 1;
       if (src < 0) src += ring_;
       if (src < ringPos_ && ringPos_ < ring_ - 257) {

@@ -20,7 +20,11 @@ using lzhtest::lh5::Code;
 using lzhtest::lh5::Decoded;
 using lzhtest::lh5::DecodeMember;
 using lzhtest::lh5::DecodeOptions;
+using lzhtest::lh5::PositionCodes;
 using lzhtest::lh5::PutAuxLength;
+using lzhtest::lh5::PutFlatBlock;
+using lzhtest::lh5::PutLiteral;
+using lzhtest::lh5::PutMatch;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kRing = 26624;
@@ -58,36 +62,6 @@ class Lh5Decoder : public ::testing::Test {
 
   lzh::CrcTableScope crcTable;
 };
-
-// The position alphabet of each method: 13, 14, 16 or 17 codes, their
-// lengths opened by a count of 4 bits up to -lh5- and of 5 bits above.
-int PositionCodes(char digit) {
-  return digit == '4' ? 13 : digit == '5' ? 14 : digit == '6' ? 16 : 17;
-}
-int PositionCodeBits(char digit) { return PositionCodes(digit) > 16 ? 5 : 4; }
-
-// A block whose codes all have one length, which makes the canonical code
-// of a symbol the symbol itself: the length code is the one-symbol code 11
-// (literal length 9), all 510 literal/length codes take 9 bits and all
-// position codes 4 bits (5 for the 17 of -lh7-).
-void PutFlatBlock(BitWriter& out, std::uint16_t codes, char digit = '5') {
-  out.Put(codes, 16);  // codes in the block
-  out.Put(0, 5);       // length code: count 0, so one symbol ...
-  out.Put(11, 5);      // ... 11, that is literal length 9, read with no bits
-  out.Put(510, 9);     // 510 literal/length lengths follow, no bits each
-  out.Put(static_cast<std::uint32_t>(PositionCodes(digit)), digit <= '5' ? 4 : 5);
-  for (int j = 0; j < PositionCodes(digit); ++j) PutAuxLength(out, PositionCodeBits(digit));
-}
-void PutLiteral(BitWriter& out, int byte) { out.Put(static_cast<std::uint32_t>(byte), 9); }
-// A match in a flat block: length 3..256, distance 1 .. 2^(position codes - 1).
-void PutMatch(BitWriter& out, int length, int distance, char digit = '5') {
-  out.Put(static_cast<std::uint32_t>(253 + length), 9);
-  int position = distance - 1;
-  int j = 0;
-  while ((position >> j) != 0) ++j;  // position code: bit width of position
-  out.Put(static_cast<std::uint32_t>(j), PositionCodeBits(digit));
-  if (j > 1) out.Put(static_cast<std::uint32_t>(position - (1 << (j - 1))), j - 1);
-}
 
 // The bytes a sequence of literals and matches stands for, ring start as spaces.
 struct Model {
@@ -245,14 +219,6 @@ TEST_F(Lh5Decoder, OriginalSizeZeroOrNegativeDecodesNothing) {
     EXPECT_EQ(d.crc, 0u);
     EXPECT_EQ(d.writes, 0);
   }
-}
-
-TEST_F(Lh5Decoder, LastMatchIsCopiedWholePastOriginalSize) {
-  BitWriter out;
-  PutFlatBlock(out, 2);
-  PutLiteral(out, 'q');
-  PutMatch(out, 256, 1);
-  ExpectOutput(Decode(out, 2), Bytes(257, 'q'));
 }
 
 TEST_F(Lh5Decoder, CodeCountZeroEndsTheMember) {
@@ -585,7 +551,7 @@ TEST_F(Lh5Decoder, HostileLengthSetsStayBounded) {
   for (std::size_t i = 0; i < streams.size(); ++i) {
     for (char digit : {'4', '5'}) {
       Decoded d = Decode(streams[i], 70000, digit);
-      EXPECT_LE(d.bytes.size(), 70000u + 255u) << "stream " << i;
+      EXPECT_LE(d.bytes.size(), 70000u) << "stream " << i;
     }
   }
 }
