@@ -70,6 +70,7 @@ std::string Printable(const std::string& name) {
 int main(int argc, char** argv) {
   using namespace lzhcli;
   lzh::CrcTableScope crcTable;
+  lzh::UseSlicedCrc(true);
   Arguments args(argv + (argc > 1 ? 2 : 1), argv + argc);
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "list") return ListCommand(args);
