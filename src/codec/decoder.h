@@ -49,6 +49,10 @@ void CopyStored(MemberStream& member);  // -lh0-
 void DecodeLh1(MemberStream& member);   // -lh1-
 // -lh4- and -lh5-; for the command-line tool also -lh6- and -lh7-.
 void DecodeLh5(MemberStream& member);
+// The same decoder with a loop that takes the common case faster, at a
+// size the program does without (its own path decodes about as fast as it
+// needs); the same writes and CRC for every input. The tool's.
+void DecodeLh5Fast(MemberStream& member);
 
 // The decoder for a method digit, or nullptr when the method is unsupported:
 // the methods of the self-extracting program.

@@ -17,7 +17,7 @@ Decoder DecoderForMethod(char methodDigit) {
 }
 
 Decoder ToolDecoderForMethod(char methodDigit) {
-  if (methodDigit == '6' || methodDigit == '7') return DecodeLh5;
+  if (methodDigit >= '4' && methodDigit <= '7') return DecodeLh5Fast;
   return DecoderForMethod(methodDigit);
 }
 

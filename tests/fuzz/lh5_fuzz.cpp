@@ -1,6 +1,8 @@
-// Arbitrary packed bytes and header fields through DecodeLh5, checked
-// against the step-by-step reference decoder: same writes, same CRC, same
-// finding of a last match past the member's size.
+// Arbitrary packed bytes and header fields through both paths of the
+// static-Huffman decoder (the tool's DecodeLh5Fast and the program's
+// DecodeLh5), each checked against the step-by-step reference decoder:
+// same writes, same CRC, same finding of a last match past the member's
+// size.
 //
 // Two forms of input:
 //  - an archive whose first member is -lh4- to -lh7- (the corpus archives
@@ -36,11 +38,15 @@ struct Outcome {
 
 std::int32_t CapOriginalSize(std::int32_t size) { return size > 0 ? size % (1 << 18) : size; }
 
-void Decode(lzh::MemberStream& member, bool reference) {
-  if (reference) {
+enum class Path { Tool, Program, Reference };
+
+void Decode(lzh::MemberStream& member, Path path) {
+  if (path == Path::Reference) {
     lzhtest::lh5::ReferenceDecoder(member).Run();
-  } else {
+  } else if (path == Path::Program) {
     lzh::DecodeLh5(member);
+  } else {
+    lzh::DecodeLh5Fast(member);
   }
 }
 
@@ -50,7 +56,7 @@ bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
 }
 
 // Returns false when the header reader finds no member.
-bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outcome& out) {
+bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& out) {
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("a.lzh", std::vector<std::uint8_t>(data, data + size));
   fs.writeBudget = 8 << 20;
@@ -62,12 +68,12 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outc
   if (h.MethodDigit() < '4' || h.MethodDigit() > '7') return false;
   lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
                            h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};
-  Decode(member, reference);
+  Decode(member, path);
   out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
   return true;
 }
 
-Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
+Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
   const std::uint8_t flags = data[0];
   std::uint32_t raw;
   std::memcpy(&raw, data + 1, 4);
@@ -96,7 +102,7 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
                            "4567"[(flags & 1) | (flags >> 5 & 2)]};
-  Decode(member, reference);
+  Decode(member, path);
   return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }
 
@@ -104,20 +110,22 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static lzh::CrcTableScope crcTable;
-  Outcome fast, slow;
+  Outcome fast, program, slow;
   std::int64_t originalSize = -1;
   if (LooksLikeArchive(data, size)) {
-    if (!RunArchive(data, size, false, fast)) return 0;
-    RunArchive(data, size, true, slow);
+    if (!RunArchive(data, size, Path::Tool, fast)) return 0;
+    RunArchive(data, size, Path::Program, program);
+    RunArchive(data, size, Path::Reference, slow);
   } else {
     if (size < 5) return 0;
-    fast = RunPacked(data, size, false);
-    slow = RunPacked(data, size, true);
+    fast = RunPacked(data, size, Path::Tool);
+    program = RunPacked(data, size, Path::Program);
+    slow = RunPacked(data, size, Path::Reference);
     std::uint32_t raw;
     std::memcpy(&raw, data + 1, 4);
     originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
   }
-  if (!(fast == slow)) __builtin_trap();
+  if (!(fast == slow) || !(program == slow)) __builtin_trap();
   // Nothing is written past originalSize.
   if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize))
     __builtin_trap();
