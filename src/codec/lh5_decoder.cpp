@@ -75,7 +75,6 @@ class Lh5Decoder {
         codeTable_((1 << kCodeTableWidth) + 1),
         input_(member, packedBlock_.Get()),
         trees_{treeLeft_.Get(), treeRight_.Get()} {
-    std::memset(outputRing_.Get(), ' ', static_cast<std::size_t>(ringBytes_));
     // Over-full lengths can make the builder meet table entries and nodes
     // before this member wrote them (long codes wrapping into entries that
     // short codes fill later); they read as 0, not as old heap contents.
@@ -124,6 +123,9 @@ class Lh5Decoder {
   std::uint16_t blockCodesLeft_ = 0;
   bool endOfData_ = false;
   int ringPos_ = 0;
+  // Every ring position holds a byte: one of the member's, or a space of
+  // the ring's start (filled in only when a match first reaches back there).
+  bool ringWhole_ = false;
   // 64 bits so that a member of 2 GiB cannot wrap it.
   std::int64_t decodedCount_ = 0;
 };
@@ -259,6 +261,14 @@ inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
   }
 }
 
+// The ring starts as spaces; they are written only for a match that reaches
+// back before the member's first byte (which valid streams never do), from
+// the first position not yet written on. Matches may have copied a few
+// bytes past it; no match reaches them before they are written.
+void FillUnwritten(std::uint8_t* ring, int from, int ringBytes) {
+  std::memset(ring + from, ' ', static_cast<std::size_t>(ringBytes - from));
+}
+
 inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
   std::uint64_t value;
   std::memcpy(&value, p, 8);
@@ -297,6 +307,8 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
   const std::int64_t memberEnd = pos + (originalSize - decodedCount_);
   const int end = static_cast<int>(memberEnd < fastMatchLimit_ ? memberEnd : fastMatchLimit_);
   unsigned left = blockCodesLeft_;
+  const int ringBytes = ringBytes_;
+  bool ringWhole = ringWhole_;
   while (at <= lastLoad && left != 0 && pos < end) {
     // 32 bits hold a code (up to 16) and a literal of up to 12 bits after it.
     if (bits < 32) refill();
@@ -350,8 +362,12 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
       CopyForward(ring + pos, ring + src, length);
     } else {
       // The source starts near the ring's end and may pass it.
-      src += ringBytes_;
-      int first = ringBytes_ - src < length ? ringBytes_ - src : length;
+      if (!ringWhole) {
+        FillUnwritten(ring, pos, ringBytes);
+        ringWhole = true;
+      }
+      src += ringBytes;
+      int first = ringBytes - src < length ? ringBytes - src : length;
       std::memcpy(ring + pos, ring + src, static_cast<std::size_t>(first));
       if (first < length) CopyForward(ring + pos + first, ring, length - first);
     }
@@ -371,6 +387,7 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
   after.packedPos = at;
   input_.SetCursor(after);
   ringPos_ = pos;
+  ringWhole_ = ringWhole;
   decodedCount_ = decoded;
   blockCodesLeft_ = static_cast<std::uint16_t>(left);
 }
@@ -378,6 +395,7 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
 void Lh5Decoder::FlushRing() {
   member_.WriteOutput(outputRing_.Get(), ringBytes_);
   ringPos_ = 0;
+  ringWhole_ = true;
 }
 
 // Copies length bytes from position + 1 bytes back, one byte after another
@@ -390,7 +408,13 @@ inline void Lh5Decoder::CopyMatch(int length, int position) {
     ringPos_ += length;
     return;
   }
-  if (src < 0) src += ringBytes_;
+  if (src < 0) {
+    if (!ringWhole_) {
+      FillUnwritten(ring, ringPos_, ringBytes_);
+      ringWhole_ = true;
+    }
+    src += ringBytes_;
+  }
   CopyMatchAcrossRingEnd(length, src);
 }
 
