@@ -32,6 +32,7 @@ bench: deps
 	@cmake --preset native-release >/dev/null
 	@cmake --build --preset native-release -j$(JOBS)
 	@bash bench/run.sh build/native-release
+	@bash bench/encode.sh build/native-release
 
 fuzz: deps
 	@bash tests/fuzz/run_fuzzers.sh $(FUZZ_SECONDS)

@@ -21,6 +21,7 @@
 
 #include "codec/decoder.h"
 #include "codec/huffman_table.h"
+#include "codec/static_huffman_format.h"
 #include "codec/static_huffman_input.h"
 #include "platform/heap.h"
 
@@ -29,11 +30,6 @@ namespace lzh {
 namespace {
 
 constexpr int kSmallRingBytes = 26624;  // bytes of decoded output held up to -lh5-
-constexpr int kLiteralCodeCount = 510;  // 256 bytes and 254 match lengths
-constexpr int kLengthCodeCount = 19;    // symbols of the length code
-constexpr int kCodeTableWidth = 12;     // bits
-constexpr int kAuxTableWidth = 8;       // bits
-constexpr int kMinMatch = 3;            // bytes
 constexpr int kNoSpecialIndex = -1;
 // codeTable_ entries below kLiteralCodeCount also carry their symbol's code
 // length from bit 10 up, so that a literal costs one lookup; the tree walks
@@ -41,17 +37,10 @@ constexpr int kNoSpecialIndex = -1;
 constexpr int kValueBits = 10;
 constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
 
+// Decoders are handed only the four digits; anything else reads as -lh5-.
 int DictionaryBits(char methodDigit) {
-  switch (methodDigit) {
-    case '4':
-      return 12;
-    case '6':
-      return 15;
-    case '7':
-      return 16;
-    default:
-      return 13;
-  }
+  const int bits = DictionaryBitsForMethod(methodDigit);
+  return bits != 0 ? bits : 13;
 }
 
 int RingBytes(int dictionaryBits) {
@@ -100,8 +89,8 @@ class Lh5Decoder {
 
   MemberStream& member_;
   const int dictionaryBits_;
-  const int positionCodeCount_ = dictionaryBits_ + 1;
-  const int positionCountBits_ = dictionaryBits_ <= 13 ? 4 : 5;  // bits
+  const int positionCodeCount_ = PositionCodeCount(dictionaryBits_);
+  const int positionCountBits_ = PositionCountBits(dictionaryBits_);
   const int ringBytes_;
   // A match that starts below this ring position ends well before the
   // ring's end even when its copy writes up to 31 bytes too many.
@@ -206,7 +195,7 @@ void Lh5Decoder::StartBlock() {
     endOfData_ = true;
     return;
   }
-  ReadAuxLengths(kLengthCodeCount, 5, 3);
+  ReadAuxLengths(kLengthCodeCount, kLengthCountBits, kLengthCodeZeroRunIndex);
   ReadCodeLengths();
   ReadAuxLengths(positionCodeCount_, positionCountBits_, kNoSpecialIndex);
 }

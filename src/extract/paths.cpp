@@ -29,8 +29,6 @@ int CharLength(const char* text) {
   return 1;
 }
 
-std::uint16_t TextLength(const char* text) { return static_cast<std::uint16_t>(std::strlen(text)); }
-
 bool CopyText(char* dst, std::size_t capacity, const char* src) {
   std::size_t n = std::strlen(src);
   if (n >= capacity) {

@@ -15,8 +15,6 @@ namespace lzh {
 inline constexpr std::size_t kPathBytes = 1024;  // every path buffer of the walk
 inline constexpr std::size_t kFileNameMax = 255;
 
-std::uint16_t TextLength(const char* text);
-
 // Copies src into dst (capacity bytes); false, with dst empty, when it does
 // not fit.
 bool CopyText(char* dst, std::size_t capacity, const char* src);

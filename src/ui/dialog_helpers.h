@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
 namespace lzh {
 
 // Runs the dialog made from the named template and returns the value its
@@ -14,11 +12,6 @@ INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, 
 // Centres window on the whole screen (not the work area), keeping its size
 // and Z order. A window larger than the screen sticks out on both sides.
 void CenterOnScreen(HWND window);
-
-// Bits 16 to 31: the MS-DOS date half of a member's time stamp.
-inline std::uint16_t HighWord(std::uint32_t value) {
-  return static_cast<std::uint16_t>(value >> 16);
-}
 
 // Takes at most one waiting message of the thread out of the queue and
 // dispatches it; never waits. The dialogs may be entered from inside it.

@@ -10,10 +10,10 @@ namespace lzhtest {
 struct ManifestRow {
   std::string archive;  // path below the corpus folder
   int level = 0;
-  std::string method;   // e.g. "-lh5-"
+  std::string method;  // e.g. "-lh5-"
   std::uint16_t crc = 0;
   std::int64_t size = 0;
-  std::string name;     // stored directory and name, "/" separated, \xNN escapes
+  std::string name;  // stored directory and name, "/" separated, \xNN escapes
   std::string sha256;
   bool verified = false;
 };
@@ -30,8 +30,8 @@ std::string EscapeName(const std::string& raw);
 
 }  // namespace lzhtest
 
-#define LZH_REQUIRE_CORPUS()                                                         \
-  do {                                                                               \
-    if (lzhtest::CorpusDir().empty())                                                \
+#define LZH_REQUIRE_CORPUS()                                                        \
+  do {                                                                              \
+    if (lzhtest::CorpusDir().empty())                                               \
       GTEST_SKIP() << "../shared/corpus is absent: real-archive tests are skipped"; \
   } while (0)

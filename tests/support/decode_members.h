@@ -13,6 +13,7 @@
 #include "archive/header_cursor.h"
 #include "codec/crc16.h"
 #include "codec/decoder.h"
+#include "extract/paths.h"
 #include "support/memory_file_system.h"
 
 namespace lzhtest {
@@ -20,6 +21,7 @@ namespace lzhtest {
 struct DecodedMember {
   std::string method;
   std::string name;
+  std::string directory;  // from a directory record, as the walk forms it (level 1, 2)
   int level = 0;
   std::uint16_t headerCrc = 0;
   std::int32_t originalSize = 0;
@@ -45,6 +47,11 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
     DecodedMember m;
     m.method.assign(h.method, 5);
     m.name = cursor.Name();
+    if (h.extensionText[0] != '\0') {
+      char directory[lzh::kPathBytes];
+      lzh::DirectoryFromExtension(h.extensionText, directory, sizeof(directory));
+      m.directory = directory;
+    }
     m.level = h.level;
     m.headerCrc = h.memberCrc;
     m.originalSize = h.originalSize;

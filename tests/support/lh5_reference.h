@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codec/decoder.h"
+#include "codec/static_huffman_format.h"
 
 namespace lzhtest::lh5 {
 
@@ -23,13 +24,12 @@ class ReferenceDecoder {
   void Run() {
     // The dictionary is the methods' one parameter; the ring holds 26,624
     // bytes up to -lh5-, 3.25 dictionaries above.
-    static const int kDictionaryBits[] = {12, 13, 15, 16};
-    const int digit = m_.methodDigit;
-    dictionaryBits_ = digit >= '4' && digit <= '7' ? kDictionaryBits[digit - '4'] : 13;
+    dictionaryBits_ = lzh::DictionaryBitsForMethod(m_.methodDigit);
+    if (dictionaryBits_ == 0) dictionaryBits_ = 13;
     positionCodeCount_ = dictionaryBits_ + 1;
-    positionCountBits_ = dictionaryBits_ <= 13 ? 4 : 5;
-    ring_ = dictionaryBits_ <= 13 ? 26624 : 26 << (dictionaryBits_ - 3);
-    outputRing_.assign(static_cast<std::size_t>(ring_) + 1, ' ');
+    positionCountBits_ = positionCodeCount_ > 15 ? 5 : 4;
+    if (dictionaryBits_ > 13) ringBytes_ = 26 << (dictionaryBits_ - 3);
+    outputRing_.assign(static_cast<std::size_t>(ringBytes_) + 1, ' ');
     ShiftBits(16);
     endOfData_ = false;
     while (decodedCount_ < static_cast<std::int64_t>(m_.originalSize)) {
@@ -44,7 +44,7 @@ class ReferenceDecoder {
       if (c <= 255) {
         outputRing_[ringPos_++] = static_cast<std::uint8_t>(c);
         ++decodedCount_;
-        if (ringPos_ == ring_) Flush();
+        if (ringPos_ == ringBytes_) Flush();
         continue;
       }
       int length = c - 253;
@@ -56,14 +56,14 @@ class ReferenceDecoder {
       }
       decodedCount_ += length;
       int src = ringPos_ - p - 1;
-      if (src < 0) src += ring_;
-      if (src < ringPos_ && ringPos_ < ring_ - 257) {
+      if (src < 0) src += ringBytes_;
+      if (src < ringPos_ && ringPos_ < ringBytes_ - 257) {
         for (int i = 0; i < length; ++i) outputRing_[ringPos_++] = outputRing_[src++];
       } else {
         for (int i = 0; i < length; ++i) {
           outputRing_[ringPos_++] = outputRing_[src];
-          if (ringPos_ == ring_) Flush();
-          if (++src == ring_) src = 0;
+          if (ringPos_ == ringBytes_) Flush();
+          if (++src == ringBytes_) src = 0;
         }
       }
     }
@@ -71,8 +71,10 @@ class ReferenceDecoder {
   }
 
  private:
+  int ringBytes_ = 26624;
+
   void Flush() {
-    m_.WriteOutput(outputRing_.data(), ring_);
+    m_.WriteOutput(outputRing_.data(), ringBytes_);
     ringPos_ = 0;
   }
 
@@ -262,7 +264,8 @@ class ReferenceDecoder {
   std::uint16_t lookAhead_ = 0;
   std::uint8_t spareByte_ = 0;
   std::int16_t spareBits_ = 0;
-  int dictionaryBits_ = 13, positionCodeCount_ = 14, positionCountBits_ = 4, ring_ = 26624;
+  int dictionaryBits_ = 13, positionCodeCount_ = 14;
+  int positionCountBits_ = 4;
   std::uint16_t blockCodesLeft_ = 0;
   bool endOfData_ = false;
   int ringPos_ = 0;

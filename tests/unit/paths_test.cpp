@@ -89,7 +89,6 @@ TEST(Paths, TextBuffersRefuseWhatDoesNotFit) {
   EXPECT_FALSE(lzh::AppendText(buffer, sizeof buffer, "h"));
   EXPECT_STREQ(buffer, "abcdefg");
   EXPECT_FALSE(lzh::CopyText(buffer, sizeof buffer, "12345678"));
-  EXPECT_EQ(lzh::TextLength("12345"), 5);
 }
 
 TEST(Paths, PathExistsFollowsTheDirectorySearch) {

@@ -44,12 +44,4 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
   return true;
 }
 
-std::string DisplayName(const std::string& memberName) {
-  std::string shown = memberName;
-  for (char& c : shown) {
-    if (c == '\\') c = '/';
-  }
-  return shown;
-}
-
 }  // namespace lzhcli

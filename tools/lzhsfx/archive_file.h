@@ -21,7 +21,4 @@ struct OpenedArchive {
 bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& archive,
                  std::string& error);
 
-// "name with its stored directory" as the commands show it: "/" separated.
-std::string DisplayName(const std::string& memberName);
-
 }  // namespace lzhcli

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Encoding: our archive writer against jlha on the decode benchmark's
+# corpus (text, executables, random bytes under bench/work/).
+#
+#   bench/encode.sh [BUILD_DIR] [RUNS]
+#
+# BUILD_DIR is a Release build (default: build/native-release); nothing is
+# built here. Each configuration packs each file into a one-member archive
+# RUNS times (default 3), as a process, the configurations taking turns so
+# that a busy machine slows them alike: ours at the default effort with
+# -lh5-, -lh6- and -lh7-, ours at -9 with -lh5-, and jlha (`jlha ao5`,
+# `ao6`, `ao7`). The table gives the archive's size, its ratio to the
+# input, and MB/s of input (10^6 bytes per second, process start included,
+# median of the runs) by the wall clock and by the CPU time the process
+# used; the goals follow, each PASS or FAIL. Speeds are judged by the wall
+# clock and, on a shared machine where others' work slows the clock, by CPU
+# time too (jlha's CPU time includes its JIT and GC threads).
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(dirname "$here")"
+build="${1:-$root/build/native-release}"
+runs="${2:-3}"
+work="$here/work"
+
+build="$(cd "$build" && pwd)"
+tool="$build/encode_archive"
+[[ -x "$tool" ]] || tool="$build/bench/encode_archive"
+[[ -x "$tool" ]] || { echo "no encode_archive in $build: build a Release tree first" >&2; exit 1; }
+for cmd in jlha python3; do
+  command -v "$cmd" >/dev/null || { echo "missing: $cmd" >&2; exit 1; }
+done
+
+source "$here/corpus.sh"
+make_corpus "$work"
+
+out="$(mktemp -d /dev/shm/lzh-encode-XXXXXX)"
+trap 'rm -rf "$out"' EXIT
+# jlha stores a file under the name it is given: each kind gets its own
+# directory holding a link named after the kind.
+for kind in text binary random; do
+  mkdir -p "$out/src-$kind"
+  ln -sf "$work/$kind.src" "$out/src-$kind/$kind"
+done
+
+python3 - "$runs" "$out" "$tool" <<'PYTHON'
+import os, statistics, subprocess, sys, time
+
+runs, out, tool = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+kinds = ["text", "binary", "random"]
+configs = [
+    ("ours lh5", [tool, "lh5", "5", "{o}", "{k}"]),
+    ("ours lh5 -9", [tool, "lh5", "9", "{o}", "{k}"]),
+    ("ours lh6", [tool, "lh6", "5", "{o}", "{k}"]),
+    ("ours lh7", [tool, "lh7", "5", "{o}", "{k}"]),
+    ("jlha lh5", ["jlha", "ao5", "{o}", "{k}"]),
+    ("jlha lh6", ["jlha", "ao6", "{o}", "{k}"]),
+    ("jlha lh7", ["jlha", "ao7", "{o}", "{k}"]),
+]
+times, cpu, sizes, methods = {}, {}, {}, {}
+for r in range(runs):
+    for kind in kinds:
+        for name, argv in configs:
+            archive = os.path.join(out, "out.lzh")
+            if os.path.exists(archive):
+                os.remove(archive)
+            args = [a.format(o=archive, k=kind) for a in argv]
+            start = time.perf_counter()
+            child = subprocess.Popen(args, cwd=os.path.join(out, "src-" + kind),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            _, status, usage = os.wait4(child.pid, 0)
+            elapsed = time.perf_counter() - start
+            if os.waitstatus_to_exitcode(status) != 0 or not os.path.exists(archive):
+                sys.exit(f"{name} failed on {kind}")
+            times.setdefault((kind, name), []).append(elapsed)
+            cpu.setdefault((kind, name), []).append(usage.ru_utime + usage.ru_stime)
+            sizes[(kind, name)] = os.path.getsize(archive)
+            with open(archive, "rb") as f:
+                methods[(kind, name)] = f.read(7)[2:7].decode("latin-1")
+
+def source_size(kind):
+    return os.path.getsize(os.path.join(out, "src-" + kind, kind))
+
+def rate(kind, name, table=None):
+    return source_size(kind) / statistics.median((table or times)[(kind, name)]) / 1e6
+
+print(f"\nEncoding: archive size and MB/s of input, median of {runs} runs\n")
+print(f"{'file':<8}{'tool':<13}{'input':>11}{'archive':>11}{'ratio':>8}{'MB/s':>8}"
+      f"{'MB/s cpu':>10}  method")
+for kind in kinds:
+    src = source_size(kind)
+    for name, _ in configs:
+        size = sizes[(kind, name)]
+        print(f"{kind:<8}{name:<13}{src:>11}{size:>11}{100 * size / src:>7.2f}%"
+              f"{rate(kind, name):>8.1f}{rate(kind, name, cpu):>10.1f}  {methods[(kind, name)]}")
+    print()
+
+goals = []
+for kind in kinds:
+    ours, peer = sizes[(kind, "ours lh5")], sizes[(kind, "jlha lh5")]
+    goals.append((f"default -lh5- no larger than jlha on {kind}", ours <= peer,
+                  f"{ours} vs {peer}"))
+    wall = rate(kind, "ours lh5") / rate(kind, "jlha lh5")
+    by_cpu = rate(kind, "ours lh5", cpu) / rate(kind, "jlha lh5", cpu)
+    goals.append((f"default -lh5- at least 6x jlha's speed on {kind} (wall clock)", wall >= 6,
+                  f"{wall:.1f}x"))
+    goals.append((f"default -lh5- at least 6x jlha's speed on {kind} (CPU time)", by_cpu >= 6,
+                  f"{by_cpu:.1f}x"))
+for kind in ("text", "binary"):
+    ours, peer = sizes[(kind, "ours lh5 -9")], sizes[(kind, "jlha lh5")]
+    gain = 100 * (1 - ours / peer)
+    goals.append((f"-9 -lh5- at least 4% smaller than jlha on {kind}", gain >= 4,
+                  f"{gain:.2f}% smaller"))
+for kind in kinds:
+    ours, peer = sizes[(kind, "ours lh7")], sizes[(kind, "jlha lh7")]
+    goals.append((f"default -lh7- no larger than jlha on {kind}", ours <= peer,
+                  f"{ours} vs {peer}"))
+src = source_size("random")
+for name in ("ours lh5", "ours lh6", "ours lh7"):
+    stored = methods[("random", name)] == "-lh0-"
+    close = sizes[("random", name)] <= src * 1.001 + 64  # the header
+    speed = rate("random", name)
+    goals.append((f"random bytes, {name}: stored or within 0.1%, at 50 MB/s or more",
+                  (stored or close) and speed >= 50,
+                  f"{methods[('random', name)]}, {speed:.1f} MB/s"))
+print("Goals")
+for text, ok, detail in goals:
+    print(f"  {'PASS' if ok else 'FAIL'}  {text}: {detail}")
+PYTHON

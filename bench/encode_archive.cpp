@@ -1,0 +1,39 @@
+// Packs one file into a one-member archive with the archive writer, for
+// the encoding benchmark (bench/encode.sh times it as a process).
+//
+//   encode_archive lh5|lh6|lh7|lh0 EFFORT OUT FILE [STORED-NAME]
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "archive_writer/archive_writer.h"
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: encode_archive lh5|lh6|lh7|lh0 EFFORT OUT FILE [STORED-NAME]\n");
+    return 2;
+  }
+  lzhwrite::WriterOptions options;
+  const std::string method = argv[1];
+  options.method = method == "lh0"   ? lzhwrite::Method::Lh0
+                   : method == "lh6" ? lzhwrite::Method::Lh6
+                   : method == "lh7" ? lzhwrite::Method::Lh7
+                                     : lzhwrite::Method::Lh5;
+  options.effort = std::atoi(argv[2]);
+  lzhwrite::ArchiveWriter writer(options);
+  lzhwrite::MemberSource member;
+  member.sourcePath = argv[4];
+  member.storedPath = argc > 5 ? argv[5] : argv[4];
+  lzhwrite::MemberSummary summary;
+  lzhwrite::WriteStatus status = writer.Open(argv[3]);
+  if (status.Ok()) status = writer.AddFile(member, &summary);
+  if (status.Ok()) status = writer.Finish();
+  if (!status.Ok()) {
+    std::fprintf(stderr, "encode_archive: %s: error %d (%s)\n", status.path.c_str(),
+                 static_cast<int>(status.error), std::strerror(status.systemError));
+    return 1;
+  }
+  std::printf("%s %u %u\n", summary.method, summary.originalSize, summary.packedSize);
+  return 0;
+}

@@ -1,0 +1,186 @@
+#include "codec/block_encoder.h"
+
+#include <cstring>
+
+#include "codec/huffman_lengths.h"
+#include "codec/huffman_table.h"
+
+namespace lzh {
+
+namespace {
+
+// Counts bits instead of writing them, for the cost of a header.
+struct BitCounter {
+  std::int64_t bits = 0;
+  void Put(std::uint32_t, int count) { bits += count; }
+};
+
+// The length-code symbols that send the literal/length lengths, handed to
+// emit(symbol, extraValue, extraBits): 3..18 a length of 1..16; runs of
+// zero lengths as 0 (one), 1 (3..18, 4 more bits) or 2 (20..531, 9 more
+// bits). A run of 19 is sent as one and eighteen.
+template <typename Emit>
+void ForEachLengthSymbol(const std::uint8_t* lengths, int count, Emit emit) {
+  for (int i = 0; i < count;) {
+    if (lengths[i] != 0) {
+      emit(lengths[i] + 2, 0, 0);
+      ++i;
+      continue;
+    }
+    int run = 1;
+    while (i + run < count && lengths[i + run] == 0) ++run;
+    i += run;
+    if (run <= 2) {
+      for (int k = 0; k < run; ++k) emit(0, 0, 0);
+    } else if (run <= 18) {
+      emit(1, run - 3, 4);
+    } else if (run == 19) {
+      emit(0, 0, 0);
+      emit(1, 15, 4);
+    } else {
+      emit(2, run - 20, 9);
+    }
+  }
+}
+
+// Symbols up to the last one with a nonzero length.
+int SentCount(const std::uint8_t* lengths, int symbolCount) {
+  while (symbolCount > 0 && lengths[symbolCount - 1] == 0) --symbolCount;
+  return symbolCount;
+}
+
+// A set of lengths of the length code or the position code: the count,
+// then 3 bits a length up to 6; from 7 on "111", a 1 bit per unit above 7
+// and a closing 0. zeroRunIndex: after that many lengths a 2-bit count of
+// zero lengths follows (the length code's third), or -1.
+template <typename Out>
+void PutAuxLengths(const std::uint8_t* lengths, int symbolCount, int countBits, int zeroRunIndex,
+                   Out& out) {
+  int n = SentCount(lengths, symbolCount);
+  out.Put(static_cast<std::uint32_t>(n), countBits);
+  for (int i = 0; i < n;) {
+    int length = lengths[i++];
+    if (length < 7) {
+      out.Put(static_cast<std::uint32_t>(length), 3);
+    } else {
+      out.Put(((1u << (length - 4)) - 1) << 1, length - 3);  // 111, ones, 0
+    }
+    if (i == zeroRunIndex) {
+      int zeros = 0;
+      while (zeros < 3 && i + zeros < n && lengths[i + zeros] == 0) ++zeros;
+      out.Put(static_cast<std::uint32_t>(zeros), 2);
+      i += zeros;
+    }
+  }
+}
+
+}  // namespace
+
+void BlockFrequencies::Clear() { std::memset(this, 0, sizeof(*this)); }
+
+void BlockFrequencies::Add(const BlockFrequencies& other) {
+  for (int s = 0; s < kLiteralCodeCount; ++s) literal[s] += other.literal[s];
+  for (int s = 0; s < kMaxPositionCodeCount; ++s) position[s] += other.position[s];
+}
+
+void BlockFrequencies::Subtract(const BlockFrequencies& other) {
+  for (int s = 0; s < kLiteralCodeCount; ++s) literal[s] -= other.literal[s];
+  for (int s = 0; s < kMaxPositionCodeCount; ++s) position[s] -= other.position[s];
+}
+
+void BlockEncoder::BuildCodes(const BlockFrequencies& frequencies, BlockCodes& codes) const {
+  codes.literalUsed = BuildCodeLengths(frequencies.literal, kLiteralCodeCount, kMaxCodeLength,
+                                       codes.literalLengths);
+  codes.positionUsed = BuildCodeLengths(frequencies.position, positionCodeCount_, kMaxCodeLength,
+                                        codes.positionLengths);
+  codes.onlyLiteral = codes.onlyPosition = 0;
+  for (int s = 0; s < kLiteralCodeCount; ++s)
+    if (frequencies.literal[s] != 0) codes.onlyLiteral = s;
+  for (int s = 0; s < positionCodeCount_; ++s)
+    if (frequencies.position[s] != 0) codes.onlyPosition = s;
+}
+
+// Format notes: the header is the code count, the length code, the
+// literal/length lengths and the position lengths. A code of one symbol is
+// sent as a count of 0 and the symbol; the length code of a one-symbol
+// literal code is unused and sent so too, as symbol 0.
+template <typename Out>
+void BlockEncoder::WriteHeader(const BlockCodes& codes, int count, Out& out) const {
+  out.Put(static_cast<std::uint32_t>(count), 16);
+  if (codes.literalUsed < 2) {
+    out.Put(0, kLengthCountBits);
+    out.Put(0, kLengthCountBits);
+    out.Put(0, kCodeCountBits);
+    out.Put(static_cast<std::uint32_t>(codes.onlyLiteral), kCodeCountBits);
+  } else {
+    const int sent = SentCount(codes.literalLengths, kLiteralCodeCount);
+    std::uint32_t lengthFrequencies[kLengthCodeCount] = {};
+    ForEachLengthSymbol(codes.literalLengths, sent,
+                        [&](int symbol, int, int) { ++lengthFrequencies[symbol]; });
+    std::uint8_t lengthLengths[kLengthCodeCount];
+    std::uint16_t lengthCodes[kLengthCodeCount];
+    if (BuildCodeLengths(lengthFrequencies, kLengthCodeCount, kMaxCodeLength, lengthLengths) < 2) {
+      int only = 0;
+      for (int s = 0; s < kLengthCodeCount; ++s)
+        if (lengthFrequencies[s] != 0) only = s;
+      out.Put(0, kLengthCountBits);
+      out.Put(static_cast<std::uint32_t>(only), kLengthCountBits);
+    } else {
+      PutAuxLengths(lengthLengths, kLengthCodeCount, kLengthCountBits, kLengthCodeZeroRunIndex,
+                    out);
+    }
+    AssignCanonicalCodes(lengthLengths, kLengthCodeCount, lengthCodes);
+    out.Put(static_cast<std::uint32_t>(sent), kCodeCountBits);
+    ForEachLengthSymbol(codes.literalLengths, sent, [&](int symbol, int extra, int extraBits) {
+      out.Put(lengthCodes[symbol], lengthLengths[symbol]);
+      out.Put(static_cast<std::uint32_t>(extra), extraBits);
+    });
+  }
+  if (codes.positionUsed < 2) {
+    out.Put(0, positionCountBits_);
+    out.Put(static_cast<std::uint32_t>(codes.onlyPosition), positionCountBits_);
+  } else {
+    PutAuxLengths(codes.positionLengths, positionCodeCount_, positionCountBits_, -1, out);
+  }
+}
+
+std::int64_t BlockEncoder::BlockBits(const BlockFrequencies& frequencies) const {
+  BlockCodes codes;
+  BuildCodes(frequencies, codes);
+  BitCounter counter;
+  WriteHeader(codes, 1, counter);
+  std::int64_t bits = counter.bits;
+  for (int s = 0; s < kLiteralCodeCount; ++s)
+    bits += static_cast<std::int64_t>(frequencies.literal[s]) * codes.literalLengths[s];
+  for (int j = 0; j < positionCodeCount_; ++j) {
+    bits += static_cast<std::int64_t>(frequencies.position[j]) *
+            (codes.positionLengths[j] + PositionExtraBits(j));
+  }
+  return bits;
+}
+
+void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequencies& frequencies,
+                              BitOutput& out, BlockCodes* used) const {
+  BlockCodes local;
+  BlockCodes& codes = used != nullptr ? *used : local;
+  BuildCodes(frequencies, codes);
+  WriteHeader(codes, count, out);
+  std::uint16_t literalCodes[kLiteralCodeCount];
+  std::uint16_t positionCodes[kMaxPositionCodeCount];
+  AssignCanonicalCodes(codes.literalLengths, kLiteralCodeCount, literalCodes);
+  AssignCanonicalCodes(codes.positionLengths, positionCodeCount_, positionCodes);
+  for (int i = 0; i < count; ++i) {
+    const Token token = tokens[i];
+    const unsigned symbol = token & 0xFFFF;
+    out.Put(literalCodes[symbol], codes.literalLengths[symbol]);
+    if (symbol < 256) continue;
+    const std::uint32_t position = token >> 16;
+    const int j = PositionCode(position);
+    const int extra = PositionExtraBits(j);
+    out.Put(
+        static_cast<std::uint32_t>(positionCodes[j]) << extra | (position & ((1u << extra) - 1)),
+        codes.positionLengths[j] + extra);
+  }
+}
+
+}  // namespace lzh

@@ -1,0 +1,56 @@
+// The parse of the highest efforts: every match the chains offer at every
+// position, then the cheapest way through a stretch of input by the prices
+// of the codes it will be sent with, and block boundaries where separate
+// codes cost less than one.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bit_output.h"
+#include "codec/block_encoder.h"
+#include "codec/match_finder.h"
+#include "platform/heap.h"
+
+namespace lzh {
+
+struct OptimalSettings {
+  int chainLimit;
+  int niceLength;
+  int passes;        // parses per stretch, each priced by the one before
+  bool splitBlocks;  // choose block boundaries by cost
+};
+
+class OptimalParser {
+ public:
+  OptimalParser(MatchFinder& finder, const BlockEncoder& blocks, const OptimalSettings& settings);
+
+  // Parses the stretch of input from position on and writes its blocks;
+  // advances position past it. False when the source failed.
+  bool EncodeStretch(std::uint32_t& position, BitOutput& out);
+
+ private:
+  bool CollectMatches(std::uint32_t start);
+  void PriceFrom(const BlockFrequencies& frequencies);
+  void PriceGreedy(int from, int to);
+  int Parse(int from, int to, Token* tokens);
+  int SplitBlocks(int tokenCount, int* ends);
+  void SplitRange(int from, int to, int* ends, int& count);
+  std::int64_t RangeBits(int from, int to);
+
+  MatchFinder& finder_;
+  const BlockEncoder& blocks_;
+  OptimalSettings settings_;
+  int stretchBytes_ = 0;                 // bytes of the current stretch
+  HeapArray<std::uint8_t> bytes_;        // the stretch's bytes
+  HeapArray<std::uint32_t> firstMatch_;  // per byte, index into matches_; one more at the end
+  HeapArray<Match> matches_;             // growing lengths per byte
+  HeapArray<std::uint32_t> cost_;        // bits to reach each byte
+  HeapArray<std::uint32_t> choice_;      // the token that reaches each byte
+  HeapArray<Token> tokens_;
+  HeapArray<Token> blockTokens_;
+  HeapArray<BlockFrequencies> prefix_;  // frequencies of tokens before each split candidate
+  std::uint32_t literalPrice_[kLiteralCodeCount] = {};
+  std::uint32_t positionPrice_[kMaxPositionCodeCount] = {};
+};
+
+}  // namespace lzh

@@ -1,0 +1,19 @@
+// Two modes of the driver that the demo and the sample-archive test use:
+// building a program, and extracting one through its dialog.
+#pragma once
+
+#include <windows.h>
+
+namespace wine_e2e {
+
+// --build STUB ARCHIVE OUT: the stub with the archive attached.
+int BuildMode(const char* stub, const char* archive, const char* out);
+
+// --extract-all SFX OUTDIR [HOLD-MS]: everything through the dialog into
+// OUTDIR, answering every box with OK. Prints the list, the boxes and the
+// verdict; keeps the dialog open HOLD-MS milliseconds after the verdict
+// (for a screenshot), then leaves with Exit. Exit code 0 for the success
+// verdict and a clean end.
+int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs);
+
+}  // namespace wine_e2e

@@ -1,0 +1,303 @@
+// Extraction through the main dialog: what lands on disk, what stays
+// selected, and the boxes of the walk.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "resource_ids.h"
+#include "session.h"
+#include "test_files.h"
+#include "wine_test.h"
+
+namespace wine_e2e {
+namespace {
+
+void ExtractIntoNewNestedDirectory() {
+  std::string dir = MakeTestDirectory("nested");
+  std::string exe = dir + "\\mixed.exe";
+  std::vector<MemberPlan> members = MixedMembers();
+  members.push_back(StoredInDirectory("deep/er", "c.txt", "from a directory record"));
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(members))) return;
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  REQUIRE(ListEntries(s.list).size() == 4, "listed: " + Join(ListEntries(s.list)));
+
+  // Typed into the path edit and started with Enter, as a user would.
+  std::string out = dir + "\\out\\new\\nested";
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  PressKey(GetDlgItem(s.dialog, IDC_PATH_EDIT), VK_RETURN);
+  REQUIRE(s.WaitForStatus(kSuccess), "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
+  Expect(SelectedCount(s.list) == 0, "entries still selected after a clean extraction");
+  Expect(IsDirectory(out + "\\docs") && IsDirectory(out + "\\Zeta\\sub") &&
+             IsDirectory(out + "\\deep\\er"),
+         "stored directories were not created");
+  ExpectFile(out + "\\docs\\readme.txt", "read me\r\n");
+  ExpectFile(out + "\\a.txt", "AAAA");
+  ExpectFile(out + "\\Zeta\\sub\\b.bin", std::string("\x00\x01\x02\xFF", 4));
+  ExpectFile(out + "\\deep\\er\\c.txt", "from a directory record", Stamp::UnixUtc);
+  Expect(IsEnabled(s.dialog, IDOK) && IsEnabled(s.dialog, IDC_STORED_PATHS),
+         "Extract or Use Stored Paths stayed disabled after the walk");
+
+  // Nothing is selected now: a second Extract writes nothing.
+  DeleteFileA((out + "\\a.txt").c_str());
+  Click(s.dialog, IDOK);
+  Sleep(500);
+  Expect(s.WaitForStatus(kSuccess), "second extraction changed the verdict");
+  Expect(!Exists(out + "\\a.txt"), "a second Extract wrote a deselected member");
+
+  // Without stored paths, every member lands in the directory itself.
+  std::string flat = dir + "\\flat";
+  Click(s.dialog, IDC_STORED_PATHS);
+  REQUIRE(WaitFor([&] {
+            return AllSelected(s.list) && ListEntries(s.list).size() == 4 &&
+                   !IsChecked(s.dialog, IDC_STORED_PATHS);
+          }),
+          "re-listing without paths failed");
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(flat));
+  SetControlText(s.dialog, IDC_STATUS_LINE, L"");
+  Click(s.dialog, IDOK);
+  REQUIRE(s.WaitForStatus(kSuccess),
+          "verdict without paths: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
+  ExpectFile(flat + "\\readme.txt", "read me\r\n");
+  ExpectFile(flat + "\\c.txt", "from a directory record", Stamp::UnixUtc);
+  Expect(!IsDirectory(flat + "\\docs"), "a stored directory was created without stored paths");
+  s.Exit();
+}
+
+void BadCrcStaysSelected() {
+  std::string dir = MakeTestDirectory("badcrc");
+  std::string exe = dir + "\\bad.exe";
+  MemberPlan bad = Stored("bad.txt", "corrupted bytes");
+  bad.crc ^= 0x1234;
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("good.txt", "fine"), bad,
+                                                Stored("later.txt", "after the bad one")})))
+    return;
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  std::string out = dir + "\\out";
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDOK);
+  REQUIRE(s.WaitForStatus(kFailure), "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
+  std::vector<std::wstring> entries = ListEntries(s.list);
+  std::vector<bool> selected = ListSelection(s.list);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    Expect(selected[i] == (entries[i] == L"bad.txt"),
+           Narrow(entries[i]) + " has the wrong selection");
+  }
+  ExpectFile(out + "\\good.txt", "fine");
+  ExpectFile(out + "\\later.txt", "after the bad one");
+  // The failed member's file stays as written, with the member's time.
+  ExpectFile(out + "\\bad.txt", "corrupted bytes");
+  s.Exit();
+}
+
+void UnsupportedMethodStopsTheWalk() {
+  std::string dir = MakeTestDirectory("method");
+  std::string exe = dir + "\\method.exe";
+  MemberPlan odd = Stored("odd.bin", "packed somehow");
+  odd.method = "-lh9-";
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(
+                             {Stored("first.txt", "1"), odd, Stored("never.txt", "not reached")})))
+    return;
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  std::string out = dir + "\\out";
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDOK);
+  HWND box = s.WaitForBox();
+  REQUIRE(box != nullptr, "no box for an unsupported method");
+  Expect(TextOf(box) == L"Unable to extract...", "box caption " + Quote(TextOf(box)));
+  Expect(MessageBoxText(box) == L"Unsupported compression method",
+         "box text " + Quote(MessageBoxText(box)));
+
+  // While the walk waits on its box, neither Extract nor the check box acts.
+  Expect(!IsEnabled(s.dialog, IDOK) && !IsEnabled(s.dialog, IDC_STORED_PATHS),
+         "Extract or Use Stored Paths enabled during a walk");
+  Expect(IsWindowEnabled(s.dialog) != FALSE, "the main dialog is disabled under the box");
+  // A click on the disabled button, and the command itself arriving anyway.
+  Click(s.dialog, IDOK);
+  PostMessageW(s.dialog, WM_COMMAND, IDOK, 0);
+  Sleep(1000);
+  HWND other = FindOtherDialog(s.program.Id(), box);
+  Expect(other == nullptr || other == s.dialog, "a second walk started while the first one ran");
+
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  REQUIRE(WaitFor([&] { return IsEnabled(s.dialog, IDOK); }), "Extract stayed disabled");
+  std::wstring status = ControlText(s.dialog, IDC_STATUS_LINE);
+  Expect(status == L"Extracting: " + Widen(out) + L"\\odd.bin", "status " + Quote(status));
+  Expect(Exists(out + "\\odd.bin"), "the unsupported member's file was not left in place");
+  ExpectFile(out + "\\first.txt", "1");
+  Expect(!Exists(out + "\\never.txt"), "the walk went on after an unsupported method");
+  Expect(IsChecked(s.dialog, IDC_STORED_PATHS) == false,
+         "Use Stored Paths ticked for an archive without directories");
+  s.Exit();
+}
+
+// True when this system refuses to replace a read-only file. Wine run by
+// root does not: the attribute is a Unix mode bit, which root passes.
+bool ReadOnlyIsEnforced(const std::string& dir) {
+  std::string probe = dir + "\\probe.txt";
+  WriteFileBytes(probe, lzhtest::ToBytes("probe"));
+  SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+  HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool enforced = file == INVALID_HANDLE_VALUE;
+  if (!enforced) CloseHandle(file);
+  SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(probe.c_str());
+  return enforced;
+}
+
+// Under Overwrite, an existing file that cannot be replaced (read-only, or
+// held open by another program that shares no writing) gives its box, stays
+// as it was and stays selected; the next member is extracted.
+void UnreplaceableFileUnderOverwriteIsReportedAndTheWalkGoesOn() {
+  std::string dir = MakeTestDirectory("unreplaceable");
+  std::string exe = dir + "\\locked.exe";
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("locked.txt", "new locked"),
+                                                Stored("after.txt", "after it")})))
+    return;
+  bool readOnly = ReadOnlyIsEnforced(dir);
+  if (!readOnly) notes.push_back("the read-only attribute is not enforced here (Wine run by root)");
+  for (bool inUse : {true, false}) {
+    if (!inUse && !readOnly) continue;
+    std::size_t before = failures.size();
+    [&] {
+      std::string out =
+          OutputWithExistingFiles(dir + (inUse ? "\\inuse" : "\\readonly"), {"locked.txt"});
+      std::string locked = out + "\\locked.txt";
+      HANDLE held = INVALID_HANDLE_VALUE;
+      if (inUse) {
+        held = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        REQUIRE(held != INVALID_HANDLE_VALUE, "cannot hold " + locked);
+      } else {
+        REQUIRE(SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY),
+                "cannot protect " + locked);
+      }
+      Session s;
+      if (s.Start(exe, dir)) {
+        SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+        Click(s.dialog, IDC_POLICY_OVERWRITE);
+        Expect(WaitFor([&] { return PolicyTicks(s.dialog) == "cOs"; }), "Overwrite not ticked");
+        Click(s.dialog, IDOK);
+        ExpectCouldNotOpen(s, locked);
+        Expect(s.WaitForStatus(kFailure), "verdict " + s.Verdict());
+        Expect(ReadFileBytes(locked) == lzhtest::ToBytes("old"), "the locked file was changed");
+        ExpectFile(out + "\\after.txt", "after it");
+        std::vector<std::wstring> entries = ListEntries(s.list);
+        std::vector<bool> selected = ListSelection(s.list);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+          Expect(selected[i] == (entries[i] == L"locked.txt"), Narrow(entries[i]) + " selection");
+        s.Exit();
+      }
+      if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+      SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }();
+    std::string label = inUse ? "in use: " : "read-only: ";
+    for (std::size_t i = before; i < failures.size(); ++i) failures[i] = label + failures[i];
+  }
+}
+
+void NamesLeavingTheDirectoryAreRefused() {
+  std::string dir = MakeTestDirectory("escape");
+  std::string exe = dir + "\\escape.exe";
+  const std::vector<std::string> hostile = {"..\\evil1.txt", "sub\\..\\..\\evil2.txt",
+                                            "sub/../../evil3.txt", "\\\\evil4.txt"};
+  std::vector<MemberPlan> members;
+  for (const std::string& name : hostile) members.push_back(Stored(name, "evil"));
+  members.push_back(Stored("sub\\kept.txt", "inside"));
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(members))) return;
+  std::string out = dir + "\\out";
+  CreateDirectoryA(out.c_str(), nullptr);
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDOK);
+  for (const std::string& name : hostile) {
+    std::string shown = name;
+    for (char& c : shown)
+      if (c == '/') c = '\\';
+    ExpectCouldNotOpen(s, out + "\\" + shown);
+  }
+  REQUIRE(s.WaitForStatus(kFailure), "verdict " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
+  ExpectFile(out + "\\sub\\kept.txt", "inside");
+  for (const char* evil : {"evil1.txt", "evil2.txt", "evil3.txt", "evil4.txt"}) {
+    Expect(!Exists(dir + "\\" + evil) && !Exists(out + "\\" + evil) &&
+               !Exists(workDir + "\\" + evil) && !Exists(std::string("Z:\\") + evil),
+           std::string("written: ") + evil);
+  }
+  Expect(SelectedCount(s.list) == static_cast<int>(hostile.size()),
+         "refused members were deselected");
+  s.Exit();
+}
+
+// Double-byte names, under the ANSI code page 932.
+// Shift-JIS 0x95 0x5C is U+8868, a character whose second byte is that of
+// "\". In a stored path and in a directory record, it stays one character.
+void ShiftJisTrailBytesAreNoSeparators() {
+  std::string dir = MakeTestDirectory("sjis");
+  std::string exe = dir + "\\sjis.exe";
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("jp\\\x95\x5C.txt", "hyou"),
+                                                StoredInDirectory("lv2", "\x95\x5C\x95\x5C.txt",
+                                                                  "from a directory record")})))
+    return;
+  std::string out = dir + "\\out";
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  std::vector<std::wstring> entries = ListEntries(s.list);
+  std::string shown;
+  for (const auto& entry : entries) {
+    for (wchar_t c : entry) shown += " " + std::to_string(static_cast<unsigned>(c));
+    shown += " |";
+  }
+  Expect(entries == SortedNames({L"jp\\\u8868.txt", L"lv2\\\u8868\u8868.txt"}),
+         "listed (UTF-16 units):" + shown);
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDOK);
+  REQUIRE(s.WaitForStatus(kSuccess), "verdict " + s.Verdict());
+  std::wstring wideOut = Widen(out);
+  const std::wstring files[] = {wideOut + L"\\jp\\\u8868.txt",
+                                wideOut + L"\\lv2\\\u8868\u8868.txt"};
+  for (const std::wstring& file : files) {
+    DWORD attributes = GetFileAttributesW(file.c_str());
+    Expect(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0,
+           "missing " + Narrow(file));
+  }
+  // Nothing was split at a false "\": each directory holds one file.
+  auto countEntries = [](const std::wstring& directory) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    int count = 0;
+    if (search == INVALID_HANDLE_VALUE) return count;
+    do {
+      if (lstrcmpW(found.cFileName, L".") != 0 && lstrcmpW(found.cFileName, L"..") != 0) ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+  };
+  for (const wchar_t* sub : {L"", L"\\jp", L"\\lv2"}) {
+    int expected = *sub == 0 ? 2 : 1;
+    int count = countEntries(wideOut + sub);
+    Expect(count == expected, "out" + Narrow(sub) + " holds " + std::to_string(count));
+  }
+  s.Exit();
+}
+
+}  // namespace
+
+const Tests& ExtractionTests() {
+  static const Tests kTests = {
+      {"extract into a new nested directory", ExtractIntoNewNestedDirectory},
+      {"a bad CRC stays selected", BadCrcStaysSelected},
+      {"an unsupported method stops the walk", UnsupportedMethodStopsTheWalk},
+      {"a file that cannot be replaced under Overwrite is reported and the walk goes on",
+       UnreplaceableFileUnderOverwriteIsReportedAndTheWalkGoesOn},
+      {"names leaving the directory are refused", NamesLeavingTheDirectoryAreRefused},
+      {"Shift-JIS trail bytes are no separators", ShiftJisTrailBytesAreNoSeparators, 932},
+  };
+  return kTests;
+}
+
+}  // namespace wine_e2e

@@ -1,0 +1,300 @@
+#include "archive_writer/archive_writer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace lzhwrite {
+
+namespace {
+
+constexpr std::uint32_t kLargestMember = 0x7FFFFFFF;  // sizes are signed 32-bit counts
+constexpr std::size_t kCopyBytes = 1 << 16;
+constexpr std::int64_t kGiveUpAfter = 1 << 20;  // bytes
+
+bool SeekTo(std::FILE* file, std::int64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// Reads the file to add, folding its bytes into the CRC and counting them.
+class CountingSource : public lzh::ByteSource {
+ public:
+  explicit CountingSource(std::FILE* file) : file_(file) {}
+  std::int32_t Read(std::uint8_t* buffer, std::int32_t count) override {
+    std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(count), file_);
+    if (got == 0 && std::ferror(file_)) {
+      error = errno;
+      return -1;
+    }
+    lzh::CrcUpdate(buffer, static_cast<std::int32_t>(got), crc);
+    bytes += static_cast<std::int64_t>(got);
+    return static_cast<std::int32_t>(got);
+  }
+  std::uint32_t crc = 0;
+  std::int64_t bytes = 0;
+  int error = 0;
+
+ private:
+  std::FILE* file_;
+};
+
+class FileSink : public lzh::ByteSink {
+ public:
+  explicit FileSink(std::FILE* file) : file_(file) {}
+  bool Write(const std::uint8_t* bytes, std::int32_t count) override {
+    if (std::fwrite(bytes, 1, static_cast<std::size_t>(count), file_) ==
+        static_cast<std::size_t>(count))
+      return true;
+    error = errno;
+    return false;
+  }
+  int error = 0;
+
+ private:
+  std::FILE* file_;
+};
+
+// A stored path without "/" at either end.
+std::string Trimmed(const std::string& path) {
+  std::size_t from = path.find_first_not_of('/');
+  if (from == std::string::npos) return std::string();
+  std::size_t to = path.find_last_not_of('/');
+  return path.substr(from, to - from + 1);
+}
+std::u16string Trimmed(const std::u16string& path) {
+  std::size_t from = path.find_first_not_of(u'/');
+  if (from == std::u16string::npos) return std::u16string();
+  std::size_t to = path.find_last_not_of(u'/');
+  return path.substr(from, to - from + 1);
+}
+
+}  // namespace
+
+int DictionaryBitsOf(Method method) {
+  switch (method) {
+    case Method::Lh5:
+      return 13;
+    case Method::Lh6:
+      return 15;
+    case Method::Lh7:
+      return 16;
+    default:
+      return 0;
+  }
+}
+
+const char* MethodText(Method method) {
+  switch (method) {
+    case Method::Lh5:
+      return "-lh5-";
+    case Method::Lh6:
+      return "-lh6-";
+    case Method::Lh7:
+      return "-lh7-";
+    default:
+      return "-lh0-";
+  }
+}
+
+ArchiveWriter::ArchiveWriter(const WriterOptions& options) : options_(options) {}
+
+ArchiveWriter::~ArchiveWriter() { Abandon(); }
+
+WriteStatus ArchiveWriter::Fail(WriteError error, const std::string& path, int systemError) {
+  WriteStatus status;
+  status.error = error;
+  status.path = path;
+  status.systemError = systemError;
+  return status;
+}
+
+WriteStatus ArchiveWriter::Open(const std::string& path) {
+  if (options_.effort < lzh::kMinEffort || options_.effort > lzh::kMaxEffort ||
+      options_.headerLevel < 0 || options_.headerLevel > 2)
+    return Fail(WriteError::BadOptions, path);
+  Abandon();
+  // A name beside the final one, so that the rename stays on one file system.
+  std::error_code ec;
+  for (int n = 0; n < 1000; ++n) {
+    std::string candidate = path + ".tmp" + std::to_string(n);
+    if (std::filesystem::exists(candidate, ec)) continue;
+    file_ = std::fopen(candidate.c_str(), "wb+");
+    if (file_ == nullptr) return Fail(WriteError::CannotCreate, candidate, errno);
+    temporaryPath_ = candidate;
+    finalPath_ = path;
+    end_ = 0;
+    return WriteStatus{};
+  }
+  return Fail(WriteError::CannotCreate, path + ".tmp*", EEXIST);
+}
+
+void ArchiveWriter::Abandon() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  std::error_code ec;
+  std::filesystem::remove(temporaryPath_, ec);
+}
+
+WriteStatus ArchiveWriter::PutHeader(const MemberFields& fields, std::int64_t at) {
+  if (BuildMemberHeader(fields, options_.headerLevel, header_) != HeaderError::None)
+    return Fail(WriteError::NameTooLong, fields.path);
+  if (!SeekTo(file_, at) || std::fwrite(header_.data(), 1, header_.size(), file_) != header_.size())
+    return Fail(WriteError::WriteFailed, temporaryPath_, errno);
+  return WriteStatus{};
+}
+
+WriteStatus ArchiveWriter::AddDirectory(const MemberSource& member) {
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
+  MemberFields fields;
+  std::memcpy(fields.method, "-lhd-", 6);
+  fields.isDirectory = true;
+  fields.path = Trimmed(member.storedPath);
+  fields.utf16Path = Trimmed(member.utf16Path);
+  fields.unixTime = member.unixTime;
+  WriteStatus status = PutHeader(fields, end_);
+  if (status.error == WriteError::NameTooLong && !member.sourcePath.empty())
+    status.path = member.sourcePath;
+  if (status.Ok()) end_ += static_cast<std::int64_t>(header_.size());
+  return status;
+}
+
+WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* summary) {
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(member.sourcePath, ec);
+  if (ec) return Fail(WriteError::CannotOpenSource, member.sourcePath, ec.value());
+  if (size > kLargestMember) return Fail(WriteError::TooLarge, member.sourcePath);
+  MemberFields fields;
+  std::memcpy(fields.method, MethodText(options_.method), 6);
+  fields.originalSize = static_cast<std::uint32_t>(size);
+  fields.unixTime = member.unixTime;
+  fields.path = Trimmed(member.storedPath);
+  fields.utf16Path = Trimmed(member.utf16Path);
+  WriteStatus status = WriteMember(fields, member);
+  if (status.Ok() && summary != nullptr) {
+    std::memcpy(summary->method, fields.method, 6);
+    summary->originalSize = fields.originalSize;
+    summary->packedSize = fields.packedSize;
+    summary->crc = fields.crc;
+  }
+  return status;
+}
+
+// The header goes first with the sizes unknown, the data behind it, then
+// the header again with the sizes and the CRC; its length stays the same.
+// On failure end_ stays, so the next member (or the end marker) takes the
+// failed one's place.
+WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource& member) {
+  const std::int64_t headerAt = end_;
+  WriteStatus status = PutHeader(fields, headerAt);
+  if (status.error == WriteError::NameTooLong) status.path = member.sourcePath;
+  if (!status.Ok()) return status;
+  const std::int64_t dataAt = headerAt + static_cast<std::int64_t>(header_.size());
+  std::FILE* source = std::fopen(member.sourcePath.c_str(), "rb");
+  if (source == nullptr) return Fail(WriteError::CannotOpenSource, member.sourcePath, errno);
+  bool shrank = false;
+  if (options_.method != Method::Lh0) status = PackInto(member, source, fields, shrank);
+  if (status.Ok() && !shrank) {
+    std::memcpy(fields.method, "-lh0-", 6);
+    if (!SeekTo(file_, dataAt) || !SeekTo(source, 0)) {
+      status = Fail(WriteError::WriteFailed, temporaryPath_, errno);
+    } else {
+      status = StoreInto(member, source, fields);
+    }
+  }
+  std::fclose(source);
+  if (status.Ok()) status = PutHeader(fields, headerAt);
+  if (!status.Ok()) {
+    SeekTo(file_, end_);
+    return status;
+  }
+  end_ = dataAt + fields.packedSize;
+  if (!SeekTo(file_, end_)) return Fail(WriteError::WriteFailed, temporaryPath_, errno);
+  return status;
+}
+
+WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* source,
+                                    MemberFields& fields, bool& shrank) {
+  CountingSource input(source);
+  FileSink output(file_);
+  lzh::EncoderOptions options;
+  options.dictionaryBits = DictionaryBitsOf(options_.method);
+  options.effort = options_.effort;
+  // Stop as soon as the member would not shrink: it is stored instead.
+  options.packedLimit = fields.originalSize == 0 ? 0 : fields.originalSize - 1;
+  // Data that has not shrunk by a 64th after this much is taken for data
+  // that will not shrink (compressed or random): it is stored at once.
+  options.giveUpAfter = kGiveUpAfter;
+  lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
+  switch (result.status) {
+    case lzh::EncodeStatus::ReadFailed:
+      return Fail(WriteError::ReadFailed, member.sourcePath, input.error);
+    case lzh::EncodeStatus::WriteFailed:
+      return Fail(WriteError::WriteFailed, temporaryPath_, output.error);
+    case lzh::EncodeStatus::BadOptions:
+      return Fail(WriteError::BadOptions, member.sourcePath);
+    case lzh::EncodeStatus::LimitReached:
+      shrank = false;
+      return WriteStatus{};
+    case lzh::EncodeStatus::Done:
+      break;
+  }
+  if (input.bytes != static_cast<std::int64_t>(fields.originalSize))
+    return Fail(WriteError::ChangedWhileRead, member.sourcePath);
+  shrank = result.packedBytes < static_cast<std::int64_t>(fields.originalSize);
+  fields.packedSize = static_cast<std::uint32_t>(result.packedBytes);
+  fields.crc = static_cast<std::uint16_t>(input.crc);
+  return WriteStatus{};
+}
+
+WriteStatus ArchiveWriter::StoreInto(const MemberSource& member, std::FILE* source,
+                                     MemberFields& fields) {
+  CountingSource input(source);
+  std::vector<std::uint8_t> buffer(kCopyBytes);
+  while (true) {
+    std::int32_t got = input.Read(buffer.data(), static_cast<std::int32_t>(buffer.size()));
+    if (got < 0) return Fail(WriteError::ReadFailed, member.sourcePath, input.error);
+    if (got == 0) break;
+    if (input.bytes > static_cast<std::int64_t>(fields.originalSize)) break;  // it grew
+    if (std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), file_) !=
+        static_cast<std::size_t>(got))
+      return Fail(WriteError::WriteFailed, temporaryPath_, errno);
+  }
+  if (input.bytes != static_cast<std::int64_t>(fields.originalSize))
+    return Fail(WriteError::ChangedWhileRead, member.sourcePath);
+  fields.packedSize = fields.originalSize;
+  fields.crc = static_cast<std::uint16_t>(input.crc);
+  return WriteStatus{};
+}
+
+WriteStatus ArchiveWriter::Finish() {
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
+  const std::uint8_t endMarker = 0;
+  bool written =
+      SeekTo(file_, end_) && std::fwrite(&endMarker, 1, 1, file_) == 1 && std::fflush(file_) == 0;
+  int error = errno;
+  written = std::fclose(file_) == 0 && written;
+  file_ = nullptr;
+  std::error_code ec;
+  // A member taken out at the end may have left bytes behind the marker.
+  if (written)
+    std::filesystem::resize_file(temporaryPath_, static_cast<std::uintmax_t>(end_ + 1), ec);
+  if (!written || ec) {
+    std::filesystem::remove(temporaryPath_, ec);
+    return Fail(WriteError::WriteFailed, temporaryPath_, written ? ec.value() : error);
+  }
+  std::filesystem::rename(temporaryPath_, finalPath_, ec);
+  if (ec) {
+    const int renameError = ec.value();
+    std::filesystem::remove(temporaryPath_, ec);
+    return Fail(WriteError::CannotRename, finalPath_, renameError);
+  }
+  return WriteStatus{};
+}
+
+}  // namespace lzhwrite

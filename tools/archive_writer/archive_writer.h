@@ -1,0 +1,121 @@
+// Writes an LHA archive: members from files and directories, each header
+// at the chosen level, each file packed with the chosen method, or stored
+// when packing would not make it smaller, then the end marker.
+//
+// The archive is written under a temporary name beside its final one and
+// renamed over it only by Finish, so a failed or abandoned archive leaves
+// nothing half-written behind, and an existing file stays as it was until
+// the new one is complete. A member that fails (a file that cannot be read,
+// or that changes size while it is read) is taken out again: the archive
+// goes on as if it had never been added, and the caller chooses whether to
+// continue or to abandon.
+//
+// Each file is read once while it is packed, straight into the archive; a
+// member that does not shrink is read a second time to be stored. Memory
+// stays bounded by the encoder's window, whatever the file's size.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive_writer/member_header_writer.h"
+#include "codec/crc16.h"
+#include "codec/lh5_encoder.h"
+
+namespace lzhwrite {
+
+enum class Method { Lh0, Lh5, Lh6, Lh7 };
+
+struct WriterOptions {
+  Method method = Method::Lh5;
+  int effort = lzh::kDefaultEffort;  // 1 .. 9
+  int headerLevel = 2;               // 0, 1 or 2
+};
+
+enum class WriteError {
+  None,
+  BadOptions,        // an effort, level or method outside its range
+  NotOpen,           // no archive is open (or it was finished or abandoned)
+  CannotCreate,      // the temporary archive file could not be created
+  CannotOpenSource,  // the file to add could not be opened
+  ReadFailed,        // reading the file to add failed
+  ChangedWhileRead,  // the file's size changed while it was read
+  TooLarge,          // the file is 2 GiB or more: its size does not fit the header
+  NameTooLong,       // the stored path does not fit the header of the level
+  WriteFailed,       // writing the archive failed (a full disk, say)
+  CannotRename,      // the finished archive could not take its final name
+};
+
+// What went wrong, with the file concerned (the member's source path, or
+// the archive's) and the system's error number (errno; 0 where none
+// applies), for the caller to word.
+struct WriteStatus {
+  WriteError error = WriteError::None;
+  std::string path;
+  int systemError = 0;
+  bool Ok() const { return error == WriteError::None; }
+};
+
+// A member to add: where its bytes come from and how it is stored.
+struct MemberSource {
+  std::string sourcePath;     // the file to read (unused for a directory entry)
+  std::string storedPath;     // "/" separated, relative, in the stored code page
+  std::u16string utf16Path;   // optional: the same as UTF-16 (records 0x44/0x45, level 2)
+  std::int64_t unixTime = 0;  // modification time, seconds since 1970 UTC
+};
+
+// What a member came to, for listings and tests.
+struct MemberSummary {
+  char method[6] = {};
+  std::uint32_t originalSize = 0;
+  std::uint32_t packedSize = 0;
+  std::uint16_t crc = 0;
+};
+
+class ArchiveWriter {
+ public:
+  explicit ArchiveWriter(const WriterOptions& options);
+  ~ArchiveWriter();  // abandons an archive not finished
+  ArchiveWriter(const ArchiveWriter&) = delete;
+  ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+  // Starts the archive that Finish will put at path.
+  WriteStatus Open(const std::string& path);
+
+  // Adds a file as a member; on failure the archive is as before the call.
+  WriteStatus AddFile(const MemberSource& member, MemberSummary* summary = nullptr);
+
+  // Adds a directory entry (-lhd-), for directories that would otherwise
+  // not appear (empty ones) or whose time stamp matters.
+  WriteStatus AddDirectory(const MemberSource& member);
+
+  // Writes the end marker and gives the archive its final name.
+  WriteStatus Finish();
+
+  // Removes the temporary archive; the final path stays as it was.
+  void Abandon();
+
+ private:
+  WriteStatus WriteMember(MemberFields& fields, const MemberSource& member);
+  WriteStatus PackInto(const MemberSource& member, std::FILE* source, MemberFields& fields,
+                       bool& shrank);
+  WriteStatus StoreInto(const MemberSource& member, std::FILE* source, MemberFields& fields);
+  WriteStatus PutHeader(const MemberFields& fields, std::int64_t at);
+  WriteStatus Fail(WriteError error, const std::string& path, int systemError = 0);
+
+  WriterOptions options_;
+  lzh::CrcTableScope crcTable_;
+  std::FILE* file_ = nullptr;
+  std::string finalPath_;
+  std::string temporaryPath_;
+  std::int64_t end_ = 0;  // where the next member starts
+  std::vector<std::uint8_t> header_;
+};
+
+// Dictionary bits of a method (0 for -lh0-), and its five bytes.
+int DictionaryBitsOf(Method method);
+const char* MethodText(Method method);
+
+}  // namespace lzhwrite
