@@ -11,9 +11,10 @@
 // member is written to DIR under its stored name's last component.
 //
 // --stages measures, per archive, what each stage of an extraction can do
-// alone on this machine, the limits the tools are held against: decoding
-// into memory without the CRC, the CRC over the decoded bytes, and writing
-// them into files (one per member) in DIR. One line per archive:
+// alone on this machine, by the CPU time it takes, the limits the tools are
+// held against: decoding into memory without the CRC, the CRC over the
+// decoded bytes, and writing them into files (one per member) in DIR. One
+// line per archive:
 //   ARCHIVE decode MB/s crc MB/s write MB/s
 #include <malloc.h>
 #include <unistd.h>
@@ -151,15 +152,14 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// The median MB/s of `runs` runs of work over `bytes` bytes.
+// The median MB/s of `runs` runs of work over `bytes` bytes, by the CPU
+// time they take (a busy machine slows the wall clock far more).
 double MedianRate(int runs, std::int64_t bytes, const std::function<void()>& work) {
   std::vector<double> rates;
   for (int r = 0; r < runs; ++r) {
-    auto start = std::chrono::steady_clock::now();
+    double start = CpuSeconds();
     work();
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    rates.push_back(static_cast<double>(bytes) / seconds / 1e6);
+    rates.push_back(static_cast<double>(bytes) / (CpuSeconds() - start) / 1e6);
   }
   return Median(rates);
 }
@@ -186,7 +186,7 @@ int Stages(BenchFileSystem& fs, const char* dir, int runs, const std::vector<con
       names.push_back(std::string(dir) + "/m" + std::to_string(i));
     std::vector<double> rates;
     for (int r = 0; r < runs; ++r) {
-      auto start = std::chrono::steady_clock::now();
+      double start = CpuSeconds();
       for (std::size_t i = 0; i < members.size(); ++i) {
         lzh::FileHandle out = host.CreateOutput(names[i].c_str());
         const auto& m = members[i];
@@ -196,9 +196,7 @@ int Stages(BenchFileSystem& fs, const char* dir, int runs, const std::vector<con
         }
         host.Close(out);
       }
-      double seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      rates.push_back(static_cast<double>(pass.bytes) / seconds / 1e6);
+      rates.push_back(static_cast<double>(pass.bytes) / (CpuSeconds() - start) / 1e6);
       for (const auto& name : names) unlink(name.c_str());
     }
     std::printf("%s decode %.1f crc %.1f write %.1f\n", path, decode, crc, Median(rates));

@@ -18,9 +18,10 @@
 # the best peer and the goal for it; "-" marks a method a tool does not
 # decode (7zz has no -lh1-). A third table gives the machine's limits: what
 # decoding into memory (without the CRC), the CRC alone and writing alone
-# reach on each archive (bench/decode_throughput --stages), and the share of
-# the slowest of them that `test` (decode and CRC) and `extract` (all three)
-# reach. Until BUILD_DIR/lzhsfx exists, decode_throughput stands in for it.
+# reach on each archive by CPU time (bench/decode_throughput --stages), and
+# the share of the slowest of them that `test` (decode and CRC) and `extract`
+# (all three) reach by CPU time. Until BUILD_DIR/lzhsfx exists,
+# decode_throughput stands in for it.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -119,7 +120,7 @@ done
 archive="$work/small.lh5.lzh"
 if [[ ! -s "$archive" || "$archive" -ot "$work/small.list" ]]; then
   echo "packing the small members as -lh5- ..." >&2
-  (cd "$work/small" && xargs -a ../small.list java -Xmx2g -cp "$jar" "$packer" -lh5- 1 "$archive.tmp")
+  (cd "$work/small" && java -Xmx2g -cp "$jar" "$packer" -lh5- 1 "$archive.tmp" @../small.list)
   mv "$archive.tmp" "$archive"
 fi
 archives+=("$archive")
@@ -237,17 +238,18 @@ for title, table in (("wall clock", wall), ("CPU time (user + system)", cpu)):
         print(f"{label(a):<16}{cells}{ratios}")
 
 if stages:
-    print(f"\nThe machine's limits, MB/s, median of {runs} runs: decode = our decoders into memory"
-          f" without the CRC, crc = the CRC-16 alone, write = the bytes written alone (a file per"
-          f" member, into {out.rsplit('/', 1)[0]}); the share that ours reaches (wall clock) of the"
-          f" slowest stage it needs: test of decode and crc, extract of all three\n")
+    print(f"\nThe machine's limits, MB/s by CPU time, median of {runs} runs: decode = our decoders"
+          f" into memory without the CRC, crc = the CRC-16 alone, write = the bytes written alone"
+          f" (a file per member, into {out.rsplit('/', 1)[0]}); and the share of the slowest stage"
+          f" each command needs that ours reaches by CPU time: test of decode and crc, extract of"
+          f" all three\n")
     print(f"{'archive':<16}{'decode':>9}{'crc':>9}{'write':>9}{'ours t':>9}{'share':>7}"
           f"{'ours x':>9}{'share':>7}")
     for a in archives:
         if a not in stages:
             continue
         decode, crc, write = stages[a]
-        t, x = rate(a, "ours t", wall), rate(a, "ours x", wall)
+        t, x = rate(a, "ours t", cpu), rate(a, "ours x", cpu)
         cells = f"{decode:>9.1f}{crc:>9.1f}{write:>9.1f}"
         cells += f"{t:>9.1f}{100 * t / min(decode, crc):>6.0f}%" if t else f"{'-':>16}"
         cells += f"{x:>9.1f}{100 * x / min(decode, crc, write):>6.0f}%" if x else f"{'-':>16}"
