@@ -88,13 +88,13 @@ class Lh5Decoder {
   void FlushRing();
 
   MemberStream& member_;
-  const int dictionaryBits_;
-  const int positionCodeCount_ = PositionCodeCount(dictionaryBits_);
-  const int positionCountBits_ = PositionCountBits(dictionaryBits_);
-  const int ringBytes_;
+  int dictionaryBits_;
+  int positionCodeCount_ = PositionCodeCount(dictionaryBits_);
+  int positionCountBits_ = PositionCountBits(dictionaryBits_);
+  int ringBytes_;
   // A match that starts below this ring position ends well before the
   // ring's end even when its copy writes up to 31 bytes too many.
-  const int fastMatchLimit_;
+  int fastMatchLimit_;
   // The eight heap blocks, obtained in this order and released on every way
   // out. Each is one entry larger than its use where the format's tools
   // allocate it so.
