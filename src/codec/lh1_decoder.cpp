@@ -142,10 +142,9 @@ std::uint8_t Lh1Decoder::FetchInputByte() {
 // soon as that byte is handed out and never earlier.
 inline void Lh1Decoder::Refill(int wanted) {
   if (inputCount_ - inputPos_ > 8) {
-    const std::uint8_t* p = s_.inputBlock + inputPos_;
-    std::uint64_t next = 0;
-    for (int i = 0; i < 8; ++i) next = next << 8 | p[i];
-    bitBuffer_ |= next >> bitCount_;
+    std::uint64_t next;
+    std::memcpy(&next, s_.inputBlock + inputPos_, 8);
+    bitBuffer_ |= __builtin_bswap64(next) >> bitCount_;
     int bytes = (63 - bitCount_) >> 3;
     inputPos_ += bytes;
     bitCount_ += bytes * 8;
