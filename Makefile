@@ -1,9 +1,10 @@
 # The README's two commands. Each first installs what a fresh Debian 12
 # machine lacks, then configures, builds and runs.
-.PHONY: all deps demo test bench fuzz native win32 asan format
+.PHONY: all deps demo test bench fuzz native win32 asan release install deb dist format pictures
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
 all: test
 
@@ -22,15 +23,32 @@ asan: deps
 	@cmake --preset native-asan >/dev/null
 	@cmake --build --preset native-asan -j$(JOBS)
 
-test: native win32 asan
-	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash tools/run-tests.sh
-
-demo: native win32
-	@bash tools/demo.sh
-
-bench: deps
+# The optimised build: what users run, install and get in the packages.
+release: deps
 	@cmake --preset native-release >/dev/null
 	@cmake --build --preset native-release -j$(JOBS)
+
+install: release win32
+	@cmake --install build/native-release --prefix "$(PREFIX)" --strip
+
+# build/packages/lzhsfx_VERSION_ARCH.deb, and lzhsfx-VERSION-win32.zip.
+deb: release win32
+	@cd build/native-release && cpack -B ../packages
+dist: win32
+	@cd build/win32 && cpack -B ../packages
+
+test: native win32 asan deb dist
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash tools/run-tests.sh
+
+demo: release win32
+	@bash tools/demo.sh
+
+# The dialog at 96, 120, 144 and 192 DPI into docs/, and which texts a
+# Western system's substitute font cuts.
+pictures: native win32
+	@bash tools/dpi-pictures.sh
+
+bench: release
 	@bash bench/run.sh build/native-release
 	@bash bench/encode.sh build/native-release
 

@@ -16,8 +16,8 @@ sample="$ROOT/tests/data/sample/sample.lzh"
 sfx="$demo/sample.exe"
 stub="$WIN_BUILD/lzhsfx-stub.exe"
 
-if [ -x "$ROOT/build/native/lzhsfx" ]; then
-  "$ROOT/build/native/lzhsfx" build "$sample" -o "$sfx" --stub "$stub"
+if [ -x "$ROOT/build/native-release/lzhsfx" ]; then
+  "$ROOT/build/native-release/lzhsfx" build "$sample" -o "$sfx" --stub "$stub"
 else
   "$WINE" "$WIN_BUILD/wine_driver.exe" --build "$(winpath "$stub")" "$(winpath "$sample")" \
     "$(winpath "$demo")\\sample.exe"
@@ -31,7 +31,9 @@ if [ -n "$had_display" ]; then
 fi
 
 # No display: Wine's own desktop window inside Xvfb, so that the dialog is
-# drawn with its frame and caption.
+# drawn with its frame and caption, in IPAPGothic, the metric match of its
+# font, as on a Japanese system.
+wine_display 96 IPAPGothic
 out="$demo/extracted"
 log="$demo/driver.log"
 "$WINE" explorer /desktop=lzhsfx,640x480 "$(winpath "$WIN_BUILD/wine_driver.exe")" \

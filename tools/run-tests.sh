@@ -34,8 +34,11 @@ stage "native unit tests under valgrind" \
 stage "command-line tool under valgrind" \
   env LZH_CLI_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full" \
   build/native/cli_tests --gtest_brief=1
+stage "32-bit unit tests (g++ -m32)" bash tools/unit-tests-i386.sh
 stage "static analysis" bash tools/analyze.sh build/native
 stage "Windows program under Wine" bash tests/e2e/run_wine_tests.sh
+stage "install and Debian package" bash tests/package/deb_test.sh
+stage "Windows release archive under Wine" bash tests/package/dist_test.sh
 stage "bounded fuzzing (${FUZZ_SECONDS} s a target)" bash tests/fuzz/run_fuzzers.sh "$FUZZ_SECONDS"
 
 echo

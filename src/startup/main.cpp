@@ -6,6 +6,7 @@
 #include "extract/walk.h"
 #include "platform/file_system.h"
 #include "platform/heap.h"
+#include "platform/own_executable.h"
 #include "resource_ids.h"
 #include "startup/archive_offset.h"
 #include "ui/main_dialog.h"
@@ -29,15 +30,21 @@ std::int32_t LocateArchive(HINSTANCE module, FileSystem& fs, FileHandle archiveH
   return ArchiveOffsetFromText(text.Get(), size);
 }
 
+// Opens the program's own file as the archive's source; when it cannot be
+// opened, says so with the path as its text. The path's buffer is released
+// before the dialog runs.
+FileHandle OpenArchiveHandle() {
+  HeapArray<wchar_t> buffer(kOwnPathUnits);
+  const wchar_t* path = nullptr;
+  FileHandle archiveHandle = OpenOwnExecutable(buffer, path);
+  if (archiveHandle == kInvalidFile) MessageBoxW(nullptr, path, L"Couldn't open...", 0);
+  return archiveHandle;
+}
+
 void Run(HINSTANCE module) {
-  char exePath[MAX_PATH + 1] = {};
-  GetModuleFileNameA(nullptr, exePath, MAX_PATH);
   FileSystem& fs = HostFileSystem();
-  FileHandle archiveHandle = fs.OpenRead(exePath);
-  if (archiveHandle == kInvalidFile) {
-    MessageBoxA(nullptr, exePath, "Couldn't open...", 0);
-    return;
-  }
+  FileHandle archiveHandle = OpenArchiveHandle();
+  if (archiveHandle == kInvalidFile) return;
   SetLeadByteTest(IsLeadByte);
   {
     CrcTableScope crcTableScope;  // released after the handle is closed
@@ -70,6 +77,7 @@ extern "C" int __cdecl atexit(void(__cdecl*)(void)) { return 0; }
 extern "C" void __main();  // NOLINT(readability-identifier-naming)
 
 extern "C" void WINAPI ProgramEntry() {
+  lzh::RestrictDllSearchToSystem();
   __main();
   lzh::Run(GetModuleHandleA(nullptr));
   ExitProcess(0);

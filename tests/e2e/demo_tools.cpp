@@ -1,5 +1,7 @@
 #include "demo_tools.h"
 
+#include <imagehlp.h>
+
 #include <cstdio>
 #include <string>
 
@@ -28,6 +30,10 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
     for (const std::string& f : failures) std::fprintf(stderr, "%s\n", f.c_str());
     return 1;
   }
+  RECT frame;
+  GetWindowRect(s.dialog, &frame);
+  std::printf("dialog: %ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top,
+              frame.left, frame.top);
   for (const std::wstring& entry : ListEntries(s.list))
     std::printf("listed: %s\n", Narrow(entry).c_str());
   SetControlText(s.dialog, IDC_PATH_EDIT, Widen(outDir));
@@ -54,6 +60,16 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
   s.Exit();
   for (const std::string& f : failures) std::printf("%s\n", f.c_str());
   return verdict == kSuccess && failures.empty() ? 0 : 1;
+}
+
+int ChecksumMode(const char* file) {
+  DWORD inHeader = 0, computed = 0;
+  if (MapFileAndCheckSumA(file, &inHeader, &computed) != CHECKSUM_SUCCESS) {
+    std::printf("cannot read %s\n", file);
+    return 1;
+  }
+  std::printf("checksum in the header %08lX, computed %08lX\n", inHeader, computed);
+  return inHeader == computed ? 0 : 1;
 }
 
 }  // namespace wine_e2e

@@ -16,19 +16,46 @@ Program::~Program() {
     TerminateProcess(info_.hProcess, 99);
     WaitForSingleObject(info_.hProcess, 5000);
   }
-  CloseHandle(info_.hThread);
+  if (info_.hThread != nullptr) CloseHandle(info_.hThread);
   CloseHandle(info_.hProcess);
 }
 
 bool Program::Start(const std::string& path, const std::string& currentDirectory) {
+  return Start(Widen(path), Widen(currentDirectory));
+}
+
+bool Program::Start(const std::wstring& path, const std::wstring& currentDirectory) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  std::wstring command = L"\"" + Widen(path) + L"\"";
+  std::wstring command = L"\"" + path + L"\"";
   std::vector<wchar_t> commandLine(command.begin(), command.end());
   commandLine.push_back(0);
-  std::wstring directory = Widen(currentDirectory);
-  return CreateProcessW(Widen(path).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, directory.c_str(), &startup, &info_) != FALSE;
+  return CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        currentDirectory.c_str(), &startup, &info_) != FALSE;
+}
+
+bool Program::StartByUnixPath(const std::string& unixPath) {
+  wchar_t loader[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH) == 0) return false;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  std::wstring command = L"\"" + std::wstring(loader) + L"\" \"" + Widen(unixPath) + L"\"";
+  std::vector<wchar_t> commandLine(command.begin(), command.end());
+  commandLine.push_back(0);
+  PROCESS_INFORMATION unixProcess = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &unixProcess))
+    return false;
+  CloseHandle(unixProcess.hThread);
+  CloseHandle(unixProcess.hProcess);
+  // The first dialog it shows, the one captioned caption or any box, tells
+  // its process, which is then ended like any other at the end of a test.
+  HWND dialog = nullptr;
+  if (!WaitFor([&] { return (dialog = FindOtherDialog(0, nullptr)) != nullptr; })) return false;
+  GetWindowThreadProcessId(dialog, &info_.dwProcessId);
+  info_.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                               FALSE, info_.dwProcessId);
+  return info_.hProcess != nullptr;
 }
 
 bool Program::Running() const {
@@ -56,7 +83,9 @@ BOOL CALLBACK VisitTopLevel(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId || !IsWindowVisible(window) || window == search->except) {
+  bool anyProcess = search->processId == 0;
+  if ((!anyProcess && owner != search->processId) || !IsWindowVisible(window) ||
+      window == search->except) {
     return TRUE;
   }
   wchar_t className[64] = {};

@@ -34,6 +34,12 @@ class Program {
   Program& operator=(const Program&) = delete;
 
   bool Start(const std::string& path, const std::string& currentDirectory);
+  bool Start(const std::wstring& path, const std::wstring& currentDirectory);
+  // Starts a program through Wine's loader by its Unix path, as a shell
+  // would (Wine's CreateProcess takes no path of MAX_PATH characters or
+  // more). The process is the one whose dialog shows next, so no other
+  // program of the test may show one meanwhile.
+  bool StartByUnixPath(const std::string& unixPath);
   // Waits for the process to end; false on timeout. exitCode is set when it ended.
   bool WaitForExit(DWORD& exitCode, DWORD timeoutMs = 20000);
   DWORD Id() const { return info_.dwProcessId; }
@@ -43,9 +49,9 @@ class Program {
   PROCESS_INFORMATION info_ = {};
 };
 
-// The visible top-level dialog of process with this caption, or null.
+// The visible top-level dialog of process (0: any) with this caption, or null.
 HWND FindDialog(DWORD processId, const std::wstring& caption);
-// Any visible top-level dialog of the process other than except.
+// Any visible top-level dialog of the process (0: any) other than except.
 HWND FindOtherDialog(DWORD processId, HWND except);
 // How many visible top-level dialogs the process shows.
 int CountDialogs(DWORD processId);

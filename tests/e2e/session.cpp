@@ -6,7 +6,20 @@
 namespace wine_e2e {
 
 bool Session::Start(const std::string& exe, const std::string& currentDirectory) {
-  if (!Expect(program.Start(exe, currentDirectory), "cannot start " + exe)) return false;
+  return Start(Widen(exe), Widen(currentDirectory));
+}
+
+bool Session::Start(const std::wstring& exe, const std::wstring& currentDirectory) {
+  if (!Expect(program.Start(exe, currentDirectory), "cannot start " + Narrow(exe))) return false;
+  return FindMainDialog();
+}
+
+bool Session::StartByUnixPath(const std::string& unixPath) {
+  if (!Expect(program.StartByUnixPath(unixPath), "cannot start " + unixPath)) return false;
+  return FindMainDialog();
+}
+
+bool Session::FindMainDialog() {
   bool found =
       WaitFor([&] { return (dialog = FindDialog(program.Id(), kMainCaption)) != nullptr; });
   if (!Expect(found, "the main dialog did not appear")) return false;

@@ -23,6 +23,8 @@ struct Session {
 
   // Starts exe and waits for its main dialog.
   bool Start(const std::string& exe, const std::string& currentDirectory);
+  bool Start(const std::wstring& exe, const std::wstring& currentDirectory);
+  bool StartByUnixPath(const std::string& unixPath);
   // Waits for a box beside the main dialog; returns it or null.
   HWND WaitForBox(DWORD timeoutMs = 20000);
   // Leaves with Exit and checks that the program ends with code 0.
@@ -31,6 +33,9 @@ struct Session {
   bool WaitForStatus(const std::wstring& text);
   // The status line, and the box the walk waits on, if any.
   std::string Verdict();
+
+ private:
+  bool FindMainDialog();
 };
 
 std::string Quote(const std::wstring& text);

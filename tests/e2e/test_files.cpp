@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 #include "wine_test.h"
 
@@ -54,6 +55,10 @@ bool BuildProgram(const std::string& path, const Bytes& archive) {
     return false;
   }
   program.insert(program.end(), archive.begin(), archive.end());
+  if (!lzh::sfx::WritePeChecksum(program, error)) {
+    failures.push_back("cannot write the checksum: " + error);
+    return false;
+  }
   return Expect(WriteFileBytes(path, program), "cannot write " + path);
 }
 

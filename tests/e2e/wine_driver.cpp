@@ -7,6 +7,7 @@
 // under WORKDIR. Prints one "ok" or "not ok" line per test; the exit code is
 // the number of failed tests.
 //        wine_driver --code-page N STUB.exe WORKDIR [TEST-NAME-PART]
+//        wine_driver --dpi N STUB.exe WORKDIR [TEST-NAME-PART]
 //
 // The tests live beside it, one file per window they exercise
 // (startup_tests.cpp, main_dialog_tests.cpp, extraction_tests.cpp,
@@ -24,26 +25,38 @@
 
 int main(int argc, char** argv) {
   using namespace wine_e2e;
+  // Window rectangles in the screen's own pixels, as the DPI-aware program
+  // has them.
+  SetProcessDPIAware();
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "--build" && argc == 5) return BuildMode(argv[2], argv[3], argv[4]);
+  if (mode == "--checksum" && argc == 3) return ChecksumMode(argv[2]);
   if (mode == "--extract-all" && (argc == 4 || argc == 5)) {
     return ExtractAllMode(argv[2], argv[3], argc == 5 ? std::strtoul(argv[4], nullptr, 10) : 0);
   }
   // --code-page N runs the tests that need that ANSI code page, which the
-  // driver and the programs it starts must then have; without it, only the
-  // tests that run under any code page.
+  // driver and the programs it starts must then have; --dpi N the tests that
+  // run once per screen DPI, for a screen of N DPI; without either, the
+  // tests that run under any code page, once.
   UINT codePage = 0;
-  if (mode == "--code-page" && argc > 2) {
-    codePage = static_cast<UINT>(std::strtoul(argv[2], nullptr, 10));
+  int dpi = 0;
+  if ((mode == "--code-page" || mode == "--dpi") && argc > 2) {
+    unsigned long value = std::strtoul(argv[2], nullptr, 10);
+    if (mode == "--dpi") {
+      dpi = static_cast<int>(value);
+    } else {
+      codePage = static_cast<UINT>(value);
+    }
     argc -= 2;
     argv += 2;
     mode = argc > 1 ? argv[1] : "";
   }
   if (argc < 3 || mode.rfind("--", 0) == 0) {
     std::fprintf(stderr,
-                 "usage: wine_driver [--code-page N] STUB.exe WORKDIR [TEST-NAME-PART]\n"
+                 "usage: wine_driver [--code-page N | --dpi N] STUB.exe WORKDIR [TEST-NAME-PART]\n"
                  "       wine_driver --build STUB.exe ARCHIVE OUT.exe\n"
-                 "       wine_driver --extract-all SFX.exe OUTDIR [HOLD-MS]\n");
+                 "       wine_driver --extract-all SFX.exe OUTDIR [HOLD-MS]\n"
+                 "       wine_driver --checksum FILE.exe\n");
     return 2;
   }
   stubPath = argv[1];
@@ -51,5 +64,5 @@ int main(int argc, char** argv) {
   std::string only = argc > 3 ? argv[3] : "";
   CreateDirectoryA(workDir.c_str(), nullptr);
 
-  return RunTests(only, codePage);
+  return RunTests(only, codePage, dpi);
 }

@@ -6,26 +6,47 @@ namespace wine_e2e {
 
 std::vector<std::string> failures;
 std::vector<std::string> notes;
+int runDpi = 0;
+
+namespace {
+
+// Why the system cannot run the test as asked, or "".
+std::string Unfit(UINT codePage, int dpi) {
+  if (codePage != 0 && GetACP() != codePage)
+    return "the ANSI code page is " + std::to_string(GetACP()) + ", not " +
+           std::to_string(codePage);
+  if (dpi != 0) {
+    HDC screen = GetDC(nullptr);
+    int actual = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (actual != dpi)
+      return "the screen has " + std::to_string(actual) + " DPI, not " + std::to_string(dpi);
+  }
+  return "";
+}
+
+}  // namespace
 
 bool Expect(bool condition, const std::string& what) {
   if (!condition) failures.push_back(what);
   return condition;
 }
 
-int RunTests(const std::string& only, UINT codePage) {
+int RunTests(const std::string& only, UINT codePage, int dpi) {
   int failed = 0, run = 0;
-  for (const Tests* tests :
-       {&MainDialogTests(), &ExtractionTests(), &StartupTests(), &OverwriteQuestionTests()}) {
+  runDpi = dpi;
+  for (const Tests* tests : {&MainDialogTests(), &ExtractionTests(), &StartupTests(),
+                             &OverwriteQuestionTests(), &LayoutTests()}) {
     for (const Test& test : *tests) {
       if (!only.empty() && std::string(test.name).find(only) == std::string::npos) continue;
-      if (test.codePage != codePage) continue;
+      if (test.codePage != codePage || test.perDpi != (dpi != 0)) continue;
       failures.clear();
       notes.clear();
-      if (GetACP() == codePage || codePage == 0) {
+      std::string unfit = Unfit(codePage, dpi);
+      if (unfit.empty()) {
         test.run();
       } else {
-        failures.push_back("the ANSI code page is " + std::to_string(GetACP()) + ", not " +
-                           std::to_string(codePage));
+        failures.push_back(unfit);
       }
       ++run;
       if (failures.empty()) {
@@ -39,7 +60,8 @@ int RunTests(const std::string& only, UINT codePage) {
       std::fflush(stdout);
     }
   }
-  if (run > 0 || codePage == 0) std::printf("%d of %d Wine tests passed\n", run - failed, run);
+  if (run > 0 || (codePage == 0 && dpi == 0))
+    std::printf("%d of %d Wine tests passed\n", run - failed, run);
   return failed;
 }
 

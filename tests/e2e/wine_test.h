@@ -29,7 +29,8 @@ bool Expect(bool condition, const std::string& what);
 struct Test {
   const char* name;
   void (*run)();
-  UINT codePage = 0;  // the ANSI code page the test needs; 0 for any
+  UINT codePage = 0;    // the ANSI code page the test needs; 0 for any
+  bool perDpi = false;  // runs in the --dpi runs, once per screen DPI, only
 };
 using Tests = std::vector<Test>;
 
@@ -38,9 +39,14 @@ const Tests& StartupTests();
 const Tests& MainDialogTests();
 const Tests& ExtractionTests();
 const Tests& OverwriteQuestionTests();
+const Tests& LayoutTests();
+
+// The screen's DPI in a --dpi run, 0 otherwise.
+extern int runDpi;
 
 // Runs the tests whose names hold only (all when empty) and that need the
-// code page codePage (0: those that need none). Returns how many failed.
-int RunTests(const std::string& only, UINT codePage);
+// code page codePage (0: those that need none); with dpi, the per-DPI tests
+// at that screen DPI. Returns how many failed.
+int RunTests(const std::string& only, UINT codePage, int dpi);
 
 }  // namespace wine_e2e

@@ -1,12 +1,13 @@
 // lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]: the stub,
 // then the archive byte for byte, with the archive's offset written into
-// the stub's string resource 4.
+// the stub's string resource 4 and the PE checksum over the whole file.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "check_walk.h"
 #include "commands.h"
+#include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 
 namespace lzhcli {
@@ -133,6 +134,12 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     return kExitUsage;
   }
   program.insert(program.end(), archive.begin(), archive.end());
+  // Over the whole file, archive included: signing tools and scanners read a
+  // wrong checksum as a file changed after it was made.
+  if (!lzh::sfx::WritePeChecksum(program, error)) {
+    PrintError(stubPath + ": " + error);
+    return kExitUsage;
+  }
 
   // Written beside the target and renamed, so a failure leaves no output.
   std::string temporary = outPath + ".part";

@@ -5,6 +5,7 @@
 
 #include "codec/crc16.h"
 #include "commands.h"
+#include "version.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -22,6 +23,7 @@ const char kUsage[] =
     "  test FILE                  check every member's CRC without writing files\n"
     "  extract FILE [-C DIR] [--no-paths] [--overwrite|--skip|--ask] [MEMBER...]\n"
     "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "  --version                  print the version\n"
     "FILE is an LHA archive or a self-extracting program made by `build`.\n"
     "`lzhsfx COMMAND --help` tells more.\n";
 
@@ -77,6 +79,10 @@ int main(int argc, char** argv) {
   if (command == "test") return TestCommand(args);
   if (command == "extract") return ExtractCommand(args);
   if (command == "build") return BuildCommand(args, ProgramPath(argv[0]));
+  if (command == "--version") {
+    PrintVersion();
+    return kExitOk;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return kExitOk;

@@ -203,6 +203,12 @@ bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, cons
                           error);
 }
 
+bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, std::uint16_t id,
+                  std::uint32_t& offset, std::uint32_t& size, std::string& error) {
+  return FindResourceData(exe, {EntryKey::Id, type, {}}, {EntryKey::Id, id, {}}, offset, size,
+                          error);
+}
+
 bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,
                 std::string& error) {
   Image image(exe);

@@ -32,6 +32,10 @@ struct StringLocation {
 bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, const std::string& name,
                   std::uint32_t& offset, std::uint32_t& size, std::string& error);
 
+// The same for a resource with a numeric name.
+bool FindResource(const std::vector<std::uint8_t>& exe, std::uint16_t type, std::uint16_t id,
+                  std::uint32_t& offset, std::uint32_t& size, std::string& error);
+
 // Finds string id in the first language of its block. False, with the
 // reason in error, when exe is not a PE file or has no such string.
 bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLocation& where,
