@@ -88,6 +88,7 @@ class BenchFileSystem : public lzh::FileSystem {
   bool MakeDirectory(const char* p) override { return host.MakeDirectory(p); }
   void SetDosTime(lzh::FileHandle, std::uint32_t) override {}
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
+  std::uint32_t LastError() override { return host.LastError(); }
 };
 
 double CpuSeconds() {

@@ -13,6 +13,12 @@ bool HeaderCursor::Read() {
   // where the last seek went, the header's start.
   headerOffset_ = archive_.archivePosition;
   ReadVariablePart(archive_, headerOffset_, nameBuffer_, name_);
+  // Levels 0 and 2 skip to the header's end by seeking, which succeeds past
+  // the end of the file: a header the file ends inside is cut all the same.
+  MemberHeader& m = archive_.currentMember;
+  if (archive_.fs.Size(archive_.archiveHandle) <
+      static_cast<std::uint32_t>(headerOffset_) + m.headerBytes)
+    m.truncated = true;
   return true;
 }
 

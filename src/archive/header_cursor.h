@@ -23,7 +23,8 @@ class HeaderCursor {
   // Reads the header where the last Seek or Advance went. True when a header
   // of a readable level starts there; its name, CRC and extension records
   // are read too, and the archive is left at the member's first packed
-  // byte. False at the end of the archive.
+  // byte. A header the file ends inside is marked truncated, and its name
+  // holds only the bytes the file holds. False at the end of the archive.
   bool Read();
 
   // Where the header after the one read starts, or -1 when that would not
@@ -44,7 +45,7 @@ class HeaderCursor {
  private:
   ArchiveReader& archive_;
   std::int32_t headerOffset_ = 0;
-  // The raw bytes of the name; a short read keeps those of the member before.
+  // The raw bytes of the name.
   std::uint8_t nameBuffer_[kNameBufferBytes] = {};
   char name_[kNameBufferBytes] = {};
 };

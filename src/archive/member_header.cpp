@@ -12,6 +12,7 @@ constexpr int kLevel2FixedBytes = 26;               // level 2: through the firs
 constexpr std::uint32_t kMaxRecordBytes = 1 << 20;  // bound on a level-1 record chain
 constexpr std::uint8_t kNameRecord = 1;
 constexpr std::uint8_t kDirectoryRecord = 2;
+constexpr std::uint8_t kOs9Id = 'K';  // OS id of the LHA port for OS-9/68k
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t Le32(const std::uint8_t* p) {
@@ -92,6 +93,8 @@ void ReadLevel2(ArchiveReader& archive, std::int32_t headerOffset,
   if (archive.fs.Read(archive.archiveHandle, more, 4) != 4) m.truncated = true;
   m.memberCrc = static_cast<std::uint16_t>(m.fixed[21] | more[0] << 8);
   m.osId = more[1];
+  // The OS-9/68k port counts the header without its own 2-byte size field.
+  if (m.osId == kOs9Id) m.headerBytes += 2;
   m.extensionSize = Le16(more + 2);
   m.nameLength = 0;
   name[0] = 0;
@@ -170,9 +173,12 @@ void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
     ReadLevel2(archive, headerOffset, nameBuffer, name);
     return;
   }
+  // A cut name is only what the file holds: the bytes past the cut belong
+  // to no member.
   int n = m.nameLength;
-  if (archive.fs.Read(archive.archiveHandle, nameBuffer, n) != n) m.truncated = true;
-  TextFromBuffer(nameBuffer, n, name);
+  int got = archive.fs.Read(archive.archiveHandle, nameBuffer, n);
+  if (got != n) m.truncated = true;
+  TextFromBuffer(nameBuffer, m.truncated ? got : n, name);
   ReadField(archive, m.memberCrc);
   int extra = m.headerSize - n - kFixedHeaderBytes;
   if (extra <= 0) {

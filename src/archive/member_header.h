@@ -13,6 +13,8 @@
 //    time in UTC, CRC-16 at 21, OS id at 23, the first record's size at 24;
 //    name (type 1) and directory (type 2) live only in records, and the
 //    packed data follow the header directly. packedSize is the data alone.
+//    The LHA port for OS-9/68k (OS id "K") leaves the size field's own 2
+//    bytes out of the header's size.
 // Directory records hold the components separated (and usually ended) by
 // 0xFF. Levels 3 and above are not read: they end the archive.
 #pragma once
@@ -78,8 +80,8 @@ void SeekArchive(ArchiveReader& archive, std::int32_t offset);
 bool ReadMemberHeader(ArchiveReader& archive);
 
 // Reads the rest of the header that ReadMemberHeader found at headerOffset:
-// the name (its bytes into nameBuffer, which keeps earlier bytes past a
-// short read; its text into name), memberCrc and the extension records.
+// the name (its bytes into nameBuffer; its text, cut where the file ends,
+// into name), memberCrc and the extension records.
 // Leaves the archive at the member's first packed byte.
 void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]);

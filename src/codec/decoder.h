@@ -31,6 +31,7 @@ struct MemberStream {
   char methodDigit;           // the byte at offset 5 of the method, e.g. '5'
   std::uint32_t runningCrc = 0;
   bool overran = false;  // the last match ran past originalSize
+  bool writeFellShort = false;  // a write stored fewer bytes than it was given
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {
     return fs.Read(archiveHandle, buffer, count);
@@ -38,6 +39,7 @@ struct MemberStream {
   // Writes and folds what the write reports as written; returns that count.
   std::int32_t WriteOutput(const std::uint8_t* bytes, std::int32_t count) {
     std::int32_t written = fs.Write(outputHandle, bytes, count);
+    if (written != count) writeFellShort = true;
     CrcUpdate(bytes, written, runningCrc);
     return written;
   }

@@ -105,48 +105,66 @@ void SlashesToBackslashes(char* buffer) {
   }
 }
 
-bool PathExists(FileSystem& fs, char* path) {
-  std::size_t n = std::strlen(path);
-  if (n == 0) return false;
-  if (EndsInBackslash(path)) {
-    char pattern[kPathBytes + 4];
-    if (!CopyText(pattern, sizeof pattern, path) || !AppendText(pattern, sizeof pattern, "*.*"))
-      return false;
-    SlashesToBackslashes(pattern);
-    return fs.FindFirst(pattern);
+bool PathExists(FileSystem& fs, const char* path) {
+  if (path[0] == 0) return false;
+  if (!EndsInBackslash(path)) return fs.FindFirst(path);
+  char pattern[kPathBytes + 4];
+  if (!CopyText(pattern, sizeof pattern, path) || !AppendText(pattern, sizeof pattern, "*.*"))
+    return false;
+  SlashesToBackslashes(pattern);
+  return fs.FindFirst(pattern);
+}
+
+std::size_t RootLength(const char* path) {
+  if (IsSeparator(path[0]) && IsSeparator(path[1])) {
+    // Through the separators after the server and the share.
+    std::size_t i = 2;
+    for (int separators = 0; path[i] != 0 && separators < 2;) {
+      int length = CharLength(path + i);
+      if (length == 1 && IsSeparator(path[i])) ++separators;
+      i += static_cast<std::size_t>(length);
+    }
+    return i;
   }
-  SlashesToBackslashes(path);
-  return fs.FindFirst(path);
+  if (path[0] != 0 && path[1] == ':') return IsSeparator(path[2]) ? 3 : 2;
+  return IsSeparator(path[0]) ? 1 : 0;
+}
+
+bool DirectoryExists(FileSystem& fs, const char* dir) {
+  return RootLength(dir) == std::strlen(dir) || PathExists(fs, dir);
 }
 
 void MakeDirectories(FileSystem& fs, const char* dir) {
-  // Walks up to the first level that exists (or is too short to create),
-  // then creates the missing levels top first. Every level is a prefix of
-  // dir, so only the lengths are kept.
   char path[kPathBytes];
   if (!CopyText(path, sizeof path, dir)) return;
-  std::size_t missing[kPathBytes / 2];
-  std::size_t count = 0;
-  std::size_t n = std::strlen(path);
-  for (;;) {
-    char level[kPathBytes];
-    std::memcpy(level, path, n);
-    level[n] = 0;
-    if (EndsInBackslash(level)) level[--n] = 0;
-    if (n < 3) break;
-    if (PathExists(fs, level)) break;
-    missing[count++] = n;
-    char parent[kPathBytes];
-    DirectoryPart(level, parent, sizeof parent);
-    n = std::strlen(parent);
-    if (count == sizeof missing / sizeof missing[0]) break;
+  // Where each level below the root ends; empty components make none.
+  std::uint16_t ends[kPathBytes / 2];
+  int count = 0;
+  std::size_t root = RootLength(path), componentStart = root, i = root;
+  for (; path[i] != 0; i += static_cast<std::size_t>(CharLength(path + i))) {
+    if (CharLength(path + i) != 1 || !IsSeparator(path[i])) continue;
+    if (i > componentStart) ends[count++] = static_cast<std::uint16_t>(i);
+    componentStart = i + 1;
   }
-  while (count > 0) {
-    char level[kPathBytes];
-    std::memcpy(level, path, missing[--count]);
-    level[missing[count]] = 0;
-    fs.MakeDirectory(level);
+  if (i > componentStart) ends[count++] = static_cast<std::uint16_t>(i);
+
+  auto level = [&](int k, char(&out)[kPathBytes]) {
+    std::memcpy(out, path, ends[k]);
+    out[ends[k]] = 0;
+  };
+  char text[kPathBytes];
+  int missing = count;  // the first level that does not exist
+  while (missing > 0) {
+    level(missing - 1, text);
+    if (PathExists(fs, text)) break;
+    --missing;
+  }
+  for (int k = missing; k < count; ++k) {
+    level(k, text);
+    if (!fs.MakeDirectory(text)) return;
   }
 }
+
+bool HasCharacterOf(const char* text, const char* set) { return LastOf(text, set) >= 0; }
 
 }  // namespace lzh

@@ -50,12 +50,27 @@ void DirectoryPart(const char* path, char* directory, std::size_t capacity);
 void SlashesToBackslashes(char* buffer);
 
 // True when a file or directory of that path exists. A path ending in "\"
-// names a directory, which exists when it holds at least one entry. For
-// other paths, every "/" is first turned into "\" in place.
-bool PathExists(FileSystem& fs, char* path);
+// names a directory, which exists when it holds at least one entry. "\" and
+// "/" both separate; the path is not changed.
+bool PathExists(FileSystem& fs, const char* path);
 
-// Creates dir and every missing parent, top first. Failures show up only
-// through a later PathExists.
+// Length of the root at the start of path, which no call can make:
+// "\\server\share\" (also "\\?\C:\"), "C:\", "C:", "\", or 0 for a relative
+// path.
+std::size_t RootLength(const char* path);
+
+// True when the directory dir (without a trailing "\") exists: a root, or
+// a path that PathExists finds.
+bool DirectoryExists(FileSystem& fs, const char* dir);
+
+// Makes dir, relative or absolute, with every missing level above it: finds
+// the deepest level that exists, then makes each one below it in turn, top
+// first, with one call per level, and stops at the first that cannot be
+// made. Failures show up through a later DirectoryExists.
 void MakeDirectories(FileSystem& fs, const char* dir);
+
+// True when text holds a single-byte character of set (never the trail byte
+// of a double-byte character).
+bool HasCharacterOf(const char* text, const char* set);
 
 }  // namespace lzh

@@ -1,10 +1,10 @@
 #include "extract/walk.h"
 
 #include <cstring>
-#include <initializer_list>
 
 #include "archive/header_cursor.h"
 #include "codec/decoder.h"
+#include "extract/member_outcome.h"
 #include "extract/safe_names.h"
 
 namespace lzh {
@@ -18,106 +18,180 @@ constexpr char kFailure[] = "The remaining hilited file( s ) failed CRC validati
 // How a walk left its member loop.
 enum class WalkEnd {
   Normal,   // no further header: verdict follows
-  Stopped,  // a directory could not be made: verdict follows
+  Stopped,  // a directory could not be made, or a header was cut: verdict follows
   Aborted,  // empty name or unsupported method: no verdict
 };
-
-// An MS-DOS date-time the conversion accepts: months 1-12, days that exist
-// in their month, hours below 24, minutes below 60, seconds below 60.
-bool IsValidDosDateTime(std::uint32_t stamp) {
-  unsigned date = stamp >> 16, time = stamp & 0xFFFF;
-  unsigned year = 1980 + (date >> 9), month = (date >> 5) & 0x0F, day = date & 0x1F;
-  unsigned hour = time >> 11, minute = (time >> 5) & 0x3F, second2 = time & 0x1F;
-  static const unsigned char kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
-  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month == 2 && day == 29 && !leap) return false;
-  return hour < 24 && minute < 60 && second2 < 30;
-}
 
 // Symbolic links are stored as directory entries "link|target"; Windows
 // has no such file to make, so they are passed over.
 bool IsSymbolicLink(const MemberHeader& member, const char* memberName) {
-  return member.IsDirectoryEntry() && std::strchr(memberName, '|') != nullptr;
+  return member.IsDirectoryEntry() && HasCharacterOf(memberName, "|");
 }
 
-void FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle output,
+// The entry of a member that passed or was skipped is deselected, so that the
+// entries left selected are the members that failed; then the dialog learns
+// what became of the member.
+void Report(WalkSession& session, WalkDialog& dialog, const MemberOutcome& outcome) {
+  if (outcome.Passed()) dialog.Deselect(session.listIndex);
+  dialog.MemberFinished(outcome);
+}
+
+// Gives the file the member's time and closes it; false when the close
+// failed (the box has been shown).
+bool FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle output,
                       const char* outputPath) {
   const MemberHeader& member = session.archive.currentMember;
   if (member.hasUnixTime) {
     session.fs.SetUnixTime(output, member.unixTime);
-  } else if (IsValidDosDateTime(member.timeStamp)) {
+  } else {
     session.fs.SetDosTime(output, member.timeStamp);
   }
-  if (!session.fs.Close(output)) dialog.ShowMessage(outputPath, "Error Closing...");
+  if (session.fs.Close(output)) return true;
+  dialog.ShowMessage(outputPath, "Error Closing...");
+  return false;
 }
 
+void DropTrailingBackslash(char* text) {
+  if (EndsInBackslash(text)) text[std::strlen(text) - 1] = 0;
+}
+
+// The refusal for a name joined to the extraction directory: one leading
+// "\" is allowed only where a directory precedes it, since it would
+// otherwise root the path (or, after a lone "\", make it a UNC name).
+NameRefusal JoinedNameRefusal(const char* extractPath, const char* memberName, bool nameFits) {
+  if (!nameFits) return NameRefusal::TooLong;
+  bool nothingBefore = extractPath[std::strspn(extractPath, "\\/")] == 0;
+  if (nothingBefore && (memberName[0] == '\\' || memberName[0] == '/')) return NameRefusal::Rooted;
+  return MemberPathRefusal(memberName);
+}
+
+// The texts a member's outcome points at, held by the walk's loop so that
+// they outlive the member's handling.
+struct OutcomePaths {
+  char output[kPathBytes];
+  char directory[kPathBytes];
+};
+
 // A directory entry is made, not written: the directory and its parents
-// are created and the entry counts as extracted.
-WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, const char* memberName,
-                           const char* outputPath, bool nameFits) {
-  char relative[kPathBytes], directory[kPathBytes];
-  CopyText(relative, sizeof relative, memberName);
-  CopyText(directory, sizeof directory, outputPath);
-  for (char* text : {relative, directory}) {
-    if (EndsInBackslash(text)) text[std::strlen(text) - 1] = 0;
-  }
-  if (!nameFits || !IsSafeMemberPath(relative)) {
-    dialog.ShowMessage(outputPath, "Couldn't open...");
-    return WalkEnd::Normal;
-  }
-  MakeDirectories(session.fs, directory);
-  if (!PathExists(session.fs, directory)) {
-    dialog.ShowMessage(directory, "Error Changing Dir");
+// are created, and the entry counts as extracted once a directory (not a
+// file) of that name is there.
+WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, OutcomePaths& paths,
+                           MemberOutcome& outcome) {
+  CopyText(paths.directory, sizeof paths.directory, paths.output);
+  DropTrailingBackslash(paths.directory);
+  MakeDirectories(session.fs, paths.directory);
+  // A directory, not a file of that name: it is searched through its entries.
+  AddTrailingBackslash(paths.output, sizeof paths.output);
+  if (!PathExists(session.fs, paths.output)) {
+    dialog.ShowMessage(paths.directory, "Error Changing Dir");
+    outcome.kind = OutcomeKind::DirectoryNotMade;
+    outcome.outputPath = paths.directory;
     return WalkEnd::Stopped;
   }
-  dialog.Deselect(session.listIndex);
   return WalkEnd::Normal;
 }
 
-// Extracts one selected member: steps from the output path to the closed
-// file. Returns how the walk goes on.
-WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
-                      bool storedPaths, bool nameFits) {
+// Decodes the member into its created output file and finishes the file.
+void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, FileHandle output,
+                  MemberOutcome& outcome) {
   ArchiveReader& archive = session.archive;
   const MemberHeader& member = archive.currentMember;
-  AddTrailingBackslash(session.extractPath, sizeof session.extractPath);
-  char outputPath[kPathBytes];
-  CopyText(outputPath, sizeof outputPath, session.extractPath);
-  if (storedPaths) SlashesToBackslashes(memberName);
-  nameFits = AppendText(outputPath, sizeof outputPath, memberName) && nameFits;
+  MemberStream stream{session.fs,        archive.archiveHandle, output,
+                      member.DataSize(), member.originalSize,   member.MethodDigit()};
+  archive.packedLeft = stream.packedLeft;
+  decoder(stream);
+  archive.packedLeft = stream.packedLeft;
+  std::uint32_t writeError = session.fs.LastError();
+  // A member passes on its CRC, and only when it decoded to the size the
+  // header gives: the CRC-16 of zeros is 0 whatever their number, so a cut
+  // stream of zeros would otherwise pass. A stream whose last match ran past
+  // that size is damaged however its first bytes read.
+  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize) &&
+                   !stream.overran;
+  bool closed = FinishOutputFile(session, dialog, output, outcome.outputPath);
+  // After a failed write or close the file's bytes are not known, so its
+  // CRC says nothing.
+  if (stream.writeFellShort) {
+    outcome.kind = OutcomeKind::CouldNotWrite;
+    outcome.systemError = writeError;
+  } else if (!closed) {
+    outcome.kind = OutcomeKind::CouldNotClose;
+    outcome.systemError = session.fs.LastError();
+  } else if (!wholeSize || member.memberCrc != stream.runningCrc) {
+    outcome.kind = OutcomeKind::Damaged;
+    outcome.damage = wholeSize ? Damage::Crc : Damage::Size;
+  }
+}
 
-  if (member.IsDirectoryEntry())
-    return MakeDirectoryEntry(session, dialog, memberName, outputPath, nameFits);
+// Extracts one selected member: from the output path to the closed file,
+// and fills in what became of it. Returns how the walk goes on.
+WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
+                      OutcomePaths& paths, MemberOutcome& outcome, bool storedPaths,
+                      bool nameFits) {
+  const MemberHeader& member = session.archive.currentMember;
+  AddTrailingBackslash(session.extractPath, sizeof session.extractPath);
+  char* outputPath = paths.output;
+  CopyText(outputPath, kPathBytes, session.extractPath);
+  if (storedPaths) SlashesToBackslashes(memberName);
+  nameFits = AppendText(outputPath, kPathBytes, memberName) && nameFits;
+  outcome.outputPath = outputPath;
+
+  // A header the file ends inside holds fields of no member: nothing is
+  // touched or asked, and no member can follow it.
+  if (member.truncated) {
+    outcome.kind = OutcomeKind::Damaged;
+    outcome.damage = Damage::CutHeader;
+    return WalkEnd::Stopped;
+  }
 
   // A name that would leave the extraction directory is refused like a
-  // file that cannot be created.
-  if (!nameFits || !IsSafeMemberPath(memberName)) {
+  // file that cannot be created. A directory entry's name ends in "\".
+  bool directoryEntry = member.IsDirectoryEntry();
+  if (directoryEntry) DropTrailingBackslash(memberName);
+  outcome.refusal = JoinedNameRefusal(session.extractPath, memberName, nameFits);
+  if (outcome.refusal != NameRefusal::None) {
     dialog.ShowMessage(outputPath, "Couldn't open...");
+    outcome.kind = OutcomeKind::RefusedName;
     return WalkEnd::Normal;
+  }
+  if (directoryEntry) return MakeDirectoryEntry(session, dialog, paths, outcome);
+  // Output paths are shown with "\" wherever a "/" stood, also in the
+  // extraction directory's part.
+  SlashesToBackslashes(outputPath);
+
+  char status[kPathBytes + 16] = "Extracting: ";
+  AppendText(status, sizeof status, outputPath);
+  // The method is known before anything exists or is asked about, so that
+  // no file is made or emptied for a member that cannot be decoded.
+  Decoder decoder = session.decoderForMethod(member.MethodDigit());
+  if (decoder == nullptr) {
+    dialog.SetStatus(status);
+    dialog.PumpOneMessage();
+    dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
+    outcome.kind = OutcomeKind::UnsupportedMethod;
+    std::memcpy(outcome.method, member.method, sizeof member.method);
+    return WalkEnd::Aborted;
   }
 
   if (PathExists(session.fs, outputPath)) {
     std::uint8_t policy = dialog.OverwritePolicy();
-    if (policy == Skip) {
-      dialog.Deselect(session.listIndex);
-      return WalkEnd::Normal;
-    }
     if (policy == Confirm) {
       char existing[kFileNameMax + 1];
       FileNamePart(outputPath, existing);
       dialog.AskOverwrite(existing);
-      if (dialog.OverwriteAnswer() == 0) {
-        dialog.Deselect(session.listIndex);
-        return WalkEnd::Normal;
-      }
+      outcome.byAnswer = true;
+    }
+    if (policy == Skip || (policy == Confirm && dialog.OverwriteAnswer() == 0)) {
+      outcome.kind = OutcomeKind::SkippedExisting;
+      return WalkEnd::Normal;
     }
   } else {
-    char directory[kPathBytes];
-    DirectoryPart(outputPath, directory, sizeof directory);
-    MakeDirectories(session.fs, directory);
-    if (!PathExists(session.fs, directory)) {
-      dialog.ShowMessage(directory, "Error Changing Dir");
+    DirectoryPart(outputPath, paths.directory, kPathBytes);
+    MakeDirectories(session.fs, paths.directory);
+    if (!DirectoryExists(session.fs, paths.directory)) {
+      dialog.ShowMessage(paths.directory, "Error Changing Dir");
+      outcome.kind = OutcomeKind::DirectoryNotMade;
+      outcome.outputPath = paths.directory;
       return WalkEnd::Stopped;
     }
   }
@@ -125,33 +199,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   FileHandle output = session.fs.CreateOutput(outputPath);
   if (output == kInvalidFile) {
     dialog.ShowMessage(outputPath, "Couldn't open...");
+    outcome.kind = OutcomeKind::CouldNotCreate;
+    outcome.systemError = session.fs.LastError();
     return WalkEnd::Normal;
   }
-
-  char status[kPathBytes + 16] = "Extracting: ";
-  AppendText(status, sizeof status, outputPath);
   dialog.SetStatus(status);
   dialog.PumpOneMessage();
-
-  Decoder decoder = session.decoderForMethod(member.MethodDigit());
-  if (decoder == nullptr) {
-    dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
-    FinishOutputFile(session, dialog, output, outputPath);
-    return WalkEnd::Aborted;
-  }
-  MemberStream stream{session.fs,        archive.archiveHandle, output,
-                      member.DataSize(), member.originalSize,   member.MethodDigit()};
-  archive.packedLeft = stream.packedLeft;
-  decoder(stream);
-  archive.packedLeft = stream.packedLeft;
-  // A member passes on its CRC, and only when its header was whole and it
-  // decoded to the size the header gives: the CRC-16 of zeros is 0 whatever
-  // their number, so a cut stream of zeros would otherwise pass. A stream
-  // that ran past that size is damaged however its first bytes read.
-  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize);
-  if (member.memberCrc == stream.runningCrc && !member.truncated && wholeSize && !stream.overran)
-    dialog.Deselect(session.listIndex);
-  FinishOutputFile(session, dialog, output, outputPath);
+  DecodeMember(session, dialog, decoder, output, outcome);
   return WalkEnd::Normal;
 }
 
@@ -173,35 +227,48 @@ bool IsMemberSelected(WalkSession& session, WalkDialog& dialog, const char* name
   return dialog.IsSelected(session.listIndex) > 0;
 }
 
-void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly) {
+void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
   HeaderCursor cursor(session.archive);
   if (!cursor.Seek(session.archiveStart)) {
     dialog.ShowMessage("Error finding attached archive.", kCaptionArchiveError);
     return;
   }
+  bool listOnly = mode == WalkMode::List;
   session.listIndex = -1;
   session.archiveHasPaths = false;
   if (listOnly) dialog.ResetList();
+  // An empty path would put the files at the root of the current drive.
+  if (!listOnly && session.extractPath[0] == 0)
+    CopyText(session.extractPath, sizeof session.extractPath, ".");
   // The check box cannot change during a walk (the dialog disables it), so
   // one reading serves every member.
   bool storedPaths = dialog.StoredPathsTicked();
 
+  OutcomePaths paths;
   WalkEnd end = WalkEnd::Normal;
   while (end == WalkEnd::Normal && cursor.Read()) {
     const char* name = cursor.Name();
     const MemberHeader& member = cursor.Member();
+    MemberOutcome outcome;
 
     // A directory entry may carry its whole path in the directory record;
     // one without any name leaves nothing to make and is passed over.
     bool nameless = name[0] == 0 && member.extensionText[0] == 0;
     if (name[0] == 0 && !member.IsDirectoryEntry()) {
       dialog.ShowMessage("Error retreiving filename.", kCaptionArchiveError);
+      if (!listOnly) {
+        outcome.kind = OutcomeKind::Damaged;
+        outcome.damage = member.truncated ? Damage::CutHeader : Damage::MissingName;
+        Report(session, dialog, outcome);
+      }
       end = WalkEnd::Aborted;
       break;
     }
-    char memberName[kPathBytes];
-    bool nameFits = ComposeMemberName(member, name, memberName);
-    if (std::strpbrk(memberName, "\\/") != nullptr) session.archiveHasPaths = true;
+    char storedName[kPathBytes], memberName[kPathBytes];
+    bool nameFits = ComposeMemberName(member, name, storedName);
+    CopyText(memberName, sizeof memberName, storedName);
+    outcome.storedName = storedName;
+    if (HasCharacterOf(memberName, "\\/")) session.archiveHasPaths = true;
     if (!storedPaths) {
       char fileName[kFileNameMax + 1];
       FileNamePart(memberName, fileName);
@@ -209,14 +276,20 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly) {
     }
 
     // Directory entries matter only where stored paths are used.
-    bool passOver = nameless || IsSymbolicLink(member, memberName) ||
-                    (member.IsDirectoryEntry() && !storedPaths);
-    if (!passOver) {
-      if (listOnly) {
-        dialog.AddEntry(memberName);
-      } else if (IsMemberSelected(session, dialog, memberName)) {
-        end = ExtractMember(session, dialog, memberName, storedPaths, nameFits);
+    outcome.passReason = nameless                                    ? PassReason::Nameless
+                         : IsSymbolicLink(member, memberName)        ? PassReason::SymbolicLink
+                         : member.IsDirectoryEntry() && !storedPaths ? PassReason::DirectoryEntry
+                                                                     : PassReason::None;
+    if (outcome.passReason != PassReason::None) {
+      if (!listOnly) {
+        outcome.kind = OutcomeKind::PassedOver;
+        Report(session, dialog, outcome);
       }
+    } else if (listOnly) {
+      dialog.AddEntry(memberName);
+    } else if (IsMemberSelected(session, dialog, memberName)) {
+      end = ExtractMember(session, dialog, memberName, paths, outcome, storedPaths, nameFits);
+      Report(session, dialog, outcome);
     }
     if (end != WalkEnd::Normal) break;
 

@@ -1,6 +1,7 @@
 // The archive walk: one pass over the member headers from archiveStart to
 // the end of the archive, listing the members into the dialog's list or
-// extracting the ones whose entries are selected.
+// extracting the ones whose entries are selected and reporting what became
+// of each.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +31,12 @@ struct WalkSession {
   DecoderLookup decoderForMethod = DecoderForMethod;
 };
 
-void WalkArchive(WalkSession& session, WalkDialog& dialog, bool listOnly);
+enum class WalkMode : std::uint8_t {
+  List,     // empty the member list and add one entry per member
+  Extract,  // extract the members whose entries are selected
+};
+
+void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode);
 
 // memberName of the member just read: its stored directory (from the
 // directory record) followed by name. False when it does not fit.

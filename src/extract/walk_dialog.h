@@ -1,12 +1,14 @@
 // The main dialog as the archive walk sees it: exactly the operations the
 // walk performs on the member list (301), the "Use S&tored Paths" check box
 // (401), the status line (601), message boxes, the overwrite question and
-// the message pump. The Windows program implements it with the real
-// controls; the command-line tool and the tests with an in-memory list that
-// follows the list box's rules.
+// the message pump, and the outcome of each member. The Windows program
+// implements it with the real controls; the command-line tool and the tests
+// with lists in memory.
 #pragma once
 
 #include <cstdint>
+
+#include "extract/member_outcome.h"
 
 namespace lzh {
 
@@ -16,8 +18,8 @@ class WalkDialog {
  public:
   virtual ~WalkDialog() = default;
 
-  // Member list. Entries are kept sorted without regard to case; an index of
-  // -1 addresses every entry.
+  // Member list. The Windows list keeps its entries sorted without regard to
+  // case; an index of -1 addresses every entry.
   virtual void ResetList() = 0;                 // LB_RESETCONTENT
   virtual void AddEntry(const char* name) = 0;  // LB_ADDSTRING
   // LB_FINDSTRINGEXACT: the first entry equal to name without regard to
@@ -44,6 +46,11 @@ class WalkDialog {
   virtual std::uint8_t OverwritePolicy() = 0;
   virtual void AskOverwrite(const char* existingFileName) = 0;
   virtual std::uint8_t OverwriteAnswer() = 0;
+
+  // What became of a member, as the walk finishes it (after any box about
+  // it, and after the deselection of a member that passed or was skipped).
+  // The pointers in outcome live until the call returns.
+  virtual void MemberFinished(const MemberOutcome& outcome) = 0;
 };
 
 }  // namespace lzh

@@ -50,9 +50,16 @@ class FileSystem {
   // Gives an open file a time as last-write and last-access time; the
   // creation time is left alone. SetDosTime takes an MS-DOS date-time in
   // local time (date in the high 16 bits, time in the low 16 bits) and
-  // converts it to UTC; SetUnixTime takes seconds since 1970 in UTC.
+  // converts it to UTC; one that names no real moment (IsValidDosDateTime)
+  // leaves the file's time alone. SetUnixTime takes seconds since 1970 in
+  // UTC.
   virtual void SetDosTime(FileHandle file, std::uint32_t dosDateTime) = 0;
   virtual void SetUnixTime(FileHandle file, std::int64_t seconds) = 0;
+
+  // The system's error code (GetLastError, errno) of the last CreateOutput,
+  // Write, Close or MakeDirectory that failed or fell short; 0 before any
+  // did. Calls that succeed leave it as it was.
+  virtual std::uint32_t LastError() = 0;
 };
 
 // The real file system of the machine the program runs on.

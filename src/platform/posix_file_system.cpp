@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/dos_time.h"
 #include "platform/file_system.h"
 
 namespace lzh {
@@ -57,9 +58,9 @@ class PosixFileSystem final : public FileSystem {
 
   FileHandle CreateOutput(const char* path) override {
     char native[kPathMax];
-    if (!NativePath(path, native)) return kInvalidFile;
+    if (!NativePath(path, native)) return TooLong(kInvalidFile);
     int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    return fd < 0 ? kInvalidFile : fd;
+    return fd < 0 ? Failed(kInvalidFile) : fd;
   }
 
   std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) override {
@@ -82,7 +83,8 @@ class PosixFileSystem final : public FileSystem {
     while (done < count) {
       ssize_t n = write(static_cast<int>(file), p + done, static_cast<std::size_t>(count - done));
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
+      if (n < 0) return Failed(done);
+      if (n == 0) break;
       done += static_cast<std::int32_t>(n);
     }
     return done;
@@ -100,7 +102,9 @@ class PosixFileSystem final : public FileSystem {
     return static_cast<std::uint32_t>(static_cast<unsigned long long>(st.st_size));
   }
 
-  bool Close(FileHandle file) override { return close(static_cast<int>(file)) == 0; }
+  bool Close(FileHandle file) override {
+    return close(static_cast<int>(file)) == 0 || Failed(false);
+  }
 
   bool FindFirst(const char* path) override {
     char native[kPathMax];
@@ -119,11 +123,12 @@ class PosixFileSystem final : public FileSystem {
 
   bool MakeDirectory(const char* path) override {
     char native[kPathMax];
-    if (!NativePath(path, native)) return false;
-    return mkdir(native, 0777) == 0;
+    if (!NativePath(path, native)) return TooLong(false);
+    return mkdir(native, 0777) == 0 || Failed(false);
   }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
+    if (!IsValidDosDateTime(dosDateTime)) return;
     struct tm local = {};
     local.tm_year = static_cast<int>((dosDateTime >> 25) & 0x7F) + 80;
     local.tm_mon = static_cast<int>((dosDateTime >> 21) & 0x0F) - 1;
@@ -139,6 +144,23 @@ class PosixFileSystem final : public FileSystem {
   void SetUnixTime(FileHandle file, std::int64_t seconds) override {
     SetTimes(file, static_cast<std::time_t>(seconds));
   }
+
+  std::uint32_t LastError() override { return lastError_; }
+
+ private:
+  // Keeps the error of the call that just failed; returns result.
+  template <typename T>
+  T Failed(T result) {
+    lastError_ = static_cast<std::uint32_t>(errno);
+    return result;
+  }
+  template <typename T>
+  T TooLong(T result) {
+    lastError_ = ENAMETOOLONG;
+    return result;
+  }
+
+  std::uint32_t lastError_ = 0;
 };
 
 }  // namespace

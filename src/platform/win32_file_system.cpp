@@ -24,7 +24,9 @@ class Win32FileSystem final : public FileSystem {
   FileHandle CreateOutput(const char* path) override {
     HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
+    if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<FileHandle>(h);
+    KeepError();
+    return kInvalidFile;
   }
 
   std::int32_t Read(FileHandle file, void* buffer, std::int32_t count) override {
@@ -38,6 +40,7 @@ class Win32FileSystem final : public FileSystem {
     DWORD done = 0;
     if (count <= 0) return 0;
     if (!WriteFile(AsHandle(file), buffer, static_cast<DWORD>(count), &done, nullptr)) done = 0;
+    if (done < static_cast<DWORD>(count)) KeepError();
     return static_cast<std::int32_t>(done);
   }
 
@@ -50,7 +53,11 @@ class Win32FileSystem final : public FileSystem {
 
   std::uint32_t Size(FileHandle file) override { return GetFileSize(AsHandle(file), nullptr); }
 
-  bool Close(FileHandle file) override { return CloseHandle(AsHandle(file)) != 0; }
+  bool Close(FileHandle file) override {
+    if (CloseHandle(AsHandle(file))) return true;
+    KeepError();
+    return false;
+  }
 
   bool FindFirst(const char* path) override {
     if (path[0] == 0) return false;
@@ -61,7 +68,11 @@ class Win32FileSystem final : public FileSystem {
     return true;
   }
 
-  bool MakeDirectory(const char* path) override { return CreateDirectoryA(path, nullptr) != 0; }
+  bool MakeDirectory(const char* path) override {
+    if (CreateDirectoryA(path, nullptr)) return true;
+    KeepError();
+    return false;
+  }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
     FILETIME local, utc;
@@ -80,6 +91,14 @@ class Win32FileSystem final : public FileSystem {
     utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
     SetTimes(file, utc);
   }
+
+  std::uint32_t LastError() override { return lastError_; }
+
+ private:
+  // Keeps the error of the call that just failed.
+  void KeepError() { lastError_ = GetLastError(); }
+
+  std::uint32_t lastError_ = 0;
 };
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "codec/crc16.h"
+#include "extract/paths.h"
 #include "extract/walk.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/heap.h"
 #include "platform/own_executable.h"
@@ -15,8 +17,6 @@ namespace lzh {
 namespace {
 
 constexpr int kOffsetTextBytes = 255;
-
-bool IsLeadByte(std::uint8_t byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 // The archive's offset from string 4 of this module, or 0 when none is
 // attached. The text is loaded before the size is asked, and the buffer is
@@ -45,7 +45,7 @@ void Run(HINSTANCE module) {
   FileSystem& fs = HostFileSystem();
   FileHandle archiveHandle = OpenArchiveHandle();
   if (archiveHandle == kInvalidFile) return;
-  SetLeadByteTest(IsLeadByte);
+  SetLeadByteTest(IsHostLeadByte);
   {
     CrcTableScope crcTableScope;  // released after the handle is closed
     WalkSession session(fs);

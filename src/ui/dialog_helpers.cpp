@@ -2,8 +2,9 @@
 
 namespace lzh {
 
-INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure) {
-  return DialogBoxParamA(module, templateName, owner, procedure, 0);
+INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure,
+                        LPARAM initParam) {
+  return DialogBoxParamA(module, templateName, owner, procedure, initParam);
 }
 
 void CenterOnScreen(HWND window) {

@@ -5,9 +5,11 @@
 
 namespace lzh {
 
-// Runs the dialog made from the named template and returns the value its
-// procedure passed to EndDialog (-1 when the dialog could not be created).
-INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure);
+// Runs the dialog made from the named template, with initParam as the
+// lParam of its WM_INITDIALOG, and returns the value its procedure passed to
+// EndDialog (-1 when the dialog could not be created).
+INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure,
+                        LPARAM initParam);
 
 // Centres window on the whole screen (not the work area), keeping its size
 // and Z order. A window larger than the screen sticks out on both sides.

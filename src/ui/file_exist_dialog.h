@@ -5,13 +5,16 @@
 
 #include <windows.h>
 
+#include "ui/dialog_context.h"
+
 namespace lzh {
 
 INT_PTR CALLBACK FileExistProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Asks about existingFileName and returns when the question is answered.
-// The answer is left in overwriteAnswer (0 skip, other values overwrite);
-// when the dialog cannot be shown, the answer recorded last stands.
-void AskAboutExistingFile();
+// Asks about context.existingFileName and returns when the question is
+// answered. The answer is left in context.overwriteAnswer (0 skip, other
+// values overwrite); when the dialog cannot be shown, the answer recorded
+// last stands.
+void AskAboutExistingFile(DialogContext& context);
 
 }  // namespace lzh

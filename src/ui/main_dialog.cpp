@@ -1,17 +1,11 @@
 #include "ui/main_dialog.h"
 
 #include "resource_ids.h"
+#include "ui/dialog_context.h"
 #include "ui/dialog_helpers.h"
-#include "ui/dialog_state.h"
 #include "ui/win32_walk_dialog.h"
 
 namespace lzh {
-
-WalkSession* walkSession = nullptr;
-HWND mainDialogHandle = nullptr;
-std::uint8_t overwritePolicy = Confirm;
-std::uint8_t overwriteAnswer = 0;
-char existingFileName[kFileNameMax + 1] = {};
 
 namespace {
 
@@ -21,11 +15,9 @@ constexpr int kSelectAllEntries = -1;
 // The walk is not re-entrant, and it reads "Use S&tored Paths" for every
 // member. Its own message pump and boxes let commands through, so Extract
 // and the check box are disabled while it runs, and their commands are
-// refused as well: Enter reaches Extract through the dialog manager even
-// when the button is disabled.
-bool walkRunning = false;
-
-void Walk(HWND dialog, bool listOnly) {
+// refused as well (context.walkRunning): Enter reaches Extract through the
+// dialog manager even when the button is disabled.
+void Walk(HWND dialog, DialogContext& context, WalkMode mode) {
   HWND extract = GetDlgItem(dialog, IDOK);
   HWND storedPaths = GetDlgItem(dialog, IDC_STORED_PATHS);
   bool storedPathsEnabled = IsWindowEnabled(storedPaths) != FALSE;
@@ -35,12 +27,12 @@ void Walk(HWND dialog, bool listOnly) {
   LRESULT storedPathsState = SendMessageA(storedPaths, BM_GETCHECK, 0, 0);
   EnableWindow(extract, FALSE);
   EnableWindow(storedPaths, FALSE);
-  walkRunning = true;
+  context.walkRunning = true;
 
-  Win32WalkDialog walkDialog(dialog);
-  WalkArchive(*walkSession, walkDialog, listOnly);
+  Win32WalkDialog walkDialog(dialog, context);
+  WalkArchive(context.session, walkDialog, mode);
 
-  walkRunning = false;
+  context.walkRunning = false;
   EnableWindow(extract, TRUE);
   if (walkDialog.StoredPathsTurnedOff()) return;
   SendMessageA(storedPaths, BM_SETCHECK, static_cast<WPARAM>(storedPathsState), 0);
@@ -58,12 +50,15 @@ bool IsChecked(HWND dialog, int id) {
 }
 
 // Shows the current directory in the path edit and keeps it as extractPath.
-void UseCurrentDirectory(HWND dialog) {
-  GetCurrentDirectoryA(256, walkSession->extractPath);
-  SetDlgItemTextA(dialog, IDC_PATH_EDIT, walkSession->extractPath);
+// One of 256 characters or more does not fit: "." names it then.
+void UseCurrentDirectory(HWND dialog, DialogContext& context) {
+  char* path = context.session.extractPath;
+  DWORD length = GetCurrentDirectoryA(256, path);
+  if (length - 1 >= 255) CopyText(path, kPathChars + 1, ".");  // 0 or 256 and more
+  SetDlgItemTextA(dialog, IDC_PATH_EDIT, path);
 }
 
-void OnInitDialog(HWND dialog) {
+void OnInitDialog(HWND dialog, DialogContext& context) {
   CenterOnScreen(dialog);
   HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MainIcon");
 #ifdef _WIN64
@@ -72,37 +67,37 @@ void OnInitDialog(HWND dialog) {
   SetClassLongA(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
 #endif
   SetFocus(GetDlgItem(dialog, IDC_PATH_EDIT));
-  UseCurrentDirectory(dialog);
+  UseCurrentDirectory(dialog, context);
   SendDlgItemMessageA(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
   Check(dialog, IDC_SELECT_ALL);
   Check(dialog, IDC_POLICY_CONFIRM);
-  overwritePolicy = Confirm;
+  context.overwritePolicy = Confirm;
   Check(dialog, IDC_STORED_PATHS);
-  Walk(dialog, true);
+  Walk(dialog, context, WalkMode::List);
   SelectAllEntries(dialog, TRUE);
-  mainDialogHandle = dialog;
+  context.mainDialog = dialog;
 }
 
-void OnExtract(HWND dialog) {
-  if (walkRunning) return;
-  char* path = walkSession->extractPath;
+void OnExtract(HWND dialog, DialogContext& context) {
+  if (context.walkRunning) return;
+  char* path = context.session.extractPath;
   int copied = GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathChars + 1);
   path[copied] = 0;
-  if (copied == 0) UseCurrentDirectory(dialog);
-  Walk(dialog, false);
+  if (copied == 0) UseCurrentDirectory(dialog, context);
+  Walk(dialog, context, WalkMode::Extract);
 }
 
-void OnStoredPathsClicked(HWND dialog) {
-  if (walkRunning) return;
-  Walk(dialog, true);
+void OnStoredPathsClicked(HWND dialog, DialogContext& context) {
+  if (context.walkRunning) return;
+  Walk(dialog, context, WalkMode::List);
   if (IsChecked(dialog, IDC_SELECT_ALL)) SelectAllEntries(dialog, TRUE);
 }
 
 // Returns TRUE only for the command that ends the dialog.
-INT_PTR OnCommand(HWND dialog, int id) {
+INT_PTR OnCommand(HWND dialog, DialogContext& context, int id) {
   switch (id) {
     case IDOK:
-      OnExtract(dialog);
+      OnExtract(dialog, context);
       break;
     case IDCANCEL:
       EndDialog(dialog, IDCANCEL);
@@ -114,16 +109,16 @@ INT_PTR OnCommand(HWND dialog, int id) {
       SelectAllEntries(dialog, FALSE);
       break;
     case IDC_STORED_PATHS:
-      OnStoredPathsClicked(dialog);
+      OnStoredPathsClicked(dialog, context);
       break;
     case IDC_POLICY_OVERWRITE:
-      overwritePolicy = Overwrite;
+      context.overwritePolicy = Overwrite;
       break;
     case IDC_POLICY_SKIP:
-      overwritePolicy = Skip;
+      context.overwritePolicy = Skip;
       break;
     case IDC_POLICY_CONFIRM:
-      overwritePolicy = Confirm;
+      context.overwritePolicy = Confirm;
       break;
   }
   return FALSE;
@@ -131,21 +126,24 @@ INT_PTR OnCommand(HWND dialog, int id) {
 
 }  // namespace
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
-      OnInitDialog(dialog);
+      KeepDialogContext(dialog, lParam);
+      OnInitDialog(dialog, *ContextOf(dialog));
       return FALSE;  // the focus stays on the path edit
-    case WM_COMMAND:
-      return OnCommand(dialog, LOWORD(wParam));
+    case WM_COMMAND: {
+      DialogContext* context = ContextOf(dialog);
+      return context != nullptr ? OnCommand(dialog, *context, LOWORD(wParam)) : FALSE;
+    }
   }
   return FALSE;
 }
 
 void RunMainDialog(HINSTANCE module, WalkSession& session) {
-  walkSession = &session;
-  ShowModalDialog(module, "MainDialog", nullptr, MainDialogProc);
-  walkSession = nullptr;
+  DialogContext context(session);
+  ShowModalDialog(module, "MainDialog", nullptr, MainDialogProc,
+                  reinterpret_cast<LPARAM>(&context));
 }
 
 }  // namespace lzh

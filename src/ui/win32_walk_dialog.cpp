@@ -2,7 +2,6 @@
 
 #include "resource_ids.h"
 #include "ui/dialog_helpers.h"
-#include "ui/dialog_state.h"
 #include "ui/file_exist_dialog.h"
 
 namespace lzh {
@@ -54,13 +53,13 @@ void Win32WalkDialog::ShowMessage(const char* text, const char* caption) {
 
 void Win32WalkDialog::PumpOneMessage() { lzh::PumpOneMessage(); }
 
-std::uint8_t Win32WalkDialog::OverwritePolicy() { return lzh::overwritePolicy; }
+std::uint8_t Win32WalkDialog::OverwritePolicy() { return context_.overwritePolicy; }
 
 void Win32WalkDialog::AskOverwrite(const char* fileName) {
-  CopyText(existingFileName, sizeof existingFileName, fileName);
-  AskAboutExistingFile();
+  CopyText(context_.existingFileName, sizeof context_.existingFileName, fileName);
+  AskAboutExistingFile(context_);
 }
 
-std::uint8_t Win32WalkDialog::OverwriteAnswer() { return lzh::overwriteAnswer; }
+std::uint8_t Win32WalkDialog::OverwriteAnswer() { return context_.overwriteAnswer; }
 
 }  // namespace lzh

@@ -4,12 +4,13 @@
 #include <windows.h>
 
 #include "extract/walk_dialog.h"
+#include "ui/dialog_context.h"
 
 namespace lzh {
 
 class Win32WalkDialog final : public WalkDialog {
  public:
-  explicit Win32WalkDialog(HWND dialog) : dialog_(dialog) {}
+  Win32WalkDialog(HWND dialog, DialogContext& context) : dialog_(dialog), context_(context) {}
 
   void ResetList() override;
   void AddEntry(const char* name) override;
@@ -26,6 +27,9 @@ class Win32WalkDialog final : public WalkDialog {
   std::uint8_t OverwritePolicy() override;
   void AskOverwrite(const char* fileName) override;
   std::uint8_t OverwriteAnswer() override;
+  // The dialog shows what became of members through the list's selection
+  // and the walk's boxes alone.
+  void MemberFinished(const MemberOutcome&) override {}
 
   // True once a walk has unticked and disabled "Use S&tored Paths".
   bool StoredPathsTurnedOff() const { return storedPathsTurnedOff_; }
@@ -34,6 +38,7 @@ class Win32WalkDialog final : public WalkDialog {
   LRESULT ToList(UINT message, WPARAM wParam, LPARAM lParam);
 
   HWND dialog_;
+  DialogContext& context_;
   bool storedPathsTurnedOff_ = false;
 };
 

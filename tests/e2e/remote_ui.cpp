@@ -20,14 +20,17 @@ Program::~Program() {
   CloseHandle(info_.hProcess);
 }
 
-bool Program::Start(const std::string& path, const std::string& currentDirectory) {
-  return Start(Widen(path), Widen(currentDirectory));
+bool Program::Start(const std::string& path, const std::string& currentDirectory,
+                    const std::string& arguments) {
+  return Start(Widen(path), Widen(currentDirectory), Widen(arguments));
 }
 
-bool Program::Start(const std::wstring& path, const std::wstring& currentDirectory) {
+bool Program::Start(const std::wstring& path, const std::wstring& currentDirectory,
+                    const std::wstring& arguments) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   std::wstring command = L"\"" + path + L"\"";
+  if (!arguments.empty()) command += L" " + arguments;
   std::vector<wchar_t> commandLine(command.begin(), command.end());
   commandLine.push_back(0);
   return CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,

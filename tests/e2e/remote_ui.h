@@ -33,8 +33,11 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  bool Start(const std::string& path, const std::string& currentDirectory);
-  bool Start(const std::wstring& path, const std::wstring& currentDirectory);
+  // arguments follow the quoted path on the command line.
+  bool Start(const std::string& path, const std::string& currentDirectory,
+             const std::string& arguments = "");
+  bool Start(const std::wstring& path, const std::wstring& currentDirectory,
+             const std::wstring& arguments = L"");
   // Starts a program through Wine's loader by its Unix path, as a shell
   // would (Wine's CreateProcess takes no path of MAX_PATH characters or
   // more). The process is the one whose dialog shows next, so no other

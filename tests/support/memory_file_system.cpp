@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/dos_time.h"
+
 namespace lzhtest {
 
 std::string MemoryFileSystem::Normalize(const std::string& path) {
@@ -60,20 +62,20 @@ lzh::FileHandle MemoryFileSystem::OpenRead(const char* path) {
   std::string p = Normalize(path);
   if (!files_.count(p)) return lzh::kInvalidFile;
   lzh::FileHandle h = next_++;
-  open_[h] = Open{p, 0, false};
+  open_[h] = Open{p, 0, false, &files_[p]};
   ++openHandles;
   return h;
 }
 
 lzh::FileHandle MemoryFileSystem::CreateOutput(const char* path) {
   std::string p = Normalize(path);
-  if (failCreate && failCreate(p)) return lzh::kInvalidFile;
-  if (p.empty() || dirs_.count(p) || !dirs_.count(Parent(p))) return lzh::kInvalidFile;
+  if (failCreate && failCreate(p)) return Failed(lzh::kInvalidFile);
+  if (p.empty() || dirs_.count(p) || !dirs_.count(Parent(p))) return Failed(lzh::kInvalidFile);
   auto it = files_.find(p);
-  if (it != files_.end() && it->second.readOnly) return lzh::kInvalidFile;
+  if (it != files_.end() && it->second.readOnly) return Failed(lzh::kInvalidFile);
   files_[p] = File{};
   lzh::FileHandle h = next_++;
-  open_[h] = Open{p, 0, true};
+  open_[h] = Open{p, 0, true, &files_[p]};
   ++creates;
   ++openHandles;
   return h;
@@ -83,7 +85,7 @@ std::int32_t MemoryFileSystem::Read(lzh::FileHandle file, void* buffer, std::int
   auto it = open_.find(file);
   if (it == open_.end() || count <= 0) return 0;
   ++reads;
-  const auto& bytes = files_[it->second.path].bytes;
+  const auto& bytes = (*it->second.file).bytes;
   std::int64_t left = static_cast<std::int64_t>(bytes.size()) - it->second.position;
   std::int64_t n = std::max<std::int64_t>(0, std::min<std::int64_t>(left, count));
   if (readChunk > 0) n = std::min<std::int64_t>(n, readChunk);
@@ -100,8 +102,9 @@ std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer, s
   if (writeBudget >= 0) {
     n = std::min<std::int64_t>(n, writeBudget);
     writeBudget -= n;
+    if (n < count) Failed(0);
   }
-  auto& bytes = files_[it->second.path].bytes;
+  auto& bytes = (*it->second.file).bytes;
   const auto* p = static_cast<const std::uint8_t*>(buffer);
   bytes.insert(bytes.end(), p, p + n);
   return static_cast<std::int32_t>(n);
@@ -117,13 +120,13 @@ std::int32_t MemoryFileSystem::Seek(lzh::FileHandle file, std::int32_t offset) {
 std::uint32_t MemoryFileSystem::Size(lzh::FileHandle file) {
   auto it = open_.find(file);
   if (it == open_.end()) return 0xFFFFFFFFu;
-  return static_cast<std::uint32_t>(files_[it->second.path].bytes.size());
+  return static_cast<std::uint32_t>((*it->second.file).bytes.size());
 }
 
 bool MemoryFileSystem::Close(lzh::FileHandle file) {
   if (!open_.erase(file)) return false;
   --openHandles;
-  return !failClose;
+  return !failClose || Failed(false);
 }
 
 bool MemoryFileSystem::FindFirst(const char* path) {
@@ -131,28 +134,38 @@ bool MemoryFileSystem::FindFirst(const char* path) {
   if (raw.empty()) return false;
   if (raw.size() >= 4 && (raw.compare(raw.size() - 4, 4, "\\*.*") == 0 ||
                           raw.compare(raw.size() - 4, 4, "/*.*") == 0)) {
-    return dirs_.count(Normalize(raw.substr(0, raw.size() - 3))) != 0;
+    // Every directory holds "." and "..", but a drive's root holds only what
+    // is in it.
+    std::string dir = Normalize(raw.substr(0, raw.size() - 3));
+    if (dir.size() != 2 || dir[1] != ':') return dirs_.count(dir) != 0;
+    auto inside = [&](const std::string& p) { return p.size() > 3 && Parent(p) == dir; };
+    return std::any_of(dirs_.begin(), dirs_.end(), inside) ||
+           std::any_of(files_.begin(), files_.end(),
+                       [&](const auto& f) { return inside(f.first); });
   }
+  // A path such as "." or "\\" that normalises to nothing is the root.
   std::string p = Normalize(raw);
-  return files_.count(p) != 0 || (!p.empty() && dirs_.count(p) != 0);
+  return files_.count(p) != 0 || dirs_.count(p) != 0;
 }
 
 bool MemoryFileSystem::MakeDirectory(const char* path) {
   std::string p = Normalize(path);
-  if (failMakeDirectory && failMakeDirectory(p)) return false;
-  if (p.empty() || dirs_.count(p) || files_.count(p) || !dirs_.count(Parent(p))) return false;
+  if (failMakeDirectory && failMakeDirectory(p)) return Failed(false);
+  if (p.empty() || dirs_.count(p) || files_.count(p) || !dirs_.count(Parent(p)))
+    return Failed(false);
   dirs_.insert(p);
   return true;
 }
 
 void MemoryFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {
+  if (!lzh::IsValidDosDateTime(dosDateTime)) return;
   auto it = open_.find(file);
-  if (it != open_.end()) files_[it->second.path].dosTime = dosDateTime;
+  if (it != open_.end()) (*it->second.file).dosTime = dosDateTime;
 }
 
 void MemoryFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t seconds) {
   auto it = open_.find(file);
-  if (it != open_.end()) files_[it->second.path].modified = seconds;
+  if (it != open_.end()) (*it->second.file).modified = seconds;
 }
 
 }  // namespace lzhtest

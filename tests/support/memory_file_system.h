@@ -34,7 +34,8 @@ class MemoryFileSystem : public lzh::FileSystem {
   const std::map<std::string, File>& Files() const { return files_; }
   const std::set<std::string>& Directories() const { return dirs_; }
 
-  // Faults.
+  // Faults. Each one reports kFaultError as the system's error code.
+  static constexpr std::uint32_t kFaultError = 4242;
   std::int64_t writeBudget = -1;  // bytes that writes may still store; -1: no limit
   std::function<bool(const std::string&)> failCreate;
   std::function<bool(const std::string&)> failMakeDirectory;
@@ -55,18 +56,26 @@ class MemoryFileSystem : public lzh::FileSystem {
   bool MakeDirectory(const char* path) override;
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
+  std::uint32_t LastError() override { return lastError_; }
 
  private:
   struct Open {
     std::string path;
     std::int64_t position = 0;
     bool write = false;
+    File* file = nullptr;  // files_ never drops a node, so this stays valid
   };
   std::string Parent(const std::string& path) const;
+  template <typename T>
+  T Failed(T result) {
+    lastError_ = kFaultError;
+    return result;
+  }
   std::map<std::string, File> files_;
   std::set<std::string> dirs_{""};
   std::map<lzh::FileHandle, Open> open_;
   lzh::FileHandle next_ = 100;
+  std::uint32_t lastError_ = 0;
 };
 
 }  // namespace lzhtest

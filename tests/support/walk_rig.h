@@ -9,8 +9,8 @@
 
 #include "codec/crc16.h"
 #include "extract/walk.h"
-#include "memory_dialog.h"
 #include "support/archive_builder.h"
+#include "support/memory_dialog.h"
 #include "support/memory_file_system.h"
 
 namespace lzhtest {
@@ -24,10 +24,10 @@ struct WalkRig {
     session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
     session.archiveStart = prefix;
   }
-  void List() { lzh::WalkArchive(session, dialog, true); }
+  void List() { lzh::WalkArchive(session, dialog, lzh::WalkMode::List); }
   void Extract(const char* path = "C:\\out") {
     lzh::CopyText(session.extractPath, sizeof session.extractPath, path);
-    lzh::WalkArchive(session, dialog, false);
+    lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
   }
   // List, select every entry, extract.
   void ListAndExtractAll() {
@@ -55,7 +55,7 @@ struct WalkRig {
   lzh::CrcTableScope table;
   MemoryFileSystem fs;
   lzh::WalkSession session{fs};
-  lzhcli::MemoryDialog dialog;
+  MemoryDialog dialog;
 };
 
 }  // namespace lzhtest

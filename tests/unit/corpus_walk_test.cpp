@@ -7,7 +7,6 @@
 #include "codec/decoder.h"
 #include "extract/safe_names.h"
 #include "extract/walk.h"
-#include "memory_dialog.h"
 #include "support/corpus.h"
 #include "support/memory_file_system.h"
 #include "support/sha256.h"
@@ -48,7 +47,7 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
     // Stops at the first unsupported method, as the walk does.
     rig.ListAndExtractAll();
     const lzhtest::MemoryFileSystem& fs = rig.fs;
-    const lzhcli::MemoryDialog& dialog = rig.dialog;
+    const lzhtest::MemoryDialog& dialog = rig.dialog;
     bool stopped = false;
     for (const auto& row : rows) {
       if (stopped) break;
@@ -60,7 +59,7 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       }
       std::string name = Unescape(row.name);
       std::string out = "C:/out/" + name;
-      if (!lzh::IsSafeMemberPath(name.c_str())) {
+      if (lzh::MemberPathRefusal(name.c_str()) != lzh::NameRefusal::None) {
         EXPECT_FALSE(fs.HasFile(out)) << name;
         continue;
       }
@@ -68,11 +67,11 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       const auto* file = fs.Find(out);
       ASSERT_NE(file, nullptr) << name;
       EXPECT_EQ(lzhtest::Sha256Hex(file->bytes), row.sha256) << name;
-      for (const auto& entry : dialog.entries) {
-        std::string shown = entry.name;
-        for (char& ch : shown) ch = ch == '\\' ? '/' : ch;
-        if (shown == name) {
-          EXPECT_FALSE(entry.selected) << name << " did not pass";
+      for (const auto& reported : dialog.outcomes) {
+        std::string stored = reported.storedName;
+        for (char& ch : stored) ch = ch == '\\' ? '/' : ch;
+        if (stored == name) {
+          EXPECT_EQ(reported.what.kind, lzh::OutcomeKind::Extracted) << name;
         }
       }
       ++checkedByMethod[row.method];

@@ -188,6 +188,28 @@ TEST(MemberHeader, Level2NamesDirectoryTimeAndData) {
   EXPECT_STREQ(r.Name(), "after");
 }
 
+// The port for OS-9/68k (OS id "K") writes a level-2 header size that
+// leaves out the size field itself, 2 bytes short of where the records end.
+TEST(MemberHeader, Level2HeaderOfOs9IsReadWhole) {
+  MemberPlan plan = StoredMember("os9.txt", "from OS-9", 2);
+  plan.records = {Record{2, lzhtest::DirectoryRecordData("dir")}};
+  Bytes bytes = ArchiveBytes({plan, StoredMember("after", "A", 2)});
+  std::uint16_t size = static_cast<std::uint16_t>((bytes[0] | bytes[1] << 8) - 2);
+  bytes[0] = static_cast<std::uint8_t>(size);
+  bytes[1] = static_cast<std::uint8_t>(size >> 8);
+  bytes[23] = 'K';
+  Reader r(bytes);
+  ASSERT_TRUE(r.ReadAt(0));
+  EXPECT_STREQ(r.Name(), "os9.txt");
+  EXPECT_STREQ(r.Member().extensionText,
+               "\x02"
+               "dir\xFF");
+  EXPECT_FALSE(r.Member().truncated);
+  EXPECT_EQ(r.Following(9), "from OS-9");
+  ASSERT_TRUE(r.ReadAt(lzh::NextHeaderOffset(r.Member(), 0)));
+  EXPECT_STREQ(r.Name(), "after");
+}
+
 TEST(MemberHeader, Level2HeaderSmallerThanItsFixedPartEndsTheArchive) {
   Bytes bytes = ArchiveBytes({StoredMember("f", "x", 2)});
   bytes[0] = 20;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "extract/safe_names.h"
 #include "support/memory_file_system.h"
@@ -95,42 +97,57 @@ TEST(Paths, PathExistsFollowsTheDirectorySearch) {
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("out/docs/a.txt", {1});
   fs.AddDirectory("out/empty");
-  char file[] = "out/docs/a.txt";
-  EXPECT_TRUE(lzh::PathExists(fs, file));
-  EXPECT_STREQ(file, "out\\docs\\a.txt") << "slashes are turned in place";
-  char dir[] = "out\\docs";
-  EXPECT_TRUE(lzh::PathExists(fs, dir)) << "a directory counts like a file";
-  char dirSlash[] = "out/docs\\";
-  EXPECT_TRUE(lzh::PathExists(fs, dirSlash));
-  EXPECT_STREQ(dirSlash, "out/docs\\") << "a directory path is searched on a copy";
-  char missing[] = "out\\nothing";
-  EXPECT_FALSE(lzh::PathExists(fs, missing));
-  char empty[] = "";
-  EXPECT_FALSE(lzh::PathExists(fs, empty));
+  EXPECT_TRUE(lzh::PathExists(fs, "out/docs/a.txt"));
+  EXPECT_TRUE(lzh::PathExists(fs, "out\\docs")) << "a directory counts like a file";
+  EXPECT_TRUE(lzh::PathExists(fs, "out/docs\\"));
+  EXPECT_FALSE(lzh::PathExists(fs, "out\\docs\\a.txt\\")) << "a file is no directory";
+  EXPECT_FALSE(lzh::PathExists(fs, "out\\nothing"));
+  EXPECT_FALSE(lzh::PathExists(fs, ""));
 }
 
-TEST(Paths, MakeDirectoriesCreatesTopFirstAndStopsAtShortPaths) {
+// Every missing level of any path is made, one call per level, top first;
+// roots are never made, and a level that cannot be made ends the work.
+TEST(Paths, MakeDirectoriesMakesEachMissingLevelOnce) {
+  struct Case {
+    const char* dir;
+    std::vector<std::string> existing;
+    std::vector<std::string> made;  // the calls, in order
+  };
+  const Case cases[] = {
+      {"C:\\out\\docs\\old", {"C:/out"}, {"C:\\out\\docs", "C:\\out\\docs\\old"}},
+      {"C:\\out\\docs\\old\\", {"C:/out"}, {"C:\\out\\docs", "C:\\out\\docs\\old"}},
+      {"ab", {}, {"ab"}},
+      {"x/y", {}, {"x", "x/y"}},
+      {"ab\\c", {"ab"}, {"ab\\c"}},
+      {"C:x", {}, {"C:x"}},
+      {"C:\\", {}, {}},
+      {"\\", {}, {}},
+      {"\\\\server\\share\\new", {}, {"\\\\server\\share\\new"}},
+      {".\\a\\\\b", {}, {".\\a", ".\\a\\\\b"}},
+      {"", {}, {}},
+  };
+  for (const Case& c : cases) {
+    struct Recording : lzhtest::MemoryFileSystem {
+      std::vector<std::string> made;
+      bool MakeDirectory(const char* path) override {
+        made.push_back(path);
+        return MemoryFileSystem::MakeDirectory(path);
+      }
+    } fs;
+    for (const auto& dir : c.existing) fs.AddDirectory(dir);
+    lzh::MakeDirectories(fs, c.dir);
+    EXPECT_EQ(fs.made, c.made) << c.dir;
+  }
+
   lzhtest::MemoryFileSystem fs;
   fs.AddDirectory("C:/out");
-  std::vector<std::string> made;
+  std::vector<std::string> tried;
   fs.failMakeDirectory = [&](const std::string& p) {
-    made.push_back(p);
-    return false;
+    tried.push_back(p);
+    return true;
   };
   lzh::MakeDirectories(fs, "C:\\out\\docs\\old");
-  // The first level fails here, so the second cannot be made either; both
-  // are attempted top first.
-  EXPECT_EQ(made, (std::vector<std::string>{"C:/out/docs", "C:/out/docs/old"}));
-
-  lzhtest::MemoryFileSystem real;
-  real.AddDirectory("C:/out");
-  lzh::MakeDirectories(real, "C:\\out\\docs\\old\\");
-  EXPECT_TRUE(real.HasDirectory("C:/out/docs/old"));
-  lzh::MakeDirectories(real, "ab");
-  EXPECT_FALSE(real.HasDirectory("ab")) << "shorter than three characters";
-  lzh::MakeDirectories(real, "abc");
-  EXPECT_TRUE(real.HasDirectory("abc"));
-  lzh::MakeDirectories(real, "");
+  EXPECT_EQ(tried, std::vector<std::string>{"C:/out/docs"}) << "the first failure ends the work";
 }
 
 TEST(Paths, LongPathsStayInsideTheirBuffers) {
@@ -157,7 +174,7 @@ TEST(Paths, DoubleByteCharactersKeepTheirTrailBytes) {
   char path[8] = "\x95\x5C";
   EXPECT_TRUE(lzh::AddTrailingBackslash(path, sizeof path));
   EXPECT_STREQ(path, "\x95\x5C\\");
-  EXPECT_TRUE(lzh::IsSafeMemberPath("\x95\x5C\\a.txt"));
+  EXPECT_EQ(lzh::MemberPathRefusal("\x95\x5C\\a.txt"), lzh::NameRefusal::None);
   // A directory whose name ends in such a character is made whole.
   struct Recording : lzhtest::MemoryFileSystem {
     std::vector<std::string> made;
@@ -176,38 +193,48 @@ TEST(Paths, DoubleByteCharactersKeepTheirTrailBytes) {
 }
 
 TEST(SafeNames, RefusesNamesThatLeaveTheDirectory) {
-  for (const char* bad : {"..\\evil.txt",
-                          "foo\\..\\..\\evil.txt",
-                          "..",
-                          "a\\..",
-                          "a/../b",
-                          "... \\x",
-                          ". .\\x",
-                          "C:\\windows\\x",
-                          "d\\C:x",
-                          "a.txt:stream",
-                          "\\\\server\\share\\x",
-                          "//server/share",
-                          "CON",
-                          "nul.txt",
-                          "dir\\Aux.tar.gz",
-                          "COM1",
-                          "lpt9.log",
-                          "PRN ",
-                          "a\x01"
-                          "b",
-                          "a|b",
-                          "what?",
-                          "a*",
-                          "",
-                          "dir\\",
-                          "docs/"}) {
-    EXPECT_FALSE(lzh::IsSafeMemberPath(bad)) << bad;
-  }
-  for (const char* good :
-       {"a.txt", "docs\\a.txt", "docs/old/a.txt", "\\a.txt", ".hidden", "a..b", "...txt", "com10",
-        "console.txt", "lpt", "con-x.txt", "\xE6\x97\xA5\xE6\x9C\xAC.txt"}) {
-    EXPECT_TRUE(lzh::IsSafeMemberPath(good)) << good;
+  using R = lzh::NameRefusal;
+  const std::pair<const char*, R> cases[] = {
+      {"..\\evil.txt", R::ParentDirectory},
+      {"foo\\..\\..\\evil.txt", R::ParentDirectory},
+      {"..", R::ParentDirectory},
+      {"a\\..", R::ParentDirectory},
+      {"a/../b", R::ParentDirectory},
+      {"... \\x", R::ParentDirectory},
+      {". .\\x", R::ParentDirectory},
+      {"C:\\windows\\x", R::Rooted},
+      {"d\\C:x", R::Rooted},
+      {"\\\\server\\share\\x", R::Rooted},
+      {"//server/share", R::Rooted},
+      {"CON", R::Device},
+      {"nul.txt", R::Device},
+      {"dir\\Aux.tar.gz", R::Device},
+      {"COM1", R::Device},
+      {"lpt9.log", R::Device},
+      {"PRN ", R::Device},
+      // The superscript digits, in Latin-1 and in UTF-8.
+      {"COM\xB9", R::Device},
+      {"com\xB2.txt", R::Device},
+      {"LPT\xB3", R::Device},
+      {"d/COM\xC2\xB9", R::Device},
+      {"LPT\xC2\xB2.log", R::Device},
+      {"a.txt:stream", R::BadCharacter},
+      {"a\x01"
+       "b",
+       R::BadCharacter},
+      {"a|b", R::BadCharacter},
+      {"what?", R::BadCharacter},
+      {"a*", R::BadCharacter},
+      {"", R::NoFileName},
+      {"dir\\", R::NoFileName},
+      {"docs/", R::NoFileName},
+  };
+  for (const auto& [name, refusal] : cases)
+    EXPECT_EQ(lzh::MemberPathRefusal(name), refusal) << name;
+  for (const char* good : {"a.txt", "docs\\a.txt", "docs/old/a.txt", "\\a.txt", ".hidden", "a..b",
+                           "...txt", "com10", "console.txt", "lpt", "con-x.txt", "COM\xB4",
+                           "LPT\xC2\xB4", "COM\xC2", "\xE6\x97\xA5\xE6\x9C\xAC.txt"}) {
+    EXPECT_EQ(lzh::MemberPathRefusal(good), R::None) << good;
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
 #include "support/walk_rig.h"
@@ -14,6 +17,8 @@ using lzhtest::MemberPlan;
 using lzhtest::Record;
 using lzhtest::StoredMember;
 using lzhtest::ToBytes;
+
+using Kind = lzh::OutcomeKind;
 
 constexpr char kSuccess[] = "CRC validation passed on all file( s )... extraction successful";
 constexpr char kFailure[] = "The remaining hilited file( s ) failed CRC validation";
@@ -141,7 +146,7 @@ TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
   rig.fs.AddFile("C:/out/docs/a.txt", ToBytes("old a"));
   rig.fs.AddFile("C:/out/b.txt", ToBytes("old b"));
   std::vector<std::string> asked;
-  rig.dialog.onQuestion = [&](lzhcli::MemoryDialog& d, const std::string& name) {
+  rig.dialog.onQuestion = [&](lzhtest::MemoryDialog& d, const std::string& name) {
     asked.push_back(name);
     d.answer = name == "a.txt" ? 1 : 0;
   };
@@ -175,17 +180,31 @@ TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
   EXPECT_EQ(rig.dialog.status, kFailure);
 }
 
-TEST(WalkExtract, UnsupportedMethodLeavesAnEmptyStampedFileAndEndsTheWalk) {
+// The method is known before anything exists or is asked about: a member
+// that cannot be decoded makes no file, empties none and asks nothing.
+TEST(WalkExtract, UnsupportedMethodTouchesNoFileAndEndsTheWalk) {
   MemberPlan odd = StoredMember("odd.bin", "??????");
   odd.method = "-lh6-";
-  WalkRig rig(ArchiveBytes({odd, StoredMember("after.txt", "z")}));
-  rig.ListAndExtractAll();
-  EXPECT_EQ(rig.dialog.messages,
-            (std::vector<std::string>{"Unable to extract...: Unsupported compression method"}));
-  EXPECT_EQ(rig.Content("C:/out/odd.bin"), "");
-  EXPECT_EQ(rig.fs.Find("C:/out/odd.bin")->dosTime, 0x31085E61u);
-  EXPECT_FALSE(rig.fs.HasFile("C:/out/after.txt"));
-  EXPECT_EQ(rig.dialog.status, "Extracting: C:\\out\\odd.bin") << "no verdict";
+  Bytes archive = ArchiveBytes({odd, StoredMember("after.txt", "z")});
+  for (std::uint8_t policy : {lzh::Overwrite, lzh::Skip, lzh::Confirm}) {
+    for (bool exists : {false, true}) {
+      SCOPED_TRACE("policy " + std::to_string(policy) + (exists ? ", file exists" : ""));
+      WalkRig rig(archive);
+      if (exists) rig.fs.AddFile("C:/out/odd.bin", ToBytes("mine"));
+      rig.dialog.policy = policy;
+      rig.dialog.onQuestion = [](lzhtest::MemoryDialog&, const std::string& name) {
+        ADD_FAILURE() << "asked about " << name;
+      };
+      rig.ListAndExtractAll();
+      EXPECT_EQ(rig.dialog.messages,
+                (std::vector<std::string>{"Unable to extract...: Unsupported compression method"}));
+      EXPECT_EQ(rig.Content("C:/out/odd.bin"), exists ? "mine" : "<missing>");
+      EXPECT_FALSE(rig.fs.HasFile("C:/out/after.txt"));
+      EXPECT_EQ(rig.dialog.status, "Extracting: C:\\out\\odd.bin") << "no verdict";
+      ASSERT_EQ(rig.dialog.Kinds(), std::vector<Kind>{Kind::UnsupportedMethod});
+      EXPECT_STREQ(rig.dialog.outcomes[0].what.method, "-lh6-");
+    }
+  }
 }
 
 TEST(WalkExtract, EmptyNameEndsTheWalkWithoutVerdict) {
@@ -314,6 +333,166 @@ TEST(WalkExtract, ShortWriteFailsTheCrcCheck) {
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.Content("C:/out/big.txt").size(), 1000u);
   EXPECT_EQ(rig.dialog.status, kFailure);
+}
+
+// Every member the extracting walk handles is reported once, in archive
+// order, with what became of it; unselected members and those after a stop
+// are not.
+TEST(WalkOutcome, EachHandledMemberIsReportedWithItsDetails) {
+  MemberPlan shortOne = StoredMember("short.txt", "short");
+  shortOne.originalSize = 6;
+  MemberPlan link = StoredMember("l|t", "");
+  link.method = "-lhd-";
+  MemberPlan dir = WithDirectory(StoredMember("", ""), "d");
+  dir.method = "-lhd-";
+  WalkRig rig(ArchiveBytes({StoredMember("ok.txt", "alpha"), StoredMember("unselected.txt", "u"),
+                            BadCrc(StoredMember("bad.txt", "bad")), shortOne,
+                            StoredMember("exists.txt", "e"), StoredMember("../up.txt", "u"),
+                            StoredMember("locked.txt", "l"), link, dir,
+                            StoredMember("full.txt", "fullness"), StoredMember("deep/x.txt", "x"),
+                            StoredMember("never.txt", "n")}));
+  rig.fs.AddFile("C:/out/exists.txt", ToBytes("mine"));
+  rig.fs.failCreate = [](const std::string& p) { return p == "C:/out/locked.txt"; };
+  rig.fs.failMakeDirectory = [](const std::string& p) { return p == "C:/out/deep"; };
+  rig.fs.writeBudget = 5 + 3 + 5 + 2;  // full.txt gets two bytes
+  rig.dialog.policy = lzh::Skip;
+  rig.List();
+  rig.dialog.SelectAll(true);
+  rig.dialog.entries[rig.dialog.FindEntry(-1, "unselected.txt")].selected = false;
+  rig.Extract();
+
+  const std::vector<Kind> kinds = {Kind::Extracted,       Kind::Damaged,     Kind::Damaged,
+                                   Kind::SkippedExisting, Kind::RefusedName, Kind::CouldNotCreate,
+                                   Kind::PassedOver,      Kind::Extracted,   Kind::CouldNotWrite,
+                                   Kind::DirectoryNotMade};
+  ASSERT_EQ(rig.dialog.Kinds(), kinds);
+  const auto& o = rig.dialog.outcomes;
+  EXPECT_EQ(o[0].storedName, "ok.txt");
+  EXPECT_EQ(o[0].outputPath, "C:\\out\\ok.txt");
+  EXPECT_EQ(o[1].what.damage, lzh::Damage::Crc);
+  EXPECT_EQ(o[2].what.damage, lzh::Damage::Size);
+  EXPECT_FALSE(o[3].what.byAnswer);
+  EXPECT_EQ(o[4].what.refusal, lzh::NameRefusal::ParentDirectory);
+  EXPECT_EQ(o[4].storedName, "../up.txt");
+  EXPECT_EQ(o[5].what.systemError, lzhtest::MemoryFileSystem::kFaultError);
+  EXPECT_EQ(o[6].what.passReason, lzh::PassReason::SymbolicLink);
+  EXPECT_EQ(o[7].storedName, "d\\");
+  EXPECT_EQ(o[8].what.systemError, lzhtest::MemoryFileSystem::kFaultError);
+  EXPECT_EQ(o[9].outputPath, "C:\\out\\deep");
+  // The entries left selected are exactly the members that did not pass.
+  EXPECT_EQ(rig.Selected(),
+            (std::vector<std::string>{"../up.txt", "bad.txt", "deep/x.txt", "full.txt",
+                                      "locked.txt", "never.txt", "short.txt"}));
+}
+
+// An archive cut inside a member header (an interrupted download): the cut
+// header touches nothing on disk, asks nothing, is reported as damaged and
+// ends the walk, under every policy and answer; the verdict is never success.
+TEST(WalkExtract, CutHeaderTouchesNothingAndIsNoSuccess) {
+  const Bytes first = lzhtest::MemberBytes(StoredMember("a.txt", "alpha"));
+  MemberPlan level0 = StoredMember("b.txt", "bravo", 0);
+  level0.osArea = {'U', 0, 0, 0};
+  const std::pair<MemberPlan, std::size_t> cuts[] = {
+      {StoredMember("b.txt", "bravo"), 10},  // in the fixed part: no name at all
+      {StoredMember("b.txt", "bravo"), 24},  // in the name
+      {StoredMember("b.txt", "bravo"), 29},  // after the name
+      {level0, 30},                          // in a level-0 header's operating-system area
+  };
+  const std::pair<std::uint8_t, std::uint8_t> choices[] = {
+      {lzh::Overwrite, 0}, {lzh::Skip, 0}, {lzh::Confirm, 1}, {lzh::Confirm, 0}};
+  for (const auto& [second, cut] : cuts) {
+    for (const auto& [policy, answer] : choices) {
+      SCOPED_TRACE("cut at " + std::to_string(cut) + ", policy " + std::to_string(policy));
+      Bytes archive = first;
+      Bytes rest = lzhtest::MemberBytes(second);
+      archive.insert(archive.end(), rest.begin(), rest.begin() + static_cast<long>(cut));
+      WalkRig rig(archive);
+      rig.dialog.policy = policy;
+      rig.dialog.answer = answer;
+      rig.dialog.onQuestion = [](lzhtest::MemoryDialog&, const std::string& name) {
+        ADD_FAILURE() << "asked about " << name;
+      };
+      rig.ListAndExtractAll();
+      EXPECT_EQ(rig.Content("C:/out/a.txt"), "alpha");
+      EXPECT_EQ(rig.fs.creates, 1);
+      EXPECT_NE(rig.dialog.status, kSuccess);
+      ASSERT_FALSE(rig.dialog.outcomes.empty());
+      EXPECT_EQ(rig.dialog.outcomes.back().what.kind, Kind::Damaged);
+      EXPECT_EQ(rig.dialog.outcomes.back().what.damage, lzh::Damage::CutHeader);
+    }
+  }
+}
+
+// A file that cannot be closed may not hold its data: no success.
+TEST(WalkExtract, UncloseableFileIsAFailure) {
+  WalkRig rig(ArchiveBytes({StoredMember("a.txt", "alpha")}));
+  rig.fs.failClose = true;
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages, std::vector<std::string>{"Error Closing...: C:\\out\\a.txt"});
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(rig.dialog.status, kFailure);
+  ASSERT_EQ(rig.dialog.Kinds(), std::vector<Kind>{Kind::CouldNotClose});
+  EXPECT_EQ(rig.dialog.outcomes[0].what.systemError, lzhtest::MemoryFileSystem::kFaultError);
+}
+
+// Missing directories are made as the user named them: short relative
+// names, and files straight into an empty drive root.
+TEST(WalkExtract, DirectoriesAreMadeAsNamed) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"ab", "ab/f.txt"}, {"x/y", "x/y/f.txt"}, {"D:\\", "D:/f.txt"}, {"C:x", "C:x/f.txt"}};
+  for (const auto& [extractPath, file] : cases) {
+    WalkRig rig(ArchiveBytes({StoredMember("f.txt", "f")}));
+    rig.fs.AddDirectory("D:");
+    rig.List();
+    rig.dialog.SelectAll(true);
+    rig.Extract(extractPath);
+    EXPECT_EQ(rig.Content(file), "f") << extractPath;
+    EXPECT_EQ(rig.dialog.status, kSuccess) << extractPath;
+  }
+}
+
+// A directory entry whose name a file has taken is not made: no success.
+TEST(WalkExtract, DirectoryEntryBlockedByAFileIsAFailure) {
+  MemberPlan dir = WithDirectory(StoredMember("", ""), "docs");
+  dir.method = "-lhd-";
+  WalkRig rig(ArchiveBytes({dir}));
+  rig.fs.AddFile("C:/out/docs", ToBytes("a file"));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Content("C:/out/docs"), "a file");
+  EXPECT_EQ(rig.dialog.messages, std::vector<std::string>{"Error Changing Dir: C:\\out\\docs"});
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"docs\\"});
+  EXPECT_EQ(rig.dialog.status, kFailure);
+}
+
+// No extraction with an empty path: "." stands for it. A name rooted with
+// one "\" needs a directory before it, or it would leave it.
+TEST(WalkExtract, EmptyExtractionPathConfinesLikeAnyOther) {
+  const std::tuple<const char*, Kind, const char*> cases[] = {
+      {"", Kind::Extracted, ".\\\\a.txt"},
+      {"\\", Kind::RefusedName, "\\\\a.txt"},
+  };
+  for (const auto& [extractPath, kind, outputPath] : cases) {
+    WalkRig rig(ArchiveBytes({StoredMember("\\a.txt", "rooted")}));
+    rig.List();
+    rig.dialog.SelectAll(true);
+    rig.Extract(extractPath);
+    ASSERT_EQ(rig.dialog.Kinds(), std::vector<Kind>{kind}) << extractPath;
+    EXPECT_EQ(rig.dialog.outcomes[0].outputPath, outputPath);
+  }
+}
+
+// Under a double-byte code page the trail byte of a character is never
+// taken for "\" or "|".
+TEST(WalkList, DoubleByteNamesHoldNoFalseSeparators) {
+  lzh::SetLeadByteTest([](std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; });
+  MemberPlan dir = StoredMember("\x95\x7C", "");
+  dir.method = "-lhd-";
+  WalkRig rig(ArchiveBytes({StoredMember("\x95\x5C.txt", "x"), dir}));
+  rig.List();
+  lzh::SetLeadByteTest(nullptr);
+  EXPECT_EQ(rig.Names(), (std::vector<std::string>{"\x95\x5C.txt", "\x95\x7C"}))
+      << "a directory, not a symbolic link";
+  EXPECT_FALSE(rig.dialog.storedPathsEnabled) << "no name holds a directory";
 }
 
 }  // namespace

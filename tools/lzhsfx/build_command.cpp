@@ -7,6 +7,7 @@
 
 #include "check_walk.h"
 #include "commands.h"
+#include "outcome_text.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 
@@ -61,20 +62,16 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
     fs.Close(opened.handle);
     return {archivePath + " is a program already; give the plain archive"};
   }
-  ReportingDialog dialog;
-  dialog.onMember = [&](const std::string& path, bool passed) {
-    if (!passed) problems.push_back(Printable(SinkName(path)) + ": damaged (CRC check failed)");
-  };
-  dialog.onMessage = [&](const std::string& text, const std::string& caption) {
-    if (caption == "Couldn't open...") {
-      problems.push_back(Printable(SinkName(text)) + ": unsafe or invalid name");
-    } else {
-      problems.push_back(caption + " " + Printable(SinkName(text)));
-    }
+  ConsoleDialog dialog;
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    if (outcome.Failed()) problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
   };
   // The program's own methods: what it could not decode refuses the build.
-  CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod);
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod);
   fs.Close(opened.handle);
+  for (const auto& name : dialog.Unreached())
+    problems.push_back(Printable(name) + ": not reached: the check stopped before it");
+  if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");
   return problems;
 }
 

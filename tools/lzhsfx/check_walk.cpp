@@ -5,28 +5,28 @@
 namespace lzhcli {
 
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ReportingDialog& dialog, lzh::DecoderLookup decoderForMethod) {
+                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod) {
   lzh::WalkSession session(fs);
   session.decoderForMethod = decoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   dialog.policy = lzh::Overwrite;
+  bool failed = false;
+  auto report = dialog.onOutcome;
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    failed = failed || outcome.Failed();
+    if (report) report(outcome);
+  };
+  lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
+  dialog.SelectAll();
+  lzh::CopyText(session.extractPath, sizeof session.extractPath,
+                NullOutputFileSystem::kExtractPath);
+  lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
+  dialog.onOutcome = report;
   CheckResult result;
-  lzh::WalkArchive(session, dialog, true);
-  if (dialog.EntryCount() == 0) return result;
-  result.listed = true;
-  dialog.SelectAll(true);
-  lzh::CopyText(session.extractPath, sizeof session.extractPath, NullOutputFileSystem::kRoot);
-  std::size_t boxesBefore = dialog.messages.size();
-  lzh::WalkArchive(session, dialog, false);
-  result.passed = dialog.SelectedCount() == 0 && dialog.messages.size() == boxesBefore;
+  result.listed = dialog.EntryCount() != 0;
+  result.passed = result.listed && !failed && dialog.SelectedCount() == 0;
   return result;
-}
-
-std::string SinkName(const std::string& outputPath) {
-  const std::string root = std::string(NullOutputFileSystem::kRoot) + "\\";
-  return outputPath.compare(0, root.size(), root) == 0 ? outputPath.substr(root.size())
-                                                       : outputPath;
 }
 
 }  // namespace lzhcli

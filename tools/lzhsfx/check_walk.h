@@ -4,26 +4,21 @@
 // reports the result; `lzhsfx build` refuses an archive that fails it.
 #pragma once
 
-#include <string>
-
 #include "archive_file.h"
 #include "codec/decoder.h"
+#include "console_dialog.h"
 #include "null_output_file_system.h"
-#include "reporting_dialog.h"
 
 namespace lzhcli {
 
 struct CheckResult {
-  bool listed = false;  // false: no member to extract (the box was shown)
-  bool passed = false;  // every member passed and no box was shown
+  bool listed = false;  // false: no member to extract
+  bool passed = false;  // every member was extracted
 };
 
-// dialog's callbacks see every member and box; opened was opened through fs.
+// dialog.onOutcome sees every member; opened was opened through fs.
 // decoderForMethod gives the methods that count as decodable.
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ReportingDialog& dialog, lzh::DecoderLookup decoderForMethod);
-
-// A member's name as the sink's output path gives it.
-std::string SinkName(const std::string& outputPath);
+                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod);
 
 }  // namespace lzhcli

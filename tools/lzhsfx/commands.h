@@ -21,9 +21,6 @@ int BuildCommand(const Arguments& args, const std::string& programPath);
 // Prints "lzhsfx: message" on stderr.
 void PrintError(const std::string& message);
 
-// Shows a box of the walk on stderr: "lzhsfx: caption text".
-void PrintBox(const std::string& text, const std::string& caption);
-
 // Bytes outside printable ASCII shown as \xNN, so names cannot drive the
 // terminal; separators shown as "/".
 std::string Printable(const std::string& name);

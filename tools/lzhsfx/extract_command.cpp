@@ -7,7 +7,9 @@
 
 #include "archive_file.h"
 #include "commands.h"
-#include "reporting_dialog.h"
+#include "console_dialog.h"
+#include "interruption.h"
+#include "outcome_text.h"
 #include "wildcard.h"
 
 namespace lzhcli {
@@ -75,7 +77,7 @@ bool ParseOptions(const Arguments& args, ExtractOptions& options, std::string& e
 
 // The terminal's side of the overwrite question: yes, no, always (yes and
 // don't ask again), never (no and don't ask again).
-void AskOnTerminal(MemoryDialog& dialog, const std::string& fileName) {
+void AskOnTerminal(ConsoleDialog& dialog, const std::string& fileName) {
   for (;;) {
     std::fprintf(stderr, "%s...already exists, overwrite? [y]es, [n]o, [a]lways, n[e]ver: ",
                  Printable(fileName).c_str());
@@ -127,7 +129,9 @@ int ExtractCommand(const Arguments& args) {
     options.policy = lzh::Confirm;
   }
 
-  lzh::FileSystem& fs = lzh::HostFileSystem();
+  // An interruption removes the member being written, so that no fragment
+  // stays under its name.
+  InterruptibleOutputs fs(lzh::HostFileSystem());
   OpenedArchive opened;
   if (!OpenArchive(fs, options.file, opened, error)) {
     PrintError(error);
@@ -137,19 +141,14 @@ int ExtractCommand(const Arguments& args) {
   session.decoderForMethod = lzh::ToolDecoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
-  ReportingDialog dialog;
-  dialog.storedPathsTicked = options.storedPaths;
+  ConsoleDialog dialog;
+  dialog.storedPaths = options.storedPaths;
   dialog.policy = static_cast<std::uint8_t>(options.policy);
   if (options.ask) dialog.onQuestion = AskOnTerminal;
-  dialog.onMessage = PrintBox;
 
-  lzh::WalkArchive(session, dialog, true);
-  if (dialog.EntryCount() == 0) {
-    fs.Close(opened.handle);
-    return kExitUsage;
-  }
+  lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
   if (options.members.empty()) {
-    dialog.SelectAll(true);
+    dialog.SelectAll();
   } else {
     for (const auto& pattern : options.members) {
       bool matched = false;
@@ -180,14 +179,26 @@ int ExtractCommand(const Arguments& args) {
     return kExitUsage;
   }
 
-  dialog.onStatus = [](const std::string& status) {
-    std::printf("%s\n", Printable(status).c_str());
+  bool failed = false;
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    std::string line = MemberLabel(outcome) + ": " + Reason(outcome);
+    if (outcome.Failed()) {
+      failed = true;
+      PrintError(line);
+    } else {
+      std::printf("%s\n", line.c_str());
+    }
   };
-  std::size_t boxesBefore = dialog.messages.size();
-  lzh::WalkArchive(session, dialog, false);
+  // Run also when nothing was listed: the outcomes tell why.
+  lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
   fs.Close(opened.handle);
-  bool failed = dialog.SelectedCount() != 0 || dialog.messages.size() != boxesBefore;
-  return failed ? kExitMemberFailed : kExitOk;
+  for (const auto& name : dialog.Unreached())
+    PrintError(Printable(name) + ": not extracted: extraction stopped before it");
+  if (dialog.EntryCount() == 0) {
+    PrintError(options.file + " holds no member that can be extracted");
+    return kExitUsage;
+  }
+  return failed || dialog.SelectedCount() != 0 ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

@@ -5,6 +5,8 @@
 
 #include "codec/crc16.h"
 #include "commands.h"
+#include "extract/paths.h"
+#include "platform/code_page.h"
 #include "version.h"
 
 #ifdef _WIN32
@@ -47,14 +49,13 @@ void PrintError(const std::string& message) {
   std::fprintf(stderr, "lzhsfx: %s\n", message.c_str());
 }
 
-void PrintBox(const std::string& text, const std::string& caption) {
-  PrintError(caption + " " + Printable(text));
-}
-
 std::string Printable(const std::string& name) {
   std::string out;
-  for (unsigned char c : name) {
-    if (c == '\\') {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (lzh::CharLength(name.c_str() + i) == 2) {
+      out += name.substr(i++, 2);  // a double-byte character, trail byte and all
+    } else if (c == '\\') {
       out += '/';
     } else if (c < 0x20 || c == 0x7F) {
       char hex[5];
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
   using namespace lzhcli;
   lzh::CrcTableScope crcTable;
   lzh::UseSlicedCrc(true);
+  // Names are split where the stub splits them: never at a trail byte.
+  lzh::SetLeadByteTest(lzh::IsHostLeadByte);
   Arguments args(argv + (argc > 1 ? 2 : 1), argv + argc);
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "list") return ListCommand(args);

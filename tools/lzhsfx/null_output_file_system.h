@@ -1,7 +1,8 @@
 // A file system that reads the real archive but writes nowhere: output
 // files swallow their bytes, so a walk in extract mode only checks CRCs.
-// Directories the walk makes are remembered so that its existence tests
-// agree with what it made; no output file ever exists beforehand.
+// The walk is given "." to extract into, which exists and is empty:
+// directories the walk makes below it are remembered so that its existence
+// tests agree with what it made, and no output file ever exists beforehand.
 #pragma once
 
 #include <set>
@@ -42,9 +43,9 @@ class NullOutputFileSystem : public lzh::FileSystem {
   }
   void SetDosTime(lzh::FileHandle, std::uint32_t) override {}
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
+  std::uint32_t LastError() override { return 0; }
 
-  // The extraction directory the walk is given; it exists.
-  static constexpr const char* kRoot = "T:";
+  static constexpr const char* kExtractPath = ".";
 
  private:
   static constexpr lzh::FileHandle kSink = 0x51AC;

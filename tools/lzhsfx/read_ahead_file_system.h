@@ -34,6 +34,7 @@ class ReadAheadFileSystem : public lzh::FileSystem {
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override {
     below_.SetUnixTime(file, seconds);
   }
+  std::uint32_t LastError() override { return below_.LastError(); }
 
  private:
   static constexpr std::int32_t kBlockBytes = 1 << 18;

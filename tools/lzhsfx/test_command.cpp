@@ -4,6 +4,7 @@
 
 #include "check_walk.h"
 #include "commands.h"
+#include "outcome_text.h"
 
 namespace lzhcli {
 
@@ -27,23 +28,33 @@ int TestCommand(const Arguments& args) {
     PrintError(error);
     return kExitUsage;
   }
-  ReportingDialog dialog;
+  ConsoleDialog dialog;
   int tested = 0, failed = 0;
-  dialog.onMember = [&](const std::string& path, bool passed) {
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    if (outcome.kind == lzh::OutcomeKind::PassedOver) return;
     ++tested;
-    failed += passed ? 0 : 1;
-    std::printf("%-7s %s\n", passed ? "OK" : "FAILED", Printable(SinkName(path)).c_str());
+    if (outcome.Passed()) {
+      std::printf("OK      %s\n", MemberLabel(outcome).c_str());
+    } else {
+      ++failed;
+      std::printf("FAILED  %s: %s\n", MemberLabel(outcome).c_str(), Reason(outcome).c_str());
+    }
   };
-  dialog.onMessage = PrintBox;
   CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ToolDecoderForMethod);
   fs.Close(opened.handle);
-  if (!result.listed) return kExitUsage;
+  if (!result.listed) {
+    PrintError(args[0] + " holds no member that can be extracted");
+    return kExitUsage;
+  }
+  for (const auto& name : dialog.Unreached()) {
+    ++failed;
+    std::printf("FAILED  %s: not reached: the check stopped before it\n", Printable(name).c_str());
+  }
   if (result.passed) {
     std::printf("All %d member(s) OK\n", tested);
     return kExitOk;
   }
-  int remaining = dialog.SelectedCount();
-  std::printf("%d member(s) failed\n", remaining > failed ? remaining : failed);
+  std::printf("%d member(s) failed\n", failed);
   return kExitMemberFailed;
 }
 

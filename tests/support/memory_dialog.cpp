@@ -1,6 +1,6 @@
-#include "memory_dialog.h"
+#include "support/memory_dialog.h"
 
-namespace lzhcli {
+namespace lzhtest {
 
 namespace {
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -67,14 +67,10 @@ void MemoryDialog::TurnOffStoredPaths() {
   storedPathsEnabled = false;
 }
 
-void MemoryDialog::SetStatus(const char* text) {
-  status = text;
-  if (onStatus) onStatus(status);
-}
+void MemoryDialog::SetStatus(const char* text) { status = text; }
 
 void MemoryDialog::ShowMessage(const char* text, const char* caption) {
   messages.push_back(std::string(caption) + ": " + text);
-  if (onMessage) onMessage(text, caption);
 }
 
 void MemoryDialog::PumpOneMessage() { ++pumps; }
@@ -87,4 +83,14 @@ void MemoryDialog::AskOverwrite(const char* existingFileName) {
 
 std::uint8_t MemoryDialog::OverwriteAnswer() { return answer; }
 
-}  // namespace lzhcli
+void MemoryDialog::MemberFinished(const lzh::MemberOutcome& outcome) {
+  outcomes.push_back(Outcome{outcome, outcome.storedName, outcome.outputPath});
+}
+
+std::vector<lzh::OutcomeKind> MemoryDialog::Kinds() const {
+  std::vector<lzh::OutcomeKind> kinds;
+  for (const auto& outcome : outcomes) kinds.push_back(outcome.what.kind);
+  return kinds;
+}
+
+}  // namespace lzhtest

@@ -1,7 +1,7 @@
-// The walk's dialog held in memory, with the list box's own rules: entries
-// sorted without regard to case, the exact-match search starting after a
-// given entry and wrapping, and -1 addressing every entry. Used by the
-// command-line tool and the tests.
+// The walk's dialog held in memory for the tests, with the list box's own
+// rules: entries sorted without regard to case, the exact-match search
+// starting after a given entry and wrapping, and -1 addressing every entry.
+// Keeps every outcome the walk reports.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +11,7 @@
 
 #include "extract/walk_dialog.h"
 
-namespace lzhcli {
+namespace lzhtest {
 
 class MemoryDialog : public lzh::WalkDialog {
  public:
@@ -20,19 +20,24 @@ class MemoryDialog : public lzh::WalkDialog {
     bool selected = false;
   };
 
-  // State the tests and the tool set and read.
+  // A reported outcome, its texts copied.
+  struct Outcome {
+    lzh::MemberOutcome what;
+    std::string storedName, outputPath;
+  };
+
+  // State the tests set and read.
   std::vector<Entry> entries;
   bool storedPathsTicked = true;
   bool storedPathsEnabled = true;
   std::string status;
   std::uint8_t policy = lzh::Confirm;
   std::uint8_t answer = 0;  // OverwriteAnswer: 0 before any question
-  // Called for every box and every question; the question's handler sets
-  // the answer and may change the policy, as the confirmation dialog does.
-  std::function<void(const std::string& text, const std::string& caption)> onMessage;
+  // Called for every question; it sets the answer and may change the
+  // policy, as the confirmation dialog does.
   std::function<void(MemoryDialog& dialog, const std::string& fileName)> onQuestion;
-  std::function<void(const std::string& status)> onStatus;
   std::vector<std::string> messages;  // "caption: text" of every box shown
+  std::vector<Outcome> outcomes;      // in the order the walk finished the members
   int pumps = 0;
 
   void SelectAll(bool selected);
@@ -52,9 +57,13 @@ class MemoryDialog : public lzh::WalkDialog {
   std::uint8_t OverwritePolicy() override;
   void AskOverwrite(const char* existingFileName) override;
   std::uint8_t OverwriteAnswer() override;
+  void MemberFinished(const lzh::MemberOutcome& outcome) override;
+
+  // The kinds reported so far, in order.
+  std::vector<lzh::OutcomeKind> Kinds() const;
 };
 
 // Case-insensitive comparison of the list box (ASCII letters fold).
 int CompareNoCase(const std::string& a, const std::string& b);
 
-}  // namespace lzhcli
+}  // namespace lzhtest

@@ -1,0 +1,7 @@
+#include "platform/code_page.h"
+
+namespace lzh {
+
+bool IsHostLeadByte(std::uint8_t) { return false; }
+
+}  // namespace lzh

@@ -1,0 +1,44 @@
+// Bounds what one fuzz input may decode through the walk: the originalSize
+// of each member header is lowered in the input itself until the members
+// together decode to at most `budget` bytes. Stored members copy no more
+// than the input holds, so they need no bound. Tells how many headers the
+// archive holds and whether the file ends inside the last one.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "archive/header_cursor.h"
+#include "support/memory_file_system.h"
+
+namespace lzhfuzz {
+
+struct HeaderChain {
+  std::size_t headers = 0;
+  bool lastCut = false;
+};
+
+inline HeaderChain CapOriginalSizes(std::vector<std::uint8_t>& archive, std::int64_t budget) {
+  HeaderChain chain;
+  lzhtest::MemoryFileSystem fs;
+  fs.AddFile("a", archive);
+  lzh::ArchiveReader reader{fs, fs.OpenRead("a"), 0, 0, {}};
+  lzh::HeaderCursor cursor(reader);
+  cursor.Seek(0);
+  while (cursor.Read()) {
+    ++chain.headers;
+    chain.lastCut = cursor.Member().truncated;
+    std::int64_t size = cursor.Member().originalSize;
+    // originalSize sits at offset 11 of every header level.
+    std::size_t at = static_cast<std::size_t>(cursor.HeaderOffset()) + 11;
+    if (size > budget && at + 4 <= archive.size()) {
+      size %= budget + 1;
+      for (int i = 0; i < 4; ++i) archive[at + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    }
+    if (size > 0) budget -= size;
+    if (!cursor.Advance()) break;
+  }
+  return chain;
+}
+
+}  // namespace lzhfuzz

@@ -1,0 +1,21 @@
+// Members' outcomes in plain words for the command-line tool's messages.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "extract/member_outcome.h"
+
+namespace lzhcli {
+
+// The member's stored path, printable ("(no name)" for a header without one).
+std::string MemberLabel(const lzh::MemberOutcome& outcome);
+
+// What became of the member and why, e.g. "damaged: its data do not match
+// their CRC-16".
+std::string Reason(const lzh::MemberOutcome& outcome);
+
+// The system's text for an error code (errno, or GetLastError on Windows).
+std::string SystemErrorText(std::uint32_t code);
+
+}  // namespace lzhcli
