@@ -80,8 +80,11 @@ void AdaptiveHuffman::CountSymbol(unsigned symbol) {
   if (frequency[kRootNode] == kFrequencyLimit) RebuildTree();
   unsigned n = parent[kNodeCount + symbol];
   do {
-    if (frequency[n] + 1u > frequency[n + 1]) n = Exchange(n);
-    ++frequency[n];
+    // The weights are in order, so the count passes the neighbour's
+    // exactly when the two are equal.
+    const unsigned weight = frequency[n];
+    if (weight == frequency[n + 1]) n = Exchange(n);
+    frequency[n] = static_cast<std::uint16_t>(weight + 1);
     n = parent[n];
   } while (n != 0);
 }

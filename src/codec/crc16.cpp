@@ -5,6 +5,7 @@
 namespace lzh {
 
 std::uint16_t* crcTable = nullptr;
+void (*crcSlicedFold)(const std::uint8_t*, std::int32_t, std::uint32_t&) = nullptr;
 
 void BuildCrcTable() {
   for (unsigned i = 0; i < 256; ++i) {
@@ -48,12 +49,17 @@ constexpr std::int32_t kInterleaveFrom = 256;  // bytes; shorter runs go byte by
 // Each byte's step waits for the previous one's table lookup, so a long run
 // is cut into four quarters folded side by side from 0 (the first from crc)
 // and joined after: the CRC of A then B is the CRC of A times x^(8 |B|),
-// plus that of B. The result is the byte-by-byte one.
+// plus that of B. The result is the byte-by-byte one. Where the sliced
+// tables are in use, they take the run's whole 16-byte steps instead.
 void CrcUpdate(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc) {
+  std::int32_t i = 0;
+  if (crcSlicedFold != nullptr && count >= 16) {
+    i = count & ~15;
+    crcSlicedFold(bytes, i, crc);
+  }
   std::uint32_t c = crc;
   const std::uint16_t* table = crcTable;
-  std::int32_t i = 0;
-  if (count >= kInterleaveFrom) {
+  if (i == 0 && count >= kInterleaveFrom) {
     const std::int32_t quarter = count / 4;
     const std::uint8_t* q1 = bytes + quarter;
     const std::uint8_t* q2 = q1 + quarter;

@@ -19,6 +19,14 @@ void BuildCrcTable();
 // Folds count bytes into crc, in order. A count of 0 or less changes nothing.
 void CrcUpdate(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc);
 
+// The command-line tool's faster rule for long runs (crc16_sliced.cpp), which
+// spends 8 KiB of tables the program does without. UseSlicedCrc(true) builds
+// them from crcTable (which must be built) and has CrcUpdate use them;
+// false returns to the byte-wise rule. The results are the same.
+void UseSlicedCrc(bool use);
+// Folds a multiple of 16 bytes; null unless UseSlicedCrc(true) was called.
+extern void (*crcSlicedFold)(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc);
+
 // Owns crcTable for the lifetime of a program or test: obtains the block,
 // builds it, and releases it at the end.
 class CrcTableScope {

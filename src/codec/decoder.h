@@ -5,7 +5,14 @@
 // is a new, empty file. A decoder writes the member's decoded bytes in order
 // and folds every byte that a write reports as written into runningCrc. It
 // may read past the member and leave the archive's position anywhere; it
-// reports no outcome: the walk judges the member by its CRC alone.
+// reports no outcome: the walk judges the member by its CRC and size, and
+// by one finding of the decoder's own, below.
+//
+// A member decodes to originalSize bytes and never more. A stream whose
+// last match runs past originalSize is damaged (an encoder ends its last
+// match at the member's end): the decoder writes the bytes up to
+// originalSize, stops, and raises overran, and the walk fails the member
+// whatever its CRC says. Every method follows this one rule.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +30,7 @@ struct MemberStream {
   std::int32_t originalSize;  // bytes the member decodes to (signed)
   char methodDigit;           // the byte at offset 5 of the method, e.g. '5'
   std::uint32_t runningCrc = 0;
+  bool overran = false;  // the last match ran past originalSize
   bool writeFellShort = false;  // a write stored fewer bytes than it was given
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {
@@ -41,9 +49,22 @@ using Decoder = void (*)(MemberStream&);
 
 void CopyStored(MemberStream& member);  // -lh0-
 void DecodeLh1(MemberStream& member);   // -lh1-
-void DecodeLh5(MemberStream& member);   // -lh4- and -lh5-
+// -lh4- and -lh5-; for the command-line tool also -lh6- and -lh7-.
+void DecodeLh5(MemberStream& member);
+// The same decoder with a loop that takes the common case faster, at a
+// size the program does without (its own path decodes about as fast as it
+// needs); the same writes and CRC for every input. The tool's.
+void DecodeLh5Fast(MemberStream& member);
 
-// The decoder for a method digit, or nullptr when the method is unsupported.
+// The decoder for a method digit, or nullptr when the method is unsupported:
+// the methods of the self-extracting program.
 Decoder DecoderForMethod(char methodDigit);
+
+// The command-line tool's methods: those of DecoderForMethod, and -lh6- and
+// -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
+// memory on.
+Decoder ToolDecoderForMethod(char methodDigit);
+
+using DecoderLookup = Decoder (*)(char methodDigit);
 
 }  // namespace lzh

@@ -16,4 +16,9 @@ Decoder DecoderForMethod(char methodDigit) {
   }
 }
 
+Decoder ToolDecoderForMethod(char methodDigit) {
+  if (methodDigit >= '4' && methodDigit <= '7') return DecodeLh5Fast;
+  return DecoderForMethod(methodDigit);
+}
+
 }  // namespace lzh

@@ -9,7 +9,7 @@ namespace lzh {
 // of their first width bits, one branch node per further bit. A slot that
 // holds 0 counts as empty, symbol 0 included.
 void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, std::uint16_t* table,
-                      const BranchTrees& trees) {
+                      const BranchTrees& trees, int lengthShift) {
   std::uint16_t count[kMaxCodeLength + 1] = {};
   std::uint16_t start[kMaxCodeLength + 2];
   std::uint16_t weight[kMaxCodeLength + 1];
@@ -18,8 +18,11 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
     if (lengths[s] <= kMaxCodeLength) ++count[lengths[s]];
   }
   start[1] = 0;
-  for (int len = 1; len <= kMaxCodeLength; ++len)
+  std::uint32_t space = 0;  // the code space the lengths take, out of 2^16
+  for (int len = 1; len <= kMaxCodeLength; ++len) {
     start[len + 1] = static_cast<std::uint16_t>(start[len] + (count[len] << (16 - len)));
+    space += static_cast<std::uint32_t>(count[len]) << (16 - len);
+  }
 
   const int shift = 16 - width;
   const int tableSize = 1 << width;
@@ -33,8 +36,14 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
   // Entries from the end of the short codes on belong to no code or to the
   // roots of long ones. When that point wraps to 0 the short codes fill the
   // table, or there are none; clearing all is right in both cases.
+  // A slot is read by its number alone, whatever length it carries.
+  const unsigned valueMask = lengthShift != 0 ? (1u << lengthShift) - 1 : 0xFFFFu;
+  const auto entryOf = [&](int s) {
+    return static_cast<std::uint16_t>(lengthShift != 0 ? s | lengths[s] << lengthShift : s);
+  };
   int uncovered = start[width + 1] >> shift;
-  for (int i = uncovered; i < tableSize; ++i) table[i] = 0;
+  const std::uint16_t symbolZero = entryOf(0);
+  for (int i = uncovered; i < tableSize; ++i) table[i] = symbolZero;
 
   int avail = symbolCount;
   const std::uint16_t mask = static_cast<std::uint16_t>(1 << (15 - width));
@@ -49,7 +58,8 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
     if (len <= width) {
       int next = shortStart[len] + weight[len];
       int end = next < tableSize ? next : tableSize;
-      for (int i = shortStart[len]; i < end; ++i) table[i] = static_cast<std::uint16_t>(s);
+      const std::uint16_t entry = entryOf(s);
+      for (int i = shortStart[len]; i < end; ++i) table[i] = entry;
       shortStart[len] = next;
       continue;
     }
@@ -57,7 +67,7 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
     std::uint16_t* slot = &table[k >> shift];
     bool placed = true;
     for (int level = width; level < len; ++level) {
-      if (*slot == 0) {
+      if ((*slot & valueMask) == 0) {
         if (avail >= kTreeNodes) {
           // Only an over-full code runs out of nodes: this symbol is left out.
           placed = false;
@@ -67,11 +77,20 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
         trees.treeRight[avail] = 0;
         *slot = static_cast<std::uint16_t>(avail++);
       }
-      slot = (k & mask) != 0 ? &trees.treeRight[*slot] : &trees.treeLeft[*slot];
+      const unsigned node = *slot & valueMask;
+      slot = (k & mask) != 0 ? &trees.treeRight[node] : &trees.treeLeft[node];
       k = static_cast<std::uint16_t>(k << 1);
     }
     if (placed) *slot = static_cast<std::uint16_t>(s);
     start[len] = static_cast<std::uint16_t>(start[len] + weight[len]);
+  }
+  // Over-full lengths can leave entries of an earlier table that no run of
+  // this one wrote: they are read with this table's lengths.
+  if (lengthShift != 0 && space > (1u << 16)) {
+    for (int i = 0; i < tableSize; ++i) {
+      const int v = table[i] & static_cast<int>(valueMask);
+      table[i] = v < symbolCount ? entryOf(v) : static_cast<std::uint16_t>(v);
+    }
   }
 }
 

@@ -28,9 +28,13 @@ struct BranchTrees {
 
 // Builds table (2^width entries, width 8 or 12) and the branch nodes for the
 // first symbolCount entries of lengths. Entries that no code covers decode
-// as symbol 0.
+// as symbol 0. With a lengthShift, each table entry that holds a symbol s
+// also holds its length, as s | lengths[s] << lengthShift (branch nodes and
+// the trees hold plain numbers), so that a lookup needs no second load;
+// symbols and node numbers must then stay below 2^lengthShift, and the
+// lengths below 32.
 void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, std::uint16_t* table,
-                      const BranchTrees& trees);
+                      const BranchTrees& trees, int lengthShift = 0);
 
 // Follows the branch trees from v (a table entry at or above symbolCount)
 // with the look-ahead bits below the table's width. A walk that never

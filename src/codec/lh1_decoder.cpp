@@ -142,10 +142,9 @@ std::uint8_t Lh1Decoder::FetchInputByte() {
 // soon as that byte is handed out and never earlier.
 inline void Lh1Decoder::Refill(int wanted) {
   if (inputCount_ - inputPos_ > 8) {
-    const std::uint8_t* p = s_.inputBlock + inputPos_;
-    std::uint64_t next = 0;
-    for (int i = 0; i < 8; ++i) next = next << 8 | p[i];
-    bitBuffer_ |= next >> bitCount_;
+    std::uint64_t next;
+    std::memcpy(&next, s_.inputBlock + inputPos_, 8);
+    bitBuffer_ |= __builtin_bswap64(next) >> bitCount_;
     int bytes = (63 - bitCount_) >> 3;
     inputPos_ += bytes;
     bitCount_ += bytes * 8;
@@ -206,10 +205,9 @@ void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.window + kOutpu
 
 // Format notes: the produced count is compared with the original size only
 // before each symbol, as the encoder stops; a match that a corrupt stream
-// runs past the end is cut at the original size, so the file never grows
-// beyond it. A stream that needs bits beyond the end of the archive is
-// truncated: decoding stops there instead of inventing the rest of the
-// member from zero bits.
+// runs past the end is cut at the original size (decoder.h). A stream that needs bits beyond the
+// end of the archive is truncated: decoding stops there instead of inventing the rest of the member
+// from zero bits.
 void Lh1Decoder::Run() {
   std::int32_t left = member_.originalSize;
   if (left <= 0) return;
@@ -230,7 +228,10 @@ void Lh1Decoder::Run() {
       int distance = static_cast<int>(DecodeMatchOffset()) + 1;
       if (phantomBits_ > bitCount_) break;
       int length = static_cast<int>(symbol) - kMatchBase;
-      if (length > left) length = left;
+      if (length > left) {
+        length = left;
+        member_.overran = true;
+      }
       const std::uint8_t* from = window + pos - distance;
       std::uint8_t* to = window + pos;
       if (distance >= 8) {

@@ -1,19 +1,22 @@
-// -lh4- and -lh5-: LZ77 over static Huffman codes sent in blocks.
+// -lh4- to -lh7-: LZ77 over static Huffman codes sent in blocks.
 //
 // Format notes. A block opens with a 16-bit count of codes (0 ends the
 // member early), then the code lengths of the length code, of the
 // literal/length code (symbols 0..255 are bytes, 256..509 matches of 3..256
 // bytes) and of the position code. A match's position code j > 0 is followed
 // by j - 1 plain bits: position 2^(j-1) + bits, and the match starts
-// position + 1 bytes back. -lh4- has 13 position codes (distances up to
-// 4,096), -lh5- 14 (up to 8,192); nothing else differs.
+// position + 1 bytes back. The methods differ in the dictionary alone: with
+// b dictionary bits (12, 13, 15, 16 for -lh4- to -lh7-) there are b + 1
+// position codes (distances up to 2^b bytes), whose lengths open with a
+// count field of 4 bits up to -lh5- and of 5 bits from -lh6- on.
 //
-// The decoded bytes gather in a ring of 26,624 bytes that is at once the
-// dictionary and the output buffer: a full ring is written in one write.
-// The ring starts as spaces, so a match reaching back before the member's
-// first byte copies spaces, as the format's own tools do. A member ends when
-// originalSize bytes are produced; a last match is copied whole, so a broken
-// stream may give up to 255 bytes more.
+// The decoded bytes gather in a ring that is at once the dictionary and the
+// output buffer: a full ring is written in one write. It holds 26,624 bytes
+// for -lh4- and -lh5- (what the self-extracting program may spend) and 3.25
+// dictionaries for the larger two. It starts as spaces, so a match reaching
+// back before the member's first byte copies spaces, as the format's own
+// tools do. A member ends when originalSize bytes are produced; a last match
+// past it is cut (decoder.h).
 #include <cstring>
 
 #include "codec/decoder.h"
@@ -26,24 +29,33 @@ namespace lzh {
 
 namespace {
 
-constexpr int kRingBytes = 26624;  // bytes of decoded output held
+constexpr int kSmallRingBytes = 26624;  // bytes of decoded output held up to -lh5-
 constexpr int kNoSpecialIndex = -1;
 // codeTable_ entries below kLiteralCodeCount also carry their symbol's code
-// length from bit 10 up, so that a literal costs one lookup. The builder
-// and the tree walks work on the plain values (symbols and node numbers,
-// all below 1,024): the table is unpacked before each build, packed after.
+// length from bit 10 up, so that a literal costs one lookup; the tree walks
+// work on the plain values (symbols and node numbers, all below 1,024).
 constexpr int kValueBits = 10;
 constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
-// A match that starts below this ring position ends well before the ring's
-// end even when it copies 8 bytes at a time (up to 7 bytes too many).
-constexpr int kFastMatchLimit = kRingBytes - 256 - 8;
+
+// Decoders are handed only the four digits; anything else reads as -lh5-.
+int DictionaryBits(char methodDigit) {
+  const int bits = DictionaryBitsForMethod(methodDigit);
+  return bits != 0 ? bits : 13;
+}
+
+int RingBytes(int dictionaryBits) {
+  return dictionaryBits <= 13 ? kSmallRingBytes : 26 << (dictionaryBits - 3);
+}
 
 class Lh5Decoder {
  public:
   explicit Lh5Decoder(MemberStream& member)
       : member_(member),
+        dictionaryBits_(DictionaryBits(member.methodDigit)),
+        ringBytes_(RingBytes(dictionaryBits_)),
+        fastMatchLimit_(ringBytes_ - 256 - 32),
         packedBlock_(kPackedBlockBytes),
-        outputRing_(kRingBytes + 1),
+        outputRing_(static_cast<std::size_t>(ringBytes_) + 1),
         codeLengths_(kLiteralCodeCount + 1),
         auxLengths_(20),
         auxTable_(1 << kAuxTableWidth),
@@ -52,9 +64,6 @@ class Lh5Decoder {
         codeTable_((1 << kCodeTableWidth) + 1),
         input_(member, packedBlock_.Get()),
         trees_{treeLeft_.Get(), treeRight_.Get()} {
-    dictionaryBits_ = member.methodDigit == '4' ? 12 : 13;
-    positionCodeCount_ = dictionaryBits_ + 1;
-    std::memset(outputRing_.Get(), ' ', kRingBytes);
     // Over-full lengths can make the builder meet table entries and nodes
     // before this member wrote them (long codes wrapping into entries that
     // short codes fill later); they read as 0, not as old heap contents.
@@ -64,13 +73,13 @@ class Lh5Decoder {
     std::memset(codeTable_.Get(), 0, codeTable_.Size() * sizeof(std::uint16_t));
   }
 
+  template <bool kFastLoop>
   void Run();
 
  private:
   void DecodeFast(std::int64_t originalSize);
   void ReadAuxLengths(int symbolCount, int countBits, int specialIndex);
   void ReadCodeLengths();
-  void PackCodeTable(bool pack);
   void StartBlock();
   std::uint16_t DecodeCode();
   std::uint16_t DecodePosition();
@@ -79,6 +88,13 @@ class Lh5Decoder {
   void FlushRing();
 
   MemberStream& member_;
+  int dictionaryBits_;
+  int positionCodeCount_ = PositionCodeCount(dictionaryBits_);
+  int positionCountBits_ = PositionCountBits(dictionaryBits_);
+  int ringBytes_;
+  // A match that starts below this ring position ends well before the
+  // ring's end even when its copy writes up to 31 bytes too many.
+  int fastMatchLimit_;
   // The eight heap blocks, obtained in this order and released on every way
   // out. Each is one entry larger than its use where the format's tools
   // allocate it so.
@@ -93,12 +109,12 @@ class Lh5Decoder {
 
   StaticHuffmanInput input_;
   BranchTrees trees_;
-  int dictionaryBits_ = 13;
-  int positionCodeCount_ = 14;
-  static constexpr int kPositionCountBits = 4;
   std::uint16_t blockCodesLeft_ = 0;
   bool endOfData_ = false;
   int ringPos_ = 0;
+  // Every ring position holds a byte: one of the member's, or a space of
+  // the ring's start (filled in only when a match first reaches back there).
+  bool ringWhole_ = false;
   // 64 bits so that a member of 2 GiB cannot wrap it.
   std::int64_t decodedCount_ = 0;
 };
@@ -149,8 +165,8 @@ void Lh5Decoder::ReadCodeLengths() {
   if (n == 0) {
     std::uint16_t only = input_.TakeBits(9);
     std::memset(lengths, 0, kLiteralCodeCount);
+    // Every length is 0, so the entry carries none.
     for (int i = 0; i < (1 << kCodeTableWidth); ++i) codeTable_[i] = only;
-    PackCodeTable(true);
     return;
   }
   int i = 0;
@@ -169,19 +185,8 @@ void Lh5Decoder::ReadCodeLengths() {
     }
   }
   for (; i < kLiteralCodeCount; ++i) lengths[i] = 0;
-  PackCodeTable(false);
-  BuildDecodeTable(kLiteralCodeCount, lengths, kCodeTableWidth, codeTable_.Get(), trees_);
-  PackCodeTable(true);
-}
-
-void Lh5Decoder::PackCodeTable(bool pack) {
-  std::uint16_t* table = codeTable_.Get();
-  for (int i = 0; i < (1 << kCodeTableWidth); ++i) {
-    std::uint16_t v = table[i] & kValueMask;
-    if (pack && v < kLiteralCodeCount)
-      v = static_cast<std::uint16_t>(v | codeLengths_[v] << kValueBits);
-    table[i] = v;
-  }
+  BuildDecodeTable(kLiteralCodeCount, lengths, kCodeTableWidth, codeTable_.Get(), trees_,
+                   kValueBits);
 }
 
 void Lh5Decoder::StartBlock() {
@@ -192,7 +197,7 @@ void Lh5Decoder::StartBlock() {
   }
   ReadAuxLengths(kLengthCodeCount, kLengthCountBits, kLengthCodeZeroRunIndex);
   ReadCodeLengths();
-  ReadAuxLengths(positionCodeCount_, kPositionCountBits, kNoSpecialIndex);
+  ReadAuxLengths(positionCodeCount_, positionCountBits_, kNoSpecialIndex);
 }
 
 inline std::uint16_t Lh5Decoder::DecodeCode() {
@@ -220,90 +225,166 @@ inline std::uint16_t Lh5Decoder::DecodePosition() {
 }
 
 // Copies n bytes upward as if one at a time, so that a source overlapping
-// the destination repeats its bytes. May write up to 7 bytes past to + n.
+// the destination repeats its bytes. May write up to 31 bytes past to + n.
 inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
   const auto distance = to - from;
-  if (distance >= 8) {
-    // 8 bytes at a time never read a byte this copy has yet to write.
+  if (distance >= 16) {
+    // 16 bytes at a time never read a byte this copy has yet to write.
+    // Most matches are short: their first 32 bytes go without a loop.
+    std::memcpy(to, from, 16);
+    std::memcpy(to + 16, from + 16, 16);
+    for (int i = 32; i < n; i += 16) std::memcpy(to + i, from + i, 16);
+  } else if (distance >= 8) {
     for (int i = 0; i < n; i += 8) std::memcpy(to + i, from + i, 8);
   } else if (distance == 1) {
     std::memset(to, *from, static_cast<std::size_t>(n));
   } else {
-    for (int i = 0; i < n; ++i) to[i] = from[i];
+    // The bytes repeat with the distance as their period: past the first
+    // whole number of periods that spans 8 bytes, written one by one, each
+    // 8 bytes are a copy of those that many bytes back.
+    const int period = static_cast<int>(distance);
+    const int stride = period * ((8 + period - 1) / period);
+    int i = 0;
+    for (; i < stride && i < n; ++i) to[i] = from[i];
+    for (; i < n; i += 8) std::memcpy(to + i, to + i - stride, 8);
   }
+}
+
+// The ring starts as spaces; they are written only for a match that reaches
+// back before the member's first byte (which valid streams never do), from
+// the first position not yet written on. Matches may have copied a few
+// bytes past it; no match reaches them before they are written.
+void FillUnwritten(std::uint8_t* ring, int from, int ringBytes) {
+  std::memset(ring + from, ' ', static_cast<std::size_t>(ringBytes - from));
+}
+
+inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
+  std::uint64_t value;
+  std::memcpy(&value, p, 8);
+  return __builtin_bswap64(value);
 }
 
 // The common case, with the window, the ring position and the counts in
 // locals: codes of the current block while the member wants bytes, the
-// buffer can refill the window, and the ring has room for the longest match
-// (plus the copy's 7 spare bytes) before its end. Returns when one of these
-// fails; the careful path then takes one step.
+// buffer holds 16 bytes to refill the window from, and the ring has room
+// for the longest match (plus the copy's spare bytes) before its end.
+// Returns when one of these fails; the careful path then takes one step.
+// Only the command-line tool's entry runs it.
 void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
-  BitCursor bits = input_.Cursor();
+  const BitCursor& cursor = input_.Cursor();
+  std::uint64_t window = cursor.window;
+  int bits = cursor.windowBits;
+  const std::uint8_t* const block = cursor.block;
+  std::int32_t at = cursor.packedPos;
+  // A round refills at most twice, taking 7 bytes each time from a load of 8.
+  const std::int32_t lastLoad = cursor.packedCount - 16;
+  // Bytes enter below the bits counted; those already there are the same
+  // stream bits, so the OR changes nothing of them. Leaves 56 to 63 bits.
+  const auto refill = [&] {
+    window |= LoadBigEndian64(block + at) >> bits;
+    at += (63 - bits) >> 3;
+    bits |= 56;
+  };
   std::uint8_t* const ring = outputRing_.Get();
   const std::uint16_t* const codeTable = codeTable_.Get();
   const std::uint8_t* const codeLengths = codeLengths_.Get();
   const std::uint16_t* const auxTable = auxTable_.Get();
   const std::uint8_t* const auxLengths = auxLengths_.Get();
-  const int positionCodes = positionCodeCount_;
+  const unsigned positionCodes = static_cast<unsigned>(positionCodeCount_);
   int pos = ringPos_;
-  std::int64_t decoded = decodedCount_;
+  // Where the member or the room ends, as a ring position.
+  const std::int64_t memberEnd = pos + (originalSize - decodedCount_);
+  const int end = static_cast<int>(memberEnd < fastMatchLimit_ ? memberEnd : fastMatchLimit_);
   unsigned left = blockCodesLeft_;
-  while (left != 0 && decoded < originalSize && pos < kFastMatchLimit) {
-    // A code takes up to 16 bits, a position code up to 20 (so much can
-    // its length field say), and the position's plain bits up to 12.
-    if (bits.windowBits < 48 && !bits.RefillFromBlock()) break;
+  const int ringBytes = ringBytes_;
+  bool ringWhole = ringWhole_;
+  while (at <= lastLoad && left != 0 && pos < end) {
+    // 32 bits hold a code (up to 16) and a literal of up to 12 bits after it.
+    if (bits < 32) refill();
+    const unsigned entry = codeTable[window >> (64 - kCodeTableWidth)];
     --left;
-    std::uint16_t entry = codeTable[bits.Peek(kCodeTableWidth)];
-    std::uint16_t v = entry & kValueMask;
+    unsigned v = entry & kValueMask;
+    int used;
     if (v >= kLiteralCodeCount) {
-      v = WalkBranchTrees(v, kLiteralCodeCount, kCodeTableWidth,
-                          static_cast<std::uint16_t>(bits.Peek(16)), trees_);
-      entry = static_cast<std::uint16_t>(codeLengths[v] << kValueBits);
+      v = WalkBranchTrees(static_cast<std::uint16_t>(v), kLiteralCodeCount, kCodeTableWidth,
+                          static_cast<std::uint16_t>(window >> 48), trees_);
+      used = codeLengths[v];
+    } else {
+      used = static_cast<int>(entry >> kValueBits) & 31;
     }
-    bits.Skip(entry >> kValueBits);
+    window <<= used;
+    bits -= used;
     if (v < 256) {
       ring[pos++] = static_cast<std::uint8_t>(v);
-      ++decoded;
+      // Literals come in runs: the next code is looked up at once, and
+      // taken here when it is a literal of up to 12 bits.
+      const unsigned next = codeTable[window >> (64 - kCodeTableWidth)];
+      if ((next & kValueMask) < 256 && left != 0 && pos < end) {
+        ring[pos++] = static_cast<std::uint8_t>(next);
+        used = static_cast<int>(next >> kValueBits);
+        window <<= used;
+        bits -= used;
+        --left;
+      }
       continue;
     }
-    const int length = v - 256 + kMinMatch;
-    decoded += length;
-    std::uint16_t j = auxTable[bits.Peek(kAuxTableWidth)];
+    const int length = static_cast<int>(v) - 256 + kMinMatch;
+    // A position code takes up to 20 bits (so much can its length field
+    // say), its plain bits up to 15.
+    refill();
+    unsigned j = auxTable[window >> (64 - kAuxTableWidth)];
     if (j >= positionCodes) {
-      j = WalkBranchTrees(j, positionCodes, kAuxTableWidth,
-                          static_cast<std::uint16_t>(bits.Peek(16)), trees_);
+      j = WalkBranchTrees(static_cast<std::uint16_t>(j), positionCodeCount_, kAuxTableWidth,
+                          static_cast<std::uint16_t>(window >> 48), trees_);
     }
-    bits.Skip(auxLengths[j]);
-    int position = 0;
-    if (j != 0) {
-      position = 1 << (j - 1);
-      if (j > 1) {
-        position += static_cast<int>(bits.Peek(j - 1));
-        bits.Skip(j - 1);
-      }
-    }
+    used = auxLengths[j];
+    window <<= used;
+    bits -= used;
+    // Position code j > 0 stands for 2^(j-1) and j - 1 plain bits.
+    const int plain = j > 1 ? static_cast<int>(j) - 1 : 0;
+    const int position =
+        (j != 0 ? 1 << (j - 1) : 0) + static_cast<int>((window >> 1) >> (63 - plain));
+    window <<= plain;
+    bits -= plain;
     int src = pos - position - 1;
     if (src >= 0) {
       CopyForward(ring + pos, ring + src, length);
     } else {
       // The source starts near the ring's end and may pass it.
-      src += kRingBytes;
-      int first = kRingBytes - src < length ? kRingBytes - src : length;
+      if (!ringWhole) {
+        FillUnwritten(ring, pos, ringBytes);
+        ringWhole = true;
+      }
+      src += ringBytes;
+      int first = ringBytes - src < length ? ringBytes - src : length;
       std::memcpy(ring + pos, ring + src, static_cast<std::size_t>(first));
       if (first < length) CopyForward(ring + pos + first, ring, length - first);
     }
     pos += length;
   }
-  input_.SetCursor(bits);
+  std::int64_t decoded = decodedCount_ + (pos - ringPos_);
+  if (decoded > originalSize) {
+    // The last match ran past the member: this loop never flushes, so its
+    // surplus is still at the ring's end.
+    pos -= static_cast<int>(decoded - originalSize);
+    decoded = originalSize;
+    member_.overran = true;
+  }
+  BitCursor after = cursor;
+  after.window = window;
+  after.windowBits = bits;
+  after.packedPos = at;
+  input_.SetCursor(after);
   ringPos_ = pos;
+  ringWhole_ = ringWhole;
   decodedCount_ = decoded;
   blockCodesLeft_ = static_cast<std::uint16_t>(left);
 }
 
 void Lh5Decoder::FlushRing() {
-  member_.WriteOutput(outputRing_.Get(), kRingBytes);
+  member_.WriteOutput(outputRing_.Get(), ringBytes_);
   ringPos_ = 0;
+  ringWhole_ = true;
 }
 
 // Copies length bytes from position + 1 bytes back, one byte after another
@@ -311,12 +392,18 @@ void Lh5Decoder::FlushRing() {
 inline void Lh5Decoder::CopyMatch(int length, int position) {
   int src = ringPos_ - position - 1;
   std::uint8_t* ring = outputRing_.Get();
-  if (src >= 0 && ringPos_ < kFastMatchLimit) {
+  if (src >= 0 && ringPos_ < fastMatchLimit_) {
     CopyForward(ring + ringPos_, ring + src, length);
     ringPos_ += length;
     return;
   }
-  if (src < 0) src += kRingBytes;
+  if (src < 0) {
+    if (!ringWhole_) {
+      FillUnwritten(ring, ringPos_, ringBytes_);
+      ringWhole_ = true;
+    }
+    src += ringBytes_;
+  }
   CopyMatchAcrossRingEnd(length, src);
 }
 
@@ -327,23 +414,26 @@ void Lh5Decoder::CopyMatchAcrossRingEnd(int length, int src) {
   std::uint8_t* ring = outputRing_.Get();
   while (length > 0) {
     int run = length;
-    if (run > kRingBytes - ringPos_) run = kRingBytes - ringPos_;
-    if (run > kRingBytes - src) run = kRingBytes - src;
+    if (run > ringBytes_ - ringPos_) run = ringBytes_ - ringPos_;
+    if (run > ringBytes_ - src) run = ringBytes_ - src;
     for (int i = 0; i < run; ++i) ring[ringPos_ + i] = ring[src + i];
     ringPos_ += run;
     src += run;
     length -= run;
-    if (ringPos_ == kRingBytes) FlushRing();
-    if (src == kRingBytes) src = 0;
+    if (ringPos_ == ringBytes_) FlushRing();
+    if (src == ringBytes_) src = 0;
   }
 }
 
+// One code at a time, with the fast loop taking the common case where
+// there is one.
+template <bool kFastLoop>
 void Lh5Decoder::Run() {
   input_.ShiftBits(16);
   const std::int64_t originalSize = member_.originalSize;
   std::uint8_t* ring = outputRing_.Get();
   while (decodedCount_ < originalSize) {
-    if (blockCodesLeft_ != 0 && ringPos_ < kFastMatchLimit) {
+    if (kFastLoop && blockCodesLeft_ != 0 && ringPos_ < fastMatchLimit_) {
       DecodeFast(originalSize);
       if (decodedCount_ >= originalSize) break;
     }
@@ -359,12 +449,17 @@ void Lh5Decoder::Run() {
     if (c < 256) {
       ring[ringPos_++] = static_cast<std::uint8_t>(c);
       ++decodedCount_;
-      if (ringPos_ == kRingBytes) FlushRing();
+      if (ringPos_ == ringBytes_) FlushRing();
       continue;
     }
     int length = c - 256 + kMinMatch;
+    const int position = DecodePosition();
+    if (length > originalSize - decodedCount_) {
+      length = static_cast<int>(originalSize - decodedCount_);
+      member_.overran = true;
+    }
     decodedCount_ += length;
-    CopyMatch(length, DecodePosition());
+    CopyMatch(length, position);
   }
   if (ringPos_ > 0) member_.WriteOutput(ring, ringPos_);
 }
@@ -373,7 +468,12 @@ void Lh5Decoder::Run() {
 
 void DecodeLh5(MemberStream& member) {
   Lh5Decoder decoder(member);
-  decoder.Run();
+  decoder.Run<false>();
+}
+
+void DecodeLh5Fast(MemberStream& member) {
+  Lh5Decoder decoder(member);
+  decoder.Run<true>();
 }
 
 }  // namespace lzh

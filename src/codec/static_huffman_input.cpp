@@ -22,7 +22,7 @@ std::uint8_t StaticHuffmanInput::NextPackedByte() {
 }
 
 void StaticHuffmanInput::RefillSlowly() {
-  while (bits_.windowBits <= 56) {
+  while (bits_.windowBits < 56) {
     if (ended_) {
       // Every bit below the counted ones is zero by now: count them all in.
       bits_.windowBits = 64;

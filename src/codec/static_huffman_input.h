@@ -92,7 +92,8 @@ class StaticHuffmanInput {
   std::uint8_t* const packedBlock;
 
  private:
-  // Brings the window to at least 56 stream bits.
+  // Brings the window to 56 to 63 stream bits (all 64 once the bytes have
+  // ended), so that a refill of 8 bytes may follow.
   void RefillSlowly();
 
   MemberStream& member_;

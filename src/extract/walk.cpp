@@ -104,8 +104,10 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
   std::uint32_t writeError = session.fs.LastError();
   // A member passes on its CRC, and only when it decoded to the size the
   // header gives: the CRC-16 of zeros is 0 whatever their number, so a cut
-  // stream of zeros would otherwise pass.
-  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize);
+  // stream of zeros would otherwise pass. A stream whose last match ran past
+  // that size is damaged however its first bytes read.
+  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize) &&
+                   !stream.overran;
   bool closed = FinishOutputFile(session, dialog, output, outcome.outputPath);
   // After a failed write or close the file's bytes are not known, so its
   // CRC says nothing.
@@ -161,7 +163,7 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   AppendText(status, sizeof status, outputPath);
   // The method is known before anything exists or is asked about, so that
   // no file is made or emptied for a member that cannot be decoded.
-  Decoder decoder = DecoderForMethod(member.MethodDigit());
+  Decoder decoder = session.decoderForMethod(member.MethodDigit());
   if (decoder == nullptr) {
     dialog.SetStatus(status);
     dialog.PumpOneMessage();

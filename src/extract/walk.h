@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "archive/member_header.h"
+#include "codec/decoder.h"
 #include "extract/paths.h"
 #include "extract/walk_dialog.h"
 #include "platform/file_system.h"
@@ -26,6 +27,8 @@ struct WalkSession {
   char extractPath[kPathBytes] = {};
   std::int32_t listIndex = -1;
   bool archiveHasPaths = false;
+  // The methods this program decodes.
+  DecoderLookup decoderForMethod = DecoderForMethod;
 };
 
 enum class WalkMode : std::uint8_t {

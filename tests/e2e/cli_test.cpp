@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -213,6 +215,75 @@ TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
 }  // namespace
 
 namespace {
+
+// -lh6- and -lh7- archives made by jLHA: `lzhsfx extract` writes the files
+// packed, and what each peer that is installed extracts.
+TEST_F(Cli, Lh6AndLh7ExtractAsThePeersDo) {
+  if (std::system("command -v jlha >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "jlha is not installed: no -lh6-/-lh7- archives to make";
+  // Text whose repeats lie 12,000 and 64,000 bytes back (beyond the
+  // dictionaries of -lh5- and of -lh6-), a program, long runs, and noise
+  // that jLHA stores.
+  std::mt19937 rng(67);
+  auto words = [&](std::size_t n) {
+    static const char* const kWords[] = {"member ", "ring ", "code ", "window ", "block\n"};
+    std::string text;
+    while (text.size() < n) text += kWords[rng() % 5] + std::to_string(rng() % 1000) + " ";
+    return text.substr(0, n);
+  };
+  std::string near = words(12000), far = words(40000);
+  Bytes program = lzhtest::ReadWholeFile("/usr/bin/bash");
+  program.resize(std::min<std::size_t>(program.size(), 300000));
+  Bytes noise(20000);
+  for (auto& b : noise) b = static_cast<std::uint8_t>(rng());
+  const std::map<std::string, Bytes> files = {
+      {"text.txt", lzhtest::ToBytes(far + near + near + far)},
+      {"prog.bin", program},
+      {"runs.txt", Bytes(100000, 'r')},
+      {"noise.bin", noise}};
+  mkdir((dir + "/in").c_str(), 0777);
+  std::string names;
+  for (const auto& [name, bytes] : files) {
+    Write("in/" + name, bytes);
+    names += " " + name;
+  }
+  const struct {
+    const char* name;
+    const char* command;  // {a}: the archive, {o}: the output directory
+  } kPeers[] = {{"lhasa", "lhasa xqw={o} {a}"}, {"7zz", "7zz x {a} -o{o} -y"}};
+  for (char digit : {'6', '7'}) {
+    SCOPED_TRACE(std::string("-lh") + digit + "-");
+    std::string archive = dir + "/m" + digit + ".lzh";
+    ASSERT_EQ(
+        std::system(("cd " + dir + "/in && jlha ao" + digit + " " + archive + names + " >/dev/null")
+                        .c_str()),
+        0);
+    Bytes packed = lzhtest::ReadWholeFile(archive);
+    EXPECT_NE(std::string(packed.begin(), packed.end()).find(std::string("-lh") + digit + "-"),
+              std::string::npos);
+    std::string ours = dir + "/ours" + digit;
+    Outcome run = Lzhsfx("extract " + archive + " -C " + ours + " --overwrite");
+    EXPECT_EQ(run.status, 0) << run.out;
+    for (const auto& [name, bytes] : files)
+      EXPECT_TRUE(lzhtest::ReadWholeFile(ours + "/" + name) == bytes) << name;
+    for (const auto& peer : kPeers) {
+      if (std::system(("command -v " + std::string(peer.name) + " >/dev/null").c_str()) != 0) {
+        std::printf("[peers] %s is not installed: not compared\n", peer.name);
+        continue;
+      }
+      std::string theirs = dir + "/" + peer.name + digit;
+      std::string command = peer.command;
+      command.replace(command.find("{o}"), 3, theirs);
+      command.replace(command.find("{a}"), 3, archive);
+      ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
+      for (const auto& [name, bytes] : files) {
+        EXPECT_TRUE(lzhtest::ReadWholeFile(theirs + "/" + name) ==
+                    lzhtest::ReadWholeFile(ours + "/" + name))
+            << name << " differs from " << peer.name << "'s";
+      }
+    }
+  }
+}
 
 TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract) {
   std::string stub = LZH_STUB_PATH;

@@ -1,12 +1,15 @@
-// Arbitrary packed bytes and header fields through DecodeLh5, checked
-// against the step-by-step reference decoder: same writes, same CRC.
+// Arbitrary packed bytes and header fields through both paths of the
+// static-Huffman decoder (the tool's DecodeLh5Fast and the program's
+// DecodeLh5), each checked against the step-by-step reference decoder:
+// same writes, same CRC, same finding of a last match past the member's
+// size.
 //
 // Two forms of input:
-//  - an archive whose first member is -lh4- or -lh5- (the corpus archives
+//  - an archive whose first member is -lh4- to -lh7- (the corpus archives
 //    seed this form): the header reader finds the member's fields and the
 //    decoder starts at its first packed byte, as in the walk;
 //  - otherwise one flags byte, originalSize (4 bytes, little-endian), then
-//    the packed bytes. Flags: bit 0 the method (-lh4-/-lh5-), bits 1-2
+//    the packed bytes. Flags: bits 0 and 6 the method (-lh4- to -lh7-), bits 1-2
 //    packedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
 //    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
 //    cuts the output.
@@ -29,6 +32,7 @@ struct Outcome {
   std::vector<std::uint8_t> bytes;
   std::uint32_t crc = 0;
   int writes = 0;
+  bool overran = false;
   bool operator==(const Outcome&) const = default;
 };
 
@@ -43,21 +47,25 @@ std::int32_t CapOriginalSize(std::int32_t size) {
   return size % ((size % 16 == 0 ? kLargeSize : kSmallSize) + 1);
 }
 
-void Decode(lzh::MemberStream& member, bool reference) {
-  if (reference) {
+enum class Path { Tool, Program, Reference };
+
+void Decode(lzh::MemberStream& member, Path path) {
+  if (path == Path::Reference) {
     lzhtest::lh5::ReferenceDecoder(member).Run();
-  } else {
+  } else if (path == Path::Program) {
     lzh::DecodeLh5(member);
+  } else {
+    lzh::DecodeLh5Fast(member);
   }
 }
 
 bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
-  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 &&
-         (data[5] == '4' || data[5] == '5') && data[6] == '-';
+  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 && data[5] >= '4' &&
+         data[5] <= '7' && data[6] == '-';
 }
 
 // Returns false when the header reader finds no member.
-bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outcome& out) {
+bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& out) {
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("a.lzh", std::vector<std::uint8_t>(data, data + size));
   fs.writeBudget = 8 << 20;
@@ -66,15 +74,15 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, bool reference, Outc
   cursor.Seek(0);
   if (!cursor.Read()) return false;
   const lzh::MemberHeader& h = cursor.Member();
-  if (h.MethodDigit() != '4' && h.MethodDigit() != '5') return false;
+  if (h.MethodDigit() < '4' || h.MethodDigit() > '7') return false;
   lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
                            h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};
-  Decode(member, reference);
-  out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes};
+  Decode(member, path);
+  out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
   return true;
 }
 
-Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
+Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
   const std::uint8_t flags = data[0];
   std::uint32_t raw;
   std::memcpy(&raw, data + 1, 4);
@@ -102,31 +110,33 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, bool reference) {
                            fs.CreateOutput("out"),
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
-                           (flags & 1) != 0 ? '5' : '4'};
-  Decode(member, reference);
-  return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes};
+                           "4567"[(flags & 1) | (flags >> 5 & 2)]};
+  Decode(member, path);
+  return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static lzh::CrcTableScope crcTable;
-  Outcome fast, slow;
+  Outcome fast, program, slow;
   std::int64_t originalSize = -1;
   if (LooksLikeArchive(data, size)) {
-    if (!RunArchive(data, size, false, fast)) return 0;
-    RunArchive(data, size, true, slow);
+    if (!RunArchive(data, size, Path::Tool, fast)) return 0;
+    RunArchive(data, size, Path::Program, program);
+    RunArchive(data, size, Path::Reference, slow);
   } else {
     if (size < 5) return 0;
-    fast = RunPacked(data, size, false);
-    slow = RunPacked(data, size, true);
+    fast = RunPacked(data, size, Path::Tool);
+    program = RunPacked(data, size, Path::Program);
+    slow = RunPacked(data, size, Path::Reference);
     std::uint32_t raw;
     std::memcpy(&raw, data + 1, 4);
     originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
   }
-  if (!(fast == slow)) __builtin_trap();
-  // A last match may pass originalSize by at most 255 bytes.
-  if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize) + 255)
+  if (!(fast == slow) || !(program == slow)) __builtin_trap();
+  // Nothing is written past originalSize.
+  if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize))
     __builtin_trap();
   return 0;
 }

@@ -6,9 +6,14 @@
 // tests and the benchmark as a real encoder.
 //
 //   java -cp /usr/share/java/jlha.jar LzhPack.java -lh4- 1 out.lzh file...
+//
+// A file argument @LIST names a file that lists the files, one per line
+// (for more files than a command line holds).
 import java.io.*;
 import java.nio.file.Files;
+import java.util.ArrayList;
 import java.util.Date;
+import java.util.List;
 import java.util.Properties;
 import jp.gr.java_conf.dangan.util.lha.CRC16;
 import jp.gr.java_conf.dangan.util.lha.CompressMethod;
@@ -22,9 +27,19 @@ public class LzhPack {
     }
     String method = args[0];
     int level = Integer.parseInt(args[1]);
+    List<String> names = new ArrayList<>();
+    for (int i = 3; i < args.length; ++i) {
+      if (args[i].startsWith("@")) {
+        for (String line : Files.readAllLines(new File(args[i].substring(1)).toPath())) {
+          if (!line.isEmpty()) names.add(line);
+        }
+      } else {
+        names.add(args[i]);
+      }
+    }
     try (OutputStream archive = new BufferedOutputStream(new FileOutputStream(args[2]))) {
-      for (int i = 3; i < args.length; ++i) {
-        File file = new File(args[i]);
+      for (String name : names) {
+        File file = new File(name);
         byte[] original = Files.readAllBytes(file.toPath());
         ByteArrayOutputStream packed = new ByteArrayOutputStream();
         try (OutputStream encoder =

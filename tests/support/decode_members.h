@@ -61,7 +61,7 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
       auto begin = end - std::min<std::ptrdiff_t>(h.DataSize(), end - archiveBytes.begin());
       m.packed.assign(begin, end);
     }
-    lzh::Decoder decoder = lzh::DecoderForMethod(h.MethodDigit());
+    lzh::Decoder decoder = lzh::ToolDecoderForMethod(h.MethodDigit());
     if (decoder != nullptr && std::strchr(digits, h.MethodDigit()) != nullptr) {
       lzh::FileHandle output = fs.CreateOutput("out");
       lzh::MemberStream stream{fs,           archive.archiveHandle, output,

@@ -1,5 +1,6 @@
-// Runs the -lh4-/-lh5- decoder (or the step-by-step reference) on packed
-// bytes held in an in-memory file, and collects what it wrote.
+// Runs the -lh4- to -lh7- decoder (the tool's, the program's, or the
+// step-by-step reference) on packed bytes held in an in-memory file, and
+// collects what it wrote.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ struct Decoded {
   std::vector<std::uint8_t> bytes;  // what the writes stored
   std::uint32_t crc = 0;            // runningCrc afterwards
   int writes = 0;
+  bool overran = false;
   bool operator==(const Decoded&) const = default;
 };
 
@@ -24,6 +26,7 @@ struct DecodeOptions {
   std::int64_t writeBudget = -1;  // bytes the writes may store (-1: any)
   std::int32_t packedLeft = -1;   // -1: the packed bytes' count
   bool reference = false;         // run the step-by-step decoder instead
+  bool programPath = false;       // run DecodeLh5 (the program's) instead of DecodeLh5Fast
 };
 
 inline Decoded DecodeMember(const std::vector<std::uint8_t>& packed, std::int32_t originalSize,
@@ -41,10 +44,12 @@ inline Decoded DecodeMember(const std::vector<std::uint8_t>& packed, std::int32_
       options.digit};
   if (options.reference) {
     ReferenceDecoder(member).Run();
-  } else {
+  } else if (options.programPath) {
     lzh::DecodeLh5(member);
+  } else {
+    lzh::DecodeLh5Fast(member);
   }
-  return Decoded{fs.Find("out")->bytes, member.runningCrc, fs.writes};
+  return Decoded{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }
 
 }  // namespace lzhtest::lh5

@@ -22,12 +22,13 @@ class ReferenceDecoder {
   explicit ReferenceDecoder(lzh::MemberStream& member) : m_(member) {}
 
   void Run() {
+    // The dictionary is the methods' one parameter; the ring holds 26,624
+    // bytes up to -lh5-, 3.25 dictionaries above.
     dictionaryBits_ = lzh::DictionaryBitsForMethod(m_.methodDigit);
     if (dictionaryBits_ == 0) dictionaryBits_ = 13;
     positionCodeCount_ = dictionaryBits_ + 1;
     positionCountBits_ = positionCodeCount_ > 15 ? 5 : 4;
-    // -lh6- and -lh7- need a ring larger than their dictionary.
-    if (dictionaryBits_ > 13) ringBytes_ = 2 << dictionaryBits_;
+    if (dictionaryBits_ > 13) ringBytes_ = 26 << (dictionaryBits_ - 3);
     outputRing_.assign(static_cast<std::size_t>(ringBytes_) + 1, ' ');
     ShiftBits(16);
     endOfData_ = false;
@@ -47,8 +48,13 @@ class ReferenceDecoder {
         continue;
       }
       int length = c - 253;
-      decodedCount_ += length;
       int p = DecodePosition();
+      // A last match past the member's size is cut there.
+      if (length > m_.originalSize - decodedCount_) {
+        length = static_cast<int>(m_.originalSize - decodedCount_);
+        m_.overran = true;
+      }
+      decodedCount_ += length;
       int src = ringPos_ - p - 1;
       if (src < 0) src += ringBytes_;
       if (src < ringPos_ && ringPos_ < ringBytes_ - 257) {
@@ -246,7 +252,7 @@ class ReferenceDecoder {
 
   lzh::MemberStream& m_;
   std::vector<std::uint8_t> packedBlock_ = std::vector<std::uint8_t>(32770);
-  std::vector<std::uint8_t> outputRing_ = std::vector<std::uint8_t>(26625);
+  std::vector<std::uint8_t> outputRing_;
   std::vector<std::uint8_t> codeLengths_ = std::vector<std::uint8_t>(511);
   std::vector<std::uint8_t> auxLengths_ = std::vector<std::uint8_t>(20);
   std::vector<std::uint16_t> auxTable_ = std::vector<std::uint16_t>(256);

@@ -36,21 +36,26 @@ TEST(Crc16, SplitRunsEqualOneRunAndEmptyRunsChangeNothing) {
 
 }  // namespace
 
-// Long runs are folded in interleaved quarters; whatever the length and the
-// starting value, the result is the one of the plain byte-by-byte rule.
+// Long runs are folded in interleaved quarters, or by the command-line
+// tool's sliced tables; whatever the length and the starting value, the
+// result is the one of the plain byte-by-byte rule.
 TEST(Crc16, LongRunsMatchTheByteByByteRule) {
   lzh::CrcTableScope table;
   std::uint8_t bytes[70000];
   std::uint32_t seed = 12345;
   for (auto& b : bytes) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
-  for (std::int32_t count : {255, 256, 257, 258, 259, 1000, 4097, 26624, 32768, 70000}) {
-    for (std::uint32_t start : {0u, 0xBB3Du, 0xFFFFu}) {
-      std::uint32_t plain = start;
-      for (std::int32_t i = 0; i < count; ++i)
-        plain = lzh::crcTable[(plain ^ bytes[i]) & 0xFF] ^ (plain >> 8);
-      std::uint32_t crc = start;
-      CrcUpdate(bytes, count, crc);
-      EXPECT_EQ(crc, plain) << count << " bytes from " << start;
+  for (bool sliced : {false, true}) {
+    lzh::UseSlicedCrc(sliced);
+    for (std::int32_t count : {15, 16, 17, 255, 256, 257, 258, 259, 1000, 4097, 26624, 70000}) {
+      for (std::uint32_t start : {0u, 0xBB3Du, 0xFFFFu}) {
+        std::uint32_t plain = start;
+        for (std::int32_t i = 0; i < count; ++i)
+          plain = lzh::crcTable[(plain ^ bytes[i]) & 0xFF] ^ (plain >> 8);
+        std::uint32_t crc = start;
+        CrcUpdate(bytes, count, crc);
+        EXPECT_EQ(crc, plain) << count << " bytes from " << start << (sliced ? ", sliced" : "");
+      }
     }
   }
+  lzh::UseSlicedCrc(false);
 }

@@ -10,6 +10,8 @@
 
 #include "support/archive_builder.h"
 #include "support/corpus.h"
+#include "support/lh1_bit_writer.h"
+#include "support/lh5_bit_writer.h"
 #include "support/memory_file_system.h"
 #include "support/walk_rig.h"
 
@@ -175,6 +177,38 @@ TEST(HostileStreams, ArchiveThatShrinksBetweenListingAndExtraction) {
   EXPECT_EQ(rig.Content("C:/out/a.txt").size(), 1000u - 32u);  // less the header
   EXPECT_EQ(rig.dialog.SelectedCount(), 2) << "a failed, b was never reached";
   EXPECT_NE(rig.dialog.status, kSuccess);
+}
+
+// A stream whose last match runs past the member's size, in each Huffman
+// family: the file holds the member's size and no more, and the member
+// fails even though those bytes match its CRC.
+TEST(HostileStreams, LastMatchPastTheSizeFailsAndWritesNoMore) {
+  lzhtest::lh1::StreamWriter lh1;  // 'q', then 60 bytes of it again
+  lh1.Literal('q');
+  lh1.Match(60, 0);
+  lzhtest::lh5::BitWriter lh5;  // 'q', then 256 bytes of it again
+  lzhtest::lh5::PutFlatBlock(lh5, 2);
+  lzhtest::lh5::PutLiteral(lh5, 'q');
+  lzhtest::lh5::PutMatch(lh5, 256, 1);
+  const struct {
+    const char* method;
+    Bytes packed;
+  } kStreams[] = {{"-lh1-", lh1.Bytes()}, {"-lh5-", lh5.Bytes()}};
+  for (const auto& stream : kStreams) {
+    for (std::int64_t size : {2, 40}) {
+      SCOPED_TRACE(std::string(stream.method) + " of " + std::to_string(size) + " bytes");
+      MemberPlan plan;
+      plan.method = stream.method;
+      plan.name = "q.txt";
+      plan.packed = stream.packed;
+      plan.originalSize = size;
+      const Bytes expected(static_cast<std::size_t>(size), 'q');
+      plan.crc = lzhtest::Crc16(expected);
+      Outcome o = ListAndExtract(ArchiveBytes({plan}));
+      EXPECT_EQ(o.files["q.txt"], expected);
+      EXPECT_EQ(o.failed, std::vector<std::string>{"q.txt"});
+    }
+  }
 }
 
 // Every truncation of small real archives of every method: bounded time,

@@ -1,4 +1,4 @@
-// -lh4- and -lh5- members made by real encoders: the corpus archives, and
+// -lh4- to -lh7- members made by real encoders: the corpus archives, and
 // large members packed at test time by the jLHA library, decoded bit-exact.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -30,7 +30,11 @@ using Bytes = std::vector<std::uint8_t>;
 using Member = lzhtest::DecodedMember;
 
 std::vector<Member> DecodeArchive(const Bytes& archiveBytes, int readChunk = 0) {
-  return lzhtest::DecodeMembers(archiveBytes, "45", readChunk);
+  return lzhtest::DecodeMembers(archiveBytes, "4567", readChunk);
+}
+
+bool StaticHuffman(const std::string& method) {
+  return method == "-lh4-" || method == "-lh5-" || method == "-lh6-" || method == "-lh7-";
 }
 
 TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
@@ -38,12 +42,12 @@ TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
   lzh::CrcTableScope table;
   std::map<std::string, std::vector<lzhtest::ManifestRow>> rowsByArchive;
   for (const auto& row : lzhtest::ReadManifest()) rowsByArchive[row.archive].push_back(row);
-  int checked = 0;
+  std::map<std::string, int> checked;  // by method
   std::set<int> levels;
   for (const auto& [archive, rows] : rowsByArchive) {
     bool wanted = false;
     for (const auto& row : rows)
-      wanted |= row.verified && (row.method == "-lh4-" || row.method == "-lh5-");
+      wanted |= row.verified && StaticHuffman(row.method);
     if (!wanted) continue;
     Bytes bytes = lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + archive);
     for (int readChunk : {0, 5}) {
@@ -52,7 +56,7 @@ TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
       for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& row = rows[i];
         const Member& m = members[i];
-        if (!row.verified || (row.method != "-lh4-" && row.method != "-lh5-")) continue;
+        if (!row.verified || !StaticHuffman(row.method)) continue;
         SCOPED_TRACE(archive + " member " + std::to_string(i) + ", reads of " +
                      std::to_string(readChunk));
         ASSERT_EQ(m.method, row.method);
@@ -61,11 +65,13 @@ TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
         EXPECT_EQ(m.runningCrc, m.headerCrc);
         EXPECT_EQ(m.headerCrc, row.crc);
         levels.insert(m.level);
-        ++checked;
+        ++checked[m.method];
       }
     }
   }
-  EXPECT_GE(checked, 2 * 18);
+  EXPECT_GE(checked["-lh4-"] + checked["-lh5-"], 2 * 18);
+  EXPECT_GE(checked["-lh6-"] + checked["-lh7-"], 2 * 15);
+  EXPECT_EQ(checked.size(), 4u) << "members of each of -lh4- to -lh7-";
   EXPECT_EQ(levels, (std::set<int>{0, 1, 2}));
 }
 

@@ -110,7 +110,7 @@ TEST(Lh5Encoder, RoundTripsEveryMethodEffortAndInput) {
   const std::vector<Input> inputs = Inputs();
   for (char digit : {'4', '5', '6', '7'}) {
     const int bits = lzh::DictionaryBitsForMethod(digit);
-    const bool ours = lzh::DecoderForMethod(digit) != nullptr;
+    const bool ours = lzh::ToolDecoderForMethod(digit) != nullptr;
     // Efforts 2, 4 and 6 differ from their neighbours in depths alone.
     for (int effort : {1, 3, 5, 7, 8, 9}) {
       for (const Input& input : inputs) {

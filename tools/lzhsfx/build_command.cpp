@@ -66,7 +66,8 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
     if (outcome.Failed()) problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
   };
-  CheckResult result = CheckByWalking(fs, opened, dialog);
+  // The program's own methods: what it could not decode refuses the build.
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod);
   fs.Close(opened.handle);
   for (const auto& name : dialog.Unreached())
     problems.push_back(Printable(name) + ": not reached: the check stopped before it");

@@ -5,8 +5,9 @@
 namespace lzhcli {
 
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog) {
+                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod) {
   lzh::WalkSession session(fs);
+  session.decoderForMethod = decoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   dialog.policy = lzh::Overwrite;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "archive_file.h"
+#include "codec/decoder.h"
 #include "console_dialog.h"
 #include "null_output_file_system.h"
 
@@ -16,7 +17,8 @@ struct CheckResult {
 };
 
 // dialog.onOutcome sees every member; opened was opened through fs.
+// decoderForMethod gives the methods that count as decodable.
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog);
+                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod);
 
 }  // namespace lzhcli

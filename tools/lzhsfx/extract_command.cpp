@@ -138,6 +138,7 @@ int ExtractCommand(const Arguments& args) {
     return kExitUsage;
   }
   lzh::WalkSession session(fs);
+  session.decoderForMethod = lzh::ToolDecoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;

@@ -73,6 +73,7 @@ std::string Printable(const std::string& name) {
 int main(int argc, char** argv) {
   using namespace lzhcli;
   lzh::CrcTableScope crcTable;
+  lzh::UseSlicedCrc(true);
   // Names are split where the stub splits them: never at a trail byte.
   lzh::SetLeadByteTest(lzh::IsHostLeadByte);
   Arguments args(argv + (argc > 1 ? 2 : 1), argv + argc);

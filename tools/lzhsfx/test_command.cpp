@@ -40,7 +40,7 @@ int TestCommand(const Arguments& args) {
       std::printf("FAILED  %s: %s\n", MemberLabel(outcome).c_str(), Reason(outcome).c_str());
     }
   };
-  CheckResult result = CheckByWalking(fs, opened, dialog);
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ToolDecoderForMethod);
   fs.Close(opened.handle);
   if (!result.listed) {
     PrintError(args[0] + " holds no member that can be extracted");

@@ -1,0 +1,75 @@
+#include "read_ahead_file_system.h"
+
+#include <cstring>
+
+namespace lzhcli {
+
+lzh::FileHandle ReadAheadFileSystem::OpenRead(const char* path) {
+  lzh::FileHandle file = below_.OpenRead(path);
+  if (file != lzh::kInvalidFile) {
+    file_ = file;
+    block_.resize(kBlockBytes);
+    blockStart_ = position_ = belowAt_ = 0;
+    blockCount_ = 0;
+  }
+  return file;
+}
+
+std::int32_t ReadAheadFileSystem::ReadBelow(void* buffer, std::int32_t count) {
+  if (belowAt_ != position_) {
+    if (below_.Seek(file_, static_cast<std::int32_t>(position_)) != position_) {
+      belowAt_ = -1;
+      return 0;
+    }
+  }
+  std::int32_t got = below_.Read(file_, buffer, count);
+  belowAt_ = position_ + got;
+  return got;
+}
+
+std::int32_t ReadAheadFileSystem::Read(lzh::FileHandle file, void* buffer, std::int32_t count) {
+  if (file != file_ || file_ == lzh::kInvalidFile) return below_.Read(file, buffer, count);
+  if (count <= 0) return 0;
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::int32_t done = 0;
+  while (done < count) {
+    const std::int64_t inBlock = position_ - blockStart_;
+    if (inBlock >= 0 && inBlock < blockCount_) {
+      std::int32_t take = blockCount_ - static_cast<std::int32_t>(inBlock);
+      if (take > count - done) take = count - done;
+      std::memcpy(out + done, block_.data() + inBlock, static_cast<std::size_t>(take));
+      done += take;
+      position_ += take;
+      continue;
+    }
+    // Large reads go straight to the caller's buffer.
+    if (count - done >= kBlockBytes) {
+      std::int32_t got = ReadBelow(out + done, count - done);
+      done += got;
+      position_ += got;
+      break;
+    }
+    blockStart_ = position_;
+    blockCount_ = ReadBelow(block_.data(), kBlockBytes);
+    if (blockCount_ == 0) break;
+  }
+  return done;
+}
+
+std::int32_t ReadAheadFileSystem::Seek(lzh::FileHandle file, std::int32_t offset) {
+  if (file != file_ || file_ == lzh::kInvalidFile) return below_.Seek(file, offset);
+  // As the file systems below: a negative offset fails, any other succeeds.
+  if (offset < 0) return -1;
+  position_ = offset;
+  return offset;
+}
+
+bool ReadAheadFileSystem::Close(lzh::FileHandle file) {
+  if (file == file_) {
+    file_ = lzh::kInvalidFile;
+    blockCount_ = 0;
+  }
+  return below_.Close(file);
+}
+
+}  // namespace lzhcli
