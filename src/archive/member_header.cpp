@@ -33,6 +33,16 @@ void DecodeFixedPart(MemberHeader& m) {
   m.nameLength = f[21];
 }
 
+// "-xxx-" with three visible characters, read whole: the method of some
+// archiver, whether or not anything here decodes it.
+bool IsAnyMethod(const MemberHeader& m) {
+  if (m.truncated || m.fixed[2] != '-' || m.fixed[6] != '-') return false;
+  for (int i = 3; i < 6; ++i) {
+    if (m.fixed[i] <= ' ' || m.fixed[i] > '~') return false;
+  }
+  return true;
+}
+
 // Reads into a field, keeping its old bytes where the read falls short.
 template <typename T>
 void ReadField(ArchiveReader& archive, T& field) {
@@ -71,6 +81,8 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
   // A record too small to hold its own next-size field is the last one.
   std::uint32_t dataBytes = size >= 3 ? size - 2u : size;
   std::uint8_t type = record[0];
+  if (archive.recordObserver != nullptr)
+    archive.recordObserver->Record(type, record.Get() + 1, dataBytes - 1);
   if (type == kDirectoryRecord) {
     KeepDirectoryRecord(m, record.Get(), dataBytes);
   } else if (type == kNameRecord && namesInRecords) {
@@ -148,7 +160,7 @@ bool ReadMemberHeader(ArchiveReader& archive) {
   m.truncated =
       archive.fs.Read(archive.archiveHandle, m.fixed, kFixedHeaderBytes) != kFixedHeaderBytes;
   DecodeFixedPart(m);
-  bool found = m.fixed[3] == 'l' && m.fixed[4] == 'h';
+  bool found = (m.fixed[3] == 'l' && m.fixed[4] == 'h') || (archive.anyMethod && IsAnyMethod(m));
   if (found && m.level >= 3) found = false;
   if (found && m.level == 2) {
     m.headerBytes = Le16(m.fixed);
@@ -168,6 +180,7 @@ void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
   m.recordBytes = 0;
   m.hasUnixTime = false;
   m.textTooLong = false;
+  if (archive.recordObserver != nullptr) archive.recordObserver->HeaderStarts();
   if (m.level == 2) {
     m.extensionSize = 0;
     ReadLevel2(archive, headerOffset, nameBuffer, name);

@@ -64,6 +64,17 @@ struct MemberHeader {
   std::int32_t DataSize() const;
 };
 
+// Sees the extension records of each header the reader reads, for the
+// command-line tool's names (the program reads only the directory record).
+class RecordObserver {
+ public:
+  virtual ~RecordObserver() = default;
+  // A new header's variable part is about to be read.
+  virtual void HeaderStarts() = 0;
+  // One record: its type and its data (without the next record's size).
+  virtual void Record(std::uint8_t type, const std::uint8_t* data, std::uint32_t size) = 0;
+};
+
 // The archive as the walk reads it: one handle, one file position.
 struct ArchiveReader {
   FileSystem& fs;
@@ -71,6 +82,11 @@ struct ArchiveReader {
   std::int32_t archivePosition = 0;  // outcome of the last seek, -1 on failure
   std::int32_t packedLeft = 0;
   MemberHeader currentMember;
+  // The command-line tool's: headers of any "-xxx-" method count as members
+  // (so that members of methods nobody here decodes can be reported), not
+  // only those whose method reads "lh"; and an observer of the records.
+  bool anyMethod = false;
+  RecordObserver* recordObserver = nullptr;
 };
 
 void SeekArchive(ArchiveReader& archive, std::int32_t offset);

@@ -106,8 +106,8 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
   // header gives: the CRC-16 of zeros is 0 whatever their number, so a cut
   // stream of zeros would otherwise pass. A stream whose last match ran past
   // that size is damaged however its first bytes read.
-  bool wholeSize = session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize) &&
-                   !stream.overran;
+  bool wholeSize =
+      session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize) && !stream.overran;
   bool closed = FinishOutputFile(session, dialog, output, outcome.outputPath);
   // After a failed write or close the file's bytes are not known, so its
   // CRC says nothing.
@@ -148,7 +148,9 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   // file that cannot be created. A directory entry's name ends in "\".
   bool directoryEntry = member.IsDirectoryEntry();
   if (directoryEntry) DropTrailingBackslash(memberName);
-  outcome.refusal = JoinedNameRefusal(session.extractPath, memberName, nameFits);
+  // outcome.refusal may already hold the stored bytes' own refusal.
+  NameRefusal refusal = JoinedNameRefusal(session.extractPath, memberName, nameFits);
+  if (refusal != NameRefusal::None) outcome.refusal = refusal;
   if (outcome.refusal != NameRefusal::None) {
     dialog.ShowMessage(outputPath, "Couldn't open...");
     outcome.kind = OutcomeKind::RefusedName;
@@ -163,7 +165,14 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   AppendText(status, sizeof status, outputPath);
   // The method is known before anything exists or is asked about, so that
   // no file is made or emptied for a member that cannot be decoded.
-  Decoder decoder = session.decoderForMethod(member.MethodDigit());
+  // Only "-lh?-" methods are looked up by their digit ("-lz5-" is no -lh5-).
+  bool lhMethod = member.method[1] == 'l' && member.method[2] == 'h';
+  Decoder decoder = lhMethod ? session.decoderForMethod(member.MethodDigit()) : nullptr;
+  if (decoder == nullptr && session.passOverUnsupported) {
+    outcome.kind = OutcomeKind::UnsupportedMethod;
+    std::memcpy(outcome.method, member.method, sizeof member.method);
+    return WalkEnd::Normal;
+  }
   if (decoder == nullptr) {
     dialog.SetStatus(status);
     dialog.PumpOneMessage();
@@ -266,6 +275,8 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
     }
     char storedName[kPathBytes], memberName[kPathBytes];
     bool nameFits = ComposeMemberName(member, name, storedName);
+    if (session.nameReader != nullptr)
+      outcome.refusal = session.nameReader->ReadName(member, name, storedName);
     CopyText(memberName, sizeof memberName, storedName);
     outcome.storedName = storedName;
     if (HasCharacterOf(memberName, "\\/")) session.archiveHasPaths = true;

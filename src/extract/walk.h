@@ -14,6 +14,19 @@
 
 namespace lzh {
 
+// The command-line tool's reading of names: turns a member's stored name
+// into the text it is listed, extracted and checked under (the program
+// takes the bytes as they stand).
+class MemberNameReader {
+ public:
+  virtual ~MemberNameReader() = default;
+  // memberName holds the stored name with its directory (ComposeMemberName)
+  // and receives the text. Returns why the stored bytes themselves cannot
+  // be used as a path (as other programs would read them), or None.
+  virtual NameRefusal ReadName(const MemberHeader& member, const char* name,
+                               char (&memberName)[kPathBytes]) = 0;
+};
+
 // The program-wide state the walk reads and keeps between walks.
 struct WalkSession {
   explicit WalkSession(FileSystem& fileSystem)
@@ -29,6 +42,11 @@ struct WalkSession {
   bool archiveHasPaths = false;
   // The methods this program decodes.
   DecoderLookup decoderForMethod = DecoderForMethod;
+  // The command-line tool's: a member of a method it cannot decode is
+  // reported and the walk goes on (the program stops with a box), and its
+  // reading of names.
+  bool passOverUnsupported = false;
+  MemberNameReader* nameReader = nullptr;
 };
 
 enum class WalkMode : std::uint8_t {

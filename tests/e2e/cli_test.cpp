@@ -453,3 +453,107 @@ TEST_F(Cli, InterruptionLeavesNoPartialMember) {
 }
 
 }  // namespace
+
+Bytes Utf16Le(const std::u16string& text) {
+  Bytes out;
+  for (char16_t unit : text) {
+    out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+  return out;
+}
+
+// Shift-JIS bytes whose trail bytes are "\" (表 0x95 0x5C in the directory,
+// ソ 0x83 0x5C in the name); a Windows archiver's level-2 header with "_"
+// for what its code page lacks and the names as UTF-16; Latin-1 bytes with
+// the code page (1252) that says so.
+Bytes JapaneseNames() {
+  MemberPlan sjis = StoredMember("\x83\x5C.txt", "so");
+  sjis.records.push_back({2, lzhtest::DirectoryRecordData("\x95\x5C")});
+  MemberPlan utf16 = StoredMember("_.txt", "hyo", 2);
+  utf16.records = {{2, lzhtest::DirectoryRecordData("__")},
+                   {0x44, Utf16Le(u"\u8868.txt")},
+                   {0x45, Utf16Le(u"\u65E5\u672C\xFFFF")}};
+  MemberPlan latin = StoredMember("caf\xE9.txt", "cafe", 2);
+  latin.records = {{0x46, {0xE4, 0x04, 0, 0}}};
+  return ArchiveBytes({sjis, utf16, latin});
+}
+
+TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
+  std::string archive = Write("jp.lzh", JapaneseNames());
+  struct Case {
+    std::string options;
+    std::vector<std::string> names;  // as list shows them
+  };
+  const Case cases[] = {
+      {"", {"表/ソ.txt", "日本/表.txt", "café.txt"}},
+      {"--charset cp932", {"表/ソ.txt", "日本/表.txt", "caf\xE9.txt"}},
+      // Raw: the bytes, whose trail bytes "\" read as separators.
+      {"--charset=raw", {"\x95/\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Lzhsfx("list " + c.options + " " + archive);
+    EXPECT_EQ(run.status, 0) << c.options << run.out;
+    for (const std::string& name : c.names)
+      EXPECT_NE(run.out.find("  " + name + "\n"), std::string::npos) << c.options << run.out;
+  }
+  Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out --overwrite");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(Read("out/表/ソ.txt"), "so");
+  EXPECT_EQ(Read("out/日本/表.txt"), "hyo");
+  EXPECT_EQ(Read("out/café.txt"), "cafe");
+  EXPECT_EQ(Lzhsfx("test --charset auto " + archive).status, 0);
+  Outcome unknown = Lzhsfx("list --charset NO-SUCH " + archive);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.out.find("unknown charset NO-SUCH"), std::string::npos) << unknown.out;
+}
+
+TEST_F(Cli, NamesAreRefusedWhenTheTextOrTheBytesWouldLeave) {
+  struct Case {
+    const char* what;
+    MemberPlan member;
+    std::string options;
+  };
+  MemberPlan textLeaves = StoredMember("safe.txt", "x", 2);
+  textLeaves.records = {{0x44, Utf16Le(u"..\\evil.txt")}};
+  MemberPlan bytesLeave = StoredMember("..\\evil.txt", "x", 2);
+  bytesLeave.records = {{0x44, Utf16Le(u"fine.txt")}};
+  // SHIFT_JIS (unlike CP932) reads 0x5C as a yen sign: the text is one
+  // harmless name, but every other program reads the bytes as "..\".
+  const Case cases[] = {
+      {"UTF-16 text", textLeaves, ""},
+      {"bytes behind UTF-16", bytesLeave, ""},
+      {"bytes read as yen", StoredMember("..\\evil.txt", "x"), "--charset SHIFT_JIS"},
+  };
+  for (const Case& c : cases) {
+    std::string archive = Write("bad.lzh", ArchiveBytes({c.member, StoredMember("ok", "k")}));
+    Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/in/out --overwrite " + c.options);
+    EXPECT_EQ(run.status, 1) << c.what << run.out;
+    EXPECT_NE(run.out.find("refused: its name climbs out"), std::string::npos) << c.what << run.out;
+    EXPECT_TRUE(Exists("in/out/ok")) << c.what;
+    EXPECT_FALSE(Exists("in/evil.txt") || Exists("in/out/fine.txt")) << c.what;
+  }
+}
+
+TEST_F(Cli, MembersOfMethodsNobodyDecodesAreReportedAndTheRestExtracted) {
+  MemberPlan lzs = StoredMember("lzs.bin", "packed by another archiver");
+  lzs.method = "-lzs-";
+  MemberPlan lz5 = StoredMember("lz5.bin", "not an -lh5- stream");
+  lz5.method = "-lz5-";
+  std::string archive =
+      Write("mixed.lzh", ArchiveBytes({StoredMember("a", "1"), lzs, lz5, StoredMember("b", "2")}));
+  Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out --overwrite");
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("lzs.bin: not extracted: its method -lzs- is not supported"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("lz5.bin: not extracted: its method -lz5- is not supported"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(Read("out/a"), "1");
+  EXPECT_EQ(Read("out/b"), "2");
+  EXPECT_FALSE(Exists("out/lzs.bin") || Exists("out/lz5.bin"));
+  Outcome list = Lzhsfx("list " + archive);
+  EXPECT_NE(list.out.find("-lzs-"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  b\n"), std::string::npos) << list.out;
+}

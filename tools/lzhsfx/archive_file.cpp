@@ -34,6 +34,7 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
     archive.start = static_cast<std::int32_t>(offset);
   }
   lzh::ArchiveReader probe{fs, archive.handle, 0, 0, {}};
+  probe.anyMethod = true;  // an archive of methods nothing here decodes is still one
   lzh::HeaderCursor cursor(probe);
   if (!cursor.Seek(archive.start) || !cursor.Read()) {
     error = path + " holds no LHA archive";

@@ -5,9 +5,16 @@
 namespace lzhcli {
 
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod) {
+                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod,
+                           MemberNames* names) {
   lzh::WalkSession session(fs);
   session.decoderForMethod = decoderForMethod;
+  session.passOverUnsupported = true;
+  session.archive.anyMethod = true;
+  if (names != nullptr) {
+    names->Observe(session.archive);
+    session.nameReader = names;
+  }
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   dialog.policy = lzh::Overwrite;

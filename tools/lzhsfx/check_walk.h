@@ -7,6 +7,7 @@
 #include "archive_file.h"
 #include "codec/decoder.h"
 #include "console_dialog.h"
+#include "member_names.h"
 #include "null_output_file_system.h"
 
 namespace lzhcli {
@@ -17,8 +18,12 @@ struct CheckResult {
 };
 
 // dialog.onOutcome sees every member; opened was opened through fs.
-// decoderForMethod gives the methods that count as decodable.
+// decoderForMethod gives the methods that count as decodable; a member of
+// another method (also one whose method does not read "lh") is reported
+// and the check goes on. names, when given, reads the names (else they
+// are the stored bytes, as the program takes them).
 CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod);
+                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod,
+                           MemberNames* names = nullptr);
 
 }  // namespace lzhcli

@@ -6,9 +6,11 @@
 #include <iostream>
 
 #include "archive_file.h"
+#include "charset_option.h"
 #include "commands.h"
 #include "console_dialog.h"
 #include "interruption.h"
+#include "member_names.h"
 #include "outcome_text.h"
 #include "wildcard.h"
 
@@ -18,7 +20,7 @@ namespace {
 
 const char kUsage[] =
     "usage: lzhsfx extract FILE [-C DIR] [--no-paths] [--overwrite | --skip | --ask]\n"
-    "                      [MEMBER...]\n"
+    "                      [--charset NAME] [MEMBER...]\n"
     "Extracts the members named (as `lzhsfx list` shows them; * and ? match, case\n"
     "is ignored), or every member, into DIR (default: the current directory).\n"
     "  --no-paths   ignore stored directories: every file lands in DIR itself\n"
@@ -104,16 +106,19 @@ void AskOnTerminal(ConsoleDialog& dialog, const std::string& fileName) {
 
 }  // namespace
 
-int ExtractCommand(const Arguments& args) {
-  for (const auto& a : args) {
+int ExtractCommand(const Arguments& given) {
+  for (const auto& a : given) {
     if (a == "--help" || a == "-h") {
       std::fputs(kUsage, stdout);
+      std::fputs(kCharsetHelp, stdout);
       return kExitOk;
     }
   }
+  Arguments args = given;
+  lzhnames::NameCharset charset;
   ExtractOptions options;
   std::string error;
-  if (!ParseOptions(args, options, error)) {
+  if (!TakeCharsetOption(args, charset, error) || !ParseOptions(args, options, error)) {
     PrintError(error);
     std::fputs(kUsage, stderr);
     return kExitUsage;
@@ -139,6 +144,12 @@ int ExtractCommand(const Arguments& args) {
   }
   lzh::WalkSession session(fs);
   session.decoderForMethod = lzh::ToolDecoderForMethod;
+  session.passOverUnsupported = true;
+  session.archive.anyMethod = true;
+  MemberNames names(charset);
+  names.storedPaths = options.storedPaths;
+  names.Observe(session.archive);
+  session.nameReader = &names;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;

@@ -4,14 +4,16 @@
 
 #include "archive/header_cursor.h"
 #include "archive_file.h"
+#include "charset_option.h"
 #include "commands.h"
+#include "member_names.h"
 
 namespace lzhcli {
 
 namespace {
 
 const char kUsage[] =
-    "usage: lzhsfx list FILE\n"
+    "usage: lzhsfx list [--charset NAME] FILE\n"
     "One line per member, in archive order: method, packed size, original size,\n"
     "CRC-16, date and time, header level, name with its stored directory.\n"
     "FILE is an LHA archive or a program made by `lzhsfx build`.\n";
@@ -34,27 +36,38 @@ std::string FormatTime(const lzh::MemberHeader& member) {
 
 }  // namespace
 
-int ListCommand(const Arguments& args) {
+int ListCommand(const Arguments& given) {
+  Arguments args = given;
+  lzhnames::NameCharset charset;
+  std::string error;
+  if (!TakeCharsetOption(args, charset, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
   if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
-    std::fputs(kUsage, args.size() == 1 && args[0] != "--help" ? stderr : stdout);
-    return args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? kExitOk : kExitUsage;
+    bool help = args.size() == 1 && (args[0] == "--help" || args[0] == "-h");
+    std::fputs(kUsage, help ? stdout : stderr);
+    std::fputs(kCharsetHelp, help ? stdout : stderr);
+    return help ? kExitOk : kExitUsage;
   }
   lzh::FileSystem& fs = lzh::HostFileSystem();
   OpenedArchive opened;
-  std::string error;
   if (!OpenArchive(fs, args[0], opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
   lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
+  // Members of every method are listed, also those nothing here decodes.
+  archive.anyMethod = true;
+  MemberNames names(charset);
+  names.Observe(archive);
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(opened.start);
   while (cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
-    char memberName[lzh::kPathBytes];
-    lzh::ComposeMemberName(m, cursor.Name(), memberName);
+    std::string name = names.Text(m, cursor.Name());
     std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.method, m.packedSize, m.originalSize,
-                m.memberCrc, FormatTime(m).c_str(), m.level, Printable(memberName).c_str());
+                m.memberCrc, FormatTime(m).c_str(), m.level, Printable(name).c_str());
     if (!cursor.Advance()) break;
   }
   fs.Close(opened.handle);

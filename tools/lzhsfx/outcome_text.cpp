@@ -84,8 +84,7 @@ std::string Reason(const lzh::MemberOutcome& outcome) {
     case OutcomeKind::RefusedName:
       return RefusalText(outcome.refusal);
     case OutcomeKind::UnsupportedMethod:
-      return "not extracted: its method " + Printable(outcome.method) +
-             " is not supported; extraction stops here";
+      return "not extracted: its method " + Printable(outcome.method) + " is not supported";
     case OutcomeKind::Damaged:
       return DamageText(outcome.damage);
     case OutcomeKind::CouldNotCreate:

@@ -2,6 +2,7 @@
 // CRC, through the same walk that extracts.
 #include <cstdio>
 
+#include "charset_option.h"
 #include "check_walk.h"
 #include "commands.h"
 #include "outcome_text.h"
@@ -10,20 +11,27 @@ namespace lzhcli {
 
 namespace {
 const char kUsage[] =
-    "usage: lzhsfx test FILE\n"
+    "usage: lzhsfx test [--charset NAME] FILE\n"
     "Decodes every member without writing files and checks its CRC-16.\n"
     "Prints OK or the failure per member; exit status 0 only when all passed.\n";
 }
 
-int TestCommand(const Arguments& args) {
+int TestCommand(const Arguments& given) {
+  Arguments args = given;
+  lzhnames::NameCharset charset;
+  std::string error;
+  if (!TakeCharsetOption(args, charset, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
   if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
     bool help = args.size() == 1;
     std::fputs(kUsage, help ? stdout : stderr);
+    std::fputs(kCharsetHelp, help ? stdout : stderr);
     return help ? kExitOk : kExitUsage;
   }
   NullOutputFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
-  std::string error;
   if (!OpenArchive(fs, args[0], opened, error)) {
     PrintError(error);
     return kExitUsage;
@@ -40,7 +48,8 @@ int TestCommand(const Arguments& args) {
       std::printf("FAILED  %s: %s\n", MemberLabel(outcome).c_str(), Reason(outcome).c_str());
     }
   };
-  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ToolDecoderForMethod);
+  MemberNames names(charset);
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ToolDecoderForMethod, &names);
   fs.Close(opened.handle);
   if (!result.listed) {
     PrintError(args[0] + " holds no member that can be extracted");

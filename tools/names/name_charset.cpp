@@ -16,9 +16,20 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string ConvertedOrKept(const std::string& charset, std::string_view bytes) {
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+std::string ConvertedOrKept(const std::string& charset, std::string_view bytes,
+                            std::string* usedCharset) {
   std::string text;
-  if (CodePageToUtf8(charset, bytes, text)) return text;
+  if (CodePageToUtf8(charset, bytes, text)) {
+    if (usedCharset != nullptr) *usedCharset = charset;
+    return text;
+  }
   return SystemNameToUtf8(bytes);
 }
 
@@ -39,23 +50,39 @@ bool ParseCharset(const std::string& value, NameCharset& charset, std::string& e
   return true;
 }
 
-std::string ReadableText(const NameCharset& charset, std::string_view bytes,
-                         std::uint32_t codePage) {
+std::string ReadableText(const NameCharset& charset, std::string_view bytes, std::uint32_t codePage,
+                         std::string* usedCharset) {
+  if (usedCharset != nullptr) usedCharset->clear();
   switch (charset.mode) {
     case CharsetMode::Raw:
       return SystemNameToUtf8(bytes);
     case CharsetMode::Named:
-      return ConvertedOrKept(charset.name, bytes);
+      return ConvertedOrKept(charset.name, bytes, usedCharset);
     case CharsetMode::Auto:
       break;
   }
   if (IsAscii(bytes)) return std::string(bytes);
   // The archiver said what the bytes are.
-  if (codePage != kNoCodePage) return ConvertedOrKept(CharsetOfCodePage(codePage), bytes);
+  if (codePage != kNoCodePage)
+    return ConvertedOrKept(CharsetOfCodePage(codePage), bytes, usedCharset);
   if (IsUtf8(bytes)) return std::string(bytes);
-  if (IsShiftJis(bytes)) return ConvertedOrKept(kShiftJis, bytes);
+  if (IsShiftJis(bytes)) return ConvertedOrKept(kShiftJis, bytes, usedCharset);
   return SystemNameToUtf8(bytes);
 }
+
+bool HasBackslashTrailBytes(const std::string& charset) {
+  static const char* const kNames[] = {"CP932", "932",         "SJIS",  "SHIFT_JIS", "SHIFT-JIS",
+                                       "MS932", "WINDOWS-31J", "CP936", "936",       "GBK",
+                                       "CP949", "949",         "UHC",   "CP950",     "950",
+                                       "BIG5",  "BIG5-HKSCS"};
+  std::string upper = Upper(charset);
+  for (const char* name : kNames) {
+    if (upper == name) return true;
+  }
+  return false;
+}
+
+bool IsWideLeadByte(std::uint8_t byte) { return byte >= 0x81 && byte <= 0xFE; }
 
 bool StoredBytes(const std::string& charset, std::string_view utf8, std::string& bytes) {
   return Utf8ToCodePage(charset, utf8, bytes);

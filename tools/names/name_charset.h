@@ -36,8 +36,17 @@ bool ParseCharset(const std::string& value, NameCharset& charset, std::string& e
 // The text of stored name bytes in UTF-8. codePage is the one a header
 // records (kNoCodePage when none), which decides Auto. Bytes that are not
 // valid in the charset chosen are kept as they are (Raw's reading).
+// usedCharset, when given, receives the charset the bytes were read in, or
+// "" when they were kept.
 std::string ReadableText(const NameCharset& charset, std::string_view bytes,
-                         std::uint32_t codePage = kNoCodePage);
+                         std::uint32_t codePage = kNoCodePage, std::string* usedCharset = nullptr);
+
+// True when charset is a double-byte code page whose trail bytes include
+// "" (0x5C): Shift-JIS (932), GBK (936), UHC (949), Big5 (950).
+bool HasBackslashTrailBytes(const std::string& charset);
+
+// Lead bytes of the others than Shift-JIS (IsShiftJisLeadByte): 0x81-0xFE.
+bool IsWideLeadByte(std::uint8_t byte);
 
 // The bytes that store a UTF-8 text in charset; false when a character has
 // no code there.

@@ -46,12 +46,13 @@ void AppendUtf8(std::uint32_t c, std::string& out) {
   }
 }
 
-bool IsShiftJisLead(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 bool IsShiftJisTrail(unsigned char b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 }  // namespace
+
+bool IsShiftJisLeadByte(std::uint8_t byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 
 bool IsAscii(std::string_view bytes) {
   for (char c : bytes) {
@@ -71,7 +72,7 @@ bool IsShiftJis(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
     if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) continue;
-    if (!IsShiftJisLead(b) || i + 1 == bytes.size() ||
+    if (!IsShiftJisLeadByte(b) || i + 1 == bytes.size() ||
         !IsShiftJisTrail(static_cast<unsigned char>(bytes[i + 1])))
       return false;
     ++i;

@@ -2,6 +2,7 @@
 // page table.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,7 @@ bool IsUtf8(std::string_view bytes);
 // 0xE0-0xFC, each followed by a trail byte 0x40-0x7E or 0x80-0xFC. Tells
 // only the structure; whether each pair has a character is the table's.
 bool IsShiftJis(std::string_view bytes);
+bool IsShiftJisLeadByte(std::uint8_t byte);
 
 // UTF-16 code units to UTF-8; false (out unspecified) for an unpaired
 // surrogate.
