@@ -557,3 +557,29 @@ TEST_F(Cli, MembersOfMethodsNobodyDecodesAreReportedAndTheRestExtracted) {
   EXPECT_NE(list.out.find("-lzs-"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("  b\n"), std::string::npos) << list.out;
 }
+
+TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  MemberPlan lh6 = StoredMember("big.bin", "x");
+  lh6.method = "-lh6-";
+  MemberPlan lzs = StoredMember("old.bin", "y");
+  lzs.method = "-lzs-";
+  std::string archive = Write("m.lzh", ArchiveBytes({lh6, StoredMember("ok", "k"), lzs}));
+  Outcome refused = Lzhsfx("build " + archive + " -o " + dir + "/m.exe --stub " + stub);
+  EXPECT_EQ(refused.status, 2) << refused.out;
+  EXPECT_NE(refused.out.find("big.bin: the program cannot decode its method -lh6-"),
+            std::string::npos)
+      << refused.out;
+  EXPECT_NE(refused.out.find("old.bin: the program cannot decode its method -lzs-"),
+            std::string::npos)
+      << refused.out;
+
+  std::string japanese = Write("jp.lzh", ArchiveBytes({StoredMember("\x95\x5C.txt", "hyo")}));
+  Outcome built = Lzhsfx("build " + japanese + " -o " + dir + "/jp.exe --stub " + stub);
+  EXPECT_EQ(built.status, 0) << built.out;
+  EXPECT_NE(built.out.find("warning: 1 member name(s) are not ASCII, such as 表.txt"),
+            std::string::npos)
+      << built.out;
+}

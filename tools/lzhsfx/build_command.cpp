@@ -7,6 +7,8 @@
 
 #include "check_walk.h"
 #include "commands.h"
+#include "names/name_charset.h"
+#include "names/unicode_text.h"
 #include "outcome_text.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
@@ -50,9 +52,23 @@ std::string FindStub(const std::string& programPath) {
   return "";
 }
 
+// The names that are not ASCII: the program shows and writes names in the
+// ANSI code page of the system it runs on, so they read as made only where
+// that is the code page of the system that made the archive.
+std::string NonAsciiWarning(const std::vector<std::string>& names) {
+  if (names.empty()) return "";
+  std::string text = std::to_string(names.size()) + " member name(s) are not ASCII, such as ";
+  for (std::size_t i = 0; i < names.size() && i < 3; ++i)
+    text += (i == 0 ? "" : ", ") + Printable(lzhnames::ReadableText({}, names[i]));
+  return text +
+         ": the program shows and writes names in the code page of the Windows system it runs "
+         "on, so they come out as stored only where that code page is the archive's";
+}
+
 // Runs the extracting walk without writing anything and collects why the
-// stub would not extract everything.
-std::vector<std::string> ProblemsOf(const std::string& archivePath) {
+// stub would not extract everything, and the names that are not ASCII.
+std::vector<std::string> ProblemsOf(const std::string& archivePath,
+                                    std::vector<std::string>& nonAsciiNames) {
   std::vector<std::string> problems;
   NullOutputFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
@@ -64,7 +80,13 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
   }
   ConsoleDialog dialog;
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
-    if (outcome.Failed()) problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
+    if (!lzhnames::IsAscii(outcome.storedName)) nonAsciiNames.push_back(outcome.storedName);
+    if (outcome.kind == lzh::OutcomeKind::UnsupportedMethod) {
+      problems.push_back(MemberLabel(outcome) + ": the program cannot decode its method " +
+                         Printable(outcome.method));
+    } else if (outcome.Failed()) {
+      problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
+    }
   };
   // The program's own methods: what it could not decode refuses the build.
   CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod);
@@ -107,7 +129,10 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     return kExitUsage;
   }
 
-  std::vector<std::string> problems = ProblemsOf(archivePath);
+  std::vector<std::string> nonAsciiNames;
+  std::vector<std::string> problems = ProblemsOf(archivePath, nonAsciiNames);
+  std::string warning = NonAsciiWarning(nonAsciiNames);
+  if (!warning.empty()) PrintError("warning: " + warning);
   if (!problems.empty() && !force) {
     for (const auto& p : problems) PrintError(p);
     PrintError(
