@@ -12,12 +12,18 @@ constexpr int kLevel2FixedBytes = 26;               // level 2: through the firs
 constexpr std::uint32_t kMaxRecordBytes = 1 << 20;  // bound on a level-1 record chain
 constexpr std::uint8_t kNameRecord = 1;
 constexpr std::uint8_t kDirectoryRecord = 2;
+constexpr std::uint8_t kLargeSizesRecord = 0x42;
 constexpr std::uint8_t kOs9Id = 'K';  // OS id of the LHA port for OS-9/68k
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t Le32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Sizes beyond 2^63 are taken as damage, as negative.
+std::int64_t Le64(const std::uint8_t* p) {
+  return static_cast<std::int64_t>(Le32(p) | static_cast<std::uint64_t>(Le32(p + 4)) << 32);
 }
 
 void DecodeFixedPart(MemberHeader& m) {
@@ -85,6 +91,13 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
     archive.recordObserver->Record(type, record.Get() + 1, dataBytes - 1);
   if (type == kDirectoryRecord) {
     KeepDirectoryRecord(m, record.Get(), dataBytes);
+  } else if (type == kLargeSizesRecord && dataBytes >= 17) {
+    std::int64_t packed = Le64(record.Get() + 1);
+    std::int64_t original = Le64(record.Get() + 9);
+    m.hasLargeSizes = packed != static_cast<std::uint32_t>(m.packedSize) ||
+                      original != static_cast<std::uint32_t>(m.originalSize);
+    m.largePackedSize = packed;
+    m.largeOriginalSize = original;
   } else if (type == kNameRecord && namesInRecords) {
     std::uint32_t n = dataBytes - 1;
     if (n > 255) {
@@ -180,6 +193,7 @@ void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
   m.recordBytes = 0;
   m.hasUnixTime = false;
   m.textTooLong = false;
+  m.hasLargeSizes = false;
   if (archive.recordObserver != nullptr) archive.recordObserver->HeaderStarts();
   if (m.level == 2) {
     m.extensionSize = 0;

@@ -13,6 +13,8 @@
 //    time in UTC, CRC-16 at 21, OS id at 23, the first record's size at 24;
 //    name (type 1) and directory (type 2) live only in records, and the
 //    packed data follow the header directly. packedSize is the data alone.
+//    Record 0x42 holds 64-bit packed and original sizes (8 bytes each) for
+//    members over 4 GiB.
 //    The LHA port for OS-9/68k (OS id "K") leaves the size field's own 2
 //    bytes out of the header's size.
 // Directory records hold the components separated (and usually ended) by
@@ -57,6 +59,11 @@ struct MemberHeader {
   std::int64_t unixTime = 0;
   bool textTooLong = false;  // a name or directory did not fit
   bool truncated = false;    // the file ended inside the header
+  // Record 0x42 gave sizes of 64 bits that the 32-bit fields cannot hold
+  // (a member over 4 GiB): the fields are not its sizes.
+  bool hasLargeSizes = false;
+  std::int64_t largePackedSize = 0;
+  std::int64_t largeOriginalSize = 0;
 
   char MethodDigit() const { return method[3]; }
   bool IsDirectoryEntry() const;  // method "-lhd-"

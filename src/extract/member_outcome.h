@@ -38,6 +38,7 @@ enum class Damage : std::uint8_t {
   Size,         // the member decoded to another size than its header gives
   CutHeader,    // the file ends inside the member's header
   MissingName,  // the header holds no name
+  TooLarge,     // 64-bit sizes (over 4 GiB): beyond the walk's counts and positions
 };
 
 enum class PassReason : std::uint8_t {

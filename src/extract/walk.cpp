@@ -143,6 +143,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     outcome.damage = Damage::CutHeader;
     return WalkEnd::Stopped;
   }
+  // A member over 4 GiB is refused rather than cut to its 32-bit sizes; the
+  // header after it lies beyond the positions the walk can reach.
+  if (member.hasLargeSizes) {
+    outcome.kind = OutcomeKind::Damaged;
+    outcome.damage = Damage::TooLarge;
+    return WalkEnd::Stopped;
+  }
 
   // A name that would leave the extraction directory is refused like a
   // file that cannot be created. A directory entry's name ends in "\".
@@ -168,17 +175,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   // Only "-lh?-" methods are looked up by their digit ("-lz5-" is no -lh5-).
   bool lhMethod = member.method[1] == 'l' && member.method[2] == 'h';
   Decoder decoder = lhMethod ? session.decoderForMethod(member.MethodDigit()) : nullptr;
-  if (decoder == nullptr && session.passOverUnsupported) {
+  if (decoder == nullptr) {
     outcome.kind = OutcomeKind::UnsupportedMethod;
     std::memcpy(outcome.method, member.method, sizeof member.method);
-    return WalkEnd::Normal;
-  }
-  if (decoder == nullptr) {
+    if (session.passOverUnsupported) return WalkEnd::Normal;
     dialog.SetStatus(status);
     dialog.PumpOneMessage();
     dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
-    outcome.kind = OutcomeKind::UnsupportedMethod;
-    std::memcpy(outcome.method, member.method, sizeof member.method);
     return WalkEnd::Aborted;
   }
 

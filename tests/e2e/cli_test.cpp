@@ -555,6 +555,7 @@ TEST_F(Cli, MembersOfMethodsNobodyDecodesAreReportedAndTheRestExtracted) {
   EXPECT_FALSE(Exists("out/lzs.bin") || Exists("out/lz5.bin"));
   Outcome list = Lzhsfx("list " + archive);
   EXPECT_NE(list.out.find("-lzs-"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  lz5.bin\n"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("  b\n"), std::string::npos) << list.out;
 }
 
@@ -582,4 +583,17 @@ TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
   EXPECT_NE(built.out.find("warning: 1 member name(s) are not ASCII, such as 表.txt"),
             std::string::npos)
       << built.out;
+}
+
+TEST_F(Cli, ListShowsSizesOverFourGibibytesFromTheirRecord) {
+  MemberPlan huge = StoredMember("huge.bin", "x", 2);
+  Bytes sizes;
+  for (std::uint64_t value : {0x140000000ull, 0x180000000ull})
+    for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  huge.records = {{0x42, sizes}};
+  Outcome run = Lzhsfx("list " + Write("huge.lzh", ArchiveBytes({huge, StoredMember("b", "y")})));
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("-lh0- 5368709120 6442450944 "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("the members after huge.bin cannot be listed"), std::string::npos)
+      << run.out;
 }

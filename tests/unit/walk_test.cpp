@@ -496,3 +496,30 @@ TEST(WalkList, DoubleByteNamesHoldNoFalseSeparators) {
 }
 
 }  // namespace
+
+namespace {
+
+// Record 0x42: the packed and original sizes in 8 bytes each.
+Record LargeSizes(std::uint64_t packed, std::uint64_t original) {
+  Bytes data;
+  for (std::uint64_t value : {packed, original})
+    for (int i = 0; i < 8; ++i) data.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  return Record{0x42, data};
+}
+
+TEST(WalkExtract, MemberOverFourGibibytesIsRefusedNotCut) {
+  MemberPlan huge = StoredMember("huge.bin", "only its first bytes", 2);
+  huge.records = {LargeSizes(0x140000000, 0x140000000)};  // 5 GiB; the fields hold the low bits
+  MemberPlan fits = StoredMember("fits.bin", "sizes agree", 2);
+  fits.records = {LargeSizes(11, 11)};
+  WalkRig rig(ArchiveBytes({fits, huge, StoredMember("after.txt", "z")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Content("C:/out/fits.bin"), "sizes agree");
+  EXPECT_FALSE(rig.fs.HasFile("C:/out/huge.bin"));
+  EXPECT_EQ(rig.dialog.Kinds(), (std::vector<Kind>{Kind::Extracted, Kind::Damaged}));
+  EXPECT_EQ(rig.dialog.outcomes.back().what.damage, lzh::Damage::TooLarge);
+  EXPECT_EQ(rig.dialog.status, kFailure);
+  EXPECT_TRUE(rig.dialog.messages.empty());
+}
+
+}  // namespace

@@ -1,4 +1,5 @@
 // lzhsfx list FILE: one line per member in archive order.
+#include <cinttypes>
 #include <cstdio>
 #include <ctime>
 
@@ -63,15 +64,25 @@ int ListCommand(const Arguments& given) {
   names.Observe(archive);
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(opened.start);
+  int status = kExitOk;
   while (cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
     std::string name = names.Text(m, cursor.Name());
-    std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.method, m.packedSize, m.originalSize,
+    // A member over 4 GiB has its sizes in a record.
+    std::int64_t packed = m.hasLargeSizes ? m.largePackedSize : m.packedSize;
+    std::int64_t original = m.hasLargeSizes ? m.largeOriginalSize : m.originalSize;
+    std::printf("%.5s %10" PRId64 " %10" PRId64 " %04x  %s  %u  %s\n", m.method, packed, original,
                 m.memberCrc, FormatTime(m).c_str(), m.level, Printable(name).c_str());
+    if (m.hasLargeSizes) {
+      PrintError("the members after " + Printable(name) +
+                 " cannot be listed: they lie beyond 4 GiB, which this program cannot read yet");
+      status = kExitMemberFailed;
+      break;
+    }
     if (!cursor.Advance()) break;
   }
   fs.Close(opened.handle);
-  return kExitOk;
+  return status;
 }
 
 }  // namespace lzhcli

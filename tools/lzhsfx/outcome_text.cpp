@@ -41,6 +41,9 @@ const char* DamageText(lzh::Damage damage) {
       return "damaged: the archive ends inside its header (cut short?)";
     case lzh::Damage::MissingName:
       return "damaged: its header holds no name";
+    case lzh::Damage::TooLarge:
+      return "not extracted: its header gives sizes over 4 GiB, which this program cannot read "
+             "yet; nothing after it can be reached";
     case lzh::Damage::Crc:
     case lzh::Damage::None:
       break;
