@@ -85,6 +85,25 @@ if [ -z "${1:-}" ] || [[ "command-line tool" == *"$1"* ]]; then
   fi
 fi
 
+if [ -z "${1:-}" ] || [[ "Japanese names" == *"$1"* ]]; then
+  # An empty stored member named 表\ソ.txt in Shift-JIS (level 0): both
+  # characters end in the byte of "\", and the prefix's code page is not 932.
+  japanese="$work/japanese.lzh"
+  printf '\x1f\x39-lh0-\0\0\0\0\0\0\0\0\x61\x5e\x08\x31\x20\0\x09\x95\x5c\x5c\x83\x5c.txt\0\0\0' \
+    >"$japanese"
+  if "$WINE" "$WIN_BUILD/lzhsfx.exe" list "$(winpath "$japanese")" >"$work/japanese.log" 2>&1 &&
+     grep -q ' 表/ソ.txt' "$work/japanese.log" &&
+     "$WINE" "$WIN_BUILD/lzhsfx.exe" extract "$(winpath "$japanese")" \
+       -C "$(winpath "$work")\\japanese-out" --overwrite >>"$work/japanese.log" 2>&1 &&
+     [ -f "$work/japanese-out/表/ソ.txt" ]; then
+    echo "ok - lzhsfx.exe lists and extracts Shift-JIS names as named on a system of another code page"
+  else
+    echo "not ok - lzhsfx.exe lists and extracts Shift-JIS names as named on a system of another code page"
+    { tr -d '\r' <"$work/japanese.log"; find "$work/japanese-out" 2>/dev/null; } | sed 's/^/    /'
+    status=1
+  fi
+fi
+
 if [ -z "${1:-}" ] || [[ "signed program" == *"$1"* ]]; then
   # Programs handed to users are signed: the Authenticode signature goes
   # after the archive, as the PE certificate table. The sample program is

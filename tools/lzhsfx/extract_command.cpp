@@ -12,6 +12,7 @@
 #include "interruption.h"
 #include "member_names.h"
 #include "outcome_text.h"
+#include "tool_platform.h"
 #include "wildcard.h"
 
 namespace lzhcli {
@@ -136,7 +137,7 @@ int ExtractCommand(const Arguments& given) {
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name.
-  InterruptibleOutputs fs(lzh::HostFileSystem());
+  InterruptibleOutputs fs(ToolFileSystem());
   OpenedArchive opened;
   if (!OpenArchive(fs, options.file, opened, error)) {
     PrintError(error);
@@ -175,14 +176,10 @@ int ExtractCommand(const Arguments& given) {
   }
 
   std::string directory = options.directory;
-  if (directory.empty()) {
-    char cwd[lzh::kPathBytes];
-    if (getcwd(cwd, sizeof cwd) == nullptr) {
-      PrintError("cannot tell the current directory");
-      fs.Close(opened.handle);
-      return kExitUsage;
-    }
-    directory = cwd;
+  if (directory.empty() && !CurrentDirectory(directory)) {
+    PrintError("cannot tell the current directory");
+    fs.Close(opened.handle);
+    return kExitUsage;
   }
   if (!lzh::CopyText(session.extractPath, sizeof session.extractPath - 1, directory.c_str())) {
     PrintError("the directory's path is too long: " + directory);

@@ -37,6 +37,7 @@ void PrepareNote(const char* path) {
 
 CRITICAL_SECTION lock;
 HANDLE writing = INVALID_HANDLE_VALUE;  // the output file open now
+wchar_t outputPathWide[kNoteBytes];     // outputPath (UTF-8) for the wide call
 
 void Say(const char* line) {
   DWORD written;
@@ -52,7 +53,7 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
     Say(kInterruptedLine);
   } else {
     CloseHandle(writing);
-    Say(DeleteFileA(outputPath) ? removedLine : notRemovedLine);
+    Say(DeleteFileW(outputPathWide) ? removedLine : notRemovedLine);
   }
   ExitProcess(STATUS_CONTROL_C_EXIT);
 }
@@ -64,7 +65,11 @@ struct Guard {
 };
 
 bool IsNoted(lzh::FileHandle file) { return reinterpret_cast<HANDLE>(file) == writing; }
-void Note(lzh::FileHandle file) { writing = reinterpret_cast<HANDLE>(file); }
+void Note(lzh::FileHandle file) {
+  if (MultiByteToWideChar(CP_UTF8, 0, outputPath, -1, outputPathWide, kNoteBytes) == 0)
+    outputPathWide[0] = 0;
+  writing = reinterpret_cast<HANDLE>(file);
+}
 void Forget() { writing = INVALID_HANDLE_VALUE; }
 
 void Install() {

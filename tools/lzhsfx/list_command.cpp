@@ -8,6 +8,7 @@
 #include "charset_option.h"
 #include "commands.h"
 #include "member_names.h"
+#include "tool_platform.h"
 
 namespace lzhcli {
 
@@ -51,7 +52,7 @@ int ListCommand(const Arguments& given) {
     std::fputs(kCharsetHelp, help ? stdout : stderr);
     return help ? kExitOk : kExitUsage;
   }
-  lzh::FileSystem& fs = lzh::HostFileSystem();
+  lzh::FileSystem& fs = ToolFileSystem();
   OpenedArchive opened;
   if (!OpenArchive(fs, args[0], opened, error)) {
     PrintError(error);

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "extract/paths.h"
 #include "platform/code_page.h"
+#include "tool_platform.h"
 #include "version.h"
 
 #ifdef _WIN32
@@ -74,10 +75,15 @@ int main(int argc, char** argv) {
   using namespace lzhcli;
   lzh::CrcTableScope crcTable;
   lzh::UseSlicedCrc(true);
-  // Names are split where the stub splits them: never at a trail byte.
-  lzh::SetLeadByteTest(lzh::IsHostLeadByte);
-  Arguments args(argv + (argc > 1 ? 2 : 1), argv + argc);
   std::string command = argc > 1 ? argv[1] : "";
+  // build checks the names as the stub will split them: never at a trail
+  // byte of the system's code page. The other commands read names into
+  // UTF-8 (--charset), in which no byte is a lead byte, and take their
+  // arguments so.
+  bool storedBytes = command == "build";
+  lzh::SetLeadByteTest(storedBytes ? lzh::IsHostLeadByte : nullptr);
+  Arguments args = storedBytes ? Arguments(argv + 2, argv + argc) : ToolArguments(argc, argv);
+  if (!storedBytes) PrepareConsole();
   if (command == "list") return ListCommand(args);
   if (command == "test") return TestCommand(args);
   if (command == "extract") return ExtractCommand(args);

@@ -6,6 +6,7 @@
 #include "check_walk.h"
 #include "commands.h"
 #include "outcome_text.h"
+#include "tool_platform.h"
 
 namespace lzhcli {
 
@@ -30,7 +31,7 @@ int TestCommand(const Arguments& given) {
     std::fputs(kCharsetHelp, help ? stdout : stderr);
     return help ? kExitOk : kExitUsage;
   }
-  NullOutputFileSystem fs(lzh::HostFileSystem());
+  NullOutputFileSystem fs(ToolFileSystem());
   OpenedArchive opened;
   if (!OpenArchive(fs, args[0], opened, error)) {
     PrintError(error);
