@@ -45,14 +45,16 @@ UINT CodePageOf(const std::string& charset) {
   return kNoCodePage;
 }
 
-bool ToWide(UINT codePage, std::string_view bytes, std::wstring& wide) {
+// strict: fail on bytes that are no character, rather than take the
+// system's replacement as the "A" calls do.
+bool ToWide(UINT codePage, std::string_view bytes, std::wstring& wide, bool strict = true) {
   if (bytes.empty()) {
     wide.clear();
     return true;
   }
   int count = static_cast<int>(bytes.size());
   // Some code pages take no flags at all.
-  DWORD flags = MB_ERR_INVALID_CHARS;
+  DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
   int n = MultiByteToWideChar(codePage, flags, bytes.data(), count, nullptr, 0);
   if (n == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
     flags = 0;
@@ -102,7 +104,7 @@ bool Utf8ToCodePage(const std::string& charset, std::string_view utf8, std::stri
 std::string SystemNameToUtf8(std::string_view bytes) {
   std::wstring wide;
   std::string out;
-  if (ToWide(CP_ACP, bytes, wide) && FromWide(CP_UTF8, wide, out)) return out;
+  if (ToWide(CP_ACP, bytes, wide, false) && FromWide(CP_UTF8, wide, out)) return out;
   return std::string(bytes);
 }
 
