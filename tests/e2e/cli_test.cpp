@@ -489,7 +489,7 @@ TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
       {"", {"表/ソ.txt", "日本/表.txt", "café.txt"}},
       {"--charset cp932", {"表/ソ.txt", "日本/表.txt", "caf\xE9.txt"}},
       // Raw: the bytes, whose trail bytes "\" read as separators.
-      {"--charset=raw", {"\x95/\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
+      {"--charset raw", {"\x95/\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
   };
   for (const Case& c : cases) {
     Outcome run = Lzhsfx("list " + c.options + " " + archive);
