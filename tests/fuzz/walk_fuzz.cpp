@@ -1,5 +1,6 @@
 // The whole walk over an arbitrary archive in memory: list, select all,
-// extract. Checks that nothing lands outside the extraction directory; what
+// extract, as the program does or (by the input's last bit) as the tool
+// does. Checks that nothing lands outside the extraction directory; what
 // one input may decode is capped through the members' originalSize.
 #include <cstdint>
 #include <cstdlib>
@@ -50,6 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.AddDirectory("C:/out");
   lzh::WalkSession session(fs);
   session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
+  // Half the inputs walk as the command-line tool does: members of any
+  // method, and the walk goes on past those it cannot decode.
+  if (size > 0 && (data[size - 1] & 1) != 0) {
+    session.archive.anyMethod = true;
+    session.passOverUnsupported = true;
+    session.decoderForMethod = lzh::ToolDecoderForMethod;
+  }
   FuzzDialog dialog;
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
   lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
