@@ -27,8 +27,8 @@ const char kUsage[] =
     "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
     "  --version                   print the version\n"
     "FILE is an LHA archive, a self-extracting program, or - for standard input.\n"
-    "Every command takes -q (errors only), -v (a line per member) and --version;\n"
-    "`lzhsfx COMMAND --help` tells more.\n"
+    "Every command takes -q (errors only), -v (a line per member), --version and\n"
+    "-h; `lzhsfx COMMAND --help` tells more.\n"
     "Exit status: 0 nothing failed, 1 a member failed or was skipped unattended,\n"
     "2 bad usage or no archive.\n";
 
