@@ -66,6 +66,7 @@ int TestCommand(const Arguments& args) {
     return kExitMemberFailed;
   }
   Reporter reporter(line.verbosity, "OK");
+  reporter.NeverSkips();
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
     progress.Clear();
     if (outcome.kind == lzh::OutcomeKind::PassedOver) return;
