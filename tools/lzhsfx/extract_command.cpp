@@ -66,8 +66,9 @@ std::string ExistingFacts(std::string path) {
 
 // The terminal's side of the overwrite question: yes, no, always (yes and
 // don't ask again), never (no and don't ask again), quit (no, and nothing
-// more is extracted). The end of the input answers no.
-void AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
+// more is extracted). False at the end of the input: nobody is there to
+// answer.
+bool AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
                    const std::string& directory, bool& quit) {
   std::string stored =
       dialog.current >= 0 ? dialog.entries[static_cast<std::size_t>(dialog.current)].name : "";
@@ -81,8 +82,11 @@ void AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
     std::fputs("Overwrite? [y]es, [n]o, [a]lways, n[e]ver, [q]uit: ", stderr);
     std::fflush(stderr);
     std::string reply;
-    bool answered = static_cast<bool>(std::getline(std::cin, reply));
-    char c = !answered ? 'n' : reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
+    if (!std::getline(std::cin, reply)) {
+      std::fputs("\n", stderr);
+      return false;
+    }
+    char c = reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
     if (reply == "never" || c == 'e') {
       dialog.policy = lzh::Skip;
       dialog.answer = 0;
@@ -106,7 +110,7 @@ void AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
           stderr);
       continue;
     }
-    return;
+    return true;
   }
 }
 
@@ -204,9 +208,8 @@ int ExtractCommand(const Arguments& args) {
   bool terminal = line.Has("--ask") || StdinIsTerminal();
   dialog.onQuestion = [&](ConsoleDialog& d, const std::string&) {
     progress.Clear();
-    if (terminal) {
-      AskOnTerminal(d, session.archive.currentMember, directory, quit);
-    } else {
+    terminal = terminal && AskOnTerminal(d, session.archive.currentMember, directory, quit);
+    if (!terminal) {
       d.answer = 0;
       unattended = true;
     }
@@ -218,7 +221,7 @@ int ExtractCommand(const Arguments& args) {
     unattended = false;
     std::string reason =
         result == ItemResult::Unattended
-            ? "skipped: the file exists and there is no terminal to ask (--overwrite or --skip "
+            ? "skipped: the file exists and nobody was there to ask (--overwrite or --skip "
               "decide without asking)"
         : result == ItemResult::Done && outcome.kind == lzh::OutcomeKind::Extracted
             ? ""
