@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/member_header.h"
+#include "commands.h"
 #include "platform/file_system.h"
 #include "progress.h"
 
@@ -24,7 +25,8 @@ class ProgressFileSystem final : public lzh::FileSystem {
   lzh::FileHandle CreateOutput(const char* path) override {
     lzh::FileHandle file = inner_.CreateOutput(path);
     written_ = 0;
-    progress_.StartItem(path, member_ ? static_cast<std::uint32_t>(member_->originalSize) : 0);
+    progress_.StartItem(Printable(path),
+                        member_ ? static_cast<std::uint32_t>(member_->originalSize) : 0);
     return file;
   }
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {

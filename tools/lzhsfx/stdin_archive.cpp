@@ -2,13 +2,14 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <process.h>
+#include <sys/stat.h>
 #else
 #include <unistd.h>
 #endif
@@ -27,9 +28,13 @@ bool StdinArchive::Spool(std::string& error) {
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);
   for (int attempt = 0; attempt < 100 && out == nullptr; ++attempt) {
-    path_ = (directory / ("lzhsfx-stdin-" + std::to_string(std::rand()) + ".lzh")).string();
-    out = std::fopen(path_.c_str(), "wbx");
+    path_ = (directory /
+             ("lzhsfx-stdin-" + std::to_string(_getpid()) + "-" + std::to_string(attempt) + ".lzh"))
+                .string();
+    int fd = _open(path_.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd >= 0) out = _fdopen(fd, "wb");
   }
+  if (out == nullptr) path_.clear();
 #else
   std::string pattern = (directory / "lzhsfx-stdin-XXXXXX").string();
   int fd = mkstemp(pattern.data());
