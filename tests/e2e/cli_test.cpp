@@ -151,6 +151,8 @@ TEST_F(Cli, TestNamesEachFailingMemberAndGoesOn) {
   odd.method = "-lh9-";
   Bytes cut = ArchiveBytes({StoredMember("ok", "k"), StoredMember("cut.txt", "0123456789")});
   cut.resize(cut.size() - 6);
+  Bytes cutJapanese = ArchiveBytes({StoredMember("\x95\x5C.txt", "0123456789")});
+  cutJapanese.resize(cutJapanese.size() - 6);
   struct Case {
     Bytes archive;
     const char* expected;
@@ -158,6 +160,7 @@ TEST_F(Cli, TestNamesEachFailingMemberAndGoesOn) {
       {ArchiveBytes({bad, StoredMember("ok", "k")}), "lzhsfx: bad.txt: damaged: CRC mismatch"},
       {ArchiveBytes({odd}), "lzhsfx: odd.bin: untested: unsupported method -lh9-"},
       {cut, "lzhsfx: cut.txt: damaged: archive ends inside this member"},
+      {cutJapanese, "lzhsfx: 表.txt: damaged: archive ends inside this member"},
   };
   for (const Case& c : cases) {
     Outcome run = Lzhsfx("test " + Write("case.lzh", c.archive));

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "archive/header_cursor.h"
+#include "member_names.h"
 #include "sfx/pe_resources.h"
+#include "tool_platform.h"
 
 namespace lzhcli {
 
@@ -99,19 +101,22 @@ std::uint32_t ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive) {
   return at > size ? size : at;
 }
 
-bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName) {
-  lzh::FileSystem& fs = lzh::HostFileSystem();
+bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName,
+                      const lzhnames::NameCharset& charset) {
+  lzh::FileSystem& fs = ToolFileSystem();
   lzh::FileHandle file = fs.OpenRead(path.c_str());
   if (file == lzh::kInvalidFile) return false;
   lzh::ArchiveReader reader{fs, file, 0, 0, {}};
+  // The members and names as the walk that reported storedName read them.
+  reader.anyMethod = true;
+  MemberNames names(charset);
+  names.Observe(reader);
   lzh::HeaderCursor cursor(reader);
   std::string last;
   std::int64_t lastEnd = 0;
   if (cursor.Seek(start)) {
     while (cursor.Read()) {
-      char name[lzh::kPathBytes];
-      lzh::ComposeMemberName(cursor.Member(), cursor.Name(), name);
-      last = name;
+      last = names.Text(cursor.Member(), cursor.Name());
       lastEnd = static_cast<std::int64_t>(cursor.HeaderOffset()) + cursor.Member().headerBytes +
                 cursor.Member().packedSize;
       if (!cursor.Advance()) break;

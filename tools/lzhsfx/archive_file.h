@@ -9,6 +9,7 @@
 #include <string>
 
 #include "extract/walk.h"
+#include "names/name_charset.h"
 
 namespace lzhcli {
 
@@ -30,6 +31,7 @@ std::uint32_t ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive);
 
 // True when the archive's last member is storedName and its packed data run
 // past the end of the file: the archive was cut short inside it.
-bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName);
+bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName,
+                      const lzhnames::NameCharset& charset);
 
 }  // namespace lzhcli

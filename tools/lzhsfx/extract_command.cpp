@@ -239,8 +239,9 @@ int ExtractCommand(const Arguments& args) {
               "decide without asking)"
         : result == ItemResult::Done && outcome.kind == lzh::OutcomeKind::Extracted
             ? ""
-            : Reason(outcome, outcome.damage == lzh::Damage::Size &&
-                                  EndsInsideMember(path, opened.start, outcome.storedName));
+            : Reason(outcome,
+                     outcome.damage == lzh::Damage::Size &&
+                         EndsInsideMember(path, opened.start, outcome.storedName, charset));
     reporter.Item(result, MemberLabel(outcome), reason,
                   static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
   };

@@ -90,7 +90,7 @@ int TestCommand(const Arguments& args) {
                     "untested: unsupported method " + Printable(outcome.method));
     } else {
       bool cut = outcome.damage == lzh::Damage::Size &&
-                 EndsInsideMember(path, opened.start, outcome.storedName);
+                 EndsInsideMember(path, opened.start, outcome.storedName, charset);
       reporter.Item(ItemResult::Failed, label, Reason(outcome, cut));
     }
   };
