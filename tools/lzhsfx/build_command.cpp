@@ -2,14 +2,11 @@
 // then the archive byte for byte, with the archive's offset written into
 // the stub's string resource 4 and the PE checksum over the whole file.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "check_walk.h"
 #include "commands.h"
 #include "outcome_text.h"
-#include "sfx/pe_checksum.h"
-#include "sfx/pe_resources.h"
+#include "sfx_program.h"
 
 namespace lzhcli {
 
@@ -21,34 +18,6 @@ const char kUsage[] =
     "Refuses an archive the stub could not fully extract (unsupported methods,\n"
     "unsafe names, damaged members, no members) unless --force is given.\n"
     "The stub is found beside this program unless --stub names one.\n";
-
-const char kStubName[] = "lzhsfx-stub.exe";
-
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
-}
-
-bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
-
-std::string DirectoryOf(const std::string& path) {
-  auto slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// Beside the tool (an installed pair, or the Windows build directory), or
-// in the cross build next to the native one.
-std::string FindStub(const std::string& programPath) {
-  std::string dir = DirectoryOf(programPath);
-  const std::string candidates[] = {dir + "/" + kStubName, dir + "/../win32/" + kStubName,
-                                    dir + "/../share/lzhsfx/" + kStubName};
-  for (const auto& candidate : candidates) {
-    if (Exists(candidate)) return candidate;
-  }
-  return "";
-}
 
 // Runs the extracting walk without writing anything and collects why the
 // stub would not extract everything.
@@ -116,48 +85,19 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     return kExitUsage;
   }
 
-  std::vector<std::uint8_t> program, archive;
-  if (!ReadFile(stubPath, program)) {
-    PrintError("cannot read the stub " + stubPath);
-    return kExitUsage;
-  }
-  if (!ReadFile(archivePath, archive)) {
+  std::vector<std::uint8_t> archive;
+  if (!ReadWholeFile(archivePath, archive)) {
     PrintError("cannot read " + archivePath);
     return kExitUsage;
   }
+  std::size_t programSize = 0;
   std::string error;
-  if (!lzh::sfx::PatchArchiveOffset(program, static_cast<std::uint32_t>(program.size()), error)) {
-    PrintError(stubPath + ": " + error);
+  if (!WriteProgram(stubPath, archive, outPath, programSize, error)) {
+    PrintError(error);
     return kExitUsage;
   }
-  program.insert(program.end(), archive.begin(), archive.end());
-  // Over the whole file, archive included: signing tools and scanners read a
-  // wrong checksum as a file changed after it was made.
-  if (!lzh::sfx::WritePeChecksum(program, error)) {
-    PrintError(stubPath + ": " + error);
-    return kExitUsage;
-  }
-
-  // Written beside the target and renamed, so a failure leaves no output.
-  std::string temporary = outPath + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(program.data()),
-              static_cast<std::streamsize>(program.size()));
-    if (!out.flush()) {
-      std::remove(temporary.c_str());
-      PrintError("cannot write " + outPath);
-      return kExitUsage;
-    }
-  }
-  std::remove(outPath.c_str());
-  if (std::rename(temporary.c_str(), outPath.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    PrintError("cannot write " + outPath);
-    return kExitUsage;
-  }
-  std::printf("%s: %zu bytes, archive at offset %zu\n", outPath.c_str(), program.size(),
-              program.size() - archive.size());
+  std::printf("%s: %zu bytes, archive at offset %zu\n", outPath.c_str(), programSize,
+              programSize - archive.size());
   return kExitOk;
 }
 

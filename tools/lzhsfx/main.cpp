@@ -24,7 +24,8 @@ const char kUsage[] =
     "  list FILE                  list the members\n"
     "  test FILE                  check every member's CRC without writing files\n"
     "  extract FILE [-C DIR] [--no-paths] [--overwrite|--skip|--ask] [MEMBER...]\n"
-    "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
+    "  create OUT PATH...         archive files and directories (OUT.exe: a program)\n"
     "  --version                  print the version\n"
     "FILE is an LHA archive or a self-extracting program made by `build`.\n"
     "`lzhsfx COMMAND --help` tells more.\n";
@@ -82,6 +83,7 @@ int main(int argc, char** argv) {
   if (command == "test") return TestCommand(args);
   if (command == "extract") return ExtractCommand(args);
   if (command == "build") return BuildCommand(args, ProgramPath(argv[0]));
+  if (command == "create") return CreateCommand(args, ProgramPath(argv[0]));
   if (command == "--version") {
     PrintVersion();
     return kExitOk;

@@ -1,0 +1,320 @@
+// lzhsfx create OUT PATH...: archives files and directories into OUT, a
+// plain archive, or a self-extracting program when OUT ends in ".exe".
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "archive_writer/archive_writer.h"
+#include "commands.h"
+#include "extract/paths.h"
+#include "extract/safe_names.h"
+#include "outcome_text.h"
+#include "sfx_program.h"
+#include "stored_name.h"
+#include "tree_walk.h"
+
+namespace lzhcli {
+
+namespace {
+
+const char kUsage[] =
+    "usage: lzhsfx create OUT PATH... [-C DIR] [-m lh5|lh6|lh7|lh0] [-1 ... -9]\n"
+    "                     [-h 0|1|2] [--charset NAME] [-x PATTERN] [--stub STUB.exe]\n"
+    "                     [-q | -v]\n"
+    "Archives the files and directories named (directories with all they hold,\n"
+    "in sorted order) into OUT: an LHA archive, or a self-extracting program\n"
+    "when OUT ends in .exe.\n"
+    "  -C DIR          take the PATHs relative to DIR; they are stored so\n"
+    "  -m METHOD       lh5 (the default), lh6, lh7, or lh0 (stored); a program\n"
+    "                  takes lh5 or lh0\n"
+    "  -1 ... -9       effort: -1 fastest, -9 smallest (default -5)\n"
+    "  -h LEVEL        header level 0, 1 or 2 (default 2: UTC time stamps, long names)\n"
+    "  --charset NAME  how names are stored: auto (default: ASCII as it is, others\n"
+    "                  in code page 932, or as UTF-16 beside it at level 2), cp932,\n"
+    "                  raw (the bytes as they are), or an iconv name\n"
+    "  -x PATTERN      leave out paths (or names) that match; * and ? match\n"
+    "  --stub STUB.exe the stub for a program (default: the one beside this tool)\n"
+    "  -q              report only what fails\n"
+    "  -v              also report each member's method and sizes\n"
+    "Symbolic links and special files are skipped, and names the self-extracting\n"
+    "program would refuse are not archived. When SOURCE_DATE_EPOCH is set, every\n"
+    "member takes that time stamp, so the same tree gives the same bytes.\n"
+    "Exit status: 0 all archived, 1 a file was skipped or failed (or the archive\n"
+    "could not be written), 2 bad usage.\n";
+
+struct CreateOptions {
+  std::string out;
+  std::vector<std::string> paths;
+  TreeWalkOptions walk;
+  lzhwrite::WriterOptions writer;
+  std::string charset = "auto";
+  std::string stub;
+  int verbosity = 1;  // 0 -q, 2 -v
+};
+
+bool EndsInExe(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  for (auto& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return tail == ".exe";
+}
+
+bool ParseMethod(std::string text, lzhwrite::Method& method) {
+  if (text.size() == 5 && text.front() == '-' && text.back() == '-') text = text.substr(1, 3);
+  const std::pair<const char*, lzhwrite::Method> methods[] = {{"lh0", lzhwrite::Method::Lh0},
+                                                              {"lh5", lzhwrite::Method::Lh5},
+                                                              {"lh6", lzhwrite::Method::Lh6},
+                                                              {"lh7", lzhwrite::Method::Lh7}};
+  for (const auto& [name, value] : methods) {
+    if (text == name) {
+      method = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseOptions(const Arguments& args, CreateOptions& options, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool takesValue =
+        a == "-C" || a == "-m" || a == "-h" || a == "-x" || a == "--charset" || a == "--stub";
+    if (takesValue && i + 1 == args.size()) {
+      error = a + " needs a value";
+      return false;
+    }
+    if (a == "-C") {
+      options.walk.baseDirectory = args[++i];
+    } else if (a == "-m") {
+      if (!ParseMethod(args[++i], options.writer.method)) {
+        error = "unknown method " + args[i] + "; choose lh5, lh6, lh7 or lh0";
+        return false;
+      }
+    } else if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') {
+      options.writer.effort = a[1] - '0';
+    } else if (a == "-h") {
+      const std::string& level = args[++i];
+      if (level != "0" && level != "1" && level != "2") {
+        error = "unknown header level " + level + "; choose 0, 1 or 2";
+        return false;
+      }
+      options.writer.headerLevel = level[0] - '0';
+    } else if (a == "-x") {
+      options.walk.excludes.push_back(args[++i]);
+    } else if (a == "--charset") {
+      options.charset = args[++i];
+    } else if (a == "--stub") {
+      options.stub = args[++i];
+    } else if (a == "-q" || a == "-v") {
+      options.verbosity = a == "-q" ? 0 : 2;
+    } else if (a.size() > 1 && a[0] == '-') {
+      error = "unknown option " + a;
+      return false;
+    } else if (options.out.empty()) {
+      options.out = a;
+    } else {
+      options.paths.push_back(a);
+    }
+  }
+  if (options.out.empty() || options.paths.empty()) {
+    error =
+        options.out.empty() ? "no archive named" : "nothing to archive: name files or directories";
+    return false;
+  }
+  if (!KnownCharset(options.charset)) {
+    error = "unknown --charset " + options.charset + "; choose auto, cp932, raw or an iconv name";
+    return false;
+  }
+  return true;
+}
+
+// The reproducible-builds convention: a decimal count of seconds since 1970.
+bool SourceDateEpoch(std::optional<std::int64_t>& time, std::string& error) {
+  const char* value = std::getenv("SOURCE_DATE_EPOCH");
+  if (value == nullptr || *value == 0) return true;
+  char* end = nullptr;
+  long long seconds = std::strtoll(value, &end, 10);
+  if (*end != 0 || seconds < 0) {
+    error = std::string("SOURCE_DATE_EPOCH is not a count of seconds: ") + value;
+    return false;
+  }
+  time = seconds;
+  return true;
+}
+
+std::string RefusalOf(const std::string& stored) {
+  lzh::MemberOutcome outcome;
+  outcome.kind = lzh::OutcomeKind::RefusedName;
+  // The program joins the name to an extraction directory of up to 255
+  // characters and a "\" in one path buffer.
+  outcome.refusal = stored.size() + 257 >= lzh::kPathBytes ? lzh::NameRefusal::TooLong
+                                                           : lzh::MemberPathRefusal(stored.c_str());
+  return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
+}
+
+std::string WriteErrorText(const lzhwrite::WriteStatus& status, int headerLevel) {
+  const std::string system =
+      status.systemError != 0
+          ? ": " + SystemErrorText(static_cast<std::uint32_t>(status.systemError))
+          : "";
+  switch (status.error) {
+    case lzhwrite::WriteError::CannotOpenSource:
+      return "cannot be opened" + system;
+    case lzhwrite::WriteError::ReadFailed:
+      return "reading it failed" + system;
+    case lzhwrite::WriteError::ChangedWhileRead:
+      return "skipped: its size changed while it was read";
+    case lzhwrite::WriteError::TooLarge:
+      return "skipped: 2 GiB or larger, more than an archive's member can hold";
+    case lzhwrite::WriteError::NameTooLong:
+      return "skipped: its stored path does not fit a level-" + std::to_string(headerLevel) +
+             " header" + (headerLevel < 2 ? " (-h 2 stores longer paths)" : "");
+    case lzhwrite::WriteError::CannotCreate:
+      return "cannot be created" + system;
+    case lzhwrite::WriteError::WriteFailed:
+      return "cannot be written" + system;
+    case lzhwrite::WriteError::CannotRename:
+      return "cannot take its name" + system;
+    default:
+      return "cannot be written";
+  }
+}
+
+bool IsArchiveError(lzhwrite::WriteError error) {
+  return error == lzhwrite::WriteError::CannotCreate ||
+         error == lzhwrite::WriteError::WriteFailed ||
+         error == lzhwrite::WriteError::CannotRename || error == lzhwrite::WriteError::NotOpen;
+}
+
+struct Totals {
+  std::size_t members = 0;
+  std::int64_t original = 0;
+  std::int64_t packed = 0;
+  bool anyFailed = false;
+};
+
+// Adds the entries to writer; false when the archive itself failed.
+bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& entries,
+                const CreateOptions& options, Totals& totals) {
+  for (const auto& entry : entries) {
+    StoredName name;
+    std::string problem;
+    if (!MakeStoredName(entry.storedPath, options.charset, options.writer.headerLevel, name,
+                        problem) ||
+        !(problem = RefusalOf(name.bytes)).empty()) {
+      PrintError(entry.sourcePath + ": " + problem +
+                 (problem.rfind("refused", 0) == 0 ? "; not archived" : ""));
+      totals.anyFailed = true;
+      continue;
+    }
+    lzhwrite::MemberSource source{entry.sourcePath, name.bytes, name.utf16, entry.unixTime};
+    lzhwrite::MemberSummary summary;
+    lzhwrite::WriteStatus status =
+        entry.isDirectory ? writer.AddDirectory(source) : writer.AddFile(source, &summary);
+    if (!status.Ok()) {
+      if (IsArchiveError(status.error)) {
+        PrintError(options.out + ": " + WriteErrorText(status, options.writer.headerLevel) +
+                   "; nothing was written");
+        return false;
+      }
+      PrintError(entry.sourcePath + ": " + WriteErrorText(status, options.writer.headerLevel));
+      totals.anyFailed = true;
+      continue;
+    }
+    ++totals.members;
+    totals.original += summary.originalSize;
+    totals.packed += summary.packedSize;
+    if (options.verbosity == 0) continue;
+    if (entry.isDirectory) {
+      std::printf("%s/\n", Printable(entry.storedPath).c_str());
+    } else if (options.verbosity == 1) {
+      std::printf("%s\n", Printable(entry.storedPath).c_str());
+    } else {
+      std::printf("%s: %.5s %u -> %u bytes\n", Printable(entry.storedPath).c_str(), summary.method,
+                  summary.originalSize, summary.packedSize);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int CreateCommand(const Arguments& args, const std::string& programPath) {
+  for (const auto& a : args) {
+    if (a == "--help") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    }
+  }
+  CreateOptions options;
+  std::string error;
+  if (!ParseOptions(args, options, error) || !SourceDateEpoch(options.walk.fixedTime, error)) {
+    PrintError(error);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const bool program = EndsInExe(options.out);
+  if (program && options.writer.method != lzhwrite::Method::Lh5 &&
+      options.writer.method != lzhwrite::Method::Lh0) {
+    PrintError(std::string("a self-extracting program decodes -lh0-, -lh1-, -lh4- and -lh5- "
+                           "only, so ") +
+               lzhwrite::MethodText(options.writer.method) + " cannot go into " + options.out +
+               "; use -m lh5 or lh0, or write a .lzh archive");
+    return kExitUsage;
+  }
+  if (program && options.stub.empty()) options.stub = FindStub(programPath);
+  if (program && options.stub.empty()) {
+    PrintError("no stub found beside this program to make " + options.out +
+               "; name one with --stub");
+    return kExitUsage;
+  }
+
+  options.walk.skipFile = options.out;
+  std::vector<TreeNotice> skipped;
+  std::vector<TreeEntry> entries = CollectTree(options.paths, options.walk, skipped);
+  Totals totals;
+  for (const auto& notice : skipped) {
+    PrintError(notice.path + ": " + notice.reason);
+    totals.anyFailed = true;
+  }
+
+  // A program's archive is written beside it first, then copied behind the stub.
+  const std::string archivePath = program ? options.out + ".lzh-part" : options.out;
+  lzhwrite::ArchiveWriter writer(options.writer);
+  lzhwrite::WriteStatus status = writer.Open(archivePath);
+  if (!status.Ok()) {
+    PrintError(status.path + ": " + WriteErrorText(status, 0));
+    return kExitMemberFailed;
+  }
+  if (!AddEntries(writer, entries, options, totals)) return kExitMemberFailed;
+  if (totals.members == 0) {
+    writer.Abandon();
+    PrintError("nothing was archived, so " + options.out + " was not written");
+    return kExitMemberFailed;
+  }
+  status = writer.Finish();
+  if (!status.Ok()) {
+    PrintError(options.out + ": " + WriteErrorText(status, 0) + "; nothing was written");
+    return kExitMemberFailed;
+  }
+  if (program) {
+    std::vector<std::uint8_t> archive;
+    std::size_t programSize = 0;
+    bool made = ReadWholeFile(archivePath, archive) &&
+                WriteProgram(options.stub, archive, options.out, programSize, error);
+    std::remove(archivePath.c_str());
+    if (!made) {
+      PrintError(error.empty() ? "cannot read back the archive " + archivePath : error);
+      return kExitMemberFailed;
+    }
+  }
+  if (options.verbosity > 0) {
+    std::printf("%s: %zu member(s), %lld bytes packed to %lld\n", options.out.c_str(),
+                totals.members, static_cast<long long>(totals.original),
+                static_cast<long long>(totals.packed));
+  }
+  return totals.anyFailed ? kExitMemberFailed : kExitOk;
+}
+
+}  // namespace lzhcli
