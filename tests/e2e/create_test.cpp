@@ -254,3 +254,52 @@ TEST_F(Create, ExeOutputIsAProgramWithTheArchive) {
 }
 
 }  // namespace
+
+namespace {
+
+// Archives of -lh6- and -lh7- members at each header level, made by jLHA:
+// build refuses them and suggests --repack; with it, the program holds
+// -lh5- members that extract to the same files, names and times, and the
+// other members are copied byte for byte. A damaged member stops it.
+TEST_F(Create, BuildRepacksWhatTheStubCannotDecode) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  if (!Installed("jlha")) GTEST_SKIP() << "jlha is not installed: no -lh6-/-lh7- archives to make";
+  std::string tree = MakeTree("tree");
+  for (const char* options : {"a0o6", "a1o7", "a2o6"}) {
+    SCOPED_TRACE(options);
+    std::string archive = dir + "/" + options + ".lzh", program = dir + "/" + options + ".exe";
+    ASSERT_EQ(Shell("cd " + dir + " && jlha " + options + " " + archive + " tree").status, 0);
+    Ran refused = Lzhsfx("build " + archive + " -o " + program + " --stub " + stub);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.out.find("--repack re-encodes"), std::string::npos) << refused.out;
+    Ran built = Lzhsfx("build " + archive + " -o " + program + " --stub " + stub + " --repack");
+    ASSERT_EQ(built.status, 0) << built.out;
+    EXPECT_NE(built.out.find("tree/read me.txt: -lh"), std::string::npos) << built.out;
+    std::string before = Lzhsfx("list " + archive).out, after = Lzhsfx("list " + program).out;
+    EXPECT_EQ(after.find("-lh6-"), after.find("-lh7-")) << after;
+    // The lines of members that kept their method are the same.
+    std::string kept = before.substr(
+        before.find("-lh0-"), before.find('\n', before.find("-lh0-")) - before.find("-lh0-"));
+    EXPECT_NE(after.find(kept), std::string::npos) << before << after;
+    ASSERT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/from-archive --overwrite").status, 0);
+    ASSERT_EQ(Lzhsfx("extract " + program + " -C " + dir + "/from-program --overwrite").status, 0);
+    EXPECT_EQ(Census(dir + "/from-program"), Census(dir + "/from-archive"));
+    fs::remove_all(dir + "/from-archive");
+    fs::remove_all(dir + "/from-program");
+  }
+  Bytes damaged = lzhtest::ReadWholeFile(dir + "/a2o6.lzh");
+  std::size_t at = std::string(damaged.begin(), damaged.end()).find("-lh6-");
+  ASSERT_NE(at, std::string::npos);
+  damaged[at + 200] ^= 0x55;
+  lzhtest::WriteWholeFile(dir + "/damaged.lzh", damaged);
+  fs::remove(dir + "/d.exe");
+  Ran failed =
+      Lzhsfx("build " + dir + "/damaged.lzh -o " + dir + "/d.exe --stub " + stub + " --repack");
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_NE(failed.out.find("cannot be repacked"), std::string::npos) << failed.out;
+  EXPECT_FALSE(fs::exists(dir + "/d.exe") || fs::exists(dir + "/d.exe.lzh-part"));
+}
+
+}  // namespace

@@ -163,6 +163,14 @@ WriteStatus ArchiveWriter::AddDirectory(const MemberSource& member) {
   return status;
 }
 
+WriteStatus ArchiveWriter::AddCopied(const std::uint8_t* member, std::size_t count) {
+  if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
+  if (!SeekTo(file_, end_) || std::fwrite(member, 1, count, file_) != count)
+    return Fail(WriteError::WriteFailed, temporaryPath_, errno);
+  end_ += static_cast<std::int64_t>(count);
+  return WriteStatus{};
+}
+
 WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* summary) {
   if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
   std::error_code ec;

@@ -93,6 +93,13 @@ class ArchiveWriter {
   // not appear (empty ones) or whose time stamp matters.
   WriteStatus AddDirectory(const MemberSource& member);
 
+  // Appends a member copied whole from another archive: its header and
+  // data, count bytes, as they stand.
+  WriteStatus AddCopied(const std::uint8_t* member, std::size_t count);
+
+  // The header level of the members added from now on (0, 1 or 2).
+  void SetHeaderLevel(int level) { options_.headerLevel = level; }
+
   // Writes the end marker and gives the archive its final name.
   WriteStatus Finish();
 

@@ -1,4 +1,4 @@
-// lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]: the stub,
+// lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]: the stub,
 // then the archive byte for byte, with the archive's offset written into
 // the stub's string resource 4 and the PE checksum over the whole file.
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include "check_walk.h"
 #include "commands.h"
 #include "outcome_text.h"
+#include "repack.h"
 #include "sfx_program.h"
 
 namespace lzhcli {
@@ -13,10 +14,12 @@ namespace lzhcli {
 namespace {
 
 const char kUsage[] =
-    "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
     "Makes a self-extracting program: the stub followed by ARCHIVE.\n"
     "Refuses an archive the stub could not fully extract (unsupported methods,\n"
     "unsafe names, damaged members, no members) unless --force is given.\n"
+    "  --repack  re-encode members the stub cannot decode (-lh6-, -lh7-) as\n"
+    "            -lh5-, keeping names, time stamps and directory entries\n"
     "The stub is found beside this program unless --stub names one.\n";
 
 // Runs the extracting walk without writing anything and collects why the
@@ -44,11 +47,55 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath) {
   return problems;
 }
 
+// Builds outPath from the archive at archivePath; the exit status.
+int MakeProgram(const std::string& archivePath, const std::string& outPath,
+                const std::string& stubPath, bool force) {
+  std::vector<std::string> problems = ProblemsOf(archivePath);
+  if (!problems.empty() && !force) {
+    for (const auto& p : problems) PrintError(p);
+    PrintError(
+        "refusing to build: the program could not extract this archive fully "
+        "(--force builds it anyway)");
+    if (NeedsRepacking(archivePath))
+      PrintError("--repack re-encodes its -lh6- and -lh7- members as -lh5-, which it decodes");
+    return kExitUsage;
+  }
+
+  std::vector<std::uint8_t> archive;
+  if (!ReadWholeFile(archivePath, archive)) {
+    PrintError("cannot read " + archivePath);
+    return kExitUsage;
+  }
+  std::size_t programSize = 0;
+  std::string error;
+  if (!WriteProgram(stubPath, archive, outPath, programSize, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  std::printf("%s: %zu bytes, archive at offset %zu\n", outPath.c_str(), programSize,
+              programSize - archive.size());
+  return kExitOk;
+}
+
+// Repacks the archive at archivePath into repackedPath; the exit status.
+int Repack(const std::string& archivePath, const std::string& repackedPath) {
+  std::vector<RepackedMember> repacked;
+  std::string error;
+  if (!RepackArchive(archivePath, repackedPath, repacked, error)) {
+    PrintError(error);
+    PrintError("refusing to build: " + archivePath + " could not be repacked");
+    return kExitUsage;
+  }
+  for (const auto& member : repacked)
+    std::printf("%s: %.5s repacked as -lh5-\n", member.name.c_str(), member.method);
+  return kExitOk;
+}
+
 }  // namespace
 
 int BuildCommand(const Arguments& args, const std::string& programPath) {
   std::string archivePath, outPath, stubPath;
-  bool force = false;
+  bool force = false, repack = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
@@ -58,6 +105,8 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
       (a == "-o" ? outPath : stubPath) = args[++i];
     } else if (a == "--force") {
       force = true;
+    } else if (a == "--repack") {
+      repack = true;
     } else if (!a.empty() && a[0] != '-' && archivePath.empty()) {
       archivePath = a;
     } else {
@@ -76,29 +125,15 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     return kExitUsage;
   }
 
-  std::vector<std::string> problems = ProblemsOf(archivePath);
-  if (!problems.empty() && !force) {
-    for (const auto& p : problems) PrintError(p);
-    PrintError(
-        "refusing to build: the program could not extract this archive fully "
-        "(--force builds it anyway)");
-    return kExitUsage;
+  // Repacked beside the output, then built from like any archive.
+  if (repack && NeedsRepacking(archivePath)) {
+    const std::string repackedPath = outPath + ".lzh-part";
+    int status = Repack(archivePath, repackedPath);
+    if (status == kExitOk) status = MakeProgram(repackedPath, outPath, stubPath, force);
+    std::remove(repackedPath.c_str());
+    return status;
   }
-
-  std::vector<std::uint8_t> archive;
-  if (!ReadWholeFile(archivePath, archive)) {
-    PrintError("cannot read " + archivePath);
-    return kExitUsage;
-  }
-  std::size_t programSize = 0;
-  std::string error;
-  if (!WriteProgram(stubPath, archive, outPath, programSize, error)) {
-    PrintError(error);
-    return kExitUsage;
-  }
-  std::printf("%s: %zu bytes, archive at offset %zu\n", outPath.c_str(), programSize,
-              programSize - archive.size());
-  return kExitOk;
+  return MakeProgram(archivePath, outPath, stubPath, force);
 }
 
 }  // namespace lzhcli
