@@ -2,6 +2,7 @@
 // real files in, archives that our tool and the peers extract out.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -235,6 +236,39 @@ TEST_F(Create, BadUsageIsStatusTwo) {
     EXPECT_NE(run.out.find("lzhsfx: "), std::string::npos) << bad << ": " << run.out;
   }
   EXPECT_FALSE(fs::exists(dir + "/x.lzh") || fs::exists(dir + "/x.exe"));
+}
+
+// Interrupted while it packs, create removes its temporary archive and ends
+// by the signal.
+TEST_F(Create, InterruptionLeavesNoTemporaryArchive) {
+  std::string tree = dir + "/tree";
+  fs::create_directories(tree);
+  std::mt19937 rng(5);
+  std::string text;
+  while (text.size() < (24u << 20)) text += "word" + std::to_string(rng() % 100000) + " ";
+  lzhtest::WriteWholeFile(tree + "/big.txt", lzhtest::ToBytes(text));
+  std::string archive = dir + "/big.lzh";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(LZH_CLI_PATH, LZH_CLI_PATH, "create", archive.c_str(), tree.c_str(), "-9",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  bool started = false;
+  for (int i = 0; i < 2000 && !started; ++i) {
+    started = fs::exists(archive + ".tmp0") && fs::file_size(archive + ".tmp0") > 0;
+    if (!started) usleep(5000);
+  }
+  ASSERT_TRUE(started) << "no temporary archive appeared";
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+  EXPECT_FALSE(fs::exists(archive + ".tmp0"));
+  EXPECT_FALSE(fs::exists(archive));
 }
 
 // A program made in one step holds the archive the stub extracts.

@@ -106,6 +106,9 @@ class ArchiveWriter {
   // Removes the temporary archive; the final path stays as it was.
   void Abandon();
 
+  // The name the archive is written under until Finish renames it.
+  const std::string& TemporaryPath() const { return temporaryPath_; }
+
  private:
   WriteStatus WriteMember(MemberFields& fields, const MemberSource& member);
   WriteStatus PackInto(const MemberSource& member, std::FILE* source, MemberFields& fields,

@@ -10,6 +10,7 @@
 #include "extract/paths.h"
 #include "extract/safe_names.h"
 #include "outcome_text.h"
+#include "removal_on_interrupt.h"
 #include "sfx_program.h"
 #include "stored_name.h"
 #include "tree_walk.h"
@@ -281,11 +282,17 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
 
   // A program's archive is written beside it first, then copied behind the stub.
   const std::string archivePath = program ? options.out + ".lzh-part" : options.out;
+  RemovalOnInterrupt removal;
   lzhwrite::ArchiveWriter writer(options.writer);
   lzhwrite::WriteStatus status = writer.Open(archivePath);
   if (!status.Ok()) {
     PrintError(status.path + ": " + WriteErrorText(status, 0));
     return kExitMemberFailed;
+  }
+  removal.Add(writer.TemporaryPath());
+  if (program) {
+    removal.Add(archivePath);
+    removal.Add(options.out + ".part");
   }
   if (!AddEntries(writer, entries, options, totals)) return kExitMemberFailed;
   if (totals.members == 0) {
