@@ -10,7 +10,8 @@ namespace {
 
 constexpr std::uint32_t kLargestMember = 0x7FFFFFFF;  // sizes are signed 32-bit counts
 constexpr std::size_t kCopyBytes = 1 << 16;
-constexpr std::int64_t kGiveUpAfter = 1 << 20;  // bytes
+constexpr std::int64_t kGiveUpAfter = 1 << 20;           // bytes
+constexpr std::uint32_t kDefaultSegmentBytes = 1 << 20;  // the encoder's, when none is given
 
 bool SeekTo(std::FILE* file, std::int64_t offset) {
 #ifdef _WIN32
@@ -239,6 +240,14 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
   // that will not shrink (compressed or random): it is stored at once.
   options.giveUpAfter = kGiveUpAfter;
   if (options_.twoThreads) options.runner = &runner_;
+  // A member within one segment is packed as one segment of its own size,
+  // on one thread: the same stream, but its buffers are cleared for its
+  // bytes rather than for four full segments, which made a folder of small
+  // files take ten times as long as packing them.
+  if (fields.originalSize < kDefaultSegmentBytes) {
+    options.segmentBytes = fields.originalSize + 1;  // the first read finds the end
+    options.runner = nullptr;
+  }
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
   switch (result.status) {
     case lzh::EncodeStatus::ReadFailed:
