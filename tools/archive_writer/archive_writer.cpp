@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "archive_writer/utf8_path.h"
+
 namespace lzhwrite {
 
 namespace {
@@ -122,8 +124,8 @@ WriteStatus ArchiveWriter::Open(const std::string& path) {
   std::error_code ec;
   for (int n = 0; n < 1000; ++n) {
     std::string candidate = path + ".tmp" + std::to_string(n);
-    if (std::filesystem::exists(candidate, ec)) continue;
-    file_ = std::fopen(candidate.c_str(), "wb+");
+    if (std::filesystem::exists(Utf8Path(candidate), ec)) continue;
+    file_ = OpenUtf8(candidate, true);
     if (file_ == nullptr) return Fail(WriteError::CannotCreate, candidate, errno);
     temporaryPath_ = candidate;
     finalPath_ = path;
@@ -138,7 +140,7 @@ void ArchiveWriter::Abandon() {
   std::fclose(file_);
   file_ = nullptr;
   std::error_code ec;
-  std::filesystem::remove(temporaryPath_, ec);
+  std::filesystem::remove(Utf8Path(temporaryPath_), ec);
 }
 
 WriteStatus ArchiveWriter::PutHeader(const MemberFields& fields, std::int64_t at) {
@@ -175,7 +177,7 @@ WriteStatus ArchiveWriter::AddCopied(const std::uint8_t* member, std::size_t cou
 WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* summary) {
   if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
   std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(member.sourcePath, ec);
+  const std::uintmax_t size = std::filesystem::file_size(Utf8Path(member.sourcePath), ec);
   if (ec) return Fail(WriteError::CannotOpenSource, member.sourcePath, ec.value());
   if (size > kLargestMember) return Fail(WriteError::TooLarge, member.sourcePath);
   MemberFields fields;
@@ -204,7 +206,7 @@ WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource&
   if (status.error == WriteError::NameTooLong) status.path = member.sourcePath;
   if (!status.Ok()) return status;
   const std::int64_t dataAt = headerAt + static_cast<std::int64_t>(header_.size());
-  std::FILE* source = std::fopen(member.sourcePath.c_str(), "rb");
+  std::FILE* source = OpenUtf8(member.sourcePath, false);
   if (source == nullptr) return Fail(WriteError::CannotOpenSource, member.sourcePath, errno);
   bool shrank = false;
   if (options_.method != Method::Lh0) status = PackInto(member, source, fields, shrank);
@@ -301,15 +303,16 @@ WriteStatus ArchiveWriter::Finish() {
   std::error_code ec;
   // A member taken out at the end may have left bytes behind the marker.
   if (written)
-    std::filesystem::resize_file(temporaryPath_, static_cast<std::uintmax_t>(end_ + 1), ec);
+    std::filesystem::resize_file(Utf8Path(temporaryPath_), static_cast<std::uintmax_t>(end_ + 1),
+                                 ec);
   if (!written || ec) {
-    std::filesystem::remove(temporaryPath_, ec);
+    std::filesystem::remove(Utf8Path(temporaryPath_), ec);
     return Fail(WriteError::WriteFailed, temporaryPath_, written ? ec.value() : error);
   }
-  std::filesystem::rename(temporaryPath_, finalPath_, ec);
+  std::filesystem::rename(Utf8Path(temporaryPath_), Utf8Path(finalPath_), ec);
   if (ec) {
     const int renameError = ec.value();
-    std::filesystem::remove(temporaryPath_, ec);
+    std::filesystem::remove(Utf8Path(temporaryPath_), ec);
     return Fail(WriteError::CannotRename, finalPath_, renameError);
   }
   return WriteStatus{};

@@ -10,6 +10,7 @@
 #endif
 
 #include "archive_writer/archive_writer.h"
+#include "archive_writer/utf8_path.h"
 #include "commands.h"
 #include "extract/paths.h"
 #include "extract/safe_names.h"
@@ -326,7 +327,8 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     std::size_t programSize = 0;
     bool made = ReadWholeFile(archivePath, archive) &&
                 WriteProgram(options.stub, archive, options.out, programSize, error);
-    std::remove(archivePath.c_str());
+    std::error_code ec;
+    std::filesystem::remove(lzhwrite::Utf8Path(archivePath), ec);
     if (!made) {
       PrintError(error.empty() ? "cannot read back the archive " + archivePath : error);
       return kExitMemberFailed;

@@ -1,9 +1,10 @@
 #include "sfx_program.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "archive_writer/utf8_path.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 
@@ -13,7 +14,9 @@ namespace {
 
 const char kStubName[] = "lzhsfx-stub.exe";
 
-bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
+bool Exists(const std::string& path) {
+  return std::ifstream(lzhwrite::Utf8Path(path), std::ios::binary).good();
+}
 
 std::string DirectoryOf(const std::string& path) {
   auto slash = path.find_last_of("/\\");
@@ -33,7 +36,7 @@ std::string FindStub(const std::string& programPath) {
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(lzhwrite::Utf8Path(path), std::ios::binary);
   if (!in) return false;
   bytes.assign(std::istreambuf_iterator<char>(in), {});
   return !in.bad();
@@ -57,20 +60,21 @@ bool WriteProgram(const std::string& stubPath, const std::vector<std::uint8_t>& 
     error = stubPath + ": " + error;
     return false;
   }
-  std::string temporary = outPath + ".part";
+  const std::filesystem::path temporary = lzhwrite::Utf8Path(outPath + ".part");
+  std::error_code ec;
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(program.data()),
               static_cast<std::streamsize>(program.size()));
     if (!out.flush()) {
-      std::remove(temporary.c_str());
+      std::filesystem::remove(temporary, ec);
       error = "cannot write " + outPath;
       return false;
     }
   }
-  std::remove(outPath.c_str());
-  if (std::rename(temporary.c_str(), outPath.c_str()) != 0) {
-    std::remove(temporary.c_str());
+  std::filesystem::rename(temporary, lzhwrite::Utf8Path(outPath), ec);
+  if (ec) {
+    std::filesystem::remove(temporary, ec);
     error = "cannot write " + outPath;
     return false;
   }

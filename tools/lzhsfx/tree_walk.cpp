@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "archive_writer/utf8_path.h"
 #include "wildcard.h"
 
 namespace lzhcli {
@@ -13,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A stored name: "/" separated, UTF-8 (POSIX: the bytes as they are).
 std::string Utf8(const fs::path& path) {
   std::u8string text = path.generic_u8string();
   return std::string(text.begin(), text.end());
@@ -29,14 +31,15 @@ class TreeWalker {
              std::vector<TreeNotice>& skipped)
       : options_(options), entries_(entries), skipped_(skipped) {
     std::error_code ec;
-    if (!options.skipFile.empty()) skipFile_ = fs::weakly_canonical(options.skipFile, ec);
+    if (!options.skipFile.empty())
+      skipFile_ = fs::weakly_canonical(lzhwrite::Utf8Path(options.skipFile), ec);
   }
 
   void AddPath(const std::string& argument) {
-    fs::path given(argument);
+    fs::path given = lzhwrite::Utf8Path(argument);
     fs::path source = given;
     if (!options_.baseDirectory.empty() && !given.is_absolute())
-      source = fs::path(options_.baseDirectory) / given;
+      source = lzhwrite::Utf8Path(options_.baseDirectory) / given;
     // Stored relative, like the members of any archive: "/x" as "x", "." as nothing.
     std::string stored = Utf8(given.lexically_normal().relative_path());
     while (!stored.empty() && stored.back() == '/') stored.pop_back();
@@ -74,7 +77,7 @@ class TreeWalker {
   // Adds what lies at source; returns the number of entries added.
   std::size_t Visit(const fs::path& source, const std::string& stored) {
     if (!stored.empty() && Excluded(stored)) return 0;
-    const std::string shown = source.string();
+    const std::string shown = lzhwrite::Utf8Name(source);
     std::error_code ec;
     fs::file_status status = fs::symlink_status(source, ec);
     if (ec || status.type() == fs::file_type::not_found) {
@@ -104,7 +107,7 @@ class TreeWalker {
     for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec))
       names.push_back(it->path().filename());
     if (ec) {
-      Skip(source.string(), "cannot be read: " + ec.message());
+      Skip(lzhwrite::Utf8Name(source), "cannot be read: " + ec.message());
       return 0;
     }
     // Byte order of the stored names, the same on every system.
@@ -115,7 +118,7 @@ class TreeWalker {
       added += Visit(source / name, stored.empty() ? Utf8(name) : stored + "/" + Utf8(name));
     // Files imply their directories; only an empty one needs an entry.
     if (added == 0 && !stored.empty()) {
-      entries_.push_back(TreeEntry{source.string(), stored, true, TimeOf(source)});
+      entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, true, TimeOf(source)});
       added = 1;
     }
     return added;
