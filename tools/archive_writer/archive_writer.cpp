@@ -26,7 +26,8 @@ bool SeekTo(std::FILE* file, std::int64_t offset) {
 // Reads the file to add, folding its bytes into the CRC and counting them.
 class CountingSource : public lzh::ByteSource {
  public:
-  explicit CountingSource(std::FILE* file) : file_(file) {}
+  CountingSource(std::FILE* file, const std::function<void(std::int64_t)>& onRead)
+      : file_(file), onRead_(onRead) {}
   std::int32_t Read(std::uint8_t* buffer, std::int32_t count) override {
     std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(count), file_);
     if (got == 0 && std::ferror(file_)) {
@@ -35,6 +36,7 @@ class CountingSource : public lzh::ByteSource {
     }
     lzh::CrcUpdate(buffer, static_cast<std::int32_t>(got), crc);
     bytes += static_cast<std::int64_t>(got);
+    if (onRead_) onRead_(bytes);
     return static_cast<std::int32_t>(got);
   }
   std::uint32_t crc = 0;
@@ -43,6 +45,7 @@ class CountingSource : public lzh::ByteSource {
 
  private:
   std::FILE* file_;
+  const std::function<void(std::int64_t)>& onRead_;
 };
 
 class FileSink : public lzh::ByteSink {
@@ -231,7 +234,7 @@ WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource&
 
 WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* source,
                                     MemberFields& fields, bool& shrank) {
-  CountingSource input(source);
+  CountingSource input(source, options_.onRead);
   FileSink output(file_);
   lzh::EncoderOptions options;
   options.dictionaryBits = DictionaryBitsOf(options_.method);
@@ -274,7 +277,7 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
 
 WriteStatus ArchiveWriter::StoreInto(const MemberSource& member, std::FILE* source,
                                      MemberFields& fields) {
-  CountingSource input(source);
+  CountingSource input(source, options_.onRead);
   std::vector<std::uint8_t> buffer(kCopyBytes);
   while (true) {
     std::int32_t got = input.Read(buffer.data(), static_cast<std::int32_t>(buffer.size()));

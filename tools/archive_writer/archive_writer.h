@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct WriterOptions {
   int effort = lzh::kDefaultEffort;  // 1 .. 9
   int headerLevel = 2;               // 0, 1 or 2
   bool twoThreads = true;            // pack two segments of a member at once
+  // Told how many bytes of the member being added have been read, as they
+  // are read: one call at a time, not always from the caller's thread.
+  std::function<void(std::int64_t bytesRead)> onRead;
 };
 
 enum class WriteError {

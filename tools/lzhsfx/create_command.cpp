@@ -11,11 +11,14 @@
 
 #include "archive_writer/archive_writer.h"
 #include "archive_writer/utf8_path.h"
+#include "command_line.h"
 #include "commands.h"
 #include "extract/paths.h"
 #include "extract/safe_names.h"
 #include "outcome_text.h"
+#include "progress.h"
 #include "removal_on_interrupt.h"
+#include "reporting.h"
 #include "sfx_program.h"
 #include "stored_name.h"
 #include "tree_walk.h"
@@ -54,9 +57,9 @@ struct CreateOptions {
   std::vector<std::string> paths;
   TreeWalkOptions walk;
   lzhwrite::WriterOptions writer;
-  std::string charset = "auto";
+  lzhnames::NameCharset charset;  // auto
   std::string stub;
-  int verbosity = 1;  // 0 -q, 2 -v
+  Verbosity verbosity = Verbosity::Normal;
 };
 
 bool EndsInExe(const std::string& path) {
@@ -81,58 +84,68 @@ bool ParseMethod(std::string text, lzhwrite::Method& method) {
   return false;
 }
 
-bool ParseOptions(const Arguments& args, CreateOptions& options, std::string& error) {
+// -x may be given more than once: its patterns are taken out first.
+Arguments TakeExcludes(const Arguments& args, std::vector<std::string>& excludes) {
+  Arguments rest;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool takesValue =
-        a == "-C" || a == "-m" || a == "-h" || a == "-x" || a == "--charset" || a == "--stub";
-    if (takesValue && i + 1 == args.size()) {
-      error = a + " needs a value";
-      return false;
-    }
-    if (a == "-C") {
-      options.walk.baseDirectory = args[++i];
-    } else if (a == "-m") {
-      if (!ParseMethod(args[++i], options.writer.method)) {
-        error = "unknown method " + args[i] + "; choose lh5, lh6, lh7 or lh0";
-        return false;
-      }
-    } else if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') {
-      options.writer.effort = a[1] - '0';
-    } else if (a == "-h") {
-      const std::string& level = args[++i];
-      if (level != "0" && level != "1" && level != "2") {
-        error = "unknown header level " + level + "; choose 0, 1 or 2";
-        return false;
-      }
-      options.writer.headerLevel = level[0] - '0';
-    } else if (a == "-x") {
-      options.walk.excludes.push_back(args[++i]);
-    } else if (a == "--charset") {
-      options.charset = args[++i];
-    } else if (a == "--stub") {
-      options.stub = args[++i];
-    } else if (a == "-q" || a == "-v") {
-      options.verbosity = a == "-q" ? 0 : 2;
-    } else if (a.size() > 1 && a[0] == '-') {
-      error = "unknown option " + a;
-      return false;
-    } else if (options.out.empty()) {
-      options.out = a;
+    if (args[i] == "-x" && i + 1 < args.size()) {
+      excludes.push_back(args[++i]);
     } else {
-      options.paths.push_back(a);
+      rest.push_back(args[i]);
     }
   }
-  if (options.out.empty() || options.paths.empty()) {
-    error =
-        options.out.empty() ? "no archive named" : "nothing to archive: name files or directories";
-    return false;
+  return rest;
+}
+
+// The options of the command line, or the exit status of a mistake or of
+// --help (-1: go on).
+int ParseOptions(const Arguments& args, CreateOptions& options) {
+  CommandLine line;
+  const Arguments rest = TakeExcludes(args, options.walk.excludes);
+  int status = ParseCommandLine(
+      rest,
+      {{"--directory", "-C", true},
+       {"--method", "-m", true},
+       {"--header-level", "-h", true},  // before the common -h, which is --help elsewhere
+       {"--charset", nullptr, true},
+       {"--stub", nullptr, true},
+       {"-1", nullptr, false},
+       {"-2", nullptr, false},
+       {"-3", nullptr, false},
+       {"-4", nullptr, false},
+       {"-5", nullptr, false},
+       {"-6", nullptr, false},
+       {"-7", nullptr, false},
+       {"-8", nullptr, false},
+       {"-9", nullptr, false}},
+      kUsage, line);
+  if (status >= 0) return status;
+  options.verbosity = line.verbosity;
+  options.walk.baseDirectory = line.Value("--directory");
+  options.stub = line.Value("--stub");
+  for (char digit = '1'; digit <= '9'; ++digit) {
+    if (line.Has(std::string{'-', digit}.c_str())) options.writer.effort = digit - '0';
   }
-  if (!KnownCharset(options.charset)) {
-    error = "unknown --charset " + options.charset + "; choose auto, cp932, raw or an iconv name";
-    return false;
+  if (line.Has("--method") && !ParseMethod(line.Value("--method"), options.writer.method))
+    return UsageError("unknown method " + line.Value("--method") + "; choose lh5, lh6, lh7 or lh0",
+                      kUsage);
+  if (line.Has("--header-level")) {
+    const std::string level = line.Value("--header-level");
+    if (level != "0" && level != "1" && level != "2")
+      return UsageError("unknown header level " + level + "; choose 0, 1 or 2", kUsage);
+    options.writer.headerLevel = level[0] - '0';
   }
-  return true;
+  std::string error;
+  if (line.Has("--charset") &&
+      !lzhnames::ParseCharset(line.Value("--charset"), options.charset, error))
+    return UsageError(error, kUsage);
+  if (line.operands.size() < 2)
+    return UsageError(line.operands.empty() ? "no archive named"
+                                            : "nothing to archive: name files or directories",
+                      kUsage);
+  options.out = line.operands[0];
+  options.paths.assign(line.operands.begin() + 1, line.operands.end());
+  return -1;
 }
 
 // The encoder takes its tables from the heap for each member and gives them
@@ -160,13 +173,17 @@ bool SourceDateEpoch(std::optional<std::int64_t>& time, std::string& error) {
   return true;
 }
 
-std::string RefusalOf(const std::string& stored) {
+// Why the program would refuse the name, or "". Code page 932's names are
+// judged as a Japanese system splits them: never at a trail byte.
+std::string RefusalOf(const StoredName& name) {
   lzh::MemberOutcome outcome;
   outcome.kind = lzh::OutcomeKind::RefusedName;
+  lzh::SetLeadByteTest(name.leadByteTest);
   // The program joins the name to an extraction directory of up to 255
   // characters and a "\" in one path buffer.
-  outcome.refusal = stored.size() + 257 >= lzh::kPathBytes ? lzh::NameRefusal::TooLong
-                                                           : lzh::MemberPathRefusal(stored.c_str());
+  outcome.refusal = name.bytes.size() + 257 >= lzh::kPathBytes
+                        ? lzh::NameRefusal::TooLong
+                        : lzh::MemberPathRefusal(name.bytes.c_str());
   return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
 }
 
@@ -205,52 +222,50 @@ bool IsArchiveError(lzhwrite::WriteError error) {
 }
 
 struct Totals {
-  std::size_t members = 0;
-  std::int64_t original = 0;
-  std::int64_t packed = 0;
-  bool anyFailed = false;
+  std::uint64_t read = 0;  // bytes of the members before the current one
 };
+
+std::string DoneText(const lzhwrite::MemberSummary& summary, Verbosity verbosity) {
+  if (verbosity != Verbosity::Verbose) return "added";
+  return std::string("added, ") + std::string(summary.method, 5) + ", " +
+         std::to_string(summary.originalSize) + " bytes to " + std::to_string(summary.packedSize);
+}
 
 // Adds the entries to writer; false when the archive itself failed.
 bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& entries,
-                const CreateOptions& options, Totals& totals) {
+                const CreateOptions& options, Reporter& reporter, Progress& progress,
+                Totals& totals) {
   for (const auto& entry : entries) {
     StoredName name;
     std::string problem;
     if (!MakeStoredName(entry.storedPath, options.charset, options.writer.headerLevel, name,
                         problem) ||
-        !(problem = RefusalOf(name.bytes)).empty()) {
-      PrintError(entry.sourcePath + ": " + problem +
-                 (problem.rfind("refused", 0) == 0 ? "; not archived" : ""));
-      totals.anyFailed = true;
+        !(problem = RefusalOf(name)).empty()) {
+      progress.Clear();
+      reporter.Item(ItemResult::Failed, entry.sourcePath,
+                    problem + (problem.rfind("refused", 0) == 0 ? "; not archived" : ""));
+      totals.read += entry.size;
       continue;
     }
     lzhwrite::MemberSource source{entry.sourcePath, name.bytes, name.utf16, entry.unixTime};
     lzhwrite::MemberSummary summary;
+    progress.StartItem(Printable(entry.storedPath), entry.size);
     lzhwrite::WriteStatus status =
         entry.isDirectory ? writer.AddDirectory(source) : writer.AddFile(source, &summary);
+    totals.read += entry.size;
+    progress.Clear();
     if (!status.Ok()) {
       if (IsArchiveError(status.error)) {
         PrintError(options.out + ": " + WriteErrorText(status, options.writer.headerLevel) +
                    "; nothing was written");
         return false;
       }
-      PrintError(entry.sourcePath + ": " + WriteErrorText(status, options.writer.headerLevel));
-      totals.anyFailed = true;
+      reporter.Item(ItemResult::Failed, entry.sourcePath,
+                    WriteErrorText(status, options.writer.headerLevel));
       continue;
     }
-    ++totals.members;
-    totals.original += summary.originalSize;
-    totals.packed += summary.packedSize;
-    if (options.verbosity == 0) continue;
-    if (entry.isDirectory) {
-      std::printf("%s/\n", Printable(entry.storedPath).c_str());
-    } else if (options.verbosity == 1) {
-      std::printf("%s\n", Printable(entry.storedPath).c_str());
-    } else {
-      std::printf("%s: %.5s %u -> %u bytes\n", Printable(entry.storedPath).c_str(), summary.method,
-                  summary.originalSize, summary.packedSize);
-    }
+    reporter.Item(ItemResult::Done, Printable(entry.storedPath) + (entry.isDirectory ? "/" : ""),
+                  DoneText(summary, options.verbosity), summary.originalSize);
   }
   return true;
 }
@@ -258,19 +273,11 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
 }  // namespace
 
 int CreateCommand(const Arguments& args, const std::string& programPath) {
-  for (const auto& a : args) {
-    if (a == "--help") {
-      std::fputs(kUsage, stdout);
-      return kExitOk;
-    }
-  }
   CreateOptions options;
   std::string error;
-  if (!ParseOptions(args, options, error) || !SourceDateEpoch(options.walk.fixedTime, error)) {
-    PrintError(error);
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-  }
+  int parsed = ParseOptions(args, options);
+  if (parsed >= 0) return parsed;
+  if (!SourceDateEpoch(options.walk.fixedTime, error)) return UsageError(error, kUsage);
   const bool program = EndsInExe(options.out);
   if (program && options.writer.method != lzhwrite::Method::Lh5 &&
       options.writer.method != lzhwrite::Method::Lh0) {
@@ -290,11 +297,16 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   options.walk.skipFile = options.out;
   std::vector<TreeNotice> skipped;
   std::vector<TreeEntry> entries = CollectTree(options.paths, options.walk, skipped);
+  Reporter reporter(options.verbosity, "added");
+  for (const auto& notice : skipped) reporter.Item(ItemResult::Failed, notice.path, notice.reason);
+  std::uint64_t totalBytes = 0;
+  for (const auto& entry : entries) totalBytes += entry.size;
+  Progress progress(totalBytes, options.verbosity != Verbosity::Quiet);
   Totals totals;
-  for (const auto& notice : skipped) {
-    PrintError(notice.path + ": " + notice.reason);
-    totals.anyFailed = true;
-  }
+  options.writer.onRead = [&](std::int64_t bytesRead) {
+    const auto done = static_cast<std::uint64_t>(bytesRead);
+    progress.Update(done, totals.read + done);
+  };
 
   // A program's archive is written beside it first, then copied behind the stub.
   const std::string archivePath = program ? options.out + ".lzh-part" : options.out;
@@ -311,8 +323,8 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     removal.Add(archivePath);
     removal.Add(options.out + ".part");
   }
-  if (!AddEntries(writer, entries, options, totals)) return kExitMemberFailed;
-  if (totals.members == 0) {
+  if (!AddEntries(writer, entries, options, reporter, progress, totals)) return kExitMemberFailed;
+  if (reporter.Count(ItemResult::Done) == 0) {
     writer.Abandon();
     PrintError("nothing was archived, so " + options.out + " was not written");
     return kExitMemberFailed;
@@ -334,12 +346,14 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
       return kExitMemberFailed;
     }
   }
-  if (options.verbosity > 0) {
-    std::printf("%s: %zu member(s), %lld bytes packed to %lld\n", options.out.c_str(),
-                totals.members, static_cast<long long>(totals.original),
-                static_cast<long long>(totals.packed));
+  reporter.Summary();
+  if (options.verbosity != Verbosity::Quiet) {
+    std::error_code ec;
+    std::printf("%s: %ju bytes\n", Printable(options.out).c_str(),
+                static_cast<std::uintmax_t>(
+                    std::filesystem::file_size(lzhwrite::Utf8Path(options.out), ec)));
   }
-  return totals.anyFailed ? kExitMemberFailed : kExitOk;
+  return reporter.AnyError() ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

@@ -97,7 +97,8 @@ class TreeWalker {
         return 0;
     }
     if (!skipFile_.empty() && fs::weakly_canonical(source, ec) == skipFile_) return 0;
-    entries_.push_back(TreeEntry{shown, stored, false, TimeOf(source)});
+    const std::uintmax_t size = fs::file_size(source, ec);
+    entries_.push_back(TreeEntry{shown, stored, false, TimeOf(source), ec ? 0 : size});
     return 1;
   }
 
