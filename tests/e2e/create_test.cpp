@@ -208,6 +208,45 @@ TEST_F(Create, LinksSpecialFilesAndRefusedNamesAreLeftOut) {
   EXPECT_FALSE(fs::exists(dir + "/c.lzh")) << "nothing archived, nothing written";
 }
 
+// Stored names by --charset: the bytes each choice stores, and the names
+// that cannot be stored at the level asked for.
+TEST_F(Create, NamesAreStoredInTheCharsetChosen) {
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC.txt";  // "nihon.txt"
+  const std::string emoji = "\xF0\x9F\x98\x80.txt";             // U+1F600, not in cp932
+  const struct {
+    const std::string& name;
+    const char* options;
+    int status;
+    std::string stored;  // bytes the archive holds, when it is made
+  } kCases[] = {
+      {japanese, "-h 0", 0, "\x93\xFA\x96\x7B.txt"},
+      {japanese, "-h 1 --charset cp932", 0, "\x93\xFA\x96\x7B.txt"},
+      {japanese, "-h 1 --charset raw", 0, japanese},
+      {japanese, "-h 2 --charset UTF-8", 0, japanese},
+      {emoji, "-h 2", 0, std::string("\x3D\xD8\x00\xDE", 4)},  // UTF-16LE in record 0x44
+      {emoji, "-h 2", 0, "\x01_.txt"},                         // beside the code page's fallback
+      {emoji, "-h 1", 1, ""},
+      {emoji, "-h 2 --charset cp932", 1, ""},
+  };
+  int n = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.options);
+    std::string tree = dir + "/t" + std::to_string(++n);
+    fs::create_directories(tree);
+    lzhtest::WriteWholeFile(tree + "/" + c.name, lzhtest::ToBytes("x"));
+    std::string archive = dir + "/n" + std::to_string(n) + ".lzh";
+    Ran run = Lzhsfx("create " + archive + " -C " + tree + " . -q " + c.options);
+    EXPECT_EQ(run.status, c.status) << run.out;
+    if (c.status != 0) {
+      EXPECT_NE(run.out.find("--charset"), std::string::npos) << run.out;
+      EXPECT_FALSE(fs::exists(archive));
+      continue;
+    }
+    Bytes bytes = lzhtest::ReadWholeFile(archive);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(c.stored), std::string::npos);
+  }
+}
+
 // A failed archive leaves OUT as it was and no temporary file behind.
 TEST_F(Create, AFailedArchiveLeavesNothingBehind) {
   std::string tree = MakeTree("tree");
