@@ -5,6 +5,7 @@
 
 #include "check_walk.h"
 #include "commands.h"
+#include "names/code_page_text.h"
 #include "outcome_text.h"
 #include "repack.h"
 #include "sfx_program.h"
@@ -62,13 +63,16 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
   }
 
   std::vector<std::uint8_t> archive;
-  if (!ReadWholeFile(archivePath, archive)) {
+  // build takes its names as the system's "A" calls do; the program
+  // writer takes them in UTF-8.
+  if (!ReadWholeFile(lzhnames::SystemNameToUtf8(archivePath), archive)) {
     PrintError("cannot read " + archivePath);
     return kExitUsage;
   }
   std::size_t programSize = 0;
   std::string error;
-  if (!WriteProgram(stubPath, archive, outPath, programSize, error)) {
+  if (!WriteProgram(lzhnames::SystemNameToUtf8(stubPath), archive,
+                    lzhnames::SystemNameToUtf8(outPath), programSize, error)) {
     PrintError(error);
     return kExitUsage;
   }

@@ -6,8 +6,10 @@
 
 #include "archive/header_cursor.h"
 #include "archive_writer/archive_writer.h"
+#include "archive_writer/utf8_path.h"
 #include "codec/decoder.h"
 #include "commands.h"
+#include "names/code_page_text.h"
 #include "outcome_text.h"
 #include "sfx_program.h"
 
@@ -71,7 +73,8 @@ bool DecodeInto(lzh::ArchiveReader& reader, lzh::Decoder decoder, const std::str
   decoder(stream);
   const bool closed = host.Close(output);
   std::error_code ec;
-  const auto size = std::filesystem::file_size(path, ec);
+  const auto size =
+      std::filesystem::file_size(lzhwrite::Utf8Path(lzhnames::SystemNameToUtf8(path)), ec);
   if (!closed || stream.writeFellShort || ec) {
     error = "cannot write the temporary file " + path;
     return false;
@@ -106,7 +109,9 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
                    std::vector<RepackedMember>& repacked, std::string& error) {
   std::vector<std::uint8_t> archive;
   lzh::FileSystem& host = lzh::HostFileSystem();
-  if (!ReadWholeFile(archivePath, archive)) {
+  // The names as the system's "A" calls take them, which the host file
+  // system uses; the writer and the standard library take them in UTF-8.
+  if (!ReadWholeFile(lzhnames::SystemNameToUtf8(archivePath), archive)) {
     error = "cannot read " + archivePath;
     return false;
   }
@@ -118,7 +123,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
   lzh::HeaderCursor cursor(reader);
   lzhwrite::WriterOptions options;  // -lh5- at the default effort
   lzhwrite::ArchiveWriter writer(options);
-  lzhwrite::WriteStatus status = writer.Open(outPath);
+  lzhwrite::WriteStatus status = writer.Open(lzhnames::SystemNameToUtf8(outPath));
   const std::string decoded = outPath + ".member";
   bool ok = status.Ok() && cursor.Seek(0);
   if (!status.Ok()) error = "cannot create " + status.path;
@@ -144,7 +149,8 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
       ok = false;
     } else {
       writer.SetHeaderLevel(m.level > 2 ? 2 : m.level);
-      status = writer.AddFile(lzhwrite::MemberSource{decoded, name, {}, UnixTimeOf(m)});
+      status = writer.AddFile(
+          lzhwrite::MemberSource{lzhnames::SystemNameToUtf8(decoded), name, {}, UnixTimeOf(m)});
       RepackedMember done{Printable(name), {}};
       std::memcpy(done.method, m.method, 5);
       repacked.push_back(done);
@@ -157,7 +163,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
   }
   host.Close(reader.archiveHandle);
   std::error_code ec;
-  std::filesystem::remove(decoded, ec);
+  std::filesystem::remove(lzhwrite::Utf8Path(lzhnames::SystemNameToUtf8(decoded)), ec);
   if (ok) status = writer.Finish();
   if (ok && !status.Ok()) {
     error = "cannot write the repacked archive " + outPath;
