@@ -34,7 +34,7 @@ const char kUsage[] =
     "Archives the files and directories named (directories with all they hold,\n"
     "in sorted order) into OUT: an LHA archive, or a self-extracting program\n"
     "when OUT ends in .exe.\n"
-    "  -C DIR          take the PATHs relative to DIR; they are stored so\n"
+    "  -C DIR          take the PATHs relative to DIR, and store them as given\n"
     "  -m METHOD       lh5 (the default), lh6, lh7, or lh0 (stored); a program\n"
     "                  takes lh5 or lh0\n"
     "  -1 ... -9       effort: -1 fastest, -9 smallest (default -5)\n"
