@@ -153,7 +153,7 @@ int ParseOptions(const Arguments& args, CreateOptions& options) {
 // it in again, a millisecond or more per member, most of the time spent on
 // a folder of small files. Kept, it is reused.
 void KeepFreedMemoryForReuse() {
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && defined(M_TRIM_THRESHOLD) && defined(M_MMAP_THRESHOLD)
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
 #endif
