@@ -158,7 +158,7 @@ TEST_F(Create, SourceDateEpochMakesTheArchiveReproducible) {
   SetTime(tree + "/read me.txt", 1);
   ASSERT_EQ(Shell(env + LZH_CLI_PATH + " create " + second + " -C " + tree + " . -q").status, 0);
   EXPECT_TRUE(lzhtest::ReadWholeFile(first) == lzhtest::ReadWholeFile(second));
-  Ran list = Lzhsfx("list " + first);
+  Ran list = Lzhsfx("list -b " + first);
   std::size_t lines = 0, stamped = 0;
   for (std::size_t at = 0; (at = list.out.find('\n', at)) != std::string::npos; ++at) ++lines;
   for (std::size_t at = 0; (at = list.out.find("2023-11-14 23:13:20", at)) != std::string::npos;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "check_walk.h"
+#include "command_line.h"
 #include "commands.h"
 #include "names/code_page_text.h"
 #include "outcome_text.h"
@@ -16,42 +17,53 @@ namespace {
 
 const char kUsage[] =
     "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
-    "Makes a self-extracting program: the stub followed by ARCHIVE.\n"
+    "Makes a self-extracting program: the stub followed by ARCHIVE. ARCHIVE may\n"
+    "also be a self-extracting program; its archive is taken.\n"
     "Refuses an archive the stub could not fully extract (unsupported methods,\n"
-    "unsafe names, damaged members, no members) unless --force is given.\n"
-    "  --repack  re-encode members the stub cannot decode (-lh6-, -lh7-) as\n"
-    "            -lh5-, keeping names, time stamps and directory entries\n"
-    "The stub is found beside this program unless --stub names one.\n";
+    "unsafe names, damaged members, no members) unless --force is given; a file\n"
+    "that holds no archive at all is always refused.\n"
+    "The stub is found beside this program unless --stub names one.\n"
+    "  -o OUT.exe    the program to write\n"
+    "  --stub STUB   the stub to use\n"
+    "  --force       build even when the stub could not extract everything\n"
+    "  --repack      re-encode members the stub cannot decode (-lh6-, -lh7-) as\n"
+    "                -lh5-, keeping names, time stamps and directory entries\n"
+    "  --version     print the version\n"
+    "Exit status: 0 built; 2 bad usage, no archive, or a refusal.\n";
 
 // Runs the extracting walk without writing anything and collects why the
 // stub would not extract everything.
-std::vector<std::string> ProblemsOf(const std::string& archivePath) {
+std::vector<std::string> ProblemsOf(const std::string& archivePath, const OpenedArchive& opened,
+                                    NullOutputFileSystem& fs) {
   std::vector<std::string> problems;
-  NullOutputFileSystem fs(lzh::HostFileSystem());
-  OpenedArchive opened;
-  std::string error;
-  if (!OpenArchive(fs, archivePath, opened, error)) return {error};
-  if (opened.isProgram) {
-    fs.Close(opened.handle);
-    return {archivePath + " is a program already; give the plain archive"};
-  }
   ConsoleDialog dialog;
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
     if (outcome.Failed()) problems.push_back(MemberLabel(outcome) + ": " + Reason(outcome));
   };
   // The program's own methods: what it could not decode refuses the build.
   CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod);
-  fs.Close(opened.handle);
   for (const auto& name : dialog.Unreached())
     problems.push_back(Printable(name) + ": not reached: the check stopped before it");
   if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");
   return problems;
 }
 
-// Builds outPath from the archive at archivePath; the exit status.
+// Builds outPath from the archive at archivePath with the stub at
+// stubPath (in UTF-8); the exit status.
 int MakeProgram(const std::string& archivePath, const std::string& outPath,
                 const std::string& stubPath, bool force) {
-  std::vector<std::string> problems = ProblemsOf(archivePath);
+  // A file that holds no archive is refused even with --force.
+  NullOutputFileSystem fs(lzh::HostFileSystem());
+  OpenedArchive opened;
+  std::string error;
+  if (!OpenArchive(fs, archivePath, opened, error)) {
+    PrintError(error + "; refusing to build");
+    return kExitUsage;
+  }
+  ArchiveExtent extent{static_cast<std::uint32_t>(opened.start),
+                       opened.isProgram ? ArchiveEnd(fs, opened) : fs.Size(opened.handle)};
+  std::vector<std::string> problems = ProblemsOf(archivePath, opened, fs);
+  fs.Close(opened.handle);
   if (!problems.empty() && !force) {
     for (const auto& p : problems) PrintError(p);
     PrintError(
@@ -62,22 +74,14 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
     return kExitUsage;
   }
 
-  std::vector<std::uint8_t> archive;
-  // build takes its names as the system's "A" calls do; the program
-  // writer takes them in UTF-8.
-  if (!ReadWholeFile(lzhnames::SystemNameToUtf8(archivePath), archive)) {
-    PrintError("cannot read " + archivePath);
-    return kExitUsage;
-  }
-  std::size_t programSize = 0;
-  std::string error;
-  if (!WriteProgram(lzhnames::SystemNameToUtf8(stubPath), archive,
-                    lzhnames::SystemNameToUtf8(outPath), programSize, error)) {
+  std::uint32_t offset = 0;
+  if (!WriteProgram(stubPath, lzhnames::SystemNameToUtf8(archivePath), extent,
+                    lzhnames::SystemNameToUtf8(outPath), offset, error)) {
     PrintError(error);
     return kExitUsage;
   }
-  std::printf("%s: %zu bytes, archive at offset %zu\n", outPath.c_str(), programSize,
-              programSize - archive.size());
+  std::printf("%s: %llu bytes, archive at offset %u\n", outPath.c_str(),
+              static_cast<unsigned long long>(offset) + (extent.end - extent.start), offset);
   return kExitOk;
 }
 
@@ -98,41 +102,31 @@ int Repack(const std::string& archivePath, const std::string& repackedPath) {
 }  // namespace
 
 int BuildCommand(const Arguments& args, const std::string& programPath) {
-  std::string archivePath, outPath, stubPath;
-  bool force = false, repack = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return kExitOk;
-    } else if ((a == "-o" || a == "--stub") && i + 1 < args.size()) {
-      (a == "-o" ? outPath : stubPath) = args[++i];
-    } else if (a == "--force") {
-      force = true;
-    } else if (a == "--repack") {
-      repack = true;
-    } else if (!a.empty() && a[0] != '-' && archivePath.empty()) {
-      archivePath = a;
-    } else {
-      PrintError("unexpected argument " + a);
-      std::fputs(kUsage, stderr);
-      return kExitUsage;
-    }
-  }
-  if (archivePath.empty() || outPath.empty()) {
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-  }
-  if (stubPath.empty()) stubPath = FindStub(programPath);
+  CommandLine line;
+  int status = ParseCommandLine(args,
+                                {{"-o", nullptr, true},
+                                 {"--stub", nullptr, true},
+                                 {"--force", nullptr},
+                                 {"--repack", nullptr}},
+                                kUsage, line);
+  if (status >= 0) return status;
+  if (line.operands.size() != 1) return UsageError("name one ARCHIVE", kUsage);
+  std::string archivePath = line.operands[0], outPath = line.Value("-o");
+  if (outPath.empty()) return UsageError("-o OUT.exe is needed", kUsage);
+  // build takes its names as the system's "A" calls do; the program writer
+  // takes them in UTF-8.
+  std::string stubPath = line.Has("--stub") ? lzhnames::SystemNameToUtf8(line.Value("--stub"))
+                                            : FindStub(lzhnames::SystemNameToUtf8(programPath));
   if (stubPath.empty()) {
     PrintError("no stub found beside this program; name one with --stub");
     return kExitUsage;
   }
 
   // Repacked beside the output, then built from like any archive.
-  if (repack && NeedsRepacking(archivePath)) {
+  const bool force = line.Has("--force");
+  if (line.Has("--repack") && NeedsRepacking(archivePath)) {
     const std::string repackedPath = outPath + ".lzh-part";
-    int status = Repack(archivePath, repackedPath);
+    status = Repack(archivePath, repackedPath);
     if (status == kExitOk) status = MakeProgram(repackedPath, outPath, stubPath, force);
     std::remove(repackedPath.c_str());
     return status;

@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "extract/paths.h"
 #include "extract/safe_names.h"
+#include "names/code_page_text.h"
 #include "outcome_text.h"
 #include "progress.h"
 #include "removal_on_interrupt.h"
@@ -287,7 +288,8 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
                "; use -m lh5 or lh0, or write a .lzh archive");
     return kExitUsage;
   }
-  if (program && options.stub.empty()) options.stub = FindStub(programPath);
+  if (program && options.stub.empty())
+    options.stub = FindStub(lzhnames::SystemNameToUtf8(programPath));
   if (program && options.stub.empty()) {
     PrintError("no stub found beside this program to make " + options.out +
                "; name one with --stub");
@@ -335,11 +337,12 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     return kExitMemberFailed;
   }
   if (program) {
-    std::vector<std::uint8_t> archive;
-    std::size_t programSize = 0;
-    bool made = ReadWholeFile(archivePath, archive) &&
-                WriteProgram(options.stub, archive, options.out, programSize, error);
     std::error_code ec;
+    const auto size = std::filesystem::file_size(lzhwrite::Utf8Path(archivePath), ec);
+    std::uint32_t offset = 0;
+    bool made = !ec && WriteProgram(options.stub, archivePath,
+                                    ArchiveExtent{0, static_cast<std::uint32_t>(size)}, options.out,
+                                    offset, error);
     std::filesystem::remove(lzhwrite::Utf8Path(archivePath), ec);
     if (!made) {
       PrintError(error.empty() ? "cannot read back the archive " + archivePath : error);

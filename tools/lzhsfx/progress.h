@@ -17,6 +17,7 @@ class Progress {
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
+  void SetTotal(std::uint64_t totalBytes) { totalBytes_ = totalBytes; }
   void StartItem(const std::string& label, std::uint64_t itemBytes);
   // itemDone: bytes of the item so far; totalDone: of the whole input.
   void Update(std::uint64_t itemDone, std::uint64_t totalDone);

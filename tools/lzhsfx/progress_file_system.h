@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/member_header.h"
+#include "commands.h"
 #include "platform/file_system.h"
 #include "progress.h"
 
@@ -11,9 +12,11 @@ namespace lzhcli {
 
 class ProgressFileSystem final : public lzh::FileSystem {
  public:
-  // member: the walk's current member header, for the size of each output.
-  ProgressFileSystem(lzh::FileSystem& inner, Progress& progress, const lzh::MemberHeader& member)
-      : inner_(inner), progress_(progress), member_(member) {}
+  ProgressFileSystem(lzh::FileSystem& inner, Progress& progress)
+      : inner_(inner), progress_(progress) {}
+
+  // The walk's current member header, for the size of each output.
+  void Watch(const lzh::MemberHeader& member) { member_ = &member; }
 
   lzh::FileHandle OpenRead(const char* path) override {
     archive_ = inner_.OpenRead(path);
@@ -22,7 +25,8 @@ class ProgressFileSystem final : public lzh::FileSystem {
   lzh::FileHandle CreateOutput(const char* path) override {
     lzh::FileHandle file = inner_.CreateOutput(path);
     written_ = 0;
-    progress_.StartItem(path, static_cast<std::uint32_t>(member_.originalSize));
+    progress_.StartItem(Printable(path),
+                        member_ ? static_cast<std::uint32_t>(member_->originalSize) : 0);
     return file;
   }
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
@@ -56,7 +60,7 @@ class ProgressFileSystem final : public lzh::FileSystem {
  private:
   lzh::FileSystem& inner_;
   Progress& progress_;
-  const lzh::MemberHeader& member_;
+  const lzh::MemberHeader* member_ = nullptr;
   lzh::FileHandle archive_ = lzh::kInvalidFile;
   std::uint64_t position_ = 0, written_ = 0;
 };

@@ -26,9 +26,9 @@ void Reporter::Summary() const {
   if (verbosity_ == Verbosity::Quiet) return;
   int total = 0;
   for (int count : counts_) total += count;
-  std::string text = std::to_string(Count(ItemResult::Done)) + " " + doneWord_ + ", " +
-                     std::to_string(Count(ItemResult::Skipped) + Count(ItemResult::Unattended)) +
-                     " skipped, ";
+  std::string text = std::to_string(Count(ItemResult::Done)) + " " + doneWord_ + ", ";
+  int skipped = Count(ItemResult::Skipped) + Count(ItemResult::Unattended);
+  if (showSkipped_ || skipped != 0) text += std::to_string(skipped) + " skipped, ";
   if (Count(ItemResult::Untested) != 0)
     text += std::to_string(Count(ItemResult::Untested)) + " untested, ";
   text += std::to_string(Count(ItemResult::Failed)) + " failed; " + std::to_string(total) +

@@ -29,6 +29,9 @@ class Reporter {
   Reporter(Verbosity verbosity, const char* doneWord, std::FILE* info = stdout)
       : verbosity_(verbosity), doneWord_(doneWord), info_(info) {}
 
+  // Leaves "skipped" out of the summary of a command that never skips.
+  void NeverSkips() { showSkipped_ = false; }
+
   // One item: "label: reason" (reason defaults to doneWord); errors as
   // "lzhsfx: label: reason" on stderr.
   void Item(ItemResult result, const std::string& label, const std::string& reason = "",
@@ -46,6 +49,7 @@ class Reporter {
   Verbosity verbosity_;
   const char* doneWord_;
   std::FILE* info_;
+  bool showSkipped_ = true;
   int counts_[5] = {};
   std::uint64_t bytes_ = 0;
 };

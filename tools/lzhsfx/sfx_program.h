@@ -1,6 +1,7 @@
 // A self-extracting program from an archive: the stub, then the archive
 // byte for byte, with the archive's offset in the stub's string resource 4
 // and the PE checksum over the whole file. `build` and `create` make them.
+// Names are taken as archive_writer/utf8_path.h describes.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +17,19 @@ std::string FindStub(const std::string& programPath);
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
-// Writes the program for archive to outPath, under a temporary name renamed
-// at the end, so that a failure leaves no output. Gives its size, or false
-// with a message for the user.
-bool WriteProgram(const std::string& stubPath, const std::vector<std::uint8_t>& archive,
-                  const std::string& outPath, std::size_t& programSize, std::string& error);
+// Where the archive lies in its file: a plain archive is taken whole, a
+// program's from its first header to the archive's end.
+struct ArchiveExtent {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+};
+
+// Writes the program for the archive at archivePath to outPath, under a
+// temporary name renamed at the end, so that a failure leaves no output.
+// Gives the archive's offset in the program, or false with a message for
+// the user.
+bool WriteProgram(const std::string& stubPath, const std::string& archivePath,
+                  ArchiveExtent extent, const std::string& outPath, std::uint32_t& offset,
+                  std::string& error);
 
 }  // namespace lzhcli
