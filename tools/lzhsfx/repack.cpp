@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "archive/header_cursor.h"
+#include "archive_file.h"
 #include "archive_writer/archive_writer.h"
 #include "archive_writer/utf8_path.h"
 #include "codec/decoder.h"
@@ -91,11 +92,13 @@ bool DecodeInto(lzh::ArchiveReader& reader, lzh::Decoder decoder, const std::str
 
 bool NeedsRepacking(const std::string& archivePath) {
   lzh::FileSystem& host = lzh::HostFileSystem();
-  lzh::ArchiveReader reader{host, host.OpenRead(archivePath.c_str()), 0, 0, {}};
-  if (reader.archiveHandle == lzh::kInvalidFile) return false;
+  OpenedArchive opened;
+  std::string error;
+  if (!OpenArchive(host, archivePath, opened, error)) return false;
+  lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
   bool needed = false;
-  for (bool more = cursor.Seek(0) && cursor.Read(); more && !needed;
+  for (bool more = cursor.Seek(opened.start) && cursor.Read(); more && !needed;
        more = cursor.Advance() && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
     needed = !m.IsDirectoryEntry() && lzh::DecoderForMethod(m.MethodDigit()) == nullptr &&
@@ -115,17 +118,16 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
     error = "cannot read " + archivePath;
     return false;
   }
-  lzh::ArchiveReader reader{host, host.OpenRead(archivePath.c_str()), 0, 0, {}};
-  if (reader.archiveHandle == lzh::kInvalidFile) {
-    error = "cannot read " + archivePath;
-    return false;
-  }
+  // A program's archive is repacked from its first header.
+  OpenedArchive opened;
+  if (!OpenArchive(host, archivePath, opened, error)) return false;
+  lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
   lzhwrite::WriterOptions options;  // -lh5- at the default effort
   lzhwrite::ArchiveWriter writer(options);
   lzhwrite::WriteStatus status = writer.Open(lzhnames::SystemNameToUtf8(outPath));
   const std::string decoded = outPath + ".member";
-  bool ok = status.Ok() && cursor.Seek(0);
+  bool ok = status.Ok() && cursor.Seek(opened.start);
   if (!status.Ok()) error = "cannot create " + status.path;
   while (ok && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
