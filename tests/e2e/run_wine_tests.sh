@@ -67,6 +67,40 @@ if [ -z "${1:-}" ] || [[ "sample archive" == *"$1"* ]]; then
   fi
 fi
 
+if [ -z "${1:-}" ] || [[ "program made by create" == *"$1"* ]]; then
+  # A tree of files, nested and empty directories and names with spaces,
+  # made into a program by `lzhsfx create` in one step and extracted through
+  # the dialog: the same tree, and each file's time stamp (even seconds, the
+  # MS-DOS format's step, so that any header level would keep them).
+  tree="$work/create-src/tree"
+  mkdir -p "$tree/docs/old" "$tree/empty dir" "$tree/data"
+  seq 1 30000 >"$tree/numbers.txt"
+  printf 'read me\r\n' >"$tree/docs/read me.txt"
+  printf 'older' >"$tree/docs/old/notes.txt"
+  head -c 4000 /dev/urandom >"$tree/data/noise.bin"
+  : >"$tree/data/empty.txt"
+  stamp=1500000000
+  while IFS= read -r file; do
+    stamp=$((stamp + 86402))
+    touch -d "@$stamp" "$file"
+  done < <(find "$tree" -type f | sort)
+  stamps() { (cd "$1" && find . -type f -printf '%P %T@\n' | sort); }
+  made="$work/create-made.exe"
+  if [ -x "$ROOT/build/native/lzhsfx" ] &&
+     "$ROOT/build/native/lzhsfx" create "$made" -C "$work/create-src" tree \
+       --stub "$WIN_BUILD/lzhsfx-stub.exe" >"$work/create.log" 2>&1 &&
+     timeout 300 "$WINE" "$WIN_BUILD/wine_driver.exe" --extract-all "$(winpath "$made")" \
+       "$(winpath "$work")\\create-out" | tr -d '\r' >>"$work/create.log" &&
+     diff -r "$work/create-src" "$work/create-out" >>"$work/create.log" &&
+     diff <(stamps "$work/create-src") <(stamps "$work/create-out") >>"$work/create.log"; then
+    echo "ok - a program made by create extracts its tree with names, directories and times"
+  else
+    echo "not ok - a program made by create extracts its tree with names, directories and times"
+    sed 's/^/    /' "$work/create.log"
+    status=1
+  fi
+fi
+
 if [ -z "${1:-}" ] || [[ "command-line tool" == *"$1"* ]]; then
   # The command-line tool's Windows build on the same sample: test and
   # extract, compared with lhasa's extraction.

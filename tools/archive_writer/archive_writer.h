@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct WriterOptions {
   int effort = lzh::kDefaultEffort;  // 1 .. 9
   int headerLevel = 2;               // 0, 1 or 2
   bool twoThreads = true;            // pack two segments of a member at once
+  // Told how many bytes of the member being added have been read, as they
+  // are read: one call at a time, not always from the caller's thread.
+  std::function<void(std::int64_t bytesRead)> onRead;
 };
 
 enum class WriteError {
@@ -62,7 +66,7 @@ struct WriteStatus {
 
 // A member to add: where its bytes come from and how it is stored.
 struct MemberSource {
-  std::string sourcePath;     // the file to read (unused for a directory entry)
+  std::string sourcePath;     // the file to read (unused for a directory entry); see utf8_path.h
   std::string storedPath;     // "/" separated, relative, in the stored code page
   std::u16string utf16Path;   // optional: the same as UTF-16 (records 0x44/0x45, level 2)
   std::int64_t unixTime = 0;  // modification time, seconds since 1970 UTC
@@ -93,11 +97,21 @@ class ArchiveWriter {
   // not appear (empty ones) or whose time stamp matters.
   WriteStatus AddDirectory(const MemberSource& member);
 
+  // Appends a member copied whole from another archive: its header and
+  // data, count bytes, as they stand.
+  WriteStatus AddCopied(const std::uint8_t* member, std::size_t count);
+
+  // The header level of the members added from now on (0, 1 or 2).
+  void SetHeaderLevel(int level) { options_.headerLevel = level; }
+
   // Writes the end marker and gives the archive its final name.
   WriteStatus Finish();
 
   // Removes the temporary archive; the final path stays as it was.
   void Abandon();
+
+  // The name the archive is written under until Finish renames it.
+  const std::string& TemporaryPath() const { return temporaryPath_; }
 
  private:
   WriteStatus WriteMember(MemberFields& fields, const MemberSource& member);

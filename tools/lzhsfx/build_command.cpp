@@ -1,26 +1,24 @@
-// lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]: the stub,
+// lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]: the stub,
 // then the archive byte for byte, with the archive's offset written into
 // the stub's string resource 4 and the PE checksum over the whole file.
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "check_walk.h"
 #include "command_line.h"
 #include "commands.h"
 #include "names/name_charset.h"
 #include "names/unicode_text.h"
+#include "names/code_page_text.h"
 #include "outcome_text.h"
-#include "sfx/pe_checksum.h"
-#include "sfx/pe_resources.h"
+#include "repack.h"
+#include "sfx_program.h"
 
 namespace lzhcli {
 
 namespace {
 
 const char kUsage[] =
-    "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
     "Makes a self-extracting program: the stub followed by ARCHIVE. ARCHIVE may\n"
     "also be a self-extracting program; its archive is taken.\n"
     "Refuses an archive the stub could not fully extract (unsupported methods,\n"
@@ -30,36 +28,10 @@ const char kUsage[] =
     "  -o OUT.exe    the program to write\n"
     "  --stub STUB   the stub to use\n"
     "  --force       build even when the stub could not extract everything\n"
+    "  --repack      re-encode members the stub cannot decode (-lh6-, -lh7-) as\n"
+    "                -lh5-, keeping names, time stamps and directory entries\n"
     "  --version     print the version\n"
     "Exit status: 0 built; 2 bad usage, no archive, or a refusal.\n";
-
-const char kStubName[] = "lzhsfx-stub.exe";
-
-bool ReadFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), {});
-  return !in.bad();
-}
-
-bool Exists(const std::string& path) { return std::ifstream(path, std::ios::binary).good(); }
-
-std::string DirectoryOf(const std::string& path) {
-  auto slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-// Beside the tool (an installed pair, or the Windows build directory), or
-// in the cross build next to the native one.
-std::string FindStub(const std::string& programPath) {
-  std::string dir = DirectoryOf(programPath);
-  const std::string candidates[] = {dir + "/" + kStubName, dir + "/../win32/" + kStubName,
-                                    dir + "/../share/lzhsfx/" + kStubName};
-  for (const auto& candidate : candidates) {
-    if (Exists(candidate)) return candidate;
-  }
-  return "";
-}
 
 // The names that are not ASCII: the program shows and writes names in the
 // ANSI code page of the system it runs on, so they read as made only where
@@ -73,13 +45,6 @@ std::string NonAsciiWarning(const std::vector<std::string>& names) {
          ": the program shows and writes names in the code page of the Windows system it runs "
          "on, so they come out as stored only where that code page is the archive's";
 }
-
-// Where the archive lies in its file: a plain archive is taken whole, a
-// program's from its first header to the archive's end.
-struct ArchiveExtent {
-  std::uint32_t start = 0;
-  std::uint32_t end = 0;
-};
 
 // Runs the extracting walk without writing anything and collects why the
 // stub would not extract everything, and the names that are not ASCII.
@@ -105,64 +70,10 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
   return problems;
 }
 
-// Writes the stub, then the archive's bytes in blocks, to path; the
-// checksum is summed on the way and written into the stub's field last.
-bool WriteProgram(const std::string& path, std::vector<std::uint8_t> stub,
-                  const std::string& archivePath, ArchiveExtent extent, std::string& error) {
-  std::uint32_t field = 0;
-  if (!lzh::sfx::FindChecksumField(stub, field, error)) return false;
-  std::ifstream in(archivePath, std::ios::binary);
-  in.seekg(extent.start);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!in || !out) {
-    error = !in ? "cannot read " + archivePath : "cannot write " + path;
-    return false;
-  }
-  lzh::sfx::PeChecksum checksum(field);
-  checksum.Add(stub.data(), stub.size());
-  out.write(reinterpret_cast<const char*>(stub.data()), static_cast<std::streamsize>(stub.size()));
-  std::vector<char> block(1 << 20);
-  for (std::uint32_t left = extent.end - extent.start; left > 0 && out;) {
-    auto n = static_cast<std::streamsize>(std::min<std::uint32_t>(left, block.size()));
-    if (!in.read(block.data(), n)) {
-      error = "cannot read " + archivePath + " (did it change meanwhile?)";
-      return false;
-    }
-    checksum.Add(reinterpret_cast<const std::uint8_t*>(block.data()), static_cast<std::size_t>(n));
-    out.write(block.data(), n);
-    left -= static_cast<std::uint32_t>(n);
-  }
-  // Over the whole file, archive included: signing tools and scanners read a
-  // wrong checksum as a file changed after it was made.
-  std::uint32_t value = checksum.Finish();
-  char bytes[4];
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-  out.seekp(field);
-  out.write(bytes, 4);
-  if (!out.flush()) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-int BuildCommand(const Arguments& args, const std::string& programPath) {
-  CommandLine line;
-  int status = ParseCommandLine(
-      args, {{"-o", nullptr, true}, {"--stub", nullptr, true}, {"--force", nullptr}}, kUsage, line);
-  if (status >= 0) return status;
-  if (line.operands.size() != 1) return UsageError("name one ARCHIVE", kUsage);
-  std::string archivePath = line.operands[0], outPath = line.Value("-o");
-  std::string stubPath = line.Value("--stub");
-  if (outPath.empty()) return UsageError("-o OUT.exe is needed", kUsage);
-  if (stubPath.empty()) stubPath = FindStub(programPath);
-  if (stubPath.empty()) {
-    PrintError("no stub found beside this program; name one with --stub");
-    return kExitUsage;
-  }
-
+// Builds outPath from the archive at archivePath with the stub at
+// stubPath (in UTF-8); the exit status.
+int MakeProgram(const std::string& archivePath, const std::string& outPath,
+                const std::string& stubPath, bool force) {
   // A file that holds no archive is refused even with --force.
   NullOutputFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
@@ -178,40 +89,74 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
   fs.Close(opened.handle);
   std::string warning = NonAsciiWarning(nonAsciiNames);
   if (!warning.empty()) PrintError("warning: " + warning);
-  if (!problems.empty() && !line.Has("--force")) {
+  if (!problems.empty() && !force) {
     for (const auto& p : problems) PrintError(p);
     PrintError(
         "refusing to build: the program could not extract this archive fully "
         "(--force builds it anyway)");
+    if (NeedsRepacking(archivePath))
+      PrintError("--repack re-encodes its -lh6- and -lh7- members as -lh5-, which it decodes");
     return kExitUsage;
   }
 
-  std::vector<std::uint8_t> stub;
-  if (!ReadFile(stubPath, stub)) {
-    PrintError("cannot read the stub " + stubPath);
-    return kExitUsage;
-  }
-  auto offset = static_cast<std::uint32_t>(stub.size());
-  if (!lzh::sfx::PatchArchiveOffset(stub, offset, error)) {
-    PrintError(stubPath + ": " + error);
-    return kExitUsage;
-  }
-  // Written beside the target and renamed, so a failure leaves no output.
-  std::string temporary = outPath + ".part";
-  if (!WriteProgram(temporary, std::move(stub), archivePath, extent, error)) {
-    std::remove(temporary.c_str());
+  std::uint32_t offset = 0;
+  if (!WriteProgram(stubPath, lzhnames::SystemNameToUtf8(archivePath), extent,
+                    lzhnames::SystemNameToUtf8(outPath), offset, error)) {
     PrintError(error);
-    return kExitUsage;
-  }
-  std::remove(outPath.c_str());
-  if (std::rename(temporary.c_str(), outPath.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    PrintError("cannot write " + outPath);
     return kExitUsage;
   }
   std::printf("%s: %llu bytes, archive at offset %u\n", outPath.c_str(),
               static_cast<unsigned long long>(offset) + (extent.end - extent.start), offset);
   return kExitOk;
+}
+
+// Repacks the archive at archivePath into repackedPath; the exit status.
+int Repack(const std::string& archivePath, const std::string& repackedPath) {
+  std::vector<RepackedMember> repacked;
+  std::string error;
+  if (!RepackArchive(archivePath, repackedPath, repacked, error)) {
+    PrintError(error);
+    PrintError("refusing to build: " + archivePath + " could not be repacked");
+    return kExitUsage;
+  }
+  for (const auto& member : repacked)
+    std::printf("%s: %.5s repacked as -lh5-\n", member.name.c_str(), member.method);
+  return kExitOk;
+}
+
+}  // namespace
+
+int BuildCommand(const Arguments& args, const std::string& programPath) {
+  CommandLine line;
+  int status = ParseCommandLine(args,
+                                {{"-o", nullptr, true},
+                                 {"--stub", nullptr, true},
+                                 {"--force", nullptr},
+                                 {"--repack", nullptr}},
+                                kUsage, line);
+  if (status >= 0) return status;
+  if (line.operands.size() != 1) return UsageError("name one ARCHIVE", kUsage);
+  std::string archivePath = line.operands[0], outPath = line.Value("-o");
+  if (outPath.empty()) return UsageError("-o OUT.exe is needed", kUsage);
+  // build takes its names as the system's "A" calls do; the program writer
+  // takes them in UTF-8.
+  std::string stubPath = line.Has("--stub") ? lzhnames::SystemNameToUtf8(line.Value("--stub"))
+                                            : FindStub(lzhnames::SystemNameToUtf8(programPath));
+  if (stubPath.empty()) {
+    PrintError("no stub found beside this program; name one with --stub");
+    return kExitUsage;
+  }
+
+  // Repacked beside the output, then built from like any archive.
+  const bool force = line.Has("--force");
+  if (line.Has("--repack") && NeedsRepacking(archivePath)) {
+    const std::string repackedPath = outPath + ".lzh-part";
+    status = Repack(archivePath, repackedPath);
+    if (status == kExitOk) status = MakeProgram(repackedPath, outPath, stubPath, force);
+    std::remove(repackedPath.c_str());
+    return status;
+  }
+  return MakeProgram(archivePath, outPath, stubPath, force);
 }
 
 }  // namespace lzhcli

@@ -17,6 +17,7 @@ int ListCommand(const Arguments& args);
 int TestCommand(const Arguments& args);
 int ExtractCommand(const Arguments& args);
 int BuildCommand(const Arguments& args, const std::string& programPath);
+int CreateCommand(const Arguments& args, const std::string& programPath);
 
 // Prints "lzhsfx: message" on stderr.
 void PrintError(const std::string& message);

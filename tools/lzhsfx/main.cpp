@@ -25,11 +25,13 @@ const char kUsage[] =
     "  list FILE [-b] [MEMBER...]  list the members, with a header and totals\n"
     "  test FILE [MEMBER...]       check the members' CRCs without writing files\n"
     "  extract FILE [-C DIR] [--no-paths] [--overwrite|--skip|--ask] [-p] [MEMBER...]\n"
-    "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
+    "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
+    "  create OUT PATH...          archive files and directories (OUT.exe: a program)\n"
     "  --version                   print the version\n"
     "FILE is an LHA archive, a self-extracting program, or - for standard input.\n"
     "Every command takes -q (errors only), -v (a line per member), --version and\n"
-    "-h; `lzhsfx COMMAND --help` tells more.\n"
+    "--help (also -h, but for create, where -h is the header level);\n"
+    "`lzhsfx COMMAND --help` tells more.\n"
     "Exit status: 0 nothing failed, 1 a member failed or was skipped unattended,\n"
     "2 bad usage or no archive.\n";
 
@@ -91,6 +93,7 @@ int main(int argc, char** argv) {
   if (command == "test") return TestCommand(args);
   if (command == "extract") return ExtractCommand(args);
   if (command == "build") return BuildCommand(args, ProgramPath(argv[0]));
+  if (command == "create") return CreateCommand(args, ProgramPath(argv[0]));
   if (command == "--version") {
     PrintVersion();
     return kExitOk;

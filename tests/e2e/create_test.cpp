@@ -1,0 +1,381 @@
+// `lzhsfx create` and `build --repack` as their users run them: a tree of
+// real files in, archives that our tool and the peers extract out.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+
+#include "support/archive_builder.h"
+#include "support/corpus.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using lzhtest::Bytes;
+
+struct Ran {
+  int status = -1;
+  std::string out;  // stdout and stderr
+};
+
+Ran Shell(const std::string& command) {
+  Ran run;
+  FILE* pipe = popen((command + " 2>&1 </dev/null").c_str(), "r");
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+  int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+Ran Lzhsfx(const std::string& args) { return Shell(std::string(LZH_CLI_PATH) + " " + args); }
+
+bool Installed(const std::string& program) {
+  return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void SetTime(const std::string& path, std::time_t seconds) {
+  struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
+// Every file and directory under root: "path size crc mtime" for files,
+// "path/" for directories, in sorted order.
+std::string Census(const std::string& root, bool withTimes = true) {
+  std::map<std::string, std::string> lines;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::string relative = fs::relative(entry.path(), root).generic_string();
+    if (entry.is_directory()) {
+      lines[relative] = relative + "/";
+      continue;
+    }
+    Bytes bytes = lzhtest::ReadWholeFile(entry.path().string());
+    struct stat st;
+    stat(entry.path().c_str(), &st);
+    lines[relative] = relative + " " + std::to_string(bytes.size()) + " " +
+                      std::to_string(lzhtest::Crc16(bytes)) +
+                      (withTimes ? " " + std::to_string(st.st_mtime) : "");
+  }
+  std::string census;
+  for (const auto& [path, line] : lines) census += line + "\n";
+  return census;
+}
+
+class Create : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lzhsfx-create-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // A small tree: text that packs, noise that is stored, an empty file, a
+  // nested and an empty directory; times on even seconds (the MS-DOS
+  // format's step).
+  std::string MakeTree(const std::string& name) {
+    std::string root = dir + "/" + name;
+    fs::create_directories(root + "/docs/old");
+    fs::create_directories(root + "/empty dir");
+    std::mt19937 rng(13);
+    std::string text;
+    while (text.size() < 70000) text += "line " + std::to_string(rng() % 5000) + " of the text\n";
+    Bytes noise(3000);
+    for (auto& b : noise) b = static_cast<std::uint8_t>(rng());
+    const std::map<std::string, Bytes> files = {{"read me.txt", lzhtest::ToBytes(text)},
+                                                {"docs/noise.bin", noise},
+                                                {"docs/old/empty.txt", {}},
+                                                {"docs/old/short.txt", lzhtest::ToBytes("short")}};
+    std::time_t t = 1600000000;
+    for (const auto& [path, bytes] : files) {
+      lzhtest::WriteWholeFile(root + "/" + path, bytes);
+      SetTime(root + "/" + path, t += 7200 + 2);
+    }
+    return root;
+  }
+
+  std::string dir;
+};
+
+// Each method and header level: our own extraction and the peers' give
+// back the tree, names, directories, contents and time stamps.
+TEST_F(Create, RoundTripsThroughOurToolAndThePeers) {
+  std::string tree = MakeTree("tree");
+  const struct {
+    const char* options;
+  } kCells[] = {{"-m lh5 -h 2"}, {"-m lh5 -h 1 -1"}, {"-m lh5 -h 0 -9"}, {"-m lh6 -h 2"},
+                {"-m lh7 -h 1"}, {"-m lh7 -h 2 -9"}, {"-m lh0 -h 2"},    {"-m lh0 -h 0"}};
+  const struct {
+    const char* name;
+    const char* command;  // {a}: the archive, {o}: the output directory
+  } kExtractors[] = {{"lzhsfx", LZH_CLI_PATH " extract {a} -C {o} --overwrite >/dev/null"},
+                     {"lhasa", "lhasa xqw={o} {a}"},
+                     {"7zz", "7zz x {a} -o{o} -y"}};
+  int cell = 0;
+  for (const auto& c : kCells) {
+    SCOPED_TRACE(c.options);
+    std::string archive = dir + "/" + std::to_string(++cell) + ".lzh";
+    Ran made = Lzhsfx(std::string("create ") + archive + " -C " + tree + " . -q " + c.options);
+    ASSERT_EQ(made.status, 0) << made.out;
+    for (const auto& x : kExtractors) {
+      if (std::string(x.name) != "lzhsfx" && !Installed(x.name)) {
+        std::printf("[peers] %s is not installed: not compared\n", x.name);
+        continue;
+      }
+      std::string out = dir + "/out" + std::to_string(cell) + x.name;
+      std::string command = x.command;
+      command.replace(command.find("{o}"), 3, out);
+      command.replace(command.find("{a}"), 3, archive);
+      Ran run = Shell(command);
+      EXPECT_EQ(run.status, 0) << x.name << ": " << run.out;
+      // 7zz turns the local MS-DOS times of levels 0 and 1 into UTC with
+      // today's offset rather than that of their date, as Windows' own call
+      // does; its times are compared at level 2 only.
+      const bool dosTimesOff = std::string(x.name) == "7zz" && !std::strstr(c.options, "-h 2");
+      EXPECT_EQ(Census(out, !dosTimesOff), Census(tree, !dosTimesOff)) << x.name;
+    }
+  }
+}
+
+// Under SOURCE_DATE_EPOCH the same tree gives the same bytes whatever its
+// files' times, members in sorted order, all with that time.
+TEST_F(Create, SourceDateEpochMakesTheArchiveReproducible) {
+  std::string tree = MakeTree("tree");
+  std::string first = dir + "/first.lzh", second = dir + "/second.lzh";
+  const std::string env = "SOURCE_DATE_EPOCH=1700000000 ";
+  ASSERT_EQ(Shell(env + LZH_CLI_PATH + " create " + first + " -C " + tree + " . -q").status, 0);
+  SetTime(tree + "/read me.txt", 1);
+  ASSERT_EQ(Shell(env + LZH_CLI_PATH + " create " + second + " -C " + tree + " . -q").status, 0);
+  EXPECT_TRUE(lzhtest::ReadWholeFile(first) == lzhtest::ReadWholeFile(second));
+  Ran list = Lzhsfx("list -b " + first);
+  std::size_t lines = 0, stamped = 0;
+  for (std::size_t at = 0; (at = list.out.find('\n', at)) != std::string::npos; ++at) ++lines;
+  for (std::size_t at = 0; (at = list.out.find("2023-11-14 23:13:20", at)) != std::string::npos;
+       ++at)
+    ++stamped;
+  EXPECT_EQ(stamped, lines) << list.out;
+  // Sorted by bytes: "docs" before "empty dir" before "read me.txt".
+  EXPECT_LT(list.out.find("docs/noise.bin"), list.out.find("docs/old/empty.txt"));
+  EXPECT_LT(list.out.find("empty dir"), list.out.find("read me.txt"));
+  EXPECT_EQ(Shell(std::string("SOURCE_DATE_EPOCH=yesterday ") + LZH_CLI_PATH + " create " + first +
+                  " " + tree)
+                .status,
+            2);
+}
+
+// What cannot or must not be archived is reported and left out; the rest
+// is archived and the status is 1.
+TEST_F(Create, LinksSpecialFilesAndRefusedNamesAreLeftOut) {
+  std::string tree = MakeTree("tree");
+  fs::create_symlink("/etc", tree + "/outside");
+  fs::create_symlink("read me.txt", tree + "/link.txt");
+  mkfifo((tree + "/pipe").c_str(), 0600);
+  lzhtest::WriteWholeFile(tree + "/CON.txt", lzhtest::ToBytes("device"));
+  lzhtest::WriteWholeFile(tree + "/ab:c", lzhtest::ToBytes("stream"));
+  lzhtest::WriteWholeFile(tree + "/skip.o", lzhtest::ToBytes("object"));
+  // The archive lies in the tree; made again, it leaves its earlier self out.
+  std::string archive = tree + "/self.lzh";
+  ASSERT_EQ(Lzhsfx("create " + archive + " -C " + dir + " tree -q -x '*.o'").status, 1);
+  Ran run = Lzhsfx("create " + archive + " -C " + dir + " tree -x '*.o'");
+  EXPECT_EQ(run.status, 1) << run.out;
+  for (const char* expected :
+       {"tree/outside: skipped: a symbolic link", "tree/link.txt: skipped: a symbolic link",
+        "tree/pipe: skipped: neither a file nor a directory",
+        "CON.txt: refused: its name is a "
+        "Windows device name",
+        "ab:c: refused: its name holds a character"})
+    EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+  Ran list = Lzhsfx("list " + archive);
+  for (const char* absent :
+       {"outside", "passwd", "link.txt", "pipe", "CON", "ab:c", "skip.o", "self.lzh"})
+    EXPECT_EQ(list.out.find(absent), std::string::npos) << absent << "\n" << list.out;
+  EXPECT_NE(list.out.find("tree/read me.txt"), std::string::npos) << list.out;
+  // A path that climbs out is refused as a whole.
+  Ran climbing = Lzhsfx("create " + dir + "/c.lzh -C " + tree + "/docs ../docs/old/short.txt");
+  EXPECT_EQ(climbing.status, 1);
+  EXPECT_NE(climbing.out.find("\"..\""), std::string::npos) << climbing.out;
+  EXPECT_FALSE(fs::exists(dir + "/c.lzh")) << "nothing archived, nothing written";
+}
+
+// Stored names by --charset: the bytes each choice stores, and the names
+// that cannot be stored at the level asked for.
+TEST_F(Create, NamesAreStoredInTheCharsetChosen) {
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC.txt";  // "nihon.txt"
+  const std::string emoji = "\xF0\x9F\x98\x80.txt";             // U+1F600, not in cp932
+  const struct {
+    const std::string& name;
+    const char* options;
+    int status;
+    std::string stored;  // bytes the archive holds, when it is made
+  } kCases[] = {
+      {japanese, "-h 0", 0, "\x93\xFA\x96\x7B.txt"},
+      {japanese, "-h 1 --charset cp932", 0, "\x93\xFA\x96\x7B.txt"},
+      {japanese, "-h 1 --charset raw", 0, japanese},
+      {japanese, "-h 2 --charset UTF-8", 0, japanese},
+      {emoji, "-h 2", 0, std::string("\x3D\xD8\x00\xDE", 4)},  // UTF-16LE in record 0x44
+      {emoji, "-h 2", 0, "\x01_.txt"},                         // beside the code page's fallback
+      {emoji, "-h 1", 1, ""},
+      {emoji, "-h 2 --charset cp932", 1, ""},
+  };
+  int n = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.options);
+    std::string tree = dir + "/t" + std::to_string(++n);
+    fs::create_directories(tree);
+    lzhtest::WriteWholeFile(tree + "/" + c.name, lzhtest::ToBytes("x"));
+    std::string archive = dir + "/n" + std::to_string(n) + ".lzh";
+    Ran run = Lzhsfx("create " + archive + " -C " + tree + " . -q " + c.options);
+    EXPECT_EQ(run.status, c.status) << run.out;
+    if (c.status != 0) {
+      EXPECT_NE(run.out.find("--charset"), std::string::npos) << run.out;
+      EXPECT_FALSE(fs::exists(archive));
+      continue;
+    }
+    Bytes bytes = lzhtest::ReadWholeFile(archive);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(c.stored), std::string::npos);
+  }
+}
+
+// A failed archive leaves OUT as it was and no temporary file behind.
+TEST_F(Create, AFailedArchiveLeavesNothingBehind) {
+  std::string tree = MakeTree("tree");
+  std::string archive = dir + "/keep.lzh";
+  lzhtest::WriteWholeFile(archive, lzhtest::ToBytes("earlier"));
+  EXPECT_EQ(Lzhsfx("create " + archive + " " + dir + "/missing").status, 1);
+  EXPECT_EQ(Lzhsfx("create " + dir + "/no/such/dir/a.lzh " + tree).status, 1);
+  EXPECT_TRUE(lzhtest::ReadWholeFile(archive) == lzhtest::ToBytes("earlier"));
+  std::size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) entries += entry.path() != tree;
+  EXPECT_EQ(entries, 1u) << "a temporary file was left";
+}
+
+TEST_F(Create, BadUsageIsStatusTwo) {
+  std::string tree = MakeTree("tree");
+  const char* const kBad[] = {"x.lzh",
+                              "x.lzh {t} -m lh9",
+                              "x.lzh {t} -h 3",
+                              "x.lzh {t} -h",
+                              "x.lzh {t} --frobnicate",
+                              "x.lzh {t} --charset no-such-set",
+                              "x.exe {t} -m lh6",
+                              "x.exe {t} -m lh7 --stub /dev/null"};
+  for (const char* bad : kBad) {
+    std::string args = bad;
+    if (args.find("{t}") != std::string::npos) args.replace(args.find("{t}"), 3, tree);
+    Ran run = Lzhsfx("create " + dir + "/" + args);
+    EXPECT_EQ(run.status, 2) << bad << ": " << run.out;
+    EXPECT_NE(run.out.find("lzhsfx: "), std::string::npos) << bad << ": " << run.out;
+  }
+  EXPECT_FALSE(fs::exists(dir + "/x.lzh") || fs::exists(dir + "/x.exe"));
+}
+
+// Interrupted while it packs, create removes its temporary archive and ends
+// by the signal.
+TEST_F(Create, InterruptionLeavesNoTemporaryArchive) {
+  std::string tree = dir + "/tree";
+  fs::create_directories(tree);
+  std::mt19937 rng(5);
+  std::string text;
+  while (text.size() < (24u << 20)) text += "word" + std::to_string(rng() % 100000) + " ";
+  lzhtest::WriteWholeFile(tree + "/big.txt", lzhtest::ToBytes(text));
+  std::string archive = dir + "/big.lzh";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(LZH_CLI_PATH, LZH_CLI_PATH, "create", archive.c_str(), tree.c_str(), "-9",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  bool started = false;
+  for (int i = 0; i < 2000 && !started; ++i) {
+    started = fs::exists(archive + ".tmp0") && fs::file_size(archive + ".tmp0") > 0;
+    if (!started) usleep(5000);
+  }
+  ASSERT_TRUE(started) << "no temporary archive appeared";
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+  EXPECT_FALSE(fs::exists(archive + ".tmp0"));
+  EXPECT_FALSE(fs::exists(archive));
+}
+
+// A program made in one step holds the archive the stub extracts.
+TEST_F(Create, ExeOutputIsAProgramWithTheArchive) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  std::string tree = MakeTree("tree");
+  std::string program = dir + "/tree.exe";
+  Ran made = Lzhsfx("create " + program + " -C " + dir + " tree --stub " + stub);
+  ASSERT_EQ(made.status, 0) << made.out;
+  Bytes bytes = lzhtest::ReadWholeFile(program);
+  EXPECT_EQ(bytes[0], 'M');
+  EXPECT_EQ(Lzhsfx("extract " + program + " -C " + dir + "/out --overwrite").status, 0);
+  EXPECT_EQ(Census(dir + "/out/tree"), Census(tree));
+  EXPECT_FALSE(fs::exists(program + ".lzh-part"));
+}
+
+}  // namespace
+
+namespace {
+
+// Archives of -lh6- and -lh7- members at each header level, made by jLHA:
+// build refuses them and suggests --repack; with it, the program holds
+// -lh5- members that extract to the same files, names and times, and the
+// other members are copied byte for byte. A damaged member stops it.
+TEST_F(Create, BuildRepacksWhatTheStubCannotDecode) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  if (!Installed("jlha")) GTEST_SKIP() << "jlha is not installed: no -lh6-/-lh7- archives to make";
+  std::string tree = MakeTree("tree");
+  for (const char* options : {"a0o6", "a1o7", "a2o6"}) {
+    SCOPED_TRACE(options);
+    std::string archive = dir + "/" + options + ".lzh", program = dir + "/" + options + ".exe";
+    ASSERT_EQ(Shell("cd " + dir + " && jlha " + options + " " + archive + " tree").status, 0);
+    Ran refused = Lzhsfx("build " + archive + " -o " + program + " --stub " + stub);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.out.find("--repack re-encodes"), std::string::npos) << refused.out;
+    Ran built = Lzhsfx("build " + archive + " -o " + program + " --stub " + stub + " --repack");
+    ASSERT_EQ(built.status, 0) << built.out;
+    EXPECT_NE(built.out.find("tree/read me.txt: -lh"), std::string::npos) << built.out;
+    std::string before = Lzhsfx("list " + archive).out, after = Lzhsfx("list " + program).out;
+    EXPECT_EQ(after.find("-lh6-"), after.find("-lh7-")) << after;
+    // The lines of members that kept their method are the same.
+    std::string kept = before.substr(
+        before.find("-lh0-"), before.find('\n', before.find("-lh0-")) - before.find("-lh0-"));
+    EXPECT_NE(after.find(kept), std::string::npos) << before << after;
+    ASSERT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/from-archive --overwrite").status, 0);
+    ASSERT_EQ(Lzhsfx("extract " + program + " -C " + dir + "/from-program --overwrite").status, 0);
+    EXPECT_EQ(Census(dir + "/from-program"), Census(dir + "/from-archive"));
+    fs::remove_all(dir + "/from-archive");
+    fs::remove_all(dir + "/from-program");
+  }
+  Bytes damaged = lzhtest::ReadWholeFile(dir + "/a2o6.lzh");
+  std::size_t at = std::string(damaged.begin(), damaged.end()).find("-lh6-");
+  ASSERT_NE(at, std::string::npos);
+  damaged[at + 200] ^= 0x55;
+  lzhtest::WriteWholeFile(dir + "/damaged.lzh", damaged);
+  fs::remove(dir + "/d.exe");
+  Ran failed =
+      Lzhsfx("build " + dir + "/damaged.lzh -o " + dir + "/d.exe --stub " + stub + " --repack");
+  EXPECT_EQ(failed.status, 2);
+  EXPECT_NE(failed.out.find("cannot be repacked"), std::string::npos) << failed.out;
+  EXPECT_FALSE(fs::exists(dir + "/d.exe") || fs::exists(dir + "/d.exe.lzh-part"));
+}
+
+}  // namespace

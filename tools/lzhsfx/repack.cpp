@@ -1,0 +1,178 @@
+#include "repack.h"
+
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "archive/header_cursor.h"
+#include "archive_file.h"
+#include "archive_writer/archive_writer.h"
+#include "archive_writer/utf8_path.h"
+#include "codec/decoder.h"
+#include "commands.h"
+#include "names/code_page_text.h"
+#include "outcome_text.h"
+#include "sfx_program.h"
+
+namespace lzhcli {
+
+namespace {
+
+// Shift-JIS, the format's customary code page: a lead byte's trail may be
+// "\", which is then no separator.
+bool IsShiftJisLead(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// The member's stored path, "/" separated, from its directory record and
+// name (whose own "\" separate components too, as at level 0).
+std::string StoredPath(const lzh::MemberHeader& member, const char* name) {
+  std::string path;
+  if (member.extensionText[0] == 2) {
+    for (const char* p = member.extensionText + 1; *p != 0; ++p)
+      path += static_cast<unsigned char>(*p) == 0xFF ? '/' : *p;
+    if (!path.empty() && path.back() != '/') path += '/';
+  }
+  for (const char* p = name; *p != 0; ++p) {
+    if (IsShiftJisLead(static_cast<unsigned char>(*p)) && p[1] != 0) {
+      path += *p++;
+      path += *p;
+    } else {
+      path += *p == '\\' ? '/' : *p;
+    }
+  }
+  return path;
+}
+
+std::int64_t UnixTimeOf(const lzh::MemberHeader& member) {
+  if (member.hasUnixTime) return member.unixTime;
+  std::uint32_t t = member.timeStamp;
+  std::tm local{};
+  local.tm_year = static_cast<int>(80 + (t >> 25));
+  local.tm_mon = static_cast<int>(((t >> 21) & 0x0F) - 1);
+  local.tm_mday = static_cast<int>((t >> 16) & 0x1F);
+  local.tm_hour = static_cast<int>((t >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((t >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>((t & 0x1F) * 2);
+  local.tm_isdst = -1;
+  return static_cast<std::int64_t>(std::mktime(&local));
+}
+
+// Decodes the member at the reader's position into path; false, with the
+// reason, when it does not decode to its size and CRC.
+bool DecodeInto(lzh::ArchiveReader& reader, lzh::Decoder decoder, const std::string& path,
+                std::string& error) {
+  const lzh::MemberHeader& member = reader.currentMember;
+  lzh::FileSystem& host = lzh::HostFileSystem();
+  lzh::FileHandle output = host.CreateOutput(path.c_str());
+  if (output == lzh::kInvalidFile) {
+    error = "cannot create the temporary file " + path + ": " + SystemErrorText(host.LastError());
+    return false;
+  }
+  lzh::MemberStream stream{reader.fs,         reader.archiveHandle, output,
+                           member.DataSize(), member.originalSize,  member.MethodDigit()};
+  decoder(stream);
+  const bool closed = host.Close(output);
+  std::error_code ec;
+  const auto size =
+      std::filesystem::file_size(lzhwrite::Utf8Path(lzhnames::SystemNameToUtf8(path)), ec);
+  if (!closed || stream.writeFellShort || ec) {
+    error = "cannot write the temporary file " + path;
+    return false;
+  }
+  if (stream.overran || size != static_cast<std::uintmax_t>(member.originalSize) ||
+      stream.runningCrc != member.memberCrc) {
+    error = "damaged: it does not decode to its size and CRC-16, so it cannot be repacked";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool NeedsRepacking(const std::string& archivePath) {
+  lzh::FileSystem& host = lzh::HostFileSystem();
+  OpenedArchive opened;
+  std::string error;
+  if (!OpenArchive(host, archivePath, opened, error)) return false;
+  lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
+  lzh::HeaderCursor cursor(reader);
+  bool needed = false;
+  for (bool more = cursor.Seek(opened.start) && cursor.Read(); more && !needed;
+       more = cursor.Advance() && cursor.Read()) {
+    const lzh::MemberHeader& m = cursor.Member();
+    needed = !m.IsDirectoryEntry() && lzh::DecoderForMethod(m.MethodDigit()) == nullptr &&
+             lzh::ToolDecoderForMethod(m.MethodDigit()) != nullptr;
+  }
+  host.Close(reader.archiveHandle);
+  return needed;
+}
+
+bool RepackArchive(const std::string& archivePath, const std::string& outPath,
+                   std::vector<RepackedMember>& repacked, std::string& error) {
+  std::vector<std::uint8_t> archive;
+  lzh::FileSystem& host = lzh::HostFileSystem();
+  // The names as the system's "A" calls take them, which the host file
+  // system uses; the writer and the standard library take them in UTF-8.
+  if (!ReadWholeFile(lzhnames::SystemNameToUtf8(archivePath), archive)) {
+    error = "cannot read " + archivePath;
+    return false;
+  }
+  // A program's archive is repacked from its first header.
+  OpenedArchive opened;
+  if (!OpenArchive(host, archivePath, opened, error)) return false;
+  lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
+  lzh::HeaderCursor cursor(reader);
+  lzhwrite::WriterOptions options;  // -lh5- at the default effort
+  lzhwrite::ArchiveWriter writer(options);
+  lzhwrite::WriteStatus status = writer.Open(lzhnames::SystemNameToUtf8(outPath));
+  const std::string decoded = outPath + ".member";
+  bool ok = status.Ok() && cursor.Seek(opened.start);
+  if (!status.Ok()) error = "cannot create " + status.path;
+  while (ok && cursor.Read()) {
+    const lzh::MemberHeader& m = cursor.Member();
+    const std::int32_t next = cursor.NextOffset();
+    const std::string name = StoredPath(m, cursor.Name());
+    if (m.truncated || next < 0 || static_cast<std::size_t>(next) > archive.size()) {
+      error = Printable(name) + ": the archive ends inside this member";
+      ok = false;
+      break;
+    }
+    lzh::Decoder decoder = lzh::ToolDecoderForMethod(m.MethodDigit());
+    if (m.IsDirectoryEntry() || lzh::DecoderForMethod(m.MethodDigit()) != nullptr) {
+      status = writer.AddCopied(archive.data() + cursor.HeaderOffset(),
+                                static_cast<std::size_t>(next - cursor.HeaderOffset()));
+    } else if (decoder == nullptr) {
+      error = Printable(name) + ": its method " + std::string(m.method, 5) +
+              " is one lzhsfx does not decode, so it cannot be repacked";
+      ok = false;
+    } else if (!DecodeInto(reader, decoder, decoded, error)) {
+      error = Printable(name) + ": " + error;
+      ok = false;
+    } else {
+      writer.SetHeaderLevel(m.level > 2 ? 2 : m.level);
+      status = writer.AddFile(
+          lzhwrite::MemberSource{lzhnames::SystemNameToUtf8(decoded), name, {}, UnixTimeOf(m)});
+      RepackedMember done{Printable(name), {}};
+      std::memcpy(done.method, m.method, 5);
+      repacked.push_back(done);
+    }
+    if (ok && !status.Ok()) {
+      error = "cannot write the repacked archive " + outPath;
+      ok = false;
+    }
+    if (!ok || !cursor.Advance()) break;
+  }
+  host.Close(reader.archiveHandle);
+  std::error_code ec;
+  std::filesystem::remove(lzhwrite::Utf8Path(lzhnames::SystemNameToUtf8(decoded)), ec);
+  if (ok) status = writer.Finish();
+  if (ok && !status.Ok()) {
+    error = "cannot write the repacked archive " + outPath;
+    ok = false;
+  }
+  if (!ok) writer.Abandon();
+  return ok;
+}
+
+}  // namespace lzhcli

@@ -1,0 +1,35 @@
+// A self-extracting program from an archive: the stub, then the archive
+// byte for byte, with the archive's offset in the stub's string resource 4
+// and the PE checksum over the whole file. `build` and `create` make them.
+// Names are taken as archive_writer/utf8_path.h describes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lzhcli {
+
+// The stub beside the tool (an installed pair, or the Windows build
+// directory), or in the cross build next to the native one; "" when none.
+std::string FindStub(const std::string& programPath);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
+
+// Where the archive lies in its file: a plain archive is taken whole, a
+// program's from its first header to the archive's end.
+struct ArchiveExtent {
+  std::uint32_t start = 0;
+  std::uint32_t end = 0;
+};
+
+// Writes the program for the archive at archivePath to outPath, under a
+// temporary name renamed at the end, so that a failure leaves no output.
+// Gives the archive's offset in the program, or false with a message for
+// the user.
+bool WriteProgram(const std::string& stubPath, const std::string& archivePath,
+                  ArchiveExtent extent, const std::string& outPath, std::uint32_t& offset,
+                  std::string& error);
+
+}  // namespace lzhcli

@@ -1,0 +1,40 @@
+// The files and directories that `lzhsfx create` archives: the paths it is
+// given, directories walked recursively in sorted order, so that the same
+// tree always gives the same members in the same order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lzhcli {
+
+struct TreeEntry {
+  std::string sourcePath;    // the file to read, as the system names it
+  std::string storedPath;    // relative, "/" separated, UTF-8 (POSIX: the name's own bytes)
+  bool isDirectory = false;  // an empty directory: stored as a directory entry
+  std::int64_t unixTime = 0;
+  std::uint64_t size = 0;  // a file's, when it was walked
+};
+
+// Something left out, and why, in plain words for the user.
+struct TreeNotice {
+  std::string path;
+  std::string reason;
+};
+
+struct TreeWalkOptions {
+  std::string baseDirectory;              // paths are taken relative to it ("" = here)
+  std::vector<std::string> excludes;      // wildcards against the stored path or its last name
+  std::optional<std::int64_t> fixedTime;  // every time stamp, when set
+  std::string skipFile;                   // not archived (the archive being written)
+};
+
+// Collects the entries for paths; what is left out goes to skipped.
+// Excluded paths are left out silently.
+std::vector<TreeEntry> CollectTree(const std::vector<std::string>& paths,
+                                   const TreeWalkOptions& options,
+                                   std::vector<TreeNotice>& skipped);
+
+}  // namespace lzhcli
