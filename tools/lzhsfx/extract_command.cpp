@@ -10,6 +10,7 @@
 #include "console_dialog.h"
 #include "interruption.h"
 #include "outcome_text.h"
+#include "read_ahead_file_system.h"
 #include "wildcard.h"
 
 namespace lzhcli {
@@ -131,7 +132,8 @@ int ExtractCommand(const Arguments& args) {
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name.
-  InterruptibleOutputs fs(lzh::HostFileSystem());
+  ReadAheadFileSystem archiveReads(lzh::HostFileSystem());
+  InterruptibleOutputs fs(archiveReads);
   OpenedArchive opened;
   if (!OpenArchive(fs, options.file, opened, error)) {
     PrintError(error);

@@ -5,6 +5,7 @@
 #include "archive/header_cursor.h"
 #include "archive_file.h"
 #include "commands.h"
+#include "read_ahead_file_system.h"
 
 namespace lzhcli {
 
@@ -39,7 +40,7 @@ int ListCommand(const Arguments& args) {
     std::fputs(kUsage, args.size() == 1 && args[0] != "--help" ? stderr : stdout);
     return args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? kExitOk : kExitUsage;
   }
-  lzh::FileSystem& fs = lzh::HostFileSystem();
+  ReadAheadFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
   std::string error;
   if (!OpenArchive(fs, args[0], opened, error)) {

@@ -5,6 +5,7 @@
 #include "check_walk.h"
 #include "commands.h"
 #include "outcome_text.h"
+#include "read_ahead_file_system.h"
 
 namespace lzhcli {
 
@@ -21,7 +22,8 @@ int TestCommand(const Arguments& args) {
     std::fputs(kUsage, help ? stdout : stderr);
     return help ? kExitOk : kExitUsage;
   }
-  NullOutputFileSystem fs(lzh::HostFileSystem());
+  ReadAheadFileSystem archiveReads(lzh::HostFileSystem());
+  NullOutputFileSystem fs(archiveReads);
   OpenedArchive opened;
   std::string error;
   if (!OpenArchive(fs, args[0], opened, error)) {
