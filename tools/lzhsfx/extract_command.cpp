@@ -12,6 +12,7 @@
 #include "outcome_text.h"
 #include "read_ahead_file_system.h"
 #include "wildcard.h"
+#include "write_behind_file_system.h"
 
 namespace lzhcli {
 
@@ -132,15 +133,17 @@ int ExtractCommand(const Arguments& args) {
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name.
+  // Files are written on a second thread while the next bytes decode.
   ReadAheadFileSystem archiveReads(lzh::HostFileSystem());
-  InterruptibleOutputs fs(archiveReads);
+  InterruptibleOutputs interruptible(archiveReads);
+  WriteBehindFileSystem fs(interruptible);
   OpenedArchive opened;
   if (!OpenArchive(fs, options.file, opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
   lzh::WalkSession session(fs);
-  session.decoderForMethod = lzh::ToolDecoderForMethod;
+  session.decoderForMethod = WriteBehindDecoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;
