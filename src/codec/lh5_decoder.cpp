@@ -442,7 +442,7 @@ void Lh5Decoder::Run() {
       // This write is folded in whole, whatever the write reports.
       if (ringPos_ > 0) {
         member_.fs.Write(member_.outputHandle, ring, ringPos_);
-        CrcUpdate(ring, ringPos_, member_.runningCrc);
+        if (!member_.outputFoldsCrc) CrcUpdate(ring, ringPos_, member_.runningCrc);
       }
       return;
     }

@@ -1,7 +1,8 @@
 // The command-line tool's write-behind layer: extracting through it gives
-// every member the outcome, the error and the file bytes that writing
-// directly gives, also when the file system stores fewer bytes than asked
-// (a full disk) in a member's first, a middle or its last block.
+// every member the outcome (the CRC now folded by the writing thread), the
+// error and the file bytes that writing directly gives, also when the file
+// system stores fewer bytes than asked (a full disk) in a member's first, a
+// middle or its last block.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -37,12 +38,21 @@ TEST(WriteBehind, ExtractsAsDirectWritesDo) {
   for (auto& b : big) b = static_cast<std::uint8_t>(rng() % 7 == 0 ? rng() : 'a' + rng() % 3);
   MemberPlan stored = StoredMember("stored.bin", std::string(big.begin(), big.end()));
   stored.crc = lzhtest::Crc16(big);
+  MemberPlan badCrc = PackedMember("bad.bin", big);
+  badCrc.crc ^= 1;
   const Bytes archive =
       lzhtest::ArchiveBytes({StoredMember("a.txt", "alpha"), stored,
                              PackedMember("packed.bin", big), StoredMember("z.txt", "omega")});
   const std::int64_t size = static_cast<std::int64_t>(big.size());
-  const std::int64_t budgets[] = {-1,       3,         5 + 1000,     5 + 200000,
-                                  5 + size, size - 10, 5 + size + 3, 5 + 2 * size - 1};
+  const std::int64_t budgets[] = {-1,
+                                  3,
+                                  5 + 1000,
+                                  5 + 200000,
+                                  5 + size,
+                                  size - 10,
+                                  5 + size + 3,
+                                  5 + 2 * size - 1,
+                                  5 + 3 * size + 1};
   for (std::int64_t budget : budgets) {
     SCOPED_TRACE("write budget " + std::to_string(budget));
     WalkRig direct(archive);
@@ -68,8 +78,8 @@ TEST(WriteBehind, ExtractsAsDirectWritesDo) {
                 direct.dialog.outcomes[i].what.systemError);
       EXPECT_EQ(behind.dialog.outcomes[i].what.damage, direct.dialog.outcomes[i].what.damage);
     }
-    for (const char* name :
-         {"C:/out/a.txt", "C:/out/stored.bin", "C:/out/packed.bin", "C:/out/z.txt"})
+    for (const char* name : {"C:/out/a.txt", "C:/out/stored.bin", "C:/out/packed.bin",
+                             "C:/out/bad.bin", "C:/out/z.txt"})
       EXPECT_EQ(behind.Content(name), direct.Content(name)) << name;
     EXPECT_EQ(behind.fs.openHandles, direct.fs.openHandles);
   }

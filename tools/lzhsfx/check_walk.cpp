@@ -4,8 +4,8 @@
 
 namespace lzhcli {
 
-CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod) {
+CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened, ConsoleDialog& dialog,
+                           lzh::DecoderLookup decoderForMethod) {
   lzh::WalkSession session(fs);
   session.decoderForMethod = decoderForMethod;
   session.archive.archiveHandle = opened.handle;

@@ -16,9 +16,10 @@ struct CheckResult {
   bool passed = false;  // every member was extracted
 };
 
-// dialog.onOutcome sees every member; opened was opened through fs.
-// decoderForMethod gives the methods that count as decodable.
-CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod);
+// dialog.onOutcome sees every member; opened was opened through fs, which
+// is a NullOutputFileSystem or a layer over one. decoderForMethod gives the
+// methods that count as decodable.
+CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened, ConsoleDialog& dialog,
+                           lzh::DecoderLookup decoderForMethod);
 
 }  // namespace lzhcli

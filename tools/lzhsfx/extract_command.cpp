@@ -133,17 +133,20 @@ int ExtractCommand(const Arguments& args) {
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name.
-  // Files are written on a second thread while the next bytes decode.
+  // Files are written on a second thread while the next bytes decode,
+  // where a core is free for it.
   ReadAheadFileSystem archiveReads(lzh::HostFileSystem());
   InterruptibleOutputs interruptible(archiveReads);
-  WriteBehindFileSystem fs(interruptible);
+  WriteBehindFileSystem behind(interruptible);
+  const bool writeBehind = SecondCoreIsFree();
+  lzh::FileSystem& fs = writeBehind ? static_cast<lzh::FileSystem&>(behind) : interruptible;
   OpenedArchive opened;
   if (!OpenArchive(fs, options.file, opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
   lzh::WalkSession session(fs);
-  session.decoderForMethod = WriteBehindDecoderForMethod;
+  session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;

@@ -6,7 +6,10 @@
 #include <windows.h>
 #else
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
+
+#include <cstdlib>
 #endif
 
 namespace lzhcli {
@@ -42,6 +45,7 @@ struct WriteBehindFileSystem::Shared {
   int head = 0;
   int queued = 0;
   bool stopping = false;
+  std::uint32_t crc = 0;    // of the output file's bytes the file below stored
   bool fellShort = false;   // a write of the output file stored less than it was given
   std::uint32_t error = 0;  // the file system's error for that write
 
@@ -92,6 +96,9 @@ void WriteBehindFileSystem::WriteBlock(int index) {
   Shared& s = *shared_;
   const std::int32_t count = s.counts[index];
   const std::int32_t written = below_.Write(s.files[index], s.Block(index), count);
+  // Only one thread writes at a time, and the caller reads the CRC once
+  // none is writing.
+  lzh::CrcUpdate(s.Block(index), written, s.crc);
   if (written == count) return;
   const std::uint32_t error = below_.LastError();
   s.Lock();
@@ -100,36 +107,44 @@ void WriteBehindFileSystem::WriteBlock(int index) {
   s.Unlock();
 }
 
+// The writing thread: writes the blocks handed over, oldest first, until
+// told to stop with none left.
+void WriteBehindFileSystem::RunWriter() {
+  Shared& s = *shared_;
+  s.Lock();
+  for (;;) {
+    while (s.queued == 0 && !s.stopping) s.Wait();
+    if (s.queued == 0) break;
+    const int index = s.head;
+    s.Unlock();
+    WriteBlock(index);
+    s.Lock();
+    s.head = (s.head + 1) % kBlocks;
+    --s.queued;
+    s.Wake();
+  }
+  s.Unlock();
+}
+
+struct WriteBehindFileSystem::ThreadEntry {
+#ifdef _WIN32
+  static DWORD WINAPI Run(LPVOID self) {
+    static_cast<WriteBehindFileSystem*>(self)->RunWriter();
+    return 0;
+  }
+#else
+  static void* Run(void* self) {
+    static_cast<WriteBehindFileSystem*>(self)->RunWriter();
+    return nullptr;
+  }
+#endif
+};
+
 void WriteBehindFileSystem::HandOver() {
   Shared& s = *shared_;
   if (!s.threadRunning && !s.threadFailed) {
-    // The writing thread: writes the blocks handed over, oldest first,
-    // until told to stop with none left.
-    static constexpr auto kRun = +[](void* self) {
-      auto& fs = *static_cast<WriteBehindFileSystem*>(self);
-      Shared& sh = *fs.shared_;
-      sh.Lock();
-      for (;;) {
-        while (sh.queued == 0 && !sh.stopping) sh.Wait();
-        if (sh.queued == 0) break;
-        const int index = sh.head;
-        sh.Unlock();
-        fs.WriteBlock(index);
-        sh.Lock();
-        sh.head = (sh.head + 1) % kBlocks;
-        --sh.queued;
-        sh.Wake();
-      }
-      sh.Unlock();
-    };
 #ifdef _WIN32
-    s.thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID self) -> DWORD {
-          kRun(self);
-          return 0;
-        },
-        this, 0, nullptr);
+    s.thread = CreateThread(nullptr, 0, ThreadEntry::Run, this, 0, nullptr);
     s.threadRunning = s.thread != nullptr;
 #else
     // The signals that interrupt an extraction stay with the main thread,
@@ -138,13 +153,7 @@ void WriteBehindFileSystem::HandOver() {
     sigset_t all, saved;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &saved);
-    s.threadRunning = pthread_create(
-                          &s.thread, nullptr,
-                          [](void* self) -> void* {
-                            kRun(self);
-                            return nullptr;
-                          },
-                          this) == 0;
+    s.threadRunning = pthread_create(&s.thread, nullptr, ThreadEntry::Run, this) == 0;
     pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 #endif
     s.threadFailed = !s.threadRunning;
@@ -172,6 +181,7 @@ lzh::FileHandle WriteBehindFileSystem::CreateOutput(const char* path) {
     s.Lock();
     s.fellShort = false;
     s.error = 0;
+    s.crc = 0;
     s.Unlock();
     s.counts[s.filling] = 0;
   }
@@ -199,7 +209,7 @@ std::int32_t WriteBehindFileSystem::Write(lzh::FileHandle file, const void* buff
   return count;
 }
 
-bool WriteBehindFileSystem::Finish(lzh::FileHandle file) {
+bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
   if (file != output_ || file == lzh::kInvalidFile) return true;
   Shared& s = *shared_;
   s.Lock();
@@ -218,6 +228,7 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file) {
   s.Lock();
   while (s.queued != 0) s.Wait();
   const bool whole = !s.fellShort;
+  if (crc != nullptr) *crc = s.crc;
   s.Unlock();
   return whole;
 }
@@ -261,9 +272,11 @@ namespace {
 
 template <lzh::Decoder kDecode>
 void DecodeThenFinish(lzh::MemberStream& member) {
+  member.outputFoldsCrc = true;
   kDecode(member);
   // WriteBehindDecoderForMethod serves walks over a WriteBehindFileSystem.
-  if (!static_cast<WriteBehindFileSystem&>(member.fs).Finish(member.outputHandle))
+  if (!static_cast<WriteBehindFileSystem&>(member.fs).Finish(member.outputHandle,
+                                                             &member.runningCrc))
     member.writeFellShort = true;
 }
 
@@ -276,6 +289,23 @@ lzh::Decoder WriteBehindDecoderForMethod(char methodDigit) {
   if (decoder == lzh::DecodeLh5) return DecodeThenFinish<lzh::DecodeLh5>;
   if (decoder == lzh::DecodeLh5Fast) return DecodeThenFinish<lzh::DecodeLh5Fast>;
   return nullptr;
+}
+
+bool SecondCoreIsFree() {
+#ifdef _WIN32
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  return system.dwNumberOfProcessors >= 2;
+#else
+  cpu_set_t usable;
+  if (sched_getaffinity(0, sizeof usable, &usable) != 0) return false;
+  const int cores = CPU_COUNT(&usable);
+  double load = 0;
+  if (getloadavg(&load, 1) != 1) load = 0;
+  // Half a core of slack: runs of this program one after another keep
+  // the load near 1 by themselves.
+  return cores >= 2 && load < cores - 0.5;
+#endif
 }
 
 }  // namespace lzhcli

@@ -1,7 +1,8 @@
 // The command-line tool's writes of extracted files, behind the decoder: the
 // bytes of the output file being written gather in blocks of 128 KiB, and a
 // second thread writes each full block while the decoder fills the next
-// (eight blocks, 1 MiB in all). A member that fits in one block is written
+// (eight blocks, 1 MiB in all), and folds the block into the member's CRC:
+// the decoder's thread only decodes. A member that fits in one block is written
 // by the caller at its end, with no thread involved.
 //
 // A write here always reports every byte taken; what the file below stored
@@ -49,11 +50,15 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
 
   // Hands every byte written to file so far to the file below and waits
   // until they are written. False when a write of the file below stored
-  // fewer bytes than it was given, since the file was created.
-  bool Finish(lzh::FileHandle file);
+  // fewer bytes than it was given, since the file was created. crc, where
+  // given, receives the CRC-16 of the bytes the file below stored.
+  bool Finish(lzh::FileHandle file, std::uint32_t* crc = nullptr);
 
  private:
-  struct Shared;  // the blocks and what the two threads tell each other
+  struct Shared;       // the blocks and what the two threads tell each other
+  struct ThreadEntry;  // the platform's start of the writing thread
+
+  void RunWriter();
 
   // Hands the block being filled to the writing thread (starting it the
   // first time), or writes it here where no thread can be started.
@@ -67,9 +72,18 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
   lzh::FileHandle output_ = lzh::kInvalidFile;  // the output file whose writes gather here
 };
 
-// The decoders of lzh::ToolDecoderForMethod, each finishing the output's
-// writes before it returns (and marking the stream when one fell short).
+// The decoders of lzh::ToolDecoderForMethod, leaving the CRC to the
+// writing thread, which folds each block as the file below stores it; each
+// finishes the output's writes before it returns, takes their CRC and marks
+// the stream when one fell short.
 // Only for walks whose file system is a WriteBehindFileSystem.
 lzh::Decoder WriteBehindDecoderForMethod(char methodDigit);
+
+// Whether the writing thread would find a core of its own: the process may
+// run on two cores or more and, where the system tells it, the load
+// average of the last minute leaves one of them idle (the other being this
+// process's). On a machine busy with other work the thread only adds the
+// cost of handing blocks over (about a tenth more CPU time, measured).
+bool SecondCoreIsFree();
 
 }  // namespace lzhcli
