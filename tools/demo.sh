@@ -32,25 +32,39 @@ fi
 
 # No display: Wine's own desktop window inside Xvfb, so that the dialog is
 # drawn with its frame and caption, in IPAPGothic, the metric match of its
-# font, as on a Japanese system.
+# font, as on a Japanese system. Two runs: everything into a new folder
+# (the main dialog's picture), then again into the same folder, where the
+# first member's overwrite question is held for its picture and every
+# question is answered Yes.
 wine_display 96 IPAPGothic
 out="$demo/extracted"
-log="$demo/driver.log"
-"$WINE" explorer /desktop=lzhsfx,640x480 "$(winpath "$WIN_BUILD/wine_driver.exe")" \
-  --extract-all "$(winpath "$sfx")" "$(winpath "$demo")\\extracted" 4000 >"$log" 2>&1 &
-driver=$!
-for _ in $(seq 1 300); do
-  grep -q '^verdict:' "$log" 2>/dev/null && break
-  kill -0 "$driver" 2>/dev/null || break
-  sleep 0.2
-done
-sleep 0.5
-shot="$demo/dialog.png"
-import -window root -crop 640x480+0+0 "$shot" 2>/dev/null || true
-wait "$driver" || true
 
-tr -d '\r' <"$log"
+# run LOG WAIT PLACE PICTURE: the dialog program extracting everything into
+# $out; once LOG shows a line starting with WAIT, the place (WxH+X+Y) on its
+# line starting with PLACE is taken from the screen into PICTURE. Fails
+# when the program does not end with its success verdict.
+run() {
+  local log=$1 wait=$2 line=$3 picture=$4
+  "$WINE" explorer /desktop=lzhsfx,640x480 "$(winpath "$WIN_BUILD/wine_driver.exe")" \
+    --extract-all "$(winpath "$sfx")" "$(winpath "$demo")\\extracted" 3000 >"$log" 2>&1 &
+  local driver=$!
+  for _ in $(seq 1 300); do
+    grep -q "^$wait" "$log" 2>/dev/null && break
+    kill -0 "$driver" 2>/dev/null || break
+    sleep 0.2
+  done
+  sleep 0.5
+  local place
+  place=$(tr -d '\r' <"$log" | sed -n "s/^$line //p" | head -1)
+  [ -n "$place" ] && import -window root -crop "$place" +repage "$picture" 2>/dev/null
+  wait "$driver" || true
+  tr -d '\r' <"$log"
+  grep -q '^verdict: CRC validation passed' "$log"
+}
+
+run "$demo/first.log" "verdict:" "dialog:" "$ROOT/docs/demo-dialog.png"
 echo "extracted files:"
 (cd "$out" 2>/dev/null && find . -type f | sort | sed 's|^\./|  |') || echo "  (none)"
-if [ -s "$shot" ]; then echo "screenshot: $shot"; fi
-grep -q '^verdict: CRC validation passed' "$log"
+run "$demo/again.log" "box at:" "box at:" "$ROOT/docs/demo-question.png"
+echo "pictures: docs/demo-dialog.png (the dialog after extracting), docs/demo-question.png" \
+  "(the question when a file exists)"

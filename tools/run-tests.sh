@@ -28,9 +28,7 @@ stage() {
 export TZ=Europe/Berlin
 stage "native tests" ctest --preset native -j"$JOBS"
 stage "native tests under ASan and UBSan" ctest --preset native-asan -j"$JOBS"
-stage "native unit tests under valgrind" \
-  valgrind -q --error-exitcode=1 --leak-check=full --child-silent-after-fork=yes \
-  build/native/unit_tests --gtest_brief=1
+stage "native unit tests under valgrind" bash tools/valgrind-unit-tests.sh "$JOBS"
 stage "command-line tool under valgrind" \
   env LZH_CLI_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full" \
   build/native/cli_tests --gtest_brief=1

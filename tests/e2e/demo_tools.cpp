@@ -40,11 +40,23 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
   Click(s.dialog, IDOK);
   Sleep(300);
   // The walk has ended when Extract is enabled again and no box is waiting.
+  bool heldABox = false;
   for (int idle = 0; idle < 3;) {
     HWND box = FindOtherDialog(s.program.Id(), s.dialog);
     if (box != nullptr) {
       std::printf("box: %s: %s\n", Narrow(TextOf(box)).c_str(),
                   Narrow(MessageBoxText(box)).c_str());
+      // The first box stays up as long as the dialog does at the end, for
+      // its picture.
+      if (!heldABox) {
+        heldABox = true;
+        RECT place;
+        GetWindowRect(box, &place);
+        std::printf("box at: %ldx%ld+%ld+%ld\n", place.right - place.left,
+                    place.bottom - place.top, place.left, place.top);
+        std::fflush(stdout);
+        Sleep(holdMs);
+      }
       PostMessageW(box, WM_COMMAND, IDOK, 0);
       WaitFor([&] { return !IsWindow(box); }, 5000);
       idle = 0;

@@ -14,7 +14,8 @@ int BuildMode(const char* stub, const char* archive, const char* out);
 // OUTDIR, answering every box with OK. Prints the dialog's place on the
 // screen (as WxH+X+Y), the list, the boxes and the verdict; keeps the
 // dialog open HOLD-MS milliseconds after the verdict (for a screenshot),
-// then leaves with Exit. Exit code 0 for the success verdict and a clean
+// then leaves with Exit. The first box (an overwrite question, say) is
+// printed with its place and held as long before it is answered. Exit code 0 for the success verdict and a clean
 // end.
 int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs);
 

@@ -17,21 +17,36 @@ fi
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16}
 seeds=()
 [ -d ../shared/corpus ] && seeds+=(../shared/corpus/*/)
-status=0
-for target in "${targets[@]}"; do
-  work=build/fuzz/corpus/$target
+# Runs one target; prints its line and fails on a finding.
+run_target() {
+  local target=$1
+  local work=build/fuzz/corpus/$target
   mkdir -p "$work"
-  log=build/fuzz/$target.log
+  local log=build/fuzz/$target.log
   if build/fuzz/"$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
       -max_len=65536 -print_final_stats=1 -artifact_prefix=build/fuzz/"$target"- \
       "$work" "${seeds[@]}" >"$log" 2>&1; then
+    local runs cov
     runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
     cov=$(grep -oE 'cov: [0-9]+' "$log" | tail -1)
     echo "fuzz $target: ${seconds}s, ${runs:-?} executions, ${cov:-cov: ?}, no findings"
   else
     echo "fuzz $target: FINDING (see $log)"
     tail -40 "$log"
-    status=1
+    return 1
+  fi
+}
+# As many targets at once as there are jobs: each target is one process.
+status=0
+jobs=${JOBS:-2}
+pids=()
+for target in "${targets[@]}"; do
+  run_target "$target" &
+  pids+=($!)
+  if [ ${#pids[@]} -ge "$jobs" ]; then
+    wait "${pids[0]}" || status=1
+    pids=("${pids[@]:1}")
   fi
 done
+for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 exit $status
