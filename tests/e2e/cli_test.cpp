@@ -31,7 +31,8 @@ struct Outcome {
   std::string out;
 };
 
-// Runs `lzhsfx ARGS` with input on stdin (or /dev/null) and no terminal.
+// Runs `lzhsfx ARGS` with input on stdin (or an empty file) and no
+// terminal; stdout and stderr are read together.
 Outcome Lzhsfx(const std::string& args, const std::string& input = "") {
   char inputPath[] = "/tmp/lzhsfx-in-XXXXXX";
   int fd = mkstemp(inputPath);
@@ -41,8 +42,9 @@ Outcome Lzhsfx(const std::string& args, const std::string& input = "") {
   }
   // LZH_CLI_WRAPPER runs the tool under another program, such as valgrind.
   const char* wrapper = std::getenv("LZH_CLI_WRAPPER");
-  std::string command = std::string(wrapper != nullptr ? wrapper : "") + " " + LZH_CLI_PATH + " " +
-                        args + " <" + inputPath + " 2>&1";
+  // Redirections in args come last, so that they override 2>&1.
+  std::string command = std::string(wrapper != nullptr ? wrapper : "") + " " + LZH_CLI_PATH + " <" +
+                        inputPath + " 2>&1 " + args;
   Outcome run;
   FILE* pipe = popen(command.c_str(), "r");
   char buffer[4096];
@@ -84,47 +86,94 @@ Bytes Sample() {
   return ArchiveBytes({StoredMember("a.txt", "alpha"), nested});
 }
 
-TEST_F(Cli, ListShowsOneLinePerMemberInArchiveOrder) {
-  std::string archive = Write("s.lzh", Sample());
-  Outcome run = Lzhsfx("list " + archive);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(
-      run.out,
-      "-lh0-          5          5 " +
-          [] {
-            char crc[8];
-            std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("alpha")));
-            return std::string(crc);
-          }() +
-          "  2004-08-08 11:51:02  1  a.txt\n" + "-lh0-         17          5 " +
-          [] {
-            char crc[8];
-            std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes("bravo")));
-            return std::string(crc);
-          }() +
-          "  2004-08-08 11:51:02  1  docs/old/b.txt\n");
-  EXPECT_EQ(Lzhsfx("list " + Write("junk", lzhtest::ToBytes("not an archive"))).status, 2);
-  EXPECT_EQ(Lzhsfx("list").status, 2);
-  EXPECT_EQ(Lzhsfx("list --help").status, 0);
+std::string Crc(const char* text) {
+  char crc[8];
+  std::snprintf(crc, sizeof crc, "%04x", lzhtest::Crc16(lzhtest::ToBytes(text)));
+  return crc;
 }
 
-TEST_F(Cli, TestReportsEachMemberAndFailsOnABadCrc) {
-  Outcome good = Lzhsfx("test " + Write("good.lzh", Sample()));
+TEST_F(Cli, ListShowsHeaderRowsAndTotals) {
+  MemberPlan directory = StoredMember("", "");
+  directory.method = "-lhd-";
+  directory.records.push_back(lzhtest::Record{2, lzhtest::DirectoryRecordData("docs")});
+  Bytes bytes = Sample();
+  Bytes withDirectory = ArchiveBytes({StoredMember("a.txt", "alpha"), directory});
+  std::string archive = Write("s.lzh", bytes);
+  std::string row1 =
+      "         5          5 100.0%  -lh0-  " + Crc("alpha") + "  2004-08-08 11:51:02  a.txt\n";
+  std::string row2 = "         5          5 100.0%  -lh0-  " + Crc("bravo") +
+                     "  2004-08-08 11:51:02  docs/old/b.txt\n";
+  Outcome run = Lzhsfx("list " + archive);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.substr(0, 16), "      Size     P") << run.out;
+  EXPECT_NE(run.out.find(row1 + row2), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("        10         10 100.0%"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("2 members\n"), std::string::npos) << run.out;
+  // Bare lines for scripts, and patterns as extract takes them.
+  EXPECT_EQ(Lzhsfx("list -b " + archive).out, row1 + row2);
+  EXPECT_EQ(Lzhsfx("list --no-header " + archive + " 'DOCS/*'").out, row2);
+  EXPECT_EQ(Lzhsfx("list -b " + archive + " nothing").status, 1);
+  Outcome dir = Lzhsfx("list -b " + Write("d.lzh", withDirectory));
+  EXPECT_NE(dir.out.find("     <dir>"), std::string::npos) << dir.out;
+  EXPECT_NE(dir.out.find("docs/\n"), std::string::npos) << dir.out;
+  EXPECT_EQ(Lzhsfx("list " + Write("junk", lzhtest::ToBytes("not an archive"))).status, 2);
+}
+
+// Every command: usage on stdout for --help, on stderr with status 2 for a
+// mistake; --version.
+TEST_F(Cli, EveryCommandHasHelpUsageAndVersion) {
+  for (const char* command : {"list", "test", "extract", "build"}) {
+    Outcome help = Lzhsfx(std::string(command) + " --help 2>/dev/null");
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_EQ(help.out.rfind(std::string("usage: lzhsfx ") + command, 0), 0u) << help.out;
+    EXPECT_EQ(Lzhsfx(std::string(command) + " -h 2>/dev/null").out, help.out) << command;
+    Outcome bare = Lzhsfx(std::string(command) + " >/dev/null");
+    EXPECT_EQ(bare.status, 2) << command;
+    EXPECT_NE(bare.out.find("usage: lzhsfx"), std::string::npos) << bare.out;
+    EXPECT_EQ(Lzhsfx(std::string(command) + " --bogus >/dev/null").status, 2) << command;
+    Outcome version = Lzhsfx(std::string(command) + " --version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("lzhsfx ", 0), 0u) << version.out;
+  }
+}
+
+// test names each failing member with the reason and goes on; a member of a
+// method it cannot decode is untested, not failed.
+TEST_F(Cli, TestNamesEachFailingMemberAndGoesOn) {
+  Outcome good = Lzhsfx("test -v " + Write("good.lzh", Sample()));
   EXPECT_EQ(good.status, 0) << good.out;
-  EXPECT_NE(good.out.find("OK      docs/old/b.txt"), std::string::npos) << good.out;
+  EXPECT_NE(good.out.find("docs/old/b.txt: OK"), std::string::npos) << good.out;
+  EXPECT_NE(good.out.find("2 OK, 0 failed; 2 members, 10 bytes"), std::string::npos) << good.out;
+  EXPECT_EQ(Lzhsfx("test -q " + dir + "/good.lzh").out, "");
   MemberPlan bad = StoredMember("bad.txt", "damaged");
   bad.crc ^= 1;
+  MemberPlan odd = StoredMember("odd.bin", "x");
+  odd.method = "-lh9-";
+  Bytes cut = ArchiveBytes({StoredMember("ok", "k"), StoredMember("cut.txt", "0123456789")});
+  cut.resize(cut.size() - 6);
+  struct Case {
+    Bytes archive;
+    const char* expected;
+  } cases[] = {
+      {ArchiveBytes({bad, StoredMember("ok", "k")}), "lzhsfx: bad.txt: damaged: CRC mismatch"},
+      {ArchiveBytes({odd}), "lzhsfx: odd.bin: untested: unsupported method -lh9-"},
+      {cut, "lzhsfx: cut.txt: damaged: archive ends inside this member"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Lzhsfx("test " + Write("case.lzh", c.archive));
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find(c.expected), std::string::npos) << run.out;
+  }
   Outcome failing =
-      Lzhsfx("test " + Write("bad.lzh", ArchiveBytes({bad, StoredMember("ok", "k")})));
-  EXPECT_EQ(failing.status, 1);
-  EXPECT_NE(failing.out.find("FAILED  bad.txt"), std::string::npos) << failing.out;
-  EXPECT_NE(failing.out.find("OK      ok"), std::string::npos) << failing.out;
-  EXPECT_FALSE(Exists("bad.txt"));
+      Lzhsfx("test -v " + Write("bad.lzh", ArchiveBytes({bad, StoredMember("ok", "k")})));
+  EXPECT_NE(failing.out.find("ok: OK"), std::string::npos) << failing.out;
+  EXPECT_NE(failing.out.find("1 OK, 1 failed"), std::string::npos) << failing.out;
+  EXPECT_NE(Lzhsfx("test " + dir + "/bad.lzh 'o*'").status, 1) << "only the named members";
 }
 
 TEST_F(Cli, ExtractWithPathsWithoutPathsAndPolicies) {
   std::string archive = Write("s.lzh", Sample());
-  Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out --overwrite");
+  Outcome run = Lzhsfx("extract -v " + archive + " -C " + dir + "/out --overwrite");
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(Read("out/a.txt"), "alpha");
   EXPECT_EQ(Read("out/docs/old/b.txt"), "bravo");
@@ -144,14 +193,38 @@ TEST_F(Cli, ExtractWithPathsWithoutPathsAndPolicies) {
   EXPECT_EQ(Lzhsfx("extract " + archive + " -C " + dir + "/none --skip nothing.txt").status, 1);
 }
 
-TEST_F(Cli, WithoutTerminalOrPolicyNothingIsWritten) {
+// No flag and no terminal: only a file that exists is a question, and it
+// is skipped, named, and fails the run.
+TEST_F(Cli, UnattendedExtractSkipsExistingFilesAndSaysSo) {
   std::string archive = Write("s.lzh", Sample());
-  Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out");
-  EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.out.find("--overwrite"), std::string::npos) << run.out;
-  EXPECT_FALSE(Exists("out"));
+  Outcome first = Lzhsfx("extract " + archive + " -C " + dir + "/ab/c");
+  EXPECT_EQ(first.status, 0) << first.out;
+  EXPECT_EQ(first.out, "2 extracted, 0 skipped, 0 failed; 2 members, 10 bytes\n");
+  lzhtest::WriteWholeFile(dir + "/ab/c/a.txt", lzhtest::ToBytes("mine"));
+  Outcome again = Lzhsfx("extract " + archive + " -C " + dir + "/ab/c 2>&1 >/dev/null");
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.out.find("lzhsfx: a.txt: skipped: the file exists and nobody was there to ask"),
+            0u)
+      << again.out;
+  EXPECT_NE(again.out.find("lzhsfx: docs/old/b.txt: skipped"), std::string::npos);
+  EXPECT_EQ(Read("ab/c/a.txt"), "mine");
+  EXPECT_EQ(Lzhsfx("extract -q " + archive + " -C " + dir + "/ab/c --skip").out, "");
   EXPECT_EQ(Lzhsfx("extract " + archive + " --skip --overwrite").status, 2);
-  EXPECT_EQ(Lzhsfx("extract").status, 2);
+}
+
+// -p: members' bytes on stdout, messages on stderr; "-" reads the archive
+// from stdin.
+TEST_F(Cli, MembersToStdoutAndArchivesFromStdin) {
+  std::string archive = Write("s.lzh", Sample());
+  Outcome piped = Lzhsfx("extract -p " + archive + " 2>/dev/null");
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.out, "alphabravo");
+  EXPECT_EQ(Lzhsfx("extract --stdout " + archive + " '*b.txt' 2>/dev/null").out, "bravo");
+  Bytes bytes = Sample();
+  std::string input(bytes.begin(), bytes.end());
+  EXPECT_EQ(Lzhsfx("extract -p - a.txt 2>/dev/null", input).out, "alpha");
+  EXPECT_EQ(Lzhsfx("test -q -", input).status, 0);
+  EXPECT_NE(Lzhsfx("list -b -", input).out.find("docs/old/b.txt"), std::string::npos);
 }
 
 TEST_F(Cli, AskFollowsTheFourAnswers) {
@@ -170,7 +243,12 @@ TEST_F(Cli, AskFollowsTheFourAnswers) {
   EXPECT_EQ(Read("yn/1.txt"), "new1");
   EXPECT_EQ(Read("yn/2.txt"), "old");
   EXPECT_EQ(Read("yn/3.txt"), "new3");
-  EXPECT_NE(yn.out.find("1.txt...already exists, overwrite?"), std::string::npos);
+  EXPECT_NE(yn.out.find("1.txt already exists in " + dir + "/yn\n  existing: 3 bytes, "),
+            std::string::npos)
+      << yn.out;
+  EXPECT_NE(yn.out.find("  incoming: 4 bytes, 2004-08-08 11:51:02\nOverwrite? [y]es"),
+            std::string::npos)
+      << yn.out;
 
   prepare("always");
   Outcome always = Lzhsfx("extract " + path + " -C " + dir + "/always --ask", "n\nalways\n");
@@ -183,6 +261,15 @@ TEST_F(Cli, AskFollowsTheFourAnswers) {
   EXPECT_EQ(Read("never/1.txt"), "new1");
   EXPECT_EQ(Read("never/2.txt"), "old");
   EXPECT_EQ(Read("never/3.txt"), "old");
+
+  // An answer it does not know gets a hint; quit extracts nothing more.
+  prepare("quit");
+  Outcome quit = Lzhsfx("extract " + path + " -C " + dir + "/quit --ask", "y\nmaybe\nq\n");
+  EXPECT_EQ(quit.status, 1);
+  EXPECT_NE(quit.out.find("Please answer y"), std::string::npos) << quit.out;
+  EXPECT_EQ(Read("quit/1.txt"), "new1");
+  EXPECT_EQ(Read("quit/2.txt"), "old");
+  EXPECT_EQ(Read("quit/3.txt"), "old");
 }
 
 TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
@@ -192,7 +279,9 @@ TEST_F(Cli, UnsafeNamesFromTheCorpusStayInside) {
   // '..' components are refused with stored paths...
   Outcome dotdot = Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite");
   EXPECT_EQ(dotdot.status, 1) << dotdot.out;
-  EXPECT_NE(dotdot.out.find("evil1.txt: refused"), std::string::npos) << dotdot.out;
+  EXPECT_NE(dotdot.out.find("evil1.txt: refused: name leaves the extraction directory (..)"),
+            std::string::npos)
+      << dotdot.out;
   // ...and harmless without them.
   Outcome flat =
       Lzhsfx("extract " + regression + "dotdot.lzh -C " + out + " --overwrite --no-paths");
@@ -302,7 +391,23 @@ TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract
   Outcome listed = Lzhsfx("list " + program);
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.out.find("docs/old/b.txt"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("archive at offset " + std::to_string(offset)), std::string::npos)
+      << listed.out;
   EXPECT_EQ(Lzhsfx("test " + program).status, 0);
+
+  // The stub and an archive simply concatenated (string 4 at its
+  // placeholder), and a program built before, are read, and build takes
+  // them as its ARCHIVE.
+  Bytes concatenated = stubBytes;
+  concatenated.insert(concatenated.end(), made.begin() + offset, made.end());
+  for (const std::string& input : {Write("cat.exe", concatenated), program}) {
+    EXPECT_EQ(Lzhsfx("test -q " + input).status, 0) << input;
+    Outcome rebuilt = Lzhsfx("build " + input + " -o " + dir + "/re.exe --stub " + stub);
+    ASSERT_EQ(rebuilt.status, 0) << rebuilt.out;
+    Bytes again = lzhtest::ReadWholeFile(dir + "/re.exe");
+    EXPECT_EQ(Bytes(again.begin() + offset, again.end()), Sample()) << input;
+    EXPECT_EQ(again, made) << "the same program, checksum and all";
+  }
 
   // The stub as built holds no archive.
   EXPECT_EQ(Lzhsfx("list " + stub).status, 2);
@@ -318,8 +423,13 @@ TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract
     EXPECT_FALSE(Exists("bad.exe"));
     EXPECT_FALSE(Exists("bad.exe.part"));
   }
-  Outcome forced =
-      Lzhsfx("build " + dir + "/bad.lzh -o " + dir + "/forced.exe --force --stub " + stub);
+  // --force wraps what the stub cannot extract fully, never a file without
+  // an archive (bad.lzh holds only an end marker now).
+  EXPECT_EQ(
+      Lzhsfx("build " + dir + "/bad.lzh -o " + dir + "/forced.exe --force --stub " + stub).status,
+      2);
+  Outcome forced = Lzhsfx("build " + Write("odd.lzh", ArchiveBytes({odd})) + " -o " + dir +
+                          "/forced.exe --force --stub " + stub);
   EXPECT_EQ(forced.status, 0) << forced.out;
 }
 
@@ -435,7 +545,7 @@ TEST_F(Cli, InterruptionLeavesNoPartialMember) {
       int pipeEnd = open(big.c_str(), O_RDONLY | O_NONBLOCK);
       ASSERT_TRUE(WaitUntil([&] {
         int queued = 0;
-        return asking ? run.Errors().find("overwrite?") != std::string::npos
+        return asking ? run.Errors().find("Overwrite?") != std::string::npos
                       : ioctl(pipeEnd, FIONREAD, &queued) == 0 && queued > 0;
       })) << run.Errors();
       kill(run.pid, signal);

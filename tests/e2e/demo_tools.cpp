@@ -52,8 +52,8 @@ int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs) {
         heldABox = true;
         RECT place;
         GetWindowRect(box, &place);
-        std::printf("box at: %ldx%ld+%ld+%ld\n", place.right - place.left,
-                    place.bottom - place.top, place.left, place.top);
+        std::printf("box at: %ldx%ld+%ld+%ld\n", place.right - place.left, place.bottom - place.top,
+                    place.left, place.top);
         std::fflush(stdout);
         Sleep(holdMs);
       }

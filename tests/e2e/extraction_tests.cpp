@@ -298,6 +298,14 @@ void ShiftJisTrailBytesAreNoSeparators() {
   Expect(run.WaitForExit(code) && code == 0,
          "lzhsfx.exe extract ended with " + std::to_string(code));
   expectWhole(Widen(toolOut));
+
+  // Again with no flag and nobody to answer: each existing file is skipped
+  // and the run fails, not "no" to every question and success.
+  Program again;
+  REQUIRE(again.Start(tool, dir, "extract \"" + exe + "\" -C \"" + toolOut + "\""),
+          "cannot start " + tool);
+  Expect(again.WaitForExit(code) && code == 1,
+         "lzhsfx.exe extract over existing files ended with " + std::to_string(code));
 }
 
 }  // namespace

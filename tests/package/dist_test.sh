@@ -52,12 +52,13 @@ check "lzhsfx-stub.exe is a 32-bit x86 program" is_i386 "$release/lzhsfx-stub.ex
 # The version resource's strings are UTF-16: each key, then its value.
 carries_version() {
   local values
-  values=$(strings -el "$release/lzhsfx-stub.exe" | grep -A1 -x -E 'FileVersion|ProductVersion' |
+  values=$(strings -el "$1" | grep -A1 -x -E 'FileVersion|ProductVersion' |
              grep -v -x -E 'FileVersion|ProductVersion|--' | sort -u)
   echo "version resource: $values"
   [ "$values" = "$version" ]
 }
-check "the stub's version resource carries $version" carries_version
+check "the stub's version resource carries $version" carries_version "$release/lzhsfx-stub.exe"
+check "lzhsfx.exe's version resource carries $version" carries_version "$release/lzhsfx.exe"
 
 if [ "$ARCH" = win32 ]; then
   echo "note: running the release archive's own 32-bit programs"

@@ -1,6 +1,8 @@
 // Opening FILE for the commands: a plain archive (offset 0) or a
-// self-extracting program made by `lzhsfx build` (offset from its string
-// resource 4).
+// self-extracting program: one made by `lzhsfx build` names the archive's
+// offset in its string resource 4; for any other (the stub with an archive
+// simply appended, another maker's program) the first valid member header
+// after the end of the program's image is taken.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +16,20 @@ struct OpenedArchive {
   lzh::FileHandle handle = lzh::kInvalidFile;
   std::int32_t start = 0;
   bool isProgram = false;
+  bool foundByScan = false;  // a program whose string 4 does not name the archive
 };
 
 // Opens path and finds the first member header. On failure returns false
 // with a message for the user in error.
 bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& archive,
                  std::string& error);
+
+// Where the archive that starts at start ends: after its end-of-archive
+// byte, or where the chain of headers stops.
+std::uint32_t ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive);
+
+// True when the archive's last member is storedName and its packed data run
+// past the end of the file: the archive was cut short inside it.
+bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName);
 
 }  // namespace lzhcli

@@ -1,5 +1,7 @@
 #include "console_dialog.h"
 
+#include "wildcard.h"
+
 namespace lzhcli {
 
 namespace {
@@ -21,6 +23,19 @@ void ConsoleDialog::SelectAll() {
   for (auto& entry : entries) entry.selected = true;
 }
 
+bool ConsoleDialog::SelectMatching(const std::vector<std::string>& patterns,
+                                   std::string& unmatched) {
+  if (patterns.empty()) SelectAll();
+  for (const auto& pattern : patterns) {
+    bool matched = false;
+    for (auto& entry : entries) {
+      if (WildcardMatch(pattern, entry.name)) entry.selected = matched = true;
+    }
+    if (!matched && unmatched.empty()) unmatched = pattern;
+  }
+  return unmatched.empty();
+}
+
 std::vector<std::string> ConsoleDialog::Unreached() const {
   std::vector<std::string> names;
   for (const auto& entry : entries) {
@@ -39,9 +54,11 @@ int ConsoleDialog::FindEntry(int after, const char* name) {
     Entry& entry = entries[static_cast<std::size_t>(i)];
     if (SameName(entry.name, name)) {
       entry.visited = true;
+      current = i;
       return i;
     }
   }
+  current = -1;
   return -1;
 }
 

@@ -23,6 +23,7 @@ class ConsoleDialog final : public lzh::WalkDialog {
   };
 
   std::vector<Entry> entries;  // in archive order
+  int current = -1;            // the entry the walk looked up last
   bool storedPaths = true;
   std::uint8_t policy = lzh::Overwrite;
   std::uint8_t answer = 0;  // OverwriteAnswer: 0 (skip) before any question
@@ -31,6 +32,10 @@ class ConsoleDialog final : public lzh::WalkDialog {
   std::function<void(const lzh::MemberOutcome& outcome)> onOutcome;
 
   void SelectAll();
+  // Selects the entries that match one of patterns (see WildcardMatch), or
+  // all when there is none. False, with the first pattern that matched
+  // nothing in unmatched, when a pattern matched nothing.
+  bool SelectMatching(const std::vector<std::string>& patterns, std::string& unmatched);
   // Entries the extracting walk never reached (it stopped before them).
   std::vector<std::string> Unreached() const;
 

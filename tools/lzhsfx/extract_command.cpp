@@ -1,17 +1,25 @@
 // lzhsfx extract FILE [-C DIR] [--no-paths] [--overwrite | --skip | --ask]
-//                [MEMBER...]
+//                [-p] [-q | -v] [MEMBER...]
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <iostream>
+#include <memory>
 
 #include "archive_file.h"
+#include "command_line.h"
 #include "commands.h"
 #include "console_dialog.h"
 #include "interruption.h"
+#include "member_time.h"
+#include "null_output_file_system.h"
 #include "outcome_text.h"
+#include "progress_file_system.h"
 #include "read_ahead_file_system.h"
-#include "wildcard.h"
+#include "stdin_archive.h"
+#include "terminal.h"
 #include "write_behind_file_system.h"
 
 namespace lzhcli {
@@ -20,74 +28,67 @@ namespace {
 
 const char kUsage[] =
     "usage: lzhsfx extract FILE [-C DIR] [--no-paths] [--overwrite | --skip | --ask]\n"
-    "                      [MEMBER...]\n"
+    "                      [-p] [-q | -v] [MEMBER...]\n"
     "Extracts the members named (as `lzhsfx list` shows them; * and ? match, case\n"
     "is ignored), or every member, into DIR (default: the current directory).\n"
-    "  --no-paths   ignore stored directories: every file lands in DIR itself\n"
-    "  --overwrite  replace existing files without asking\n"
-    "  --skip       leave existing files alone\n"
-    "  --ask        ask about each existing file: yes, no, always, never\n"
-    "               (the default on a terminal)\n"
-    "Exit status: 0 nothing failed, 1 a member failed, 2 bad usage or no archive.\n";
+    "FILE - reads the archive from standard input.\n"
+    "  -C DIR        extract into DIR, made when missing\n"
+    "  --no-paths    ignore stored directories: every file lands in DIR itself\n"
+    "  --overwrite   replace existing files without asking\n"
+    "  --skip        leave existing files alone\n"
+    "  --ask         ask about each existing file: yes, no, always, never, quit\n"
+    "                (answers are read from standard input). The default asks\n"
+    "                on a terminal; without one an existing file is skipped,\n"
+    "                named on stderr, and the exit status is 1\n"
+    "  -p, --stdout  write the members' bytes to standard output, not to files\n"
+    "  -q, --quiet   print nothing but errors\n"
+    "  -v, --verbose one line per member with what became of it\n"
+    "  --version     print the version\n"
+    "Exit status: 0 nothing failed; 1 a member failed, or was skipped because\n"
+    "nobody could be asked; 2 bad usage or no archive; killed by a signal: the\n"
+    "signal's conventional status.\n";
 
-struct ExtractOptions {
-  std::string file;
-  std::string directory;
-  bool storedPaths = true;
-  int policy = -1;  // -1: none chosen
-  bool ask = false;
-  std::vector<std::string> members;
-};
+// The facts the overwrite question shows about a file.
+std::string FileFacts(std::uint64_t size, const std::string& time) {
+  return std::to_string(size) + " bytes, " + time;
+}
 
-bool ParseOptions(const Arguments& args, ExtractOptions& options, std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "-C") {
-      if (++i == args.size()) {
-        error = "-C needs a directory";
-        return false;
-      }
-      options.directory = args[i];
-    } else if (a == "--no-paths") {
-      options.storedPaths = false;
-    } else if (a == "--overwrite" || a == "--skip" || a == "--ask") {
-      if (options.policy != -1 || options.ask) {
-        error = "choose one of --overwrite, --skip and --ask";
-        return false;
-      }
-      if (a == "--ask") {
-        options.ask = true;
-        options.policy = lzh::Confirm;
-      } else {
-        options.policy = a == "--overwrite" ? lzh::Overwrite : lzh::Skip;
-      }
-    } else if (a.size() > 1 && a[0] == '-') {
-      error = "unknown option " + a;
-      return false;
-    } else if (options.file.empty()) {
-      options.file = a;
-    } else {
-      options.members.push_back(a);
-    }
-  }
-  if (options.file.empty()) {
-    error = "no archive named";
-    return false;
-  }
-  return true;
+std::string ExistingFacts(std::string path) {
+#ifndef _WIN32
+  for (auto& c : path) c = c == '\\' ? '/' : c;
+#endif
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return "(cannot be read)";
+  std::time_t seconds = st.st_mtime;
+  char text[32] = "(no valid time)";
+  if (std::tm* local = std::localtime(&seconds))
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
+  return FileFacts(static_cast<std::uint64_t>(st.st_size), text);
 }
 
 // The terminal's side of the overwrite question: yes, no, always (yes and
-// don't ask again), never (no and don't ask again).
-void AskOnTerminal(ConsoleDialog& dialog, const std::string& fileName) {
+// don't ask again), never (no and don't ask again), quit (no, and nothing
+// more is extracted). False at the end of the input: nobody is there to
+// answer.
+bool AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
+                   const std::string& directory, bool& quit) {
+  std::string stored =
+      dialog.current >= 0 ? dialog.entries[static_cast<std::size_t>(dialog.current)].name : "";
+  std::fflush(stdout);
+  std::fprintf(
+      stderr, "%s already exists in %s\n  existing: %s\n  incoming: %s\n",
+      Printable(stored).c_str(), directory.c_str(), ExistingFacts(directory + "/" + stored).c_str(),
+      FileFacts(static_cast<std::uint32_t>(incoming.originalSize), FormatMemberTime(incoming))
+          .c_str());
   for (;;) {
-    std::fprintf(stderr, "%s...already exists, overwrite? [y]es, [n]o, [a]lways, n[e]ver: ",
-                 Printable(fileName).c_str());
+    std::fputs("Overwrite? [y]es, [n]o, [a]lways, n[e]ver, [q]uit: ", stderr);
     std::fflush(stderr);
-    // The end of the input answers No.
     std::string reply;
-    bool answered = static_cast<bool>(std::getline(std::cin, reply));
-    char c = !answered ? 'n' : reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
+    if (!std::getline(std::cin, reply)) {
+      std::fputs("\n", stderr);
+      return false;
+    }
+    char c = reply.empty() ? 0 : static_cast<char>(reply[0] | 0x20);
     if (reply == "never" || c == 'e') {
       dialog.policy = lzh::Skip;
       dialog.answer = 0;
@@ -97,81 +98,101 @@ void AskOnTerminal(ConsoleDialog& dialog, const std::string& fileName) {
     } else if (c == 'y' || c == 'n') {
       // A policy of Overwrite chosen meanwhile leaves the earlier answer.
       if (dialog.policy != lzh::Overwrite) dialog.answer = c == 'y' ? 1 : 0;
+    } else if (c == 'q') {
+      quit = true;
+      dialog.policy = lzh::Skip;
+      dialog.answer = 0;
+      for (auto& entry : dialog.entries) {
+        if (!entry.visited) entry.selected = false;
+      }
     } else {
+      std::fputs(
+          "Please answer y (replace it), n (keep it), a (replace all), e (keep all) or "
+          "q (stop extracting).\n",
+          stderr);
       continue;
     }
-    return;
+    return true;
   }
+}
+
+ItemResult ResultOf(const lzh::MemberOutcome& outcome, bool unattended) {
+  if (outcome.kind == lzh::OutcomeKind::Extracted) return ItemResult::Done;
+  if (outcome.kind == lzh::OutcomeKind::SkippedExisting)
+    return unattended ? ItemResult::Unattended : ItemResult::Skipped;
+  if (outcome.kind == lzh::OutcomeKind::PassedOver) return ItemResult::Skipped;
+  return ItemResult::Failed;
 }
 
 }  // namespace
 
 int ExtractCommand(const Arguments& args) {
-  for (const auto& a : args) {
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return kExitOk;
-    }
-  }
-  ExtractOptions options;
+  CommandLine line;
+  int status = ParseCommandLine(args,
+                                {{"-C", nullptr, true},
+                                 {"--no-paths", nullptr},
+                                 {"--overwrite", nullptr},
+                                 {"--skip", nullptr},
+                                 {"--ask", nullptr},
+                                 {"--stdout", "-p"}},
+                                kUsage, line);
+  if (status >= 0) return status;
+  if (line.operands.empty()) return UsageError("no archive named", kUsage);
+  if (line.Has("--overwrite") + line.Has("--skip") + line.Has("--ask") > 1)
+    return UsageError("choose one of --overwrite, --skip and --ask", kUsage);
+  bool toStdout = line.Has("--stdout");
+  std::string file = line.operands[0];
+  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
+
+  StdinArchive fromStdin;
   std::string error;
-  if (!ParseOptions(args, options, error)) {
+  if (file == "-" && !fromStdin.Spool(error)) {
     PrintError(error);
-    std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  if (options.policy == -1) {
-    if (!isatty(0)) {
-      PrintError(
-          "existing files would need a question, but there is no terminal to ask: "
-          "choose --overwrite, --skip or --ask");
-      return kExitUsage;
-    }
-    options.ask = true;
-    options.policy = lzh::Confirm;
-  }
+  std::string path = file == "-" ? fromStdin.Path() : file;
 
   // An interruption removes the member being written, so that no fragment
-  // stays under its name.
+  // stays under its name. Members sent to stdout leave no file behind.
   // Files are written on a second thread while the next bytes decode,
   // where a core is free for it.
   ReadAheadFileSystem archiveReads(lzh::HostFileSystem());
-  InterruptibleOutputs interruptible(archiveReads);
-  WriteBehindFileSystem behind(interruptible);
-  const bool writeBehind = SecondCoreIsFree();
-  lzh::FileSystem& fs = writeBehind ? static_cast<lzh::FileSystem&>(behind) : interruptible;
+  std::unique_ptr<lzh::FileSystem> outputs;
+  if (toStdout) {
+    outputs = std::make_unique<NullOutputFileSystem>(archiveReads, stdout);
+  } else {
+    outputs = std::make_unique<InterruptibleOutputs>(archiveReads);
+  }
+  WriteBehindFileSystem behind(*outputs);
+  const bool writeBehind = !toStdout && SecondCoreIsFree();
+  Progress progress(0, line.verbosity != Verbosity::Quiet);
+  ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : *outputs, progress);
   OpenedArchive opened;
-  if (!OpenArchive(fs, options.file, opened, error)) {
+  if (!OpenArchive(fs, path, opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
+  progress.SetTotal(fs.Size(opened.handle));
   lzh::WalkSession session(fs);
+  fs.Watch(session.archive.currentMember);
   session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;
-  dialog.storedPaths = options.storedPaths;
-  dialog.policy = static_cast<std::uint8_t>(options.policy);
-  if (options.ask) dialog.onQuestion = AskOnTerminal;
+  dialog.storedPaths = !line.Has("--no-paths");
+  dialog.policy = line.Has("--overwrite") ? lzh::Overwrite
+                  : line.Has("--skip")    ? lzh::Skip
+                                          : lzh::Confirm;
 
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
-  if (options.members.empty()) {
-    dialog.SelectAll();
-  } else {
-    for (const auto& pattern : options.members) {
-      bool matched = false;
-      for (auto& entry : dialog.entries) {
-        if (WildcardMatch(pattern, entry.name)) entry.selected = matched = true;
-      }
-      if (!matched) {
-        PrintError("no member matches " + pattern);
-        fs.Close(opened.handle);
-        return kExitMemberFailed;
-      }
-    }
+  std::string unmatched;
+  if (!dialog.SelectMatching(patterns, unmatched)) {
+    PrintError("no member matches " + unmatched);
+    fs.Close(opened.handle);
+    return kExitMemberFailed;
   }
 
-  std::string directory = options.directory;
+  std::string directory = toStdout ? NullOutputFileSystem::kExtractPath : line.Value("-C");
   if (directory.empty()) {
     char cwd[lzh::kPathBytes];
     if (getcwd(cwd, sizeof cwd) == nullptr) {
@@ -187,26 +208,52 @@ int ExtractCommand(const Arguments& args) {
     return kExitUsage;
   }
 
-  bool failed = false;
-  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
-    std::string line = MemberLabel(outcome) + ": " + Reason(outcome);
-    if (outcome.Failed()) {
-      failed = true;
-      PrintError(line);
-    } else {
-      std::printf("%s\n", line.c_str());
+  // Asked only when a file really exists: at a terminal (or with --ask, from
+  // whatever stdin holds) the user answers; without one the file is left
+  // alone and named as an error.
+  bool quit = false, unattended = false;
+  bool terminal = line.Has("--ask") || StdinIsTerminal();
+  dialog.onQuestion = [&](ConsoleDialog& d, const std::string&) {
+    progress.Clear();
+    terminal = terminal && AskOnTerminal(d, session.archive.currentMember, directory, quit);
+    if (!terminal) {
+      d.answer = 0;
+      unattended = true;
     }
+  };
+  Reporter reporter(line.verbosity, "extracted", toStdout ? stderr : stdout);
+  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    progress.Clear();
+    ItemResult result = ResultOf(outcome, unattended && outcome.byAnswer);
+    unattended = false;
+    std::string reason =
+        result == ItemResult::Unattended
+            ? "skipped: the file exists and nobody was there to ask (--overwrite or --skip "
+              "decide without asking)"
+        : result == ItemResult::Done && outcome.kind == lzh::OutcomeKind::Extracted
+            ? ""
+            : Reason(outcome, outcome.damage == lzh::Damage::Size &&
+                                  EndsInsideMember(path, opened.start, outcome.storedName));
+    reporter.Item(result, MemberLabel(outcome), reason,
+                  static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
   };
   // Run also when nothing was listed: the outcomes tell why.
   lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
+  progress.Clear();
   fs.Close(opened.handle);
-  for (const auto& name : dialog.Unreached())
-    PrintError(Printable(name) + ": not extracted: extraction stopped before it");
+  if (toStdout) std::fflush(stdout);
+  std::vector<std::string> unreached = dialog.Unreached();
+  for (const auto& name : unreached)
+    reporter.Item(ItemResult::Failed, Printable(name),
+                  "not extracted: extraction stopped before it");
   if (dialog.EntryCount() == 0) {
-    PrintError(options.file + " holds no member that can be extracted");
+    PrintError(file + " holds no member that can be extracted");
     return kExitUsage;
   }
-  return failed || dialog.SelectedCount() != 0 ? kExitMemberFailed : kExitOk;
+  if (quit)
+    PrintError("extraction stopped at your request; the members after it were not extracted");
+  reporter.Summary();
+  return reporter.AnyError() || quit ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

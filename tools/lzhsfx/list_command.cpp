@@ -1,64 +1,117 @@
-// lzhsfx list FILE: one line per member in archive order.
+// lzhsfx list FILE [MEMBER...]: one line per member in archive order, under
+// a header row and over a totals line.
 #include <cstdio>
-#include <ctime>
 
 #include "archive/header_cursor.h"
 #include "archive_file.h"
+#include "command_line.h"
 #include "commands.h"
+#include "member_time.h"
 #include "read_ahead_file_system.h"
+#include "stdin_archive.h"
+#include "wildcard.h"
 
 namespace lzhcli {
 
 namespace {
 
 const char kUsage[] =
-    "usage: lzhsfx list FILE\n"
-    "One line per member, in archive order: method, packed size, original size,\n"
-    "CRC-16, date and time, header level, name with its stored directory.\n"
-    "FILE is an LHA archive or a program made by `lzhsfx build`.\n";
+    "usage: lzhsfx list FILE [-b] [MEMBER...]\n"
+    "One line per member (those named, * and ? matching; or all), in archive\n"
+    "order: original size, packed size, ratio of packed to original, method,\n"
+    "CRC-16, date and time, name with its stored directory (a directory entry\n"
+    "ends in /). A header row comes first and a totals line last; a program's\n"
+    "archive offset is named above them. FILE - reads standard input.\n"
+    "  -b, --no-header  the member lines alone, for scripts\n"
+    "  --version        print the version\n"
+    "Exit status: 0 listed; 1 a MEMBER matched nothing; 2 bad usage or no archive.\n";
 
-std::string FormatTime(const lzh::MemberHeader& member) {
-  char text[32];
-  if (member.hasUnixTime) {
-    std::time_t seconds = static_cast<std::time_t>(member.unixTime);
-    std::tm* local = std::localtime(&seconds);
-    if (local == nullptr) return "(no valid time)";
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local);
-  } else {
-    std::uint32_t t = member.timeStamp;
-    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + (t >> 25),
-                  (t >> 21) & 0x0F, (t >> 16) & 0x1F, (t >> 11) & 0x1F, (t >> 5) & 0x3F,
-                  (t & 0x1F) * 2);
-  }
+const char kRowFormat[] = "%10s %10s %6s  %-6s %-4s  %-19s  %s\n";
+const char kRule[] = "---------- ---------- ------  ------ ----  -------------------  ----\n";
+
+std::string Ratio(std::uint64_t packed, std::uint64_t original) {
+  if (original == 0) return "";
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f%%",
+                100.0 * static_cast<double>(packed) / static_cast<double>(original));
   return text;
 }
 
 }  // namespace
 
 int ListCommand(const Arguments& args) {
-  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
-    std::fputs(kUsage, args.size() == 1 && args[0] != "--help" ? stderr : stdout);
-    return args.size() == 1 && (args[0] == "--help" || args[0] == "-h") ? kExitOk : kExitUsage;
+  CommandLine line;
+  int status = ParseCommandLine(args, {{"--no-header", "-b"}}, kUsage, line);
+  if (status >= 0) return status;
+  if (line.operands.empty()) return UsageError("no archive named", kUsage);
+  std::string file = line.operands[0];
+  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
+  std::vector<bool> matched(patterns.size());
+  bool bare = line.Has("--no-header");
+
+  StdinArchive fromStdin;
+  std::string error;
+  if (file == "-" && !fromStdin.Spool(error)) {
+    PrintError(error);
+    return kExitUsage;
   }
   ReadAheadFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
-  std::string error;
-  if (!OpenArchive(fs, args[0], opened, error)) {
+  if (!OpenArchive(fs, file == "-" ? fromStdin.Path() : file, opened, error)) {
     PrintError(error);
     return kExitUsage;
+  }
+  if (!bare) {
+    if (opened.isProgram)
+      std::printf("%s: a program with its archive at offset %d\n", file.c_str(), opened.start);
+    std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
+    std::fputs(kRule, stdout);
   }
   lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(opened.start);
+  std::uint64_t totalOriginal = 0, totalPacked = 0;
+  int members = 0;
   while (cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
     char memberName[lzh::kPathBytes];
     lzh::ComposeMemberName(m, cursor.Name(), memberName);
-    std::printf("%.5s %10d %10d %04x  %s  %u  %s\n", m.method, m.packedSize, m.originalSize,
-                m.memberCrc, FormatTime(m).c_str(), m.level, Printable(memberName).c_str());
+    std::string name = Printable(memberName);
+    bool wanted = patterns.empty();
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+      if (WildcardMatch(patterns[i], memberName)) wanted = matched[i] = true;
+    }
+    if (wanted) {
+      bool directory = m.IsDirectoryEntry();
+      if (directory && (name.empty() || name.back() != '/')) name += '/';
+      auto packed = static_cast<std::uint32_t>(m.DataSize());
+      auto original = static_cast<std::uint32_t>(m.originalSize);
+      char crc[8];
+      std::snprintf(crc, sizeof crc, "%04x", m.memberCrc);
+      std::printf(kRowFormat, directory ? "<dir>" : std::to_string(original).c_str(),
+                  std::to_string(packed).c_str(), directory ? "" : Ratio(packed, original).c_str(),
+                  std::string(m.method, sizeof m.method).c_str(), directory ? "" : crc,
+                  FormatMemberTime(m).c_str(), name.c_str());
+      totalOriginal += original;
+      totalPacked += packed;
+      ++members;
+    }
     if (!cursor.Advance()) break;
   }
   fs.Close(opened.handle);
+  if (!bare) {
+    std::fputs(kRule, stdout);
+    std::string count = std::to_string(members) + (members == 1 ? " member" : " members");
+    std::printf(kRowFormat, std::to_string(totalOriginal).c_str(),
+                std::to_string(totalPacked).c_str(), Ratio(totalPacked, totalOriginal).c_str(), "",
+                "", "", count.c_str());
+  }
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    if (!matched[i]) {
+      PrintError("no member matches " + patterns[i]);
+      return kExitMemberFailed;
+    }
+  }
   return kExitOk;
 }
 

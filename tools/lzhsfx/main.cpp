@@ -21,13 +21,16 @@ namespace {
 
 const char kUsage[] =
     "usage: lzhsfx COMMAND ...\n"
-    "  list FILE                  list the members\n"
-    "  test FILE                  check every member's CRC without writing files\n"
-    "  extract FILE [-C DIR] [--no-paths] [--overwrite|--skip|--ask] [MEMBER...]\n"
+    "  list FILE [-b] [MEMBER...]  list the members, with a header and totals\n"
+    "  test FILE [MEMBER...]       check the members' CRCs without writing files\n"
+    "  extract FILE [-C DIR] [--no-paths] [--overwrite|--skip|--ask] [-p] [MEMBER...]\n"
     "  build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force]\n"
-    "  --version                  print the version\n"
-    "FILE is an LHA archive or a self-extracting program made by `build`.\n"
-    "`lzhsfx COMMAND --help` tells more.\n";
+    "  --version                   print the version\n"
+    "FILE is an LHA archive, a self-extracting program, or - for standard input.\n"
+    "Every command takes -q (errors only), -v (a line per member), --version and\n"
+    "-h; `lzhsfx COMMAND --help` tells more.\n"
+    "Exit status: 0 nothing failed, 1 a member failed or was skipped unattended,\n"
+    "2 bad usage or no archive.\n";
 
 std::string ProgramPath(const char* argv0) {
 #ifdef _WIN32

@@ -1,10 +1,13 @@
-// A file system that reads the real archive but writes nowhere: output
-// files swallow their bytes, so a walk in extract mode only checks CRCs.
+// A file system that reads the real archive but writes no files: output
+// files swallow their bytes (or pass them on to one stream, such as
+// stdout), so a walk in extract mode only checks CRCs.
 // The walk is given "." to extract into, which exists and is empty:
 // directories the walk makes below it are remembered so that its existence
 // tests agree with what it made, and no output file ever exists beforehand.
 #pragma once
 
+#include <cerrno>
+#include <cstdio>
 #include <set>
 #include <string>
 
@@ -14,7 +17,8 @@ namespace lzhcli {
 
 class NullOutputFileSystem : public lzh::FileSystem {
  public:
-  explicit NullOutputFileSystem(lzh::FileSystem& reads) : reads_(reads) {}
+  explicit NullOutputFileSystem(lzh::FileSystem& reads, std::FILE* copyTo = nullptr)
+      : reads_(reads), copyTo_(copyTo) {}
 
   lzh::FileHandle OpenRead(const char* path) override { return reads_.OpenRead(path); }
   lzh::FileHandle CreateOutput(const char*) override {
@@ -24,8 +28,12 @@ class NullOutputFileSystem : public lzh::FileSystem {
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
     return reads_.Read(file, buffer, count);
   }
-  std::int32_t Write(lzh::FileHandle, const void*, std::int32_t count) override {
+  std::int32_t Write(lzh::FileHandle, const void* buffer, std::int32_t count) override {
     if (count <= 0) return 0;
+    if (copyTo_ != nullptr) {
+      count = static_cast<std::int32_t>(
+          std::fwrite(buffer, 1, static_cast<std::size_t>(count), copyTo_));
+    }
     sinkBytes_ += static_cast<std::uint32_t>(count);
     return count;
   }
@@ -35,7 +43,6 @@ class NullOutputFileSystem : public lzh::FileSystem {
   std::uint32_t Size(lzh::FileHandle file) override {
     return file == kSink ? sinkBytes_ : reads_.Size(file);
   }
-  bool Close(lzh::FileHandle file) override { return file == kSink || reads_.Close(file); }
   bool FindFirst(const char* path) override;
   bool MakeDirectory(const char* path) override {
     made_.insert(path);
@@ -43,7 +50,15 @@ class NullOutputFileSystem : public lzh::FileSystem {
   }
   void SetDosTime(lzh::FileHandle, std::uint32_t) override {}
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
-  std::uint32_t LastError() override { return 0; }
+  std::uint32_t LastError() override { return copyTo_ != nullptr ? lastError_ : 0; }
+  bool Close(lzh::FileHandle file) override {
+    if (file != kSink) return reads_.Close(file);
+    if (copyTo_ != nullptr && std::fflush(copyTo_) != 0) {
+      lastError_ = static_cast<std::uint32_t>(errno);
+      return false;
+    }
+    return true;
+  }
 
   static constexpr const char* kExtractPath = ".";
 
@@ -51,7 +66,9 @@ class NullOutputFileSystem : public lzh::FileSystem {
   static constexpr lzh::FileHandle kSink = 0x51AC;
   lzh::FileSystem& reads_;
   std::set<std::string> made_;
+  std::FILE* copyTo_;
   std::uint32_t sinkBytes_ = 0;  // what the output file would hold
+  std::uint32_t lastError_ = 0;
 };
 
 }  // namespace lzhcli

@@ -17,7 +17,7 @@ using lzh::OutcomeKind;
 const char* RefusalText(lzh::NameRefusal refusal) {
   switch (refusal) {
     case lzh::NameRefusal::ParentDirectory:
-      return "refused: its name climbs out of the extraction directory (\"..\")";
+      return "refused: name leaves the extraction directory (..)";
     case lzh::NameRefusal::Rooted:
       return "refused: its name is a drive, network or rooted path";
     case lzh::NameRefusal::Device:
@@ -38,14 +38,14 @@ const char* DamageText(lzh::Damage damage) {
     case lzh::Damage::Size:
       return "damaged: it does not decode to the size its header gives";
     case lzh::Damage::CutHeader:
-      return "damaged: the archive ends inside its header (cut short?)";
+      return "damaged: archive ends inside this member's header";
     case lzh::Damage::MissingName:
       return "damaged: its header holds no name";
     case lzh::Damage::Crc:
     case lzh::Damage::None:
       break;
   }
-  return "damaged: its data do not match their CRC-16";
+  return "damaged: CRC mismatch";
 }
 
 const char* PassText(lzh::PassReason reason) {
@@ -74,7 +74,7 @@ std::string MemberLabel(const lzh::MemberOutcome& outcome) {
   return outcome.storedName[0] == 0 ? "(no name)" : Printable(outcome.storedName);
 }
 
-std::string Reason(const lzh::MemberOutcome& outcome) {
+std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
   switch (outcome.kind) {
     case OutcomeKind::Extracted:
       return "extracted";
@@ -84,9 +84,11 @@ std::string Reason(const lzh::MemberOutcome& outcome) {
     case OutcomeKind::RefusedName:
       return RefusalText(outcome.refusal);
     case OutcomeKind::UnsupportedMethod:
-      return "not extracted: its method " + Printable(outcome.method) +
-             " is not supported; extraction stops here";
+      return "unsupported method " + Printable(outcome.method);
     case OutcomeKind::Damaged:
+      // A cut archive shows as a member that decodes short.
+      if (outcome.damage == lzh::Damage::Size && archiveEndsInside)
+        return "damaged: archive ends inside this member";
       return DamageText(outcome.damage);
     case OutcomeKind::CouldNotCreate:
       return FileFailure("create", outcome);

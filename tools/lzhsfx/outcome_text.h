@@ -11,9 +11,9 @@ namespace lzhcli {
 // The member's stored path, printable ("(no name)" for a header without one).
 std::string MemberLabel(const lzh::MemberOutcome& outcome);
 
-// What became of the member and why, e.g. "damaged: its data do not match
-// their CRC-16".
-std::string Reason(const lzh::MemberOutcome& outcome);
+// What became of the member and why, e.g. "damaged: CRC mismatch".
+// archiveEndsInside: the member's packed data run past the end of the file.
+std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside = false);
 
 // The system's text for an error code (errno, or GetLastError on Windows).
 std::string SystemErrorText(std::uint32_t code);

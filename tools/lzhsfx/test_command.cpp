@@ -1,70 +1,108 @@
-// lzhsfx test FILE: every member decoded into a sink that only folds the
-// CRC, through the same walk that extracts.
+// lzhsfx test FILE [MEMBER...]: the members decoded into a sink that only
+// folds the CRC, through the same walk that extracts.
 #include <cstdio>
 
-#include "check_walk.h"
+#include "archive_file.h"
+#include "command_line.h"
 #include "commands.h"
+#include "console_dialog.h"
+#include "null_output_file_system.h"
 #include "outcome_text.h"
+#include "progress_file_system.h"
 #include "read_ahead_file_system.h"
+#include "stdin_archive.h"
 #include "write_behind_file_system.h"
 
 namespace lzhcli {
 
 namespace {
 const char kUsage[] =
-    "usage: lzhsfx test FILE\n"
-    "Decodes every member without writing files and checks its CRC-16.\n"
-    "Prints OK or the failure per member; exit status 0 only when all passed.\n";
+    "usage: lzhsfx test FILE [-q | -v] [MEMBER...]\n"
+    "Decodes the members named (* and ? match, case is ignored), or every member,\n"
+    "without writing files, and checks each one's CRC-16. Each failing member is\n"
+    "named with the reason, and the rest are still tested; a member whose method\n"
+    "this program cannot decode is reported as untested. FILE - reads standard input.\n"
+    "  -q, --quiet   print nothing but errors\n"
+    "  -v, --verbose one line per member: OK or what went wrong\n"
+    "  --version     print the version\n"
+    "Exit status: 0 every member tested OK; 1 a member failed or was untested;\n"
+    "2 bad usage or no archive.\n";
 }
 
 int TestCommand(const Arguments& args) {
-  if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
-    bool help = args.size() == 1;
-    std::fputs(kUsage, help ? stdout : stderr);
-    return help ? kExitOk : kExitUsage;
+  CommandLine line;
+  int status = ParseCommandLine(args, {}, kUsage, line);
+  if (status >= 0) return status;
+  if (line.operands.empty()) return UsageError("no archive named", kUsage);
+  std::string file = line.operands[0];
+  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
+  StdinArchive fromStdin;
+  std::string error;
+  if (file == "-" && !fromStdin.Spool(error)) {
+    PrintError(error);
+    return kExitUsage;
   }
+  std::string path = file == "-" ? fromStdin.Path() : file;
+
   ReadAheadFileSystem archiveReads(lzh::HostFileSystem());
   NullOutputFileSystem nowhere(archiveReads);
   // The CRC is folded on a second thread while the next bytes decode,
   // where a core is free for it.
   WriteBehindFileSystem behind(nowhere);
   const bool writeBehind = SecondCoreIsFree();
-  lzh::FileSystem& fs = writeBehind ? static_cast<lzh::FileSystem&>(behind) : nowhere;
+  Progress progress(0, line.verbosity != Verbosity::Quiet);
+  ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : nowhere, progress);
   OpenedArchive opened;
-  std::string error;
-  if (!OpenArchive(fs, args[0], opened, error)) {
+  if (!OpenArchive(fs, path, opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
+  progress.SetTotal(fs.Size(opened.handle));
+  lzh::WalkSession session(fs);
+  fs.Watch(session.archive.currentMember);
+  session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
+  session.archive.archiveHandle = opened.handle;
+  session.archiveStart = opened.start;
   ConsoleDialog dialog;
-  int tested = 0, failed = 0;
+  dialog.policy = lzh::Overwrite;
+  lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
+  std::string unmatched;
+  if (dialog.EntryCount() != 0 && !dialog.SelectMatching(patterns, unmatched)) {
+    PrintError("no member matches " + unmatched);
+    fs.Close(opened.handle);
+    return kExitMemberFailed;
+  }
+  Reporter reporter(line.verbosity, "OK");
+  reporter.NeverSkips();
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+    progress.Clear();
     if (outcome.kind == lzh::OutcomeKind::PassedOver) return;
-    ++tested;
+    std::string label = MemberLabel(outcome);
     if (outcome.Passed()) {
-      std::printf("OK      %s\n", MemberLabel(outcome).c_str());
+      reporter.Item(ItemResult::Done, label, "",
+                    static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
+    } else if (outcome.kind == lzh::OutcomeKind::UnsupportedMethod) {
+      reporter.Item(ItemResult::Untested, label,
+                    "untested: unsupported method " + Printable(outcome.method));
     } else {
-      ++failed;
-      std::printf("FAILED  %s: %s\n", MemberLabel(outcome).c_str(), Reason(outcome).c_str());
+      bool cut = outcome.damage == lzh::Damage::Size &&
+                 EndsInsideMember(path, opened.start, outcome.storedName);
+      reporter.Item(ItemResult::Failed, label, Reason(outcome, cut));
     }
   };
-  CheckResult result = CheckByWalking(
-      fs, opened, dialog, writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod);
+  lzh::CopyText(session.extractPath, sizeof session.extractPath,
+                NullOutputFileSystem::kExtractPath);
+  lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
+  progress.Clear();
   fs.Close(opened.handle);
-  if (!result.listed) {
-    PrintError(args[0] + " holds no member that can be extracted");
+  if (dialog.EntryCount() == 0) {
+    PrintError(file + " holds no member that can be extracted");
     return kExitUsage;
   }
-  for (const auto& name : dialog.Unreached()) {
-    ++failed;
-    std::printf("FAILED  %s: not reached: the check stopped before it\n", Printable(name).c_str());
-  }
-  if (result.passed) {
-    std::printf("All %d member(s) OK\n", tested);
-    return kExitOk;
-  }
-  std::printf("%d member(s) failed\n", failed);
-  return kExitMemberFailed;
+  for (const auto& name : dialog.Unreached())
+    reporter.Item(ItemResult::Untested, Printable(name), "untested: the check stopped before it");
+  reporter.Summary();
+  return reporter.AnyError() ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

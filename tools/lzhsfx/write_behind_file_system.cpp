@@ -19,6 +19,10 @@ namespace {
 constexpr int kBlocks = 8;
 constexpr std::int32_t kBlockBytes = 1 << 17;
 
+// The layer the write-behind decoders finish: the one made last. Wrappers
+// such as the progress display may stand between it and the walk.
+WriteBehindFileSystem* activeLayer = nullptr;
+
 }  // namespace
 
 // The blocks form a ring: those handed over, oldest first from head, then
@@ -74,9 +78,12 @@ struct WriteBehindFileSystem::Shared {
 };
 
 WriteBehindFileSystem::WriteBehindFileSystem(lzh::FileSystem& below)
-    : below_(below), shared_(std::make_unique<Shared>()) {}
+    : below_(below), shared_(std::make_unique<Shared>()) {
+  activeLayer = this;
+}
 
 WriteBehindFileSystem::~WriteBehindFileSystem() {
+  if (activeLayer == this) activeLayer = nullptr;
   if (output_ != lzh::kInvalidFile) Finish(output_);
   Shared& s = *shared_;
   if (!s.threadRunning) return;
@@ -274,10 +281,7 @@ template <lzh::Decoder kDecode>
 void DecodeThenFinish(lzh::MemberStream& member) {
   member.outputFoldsCrc = true;
   kDecode(member);
-  // WriteBehindDecoderForMethod serves walks over a WriteBehindFileSystem.
-  if (!static_cast<WriteBehindFileSystem&>(member.fs).Finish(member.outputHandle,
-                                                             &member.runningCrc))
-    member.writeFellShort = true;
+  if (!activeLayer->Finish(member.outputHandle, &member.runningCrc)) member.writeFellShort = true;
 }
 
 }  // namespace

@@ -76,7 +76,8 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
 // writing thread, which folds each block as the file below stores it; each
 // finishes the output's writes before it returns, takes their CRC and marks
 // the stream when one fell short.
-// Only for walks whose file system is a WriteBehindFileSystem.
+// Only for walks whose output goes through a WriteBehindFileSystem, the one
+// made last (directly or below layers that forward every call).
 lzh::Decoder WriteBehindDecoderForMethod(char methodDigit);
 
 // Whether the writing thread would find a core of its own: the process may

@@ -36,7 +36,17 @@ bool FindChecksumField(const std::vector<std::uint8_t>& head, std::uint32_t& off
 }
 
 void PeChecksum::Add(const std::uint8_t* bytes, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i, ++length_) {
+  std::size_t i = 0;
+  // Whole words past the field, summed wide and folded once: an archive of
+  // a hundred megabytes goes through here.
+  if ((length_ & 1) == 0 && length_ >= fieldOffset_ + 4) {
+    std::uint64_t wide = sum_;
+    for (; i + 2 <= count; i += 2) wide += static_cast<std::uint32_t>(bytes[i] | bytes[i + 1] << 8);
+    length_ += i;
+    while (wide >> 16) wide = (wide & 0xFFFF) + (wide >> 16);
+    sum_ = static_cast<std::uint32_t>(wide);
+  }
+  for (; i < count; ++i, ++length_) {
     std::uint8_t byte = length_ - fieldOffset_ < 4 ? 0 : bytes[i];
     if ((length_ & 1) == 0) {
       lowByte_ = byte;

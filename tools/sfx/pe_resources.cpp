@@ -262,6 +262,28 @@ bool ReadArchiveOffset(const std::vector<std::uint8_t>& exe, std::uint32_t& offs
   return true;
 }
 
+bool ImageEnd(const std::vector<std::uint8_t>& exe, std::uint32_t& end) {
+  Image image(exe);
+  if (image.U16(0) != 0x5A4D) return false;
+  std::uint32_t pe = image.U32(0x3C);
+  if (!image.Ok() || image.U32(pe) != 0x00004550) return false;
+  std::uint64_t fileHeader = static_cast<std::uint64_t>(pe) + 4;
+  PeLayout layout;
+  layout.sectionCount = image.U16(fileHeader + 2);
+  layout.sectionTable = static_cast<std::uint32_t>(fileHeader + 20 + image.U16(fileHeader + 16));
+  std::uint64_t last = 0;
+  for (std::uint32_t i = 0; i < layout.sectionCount; ++i) {
+    std::uint64_t header =
+        static_cast<std::uint64_t>(layout.sectionTable) + i * kSectionHeaderBytes;
+    std::uint64_t sectionEnd =
+        static_cast<std::uint64_t>(image.U32(header + 20)) + image.U32(header + 16);
+    if (image.U32(header + 16) != 0 && sectionEnd > last) last = sectionEnd;
+  }
+  if (!image.Ok() || last == 0 || last > 0xFFFFFFFFu) return false;
+  end = static_cast<std::uint32_t>(last);
+  return true;
+}
+
 bool PatchArchiveOffset(std::vector<std::uint8_t>& exe, std::uint32_t offset, std::string& error) {
   if (offset > 0x7FFFFFFFu) {
     error = "the archive would start beyond 2 GiB, which the program cannot reach";

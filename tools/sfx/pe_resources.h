@@ -51,6 +51,11 @@ bool ReadString(const std::vector<std::uint8_t>& exe, std::uint16_t id, std::str
 // holds the resources.
 bool ReadArchiveOffset(const std::vector<std::uint8_t>& exe, std::uint32_t& offset);
 
+// Where the program's image ends in the file: the end of its last
+// section's raw data. What follows is the overlay, where an archive may be
+// attached. exe needs to hold only the headers.
+bool ImageEnd(const std::vector<std::uint8_t>& exe, std::uint32_t& end);
+
 // Writes offset into string 4 in place, as ten zero-padded digits. String 4
 // must be ten digits already (the stub's placeholder, or an earlier patch),
 // so that nothing else in the file moves. Offsets the stub cannot use (above
