@@ -3,7 +3,8 @@
 // Contract: the archive's position is at the member's first packed byte,
 // packedLeft is the number of packed bytes, runningCrc is 0 and the output
 // is a new, empty file. A decoder writes the member's decoded bytes in order
-// and folds every byte that a write reports as written into runningCrc. It
+// and folds every byte that a write reports as written into runningCrc
+// (unless outputFoldsCrc says the output does that). It
 // may read past the member and leave the archive's position anywhere; it
 // reports no outcome: the walk judges the member by its CRC and size, and
 // by one finding of the decoder's own, below.
@@ -30,8 +31,12 @@ struct MemberStream {
   std::int32_t originalSize;  // bytes the member decodes to (signed)
   char methodDigit;           // the byte at offset 5 of the method, e.g. '5'
   std::uint32_t runningCrc = 0;
-  bool overran = false;  // the last match ran past originalSize
+  bool overran = false;         // the last match ran past originalSize
   bool writeFellShort = false;  // a write stored fewer bytes than it was given
+  // The output folds runningCrc itself as it stores the bytes (the
+  // command-line tool's write-behind, on its own thread): the decoder leaves
+  // it alone.
+  bool outputFoldsCrc = false;
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {
     return fs.Read(archiveHandle, buffer, count);
@@ -40,7 +45,7 @@ struct MemberStream {
   std::int32_t WriteOutput(const std::uint8_t* bytes, std::int32_t count) {
     std::int32_t written = fs.Write(outputHandle, bytes, count);
     if (written != count) writeFellShort = true;
-    CrcUpdate(bytes, written, runningCrc);
+    if (!outputFoldsCrc) CrcUpdate(bytes, written, runningCrc);
     return written;
   }
 };

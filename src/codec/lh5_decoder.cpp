@@ -316,10 +316,13 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
     bits -= used;
     if (v < 256) {
       ring[pos++] = static_cast<std::uint8_t>(v);
-      // Literals come in runs: the next code is looked up at once, and
-      // taken here when it is a literal of up to 12 bits.
-      const unsigned next = codeTable[window >> (64 - kCodeTableWidth)];
-      if ((next & kValueMask) < 256 && left != 0 && pos < end) {
+      // Literals come in runs: the codes after this one are taken here
+      // while they are literals of up to 12 bits and 16 bits are counted
+      // (the most a code takes, so that a table built from over-full
+      // lengths is looked up at the same bits as on the careful path).
+      while (bits >= 16) {
+        const unsigned next = codeTable[window >> (64 - kCodeTableWidth)];
+        if ((next & kValueMask) >= 256 || left == 0 || pos >= end) break;
         ring[pos++] = static_cast<std::uint8_t>(next);
         used = static_cast<int>(next >> kValueBits);
         window <<= used;
@@ -442,7 +445,7 @@ void Lh5Decoder::Run() {
       // This write is folded in whole, whatever the write reports.
       if (ringPos_ > 0) {
         member_.fs.Write(member_.outputHandle, ring, ringPos_);
-        CrcUpdate(ring, ringPos_, member_.runningCrc);
+        if (!member_.outputFoldsCrc) CrcUpdate(ring, ringPos_, member_.runningCrc);
       }
       return;
     }

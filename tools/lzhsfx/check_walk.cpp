@@ -4,7 +4,7 @@
 
 namespace lzhcli {
 
-CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
+CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened,
                            ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod,
                            MemberNames* names) {
   lzh::WalkSession session(fs);

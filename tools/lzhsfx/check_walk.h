@@ -17,13 +17,13 @@ struct CheckResult {
   bool passed = false;  // every member was extracted
 };
 
-// dialog.onOutcome sees every member; opened was opened through fs.
-// decoderForMethod gives the methods that count as decodable; a member of
-// another method (also one whose method does not read "lh") is reported
-// and the check goes on. names, when given, reads the names (else they
-// are the stored bytes, as the program takes them).
-CheckResult CheckByWalking(NullOutputFileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod,
-                           MemberNames* names = nullptr);
+// dialog.onOutcome sees every member; opened was opened through fs, which
+// is a NullOutputFileSystem or a layer over one. decoderForMethod gives the
+// methods that count as decodable; a member of another method (also one
+// whose method does not read "lh") is reported and the check goes on.
+// names, when given, reads the names (else they are the stored bytes, as
+// the program takes them).
+CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened, ConsoleDialog& dialog,
+                           lzh::DecoderLookup decoderForMethod, MemberNames* names = nullptr);
 
 }  // namespace lzhcli

@@ -19,9 +19,11 @@
 #include "null_output_file_system.h"
 #include "outcome_text.h"
 #include "progress_file_system.h"
+#include "read_ahead_file_system.h"
 #include "stdin_archive.h"
 #include "terminal.h"
 #include "tool_platform.h"
+#include "write_behind_file_system.h"
 
 namespace lzhcli {
 
@@ -164,14 +166,19 @@ int ExtractCommand(const Arguments& args) {
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name. Members sent to stdout leave no file behind.
+  // Files are written on a second thread while the next bytes decode,
+  // where a core is free for it.
+  ReadAheadFileSystem archiveReads(ToolFileSystem());
   std::unique_ptr<lzh::FileSystem> outputs;
   if (toStdout) {
-    outputs = std::make_unique<NullOutputFileSystem>(ToolFileSystem(), stdout);
+    outputs = std::make_unique<NullOutputFileSystem>(archiveReads, stdout);
   } else {
-    outputs = std::make_unique<InterruptibleOutputs>(ToolFileSystem());
+    outputs = std::make_unique<InterruptibleOutputs>(archiveReads);
   }
+  WriteBehindFileSystem behind(*outputs);
+  const bool writeBehind = !toStdout && SecondCoreIsFree();
   Progress progress(0, line.verbosity != Verbosity::Quiet);
-  ProgressFileSystem fs(*outputs, progress);
+  ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : *outputs, progress);
   OpenedArchive opened;
   if (!OpenArchive(fs, path, opened, error)) {
     PrintError(error);
@@ -180,7 +187,7 @@ int ExtractCommand(const Arguments& args) {
   progress.SetTotal(fs.Size(opened.handle));
   lzh::WalkSession session(fs);
   fs.Watch(session.archive.currentMember);
-  session.decoderForMethod = lzh::ToolDecoderForMethod;
+  session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
   session.passOverUnsupported = true;
   session.archive.anyMethod = true;
   session.archive.archiveHandle = opened.handle;

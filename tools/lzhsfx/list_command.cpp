@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "member_names.h"
 #include "member_time.h"
+#include "read_ahead_file_system.h"
 #include "stdin_archive.h"
 #include "tool_platform.h"
 #include "wildcard.h"
@@ -61,7 +62,7 @@ int ListCommand(const Arguments& args) {
     PrintError(error);
     return kExitUsage;
   }
-  lzh::FileSystem& fs = ToolFileSystem();
+  ReadAheadFileSystem fs(ToolFileSystem());
   OpenedArchive opened;
   if (!OpenArchive(fs, file == "-" ? fromStdin.Path() : file, opened, error)) {
     PrintError(error);

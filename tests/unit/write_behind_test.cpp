@@ -1,0 +1,88 @@
+// The command-line tool's write-behind layer: extracting through it gives
+// every member the outcome (the CRC now folded by the writing thread), the
+// error and the file bytes that writing directly gives, also when the file
+// system stores fewer bytes than asked (a full disk) in a member's first, a
+// middle or its last block.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "codec/lh5_encoder.h"
+#include "support/byte_streams.h"
+#include "support/walk_rig.h"
+#include "write_behind_file_system.h"
+
+namespace {
+
+using lzhtest::Bytes;
+using lzhtest::MemberPlan;
+using lzhtest::StoredMember;
+using lzhtest::WalkRig;
+
+MemberPlan PackedMember(const std::string& name, const Bytes& content) {
+  MemberPlan plan = StoredMember(name, "");
+  lzhtest::VectorSource source(content);
+  lzhtest::VectorSink sink;
+  lzh::EncodeStaticHuffman(source, sink, {});
+  plan.method = "-lh5-";
+  plan.packed = sink.bytes;
+  plan.originalSize = static_cast<std::int64_t>(content.size());
+  plan.crc = lzhtest::Crc16(content);
+  return plan;
+}
+
+TEST(WriteBehind, ExtractsAsDirectWritesDo) {
+  // Several blocks of the layer, and not a whole number of them.
+  Bytes big(1024 * 1024 + 12345);
+  std::mt19937 rng(16);
+  for (auto& b : big) b = static_cast<std::uint8_t>(rng() % 7 == 0 ? rng() : 'a' + rng() % 3);
+  MemberPlan stored = StoredMember("stored.bin", std::string(big.begin(), big.end()));
+  stored.crc = lzhtest::Crc16(big);
+  MemberPlan badCrc = PackedMember("bad.bin", big);
+  badCrc.crc ^= 1;
+  const Bytes archive =
+      lzhtest::ArchiveBytes({StoredMember("a.txt", "alpha"), stored,
+                             PackedMember("packed.bin", big), StoredMember("z.txt", "omega")});
+  const std::int64_t size = static_cast<std::int64_t>(big.size());
+  const std::int64_t budgets[] = {-1,
+                                  3,
+                                  5 + 1000,
+                                  5 + 200000,
+                                  5 + size,
+                                  size - 10,
+                                  5 + size + 3,
+                                  5 + 2 * size - 1,
+                                  5 + 3 * size + 1};
+  for (std::int64_t budget : budgets) {
+    SCOPED_TRACE("write budget " + std::to_string(budget));
+    WalkRig direct(archive);
+    direct.session.decoderForMethod = lzh::ToolDecoderForMethod;
+    direct.fs.writeBudget = budget;
+    direct.ListAndExtractAll();
+
+    WalkRig behind(archive);
+    behind.fs.writeBudget = budget;
+    {
+      lzhcli::WriteBehindFileSystem layer(behind.fs);
+      lzh::WalkSession session(layer);
+      session.archive.archiveHandle = behind.session.archive.archiveHandle;
+      session.decoderForMethod = lzhcli::WriteBehindDecoderForMethod;
+      lzh::WalkArchive(session, behind.dialog, lzh::WalkMode::List);
+      behind.dialog.SelectAll(true);
+      lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
+      lzh::WalkArchive(session, behind.dialog, lzh::WalkMode::Extract);
+    }
+    ASSERT_EQ(behind.dialog.Kinds(), direct.dialog.Kinds());
+    for (std::size_t i = 0; i < direct.dialog.outcomes.size(); ++i) {
+      EXPECT_EQ(behind.dialog.outcomes[i].what.systemError,
+                direct.dialog.outcomes[i].what.systemError);
+      EXPECT_EQ(behind.dialog.outcomes[i].what.damage, direct.dialog.outcomes[i].what.damage);
+    }
+    for (const char* name : {"C:/out/a.txt", "C:/out/stored.bin", "C:/out/packed.bin",
+                             "C:/out/bad.bin", "C:/out/z.txt"})
+      EXPECT_EQ(behind.Content(name), direct.Content(name)) << name;
+    EXPECT_EQ(behind.fs.openHandles, direct.fs.openHandles);
+  }
+}
+
+}  // namespace

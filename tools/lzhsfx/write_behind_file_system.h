@@ -1,0 +1,90 @@
+// The command-line tool's writes of extracted files, behind the decoder: the
+// bytes of the output file being written gather in blocks of 128 KiB, and a
+// second thread writes each full block while the decoder fills the next
+// (eight blocks, 1 MiB in all), and folds the block into the member's CRC:
+// the decoder's thread only decodes. A member that fits in one block is written
+// by the caller at its end, with no thread involved.
+//
+// A write here always reports every byte taken; what the file below stored
+// is known once the member's writes are finished, which the decoders that
+// WriteBehindDecoderForMethod hands out do before they return: a block
+// written short marks the member's stream writeFellShort, and LastError()
+// then gives that write's error until the file is closed. Every call on the
+// output file other than Write finishes its writes first, so that sizes,
+// times and the close see the whole file. The file below sees the same
+// writes in the same order as without this layer, only in larger pieces.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "codec/decoder.h"
+#include "platform/file_system.h"
+
+namespace lzhcli {
+
+class WriteBehindFileSystem final : public lzh::FileSystem {
+ public:
+  explicit WriteBehindFileSystem(lzh::FileSystem& below);
+  ~WriteBehindFileSystem() override;
+  WriteBehindFileSystem(const WriteBehindFileSystem&) = delete;
+  WriteBehindFileSystem& operator=(const WriteBehindFileSystem&) = delete;
+
+  lzh::FileHandle OpenRead(const char* path) override { return below_.OpenRead(path); }
+  // Finishes the writes of an output still open, then creates the new one.
+  lzh::FileHandle CreateOutput(const char* path) override;
+  std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
+    return below_.Read(file, buffer, count);
+  }
+  std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
+  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
+    return below_.Seek(file, offset);
+  }
+  std::uint32_t Size(lzh::FileHandle file) override;
+  bool Close(lzh::FileHandle file) override;
+  bool FindFirst(const char* path) override { return below_.FindFirst(path); }
+  bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }
+  void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
+  void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
+  std::uint32_t LastError() override;
+
+  // Hands every byte written to file so far to the file below and waits
+  // until they are written. False when a write of the file below stored
+  // fewer bytes than it was given, since the file was created. crc, where
+  // given, receives the CRC-16 of the bytes the file below stored.
+  bool Finish(lzh::FileHandle file, std::uint32_t* crc = nullptr);
+
+ private:
+  struct Shared;       // the blocks and what the two threads tell each other
+  struct ThreadEntry;  // the platform's start of the writing thread
+
+  void RunWriter();
+
+  // Hands the block being filled to the writing thread (starting it the
+  // first time), or writes it here where no thread can be started.
+  void HandOver();
+  // Writes one block to the file below on the calling thread and notes a
+  // short write.
+  void WriteBlock(int index);
+
+  lzh::FileSystem& below_;
+  std::unique_ptr<Shared> shared_;
+  lzh::FileHandle output_ = lzh::kInvalidFile;  // the output file whose writes gather here
+};
+
+// The decoders of lzh::ToolDecoderForMethod, leaving the CRC to the
+// writing thread, which folds each block as the file below stores it; each
+// finishes the output's writes before it returns, takes their CRC and marks
+// the stream when one fell short.
+// Only for walks whose output goes through a WriteBehindFileSystem, the one
+// made last (directly or below layers that forward every call).
+lzh::Decoder WriteBehindDecoderForMethod(char methodDigit);
+
+// Whether the writing thread would find a core of its own: the process may
+// run on two cores or more and, where the system tells it, the load
+// average of the last minute leaves one of them idle (the other being this
+// process's). On a machine busy with other work the thread only adds the
+// cost of handing blocks over (about a tenth more CPU time, measured).
+bool SecondCoreIsFree();
+
+}  // namespace lzhcli
