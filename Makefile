@@ -40,8 +40,10 @@ dist: win32
 test: native win32 asan deb dist
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash tools/run-tests.sh
 
+# Without a display the demo also renews the high-DPI pictures in docs/.
 demo: release win32
 	@bash tools/demo.sh
+	@[ -n "$$DISPLAY" ] || bash tools/dpi-pictures.sh
 
 # The dialog at 96, 120, 144 and 192 DPI into docs/, and which texts a
 # Western system's substitute font cuts.

@@ -18,7 +18,9 @@ work="$ROOT/build/dpi-pictures"
 rm -rf "$work"
 mkdir -p "$work"
 stub="$WIN_BUILD/lzhsfx-stub.exe"
-"$ROOT/build/native/lzhsfx" build "$ROOT/tests/data/sample/sample.lzh" -o "$work/sample.exe" \
+tool="$ROOT/build/native-release/lzhsfx"
+[ -x "$tool" ] || tool="$ROOT/build/native/lzhsfx"
+"$tool" build "$ROOT/tests/data/sample/sample.lzh" -o "$work/sample.exe" \
   --stub "$stub" >/dev/null
 
 for dpi in 96 120 144 192; do

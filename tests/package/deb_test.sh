@@ -42,7 +42,7 @@ man_finds_page() {
   MANPATH="$1/share/man" MANWIDTH=80 man lzhsfx 2>&1 | grep -q 'lzhsfx build ARCHIVE -o OUT.exe'
 }
 lists_sample() {
-  diff <("$1/bin/lzhsfx" list "$sample" | awk '{ print $NF }' | sort) \
+  diff <("$1/bin/lzhsfx" list -b "$sample" | awk '{ print $NF }' | sort) \
     <(cd "$work/reference" && find . -type f | sed 's|^\./||' | sort)
 }
 extracts_sample() {
