@@ -9,16 +9,17 @@ namespace lzhcli {
 
 namespace {
 
-const OptionSpec kCommonOptions[] = {
+const KnownOption kCommonOptions[] = {
     {"--help", "-h", false},
     {"--version", nullptr, false},
     {"--quiet", "-q", false},
     {"--verbose", "-v", false},
 };
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& arg) {
-  for (const auto& spec : specs) {
-    if (arg == spec.name || (spec.shortName != nullptr && arg == spec.shortName)) return &spec;
+const KnownOption* FindKnown(const std::vector<KnownOption>& known, const std::string& arg) {
+  for (const auto& option : known) {
+    if (arg == option.name || (option.shortName != nullptr && arg == option.shortName))
+      return &option;
   }
   return nullptr;
 }
@@ -36,9 +37,9 @@ int UsageError(const std::string& message, const char* usage) {
   return kExitUsage;
 }
 
-int ParseCommandLine(const Arguments& args, std::initializer_list<OptionSpec> specs,
+int ParseCommandLine(const Arguments& args, std::initializer_list<KnownOption> known,
                      const char* usage, CommandLine& line) {
-  std::vector<OptionSpec> all(specs);
+  std::vector<KnownOption> all(known);
   all.insert(all.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -51,14 +52,14 @@ int ParseCommandLine(const Arguments& args, std::initializer_list<OptionSpec> sp
       optionsEnded = true;
       continue;
     }
-    const OptionSpec* spec = FindSpec(all, arg);
-    if (spec == nullptr) return UsageError("unknown option " + arg, usage);
+    const KnownOption* option = FindKnown(all, arg);
+    if (option == nullptr) return UsageError("unknown option " + arg, usage);
     std::string value;
-    if (spec->takesValue) {
+    if (option->takesValue) {
       if (++i == args.size()) return UsageError(arg + " needs a value", usage);
       value = args[i];
     }
-    line.options[spec->name] = value;
+    line.options[option->name] = value;
   }
   if (line.Has("--help")) {
     std::fputs(usage, stdout);

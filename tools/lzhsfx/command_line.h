@@ -14,7 +14,7 @@
 
 namespace lzhcli {
 
-struct OptionSpec {
+struct KnownOption {
   const char* name;         // "--overwrite"
   const char* shortName;    // "-C", or nullptr
   bool takesValue = false;  // the next argument is its value
@@ -33,7 +33,7 @@ struct CommandLine {
 // command is to run; otherwise the exit status, after printing the usage on
 // stdout (--help), the version (--version), or a message and the usage on
 // stderr (a mistake).
-int ParseCommandLine(const Arguments& args, std::initializer_list<OptionSpec> specs,
+int ParseCommandLine(const Arguments& args, std::initializer_list<KnownOption> known,
                      const char* usage, CommandLine& line);
 
 // A mistake found after parsing: the message and the usage on stderr.
