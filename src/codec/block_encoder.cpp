@@ -200,9 +200,9 @@ void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequen
   // Per position code: its code above room for the plain bits, the bits
   // of both, and the mask of the plain bits, so that a match's position is
   // one lookup and one Put.
-  std::uint32_t positionHigh[kMaxPositionCodeCount];
-  std::uint32_t positionMask[kMaxPositionCodeCount];
-  int positionBits[kMaxPositionCodeCount];
+  std::uint32_t positionHigh[kMaxPositionCodeCount] = {};
+  std::uint32_t positionMask[kMaxPositionCodeCount] = {};
+  int positionBits[kMaxPositionCodeCount] = {};
   for (int j = 0; j < positionCodeCount_; ++j) {
     const int extra = PositionExtraBits(j);
     positionHigh[j] = static_cast<std::uint32_t>(positionCodes[j]) << extra;

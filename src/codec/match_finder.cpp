@@ -56,18 +56,17 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
   int tailAt = bestLength > 3 ? bestLength - 3 : 0;
   std::uint32_t tail = Load4At(here + tailAt);
   // The walk is the encoder's hottest loop: the candidate's address and
-  // position move with its distance (the address as a number: past the
-  // walk's end it would point before the window), the chain's table and
-  // mask sit in locals, and the step count is tested once a step.
+  // position move with its distance (the address only while it stays in
+  // the window), the chain's table and mask sit in locals, and the step
+  // count is tested once a step.
   const std::uint16_t* const prev = prev_.Get();
   const std::uint32_t mask = dictionaryMask_;
-  std::uintptr_t there = reinterpret_cast<std::uintptr_t>(here) - distance;
+  if (chainLimit <= 0 || distance > farthest) return best;
+  const std::uint8_t* there = here - distance;
   std::uint32_t at = position - distance;
-  if (chainLimit <= 0) return best;
-  while (distance <= farthest) {
-    const auto* candidate = reinterpret_cast<const std::uint8_t*>(there);
-    if (Load4At(candidate + tailAt) == tail) {
-      const int length = MatchLength(here, candidate, limit);
+  while (true) {
+    if (Load4At(there + tailAt) == tail) {
+      const int length = MatchLength(here, there, limit);
       if (length > bestLength) {
         bestLength = length;
         best = Match{length, static_cast<int>(distance)};
@@ -79,6 +78,7 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
     if (--chainLimit == 0) break;
     const std::uint32_t gap = prev[at & mask];
     distance += gap;
+    if (distance > farthest) break;
     at -= gap;
     there -= gap;
   }
