@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive_writer/archive_writer.h"
+#include "codec/crc16.h"
 
 int main(int argc, char** argv) {
   lzhwrite::WriterOptions options;
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
                    : method == "lh7" ? lzhwrite::Method::Lh7
                                      : lzhwrite::Method::Lh5;
   options.effort = std::atoi(argv[2]);
+  lzh::CrcTableScope crcTable;
+  lzh::UseSlicedCrc(true);  // as the command-line tool does
   lzhwrite::ArchiveWriter writer(options);
   lzhwrite::MemberSource member;
   member.sourcePath = argv[4];

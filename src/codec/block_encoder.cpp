@@ -197,6 +197,18 @@ void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequen
   std::uint16_t positionCodes[kMaxPositionCodeCount];
   AssignCanonicalCodes(codes.literalLengths, kLiteralCodeCount, literalCodes);
   AssignCanonicalCodes(codes.positionLengths, positionCodeCount_, positionCodes);
+  // Per position code: its code above room for the plain bits, the bits
+  // of both, and the mask of the plain bits, so that a match's position is
+  // one lookup and one Put.
+  std::uint32_t positionHigh[kMaxPositionCodeCount] = {};
+  std::uint32_t positionMask[kMaxPositionCodeCount] = {};
+  int positionBits[kMaxPositionCodeCount] = {};
+  for (int j = 0; j < positionCodeCount_; ++j) {
+    const int extra = PositionExtraBits(j);
+    positionHigh[j] = static_cast<std::uint32_t>(positionCodes[j]) << extra;
+    positionMask[j] = (1u << extra) - 1;
+    positionBits[j] = codes.positionLengths[j] + extra;
+  }
   CodeGatherer gatherer(out);
   for (int i = 0; i < count; ++i) {
     const Token token = tokens[i];
@@ -205,10 +217,7 @@ void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequen
     if (symbol < 256) continue;
     const std::uint32_t position = token >> 16;
     const int j = PositionCode(position);
-    const int extra = PositionExtraBits(j);
-    gatherer.Put(
-        static_cast<std::uint32_t>(positionCodes[j]) << extra | (position & ((1u << extra) - 1)),
-        codes.positionLengths[j] + extra);
+    gatherer.Put(positionHigh[j] | (position & positionMask[j]), positionBits[j]);
   }
 }
 

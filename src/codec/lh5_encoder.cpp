@@ -35,7 +35,7 @@ constexpr Effort kEfforts[kMaxEffort + 1] = {
     {64, 256, 32, 0, true, false, false},    // 6
     {256, 256, 256, 0, true, false, false},  // 7
     {64, 128, 0, 2, false, true, false},     // 8
-    {256, 256, 0, 3, false, true, true},     // 9
+    {256, 256, 0, 4, false, true, true},     // 9
 };
 
 // The larger dictionaries of -lh6- and -lh7- hold more candidates: the

@@ -55,8 +55,16 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
   // compared first.
   int tailAt = bestLength > 3 ? bestLength - 3 : 0;
   std::uint32_t tail = Load4At(here + tailAt);
-  for (; chainLimit > 0 && distance <= farthest; --chainLimit) {
-    const std::uint8_t* there = here - distance;
+  // The walk is the encoder's hottest loop: the candidate's address and
+  // position move with its distance (the address only while it stays in
+  // the window), the chain's table and mask sit in locals, and the step
+  // count is tested once a step.
+  const std::uint16_t* const prev = prev_.Get();
+  const std::uint32_t mask = dictionaryMask_;
+  if (chainLimit <= 0 || distance > farthest) return best;
+  const std::uint8_t* there = here - distance;
+  std::uint32_t at = position - distance;
+  while (true) {
     if (Load4At(there + tailAt) == tail) {
       const int length = MatchLength(here, there, limit);
       if (length > bestLength) {
@@ -67,7 +75,12 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
         tail = Load4At(here + tailAt);
       }
     }
-    distance += prev_[(position - distance) & dictionaryMask_];
+    if (--chainLimit == 0) break;
+    const std::uint32_t gap = prev[at & mask];
+    distance += gap;
+    if (distance > farthest) break;
+    at -= gap;
+    there -= gap;
   }
   return best;
 }

@@ -8,15 +8,19 @@ namespace lzh {
 
 namespace {
 
-constexpr int kStretchBytes = 65535 - 2 * kMaxMatch;  // a stretch's tokens fit one block
-constexpr int kStretchCapacity = kStretchBytes + kMaxMatch;
+// Bytes per stretch: without block splitting its tokens must fit one
+// block; with it, the splitter cuts a longer stretch where that pays, and
+// fewer blocks end only because a stretch does.
+constexpr int kOneBlockStretch = 65535 - 2 * kMaxMatch;
+constexpr int kSplitStretch = 2 * kOneBlockStretch;
+constexpr int kStretchCapacity = kSplitStretch + kMaxMatch;
 constexpr int kMatchesPerByte = 24;
 constexpr int kMatchPool = kStretchCapacity * 6;
 constexpr int kSplitStep = 512;  // tokens between candidate block boundaries
 constexpr int kMaxBlocks = kStretchCapacity / kSplitStep + 2;
 constexpr std::uint32_t kPriceScale = 16;  // prices count 1/16 bits
 constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
-constexpr int kBlockParses = 3;  // of each block by its own codes
+constexpr int kBlockParses = 5;  // of each block by its own codes
 
 void Count(const Token* tokens, int count, BlockFrequencies& frequencies) {
   frequencies.Clear();
@@ -30,6 +34,7 @@ OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finde
     : settings_(settings),
       finder_(finder),
       blocks_(blocks),
+      stretchLimit_(settings.splitBlocks ? kSplitStretch : kOneBlockStretch),
       bytes_(kStretchCapacity),
       firstMatch_(kStretchCapacity + 1),
       matches_(kMatchPool),
@@ -45,7 +50,7 @@ OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finde
 // Every match at every byte of the stretch. A match of niceLength or more
 // is taken as it stands: the bytes it covers are only entered in the
 // chains, which keeps long runs of one byte fast. Such a match may carry
-// the stretch past kStretchBytes.
+// the stretch past stretchLimit_.
 void OptimalParser::CollectMatches(std::uint32_t start) {
   int used = 0;
   int i = 0;
@@ -53,7 +58,7 @@ void OptimalParser::CollectMatches(std::uint32_t start) {
   while (true) {
     const std::uint32_t position = start + static_cast<std::uint32_t>(i);
     if (finder_.Available(position) == 0) break;
-    if (i >= skipUntil && (i >= kStretchBytes || used + kMatchesPerByte > kMatchPool)) break;
+    if (i >= skipUntil && (i >= stretchLimit_ || used + kMatchesPerByte > kMatchPool)) break;
     bytes_[static_cast<std::size_t>(i)] = finder_.ByteAt(position);
     firstMatch_[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(used);
     if (i < skipUntil) {
@@ -298,7 +303,8 @@ void OptimalParser::EncodeBlock(int from, int to, const Token* tokens, int count
     const int trialCount = Parse(from, to, trial);
     Count(trial, trialCount, frequencies);
     const std::int64_t bits = blocks_.BlockBits(frequencies);
-    if (bits < bestBits) {
+    // A block of many bytes might be parsed into more codes than it holds.
+    if (bits < bestBits && trialCount <= kMaxBlockCodes) {
       bestBits = bits;
       bestCount = trialCount;
       bestFrequencies = frequencies;

@@ -49,6 +49,7 @@ class OptimalParser {
   OptimalSettings settings_;
   MatchFinder& finder_;
   const BlockEncoder& blocks_;
+  int stretchLimit_;                     // bytes per stretch, but for a last long match
   int stretchBytes_ = 0;                 // bytes of the current stretch
   HeapArray<std::uint8_t> bytes_;        // the stretch's bytes
   HeapArray<std::uint32_t> firstMatch_;  // per byte, index into matches_; one more at the end

@@ -69,8 +69,9 @@ std::vector<Input> Inputs() {
   inputs.push_back({"two symbols", RandomBytes(20000, 3, 2)});
   inputs.push_back({"text", Text(100000, 4)});
   // Around the block sizes: 16,384 codes for the lower efforts (random
-  // bytes are mostly literals), stretches of 65,023 bytes for 8 and 9.
-  for (std::size_t n : {16383, 16384, 16385, 65023, 65024}) {
+  // bytes are mostly literals), stretches of 65,023 bytes for 8 and of
+  // 130,046 for 9, whose blocks the splitter must keep to 65,535 codes.
+  for (std::size_t n : {16383, 16384, 16385, 65023, 65024, 130046, 130047}) {
     inputs.push_back(
         {"random, around a block", RandomBytes(n, static_cast<std::uint32_t>(n)), "5"});
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #if defined(__GLIBC__)
@@ -232,10 +233,49 @@ std::string DoneText(const lzhwrite::MemberSummary& summary, Verbosity verbosity
          std::to_string(summary.originalSize) + " bytes to " + std::to_string(summary.packedSize);
 }
 
+// Stored paths that differ only in case. Where case is ignored, as on
+// Windows, two such files are one, and the program would ask whether the
+// second may overwrite the first; a file and a directory of one name
+// cannot both be made. Two such directories merge, which loses nothing.
+// Letters are matched as ASCII: the names are UTF-8, whose other letters
+// the systems fold each by its own tables.
+class CaseClashes {
+ public:
+  // The earlier path that path (or a directory on its way) clashes with,
+  // or "": each clash is told once.
+  std::string Note(const std::string& path, bool isDirectory) {
+    for (std::size_t slash = path.find('/'); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+      std::string clash = Enter(path.substr(0, slash), true);
+      if (!clash.empty()) return clash;
+    }
+    return Enter(path, isDirectory);
+  }
+
+ private:
+  struct Seen {
+    std::string path;
+    bool isDirectory;
+    bool told;
+  };
+  std::string Enter(const std::string& path, bool isDirectory) {
+    std::string folded = path;
+    for (char& c : folded)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    auto [at, added] = seen_.try_emplace(folded, Seen{path, isDirectory, false});
+    Seen& seen = at->second;
+    if (added || seen.path == path || seen.told || (isDirectory && seen.isDirectory)) return "";
+    seen.told = true;
+    return seen.path;
+  }
+  std::map<std::string, Seen> seen_;
+};
+
 // Adds the entries to writer; false when the archive itself failed.
 bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& entries,
                 const CreateOptions& options, Reporter& reporter, Progress& progress,
                 Totals& totals) {
+  CaseClashes clashes;
   for (const auto& entry : entries) {
     StoredName name;
     std::string problem;
@@ -267,6 +307,12 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
     }
     reporter.Item(ItemResult::Done, Printable(entry.storedPath) + (entry.isDirectory ? "/" : ""),
                   DoneText(summary, options.verbosity), summary.originalSize);
+    const std::string clash = clashes.Note(entry.storedPath, entry.isDirectory);
+    if (!clash.empty()) {
+      PrintError("warning: " + Printable(clash) + " and " + Printable(entry.storedPath) +
+                 " differ only in case: where case is ignored, as on Windows, they are one "
+                 "name, and only one of them can be extracted there");
+    }
   }
   return true;
 }
