@@ -34,7 +34,7 @@ struct WalkSession {
 
   FileSystem& fs;
   ArchiveReader archive;  // archiveHandle, archivePosition, currentMember
-  std::int32_t archiveStart = 0;
+  FileOffset archiveStart = 0;
   // The extraction directory: at most 255 characters as typed, and room for
   // the "\" the walk adds.
   char extractPath[kPathBytes] = {};

@@ -87,7 +87,7 @@ bool AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
   std::fprintf(
       stderr, "%s already exists in %s\n  existing: %s\n  incoming: %s\n",
       Printable(stored).c_str(), directory.c_str(), ExistingFacts(directory + "/" + stored).c_str(),
-      FileFacts(static_cast<std::uint32_t>(incoming.originalSize), FormatMemberTime(incoming))
+      FileFacts(static_cast<std::uint64_t>(incoming.originalSize), FormatMemberTime(incoming))
           .c_str());
   for (;;) {
     std::fputs("Overwrite? [y]es, [n]o, [a]lways, n[e]ver, [q]uit: ", stderr);
@@ -250,7 +250,7 @@ int ExtractCommand(const Arguments& args) {
                      outcome.damage == lzh::Damage::Size &&
                          EndsInsideMember(path, opened.start, outcome.storedName, charset));
     reporter.Item(result, MemberLabel(outcome), reason,
-                  static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
+                  static_cast<std::uint64_t>(session.archive.currentMember.originalSize));
   };
   // Run also when nothing was listed: the outcomes tell why.
   lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);

@@ -70,7 +70,8 @@ int ListCommand(const Arguments& args) {
   }
   if (!bare) {
     if (opened.isProgram)
-      std::printf("%s: a program with its archive at offset %d\n", file.c_str(), opened.start);
+      std::printf("%s: a program with its archive at offset %lld\n", file.c_str(),
+                  static_cast<long long>(opened.start));
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
     std::fputs(kRule, stdout);
   }
@@ -95,11 +96,8 @@ int ListCommand(const Arguments& args) {
     if (wanted) {
       bool directory = m.IsDirectoryEntry();
       if (directory && (name.empty() || name.back() != '/')) name += '/';
-      // A member over 4 GiB has its sizes in a record.
-      auto packed = m.hasLargeSizes ? static_cast<std::uint64_t>(m.largePackedSize)
-                                    : static_cast<std::uint32_t>(m.DataSize());
-      auto original = m.hasLargeSizes ? static_cast<std::uint64_t>(m.largeOriginalSize)
-                                      : static_cast<std::uint32_t>(m.originalSize);
+      auto packed = static_cast<std::uint64_t>(m.DataSize());
+      auto original = static_cast<std::uint64_t>(m.originalSize);
       char crc[8];
       std::snprintf(crc, sizeof crc, "%04x", m.memberCrc);
       std::printf(kRowFormat, directory ? "<dir>" : std::to_string(original).c_str(),
@@ -112,7 +110,8 @@ int ListCommand(const Arguments& args) {
     }
     if (m.hasLargeSizes) {
       PrintError("the members after " + name +
-                 " cannot be listed: they lie beyond 4 GiB, which this program cannot read yet");
+                 " cannot be listed: its header gives a size of 2^63 bytes or more, so the "
+                 "archive is damaged there");
       cut = true;
       break;
     }

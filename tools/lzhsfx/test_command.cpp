@@ -91,7 +91,7 @@ int TestCommand(const Arguments& args) {
     std::string label = MemberLabel(outcome);
     if (outcome.Passed()) {
       reporter.Item(ItemResult::Done, label, "",
-                    static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
+                    static_cast<std::uint64_t>(session.archive.currentMember.originalSize));
     } else if (outcome.kind == lzh::OutcomeKind::UnsupportedMethod) {
       reporter.Item(ItemResult::Untested, label,
                     "untested: unsupported method " + Printable(outcome.method));
