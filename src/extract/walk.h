@@ -25,6 +25,9 @@ class MemberNameReader {
   // be used as a path (as other programs would read them), or None.
   virtual NameRefusal ReadName(const MemberHeader& member, const char* name,
                                char (&memberName)[kPathBytes]) = 0;
+  // The member just read has a file name of the reader's own (from a
+  // record of names in UTF-16), which stands in for missing stored bytes.
+  virtual bool HasOwnName() const = 0;
 };
 
 // The program-wide state the walk reads and keeps between walks.

@@ -13,8 +13,10 @@ namespace lzh {
 // which its code size affords and its archives need; every other build in
 // 64, so that the command-line tool reads members over 4 GiB.
 #ifdef LZH_PROGRAM_CORE
+inline constexpr bool kProgramCore = true;
 using FileOffset = std::int32_t;
 #else
+inline constexpr bool kProgramCore = false;
 using FileOffset = std::int64_t;
 #endif
 using FileSize = std::make_unsigned_t<FileOffset>;

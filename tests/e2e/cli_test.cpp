@@ -590,7 +590,9 @@ Bytes JapaneseNames() {
                    {0x45, Utf16Le(u"\u65E5\u672C\xFFFF")}};
   MemberPlan latin = StoredMember("caf\xE9.txt", "cafe", 2);
   latin.records = {{0x46, {0xE4, 0x04, 0, 0}}};
-  return ArchiveBytes({sjis, utf16, latin});
+  MemberPlan noBytes = StoredMember("", "kan", 2);
+  noBytes.records = {{0x44, Utf16Le(u"\u6F22.txt")}};
+  return ArchiveBytes({sjis, utf16, latin, noBytes});
 }
 
 TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
@@ -600,8 +602,8 @@ TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
     std::vector<std::string> names;  // as list shows them
   };
   const Case cases[] = {
-      {"", {"表/ソ.txt", "日本/表.txt", "café.txt"}},
-      {"--charset cp932", {"表/ソ.txt", "日本/表.txt", "caf\xE9.txt"}},
+      {"", {"表/ソ.txt", "日本/表.txt", "café.txt", "漢.txt"}},
+      {"--charset cp932", {"表/ソ.txt", "日本/表.txt", "caf\xE9.txt", "漢.txt"}},
       // Raw: the bytes, whose trail bytes "\" read as separators.
       {"--charset raw", {"\x95/\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
   };
@@ -616,6 +618,7 @@ TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
   EXPECT_EQ(Read("out/表/ソ.txt"), "so");
   EXPECT_EQ(Read("out/日本/表.txt"), "hyo");
   EXPECT_EQ(Read("out/café.txt"), "cafe");
+  EXPECT_EQ(Read("out/漢.txt"), "kan");
   EXPECT_EQ(Lzhsfx("test --charset auto " + archive).status, 0);
   Outcome unknown = Lzhsfx("list --charset NO-SUCH " + archive);
   EXPECT_EQ(unknown.status, 2);
