@@ -691,10 +691,13 @@ TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
             std::string::npos)
       << refused.out;
 
-  std::string japanese = Write("jp.lzh", ArchiveBytes({StoredMember("\x95\x5C.txt", "hyo")}));
+  // ソ ends in the trail byte 0x5C, which is no separator.
+  std::string japanese =
+      Write("jp.lzh",
+            ArchiveBytes({StoredMember("\x95\x5C.txt", "hyo"), StoredMember("\x83\x5C", "so")}));
   Outcome built = Lzhsfx("build " + japanese + " -o " + dir + "/jp.exe --stub " + stub);
   EXPECT_EQ(built.status, 0) << built.out;
-  EXPECT_NE(built.out.find("warning: 1 member name(s) are not ASCII, such as 表.txt"),
+  EXPECT_NE(built.out.find("warning: 2 member name(s) are not ASCII, such as 表.txt, ソ"),
             std::string::npos)
       << built.out;
 }
