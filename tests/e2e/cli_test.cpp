@@ -697,6 +697,11 @@ TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
             ArchiveBytes({StoredMember("\x95\x5C.txt", "hyo"), StoredMember("\x83\x5C", "so")}));
   Outcome built = Lzhsfx("build " + japanese + " -o " + dir + "/jp.exe --stub " + stub);
   EXPECT_EQ(built.status, 0) << built.out;
+  Bytes archiveBytes = lzhtest::ReadWholeFile(japanese);
+  Outcome piped = Lzhsfx("build - -o " + dir + "/piped.exe --stub " + stub,
+                         std::string(archiveBytes.begin(), archiveBytes.end()));
+  EXPECT_EQ(piped.status, 0) << piped.out;
+  EXPECT_EQ(lzhtest::ReadWholeFile(dir + "/piped.exe"), lzhtest::ReadWholeFile(dir + "/jp.exe"));
   EXPECT_NE(built.out.find("warning: 2 member name(s) are not ASCII, such as 表.txt, ソ"),
             std::string::npos)
       << built.out;

@@ -13,6 +13,7 @@
 #include "outcome_text.h"
 #include "repack.h"
 #include "sfx_program.h"
+#include "stdin_archive.h"
 
 namespace lzhcli {
 
@@ -21,7 +22,8 @@ namespace {
 const char kUsage[] =
     "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
     "Makes a self-extracting program: the stub followed by ARCHIVE. ARCHIVE may\n"
-    "also be a self-extracting program; its archive is taken.\n"
+    "also be a self-extracting program; its archive is taken. ARCHIVE - reads\n"
+    "standard input.\n"
     "Refuses an archive the stub could not fully extract (unsupported methods,\n"
     "unsafe names, damaged members, no members) unless --force is given; a file\n"
     "that holds no archive at all is always refused.\n"
@@ -181,6 +183,15 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
   if (stubPath.empty()) {
     PrintError("no stub found beside this program; name one with --stub");
     return kExitUsage;
+  }
+  StdinArchive fromStdin;
+  if (archivePath == "-") {
+    std::string error;
+    if (!fromStdin.Spool(error)) {
+      PrintError(error);
+      return kExitUsage;
+    }
+    archivePath = fromStdin.Path();
   }
 
   // Repacked beside the output, then built from like any archive.
