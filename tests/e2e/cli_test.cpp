@@ -707,18 +707,19 @@ TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
       << built.out;
 }
 
-// A -lh5- member of 4 GiB + 6 bytes ("lz" repeated) in a few kilobytes:
-// after a first block of literals and matches, blocks whose codes are all
-// one-symbol codes, 65,535 matches of 256 bytes at distance 2 each, no bits
-// a match. Its sizes are in record 0x42.
-MemberPlan FourGibibyteMember() {
+// A -lh5- member of "lz" repeated, 65,542 bytes and 16,776,960 more for
+// each of `blocks` blocks, in a few kilobytes: after a first block of
+// literals and matches, blocks whose codes are all one-symbol codes, 65,535
+// matches of 256 bytes at distance 2 each, no bits a match. Its sizes are
+// also in record 0x42.
+MemberPlan LzMember(int blocks) {
   lzhtest::BitWriter out;
   lzhtest::lh5::PutFlatBlock(out, 2 + 256 + 1);
   lzhtest::lh5::PutLiteral(out, 'l');
   lzhtest::lh5::PutLiteral(out, 'z');
   for (int i = 0; i < 256; ++i) lzhtest::lh5::PutMatch(out, 256, 2);
   lzhtest::lh5::PutMatch(out, 4, 2);
-  for (int block = 0; block < 256; ++block) {
+  for (int block = 0; block < blocks; ++block) {
     out.Put(65535, 16);  // codes in the block
     out.Put(0, 5);       // length code: one symbol, ...
     out.Put(0, 5);       // ... unused
@@ -727,7 +728,7 @@ MemberPlan FourGibibyteMember() {
     out.Put(0, 4);       // position code: one symbol, ...
     out.Put(1, 4);       // ... distance 2
   }
-  constexpr std::uint64_t kSize = 0x100000006;
+  const std::uint64_t size = 65542 + std::uint64_t{16776960} * static_cast<unsigned>(blocks);
   // Folding "lz" into the CRC permutes its states: the CRC after n folds
   // lies on the cycle that starts at 0.
   std::vector<std::uint16_t> cycle{0};
@@ -745,10 +746,10 @@ MemberPlan FourGibibyteMember() {
   plan.name = "lz.txt";
   plan.level = 2;
   plan.packed = out.Bytes();
-  plan.originalSize = kSize;
-  plan.crc = cycle[(kSize / 2) % cycle.size()];
+  plan.originalSize = static_cast<std::int64_t>(size);
+  plan.crc = cycle[(size / 2) % cycle.size()];
   Bytes sizes;
-  for (std::uint64_t value : {std::uint64_t{plan.packed.size()}, kSize})
+  for (std::uint64_t value : {std::uint64_t{plan.packed.size()}, size})
     for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
   plan.records = {{0x42, sizes}};
   return plan;
@@ -760,8 +761,7 @@ TEST_F(Cli, MemberOverFourGibibytes) {
 #endif
   if (std::getenv("LZH_CLI_WRAPPER") != nullptr)
     GTEST_SKIP() << "4 GiB decoded under another program takes too long";
-  std::string archive =
-      Write("lz.lzh", ArchiveBytes({FourGibibyteMember(), StoredMember("b", "y")}));
+  std::string archive = Write("lz.lzh", ArchiveBytes({LzMember(256), StoredMember("b", "y")}));
   Outcome listed = Lzhsfx("list -b " + archive);
   EXPECT_EQ(listed.status, 0) << listed.out;
   EXPECT_NE(listed.out.find("4294967302 "), std::string::npos) << listed.out;
@@ -776,4 +776,39 @@ TEST_F(Cli, MemberOverFourGibibytes) {
   EXPECT_NE(built.out.find("lz.txt: 2 GiB or more, which the program cannot extract"),
             std::string::npos)
       << built.out;
+}
+
+// A member of 1 GiB decodes for about a second in the tests' build, longer
+// than the display waits (half a second).
+TEST_F(Cli, ProgressLineOnlyOnATerminalAndClearedBeforeMessages) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "1 GiB decoded under AddressSanitizer takes too long";
+#endif
+  if (std::getenv("LZH_CLI_WRAPPER") != nullptr)
+    GTEST_SKIP() << "1 GiB decoded under another program takes too long";
+  std::string archive = Write("lz.lzh", ArchiveBytes({LzMember(64)}));
+  // script gives the command a terminal and copies what it shows.
+  Outcome shown;
+  FILE* pipe = popen(("script -qec '" + std::string(LZH_CLI_PATH) + " extract -p " + archive +
+                      " >/dev/null' /dev/null </dev/null")
+                         .c_str(),
+                     "r");
+  ASSERT_NE(pipe, nullptr);
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) shown.out.append(buffer, n);
+  EXPECT_EQ(pclose(pipe), 0) << shown.out;
+  std::size_t line = shown.out.rfind("MB/s");
+  ASSERT_NE(line, std::string::npos) << "no progress line: " << shown.out;
+  EXPECT_NE(shown.out.find("lz.txt "), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("% | all "), std::string::npos) << shown.out;
+  std::size_t cleared = shown.out.find("\r\x1b[K", line);
+  std::size_t summary = shown.out.find("1 extracted");
+  ASSERT_NE(summary, std::string::npos) << shown.out;
+  EXPECT_LT(cleared, summary) << "the line is cleared before the summary: " << shown.out;
+
+  Outcome piped = Lzhsfx("extract -p " + archive + " >/dev/null");
+  EXPECT_EQ(piped.status, 0) << piped.out;
+  EXPECT_EQ(piped.out.find("MB/s"), std::string::npos) << piped.out;
+  EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
 }
