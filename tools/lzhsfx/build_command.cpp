@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "archive/header_cursor.h"
+#include "archive_operand.h"
 #include "check_walk.h"
 #include "command_line.h"
 #include "commands.h"
@@ -13,7 +14,6 @@
 #include "outcome_text.h"
 #include "repack.h"
 #include "sfx_program.h"
-#include "stdin_archive.h"
 
 namespace lzhcli {
 
@@ -165,17 +165,22 @@ int Repack(const std::string& archivePath, const std::string& repackedPath) {
 }  // namespace
 
 int BuildCommand(const Arguments& args, const std::string& programPath) {
-  CommandLine line;
-  int status = ParseCommandLine(args,
-                                {{"-o", nullptr, true},
-                                 {"--stub", nullptr, true},
-                                 {"--force", nullptr},
-                                 {"--repack", nullptr}},
-                                kUsage, line);
+  ArchiveOperand operand;
+  OperandRules rules;
+  rules.membersFollow = false;
+  rules.check = [](const CommandLine& line) -> std::string {
+    return line.Value("-o").empty() ? "-o OUT.exe is needed" : "";
+  };
+  int status = TakeArchiveOperand(args,
+                                  {{"-o", nullptr, true},
+                                   {"--stub", nullptr, true},
+                                   {"--force", nullptr},
+                                   {"--repack", nullptr}},
+                                  kUsage, rules, operand);
   if (status >= 0) return status;
-  if (line.operands.size() != 1) return UsageError("name one ARCHIVE", kUsage);
-  std::string archivePath = line.operands[0], outPath = line.Value("-o");
-  if (outPath.empty()) return UsageError("-o OUT.exe is needed", kUsage);
+  const CommandLine& line = operand.line;
+  const std::string& archivePath = operand.path;
+  const std::string outPath = line.Value("-o");
   // build takes its names as the system's "A" calls do; the program writer
   // takes them in UTF-8.
   std::string stubPath = line.Has("--stub") ? lzhnames::SystemNameToUtf8(line.Value("--stub"))
@@ -183,15 +188,6 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
   if (stubPath.empty()) {
     PrintError("no stub found beside this program; name one with --stub");
     return kExitUsage;
-  }
-  StdinArchive fromStdin;
-  if (archivePath == "-") {
-    std::string error;
-    if (!fromStdin.Spool(error)) {
-      PrintError(error);
-      return kExitUsage;
-    }
-    archivePath = fromStdin.Path();
   }
 
   // Repacked beside the output, then built from like any archive.

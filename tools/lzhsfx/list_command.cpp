@@ -4,13 +4,12 @@
 
 #include "archive/header_cursor.h"
 #include "archive_file.h"
-#include "charset_option.h"
+#include "archive_operand.h"
 #include "command_line.h"
 #include "commands.h"
 #include "member_names.h"
 #include "member_time.h"
 #include "read_ahead_file_system.h"
-#include "stdin_archive.h"
 #include "tool_platform.h"
 #include "wildcard.h"
 
@@ -44,27 +43,19 @@ std::string Ratio(std::uint64_t packed, std::uint64_t original) {
 }  // namespace
 
 int ListCommand(const Arguments& args) {
-  CommandLine line;
-  int status =
-      ParseCommandLine(args, {{"--no-header", "-b"}, {"--charset", nullptr, true}}, kUsage, line);
+  ArchiveOperand operand;
+  int status = TakeArchiveOperand(args, {{"--no-header", "-b"}, {"--charset", nullptr, true}},
+                                  kUsage, {}, operand);
   if (status >= 0) return status;
-  lzhnames::NameCharset charset;
-  std::string error;
-  if (!CharsetOfLine(line, charset, error)) return UsageError(error, kUsage);
-  if (line.operands.empty()) return UsageError("no archive named", kUsage);
-  std::string file = line.operands[0];
-  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
+  const std::string& file = operand.file;
+  const std::vector<std::string>& patterns = operand.patterns;
   std::vector<bool> matched(patterns.size());
-  bool bare = line.Has("--no-header");
+  bool bare = operand.line.Has("--no-header");
 
-  StdinArchive fromStdin;
-  if (file == "-" && !fromStdin.Spool(error)) {
-    PrintError(error);
-    return kExitUsage;
-  }
   ReadAheadFileSystem fs(ToolFileSystem());
   OpenedArchive opened;
-  if (!OpenArchive(fs, file == "-" ? fromStdin.Path() : file, opened, error)) {
+  std::string error;
+  if (!OpenArchive(fs, operand.path, opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
@@ -78,7 +69,7 @@ int ListCommand(const Arguments& args) {
   lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
   // Members of every method are listed, also those nothing here decodes.
   archive.anyMethod = true;
-  MemberNames names(charset);
+  MemberNames names(operand.charset);
   names.Observe(archive);
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(opened.start);
