@@ -770,6 +770,23 @@ TEST_F(Cli, MemberOverFourGibibytes) {
   EXPECT_EQ(tested.status, 0) << tested.out;
   EXPECT_NE(tested.out.find("lz.txt: OK"), std::string::npos) << tested.out;
   EXPECT_NE(tested.out.find("b: OK"), std::string::npos) << tested.out;
+  // A stored member of 5 GiB whose bytes are a hole in the file: the
+  // member after it lies past 4 GiB.
+  MemberPlan hole = StoredMember("hole.bin", "", 2);
+  Bytes sizes;
+  for (int value = 0; value < 2; ++value)
+    for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<std::uint8_t>(0x140000000 >> (8 * i)));
+  hole.records = {{0x42, sizes}};
+  Bytes head = lzhtest::MemberBytes(hole), tail = ArchiveBytes({StoredMember("after", "a")});
+  std::string sparse = Write("hole.lzh", head);
+  int fd = open(sparse.c_str(), O_WRONLY);
+  ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), static_cast<off_t>(head.size() + 0x140000000)),
+            static_cast<ssize_t>(tail.size()));
+  close(fd);
+  Outcome past = Lzhsfx("list -b " + sparse);
+  EXPECT_EQ(past.status, 0) << past.out;
+  EXPECT_NE(past.out.find("5368709120 5368709120 "), std::string::npos) << past.out;
+  EXPECT_NE(past.out.find(" after\n"), std::string::npos) << past.out;
   // The program counts sizes in 32 bits.
   Outcome built = Lzhsfx("build " + archive + " -o " + dir + "/lz.exe --stub " + archive);
   EXPECT_EQ(built.status, 2) << built.out;
