@@ -17,8 +17,8 @@
 
 #include "sfx/pe_resources.h"
 #include "support/archive_builder.h"
+#include "support/bit_writer.h"
 #include "support/corpus.h"
-#include "support/lh5_bit_writer.h"
 
 namespace {
 
@@ -708,26 +708,26 @@ TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
 }
 
 // A -lh5- member of "lz" repeated, 65,542 bytes and 16,776,960 more for
-// each of `blocks` blocks, in a few kilobytes: after a first block of
-// literals and matches, blocks whose codes are all one-symbol codes, 65,535
-// matches of 256 bytes at distance 2 each, no bits a match. Its sizes are
-// also in record 0x42.
+// each of `blocks` blocks, in a few kilobytes: every block's codes are
+// one-symbol codes, read with no bits: a literal "l", a literal "z", then
+// blocks of 65,535 matches of 256 bytes at distance 2, 256 more, and one
+// of 4. Its sizes are also in record 0x42.
 MemberPlan LzMember(int blocks) {
   lzhtest::BitWriter out;
-  lzhtest::lh5::PutFlatBlock(out, 2 + 256 + 1);
-  lzhtest::lh5::PutLiteral(out, 'l');
-  lzhtest::lh5::PutLiteral(out, 'z');
-  for (int i = 0; i < 256; ++i) lzhtest::lh5::PutMatch(out, 256, 2);
-  lzhtest::lh5::PutMatch(out, 4, 2);
-  for (int block = 0; block < blocks; ++block) {
-    out.Put(65535, 16);  // codes in the block
-    out.Put(0, 5);       // length code: one symbol, ...
-    out.Put(0, 5);       // ... unused
-    out.Put(0, 9);       // literal/length code: one symbol, ...
-    out.Put(509, 9);     // ... a match of 256
-    out.Put(0, 4);       // position code: one symbol, ...
-    out.Put(1, 4);       // ... distance 2
-  }
+  auto block = [&out](std::uint16_t codes, int symbol, int position) {
+    out.Put(codes, 16);
+    out.Put(0, 5);                                     // length code: one symbol, ...
+    out.Put(0, 5);                                     // ... unused
+    out.Put(0, 9);                                     // literal/length code: one symbol, ...
+    out.Put(static_cast<std::uint32_t>(symbol), 9);    // ... a literal, or 253 + match length
+    out.Put(0, 4);                                     // position code: one symbol, ...
+    out.Put(static_cast<std::uint32_t>(position), 4);  // ... 1: distance 2
+  };
+  block(1, 'l', 0);
+  block(1, 'z', 0);
+  for (int i = 0; i < blocks; ++i) block(65535, 253 + 256, 1);
+  block(256, 253 + 256, 1);
+  block(1, 253 + 4, 1);
   const std::uint64_t size = 65542 + std::uint64_t{16776960} * static_cast<unsigned>(blocks);
   // Folding "lz" into the CRC permutes its states: the CRC after n folds
   // lies on the cycle that starts at 0.
