@@ -79,8 +79,8 @@ class BenchFileSystem : public lzh::FileSystem {
     }
     return n;
   }
-  std::int32_t Seek(lzh::FileHandle f, std::int32_t o) override { return host.Seek(f, o); }
-  std::uint32_t Size(lzh::FileHandle f) override { return host.Size(f); }
+  lzh::FileOffset Seek(lzh::FileHandle f, lzh::FileOffset o) override { return host.Seek(f, o); }
+  lzh::FileSize Size(lzh::FileHandle f) override { return host.Size(f); }
   bool Close(lzh::FileHandle f) override {
     return sink == Sink::Files || f != 1 ? host.Close(f) : true;
   }

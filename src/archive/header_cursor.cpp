@@ -2,7 +2,7 @@
 
 namespace lzh {
 
-bool HeaderCursor::Seek(std::int32_t offset) {
+bool HeaderCursor::Seek(FileOffset offset) {
   SeekArchive(archive_, offset);
   return archive_.archivePosition != -1;
 }
@@ -17,13 +17,13 @@ bool HeaderCursor::Read() {
   // the end of the file: a header the file ends inside is cut all the same.
   MemberHeader& m = archive_.currentMember;
   if (archive_.fs.Size(archive_.archiveHandle) <
-      static_cast<std::uint32_t>(headerOffset_) + m.headerBytes)
+      static_cast<FileSize>(headerOffset_) + m.headerBytes)
     m.truncated = true;
   return true;
 }
 
 bool HeaderCursor::Advance() {
-  std::int32_t next = NextOffset();
+  FileOffset next = NextOffset();
   if (next < 0) return false;
   SeekArchive(archive_, next);
   return true;

@@ -18,7 +18,7 @@ class HeaderCursor {
   HeaderCursor& operator=(const HeaderCursor&) = delete;
 
   // Seeks to the header at offset; false when the seek fails.
-  bool Seek(std::int32_t offset);
+  bool Seek(FileOffset offset);
 
   // Reads the header where the last Seek or Advance went. True when a header
   // of a readable level starts there; its name, CRC and extension records
@@ -29,7 +29,7 @@ class HeaderCursor {
 
   // Where the header after the one read starts, or -1 when that would not
   // move forward (a packedSize that points back or overflows).
-  std::int32_t NextOffset() const { return NextHeaderOffset(Member(), headerOffset_); }
+  FileOffset NextOffset() const { return NextHeaderOffset(Member(), headerOffset_); }
 
   // Seeks to the header after the one read; false, and no seek, when
   // NextOffset() is -1.
@@ -37,14 +37,14 @@ class HeaderCursor {
 
   const MemberHeader& Member() const { return archive_.currentMember; }
   // Where the header read starts.
-  std::int32_t HeaderOffset() const { return headerOffset_; }
+  FileOffset HeaderOffset() const { return headerOffset_; }
   // The member's stored name (without the directory record's part), cut at
   // its first zero byte.
   const char* Name() const { return name_; }
 
  private:
   ArchiveReader& archive_;
-  std::int32_t headerOffset_ = 0;
+  FileOffset headerOffset_ = 0;
   // The raw bytes of the name.
   std::uint8_t nameBuffer_[kNameBufferBytes] = {};
   char name_[kNameBufferBytes] = {};

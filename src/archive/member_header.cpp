@@ -26,13 +26,20 @@ std::int64_t Le64(const std::uint8_t* p) {
   return static_cast<std::int64_t>(Le32(p) | static_cast<std::uint64_t>(Le32(p + 4)) << 32);
 }
 
+// A 32-bit size field: a signed count for the program, as it stands for the
+// tool.
+FileOffset SizeField(const std::uint8_t* p) {
+  if constexpr (kWideOffsets) return Le32(p);
+  return static_cast<FileOffset>(Le32(p));
+}
+
 void DecodeFixedPart(MemberHeader& m) {
   const std::uint8_t* f = m.fixed;
   m.headerSize = f[0];
   m.headerSum = f[1];
   std::memcpy(m.method, f + 2, 5);
-  m.packedSize = static_cast<std::int32_t>(Le32(f + 7));
-  m.originalSize = static_cast<std::int32_t>(Le32(f + 11));
+  m.packedSize = SizeField(f + 7);
+  m.originalSize = SizeField(f + 11);
   m.timeStamp = Le32(f + 15);
   m.attribute = f[19];
   m.level = f[20];
@@ -94,10 +101,16 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
   } else if (type == kLargeSizesRecord && dataBytes >= 17) {
     std::int64_t packed = Le64(record.Get() + 1);
     std::int64_t original = Le64(record.Get() + 9);
-    m.hasLargeSizes = packed != static_cast<std::uint32_t>(m.packedSize) ||
-                      original != static_cast<std::uint32_t>(m.originalSize);
-    m.largePackedSize = packed;
-    m.largeOriginalSize = original;
+    if constexpr (kWideOffsets) {
+      m.hasLargeSizes = packed < 0 || original < 0;
+      if (!m.hasLargeSizes) {
+        m.packedSize = packed;
+        m.originalSize = original;
+      }
+    } else {
+      m.hasLargeSizes = packed != static_cast<std::uint32_t>(m.packedSize) ||
+                        original != static_cast<std::uint32_t>(m.originalSize);
+    }
   } else if (type == kNameRecord && namesInRecords) {
     std::uint32_t n = dataBytes - 1;
     if (n > 255) {
@@ -111,7 +124,7 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
   return size >= 3 ? Le16(record.Get() + size - 2) : 0;
 }
 
-void ReadLevel2(ArchiveReader& archive, std::int32_t headerOffset,
+void ReadLevel2(ArchiveReader& archive, FileOffset headerOffset,
                 std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]) {
   MemberHeader& m = archive.currentMember;
   std::uint8_t more[4] = {};
@@ -131,7 +144,7 @@ void ReadLevel2(ArchiveReader& archive, std::int32_t headerOffset,
     left -= size;
     size = ReadRecord(archive, size, nameBuffer, name, true);
   }
-  SeekArchive(archive, headerOffset + static_cast<std::int32_t>(m.headerBytes));
+  SeekArchive(archive, headerOffset + static_cast<FileOffset>(m.headerBytes));
 }
 
 void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameBufferBytes],
@@ -150,9 +163,9 @@ void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameB
 
 bool MemberHeader::IsDirectoryEntry() const { return std::memcmp(method, "-lhd-", 5) == 0; }
 
-std::int32_t MemberHeader::DataSize() const {
+FileOffset MemberHeader::DataSize() const {
   std::int64_t size = static_cast<std::int64_t>(packedSize) - recordBytes;
-  return size < 0 ? 0 : static_cast<std::int32_t>(size);
+  return size < 0 ? 0 : static_cast<FileOffset>(size);
 }
 
 void TextFromBuffer(const std::uint8_t* buffer, int count, char* text) {
@@ -161,7 +174,7 @@ void TextFromBuffer(const std::uint8_t* buffer, int count, char* text) {
   text[i] = 0;
 }
 
-void SeekArchive(ArchiveReader& archive, std::int32_t offset) {
+void SeekArchive(ArchiveReader& archive, FileOffset offset) {
   archive.archivePosition = archive.fs.Seek(archive.archiveHandle, offset);
 }
 
@@ -185,7 +198,7 @@ bool ReadMemberHeader(ArchiveReader& archive) {
   return found;
 }
 
-void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
+void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes],
                       char (&name)[kNameBufferBytes]) {
   MemberHeader& m = archive.currentMember;
@@ -213,13 +226,20 @@ void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
   } else if (m.level == 0) {
     // An operating-system area, not an extension record: skip it.
     m.extensionSize = 0;
-    SeekArchive(archive, headerOffset + static_cast<std::int32_t>(m.headerBytes));
+    SeekArchive(archive, headerOffset + static_cast<FileOffset>(m.headerBytes));
   } else {
     ReadLevel1Records(archive, nameBuffer, name);
   }
 }
 
-std::int32_t NextHeaderOffset(const MemberHeader& member, std::int32_t headerOffset) {
+FileOffset NextHeaderOffset(const MemberHeader& member, FileOffset headerOffset) {
+  if constexpr (kWideOffsets) {
+    // Neither size is negative here, so the unsigned sum cannot wrap.
+    std::uint64_t next = static_cast<std::uint64_t>(headerOffset) + member.headerBytes +
+                         static_cast<std::uint64_t>(member.packedSize);
+    if (next <= static_cast<std::uint64_t>(headerOffset) || next > INT64_MAX) return -1;
+    return static_cast<FileOffset>(next);
+  }
   std::int64_t next = static_cast<std::int64_t>(headerOffset) + member.headerBytes +
                       static_cast<std::int64_t>(member.packedSize);
   if (next <= headerOffset || next > INT32_MAX) return -1;

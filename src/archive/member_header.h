@@ -14,7 +14,8 @@
 //    name (type 1) and directory (type 2) live only in records, and the
 //    packed data follow the header directly. packedSize is the data alone.
 //    Record 0x42 holds 64-bit packed and original sizes (8 bytes each) for
-//    members over 4 GiB.
+//    members over 4 GiB; the tool's build reads them in place of the
+//    fields, the program's refuses such a member.
 //    The LHA port for OS-9/68k (OS id "K") leaves the size field's own 2
 //    bytes out of the header's size.
 // Directory records hold the components separated (and usually ended) by
@@ -38,8 +39,10 @@ struct MemberHeader {
   std::uint8_t headerSize = 0;
   std::uint8_t headerSum = 0;
   char method[5] = {};
-  std::int32_t packedSize = 0;
-  std::int32_t originalSize = 0;
+  // Signed counts in the program's build; in the tool's, the fields as they
+  // stand, or the sizes of record 0x42.
+  FileOffset packedSize = 0;
+  FileOffset originalSize = 0;
   std::uint32_t timeStamp = 0;  // MS-DOS date (high half) and time (low half)
   std::uint8_t attribute = 0;
   std::uint8_t level = 0;
@@ -59,16 +62,15 @@ struct MemberHeader {
   std::int64_t unixTime = 0;
   bool textTooLong = false;  // a name or directory did not fit
   bool truncated = false;    // the file ended inside the header
-  // Record 0x42 gave sizes of 64 bits that the 32-bit fields cannot hold
-  // (a member over 4 GiB): the fields are not its sizes.
+  // Record 0x42 gave sizes that this build's counts cannot hold (the
+  // program's: a member over 4 GiB; the tool's: 2^63 bytes or more, which
+  // is damage): packedSize and originalSize are not its sizes.
   bool hasLargeSizes = false;
-  std::int64_t largePackedSize = 0;
-  std::int64_t largeOriginalSize = 0;
 
   char MethodDigit() const { return method[3]; }
   bool IsDirectoryEntry() const;  // method "-lhd-"
   // Packed bytes that belong to the decoder (packedSize less the records).
-  std::int32_t DataSize() const;
+  FileOffset DataSize() const;
 };
 
 // Sees the extension records of each header the reader reads, for the
@@ -86,8 +88,8 @@ class RecordObserver {
 struct ArchiveReader {
   FileSystem& fs;
   FileHandle archiveHandle = kInvalidFile;
-  std::int32_t archivePosition = 0;  // outcome of the last seek, -1 on failure
-  std::int32_t packedLeft = 0;
+  FileOffset archivePosition = 0;  // outcome of the last seek, -1 on failure
+  FileOffset packedLeft = 0;
   MemberHeader currentMember;
   // The command-line tool's: headers of any "-xxx-" method count as members
   // (so that members of methods nobody here decodes can be reported), not
@@ -96,7 +98,7 @@ struct ArchiveReader {
   RecordObserver* recordObserver = nullptr;
 };
 
-void SeekArchive(ArchiveReader& archive, std::int32_t offset);
+void SeekArchive(ArchiveReader& archive, FileOffset offset);
 
 // True when a member header of a readable level starts at the current
 // position; fills the fixed part of currentMember and sets packedLeft.
@@ -106,12 +108,12 @@ bool ReadMemberHeader(ArchiveReader& archive);
 // the name (its bytes into nameBuffer; its text, cut where the file ends,
 // into name), memberCrc and the extension records.
 // Leaves the archive at the member's first packed byte.
-void ReadVariablePart(ArchiveReader& archive, std::int32_t headerOffset,
+void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]);
 
 // Where the next header starts, or -1 when that would not move forward
 // (a packedSize that points back or overflows ends the archive).
-std::int32_t NextHeaderOffset(const MemberHeader& member, std::int32_t headerOffset);
+FileOffset NextHeaderOffset(const MemberHeader& member, FileOffset headerOffset);
 
 // The first count bytes of buffer as a NUL-terminated text, cut before the
 // first zero byte among them. text must hold count + 1 bytes.

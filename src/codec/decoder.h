@@ -27,9 +27,9 @@ struct MemberStream {
   FileSystem& fs;
   FileHandle archiveHandle;
   FileHandle outputHandle;
-  std::int32_t packedLeft;    // packed bytes not yet read
-  std::int32_t originalSize;  // bytes the member decodes to (signed)
-  char methodDigit;           // the byte at offset 5 of the method, e.g. '5'
+  FileOffset packedLeft;    // packed bytes not yet read
+  FileOffset originalSize;  // bytes the member decodes to (signed)
+  char methodDigit;         // the byte at offset 5 of the method, e.g. '5'
   std::uint32_t runningCrc = 0;
   bool overran = false;         // the last match ran past originalSize
   bool writeFellShort = false;  // a write stored fewer bytes than it was given

@@ -209,7 +209,7 @@ void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.window + kOutpu
 // end of the archive is truncated: decoding stops there instead of inventing the rest of the member
 // from zero bits.
 void Lh1Decoder::Run() {
-  std::int32_t left = member_.originalSize;
+  FileOffset left = member_.originalSize;
   if (left <= 0) return;
   ReadInputBlock();
   model_.ResetModel();

@@ -74,7 +74,9 @@ NameRefusal MemberPathRefusal(const char* memberName) {
       std::size_t length = static_cast<std::size_t>(p - component);
       if (IsDotsOnly(component, length)) return NameRefusal::ParentDirectory;
       if (IsDeviceName(component, length)) return NameRefusal::Device;
-      if (*p == 0) break;
+      // A name that ends in a separator names a directory, not a file; a
+      // trail byte "\" ends a character, not a component.
+      if (*p == 0) return length == 0 ? NameRefusal::NoFileName : NameRefusal::None;
       component = p + 1;
       continue;
     }
@@ -82,9 +84,6 @@ NameRefusal MemberPathRefusal(const char* memberName) {
     if (single && IsRefusedByte(static_cast<std::uint8_t>(*p)))
       return *p == ':' && p == component + 1 ? NameRefusal::Rooted : NameRefusal::BadCharacter;
   }
-  // A name that ends in a separator names a directory, not a file.
-  if (IsSeparator(memberName[std::strlen(memberName) - 1])) return NameRefusal::NoFileName;
-  return NameRefusal::None;
 }
 
 }  // namespace lzh

@@ -107,7 +107,7 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
   // stream of zeros would otherwise pass. A stream whose last match ran past
   // that size is damaged however its first bytes read.
   bool wholeSize =
-      session.fs.Size(output) == static_cast<std::uint32_t>(member.originalSize) && !stream.overran;
+      session.fs.Size(output) == static_cast<FileSize>(member.originalSize) && !stream.overran;
   bool closed = FinishOutputFile(session, dialog, output, outcome.outputPath);
   // After a failed write or close the file's bytes are not known, so its
   // CRC says nothing.
@@ -143,8 +143,9 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     outcome.damage = Damage::CutHeader;
     return WalkEnd::Stopped;
   }
-  // A member over 4 GiB is refused rather than cut to its 32-bit sizes; the
-  // header after it lies beyond the positions the walk can reach.
+  // A member whose sizes this build cannot count is refused rather than cut
+  // to what it can; the header after it lies beyond the positions the walk
+  // can reach.
   if (member.hasLargeSizes) {
     outcome.kind = OutcomeKind::Damaged;
     outcome.damage = Damage::TooLarge;
@@ -264,9 +265,12 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
     MemberOutcome outcome;
 
     // A directory entry may carry its whole path in the directory record;
-    // one without any name leaves nothing to make and is passed over.
-    bool nameless = name[0] == 0 && member.extensionText[0] == 0;
-    if (name[0] == 0 && !member.IsDirectoryEntry()) {
+    // one without any name leaves nothing to make and is passed over. The
+    // tool's name reader may have a name where the header has no bytes.
+    bool ownName =
+        !kProgramCore && session.nameReader != nullptr && session.nameReader->HasOwnName();
+    bool nameless = name[0] == 0 && member.extensionText[0] == 0 && !ownName;
+    if (name[0] == 0 && !member.IsDirectoryEntry() && !ownName) {
       dialog.ShowMessage("Error retreiving filename.", kCaptionArchiveError);
       if (!listOnly) {
         outcome.kind = OutcomeKind::Damaged;

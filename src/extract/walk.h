@@ -25,6 +25,9 @@ class MemberNameReader {
   // be used as a path (as other programs would read them), or None.
   virtual NameRefusal ReadName(const MemberHeader& member, const char* name,
                                char (&memberName)[kPathBytes]) = 0;
+  // The member just read has a file name of the reader's own (from a
+  // record of names in UTF-16), which stands in for missing stored bytes.
+  virtual bool HasOwnName() const = 0;
 };
 
 // The program-wide state the walk reads and keeps between walks.
@@ -34,7 +37,7 @@ struct WalkSession {
 
   FileSystem& fs;
   ArchiveReader archive;  // archiveHandle, archivePosition, currentMember
-  std::int32_t archiveStart = 0;
+  FileOffset archiveStart = 0;
   // The extraction directory: at most 255 characters as typed, and room for
   // the "\" the walk adds.
   char extractPath[kPathBytes] = {};

@@ -4,8 +4,23 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 namespace lzh {
+
+// Positions in a file, and sizes of files and members. The self-extracting
+// program's build of the core (LZH_PROGRAM_CORE) counts them in 32 bits,
+// which its code size affords and its archives need; every other build in
+// 64, so that the command-line tool reads members over 4 GiB.
+#ifdef LZH_PROGRAM_CORE
+inline constexpr bool kProgramCore = true;
+using FileOffset = std::int32_t;
+#else
+inline constexpr bool kProgramCore = false;
+using FileOffset = std::int64_t;
+#endif
+using FileSize = std::make_unsigned_t<FileOffset>;
+inline constexpr bool kWideOffsets = sizeof(FileOffset) == 8;
 
 // An open file. Win32 keeps its HANDLE here, POSIX its descriptor.
 using FileHandle = std::intptr_t;
@@ -30,10 +45,11 @@ class FileSystem {
   // Moves the position to offset bytes from the start. Returns the new
   // position, or -1 on failure; a negative offset fails, an offset past the
   // end succeeds.
-  virtual std::int32_t Seek(FileHandle file, std::int32_t offset) = 0;
+  virtual FileOffset Seek(FileHandle file, FileOffset offset) = 0;
 
-  // Low 32 bits of the file's size (0xFFFFFFFF when it cannot be told).
-  virtual std::uint32_t Size(FileHandle file) = 0;
+  // The file's size (all bits set when it cannot be told); the program's
+  // build: its low 32 bits.
+  virtual FileSize Size(FileHandle file) = 0;
 
   // False when the close failed.
   virtual bool Close(FileHandle file) = 0;

@@ -90,16 +90,16 @@ class PosixFileSystem final : public FileSystem {
     return done;
   }
 
-  std::int32_t Seek(FileHandle file, std::int32_t offset) override {
+  FileOffset Seek(FileHandle file, FileOffset offset) override {
     if (offset < 0) return -1;
-    off_t at = lseek(static_cast<int>(file), offset, SEEK_SET);
-    return at < 0 ? -1 : static_cast<std::int32_t>(at);
+    off_t at = lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET);
+    return at < 0 ? -1 : static_cast<FileOffset>(at);
   }
 
-  std::uint32_t Size(FileHandle file) override {
+  FileSize Size(FileHandle file) override {
     struct stat st;
-    if (fstat(static_cast<int>(file), &st) != 0) return 0xFFFFFFFFu;
-    return static_cast<std::uint32_t>(static_cast<unsigned long long>(st.st_size));
+    if (fstat(static_cast<int>(file), &st) != 0) return static_cast<FileSize>(-1);
+    return static_cast<FileSize>(static_cast<unsigned long long>(st.st_size));
   }
 
   bool Close(FileHandle file) override {

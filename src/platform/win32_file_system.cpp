@@ -44,14 +44,29 @@ class Win32FileSystem final : public FileSystem {
     return static_cast<std::int32_t>(done);
   }
 
-  std::int32_t Seek(FileHandle file, std::int32_t offset) override {
+#ifdef LZH_PROGRAM_CORE
+  FileOffset Seek(FileHandle file, FileOffset offset) override {
     SetLastError(0);
     DWORD at = SetFilePointer(AsHandle(file), offset, nullptr, FILE_BEGIN);
     if (at == INVALID_SET_FILE_POINTER && GetLastError() != 0) return -1;
-    return static_cast<std::int32_t>(at);
+    return static_cast<FileOffset>(at);
   }
 
-  std::uint32_t Size(FileHandle file) override { return GetFileSize(AsHandle(file), nullptr); }
+  FileSize Size(FileHandle file) override { return GetFileSize(AsHandle(file), nullptr); }
+#else
+  FileOffset Seek(FileHandle file, FileOffset offset) override {
+    LARGE_INTEGER to, at;
+    to.QuadPart = offset;
+    if (offset < 0 || !SetFilePointerEx(AsHandle(file), to, &at, FILE_BEGIN)) return -1;
+    return at.QuadPart;
+  }
+
+  FileSize Size(FileHandle file) override {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(AsHandle(file), &size)) return static_cast<FileSize>(-1);
+    return static_cast<FileSize>(size.QuadPart);
+  }
+#endif
 
   bool Close(FileHandle file) override {
     if (CloseHandle(AsHandle(file))) return true;

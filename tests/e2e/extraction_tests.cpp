@@ -236,13 +236,15 @@ void NamesLeavingTheDirectoryAreRefused() {
 
 // Double-byte names, under the ANSI code page 932.
 // Shift-JIS 0x95 0x5C is U+8868, a character whose second byte is that of
-// "\". In a stored path and in a directory record, it stays one character.
+// "\". In a stored path and in a directory record, it stays one character;
+// a name may end in it (0x83 0x5C, U+30BD).
 void ShiftJisTrailBytesAreNoSeparators() {
   std::string dir = MakeTestDirectory("sjis");
   std::string exe = dir + "\\sjis.exe";
-  if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("jp\\\x95\x5C.txt", "hyou"),
-                                                StoredInDirectory("lv2", "\x95\x5C\x95\x5C.txt",
-                                                                  "from a directory record")})))
+  if (!BuildProgram(
+          exe, lzhtest::ArchiveBytes(
+                   {Stored("jp\\\x95\x5C.txt", "hyou"), Stored("jp\\\x83\x5C", "so"),
+                    StoredInDirectory("lv2", "\x95\x5C\x95\x5C.txt", "from a directory record")})))
     return;
   std::string out = dir + "\\out";
   Session s;
@@ -253,13 +255,13 @@ void ShiftJisTrailBytesAreNoSeparators() {
     for (wchar_t c : entry) shown += " " + std::to_string(static_cast<unsigned>(c));
     shown += " |";
   }
-  Expect(entries == SortedNames({L"jp\\\u8868.txt", L"lv2\\\u8868\u8868.txt"}),
+  Expect(entries == SortedNames({L"jp\\\u8868.txt", L"jp\\\u30BD", L"lv2\\\u8868\u8868.txt"}),
          "listed (UTF-16 units):" + shown);
   SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
   Click(s.dialog, IDOK);
   REQUIRE(s.WaitForStatus(kSuccess), "verdict " + s.Verdict());
   std::wstring wideOut = Widen(out);
-  const std::wstring files[] = {wideOut + L"\\jp\\\u8868.txt",
+  const std::wstring files[] = {wideOut + L"\\jp\\\u8868.txt", wideOut + L"\\jp\\\u30BD",
                                 wideOut + L"\\lv2\\\u8868\u8868.txt"};
   for (const std::wstring& file : files) {
     DWORD attributes = GetFileAttributesW(file.c_str());
@@ -280,7 +282,7 @@ void ShiftJisTrailBytesAreNoSeparators() {
   };
   auto expectWhole = [&](const std::wstring& top) {
     for (const wchar_t* sub : {L"", L"\\jp", L"\\lv2"}) {
-      int expected = *sub == 0 ? 2 : 1;
+      int expected = std::wstring(sub) == L"\\lv2" ? 1 : 2;
       int count = countEntries(top + sub);
       Expect(count == expected, Narrow(top + sub) + " holds " + std::to_string(count));
     }

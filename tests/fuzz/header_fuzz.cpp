@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::strlen(cursor.Name()) > 255) std::abort();
     char memberName[lzh::kPathBytes];
     lzh::ComposeMemberName(cursor.Member(), cursor.Name(), memberName);
-    std::int32_t next = cursor.NextOffset();
+    lzh::FileOffset next = cursor.NextOffset();
     if (next < 0) break;
     if (next <= cursor.HeaderOffset()) std::abort();
     cursor.Advance();

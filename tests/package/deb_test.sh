@@ -18,18 +18,7 @@ sample=$PWD/tests/data/sample/sample.lzh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-status=0
-check() {  # DESCRIPTION COMMAND...
-  local description=$1
-  shift
-  if "$@" >"$work/log" 2>&1; then
-    echo "ok - $description"
-  else
-    echo "not ok - $description"
-    sed 's/^/    /' "$work/log"
-    status=1
-  fi
-}
+source tests/package/check.sh
 
 mkdir "$work/reference"
 (cd "$work/reference" && lhasa xq "$sample")

@@ -22,18 +22,7 @@ sample=$ROOT/tests/data/sample/sample.lzh
 work=$(mktemp -d "$ROOT/build/dist-test.XXXXXX")
 trap 'rm -rf "$work"; wine_cleanup' EXIT
 
-status=0
-check() {  # DESCRIPTION COMMAND...
-  local description=$1
-  shift
-  if "$@" >"$work/log" 2>&1; then
-    echo "ok - $description"
-  else
-    echo "not ok - $description"
-    tr -d '\r' <"$work/log" | sed 's/^/    /'
-    status=1
-  fi
-}
+source "$ROOT/tests/package/check.sh"
 
 [ -f "$zip" ] || { echo "not ok - no release archive $zip (make dist makes it)"; exit 1; }
 echo "release archive: $zip ($(stat -c %s "$zip") bytes)"

@@ -110,17 +110,17 @@ std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer, s
   return static_cast<std::int32_t>(n);
 }
 
-std::int32_t MemoryFileSystem::Seek(lzh::FileHandle file, std::int32_t offset) {
+lzh::FileOffset MemoryFileSystem::Seek(lzh::FileHandle file, lzh::FileOffset offset) {
   auto it = open_.find(file);
   if (it == open_.end() || offset < 0) return -1;
   it->second.position = offset;
   return offset;
 }
 
-std::uint32_t MemoryFileSystem::Size(lzh::FileHandle file) {
+lzh::FileSize MemoryFileSystem::Size(lzh::FileHandle file) {
   auto it = open_.find(file);
-  if (it == open_.end()) return 0xFFFFFFFFu;
-  return static_cast<std::uint32_t>((*it->second.file).bytes.size());
+  if (it == open_.end()) return static_cast<lzh::FileSize>(-1);
+  return static_cast<lzh::FileSize>((*it->second.file).bytes.size());
 }
 
 bool MemoryFileSystem::Close(lzh::FileHandle file) {

@@ -49,8 +49,8 @@ class MemoryFileSystem : public lzh::FileSystem {
   lzh::FileHandle CreateOutput(const char* path) override;
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override;
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override;
-  std::uint32_t Size(lzh::FileHandle file) override;
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override;
+  lzh::FileSize Size(lzh::FileHandle file) override;
   bool Close(lzh::FileHandle file) override;
   bool FindFirst(const char* path) override;
   bool MakeDirectory(const char* path) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "archive/header_cursor.h"
@@ -229,19 +230,64 @@ TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
   EXPECT_EQ(r.Following(1), "x");
 }
 
-TEST(MemberHeader, NextHeaderThatDoesNotMoveForwardEndsTheArchive) {
-  MemberPlan back = StoredMember("a", "b");
-  back.packedSizeOverride = 0xFFFFFF00u;  // -256
-  Reader r(ArchiveBytes({back}));
+TEST(MemberHeader, NextHeaderBeyondTheCountsEndsTheArchive) {
+  MemberPlan big = StoredMember("a", "b");
+  big.packedSizeOverride = 0xFFFFFF00u;  // a size, not -256
+  Reader r(ArchiveBytes({big}));
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), -1);
-  EXPECT_EQ(r.Member().DataSize(), 0);
+  EXPECT_EQ(r.Member().DataSize(), 0xFFFFFF00);
+  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), 0xFFFFFF00 + r.Member().headerBytes);
+  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), INT64_MAX - 0x100), -1) << "past 2^63 - 1";
+}
 
-  MemberPlan huge = StoredMember("a", "b");
-  huge.packedSizeOverride = 0x7FFFFFF0;
-  Reader h(ArchiveBytes({huge}));
-  ASSERT_TRUE(h.ReadAt(0));
-  EXPECT_EQ(lzh::NextHeaderOffset(h.Member(), 100), -1) << "past 2^31 - 1";
+// A file of which only the given pieces hold bytes; all else reads as zeros.
+class SparseFileSystem final : public lzhtest::MemoryFileSystem {
+ public:
+  SparseFileSystem(std::int64_t size, std::vector<std::pair<std::int64_t, Bytes>> pieces)
+      : size_(size), pieces_(std::move(pieces)) {}
+  lzh::FileHandle OpenRead(const char*) override { return kFile; }
+  std::int32_t Read(lzh::FileHandle, void* buffer, std::int32_t count) override {
+    std::int64_t n = std::min<std::int64_t>(count, std::max<std::int64_t>(0, size_ - at_));
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::memset(out, 0, static_cast<std::size_t>(n));
+    for (const auto& [start, bytes] : pieces_) {
+      for (std::int64_t i = 0; i < n; ++i) {
+        std::int64_t k = at_ + i - start;
+        if (k >= 0 && k < static_cast<std::int64_t>(bytes.size())) out[i] = bytes[k];
+      }
+    }
+    at_ += n;
+    return static_cast<std::int32_t>(n);
+  }
+  lzh::FileOffset Seek(lzh::FileHandle, lzh::FileOffset offset) override { return at_ = offset; }
+  lzh::FileSize Size(lzh::FileHandle) override { return static_cast<lzh::FileSize>(size_); }
+
+ private:
+  static constexpr lzh::FileHandle kFile = 7;
+  std::int64_t size_, at_ = 0;
+  std::vector<std::pair<std::int64_t, Bytes>> pieces_;
+};
+
+TEST(HeaderCursor, StepsOverAMemberOverFourGibibytes) {
+  constexpr std::int64_t kHuge = 0x140000000;  // 5 GiB, in record 0x42 only
+  MemberPlan huge = StoredMember("huge.bin", "", 2);
+  Bytes sizes;
+  for (std::int64_t value : {kHuge, kHuge})
+    for (int i = 0; i < 8; ++i) sizes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  huge.records = {Record{0x42, sizes}};
+  Bytes first = lzhtest::MemberBytes(huge);
+  std::int64_t second = static_cast<std::int64_t>(first.size()) + kHuge;
+  SparseFileSystem fs(second + 100, {{0, first}, {second, ArchiveBytes({StoredMember("b", "y")})}});
+  lzh::ArchiveReader archive{fs, fs.OpenRead(""), 0, 0, {}};
+  lzh::HeaderCursor cursor(archive);
+  ASSERT_TRUE(cursor.Seek(0) && cursor.Read());
+  EXPECT_FALSE(cursor.Member().hasLargeSizes);
+  EXPECT_EQ(cursor.Member().DataSize(), kHuge);
+  EXPECT_EQ(cursor.Member().originalSize, kHuge);
+  EXPECT_EQ(cursor.NextOffset(), second);
+  ASSERT_TRUE(cursor.Advance() && cursor.Read());
+  EXPECT_EQ(cursor.HeaderOffset(), second);
+  EXPECT_STREQ(cursor.Name(), "b");
 }
 
 TEST(MemberHeader, TextFromBufferStopsAtZero) {

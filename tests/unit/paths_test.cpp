@@ -175,6 +175,7 @@ TEST(Paths, DoubleByteCharactersKeepTheirTrailBytes) {
   EXPECT_TRUE(lzh::AddTrailingBackslash(path, sizeof path));
   EXPECT_STREQ(path, "\x95\x5C\\");
   EXPECT_EQ(lzh::MemberPathRefusal("\x95\x5C\\a.txt"), lzh::NameRefusal::None);
+  EXPECT_EQ(lzh::MemberPathRefusal("a\\\x83\x5C"), lzh::NameRefusal::None) << "ends in a character";
   // A directory whose name ends in such a character is made whole.
   struct Recording : lzhtest::MemoryFileSystem {
     std::vector<std::string> made;

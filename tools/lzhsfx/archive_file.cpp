@@ -17,24 +17,24 @@ constexpr std::int32_t kProgramProbeBytes = 1 << 20;  // the stub's resources li
 // put a little data of their own between.
 constexpr std::int32_t kScanBytes = 1 << 20;
 
-bool HeaderAt(lzh::HeaderCursor& cursor, std::int32_t offset) {
+bool HeaderAt(lzh::HeaderCursor& cursor, lzh::FileOffset offset) {
   return cursor.Seek(offset) && cursor.Read() && !cursor.Member().truncated;
 }
 
 // The first offset at or after from where a whole member header reads, or
 // -1. Only places whose method bytes look like "-l??-" are tried.
-std::int32_t ScanForHeader(lzh::FileSystem& fs, lzh::FileHandle file, std::uint32_t from) {
-  std::uint32_t size = fs.Size(file);
-  if (from >= size || from > 0x7FFFFFFFu) return -1;
-  std::vector<std::uint8_t> window(std::min<std::uint32_t>(size - from, kScanBytes));
-  if (fs.Seek(file, static_cast<std::int32_t>(from)) < 0) return -1;
+lzh::FileOffset ScanForHeader(lzh::FileSystem& fs, lzh::FileHandle file, std::uint32_t from) {
+  lzh::FileSize size = fs.Size(file);
+  if (from >= size) return -1;
+  std::vector<std::uint8_t> window(std::min<lzh::FileSize>(size - from, kScanBytes));
+  if (fs.Seek(file, from) < 0) return -1;
   window.resize(static_cast<std::size_t>(
       std::max(0, fs.Read(file, window.data(), static_cast<std::int32_t>(window.size())))));
   lzh::ArchiveReader reader{fs, file, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
   for (std::size_t i = 0; i + 7 <= window.size(); ++i) {
     if (window[i + 2] != '-' || window[i + 3] != 'l' || window[i + 6] != '-') continue;
-    auto offset = static_cast<std::int32_t>(from + i);
+    auto offset = static_cast<lzh::FileOffset>(from + i);
     if (HeaderAt(cursor, offset)) return offset;
   }
   return -1;
@@ -60,12 +60,11 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
   if (archive.isProgram) {
     std::uint32_t offset = 0, imageEnd = 0;
     found = lzh::sfx::ReadArchiveOffset(head, offset) && offset != 0 &&
-            offset < fs.Size(archive.handle) && offset <= 0x7FFFFFFFu &&
-            HeaderAt(cursor, static_cast<std::int32_t>(offset));
+            offset < fs.Size(archive.handle) && HeaderAt(cursor, offset);
     if (found) {
-      archive.start = static_cast<std::int32_t>(offset);
+      archive.start = offset;
     } else if (lzh::sfx::ImageEnd(head, imageEnd)) {
-      std::int32_t scanned = ScanForHeader(fs, archive.handle, imageEnd);
+      lzh::FileOffset scanned = ScanForHeader(fs, archive.handle, imageEnd);
       found = archive.foundByScan = scanned >= 0;
       archive.start = scanned;
     }
@@ -81,19 +80,19 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
   return found;
 }
 
-std::uint32_t ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive) {
+lzh::FileSize ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive) {
   lzh::ArchiveReader reader{fs, archive.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
-  std::int32_t end = archive.start;
-  if (!cursor.Seek(archive.start)) return static_cast<std::uint32_t>(end);
+  lzh::FileOffset end = archive.start;
+  if (!cursor.Seek(archive.start)) return static_cast<lzh::FileSize>(end);
   while (cursor.Read()) {
-    std::int32_t next = cursor.NextOffset();
+    lzh::FileOffset next = cursor.NextOffset();
     if (next < 0) break;
     end = next;
     if (!cursor.Advance()) break;
   }
-  std::uint32_t size = fs.Size(archive.handle);
-  auto at = static_cast<std::uint32_t>(end);
+  lzh::FileSize size = fs.Size(archive.handle);
+  auto at = static_cast<lzh::FileSize>(end);
   std::uint8_t marker = 1;
   if (at < size && fs.Seek(archive.handle, end) == end &&
       fs.Read(archive.handle, &marker, 1) == 1 && marker == 0)
@@ -101,7 +100,7 @@ std::uint32_t ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive) {
   return at > size ? size : at;
 }
 
-bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName,
+bool EndsInsideMember(const std::string& path, lzh::FileOffset start, const std::string& storedName,
                       const lzhnames::NameCharset& charset) {
   lzh::FileSystem& fs = ToolFileSystem();
   lzh::FileHandle file = fs.OpenRead(path.c_str());
@@ -113,16 +112,16 @@ bool EndsInsideMember(const std::string& path, std::int32_t start, const std::st
   names.Observe(reader);
   lzh::HeaderCursor cursor(reader);
   std::string last;
-  std::int64_t lastEnd = 0;
+  lzh::FileOffset lastEnd = 0;
   if (cursor.Seek(start)) {
     while (cursor.Read()) {
       last = names.Text(cursor.Member(), cursor.Name());
-      lastEnd = static_cast<std::int64_t>(cursor.HeaderOffset()) + cursor.Member().headerBytes +
-                cursor.Member().packedSize;
+      // An end beyond the counts runs past the file's end all the more.
+      lastEnd = cursor.NextOffset() < 0 ? INT64_MAX : cursor.NextOffset();
       if (!cursor.Advance()) break;
     }
   }
-  bool cut = last == storedName && lastEnd > static_cast<std::int64_t>(fs.Size(file));
+  bool cut = last == storedName && static_cast<lzh::FileSize>(lastEnd) > fs.Size(file);
   fs.Close(file);
   return cut;
 }

@@ -15,7 +15,7 @@ namespace lzhcli {
 
 struct OpenedArchive {
   lzh::FileHandle handle = lzh::kInvalidFile;
-  std::int32_t start = 0;
+  lzh::FileOffset start = 0;
   bool isProgram = false;
   bool foundByScan = false;  // a program whose string 4 does not name the archive
 };
@@ -27,11 +27,11 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
 
 // Where the archive that starts at start ends: after its end-of-archive
 // byte, or where the chain of headers stops.
-std::uint32_t ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive);
+lzh::FileSize ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive);
 
 // True when the archive's last member is storedName and its packed data run
 // past the end of the file: the archive was cut short inside it.
-bool EndsInsideMember(const std::string& path, std::int32_t start, const std::string& storedName,
+bool EndsInsideMember(const std::string& path, lzh::FileOffset start, const std::string& storedName,
                       const lzhnames::NameCharset& charset);
 
 }  // namespace lzhcli

@@ -3,12 +3,14 @@
 // the stub's string resource 4 and the PE checksum over the whole file.
 #include <cstdio>
 
+#include "archive/header_cursor.h"
+#include "archive_operand.h"
 #include "check_walk.h"
 #include "command_line.h"
 #include "commands.h"
+#include "names/code_page_text.h"
 #include "names/name_charset.h"
 #include "names/unicode_text.h"
-#include "names/code_page_text.h"
 #include "outcome_text.h"
 #include "repack.h"
 #include "sfx_program.h"
@@ -20,7 +22,8 @@ namespace {
 const char kUsage[] =
     "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
     "Makes a self-extracting program: the stub followed by ARCHIVE. ARCHIVE may\n"
-    "also be a self-extracting program; its archive is taken.\n"
+    "also be a self-extracting program; its archive is taken. ARCHIVE - reads\n"
+    "standard input.\n"
     "Refuses an archive the stub could not fully extract (unsupported methods,\n"
     "unsafe names, damaged members, no members) unless --force is given; a file\n"
     "that holds no archive at all is always refused.\n"
@@ -46,6 +49,30 @@ std::string NonAsciiWarning(const std::vector<std::string>& names) {
          "on, so they come out as stored only where that code page is the archive's";
 }
 
+// The program counts sizes and positions in 32 bits, signed: it extracts
+// no member of 2 GiB or more and reads no header that far into its file.
+constexpr lzh::FileSize kProgramReach = 0x7FFFFFFF;  // bytes
+
+// The members whose sizes the program cannot count.
+void AddBeyondProgram(lzh::FileSystem& fs, const OpenedArchive& opened,
+                      std::vector<std::string>& problems) {
+  lzh::ArchiveReader reader{fs, opened.handle, 0, 0, {}};
+  reader.anyMethod = true;
+  lzh::HeaderCursor cursor(reader);
+  if (!cursor.Seek(opened.start)) return;
+  while (cursor.Read()) {
+    const lzh::MemberHeader& m = cursor.Member();
+    if (static_cast<lzh::FileSize>(m.originalSize) > kProgramReach ||
+        static_cast<lzh::FileSize>(m.DataSize()) > kProgramReach) {
+      char name[lzh::kPathBytes];
+      lzh::ComposeMemberName(m, cursor.Name(), name);
+      problems.push_back(Printable(lzhnames::ReadableText({}, name)) +
+                         ": 2 GiB or more, which the program cannot extract");
+    }
+    if (!cursor.Advance()) break;
+  }
+}
+
 // Runs the extracting walk without writing anything and collects why the
 // stub would not extract everything, and the names that are not ASCII.
 std::vector<std::string> ProblemsOf(const std::string& archivePath, const OpenedArchive& opened,
@@ -63,10 +90,15 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
     }
   };
   // The program's own methods: what it could not decode refuses the build.
-  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod);
+  // Names are checked as the other commands check them: a "\" that is the
+  // trail byte of a double-byte character (in the charset the name reads
+  // as) separates nothing.
+  MemberNames names({});
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod, &names);
   for (const auto& name : dialog.Unreached())
     problems.push_back(Printable(name) + ": not reached: the check stopped before it");
   if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");
+  AddBeyondProgram(fs, opened, problems);
   return problems;
 }
 
@@ -82,13 +114,19 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
     PrintError(error + "; refusing to build");
     return kExitUsage;
   }
-  ArchiveExtent extent{static_cast<std::uint32_t>(opened.start),
-                       opened.isProgram ? ArchiveEnd(fs, opened) : fs.Size(opened.handle)};
+  lzh::FileSize end = opened.isProgram ? ArchiveEnd(fs, opened) : fs.Size(opened.handle);
   std::vector<std::string> nonAsciiNames;
   std::vector<std::string> problems = ProblemsOf(archivePath, opened, fs, nonAsciiNames);
   fs.Close(opened.handle);
   std::string warning = NonAsciiWarning(nonAsciiNames);
   if (!warning.empty()) PrintError("warning: " + warning);
+  // Even --force makes no program that could not find its archive.
+  if (end > kProgramReach) {
+    PrintError("refusing to build: " + archivePath +
+               " is 2 GiB or more, beyond what the program can read");
+    return kExitUsage;
+  }
+  ArchiveExtent extent{static_cast<std::uint32_t>(opened.start), static_cast<std::uint32_t>(end)};
   if (!problems.empty() && !force) {
     for (const auto& p : problems) PrintError(p);
     PrintError(
@@ -127,17 +165,22 @@ int Repack(const std::string& archivePath, const std::string& repackedPath) {
 }  // namespace
 
 int BuildCommand(const Arguments& args, const std::string& programPath) {
-  CommandLine line;
-  int status = ParseCommandLine(args,
-                                {{"-o", nullptr, true},
-                                 {"--stub", nullptr, true},
-                                 {"--force", nullptr},
-                                 {"--repack", nullptr}},
-                                kUsage, line);
+  ArchiveOperand operand;
+  OperandRules rules;
+  rules.membersFollow = false;
+  rules.check = [](const CommandLine& line) -> std::string {
+    return line.Value("-o").empty() ? "-o OUT.exe is needed" : "";
+  };
+  int status = TakeArchiveOperand(args,
+                                  {{"-o", nullptr, true},
+                                   {"--stub", nullptr, true},
+                                   {"--force", nullptr},
+                                   {"--repack", nullptr}},
+                                  kUsage, rules, operand);
   if (status >= 0) return status;
-  if (line.operands.size() != 1) return UsageError("name one ARCHIVE", kUsage);
-  std::string archivePath = line.operands[0], outPath = line.Value("-o");
-  if (outPath.empty()) return UsageError("-o OUT.exe is needed", kUsage);
+  const CommandLine& line = operand.line;
+  const std::string& archivePath = operand.path;
+  const std::string outPath = line.Value("-o");
   // build takes its names as the system's "A" calls do; the program writer
   // takes them in UTF-8.
   std::string stubPath = line.Has("--stub") ? lzhnames::SystemNameToUtf8(line.Value("--stub"))

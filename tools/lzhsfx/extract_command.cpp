@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "archive_file.h"
-#include "charset_option.h"
+#include "archive_operand.h"
 #include "command_line.h"
 #include "commands.h"
 #include "console_dialog.h"
@@ -20,7 +20,6 @@
 #include "outcome_text.h"
 #include "progress_file_system.h"
 #include "read_ahead_file_system.h"
-#include "stdin_archive.h"
 #include "terminal.h"
 #include "tool_platform.h"
 #include "write_behind_file_system.h"
@@ -87,7 +86,7 @@ bool AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
   std::fprintf(
       stderr, "%s already exists in %s\n  existing: %s\n  incoming: %s\n",
       Printable(stored).c_str(), directory.c_str(), ExistingFacts(directory + "/" + stored).c_str(),
-      FileFacts(static_cast<std::uint32_t>(incoming.originalSize), FormatMemberTime(incoming))
+      FileFacts(static_cast<std::uint64_t>(incoming.originalSize), FormatMemberTime(incoming))
           .c_str());
   for (;;) {
     std::fputs("Overwrite? [y]es, [n]o, [a]lways, n[e]ver, [q]uit: ", stderr);
@@ -136,33 +135,29 @@ ItemResult ResultOf(const lzh::MemberOutcome& outcome, bool unattended) {
 }  // namespace
 
 int ExtractCommand(const Arguments& args) {
-  CommandLine line;
-  int status = ParseCommandLine(args,
-                                {{"-C", nullptr, true},
-                                 {"--no-paths", nullptr},
-                                 {"--overwrite", nullptr},
-                                 {"--skip", nullptr},
-                                 {"--ask", nullptr},
-                                 {"--stdout", "-p"},
-                                 {"--charset", nullptr, true}},
-                                kUsage, line);
+  ArchiveOperand operand;
+  OperandRules rules;
+  rules.check = [](const CommandLine& line) -> std::string {
+    if (line.Has("--overwrite") + line.Has("--skip") + line.Has("--ask") > 1)
+      return "choose one of --overwrite, --skip and --ask";
+    return "";
+  };
+  int status = TakeArchiveOperand(args,
+                                  {{"-C", nullptr, true},
+                                   {"--no-paths", nullptr},
+                                   {"--overwrite", nullptr},
+                                   {"--skip", nullptr},
+                                   {"--ask", nullptr},
+                                   {"--stdout", "-p"},
+                                   {"--charset", nullptr, true}},
+                                  kUsage, rules, operand);
   if (status >= 0) return status;
-  if (line.operands.empty()) return UsageError("no archive named", kUsage);
-  lzhnames::NameCharset charset;
-  std::string error;
-  if (!CharsetOfLine(line, charset, error)) return UsageError(error, kUsage);
-  if (line.Has("--overwrite") + line.Has("--skip") + line.Has("--ask") > 1)
-    return UsageError("choose one of --overwrite, --skip and --ask", kUsage);
+  const CommandLine& line = operand.line;
+  const std::string &file = operand.file, &path = operand.path;
+  const std::vector<std::string>& patterns = operand.patterns;
+  const lzhnames::NameCharset& charset = operand.charset;
   bool toStdout = line.Has("--stdout");
-  std::string file = line.operands[0];
-  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
-
-  StdinArchive fromStdin;
-  if (file == "-" && !fromStdin.Spool(error)) {
-    PrintError(error);
-    return kExitUsage;
-  }
-  std::string path = file == "-" ? fromStdin.Path() : file;
+  std::string error;
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name. Members sent to stdout leave no file behind.
@@ -250,7 +245,7 @@ int ExtractCommand(const Arguments& args) {
                      outcome.damage == lzh::Damage::Size &&
                          EndsInsideMember(path, opened.start, outcome.storedName, charset));
     reporter.Item(result, MemberLabel(outcome), reason,
-                  static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
+                  static_cast<std::uint64_t>(session.archive.currentMember.originalSize));
   };
   // Run also when nothing was listed: the outcomes tell why.
   lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);

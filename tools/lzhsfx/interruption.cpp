@@ -1,15 +1,14 @@
 #include "interruption.h"
 
-#include <cstring>
 #include <string>
 
 #include "commands.h"
 #include "extract/paths.h"
+#include "interrupt_signals.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -39,23 +38,16 @@ CRITICAL_SECTION lock;
 HANDLE writing = INVALID_HANDLE_VALUE;  // the output file open now
 wchar_t outputPathWide[kNoteBytes];     // outputPath (UTF-8) for the wide call
 
-void Say(const char* line) {
-  DWORD written;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(std::strlen(line)), &written,
-            nullptr);
-}
-
 // Runs on a thread of its own. The lock waits for a write under way and
 // keeps the next one from starting; the process ends holding it.
-BOOL WINAPI OnConsoleEvent(DWORD) {
+void OnInterrupt() {
   EnterCriticalSection(&lock);
   if (writing == INVALID_HANDLE_VALUE) {
-    Say(kInterruptedLine);
+    SayFromHandler(kInterruptedLine);
   } else {
     CloseHandle(writing);
-    Say(DeleteFileW(outputPathWide) ? removedLine : notRemovedLine);
+    SayFromHandler(DeleteFileW(outputPathWide) ? removedLine : notRemovedLine);
   }
-  ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 // Held while the note and the file it names change together.
@@ -74,47 +66,28 @@ void Forget() { writing = INVALID_HANDLE_VALUE; }
 
 void Install() {
   InitializeCriticalSection(&lock);
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  InstallInterruptHandler(OnInterrupt);
 }
 void Remove() {
-  SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
+  UninstallInterruptHandler();
   DeleteCriticalSection(&lock);
 }
 
 #else
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t writing = 0;
 lzh::FileHandle writingHandle = lzh::kInvalidFile;
-struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
 
-void Say(const char* line) { (void)!write(2, line, std::strlen(line)); }
-
-void OnSignal(int signal) {
+void OnInterrupt() {
   if (writing) {
-    Say(unlink(outputPath) == 0 ? removedLine : notRemovedLine);
+    SayFromHandler(unlink(outputPath) == 0 ? removedLine : notRemovedLine);
   } else {
-    Say(kInterruptedLine);
+    SayFromHandler(kInterruptedLine);
   }
-  // Ends the process by the same signal, as its default action would.
-  ::signal(signal, SIG_DFL);
-  raise(signal);
 }
 
 // The signals wait while the note and the file it names change together.
-class Guard {
- public:
-  Guard() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kSignals) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &saved_);
-  }
-  ~Guard() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-
- private:
-  sigset_t saved_;
-};
+using Guard = InterruptsHeld;
 
 bool IsNoted(lzh::FileHandle file) { return writing && file == writingHandle; }
 void Note(lzh::FileHandle file) {
@@ -125,17 +98,8 @@ void Note(lzh::FileHandle file) {
 }
 void Forget() { writing = 0; }
 
-void Install() {
-  struct sigaction action = {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-    sigaction(kSignals[i], &action, &previous[i]);
-}
-void Remove() {
-  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-    sigaction(kSignals[i], &previous[i], nullptr);
-}
+void Install() { InstallInterruptHandler(OnInterrupt); }
+void Remove() { UninstallInterruptHandler(); }
 
 #endif
 

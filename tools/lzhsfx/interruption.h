@@ -25,10 +25,10 @@ class InterruptibleOutputs final : public lzh::FileSystem {
     return inner_.Read(file, buffer, count);
   }
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
     return inner_.Seek(file, offset);
   }
-  std::uint32_t Size(lzh::FileHandle file) override { return inner_.Size(file); }
+  lzh::FileSize Size(lzh::FileHandle file) override { return inner_.Size(file); }
   bool Close(lzh::FileHandle file) override;
   bool FindFirst(const char* path) override { return inner_.FindFirst(path); }
   bool MakeDirectory(const char* path) override { return inner_.MakeDirectory(path); }

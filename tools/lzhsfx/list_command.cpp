@@ -4,13 +4,12 @@
 
 #include "archive/header_cursor.h"
 #include "archive_file.h"
-#include "charset_option.h"
+#include "archive_operand.h"
 #include "command_line.h"
 #include "commands.h"
 #include "member_names.h"
 #include "member_time.h"
 #include "read_ahead_file_system.h"
-#include "stdin_archive.h"
 #include "tool_platform.h"
 #include "wildcard.h"
 
@@ -44,40 +43,33 @@ std::string Ratio(std::uint64_t packed, std::uint64_t original) {
 }  // namespace
 
 int ListCommand(const Arguments& args) {
-  CommandLine line;
-  int status =
-      ParseCommandLine(args, {{"--no-header", "-b"}, {"--charset", nullptr, true}}, kUsage, line);
+  ArchiveOperand operand;
+  int status = TakeArchiveOperand(args, {{"--no-header", "-b"}, {"--charset", nullptr, true}},
+                                  kUsage, {}, operand);
   if (status >= 0) return status;
-  lzhnames::NameCharset charset;
-  std::string error;
-  if (!CharsetOfLine(line, charset, error)) return UsageError(error, kUsage);
-  if (line.operands.empty()) return UsageError("no archive named", kUsage);
-  std::string file = line.operands[0];
-  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
+  const std::string& file = operand.file;
+  const std::vector<std::string>& patterns = operand.patterns;
   std::vector<bool> matched(patterns.size());
-  bool bare = line.Has("--no-header");
+  bool bare = operand.line.Has("--no-header");
 
-  StdinArchive fromStdin;
-  if (file == "-" && !fromStdin.Spool(error)) {
-    PrintError(error);
-    return kExitUsage;
-  }
   ReadAheadFileSystem fs(ToolFileSystem());
   OpenedArchive opened;
-  if (!OpenArchive(fs, file == "-" ? fromStdin.Path() : file, opened, error)) {
+  std::string error;
+  if (!OpenArchive(fs, operand.path, opened, error)) {
     PrintError(error);
     return kExitUsage;
   }
   if (!bare) {
     if (opened.isProgram)
-      std::printf("%s: a program with its archive at offset %d\n", file.c_str(), opened.start);
+      std::printf("%s: a program with its archive at offset %lld\n", file.c_str(),
+                  static_cast<long long>(opened.start));
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
     std::fputs(kRule, stdout);
   }
   lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
   // Members of every method are listed, also those nothing here decodes.
   archive.anyMethod = true;
-  MemberNames names(charset);
+  MemberNames names(operand.charset);
   names.Observe(archive);
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(opened.start);
@@ -95,11 +87,8 @@ int ListCommand(const Arguments& args) {
     if (wanted) {
       bool directory = m.IsDirectoryEntry();
       if (directory && (name.empty() || name.back() != '/')) name += '/';
-      // A member over 4 GiB has its sizes in a record.
-      auto packed = m.hasLargeSizes ? static_cast<std::uint64_t>(m.largePackedSize)
-                                    : static_cast<std::uint32_t>(m.DataSize());
-      auto original = m.hasLargeSizes ? static_cast<std::uint64_t>(m.largeOriginalSize)
-                                      : static_cast<std::uint32_t>(m.originalSize);
+      auto packed = static_cast<std::uint64_t>(m.DataSize());
+      auto original = static_cast<std::uint64_t>(m.originalSize);
       char crc[8];
       std::snprintf(crc, sizeof crc, "%04x", m.memberCrc);
       std::printf(kRowFormat, directory ? "<dir>" : std::to_string(original).c_str(),
@@ -112,7 +101,8 @@ int ListCommand(const Arguments& args) {
     }
     if (m.hasLargeSizes) {
       PrintError("the members after " + name +
-                 " cannot be listed: they lie beyond 4 GiB, which this program cannot read yet");
+                 " cannot be listed: its header gives a size of 2^63 bytes or more, so the "
+                 "archive is damaged there");
       cut = true;
       break;
     }

@@ -6,7 +6,6 @@
 #include "codec/crc16.h"
 #include "commands.h"
 #include "extract/paths.h"
-#include "platform/code_page.h"
 #include "tool_platform.h"
 #include "version.h"
 
@@ -81,12 +80,9 @@ int main(int argc, char** argv) {
   lzh::CrcTableScope crcTable;
   lzh::UseSlicedCrc(true);
   std::string command = argc > 1 ? argv[1] : "";
-  // build checks the names as the stub will split them: never at a trail
-  // byte of the system's code page. The other commands read names into
-  // UTF-8 (--charset), in which no byte is a lead byte, and take their
-  // arguments so.
+  // build takes its arguments as the system's "A" calls do, the others in
+  // UTF-8.
   bool storedBytes = command == "build";
-  lzh::SetLeadByteTest(storedBytes ? lzh::IsHostLeadByte : nullptr);
   Arguments args = storedBytes ? Arguments(argv + 2, argv + argc) : ToolArguments(argc, argv);
   if (!storedBytes) PrepareConsole();
   if (command == "list") return ListCommand(args);

@@ -103,6 +103,12 @@ lzh::NameRefusal MemberNames::BytesRefusal(const lzh::MemberHeader& member, cons
   return refusal;
 }
 
+bool MemberNames::HasOwnName() const {
+  std::string text;
+  return charset_.mode != lzhnames::CharsetMode::Raw && hasUtf16Name_ && !utf16Name_.empty() &&
+         lzhnames::Utf16ToUtf8(utf16Name_, text);
+}
+
 lzh::NameRefusal MemberNames::ReadName(const lzh::MemberHeader& member, const char* name,
                                        char (&memberName)[lzh::kPathBytes]) {
   // The charset the bytes were read in decides where they separate.

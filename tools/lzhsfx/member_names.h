@@ -38,6 +38,8 @@ class MemberNames final : public lzh::RecordObserver, public lzh::MemberNameRead
   void Record(std::uint8_t type, const std::uint8_t* data, std::uint32_t size) override;
   lzh::NameRefusal ReadName(const lzh::MemberHeader& member, const char* name,
                             char (&memberName)[lzh::kPathBytes]) override;
+  // A UTF-16 name that is read (not --charset raw).
+  bool HasOwnName() const override;
 
  private:
   // The text of bytes, and the charset they were read in ("" kept).

@@ -34,13 +34,13 @@ class NullOutputFileSystem : public lzh::FileSystem {
       count = static_cast<std::int32_t>(
           std::fwrite(buffer, 1, static_cast<std::size_t>(count), copyTo_));
     }
-    sinkBytes_ += static_cast<std::uint32_t>(count);
+    sinkBytes_ += static_cast<lzh::FileSize>(count);
     return count;
   }
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
     return reads_.Seek(file, offset);
   }
-  std::uint32_t Size(lzh::FileHandle file) override {
+  lzh::FileSize Size(lzh::FileHandle file) override {
     return file == kSink ? sinkBytes_ : reads_.Size(file);
   }
   bool FindFirst(const char* path) override;
@@ -67,7 +67,7 @@ class NullOutputFileSystem : public lzh::FileSystem {
   lzh::FileSystem& reads_;
   std::set<std::string> made_;
   std::FILE* copyTo_;
-  std::uint32_t sinkBytes_ = 0;  // what the output file would hold
+  lzh::FileSize sinkBytes_ = 0;  // what the output file would hold
   std::uint32_t lastError_ = 0;
 };
 

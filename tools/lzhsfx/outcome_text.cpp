@@ -42,8 +42,8 @@ const char* DamageText(lzh::Damage damage) {
     case lzh::Damage::MissingName:
       return "damaged: its header holds no name";
     case lzh::Damage::TooLarge:
-      return "damaged for this program: sizes over 4 GiB, which it cannot read yet; the members "
-             "after it cannot be reached";
+      return "damaged: its header gives a size of 2^63 bytes or more; the members after it "
+             "cannot be reached";
     case lzh::Damage::Crc:
     case lzh::Damage::None:
       break;

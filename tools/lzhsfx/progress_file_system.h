@@ -26,7 +26,7 @@ class ProgressFileSystem final : public lzh::FileSystem {
     lzh::FileHandle file = inner_.CreateOutput(path);
     written_ = 0;
     progress_.StartItem(Printable(path),
-                        member_ ? static_cast<std::uint32_t>(member_->originalSize) : 0);
+                        member_ ? static_cast<std::uint64_t>(member_->originalSize) : 0);
     return file;
   }
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
@@ -40,12 +40,12 @@ class ProgressFileSystem final : public lzh::FileSystem {
     progress_.Update(written_, position_);
     return n;
   }
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
-    std::int32_t at = inner_.Seek(file, offset);
-    if (file == archive_ && at >= 0) position_ = static_cast<std::uint32_t>(at);
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
+    lzh::FileOffset at = inner_.Seek(file, offset);
+    if (file == archive_ && at >= 0) position_ = static_cast<std::uint64_t>(at);
     return at;
   }
-  std::uint32_t Size(lzh::FileHandle file) override { return inner_.Size(file); }
+  lzh::FileSize Size(lzh::FileHandle file) override { return inner_.Size(file); }
   bool Close(lzh::FileHandle file) override { return inner_.Close(file); }
   bool FindFirst(const char* path) override { return inner_.FindFirst(path); }
   bool MakeDirectory(const char* path) override { return inner_.MakeDirectory(path); }

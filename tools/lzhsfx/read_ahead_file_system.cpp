@@ -17,7 +17,7 @@ lzh::FileHandle ReadAheadFileSystem::OpenRead(const char* path) {
 
 std::int32_t ReadAheadFileSystem::ReadBelow(void* buffer, std::int32_t count) {
   if (belowAt_ != position_) {
-    if (below_.Seek(file_, static_cast<std::int32_t>(position_)) != position_) {
+    if (below_.Seek(file_, position_) != position_) {
       belowAt_ = -1;
       return 0;
     }
@@ -56,7 +56,7 @@ std::int32_t ReadAheadFileSystem::Read(lzh::FileHandle file, void* buffer, std::
   return done;
 }
 
-std::int32_t ReadAheadFileSystem::Seek(lzh::FileHandle file, std::int32_t offset) {
+lzh::FileOffset ReadAheadFileSystem::Seek(lzh::FileHandle file, lzh::FileOffset offset) {
   if (file != file_ || file_ == lzh::kInvalidFile) return below_.Seek(file, offset);
   // As the file systems below: a negative offset fails, any other succeeds.
   if (offset < 0) return -1;

@@ -18,14 +18,14 @@ class ReadAheadFileSystem : public lzh::FileSystem {
   // The file opened for reading last is the one read ahead.
   lzh::FileHandle OpenRead(const char* path) override;
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override;
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override;
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override;
   bool Close(lzh::FileHandle file) override;
 
   lzh::FileHandle CreateOutput(const char* path) override { return below_.CreateOutput(path); }
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
     return below_.Write(file, buffer, count);
   }
-  std::uint32_t Size(lzh::FileHandle file) override { return below_.Size(file); }
+  lzh::FileSize Size(lzh::FileHandle file) override { return below_.Size(file); }
   bool FindFirst(const char* path) override { return below_.FindFirst(path); }
   bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override {

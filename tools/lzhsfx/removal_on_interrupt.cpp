@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "extract/paths.h"
+#include "interrupt_signals.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -22,60 +22,27 @@ char paths[kMostFiles][kPathCapacity];
 volatile int fileCount = 0;
 const char kInterruptedLine[] = "lzhsfx: interrupted; the partly written output was removed\n";
 
+// A file still open on Windows' handler thread may not go.
+void RemoveFiles() {
+  for (int i = 0; i < fileCount; ++i) {
 #ifdef _WIN32
-
-void Say(const char* line) {
-  DWORD written;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(std::strlen(line)), &written,
-            nullptr);
-}
-
-// Runs on a thread of its own; a file still open there may not go.
-BOOL WINAPI OnConsoleEvent(DWORD) {
-  for (int i = 0; i < fileCount; ++i) DeleteFileA(paths[i]);
-  Say(kInterruptedLine);
-  ExitProcess(STATUS_CONTROL_C_EXIT);
-}
-
-void Install() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
-void Uninstall() { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
-
+    DeleteFileA(paths[i]);
 #else
-
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
-
-void OnSignal(int signal) {
-  for (int i = 0; i < fileCount; ++i) unlink(paths[i]);
-  (void)!write(2, kInterruptedLine, sizeof kInterruptedLine - 1);
-  // Ends the process by the same signal, as its default action would.
-  ::signal(signal, SIG_DFL);
-  raise(signal);
-}
-
-void Install() {
-  struct sigaction action = {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-    sigaction(kSignals[i], &action, &previous[i]);
-}
-void Uninstall() {
-  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-    sigaction(kSignals[i], &previous[i], nullptr);
-}
-
+    unlink(paths[i]);
 #endif
+  }
+  SayFromHandler(kInterruptedLine);
+}
 
 }  // namespace
 
 RemovalOnInterrupt::RemovalOnInterrupt() {
   fileCount = 0;
-  Install();
+  InstallInterruptHandler(RemoveFiles);
 }
 
 RemovalOnInterrupt::~RemovalOnInterrupt() {
-  Uninstall();
+  UninstallInterruptHandler();
   fileCount = 0;
 }
 

@@ -131,7 +131,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
   if (!status.Ok()) error = "cannot create " + status.path;
   while (ok && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
-    const std::int32_t next = cursor.NextOffset();
+    const lzh::FileOffset next = cursor.NextOffset();
     const std::string name = StoredPath(m, cursor.Name());
     if (m.truncated || next < 0 || static_cast<std::size_t>(next) > archive.size()) {
       error = Printable(name) + ": the archive ends inside this member";

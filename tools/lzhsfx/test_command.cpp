@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "archive_file.h"
-#include "charset_option.h"
+#include "archive_operand.h"
 #include "command_line.h"
 #include "commands.h"
 #include "console_dialog.h"
@@ -12,7 +12,6 @@
 #include "outcome_text.h"
 #include "progress_file_system.h"
 #include "read_ahead_file_system.h"
-#include "stdin_archive.h"
 #include "tool_platform.h"
 #include "write_behind_file_system.h"
 
@@ -34,21 +33,12 @@ const char kUsage[] =
 }
 
 int TestCommand(const Arguments& args) {
-  CommandLine line;
-  int status = ParseCommandLine(args, {{"--charset", nullptr, true}}, kUsage, line);
+  ArchiveOperand operand;
+  int status = TakeArchiveOperand(args, {{"--charset", nullptr, true}}, kUsage, {}, operand);
   if (status >= 0) return status;
-  lzhnames::NameCharset charset;
-  std::string error;
-  if (!CharsetOfLine(line, charset, error)) return UsageError(error, kUsage);
-  if (line.operands.empty()) return UsageError("no archive named", kUsage);
-  std::string file = line.operands[0];
-  std::vector<std::string> patterns(line.operands.begin() + 1, line.operands.end());
-  StdinArchive fromStdin;
-  if (file == "-" && !fromStdin.Spool(error)) {
-    PrintError(error);
-    return kExitUsage;
-  }
-  std::string path = file == "-" ? fromStdin.Path() : file;
+  const CommandLine& line = operand.line;
+  const std::string &file = operand.file, &path = operand.path;
+  const lzhnames::NameCharset& charset = operand.charset;
 
   ReadAheadFileSystem archiveReads(ToolFileSystem());
   NullOutputFileSystem nowhere(archiveReads);
@@ -59,6 +49,7 @@ int TestCommand(const Arguments& args) {
   Progress progress(0, line.verbosity != Verbosity::Quiet);
   ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : nowhere, progress);
   OpenedArchive opened;
+  std::string error;
   if (!OpenArchive(fs, path, opened, error)) {
     PrintError(error);
     return kExitUsage;
@@ -78,7 +69,7 @@ int TestCommand(const Arguments& args) {
   dialog.policy = lzh::Overwrite;
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
   std::string unmatched;
-  if (dialog.EntryCount() != 0 && !dialog.SelectMatching(patterns, unmatched)) {
+  if (dialog.EntryCount() != 0 && !dialog.SelectMatching(operand.patterns, unmatched)) {
     PrintError("no member matches " + unmatched);
     fs.Close(opened.handle);
     return kExitMemberFailed;
@@ -91,7 +82,7 @@ int TestCommand(const Arguments& args) {
     std::string label = MemberLabel(outcome);
     if (outcome.Passed()) {
       reporter.Item(ItemResult::Done, label, "",
-                    static_cast<std::uint32_t>(session.archive.currentMember.originalSize));
+                    static_cast<std::uint64_t>(session.archive.currentMember.originalSize));
     } else if (outcome.kind == lzh::OutcomeKind::UnsupportedMethod) {
       reporter.Item(ItemResult::Untested, label,
                     "untested: unsupported method " + Printable(outcome.method));

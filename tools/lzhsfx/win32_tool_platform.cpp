@@ -66,10 +66,10 @@ class WideFileSystem final : public lzh::FileSystem {
     if (done < count) hostFailedLast_ = true;
     return done;
   }
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
     return host_.Seek(file, offset);
   }
-  std::uint32_t Size(lzh::FileHandle file) override { return host_.Size(file); }
+  lzh::FileSize Size(lzh::FileHandle file) override { return host_.Size(file); }
   bool Close(lzh::FileHandle file) override {
     if (host_.Close(file)) return true;
     hostFailedLast_ = true;

@@ -240,7 +240,7 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
   return whole;
 }
 
-std::uint32_t WriteBehindFileSystem::Size(lzh::FileHandle file) {
+lzh::FileSize WriteBehindFileSystem::Size(lzh::FileHandle file) {
   Finish(file);
   return below_.Size(file);
 }

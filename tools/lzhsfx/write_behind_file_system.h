@@ -37,10 +37,10 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
     return below_.Read(file, buffer, count);
   }
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
+  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
     return below_.Seek(file, offset);
   }
-  std::uint32_t Size(lzh::FileHandle file) override;
+  lzh::FileSize Size(lzh::FileHandle file) override;
   bool Close(lzh::FileHandle file) override;
   bool FindFirst(const char* path) override { return below_.FindFirst(path); }
   bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }

@@ -1,0 +1,38 @@
+// What list, test, extract and build take first: their options, the
+// archive they read (FILE, or "-" for standard input), and for the first
+// three the member patterns after it and --charset NAME.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "names/name_charset.h"
+#include "stdin_archive.h"
+
+namespace lzhcli {
+
+struct ArchiveOperand {
+  CommandLine line;
+  std::string file;  // as named, for messages
+  std::string path;  // what to open: file, or the copy of standard input
+  std::vector<std::string> patterns;
+  lzhnames::NameCharset charset;  // auto when --charset is not given
+  StdinArchive fromStdin;
+};
+
+struct OperandRules {
+  bool membersFollow = true;  // MEMBER patterns may follow FILE; else FILE alone
+  // A further rule of the command's options: the message of a mistake, or "".
+  std::string (*check)(const CommandLine& line) = nullptr;
+};
+
+// Parses args and takes the archive operand, copying standard input for
+// "-" once the command line is found right. Returns -1 when the command is
+// to run; otherwise the exit status, after printing what ParseCommandLine
+// prints, or the mistake and the usage, or why standard input could not be
+// held.
+int TakeArchiveOperand(const Arguments& args, std::initializer_list<KnownOption> known,
+                       const char* usage, const OperandRules& rules, ArchiveOperand& operand);
+
+}  // namespace lzhcli

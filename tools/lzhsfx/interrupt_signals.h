@@ -1,0 +1,40 @@
+// The signals that interrupt a run: SIGINT, SIGTERM and SIGHUP, and on
+// Windows the console's Ctrl-C, Ctrl-Break and close events. A handler
+// cleans up, and the process then ends as the signal would have ended it
+// (on Windows with STATUS_CONTROL_C_EXIT).
+#pragma once
+
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
+namespace lzhcli {
+
+// Runs in a signal handler (POSIX) or on a thread of its own (Windows):
+// only calls that are safe there, on data prepared beforehand.
+using InterruptHandler = void (*)();
+
+// Catches the signals with handler until UninstallInterruptHandler; one
+// handler at a time.
+void InstallInterruptHandler(InterruptHandler handler);
+void UninstallInterruptHandler();
+
+// Writes line to stderr, from within a handler.
+void SayFromHandler(const char* line);
+
+#ifndef _WIN32
+// Keeps the signals waiting for its lifetime, so that a handler never sees
+// a change half made.
+class InterruptsHeld {
+ public:
+  InterruptsHeld();
+  ~InterruptsHeld();
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+#endif
+
+}  // namespace lzhcli
