@@ -7,34 +7,19 @@
 
 #include <vector>
 
-#include "platform/file_system.h"
+#include "forwarding_file_system.h"
 
 namespace lzhcli {
 
-class ReadAheadFileSystem : public lzh::FileSystem {
+class ReadAheadFileSystem : public ForwardingFileSystem {
  public:
-  explicit ReadAheadFileSystem(lzh::FileSystem& below) : below_(below) {}
+  explicit ReadAheadFileSystem(lzh::FileSystem& below) : ForwardingFileSystem(below) {}
 
   // The file opened for reading last is the one read ahead.
   lzh::FileHandle OpenRead(const char* path) override;
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override;
   std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override;
   bool Close(lzh::FileHandle file) override;
-
-  lzh::FileHandle CreateOutput(const char* path) override { return below_.CreateOutput(path); }
-  std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
-    return below_.Write(file, buffer, count);
-  }
-  std::uint32_t Size(lzh::FileHandle file) override { return below_.Size(file); }
-  bool FindFirst(const char* path) override { return below_.FindFirst(path); }
-  bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }
-  void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override {
-    below_.SetDosTime(file, dosDateTime);
-  }
-  void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override {
-    below_.SetUnixTime(file, seconds);
-  }
-  std::uint32_t LastError() override { return below_.LastError(); }
 
  private:
   static constexpr std::int32_t kBlockBytes = 1 << 18;
@@ -43,7 +28,6 @@ class ReadAheadFileSystem : public lzh::FileSystem {
   // position differs.
   std::int32_t ReadBelow(void* buffer, std::int32_t count);
 
-  lzh::FileSystem& below_;
   lzh::FileHandle file_ = lzh::kInvalidFile;  // the file read ahead
   std::vector<std::uint8_t> block_;
   std::int64_t blockStart_ = 0;  // the file offset of block_[0]

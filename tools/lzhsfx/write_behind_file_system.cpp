@@ -78,7 +78,7 @@ struct WriteBehindFileSystem::Shared {
 };
 
 WriteBehindFileSystem::WriteBehindFileSystem(lzh::FileSystem& below)
-    : below_(below), shared_(std::make_unique<Shared>()) {
+    : ForwardingFileSystem(below), shared_(std::make_unique<Shared>()) {
   activeLayer = this;
 }
 
@@ -102,12 +102,12 @@ WriteBehindFileSystem::~WriteBehindFileSystem() {
 void WriteBehindFileSystem::WriteBlock(int index) {
   Shared& s = *shared_;
   const std::int32_t count = s.counts[index];
-  const std::int32_t written = below_.Write(s.files[index], s.Block(index), count);
+  const std::int32_t written = Below().Write(s.files[index], s.Block(index), count);
   // Only one thread writes at a time, and the caller reads the CRC once
   // none is writing.
   lzh::CrcUpdate(s.Block(index), written, s.crc);
   if (written == count) return;
-  const std::uint32_t error = below_.LastError();
+  const std::uint32_t error = Below().LastError();
   s.Lock();
   s.fellShort = true;
   s.error = error;
@@ -181,7 +181,7 @@ void WriteBehindFileSystem::HandOver() {
 
 lzh::FileHandle WriteBehindFileSystem::CreateOutput(const char* path) {
   if (output_ != lzh::kInvalidFile) Finish(output_);
-  lzh::FileHandle file = below_.CreateOutput(path);
+  lzh::FileHandle file = Below().CreateOutput(path);
   if (file != lzh::kInvalidFile) {
     output_ = file;
     Shared& s = *shared_;
@@ -197,7 +197,7 @@ lzh::FileHandle WriteBehindFileSystem::CreateOutput(const char* path) {
 
 std::int32_t WriteBehindFileSystem::Write(lzh::FileHandle file, const void* buffer,
                                           std::int32_t count) {
-  if (file != output_ || file == lzh::kInvalidFile) return below_.Write(file, buffer, count);
+  if (file != output_ || file == lzh::kInvalidFile) return Below().Write(file, buffer, count);
   if (count <= 0) return 0;
   Shared& s = *shared_;
   if (!s.bytes) s.bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
@@ -242,7 +242,7 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
 
 std::uint32_t WriteBehindFileSystem::Size(lzh::FileHandle file) {
   Finish(file);
-  return below_.Size(file);
+  return Below().Size(file);
 }
 
 bool WriteBehindFileSystem::Close(lzh::FileHandle file) {
@@ -250,17 +250,17 @@ bool WriteBehindFileSystem::Close(lzh::FileHandle file) {
     Finish(file);
     output_ = lzh::kInvalidFile;
   }
-  return below_.Close(file);
+  return Below().Close(file);
 }
 
 void WriteBehindFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {
   Finish(file);
-  below_.SetDosTime(file, dosDateTime);
+  Below().SetDosTime(file, dosDateTime);
 }
 
 void WriteBehindFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t seconds) {
   Finish(file);
-  below_.SetUnixTime(file, seconds);
+  Below().SetUnixTime(file, seconds);
 }
 
 std::uint32_t WriteBehindFileSystem::LastError() {
@@ -272,7 +272,7 @@ std::uint32_t WriteBehindFileSystem::LastError() {
     s.Unlock();
     if (fellShort) return error;
   }
-  return below_.LastError();
+  return Below().LastError();
 }
 
 namespace {

@@ -19,31 +19,22 @@
 #include <memory>
 
 #include "codec/decoder.h"
-#include "platform/file_system.h"
+#include "forwarding_file_system.h"
 
 namespace lzhcli {
 
-class WriteBehindFileSystem final : public lzh::FileSystem {
+class WriteBehindFileSystem final : public ForwardingFileSystem {
  public:
   explicit WriteBehindFileSystem(lzh::FileSystem& below);
   ~WriteBehindFileSystem() override;
   WriteBehindFileSystem(const WriteBehindFileSystem&) = delete;
   WriteBehindFileSystem& operator=(const WriteBehindFileSystem&) = delete;
 
-  lzh::FileHandle OpenRead(const char* path) override { return below_.OpenRead(path); }
   // Finishes the writes of an output still open, then creates the new one.
   lzh::FileHandle CreateOutput(const char* path) override;
-  std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
-    return below_.Read(file, buffer, count);
-  }
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
-  std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override {
-    return below_.Seek(file, offset);
-  }
   std::uint32_t Size(lzh::FileHandle file) override;
   bool Close(lzh::FileHandle file) override;
-  bool FindFirst(const char* path) override { return below_.FindFirst(path); }
-  bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
   std::uint32_t LastError() override;
@@ -67,7 +58,6 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
   // short write.
   void WriteBlock(int index);
 
-  lzh::FileSystem& below_;
   std::unique_ptr<Shared> shared_;
   lzh::FileHandle output_ = lzh::kInvalidFile;  // the output file whose writes gather here
 };
