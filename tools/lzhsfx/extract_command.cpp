@@ -13,6 +13,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "console_dialog.h"
+#include "found_path_file_system.h"
 #include "interruption.h"
 #include "member_names.h"
 #include "member_time.h"
@@ -169,11 +170,12 @@ int ExtractCommand(const Arguments& args) {
   // Files are written on a second thread while the next bytes decode,
   // where a core is free for it.
   ReadAheadFileSystem archiveReads(ToolFileSystem());
+  FoundPathFileSystem searches(archiveReads);
   std::unique_ptr<lzh::FileSystem> outputs;
   if (toStdout) {
     outputs = std::make_unique<NullOutputFileSystem>(archiveReads, stdout);
   } else {
-    outputs = std::make_unique<InterruptibleOutputs>(archiveReads);
+    outputs = std::make_unique<InterruptibleOutputs>(searches);
   }
   WriteBehindFileSystem behind(*outputs);
   const bool writeBehind = !toStdout && SecondCoreIsFree();

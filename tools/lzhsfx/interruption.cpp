@@ -1,5 +1,6 @@
 #include "interruption.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -86,11 +87,16 @@ void Remove() {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 volatile sig_atomic_t writing = 0;
 lzh::FileHandle writingHandle = lzh::kInvalidFile;
+// A signal that comes while the note and the file it names change waits in
+// pending until they agree: a flag, not a blocked signal mask, which would
+// cost two system calls per file.
+volatile sig_atomic_t changing = 0;
+volatile sig_atomic_t pending = 0;
 struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
 
 void Say(const char* line) { (void)!write(2, line, std::strlen(line)); }
 
-void OnSignal(int signal) {
+void Handle(int signal) {
   if (writing) {
     Say(unlink(outputPath) == 0 ? removedLine : notRemovedLine);
   } else {
@@ -101,19 +107,27 @@ void OnSignal(int signal) {
   raise(signal);
 }
 
+void OnSignal(int signal) {
+  if (changing) {
+    pending = signal;
+    return;
+  }
+  Handle(signal);
+}
+
 // The signals wait while the note and the file it names change together.
+// The fences keep the compiler from moving the changes out of the guard.
 class Guard {
  public:
   Guard() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kSignals) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &saved_);
+    changing = 1;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
   }
-  ~Guard() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
-
- private:
-  sigset_t saved_;
+  ~Guard() {
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    changing = 0;
+    if (pending) Handle(pending);
+  }
 };
 
 bool IsNoted(lzh::FileHandle file) { return writing && file == writingHandle; }

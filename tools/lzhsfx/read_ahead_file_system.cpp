@@ -11,6 +11,7 @@ lzh::FileHandle ReadAheadFileSystem::OpenRead(const char* path) {
     block_.resize(kBlockBytes);
     blockStart_ = position_ = belowAt_ = 0;
     blockCount_ = 0;
+    sizeKnown_ = false;
   }
   return file;
 }
@@ -22,6 +23,8 @@ std::int32_t ReadAheadFileSystem::ReadBelow(void* buffer, std::int32_t count) {
       return 0;
     }
   }
+  // A file that grows or shrinks meanwhile is seen as the read finds it.
+  sizeKnown_ = false;
   std::int32_t got = Below().Read(file_, buffer, count);
   belowAt_ = position_ + got;
   return got;
@@ -62,6 +65,15 @@ std::int32_t ReadAheadFileSystem::Seek(lzh::FileHandle file, std::int32_t offset
   if (offset < 0) return -1;
   position_ = offset;
   return offset;
+}
+
+std::uint32_t ReadAheadFileSystem::Size(lzh::FileHandle file) {
+  if (file != file_ || file_ == lzh::kInvalidFile) return Below().Size(file);
+  if (!sizeKnown_) {
+    size_ = Below().Size(file);
+    sizeKnown_ = true;
+  }
+  return size_;
 }
 
 bool ReadAheadFileSystem::Close(lzh::FileHandle file) {

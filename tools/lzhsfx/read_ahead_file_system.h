@@ -1,8 +1,10 @@
 // The command-line tool's reads of an archive, in blocks of 256 KiB: the walk
 // reads each member header in five or six small reads after a seek, which
 // cost one system call each and dominate an archive of many small members.
-// Seeks within the block and small reads are served from memory; every
-// other call goes to the file system below, whose results these match.
+// Seeks within the block and small reads are served from memory, and so is
+// the file's size, asked once per header, until the next read from the file
+// below; every other call goes to the file system below, whose results
+// these match.
 #pragma once
 
 #include <vector>
@@ -20,6 +22,7 @@ class ReadAheadFileSystem : public ForwardingFileSystem {
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override;
   std::int32_t Seek(lzh::FileHandle file, std::int32_t offset) override;
   bool Close(lzh::FileHandle file) override;
+  std::uint32_t Size(lzh::FileHandle file) override;
 
  private:
   static constexpr std::int32_t kBlockBytes = 1 << 18;
@@ -34,6 +37,8 @@ class ReadAheadFileSystem : public ForwardingFileSystem {
   std::int32_t blockCount_ = 0;  // bytes the block holds
   std::int64_t position_ = 0;    // where the next read starts
   std::int64_t belowAt_ = 0;     // where the file below stands, or -1 when not known
+  bool sizeKnown_ = false;       // size_ was told since the last read below
+  std::uint32_t size_ = 0;
 };
 
 }  // namespace lzhcli
