@@ -24,6 +24,12 @@ class ReadAheadFileSystem : public ForwardingFileSystem {
   bool Close(lzh::FileHandle file) override;
   std::uint32_t Size(lzh::FileHandle file) override;
 
+  // Where the next read of file starts, or -1 when file is not the one
+  // read ahead.
+  std::int64_t Position(lzh::FileHandle file) const {
+    return file == file_ && file_ != lzh::kInvalidFile ? position_ : -1;
+  }
+
  private:
   static constexpr std::int32_t kBlockBytes = 1 << 18;
 

@@ -6,10 +6,8 @@
 #include <windows.h>
 #else
 #include <pthread.h>
-#include <sched.h>
 #include <signal.h>
 
-#include <cstdlib>
 #endif
 
 namespace lzhcli {
@@ -240,6 +238,12 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
   return whole;
 }
 
+void WriteBehindFileSystem::Release(lzh::FileHandle file) {
+  if (file != output_ || file == lzh::kInvalidFile) return;
+  Finish(file);
+  output_ = lzh::kInvalidFile;
+}
+
 std::uint32_t WriteBehindFileSystem::Size(lzh::FileHandle file) {
   Finish(file);
   return Below().Size(file);
@@ -293,23 +297,6 @@ lzh::Decoder WriteBehindDecoderForMethod(char methodDigit) {
   if (decoder == lzh::DecodeLh5) return DecodeThenFinish<lzh::DecodeLh5>;
   if (decoder == lzh::DecodeLh5Fast) return DecodeThenFinish<lzh::DecodeLh5Fast>;
   return nullptr;
-}
-
-bool SecondCoreIsFree() {
-#ifdef _WIN32
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  return system.dwNumberOfProcessors >= 2;
-#else
-  cpu_set_t usable;
-  if (sched_getaffinity(0, sizeof usable, &usable) != 0) return false;
-  const int cores = CPU_COUNT(&usable);
-  double load = 0;
-  if (getloadavg(&load, 1) != 1) load = 0;
-  // Half a core of slack: runs of this program one after another keep
-  // the load near 1 by themselves.
-  return cores >= 2 && load < cores - 0.5;
-#endif
 }
 
 }  // namespace lzhcli

@@ -20,6 +20,7 @@
 
 #include "codec/decoder.h"
 #include "forwarding_file_system.h"
+#include "worker_thread.h"
 
 namespace lzhcli {
 
@@ -45,6 +46,10 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
   // given, receives the CRC-16 of the bytes the file below stored.
   bool Finish(lzh::FileHandle file, std::uint32_t* crc = nullptr);
 
+  // Finishes file's writes and leaves the file to the file system below:
+  // every later call on it goes there directly, as without this layer.
+  void Release(lzh::FileHandle file);
+
  private:
   struct Shared;       // the blocks and what the two threads tell each other
   struct ThreadEntry;  // the platform's start of the writing thread
@@ -69,12 +74,5 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
 // Only for walks whose output goes through a WriteBehindFileSystem, the one
 // made last (directly or below layers that forward every call).
 lzh::Decoder WriteBehindDecoderForMethod(char methodDigit);
-
-// Whether the writing thread would find a core of its own: the process may
-// run on two cores or more and, where the system tells it, the load
-// average of the last minute leaves one of them idle (the other being this
-// process's). On a machine busy with other work the thread only adds the
-// cost of handing blocks over (about a tenth more CPU time, measured).
-bool SecondCoreIsFree();
 
 }  // namespace lzhcli
