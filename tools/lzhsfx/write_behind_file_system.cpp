@@ -2,14 +2,6 @@
 
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <pthread.h>
-#include <signal.h>
-
-#endif
-
 namespace lzhcli {
 
 namespace {
@@ -25,25 +17,17 @@ WriteBehindFileSystem* activeLayer = nullptr;
 
 // The blocks form a ring: those handed over, oldest first from head, then
 // the one being filled. The writing thread owns the blocks handed over; the
-// caller's thread owns the one being filled and waits while all four are
-// handed over. The lock guards every field below it.
+// caller's thread owns the one being filled and waits while all the others
+// are handed over. The lock guards every field below it.
 struct WriteBehindFileSystem::Shared {
   std::unique_ptr<std::uint8_t[]> bytes;  // kBlocks * kBlockBytes, obtained at the first write
   std::int32_t counts[kBlocks] = {};
   lzh::FileHandle files[kBlocks] = {};
   int filling = 0;  // the block being filled: (head + queued) % kBlocks
 
-#ifdef _WIN32
-  CRITICAL_SECTION lock;
-  CONDITION_VARIABLE changed;
-  HANDLE thread = nullptr;
-#else
-  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-  pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
-  pthread_t thread{};
-#endif
-  bool threadRunning = false;
-  bool threadFailed = false;  // no thread could be started: blocks are written by the caller
+  Monitor monitor;
+  WorkerThread thread;
+  bool threadTried = false;  // without a thread, blocks are written by the caller
   int head = 0;
   int queued = 0;
   bool stopping = false;
@@ -53,26 +37,10 @@ struct WriteBehindFileSystem::Shared {
 
   std::uint8_t* Block(int index) { return bytes.get() + std::size_t{kBlockBytes} * index; }
 
-#ifdef _WIN32
-  Shared() {
-    InitializeCriticalSection(&lock);
-    InitializeConditionVariable(&changed);
-  }
-  ~Shared() { DeleteCriticalSection(&lock); }
-  void Lock() { EnterCriticalSection(&lock); }
-  void Unlock() { LeaveCriticalSection(&lock); }
-  void Wait() { SleepConditionVariableCS(&changed, &lock, INFINITE); }
-  void Wake() { WakeAllConditionVariable(&changed); }
-#else
-  ~Shared() {
-    pthread_cond_destroy(&changed);
-    pthread_mutex_destroy(&lock);
-  }
-  void Lock() { pthread_mutex_lock(&lock); }
-  void Unlock() { pthread_mutex_unlock(&lock); }
-  void Wait() { pthread_cond_wait(&changed, &lock); }
-  void Wake() { pthread_cond_broadcast(&changed); }
-#endif
+  void Lock() { monitor.Lock(); }
+  void Unlock() { monitor.Unlock(); }
+  void Wait() { monitor.Wait(); }
+  void Wake() { monitor.Wake(); }
 };
 
 WriteBehindFileSystem::WriteBehindFileSystem(lzh::FileSystem& below)
@@ -84,17 +52,12 @@ WriteBehindFileSystem::~WriteBehindFileSystem() {
   if (activeLayer == this) activeLayer = nullptr;
   if (output_ != lzh::kInvalidFile) Finish(output_);
   Shared& s = *shared_;
-  if (!s.threadRunning) return;
+  if (!s.thread.Running()) return;
   s.Lock();
   s.stopping = true;
   s.Wake();
   s.Unlock();
-#ifdef _WIN32
-  WaitForSingleObject(s.thread, INFINITE);
-  CloseHandle(s.thread);
-#else
-  pthread_join(s.thread, nullptr);
-#endif
+  s.thread.Join();
 }
 
 void WriteBehindFileSystem::WriteBlock(int index) {
@@ -131,39 +94,14 @@ void WriteBehindFileSystem::RunWriter() {
   s.Unlock();
 }
 
-struct WriteBehindFileSystem::ThreadEntry {
-#ifdef _WIN32
-  static DWORD WINAPI Run(LPVOID self) {
-    static_cast<WriteBehindFileSystem*>(self)->RunWriter();
-    return 0;
-  }
-#else
-  static void* Run(void* self) {
-    static_cast<WriteBehindFileSystem*>(self)->RunWriter();
-    return nullptr;
-  }
-#endif
-};
-
 void WriteBehindFileSystem::HandOver() {
   Shared& s = *shared_;
-  if (!s.threadRunning && !s.threadFailed) {
-#ifdef _WIN32
-    s.thread = CreateThread(nullptr, 0, ThreadEntry::Run, this, 0, nullptr);
-    s.threadRunning = s.thread != nullptr;
-#else
-    // The signals that interrupt an extraction stay with the main thread,
-    // whose handler removes the partial file and whose guards hold them off
-    // while that file is being created or closed.
-    sigset_t all, saved;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &saved);
-    s.threadRunning = pthread_create(&s.thread, nullptr, ThreadEntry::Run, this) == 0;
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-#endif
-    s.threadFailed = !s.threadRunning;
+  if (!s.threadTried) {
+    s.threadTried = true;
+    s.thread.Start([](void* self) { static_cast<WriteBehindFileSystem*>(self)->RunWriter(); },
+                   this);
   }
-  if (!s.threadRunning) {
+  if (!s.thread.Running()) {
     WriteBlock(s.filling);
     s.counts[s.filling] = 0;
     return;

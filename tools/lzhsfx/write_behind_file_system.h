@@ -51,8 +51,7 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
   void Release(lzh::FileHandle file);
 
  private:
-  struct Shared;       // the blocks and what the two threads tell each other
-  struct ThreadEntry;  // the platform's start of the writing thread
+  struct Shared;  // the blocks and what the two threads tell each other
 
   void RunWriter();
 
