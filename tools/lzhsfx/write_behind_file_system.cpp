@@ -8,6 +8,10 @@ namespace {
 
 constexpr int kBlocks = 8;
 constexpr std::int32_t kBlockBytes = 1 << 17;
+// The writing thread, faster than the decoder, would sleep after each block
+// and be woken for the next one, a system call each time: it is woken once
+// half the ring waits for it, and at the end of each output file.
+constexpr int kWakeBlocks = kBlocks / 2;
 
 // The layer the write-behind decoders finish: the one made last. Wrappers
 // such as the progress display may stand between it and the walk.
@@ -108,7 +112,7 @@ void WriteBehindFileSystem::HandOver() {
   }
   s.Lock();
   ++s.queued;
-  s.Wake();
+  if (s.queued >= kWakeBlocks) s.Wake();
   while (s.queued == kBlocks) s.Wait();
   s.Unlock();
   s.filling = (s.filling + 1) % kBlocks;
@@ -169,6 +173,7 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
     }
   }
   s.Lock();
+  if (s.queued != 0) s.Wake();
   while (s.queued != 0) s.Wait();
   const bool whole = !s.fellShort;
   if (crc != nullptr) *crc = s.crc;
