@@ -237,6 +237,7 @@ lzh::Decoder WriteBehindDecoderForMethod(char methodDigit) {
   const lzh::Decoder decoder = lzh::ToolDecoderForMethod(methodDigit);
   if (decoder == lzh::CopyStored) return DecodeThenFinish<lzh::CopyStored>;
   if (decoder == lzh::DecodeLh1) return DecodeThenFinish<lzh::DecodeLh1>;
+  if (decoder == lzh::DecodeLh1Fast) return DecodeThenFinish<lzh::DecodeLh1Fast>;
   if (decoder == lzh::DecodeLh5) return DecodeThenFinish<lzh::DecodeLh5>;
   if (decoder == lzh::DecodeLh5Fast) return DecodeThenFinish<lzh::DecodeLh5Fast>;
   return nullptr;
