@@ -74,9 +74,9 @@ class DecodeAhead {
 
   ReadAheadFileSystem& walkReads_;
   lzh::FileSystem& own_;
-  const std::string archivePath_;
-  const std::int32_t archiveStart_;
-  WriteBehindFileSystem* const behind_;
+  std::string archivePath_;
+  std::int32_t archiveStart_;
+  WriteBehindFileSystem* behind_;
   std::unique_ptr<Shared> shared_;
   WorkerThread thread_;
   bool threadTried_ = false;
