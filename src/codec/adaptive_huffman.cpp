@@ -89,6 +89,17 @@ void AdaptiveHuffman::CountSymbol(unsigned symbol) {
   } while (n != 0);
 }
 
+void AdaptiveHuffman::CountSymbolFast(unsigned symbol) {
+  if (frequency[kRootNode] == kFrequencyLimit) RebuildTreeFast();
+  unsigned n = parent[kNodeCount + symbol];
+  do {
+    const unsigned weight = frequency[n];
+    if (weight == frequency[n + 1]) n = Exchange(n);
+    frequency[n] = static_cast<std::uint16_t>(weight + 1);
+    n = parent[n];
+  } while (n != 0);
+}
+
 // Format notes: leaves keep their relative order; a new internal node goes
 // after every node of equal weight.
 void AdaptiveHuffman::RebuildTree() {
@@ -106,6 +117,40 @@ void AdaptiveHuffman::RebuildTree() {
     unsigned l = k - 1;
     while (f < frequency[l]) --l;
     ++l;
+    std::memmove(frequency + l + 1, frequency + l, (k - l) * sizeof frequency[0]);
+    std::memmove(child + l + 1, child + l, (k - l) * sizeof child[0]);
+    frequency[l] = static_cast<std::uint16_t>(f);
+    child[l] = static_cast<std::uint16_t>(i);
+  }
+  for (unsigned n = 0; n < kNodeCount; ++n) {
+    unsigned c = child[n];
+    parent[c] = static_cast<std::uint16_t>(n);
+    if (!IsLeaf(c)) parent[c + 1] = static_cast<std::uint16_t>(n);
+  }
+}
+
+// The nodes placed so far are in order of weight, so the place after
+// every node of the new one's weight is found by bisection.
+void AdaptiveHuffman::RebuildTreeFast() {
+  topValid_ = false;
+  unsigned j = 0;
+  for (unsigned n = 0; n < kNodeCount; ++n) {
+    if (IsLeaf(child[n])) {
+      frequency[j] = static_cast<std::uint16_t>((frequency[n] + 1) / 2);
+      child[j] = child[n];
+      ++j;
+    }
+  }
+  for (unsigned k = kSymbolCount, i = 0; k < kNodeCount; ++k, i += 2) {
+    unsigned f = frequency[i] + frequency[i + 1];
+    unsigned l = 0, above = k;  // the first node heavier than f is in [l, above]
+    while (l < above) {
+      unsigned middle = (l + above) / 2;
+      if (frequency[middle] > f)
+        above = middle;
+      else
+        l = middle + 1;
+    }
     std::memmove(frequency + l + 1, frequency + l, (k - l) * sizeof frequency[0]);
     std::memmove(child + l + 1, child + l, (k - l) * sizeof child[0]);
     frequency[l] = static_cast<std::uint16_t>(f);

@@ -37,6 +37,11 @@ struct AdaptiveHuffman {
   // Counts one occurrence of symbol (0..313) along its path to the root.
   void CountSymbol(unsigned symbol);
   void RebuildTree();
+  // The command-line tool's: the same counts and the same tree, the
+  // rebuild finding each new internal node's place by bisection (the
+  // program does without the code).
+  void CountSymbolFast(unsigned symbol);
+  void RebuildTreeFast();
 
   static bool IsLeaf(unsigned child) { return child >= kNodeCount; }
 

@@ -54,6 +54,9 @@ using Decoder = void (*)(MemberStream&);
 
 void CopyStored(MemberStream& member);  // -lh0-
 void DecodeLh1(MemberStream& member);   // -lh1-
+// The same decoder with the model's faster rebuild (the same tree and
+// output for every input): the tool's.
+void DecodeLh1Fast(MemberStream& member);
 // -lh4- and -lh5-; for the command-line tool also -lh6- and -lh7-.
 void DecodeLh5(MemberStream& member);
 // The same decoder with a loop that takes the common case faster, at a

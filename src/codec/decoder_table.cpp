@@ -18,6 +18,7 @@ Decoder DecoderForMethod(char methodDigit) {
 
 Decoder ToolDecoderForMethod(char methodDigit) {
   if (methodDigit >= '4' && methodDigit <= '7') return DecodeLh5Fast;
+  if (methodDigit == '1') return DecodeLh1Fast;
   return DecoderForMethod(methodDigit);
 }
 

@@ -77,6 +77,9 @@ struct Lh1Storage {
 
 constexpr int kOutputStart = kWindowSize;  // index of the first byte of the output block
 
+// kTool: the command-line tool's decoder, whose model rebuilds its tree
+// faster (the same tree).
+template <bool kTool>
 class Lh1Decoder {
  public:
   Lh1Decoder(MemberStream& member, Lh1Storage& storage)
@@ -114,7 +117,8 @@ class Lh1Decoder {
 // more (its one byte of look-ahead may be zero), and a small member that
 // claims gigabytes then ends with its data instead of decoding whatever
 // follows it in the archive.
-void Lh1Decoder::ReadInputBlock() {
+template <bool kTool>
+void Lh1Decoder<kTool>::ReadInputBlock() {
   inputPos_ = 0;
   std::int32_t want = member_.packedLeft < kBlockSize ? member_.packedLeft : kBlockSize;
   inputCount_ = want > 0 ? member_.ReadPacked(s_.inputBlock, want) : 0;
@@ -126,7 +130,8 @@ void Lh1Decoder::ReadInputBlock() {
 // Once a read has delivered nothing, InputCount stays 0: zero bytes stand in
 // and the archive is not read again. A valid stream uses them only as
 // look-ahead.
-std::uint8_t Lh1Decoder::FetchInputByte() {
+template <bool kTool>
+std::uint8_t Lh1Decoder<kTool>::FetchInputByte() {
   if (inputPos_ < inputCount_) {
     std::uint8_t b = s_.inputBlock[inputPos_++];
     if (inputPos_ == inputCount_) ReadInputBlock();
@@ -140,7 +145,8 @@ std::uint8_t Lh1Decoder::FetchInputByte() {
 // block holds enough bytes, eight are loaded at once, but the block's last
 // byte is always left to FetchInputByte so that the next read is issued as
 // soon as that byte is handed out and never earlier.
-inline void Lh1Decoder::Refill(int wanted) {
+template <bool kTool>
+inline void Lh1Decoder<kTool>::Refill(int wanted) {
   if (inputCount_ - inputPos_ > 8) {
     std::uint64_t next;
     std::memcpy(&next, s_.inputBlock + inputPos_, 8);
@@ -153,7 +159,8 @@ inline void Lh1Decoder::Refill(int wanted) {
   }
 }
 
-void Lh1Decoder::RefillByBytes(int wanted) {
+template <bool kTool>
+void Lh1Decoder<kTool>::RefillByBytes(int wanted) {
   while (bitCount_ < wanted) {
     bitBuffer_ |= std::uint64_t{FetchInputByte()} << (56 - bitCount_);
     bitCount_ += 8;
@@ -162,7 +169,8 @@ void Lh1Decoder::RefillByBytes(int wanted) {
 
 // Walks from the root, a 0 bit to the lower child of the pair and a 1 bit to
 // the higher, then counts the symbol.
-unsigned Lh1Decoder::DecodeSymbol() {
+template <bool kTool>
+unsigned Lh1Decoder<kTool>::DecodeSymbol() {
   if (bitCount_ < 32) Refill(9);
   static_assert(AdaptiveHuffman::kTopBits <= 9, "a refill guarantees nine bits");
   const AdaptiveHuffman::TopEntry top =
@@ -184,14 +192,19 @@ unsigned Lh1Decoder::DecodeSymbol() {
   }
   Consume(used);
   unsigned symbol = c - kNodeCount;
-  model_.CountSymbol(symbol);
+  if constexpr (kTool) {
+    model_.CountSymbolFast(symbol);
+  } else {
+    model_.CountSymbol(symbol);
+  }
   return symbol;
 }
 
 // Format notes: of the first eight bits, kOffsetCodeLength[b] belong to the
 // upper-bits code and the rest to the six low bits, which the following bits
 // complete.
-unsigned Lh1Decoder::DecodeMatchOffset() {
+template <bool kTool>
+unsigned Lh1Decoder<kTool>::DecodeMatchOffset() {
   if (bitCount_ < kMaxOffsetCodeBits) Refill(kMaxOffsetCodeBits);
   unsigned b = static_cast<unsigned>(bitBuffer_ >> 56);
   int length = kOffsetCodeLength[b];
@@ -201,14 +214,18 @@ unsigned Lh1Decoder::DecodeMatchOffset() {
   return static_cast<unsigned>(kOffsetHighBits[b]) << kOffsetLowBits | (code & 63u);
 }
 
-void Lh1Decoder::FlushOutput(int count) { member_.WriteOutput(s_.window + kOutputStart, count); }
+template <bool kTool>
+void Lh1Decoder<kTool>::FlushOutput(int count) {
+  member_.WriteOutput(s_.window + kOutputStart, count);
+}
 
 // Format notes: the produced count is compared with the original size only
 // before each symbol, as the encoder stops; a match that a corrupt stream
 // runs past the end is cut at the original size (decoder.h). A stream that needs bits beyond the
 // end of the archive is truncated: decoding stops there instead of inventing the rest of the member
 // from zero bits.
-void Lh1Decoder::Run() {
+template <bool kTool>
+void Lh1Decoder<kTool>::Run() {
   FileOffset left = member_.originalSize;
   if (left <= 0) return;
   ReadInputBlock();
@@ -258,7 +275,12 @@ void Lh1Decoder::Run() {
 
 void DecodeLh1(MemberStream& member) {
   HeapArray<Lh1Storage> storage(1);
-  Lh1Decoder(member, storage[0]).Run();
+  Lh1Decoder<false>(member, storage[0]).Run();
+}
+
+void DecodeLh1Fast(MemberStream& member) {
+  HeapArray<Lh1Storage> storage(1);
+  Lh1Decoder<true>(member, storage[0]).Run();
 }
 
 }  // namespace lzh

@@ -41,6 +41,33 @@ void SetTimes(FileHandle file, std::time_t seconds) {
   futimens(static_cast<int>(file), times);
 }
 
+// The moment a local date-time names, as mktime gives it with tm_isdst -1.
+// mktime reads the time zone anew on every call (a stat of /etc/localtime
+// per member); localtime_r keeps the zone it loaded once. Away from any
+// change of the zone's offset a local time names one moment, found from
+// the offset there; within 27 hours of a change (the widest step between
+// two offsets is 26 hours) the moment is left to mktime.
+std::time_t LocalTimeToSeconds(struct tm fields) {
+  constexpr std::time_t kWindow = 27 * 3600;  // seconds
+  struct tm asUtc = fields;
+  const std::time_t wall = timegm(&asUtc);
+  struct tm local;
+  if (wall != static_cast<std::time_t>(-1) && localtime_r(&wall, &local) != nullptr) {
+    const long offset = local.tm_gmtoff;
+    const std::time_t guess = wall - offset;
+    const std::time_t probes[] = {guess - kWindow, guess + kWindow, guess};
+    bool steady = true;
+    for (std::time_t probe : probes)
+      steady = steady && localtime_r(&probe, &local) != nullptr && local.tm_gmtoff == offset;
+    // local holds the guess's own fields now.
+    if (steady && local.tm_year == fields.tm_year && local.tm_mon == fields.tm_mon &&
+        local.tm_mday == fields.tm_mday && local.tm_hour == fields.tm_hour &&
+        local.tm_min == fields.tm_min && local.tm_sec == fields.tm_sec)
+      return guess;
+  }
+  return mktime(&fields);
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   FileHandle OpenRead(const char* path) override {
@@ -137,7 +164,7 @@ class PosixFileSystem final : public FileSystem {
     local.tm_min = static_cast<int>((dosDateTime >> 5) & 0x3F);
     local.tm_sec = static_cast<int>(dosDateTime & 0x1F) * 2;
     local.tm_isdst = -1;
-    std::time_t seconds = mktime(&local);
+    std::time_t seconds = LocalTimeToSeconds(local);
     if (seconds != static_cast<std::time_t>(-1)) SetTimes(file, seconds);
   }
 

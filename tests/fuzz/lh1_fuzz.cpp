@@ -1,8 +1,8 @@
 // DecodeLh1 on arbitrary packed bytes, held against the plain decoder of the
-// tests for the smaller sizes. Input: four bytes of original size
-// (little-endian, signed; positive sizes are capped, below, so that every
-// input is quick), one byte whose low four bits give the largest read (0:
-// whole blocks), then the packed bytes, which are the whole archive.
+// tests for the smaller sizes, and the tool's DecodeLh1Fast against it. Input: four bytes of
+// original size (little-endian, signed; positive sizes are capped, below, so that every input is
+// quick), one byte whose low four bits give the largest read (0: whole blocks), then the packed
+// bytes, which are the whole archive.
 //
 // An input that starts with a member header ("-lh?-" at offset 2) is read as
 // an archive instead: the size from the header, the packed bytes from the
@@ -55,6 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs.Close(archive);
   fs.Close(output);
   const std::vector<std::uint8_t>& got = fs.Find("out")->bytes;
+
+  lzhtest::MemoryFileSystem toolFs;
+  toolFs.AddFile("a.lzh", packed);
+  toolFs.readChunk = readChunk;
+  lzh::FileHandle toolOutput = toolFs.CreateOutput("out");
+  lzh::MemberStream tool{toolFs, toolFs.OpenRead("a.lzh"), toolOutput, packedSize, original, '1'};
+  lzh::DecodeLh1Fast(tool);
+  if (toolFs.Find("out")->bytes != got || tool.runningCrc != member.runningCrc ||
+      tool.overran != member.overran || tool.packedLeft != member.packedLeft ||
+      toolFs.reads != fs.reads)
+    std::abort();
 
   if (original <= 0 && (fs.reads != 0 || !got.empty())) std::abort();
   if (static_cast<std::int64_t>(got.size()) > (original > 0 ? original : 0)) std::abort();

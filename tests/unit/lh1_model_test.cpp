@@ -67,13 +67,16 @@ unsigned NextSymbol(std::mt19937& random, int shape) {
   }
 }
 
+// The program's counting and the tool's (CountSymbolFast) alike.
 TEST(Lh1Model, EvolvesNodeForNodeLikeThePlainScans) {
-  lzh::HeapArray<AdaptiveHuffman> model(1);
+  lzh::HeapArray<AdaptiveHuffman> model(2);
   AdaptiveHuffman& m = model[0];
+  AdaptiveHuffman& tool = model[1];
   ReferenceModel r;
   for (int shape = 0; shape < 3; ++shape) {
     std::mt19937 random(100 + shape);
     m.ResetModel();
+    tool.ResetModel();
     r.Reset();
     ASSERT_TRUE(SameTree(m, r));
     int rebuilds = 0;
@@ -81,8 +84,10 @@ TEST(Lh1Model, EvolvesNodeForNodeLikeThePlainScans) {
       unsigned s = NextSymbol(random, shape);
       if (m.frequency[kRootNode] == 0x8000) ++rebuilds;
       m.CountSymbol(s);
+      tool.CountSymbolFast(s);
       r.Count(s);
       ASSERT_TRUE(SameTree(m, r)) << "shape " << shape << ", symbol " << i;
+      ASSERT_TRUE(SameTree(tool, r)) << "tool, shape " << shape << ", symbol " << i;
     }
     EXPECT_GE(rebuilds, 3) << "shape " << shape;
     for (unsigned n = 0; n + 1 < kNodeCount; ++n)

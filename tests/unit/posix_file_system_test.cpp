@@ -82,6 +82,45 @@ TEST_F(PosixFileSystem, DosTimeIsLocalTimeAndInvalidTimesChangeNothing) {
   EXPECT_EQ(st.st_mtime, 1700000000);
 }
 
+// The time zone's changes (Berlin's: the tests run in it) are where a local
+// time names no moment or two; every time gets the moment mktime gives.
+TEST_F(PosixFileSystem, DosTimesNearOffsetChangesAreWhatMktimeGives) {
+  struct Case {
+    int year, month, day, hour, minute;
+  } cases[] = {
+      {2004, 3, 28, 2, 30},   // in the hour skipped in spring
+      {2004, 3, 28, 1, 58},   // just before it
+      {2004, 3, 27, 3, 0},    // a day before
+      {2004, 10, 31, 2, 30},  // in the hour repeated in autumn
+      {2004, 10, 31, 3, 0},   // just after it
+      {2004, 11, 1, 3, 0},    // a day after
+      {1980, 1, 1, 0, 0},     // the first DOS date
+      {2107, 12, 31, 23, 58}, {2004, 8, 8, 11, 50},
+  };
+  std::string path = dir + "/t";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.year << "-" << c.month << "-" << c.day << " " << c.hour << ":" << c.minute);
+    std::uint32_t stamp =
+        static_cast<std::uint32_t>(c.year - 1980) << 25 |
+        static_cast<std::uint32_t>(c.month) << 21 | static_cast<std::uint32_t>(c.day) << 16 |
+        static_cast<std::uint32_t>(c.hour) << 11 | static_cast<std::uint32_t>(c.minute) << 5;
+    lzh::FileHandle out = fs.CreateOutput(path.c_str());
+    fs.SetDosTime(out, stamp);
+    fs.Close(out);
+    std::tm fields = {};
+    fields.tm_year = c.year - 1900;
+    fields.tm_mon = c.month - 1;
+    fields.tm_mday = c.day;
+    fields.tm_hour = c.hour;
+    fields.tm_min = c.minute;
+    fields.tm_isdst = -1;
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, std::mktime(&fields));
+  }
+}
+
 TEST(Heap, RefusedAllocationEndsWithRuntimeError203) {
   EXPECT_EXIT(
       {

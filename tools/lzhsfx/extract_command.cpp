@@ -13,6 +13,8 @@
 #include "command_line.h"
 #include "commands.h"
 #include "console_dialog.h"
+#include "decode_ahead.h"
+#include "found_path_file_system.h"
 #include "interruption.h"
 #include "member_names.h"
 #include "member_time.h"
@@ -161,17 +163,19 @@ int ExtractCommand(const Arguments& args) {
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name. Members sent to stdout leave no file behind.
-  // Files are written on a second thread while the next bytes decode,
-  // where a core is free for it.
+  // Where a core is free, files are written on a second thread while the
+  // next bytes decode, and small members are decoded ahead on one.
   ReadAheadFileSystem archiveReads(ToolFileSystem());
+  FoundPathFileSystem searches(archiveReads);
   std::unique_ptr<lzh::FileSystem> outputs;
   if (toStdout) {
     outputs = std::make_unique<NullOutputFileSystem>(archiveReads, stdout);
   } else {
-    outputs = std::make_unique<InterruptibleOutputs>(archiveReads);
+    outputs = std::make_unique<InterruptibleOutputs>(searches);
   }
   WriteBehindFileSystem behind(*outputs);
-  const bool writeBehind = !toStdout && SecondCoreIsFree();
+  const bool secondCore = SecondCoreIsFree();
+  const bool writeBehind = !toStdout && secondCore;
   Progress progress(0, line.verbosity != Verbosity::Quiet);
   ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : *outputs, progress);
   OpenedArchive opened;
@@ -183,6 +187,9 @@ int ExtractCommand(const Arguments& args) {
   lzh::WalkSession session(fs);
   fs.Watch(session.archive.currentMember);
   session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
+  DecodeAhead ahead(archiveReads, ToolFileSystem(), path, opened.start,
+                    writeBehind ? &behind : nullptr);
+  if (secondCore) session.decoderForMethod = DecodeAheadDecoderForMethod;
   session.passOverUnsupported = true;
   session.archive.anyMethod = true;
   session.archive.archiveHandle = opened.handle;

@@ -1,10 +1,12 @@
 #include "interrupt_signals.h"
 
+#include <atomic>
 #include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -26,11 +28,22 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previous[sizeof kSignals / sizeof kSignals[0]];
 
-void OnSignal(int signal) {
+volatile sig_atomic_t holds = 0;
+volatile sig_atomic_t pending = 0;
+
+void Handle(int signal) {
   installed();
   // Ends the process by the same signal, as its default action would.
   ::signal(signal, SIG_DFL);
   raise(signal);
+}
+
+void OnSignal(int signal) {
+  if (holds > 0) {
+    pending = signal;
+    return;
+  }
+  Handle(signal);
 }
 
 #endif
@@ -70,14 +83,17 @@ void UninstallInterruptHandler() {
 
 void SayFromHandler(const char* line) { (void)!write(2, line, std::strlen(line)); }
 
+// The fences keep the compiler from moving the held changes out of the hold.
 InterruptsHeld::InterruptsHeld() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int s : kSignals) sigaddset(&set, s);
-  sigprocmask(SIG_BLOCK, &set, &saved_);
+  holds = holds + 1;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
-InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+InterruptsHeld::~InterruptsHeld() {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  holds = holds - 1;
+  if (holds == 0 && pending != 0) Handle(pending);
+}
 
 #endif
 

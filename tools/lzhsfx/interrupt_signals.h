@@ -4,10 +4,6 @@
 // (on Windows with STATUS_CONTROL_C_EXIT).
 #pragma once
 
-#ifndef _WIN32
-#include <signal.h>
-#endif
-
 namespace lzhcli {
 
 // Runs in a signal handler (POSIX) or on a thread of its own (Windows):
@@ -24,16 +20,15 @@ void SayFromHandler(const char* line);
 
 #ifndef _WIN32
 // Keeps the signals waiting for its lifetime, so that a handler never sees
-// a change half made.
+// a change half made. A signal that comes meanwhile is noted and handled
+// when the last hold ends: a flag, not a blocked signal mask, which would
+// cost two system calls per file.
 class InterruptsHeld {
  public:
   InterruptsHeld();
   ~InterruptsHeld();
   InterruptsHeld(const InterruptsHeld&) = delete;
   InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
- private:
-  sigset_t saved_;
 };
 #endif
 

@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -105,13 +106,15 @@ void Remove() { UninstallInterruptHandler(); }
 
 }  // namespace
 
-InterruptibleOutputs::InterruptibleOutputs(lzh::FileSystem& inner) : inner_(inner) { Install(); }
+InterruptibleOutputs::InterruptibleOutputs(lzh::FileSystem& inner) : ForwardingFileSystem(inner) {
+  Install();
+}
 
 InterruptibleOutputs::~InterruptibleOutputs() { Remove(); }
 
 lzh::FileHandle InterruptibleOutputs::CreateOutput(const char* path) {
   Guard guard;
-  lzh::FileHandle file = inner_.CreateOutput(path);
+  lzh::FileHandle file = Below().CreateOutput(path);
   if (file != lzh::kInvalidFile && lzh::CopyText(outputPath, sizeof outputPath, path)) {
     PrepareNote(path);
     Note(file);
@@ -124,13 +127,13 @@ std::int32_t InterruptibleOutputs::Write(lzh::FileHandle file, const void* buffe
 #ifdef _WIN32
   Guard guard;  // the handler closes the file: not during a write
 #endif
-  return inner_.Write(file, buffer, count);
+  return Below().Write(file, buffer, count);
 }
 
 bool InterruptibleOutputs::Close(lzh::FileHandle file) {
   Guard guard;
   if (IsNoted(file)) Forget();
-  return inner_.Close(file);
+  return Below().Close(file);
 }
 
 }  // namespace lzhcli

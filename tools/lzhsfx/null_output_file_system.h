@@ -11,22 +11,18 @@
 #include <set>
 #include <string>
 
-#include "platform/file_system.h"
+#include "forwarding_file_system.h"
 
 namespace lzhcli {
 
-class NullOutputFileSystem : public lzh::FileSystem {
+class NullOutputFileSystem : public ForwardingFileSystem {
  public:
   explicit NullOutputFileSystem(lzh::FileSystem& reads, std::FILE* copyTo = nullptr)
-      : reads_(reads), copyTo_(copyTo) {}
+      : ForwardingFileSystem(reads), copyTo_(copyTo) {}
 
-  lzh::FileHandle OpenRead(const char* path) override { return reads_.OpenRead(path); }
   lzh::FileHandle CreateOutput(const char*) override {
     sinkBytes_ = 0;
     return kSink;
-  }
-  std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
-    return reads_.Read(file, buffer, count);
   }
   std::int32_t Write(lzh::FileHandle, const void* buffer, std::int32_t count) override {
     if (count <= 0) return 0;
@@ -37,11 +33,8 @@ class NullOutputFileSystem : public lzh::FileSystem {
     sinkBytes_ += static_cast<lzh::FileSize>(count);
     return count;
   }
-  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
-    return reads_.Seek(file, offset);
-  }
   lzh::FileSize Size(lzh::FileHandle file) override {
-    return file == kSink ? sinkBytes_ : reads_.Size(file);
+    return file == kSink ? sinkBytes_ : Below().Size(file);
   }
   bool FindFirst(const char* path) override;
   bool MakeDirectory(const char* path) override {
@@ -52,7 +45,7 @@ class NullOutputFileSystem : public lzh::FileSystem {
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
   std::uint32_t LastError() override { return copyTo_ != nullptr ? lastError_ : 0; }
   bool Close(lzh::FileHandle file) override {
-    if (file != kSink) return reads_.Close(file);
+    if (file != kSink) return Below().Close(file);
     if (copyTo_ != nullptr && std::fflush(copyTo_) != 0) {
       lastError_ = static_cast<std::uint32_t>(errno);
       return false;
@@ -64,7 +57,6 @@ class NullOutputFileSystem : public lzh::FileSystem {
 
  private:
   static constexpr lzh::FileHandle kSink = 0x51AC;
-  lzh::FileSystem& reads_;
   std::set<std::string> made_;
   std::FILE* copyTo_;
   lzh::FileSize sinkBytes_ = 0;  // what the output file would hold

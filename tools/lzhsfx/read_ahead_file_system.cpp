@@ -5,30 +5,33 @@
 namespace lzhcli {
 
 lzh::FileHandle ReadAheadFileSystem::OpenRead(const char* path) {
-  lzh::FileHandle file = below_.OpenRead(path);
+  lzh::FileHandle file = Below().OpenRead(path);
   if (file != lzh::kInvalidFile) {
     file_ = file;
     block_.resize(kBlockBytes);
     blockStart_ = position_ = belowAt_ = 0;
     blockCount_ = 0;
+    sizeKnown_ = false;
   }
   return file;
 }
 
 std::int32_t ReadAheadFileSystem::ReadBelow(void* buffer, std::int32_t count) {
   if (belowAt_ != position_) {
-    if (below_.Seek(file_, position_) != position_) {
+    if (Below().Seek(file_, position_) != position_) {
       belowAt_ = -1;
       return 0;
     }
   }
-  std::int32_t got = below_.Read(file_, buffer, count);
+  // A file that grows or shrinks meanwhile is seen as the read finds it.
+  sizeKnown_ = false;
+  std::int32_t got = Below().Read(file_, buffer, count);
   belowAt_ = position_ + got;
   return got;
 }
 
 std::int32_t ReadAheadFileSystem::Read(lzh::FileHandle file, void* buffer, std::int32_t count) {
-  if (file != file_ || file_ == lzh::kInvalidFile) return below_.Read(file, buffer, count);
+  if (file != file_ || file_ == lzh::kInvalidFile) return Below().Read(file, buffer, count);
   if (count <= 0) return 0;
   auto* out = static_cast<std::uint8_t*>(buffer);
   std::int32_t done = 0;
@@ -57,11 +60,20 @@ std::int32_t ReadAheadFileSystem::Read(lzh::FileHandle file, void* buffer, std::
 }
 
 lzh::FileOffset ReadAheadFileSystem::Seek(lzh::FileHandle file, lzh::FileOffset offset) {
-  if (file != file_ || file_ == lzh::kInvalidFile) return below_.Seek(file, offset);
+  if (file != file_ || file_ == lzh::kInvalidFile) return Below().Seek(file, offset);
   // As the file systems below: a negative offset fails, any other succeeds.
   if (offset < 0) return -1;
   position_ = offset;
   return offset;
+}
+
+lzh::FileSize ReadAheadFileSystem::Size(lzh::FileHandle file) {
+  if (file != file_ || file_ == lzh::kInvalidFile) return Below().Size(file);
+  if (!sizeKnown_) {
+    size_ = Below().Size(file);
+    sizeKnown_ = true;
+  }
+  return size_;
 }
 
 bool ReadAheadFileSystem::Close(lzh::FileHandle file) {
@@ -69,7 +81,7 @@ bool ReadAheadFileSystem::Close(lzh::FileHandle file) {
     file_ = lzh::kInvalidFile;
     blockCount_ = 0;
   }
-  return below_.Close(file);
+  return Below().Close(file);
 }
 
 }  // namespace lzhcli

@@ -2,6 +2,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include "forwarding_file_system.h"
 #include "names/unicode_text.h"
 #include "tool_platform.h"
 
@@ -25,9 +26,9 @@ std::string Utf8(const wchar_t* wide) {
 
 // The host file system with the calls that take paths made through their
 // wide forms; handles are the same kind, so the rest is the host's.
-class WideFileSystem final : public lzh::FileSystem {
+class WideFileSystem final : public ForwardingFileSystem {
  public:
-  explicit WideFileSystem(lzh::FileSystem& host) : host_(host) {}
+  explicit WideFileSystem(lzh::FileSystem& host) : ForwardingFileSystem(host) {}
 
   lzh::FileHandle OpenRead(const char* path) override {
     HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -58,30 +59,17 @@ class WideFileSystem final : public lzh::FileSystem {
     return false;
   }
 
-  std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
-    return host_.Read(file, buffer, count);
-  }
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
-    std::int32_t done = host_.Write(file, buffer, count);
+    std::int32_t done = Below().Write(file, buffer, count);
     if (done < count) hostFailedLast_ = true;
     return done;
   }
-  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
-    return host_.Seek(file, offset);
-  }
-  lzh::FileSize Size(lzh::FileHandle file) override { return host_.Size(file); }
   bool Close(lzh::FileHandle file) override {
-    if (host_.Close(file)) return true;
+    if (Below().Close(file)) return true;
     hostFailedLast_ = true;
     return false;
   }
-  void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override {
-    host_.SetDosTime(file, dosDateTime);
-  }
-  void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override {
-    host_.SetUnixTime(file, seconds);
-  }
-  std::uint32_t LastError() override { return hostFailedLast_ ? host_.LastError() : lastError_; }
+  std::uint32_t LastError() override { return hostFailedLast_ ? Below().LastError() : lastError_; }
 
  private:
   void KeepError() {
@@ -89,7 +77,6 @@ class WideFileSystem final : public lzh::FileSystem {
     hostFailedLast_ = false;
   }
 
-  lzh::FileSystem& host_;
   std::uint32_t lastError_ = 0;
   bool hostFailedLast_ = false;
 };

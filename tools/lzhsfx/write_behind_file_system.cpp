@@ -2,22 +2,16 @@
 
 #include <cstring>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <pthread.h>
-#include <sched.h>
-#include <signal.h>
-
-#include <cstdlib>
-#endif
-
 namespace lzhcli {
 
 namespace {
 
 constexpr int kBlocks = 8;
 constexpr std::int32_t kBlockBytes = 1 << 17;
+// The writing thread, faster than the decoder, would sleep after each block
+// and be woken for the next one, a system call each time: it is woken once
+// half the ring waits for it, and at the end of each output file.
+constexpr int kWakeBlocks = kBlocks / 2;
 
 // The layer the write-behind decoders finish: the one made last. Wrappers
 // such as the progress display may stand between it and the walk.
@@ -27,25 +21,17 @@ WriteBehindFileSystem* activeLayer = nullptr;
 
 // The blocks form a ring: those handed over, oldest first from head, then
 // the one being filled. The writing thread owns the blocks handed over; the
-// caller's thread owns the one being filled and waits while all four are
-// handed over. The lock guards every field below it.
+// caller's thread owns the one being filled and waits while all the others
+// are handed over. The lock guards every field below it.
 struct WriteBehindFileSystem::Shared {
   std::unique_ptr<std::uint8_t[]> bytes;  // kBlocks * kBlockBytes, obtained at the first write
   std::int32_t counts[kBlocks] = {};
   lzh::FileHandle files[kBlocks] = {};
   int filling = 0;  // the block being filled: (head + queued) % kBlocks
 
-#ifdef _WIN32
-  CRITICAL_SECTION lock;
-  CONDITION_VARIABLE changed;
-  HANDLE thread = nullptr;
-#else
-  pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
-  pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
-  pthread_t thread{};
-#endif
-  bool threadRunning = false;
-  bool threadFailed = false;  // no thread could be started: blocks are written by the caller
+  Monitor monitor;
+  WorkerThread thread;
+  bool threadTried = false;  // without a thread, blocks are written by the caller
   int head = 0;
   int queued = 0;
   bool stopping = false;
@@ -55,30 +41,14 @@ struct WriteBehindFileSystem::Shared {
 
   std::uint8_t* Block(int index) { return bytes.get() + std::size_t{kBlockBytes} * index; }
 
-#ifdef _WIN32
-  Shared() {
-    InitializeCriticalSection(&lock);
-    InitializeConditionVariable(&changed);
-  }
-  ~Shared() { DeleteCriticalSection(&lock); }
-  void Lock() { EnterCriticalSection(&lock); }
-  void Unlock() { LeaveCriticalSection(&lock); }
-  void Wait() { SleepConditionVariableCS(&changed, &lock, INFINITE); }
-  void Wake() { WakeAllConditionVariable(&changed); }
-#else
-  ~Shared() {
-    pthread_cond_destroy(&changed);
-    pthread_mutex_destroy(&lock);
-  }
-  void Lock() { pthread_mutex_lock(&lock); }
-  void Unlock() { pthread_mutex_unlock(&lock); }
-  void Wait() { pthread_cond_wait(&changed, &lock); }
-  void Wake() { pthread_cond_broadcast(&changed); }
-#endif
+  void Lock() { monitor.Lock(); }
+  void Unlock() { monitor.Unlock(); }
+  void Wait() { monitor.Wait(); }
+  void Wake() { monitor.Wake(); }
 };
 
 WriteBehindFileSystem::WriteBehindFileSystem(lzh::FileSystem& below)
-    : below_(below), shared_(std::make_unique<Shared>()) {
+    : ForwardingFileSystem(below), shared_(std::make_unique<Shared>()) {
   activeLayer = this;
 }
 
@@ -86,28 +56,23 @@ WriteBehindFileSystem::~WriteBehindFileSystem() {
   if (activeLayer == this) activeLayer = nullptr;
   if (output_ != lzh::kInvalidFile) Finish(output_);
   Shared& s = *shared_;
-  if (!s.threadRunning) return;
+  if (!s.thread.Running()) return;
   s.Lock();
   s.stopping = true;
   s.Wake();
   s.Unlock();
-#ifdef _WIN32
-  WaitForSingleObject(s.thread, INFINITE);
-  CloseHandle(s.thread);
-#else
-  pthread_join(s.thread, nullptr);
-#endif
+  s.thread.Join();
 }
 
 void WriteBehindFileSystem::WriteBlock(int index) {
   Shared& s = *shared_;
   const std::int32_t count = s.counts[index];
-  const std::int32_t written = below_.Write(s.files[index], s.Block(index), count);
+  const std::int32_t written = Below().Write(s.files[index], s.Block(index), count);
   // Only one thread writes at a time, and the caller reads the CRC once
   // none is writing.
   lzh::CrcUpdate(s.Block(index), written, s.crc);
   if (written == count) return;
-  const std::uint32_t error = below_.LastError();
+  const std::uint32_t error = Below().LastError();
   s.Lock();
   s.fellShort = true;
   s.error = error;
@@ -133,46 +98,21 @@ void WriteBehindFileSystem::RunWriter() {
   s.Unlock();
 }
 
-struct WriteBehindFileSystem::ThreadEntry {
-#ifdef _WIN32
-  static DWORD WINAPI Run(LPVOID self) {
-    static_cast<WriteBehindFileSystem*>(self)->RunWriter();
-    return 0;
-  }
-#else
-  static void* Run(void* self) {
-    static_cast<WriteBehindFileSystem*>(self)->RunWriter();
-    return nullptr;
-  }
-#endif
-};
-
 void WriteBehindFileSystem::HandOver() {
   Shared& s = *shared_;
-  if (!s.threadRunning && !s.threadFailed) {
-#ifdef _WIN32
-    s.thread = CreateThread(nullptr, 0, ThreadEntry::Run, this, 0, nullptr);
-    s.threadRunning = s.thread != nullptr;
-#else
-    // The signals that interrupt an extraction stay with the main thread,
-    // whose handler removes the partial file and whose guards hold them off
-    // while that file is being created or closed.
-    sigset_t all, saved;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &saved);
-    s.threadRunning = pthread_create(&s.thread, nullptr, ThreadEntry::Run, this) == 0;
-    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-#endif
-    s.threadFailed = !s.threadRunning;
+  if (!s.threadTried) {
+    s.threadTried = true;
+    s.thread.Start([](void* self) { static_cast<WriteBehindFileSystem*>(self)->RunWriter(); },
+                   this);
   }
-  if (!s.threadRunning) {
+  if (!s.thread.Running()) {
     WriteBlock(s.filling);
     s.counts[s.filling] = 0;
     return;
   }
   s.Lock();
   ++s.queued;
-  s.Wake();
+  if (s.queued >= kWakeBlocks) s.Wake();
   while (s.queued == kBlocks) s.Wait();
   s.Unlock();
   s.filling = (s.filling + 1) % kBlocks;
@@ -181,7 +121,7 @@ void WriteBehindFileSystem::HandOver() {
 
 lzh::FileHandle WriteBehindFileSystem::CreateOutput(const char* path) {
   if (output_ != lzh::kInvalidFile) Finish(output_);
-  lzh::FileHandle file = below_.CreateOutput(path);
+  lzh::FileHandle file = Below().CreateOutput(path);
   if (file != lzh::kInvalidFile) {
     output_ = file;
     Shared& s = *shared_;
@@ -197,7 +137,7 @@ lzh::FileHandle WriteBehindFileSystem::CreateOutput(const char* path) {
 
 std::int32_t WriteBehindFileSystem::Write(lzh::FileHandle file, const void* buffer,
                                           std::int32_t count) {
-  if (file != output_ || file == lzh::kInvalidFile) return below_.Write(file, buffer, count);
+  if (file != output_ || file == lzh::kInvalidFile) return Below().Write(file, buffer, count);
   if (count <= 0) return 0;
   Shared& s = *shared_;
   if (!s.bytes) s.bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
@@ -233,6 +173,7 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
     }
   }
   s.Lock();
+  if (s.queued != 0) s.Wake();
   while (s.queued != 0) s.Wait();
   const bool whole = !s.fellShort;
   if (crc != nullptr) *crc = s.crc;
@@ -240,9 +181,15 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
   return whole;
 }
 
+void WriteBehindFileSystem::Release(lzh::FileHandle file) {
+  if (file != output_ || file == lzh::kInvalidFile) return;
+  Finish(file);
+  output_ = lzh::kInvalidFile;
+}
+
 lzh::FileSize WriteBehindFileSystem::Size(lzh::FileHandle file) {
   Finish(file);
-  return below_.Size(file);
+  return Below().Size(file);
 }
 
 bool WriteBehindFileSystem::Close(lzh::FileHandle file) {
@@ -250,17 +197,17 @@ bool WriteBehindFileSystem::Close(lzh::FileHandle file) {
     Finish(file);
     output_ = lzh::kInvalidFile;
   }
-  return below_.Close(file);
+  return Below().Close(file);
 }
 
 void WriteBehindFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {
   Finish(file);
-  below_.SetDosTime(file, dosDateTime);
+  Below().SetDosTime(file, dosDateTime);
 }
 
 void WriteBehindFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t seconds) {
   Finish(file);
-  below_.SetUnixTime(file, seconds);
+  Below().SetUnixTime(file, seconds);
 }
 
 std::uint32_t WriteBehindFileSystem::LastError() {
@@ -272,7 +219,7 @@ std::uint32_t WriteBehindFileSystem::LastError() {
     s.Unlock();
     if (fellShort) return error;
   }
-  return below_.LastError();
+  return Below().LastError();
 }
 
 namespace {
@@ -290,26 +237,10 @@ lzh::Decoder WriteBehindDecoderForMethod(char methodDigit) {
   const lzh::Decoder decoder = lzh::ToolDecoderForMethod(methodDigit);
   if (decoder == lzh::CopyStored) return DecodeThenFinish<lzh::CopyStored>;
   if (decoder == lzh::DecodeLh1) return DecodeThenFinish<lzh::DecodeLh1>;
+  if (decoder == lzh::DecodeLh1Fast) return DecodeThenFinish<lzh::DecodeLh1Fast>;
   if (decoder == lzh::DecodeLh5) return DecodeThenFinish<lzh::DecodeLh5>;
   if (decoder == lzh::DecodeLh5Fast) return DecodeThenFinish<lzh::DecodeLh5Fast>;
   return nullptr;
-}
-
-bool SecondCoreIsFree() {
-#ifdef _WIN32
-  SYSTEM_INFO system;
-  GetSystemInfo(&system);
-  return system.dwNumberOfProcessors >= 2;
-#else
-  cpu_set_t usable;
-  if (sched_getaffinity(0, sizeof usable, &usable) != 0) return false;
-  const int cores = CPU_COUNT(&usable);
-  double load = 0;
-  if (getloadavg(&load, 1) != 1) load = 0;
-  // Half a core of slack: runs of this program one after another keep
-  // the load near 1 by themselves.
-  return cores >= 2 && load < cores - 0.5;
-#endif
 }
 
 }  // namespace lzhcli

@@ -19,31 +19,23 @@
 #include <memory>
 
 #include "codec/decoder.h"
-#include "platform/file_system.h"
+#include "forwarding_file_system.h"
+#include "worker_thread.h"
 
 namespace lzhcli {
 
-class WriteBehindFileSystem final : public lzh::FileSystem {
+class WriteBehindFileSystem final : public ForwardingFileSystem {
  public:
   explicit WriteBehindFileSystem(lzh::FileSystem& below);
   ~WriteBehindFileSystem() override;
   WriteBehindFileSystem(const WriteBehindFileSystem&) = delete;
   WriteBehindFileSystem& operator=(const WriteBehindFileSystem&) = delete;
 
-  lzh::FileHandle OpenRead(const char* path) override { return below_.OpenRead(path); }
   // Finishes the writes of an output still open, then creates the new one.
   lzh::FileHandle CreateOutput(const char* path) override;
-  std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
-    return below_.Read(file, buffer, count);
-  }
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override;
-  lzh::FileOffset Seek(lzh::FileHandle file, lzh::FileOffset offset) override {
-    return below_.Seek(file, offset);
-  }
   lzh::FileSize Size(lzh::FileHandle file) override;
   bool Close(lzh::FileHandle file) override;
-  bool FindFirst(const char* path) override { return below_.FindFirst(path); }
-  bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
   std::uint32_t LastError() override;
@@ -54,9 +46,12 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
   // given, receives the CRC-16 of the bytes the file below stored.
   bool Finish(lzh::FileHandle file, std::uint32_t* crc = nullptr);
 
+  // Finishes file's writes and leaves the file to the file system below:
+  // every later call on it goes there directly, as without this layer.
+  void Release(lzh::FileHandle file);
+
  private:
-  struct Shared;       // the blocks and what the two threads tell each other
-  struct ThreadEntry;  // the platform's start of the writing thread
+  struct Shared;  // the blocks and what the two threads tell each other
 
   void RunWriter();
 
@@ -67,7 +62,6 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
   // short write.
   void WriteBlock(int index);
 
-  lzh::FileSystem& below_;
   std::unique_ptr<Shared> shared_;
   lzh::FileHandle output_ = lzh::kInvalidFile;  // the output file whose writes gather here
 };
@@ -79,12 +73,5 @@ class WriteBehindFileSystem final : public lzh::FileSystem {
 // Only for walks whose output goes through a WriteBehindFileSystem, the one
 // made last (directly or below layers that forward every call).
 lzh::Decoder WriteBehindDecoderForMethod(char methodDigit);
-
-// Whether the writing thread would find a core of its own: the process may
-// run on two cores or more and, where the system tells it, the load
-// average of the last minute leaves one of them idle (the other being this
-// process's). On a machine busy with other work the thread only adds the
-// cost of handing blocks over (about a tenth more CPU time, measured).
-bool SecondCoreIsFree();
 
 }  // namespace lzhcli
