@@ -115,9 +115,12 @@ TEST_F(PosixFileSystem, DosTimesNearOffsetChangesAreWhatMktimeGives) {
     fields.tm_hour = c.hour;
     fields.tm_min = c.minute;
     fields.tm_isdst = -1;
+    const std::time_t expected = std::mktime(&fields);
+    // A 32-bit time_t ends in 2038: such a time is left unset, as mktime fails.
+    if (expected == static_cast<std::time_t>(-1)) continue;
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mtime, std::mktime(&fields));
+    EXPECT_EQ(st.st_mtime, expected);
   }
 }
 
