@@ -191,8 +191,8 @@ std::string RefusalOf(const StoredName& name) {
   return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
 }
 
-// fileSize tells a file of 4 GiB or more from one whose level-1 records
-// take its packed size there.
+// fileSize tells a file of 4 GiB or more apart from one that passes 4 GiB
+// only with the records a level-1 header counts in its packed size.
 std::string WriteErrorText(const lzhwrite::WriteStatus& status, int headerLevel,
                            std::uint64_t fileSize = 0) {
   const std::string system =
