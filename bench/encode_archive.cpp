@@ -45,6 +45,8 @@ int main(int argc, char** argv) {
                  static_cast<int>(status.error), std::strerror(status.systemError));
     return 1;
   }
-  std::printf("%s %u %u\n", summary.method, summary.originalSize, summary.packedSize);
+  std::printf("%s %llu %llu\n", summary.method,
+              static_cast<unsigned long long>(summary.originalSize),
+              static_cast<unsigned long long>(summary.packedSize));
   return 0;
 }

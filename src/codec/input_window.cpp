@@ -22,22 +22,19 @@ InputWindow::InputWindow(int dictionaryBits, std::uint32_t segmentBytes)
 bool InputWindow::Load(const InputWindow* before, ByteSource& source) {
   std::uint32_t kept = 0;
   if (before != nullptr) {
-    kept = before->end_ - before->base_;
-    if (kept > dictionaryBytes_) kept = dictionaryBytes_;
-    std::memmove(buffer_.Get(), before->buffer_.Get() + (before->end_ - kept - before->base_),
-                 kept);
-    start_ = before->end_;
+    kept = before->end_ < dictionaryBytes_ ? before->end_ : dictionaryBytes_;
+    std::memmove(buffer_.Get(), before->buffer_.Get() + (before->end_ - kept), kept);
+    offset_ = before->offset_ + (before->end_ - kept);
     sourceEnded_ = before->sourceEnded_;
   } else {
-    start_ = 0;
+    offset_ = 0;
     sourceEnded_ = false;
   }
-  base_ = start_ - kept;
+  start_ = kept;
   end_ = start_;
   while (!sourceEnded_ && end_ - start_ < segmentBytes_) {
     const std::uint32_t room = segmentBytes_ - (end_ - start_);
-    const std::int32_t got =
-        source.Read(buffer_.Get() + (end_ - base_), static_cast<std::int32_t>(room));
+    const std::int32_t got = source.Read(buffer_.Get() + end_, static_cast<std::int32_t>(room));
     if (got < 0) return false;
     if (got == 0) sourceEnded_ = true;
     end_ += static_cast<std::uint32_t>(got);

@@ -23,18 +23,20 @@ class InputWindow {
   // failed.
   bool Load(const InputWindow* before, ByteSource& source);
 
-  std::uint32_t Base() const { return base_; }    // position of the first byte held
   std::uint32_t Start() const { return start_; }  // the segment's first position
   std::uint32_t End() const { return end_; }      // the position after its last
   bool Empty() const { return start_ == end_; }
-  // The byte at Base; at least 8 readable bytes follow the one before End.
+  // Bytes of the member before the first byte held (position 0): a
+  // position's place in the member is Offset() + position.
+  std::int64_t Offset() const { return offset_; }
+  // The byte at position 0; at least 8 readable bytes follow the one before End.
   const std::uint8_t* Bytes() const { return buffer_.Get(); }
 
  private:
   std::uint32_t dictionaryBytes_;
   std::uint32_t segmentBytes_;
   HeapArray<std::uint8_t> buffer_;
-  std::uint32_t base_ = 0;
+  std::int64_t offset_ = 0;
   std::uint32_t start_ = 0;
   std::uint32_t end_ = 0;
   bool sourceEnded_ = false;

@@ -160,22 +160,23 @@ class Driver {
     readFailed_ = true;
     return false;
   }
-  // The limits of the parses of the pair from position on; the give-up
-  // look counts what is out so far.
-  ParseLimits Limits(std::uint32_t position) const {
+  // The limits of the parses of the pair from window's segment on; the
+  // give-up look counts what is out so far.
+  ParseLimits Limits(const InputWindow& window) const {
     return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
-                       options_.giveUpAfter, out_.BitCount(), position};
+                       options_.giveUpAfter, out_.BitCount(), window.Offset() + window.Start()};
   }
-  // Whether the pair from position on is not worth packing.
-  bool GiveUpAt(std::uint32_t position) {
+  // Whether the pair from window's segment on is not worth packing.
+  bool GiveUpAt(const InputWindow& window) {
     const std::int64_t bits = out_.BitCount();
-    limitReached_ = Limits(position).Reached(bits, 0, 0);
+    limitReached_ = Limits(window).Reached(bits, 0, 0);
     return limitReached_;
   }
-  // Notes how far a lane's parse got; false when it stopped short of end.
-  bool NoteReached(std::uint32_t reached, std::uint32_t end) {
-    packed_ = reached;
-    if (reached == end) return true;
+  // Notes how far a lane's parse of window got; false when it stopped
+  // short of the window's end.
+  bool NoteReached(std::uint32_t reached, const InputWindow& window) {
+    packed_ = window.Offset() + reached;
+    if (reached == window.End()) return true;
     limitReached_ = true;
     return false;
   }
@@ -186,7 +187,7 @@ class Driver {
   BlockEncoder blocks_;
   BitOutput out_;
   MemorySink spill_;
-  std::uint32_t packed_ = 0;  // bytes packed
+  std::int64_t packed_ = 0;  // bytes packed
   bool readFailed_ = false;
   bool limitReached_ = false;
 };
@@ -198,12 +199,12 @@ void Driver::RunAlone(Lane<Parser>& lane) {
   ParseLimits limits;
   for (int segment = 0; !window.Empty(); ++segment) {
     if (segment % 2 == 0) {
-      if (GiveUpAt(window.Start())) return;
-      limits = Limits(window.Start());
+      if (GiveUpAt(window)) return;
+      limits = Limits(window);
     }
     lane.Aim(window, out_, limits);
     lane.Run();
-    if (!NoteReached(lane.Reached(), window.End())) return;
+    if (!NoteReached(lane.Reached(), window)) return;
     if (!Load(window, &window)) return;
   }
 }
@@ -219,12 +220,12 @@ void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
   InputWindow* nextTwo = &windows[3];
   if (!Load(*one, nullptr) || !Load(*two, one)) return;
   while (!one->Empty()) {
-    if (GiveUpAt(one->Start())) return;
-    const ParseLimits limits = Limits(one->Start());
+    if (GiveUpAt(*one)) return;
+    const ParseLimits limits = Limits(*one);
     first.Aim(*one, out_, limits);
     if (two->Empty()) {
       first.Run();
-      NoteReached(first.Reached(), one->End());
+      NoteReached(first.Reached(), *one);
       return;
     }
     BitOutput spilled(spill_);
@@ -232,12 +233,12 @@ void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
     first.ReadAhead(Lane<Parser>::Turn::BeforeParse, *nextOne, *two, source_, *options_.runner);
     second.ReadAhead(Lane<Parser>::Turn::AfterParse, *nextTwo, *nextOne, source_, *options_.runner);
     options_.runner->RunPair(first, second);
-    if (!NoteReached(first.Reached(), one->End())) return;
+    if (!NoteReached(first.Reached(), *one)) return;
     const std::int64_t spilledBits = spilled.BitCount();
     spilled.Finish();
     out_.Append(spill_.Data(), spilledBits);
     spill_.Clear();
-    if (!NoteReached(second.Reached(), two->End())) return;
+    if (!NoteReached(second.Reached(), *two)) return;
     if (first.ReadFailed() || second.ReadFailed()) {
       readFailed_ = true;
       return;

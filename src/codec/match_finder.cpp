@@ -17,9 +17,8 @@ void MatchFinder::Begin(const InputWindow& window) {
   std::memset(head_.Get(), 0, head_.Size() * sizeof(std::uint32_t));
   std::memset(prev_.Get(), 0xFF, prev_.Size() * sizeof(std::uint16_t));
   bytes_ = window.Bytes();
-  base_ = window.Base();
   end_ = window.End();
-  InsertRange(base_, window.Start());
+  InsertRange(0, window.Start());
 }
 
 Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceLength,
@@ -34,7 +33,7 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
   std::uint32_t latest3, entry;
   Enter(position, latest3, entry);
   if (bestLength >= limit) return best;
-  const std::uint8_t* here = bytes_ + (position - base_);
+  const std::uint8_t* here = bytes_ + position;
   const std::uint32_t farthest = Farthest(position);
   // The nearest match of three bytes or more, then longer ones by the
   // chain (which often starts at the same place).
@@ -95,7 +94,7 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
   if (niceLength > limit) niceLength = limit;
   std::uint32_t latest3, entry;
   Enter(position, latest3, entry);
-  const std::uint8_t* here = bytes_ + (position - base_);
+  const std::uint8_t* here = bytes_ + position;
   const std::uint32_t farthest = Farthest(position);
   int bestLength = kMinMatch - 1;
   std::uint32_t distance = position + 1 - latest3;

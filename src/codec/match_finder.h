@@ -33,7 +33,7 @@ class MatchFinder {
 
   // Bytes from position to the segment's end.
   std::uint32_t Available(std::uint32_t position) const { return end_ - position; }
-  std::uint8_t ByteAt(std::uint32_t position) const { return bytes_[position - base_]; }
+  std::uint8_t ByteAt(std::uint32_t position) const { return bytes_[position]; }
 
   // Enters position in its chain; needs three bytes from it.
   void Insert(std::uint32_t position) {
@@ -56,11 +56,10 @@ class MatchFinder {
     std::uint16_t* const prev = prev_.Get();
     const std::uint32_t mask = dictionaryMask_;
     const std::uint8_t* const bytes = bytes_;
-    const std::uint32_t base = base_;
     std::uint32_t p = from;
     for (; p < full; ++p) {
       std::uint32_t next4;
-      std::memcpy(&next4, bytes + (p - base), 4);
+      std::memcpy(&next4, bytes + p, 4);
       latest3[Hash3(next4)] = p + 1;
       std::uint32_t& chain = head[Hash4(next4)];
       const std::uint32_t gap = p + 1 - chain;
@@ -85,7 +84,7 @@ class MatchFinder {
   // holds there, and Hash3 leaves it out.
   std::uint32_t Load4(std::uint32_t position) const {
     std::uint32_t v;
-    std::memcpy(&v, bytes_ + (position - base_), 4);
+    std::memcpy(&v, bytes_ + position, 4);
     return v;
   }
   static std::uint32_t Load4At(const std::uint8_t* at) {
@@ -136,8 +135,7 @@ class MatchFinder {
   }
   // How far back a match at position may start.
   std::uint32_t Farthest(std::uint32_t position) const {
-    const std::uint32_t held = position - base_;
-    return held < dictionaryBytes_ ? held : dictionaryBytes_;
+    return position < dictionaryBytes_ ? position : dictionaryBytes_;
   }
   // Bytes that agree at a and b, at most limit.
   static int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
@@ -158,8 +156,7 @@ class MatchFinder {
   HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
   HeapArray<std::uint16_t> prev_;        // per position modulo the dictionary: its link
-  const std::uint8_t* bytes_ = nullptr;  // the window's, from base_ on
-  std::uint32_t base_ = 0;
+  const std::uint8_t* bytes_ = nullptr;  // the window's: position 0 is its first byte held
   std::uint32_t end_ = 0;
 };
 

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/header_cursor.h"
 #include "support/decode_members.h"
 #include "support/lh5_harness.h"
+#include "support/memory_file_system.h"
 
 namespace {
 
@@ -294,6 +296,59 @@ TEST(ArchiveWriter, NothingHalfWrittenIsLeft) {
   ArchiveWriter writer(WriterOptions{});
   EXPECT_EQ(writer.AddFile({dir.path + "/a.txt", "a.txt", {}, 0}).error, WriteError::NotOpen);
   EXPECT_EQ(writer.Open(dir.path + "/no/such/dir/out.lzh").error, WriteError::CannotCreate);
+}
+
+// Sizes past the 32-bit fields: record 0x42 at level 2, whose sizes our
+// reader takes (the fields keep the low bits, and the header its length
+// whatever the packed size, so the header written after the data fits);
+// levels 0 and 1 refuse them, level 1 counting its records in the packed
+// size. Below 4 GiB the fields hold them at every level.
+TEST(MemberHeaderWriter, SizesOfFourGibibytesAndMore) {
+  constexpr std::uint64_t k4G = std::uint64_t{1} << 32;
+  const struct {
+    int level;
+    const char* path;
+    std::uint64_t original, packed;
+    bool fits;
+  } kCases[] = {
+      {2, "big.bin", k4G + (k4G >> 2) + 3, 70000, true},
+      {2, "a/big.bin", k4G + 1, k4G + 1, true},
+      {2, "big.bin", k4G - 1, k4G - 1, true},
+      {0, "a/big.bin", k4G - 1, k4G - 1, true},
+      {1, "a/big.bin", k4G - 1, 1000, true},
+      {0, "big.bin", k4G, 1000, false},
+      {1, "big.bin", k4G, 1000, false},
+      {1, "a/big.bin", k4G - 4, k4G - 4, false},  // its directory record passes 4 GiB
+  };
+  lzh::CrcTableScope table;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.level) + " " + c.path + " " + std::to_string(c.original));
+    lzhwrite::MemberFields fields;
+    fields.path = c.path;
+    fields.originalSize = c.original;
+    fields.packedSize = c.packed;
+    Bytes header, unknown;
+    lzhwrite::HeaderError error = lzhwrite::BuildMemberHeader(fields, c.level, header);
+    if (!c.fits) {
+      EXPECT_EQ(error, lzhwrite::HeaderError::SizeTooLarge);
+      continue;
+    }
+    ASSERT_EQ(error, lzhwrite::HeaderError::None);
+    fields.packedSize = 0;
+    ASSERT_EQ(lzhwrite::BuildMemberHeader(fields, c.level, unknown), lzhwrite::HeaderError::None);
+    EXPECT_EQ(unknown.size(), header.size());
+    EXPECT_EQ(header[11] | header[12] << 8 | header[13] << 16 | std::uint32_t{header[14]} << 24,
+              static_cast<std::uint32_t>(c.original));
+    header.push_back(0);
+    lzhtest::MemoryFileSystem fs;
+    fs.AddFile("a.lzh", header);
+    lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+    lzh::HeaderCursor cursor(archive);
+    ASSERT_TRUE(cursor.Seek(0) && cursor.Read());
+    EXPECT_FALSE(cursor.Member().hasLargeSizes);
+    EXPECT_EQ(static_cast<std::uint64_t>(cursor.Member().originalSize), c.original);
+    EXPECT_EQ(static_cast<std::uint64_t>(cursor.Member().DataSize()), c.packed);
+  }
 }
 
 }  // namespace

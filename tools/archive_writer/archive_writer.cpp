@@ -10,7 +10,6 @@ namespace lzhwrite {
 
 namespace {
 
-constexpr std::uint32_t kLargestMember = 0x7FFFFFFF;  // sizes are signed 32-bit counts
 constexpr std::size_t kCopyBytes = 1 << 16;
 constexpr std::int64_t kGiveUpAfter = 1 << 20;           // bytes
 constexpr std::uint32_t kDefaultSegmentBytes = 1 << 20;  // the encoder's, when none is given
@@ -147,8 +146,14 @@ void ArchiveWriter::Abandon() {
 }
 
 WriteStatus ArchiveWriter::PutHeader(const MemberFields& fields, std::int64_t at) {
-  if (BuildMemberHeader(fields, options_.headerLevel, header_) != HeaderError::None)
-    return Fail(WriteError::NameTooLong, fields.path);
+  switch (BuildMemberHeader(fields, options_.headerLevel, header_)) {
+    case HeaderError::None:
+      break;
+    case HeaderError::SizeTooLarge:
+      return Fail(WriteError::TooLarge, fields.path);
+    default:
+      return Fail(WriteError::NameTooLong, fields.path);
+  }
   if (!SeekTo(file_, at) || std::fwrite(header_.data(), 1, header_.size(), file_) != header_.size())
     return Fail(WriteError::WriteFailed, temporaryPath_, errno);
   return WriteStatus{};
@@ -182,10 +187,10 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(Utf8Path(member.sourcePath), ec);
   if (ec) return Fail(WriteError::CannotOpenSource, member.sourcePath, ec.value());
-  if (size > kLargestMember) return Fail(WriteError::TooLarge, member.sourcePath);
+  if (size > options_.largestFile) return Fail(WriteError::OverLimit, member.sourcePath);
   MemberFields fields;
   std::memcpy(fields.method, MethodText(options_.method), 6);
-  fields.originalSize = static_cast<std::uint32_t>(size);
+  fields.originalSize = size;
   fields.unixTime = member.unixTime;
   fields.path = Trimmed(member.storedPath);
   fields.utf16Path = Trimmed(member.utf16Path);
@@ -199,14 +204,17 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
   return status;
 }
 
-// The header goes first with the sizes unknown, the data behind it, then
-// the header again with the sizes and the CRC; its length stays the same.
-// On failure end_ stays, so the next member (or the end marker) takes the
-// failed one's place.
+// The header goes first with the packed size at its most (the file
+// stored), so that a member whose sizes the header cannot hold is refused
+// before its data; the data behind it, then the header again with the
+// sizes and the CRC; its length stays the same. On failure end_ stays, so
+// the next member (or the end marker) takes the failed one's place.
 WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource& member) {
   const std::int64_t headerAt = end_;
+  fields.packedSize = fields.originalSize;
   WriteStatus status = PutHeader(fields, headerAt);
-  if (status.error == WriteError::NameTooLong) status.path = member.sourcePath;
+  if (status.error == WriteError::NameTooLong || status.error == WriteError::TooLarge)
+    status.path = member.sourcePath;
   if (!status.Ok()) return status;
   const std::int64_t dataAt = headerAt + static_cast<std::int64_t>(header_.size());
   std::FILE* source = OpenUtf8(member.sourcePath, false);
@@ -227,7 +235,7 @@ WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource&
     SeekTo(file_, end_);
     return status;
   }
-  end_ = dataAt + fields.packedSize;
+  end_ = dataAt + static_cast<std::int64_t>(fields.packedSize);
   if (!SeekTo(file_, end_)) return Fail(WriteError::WriteFailed, temporaryPath_, errno);
   return status;
 }
@@ -240,7 +248,8 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
   options.dictionaryBits = DictionaryBitsOf(options_.method);
   options.effort = options_.effort;
   // Stop as soon as the member would not shrink: it is stored instead.
-  options.packedLimit = fields.originalSize == 0 ? 0 : fields.originalSize - 1;
+  const auto originalSize = static_cast<std::int64_t>(fields.originalSize);
+  options.packedLimit = originalSize == 0 ? 0 : originalSize - 1;
   // Data that has not shrunk by a 64th after this much is taken for data
   // that will not shrink (compressed or random): it is stored at once.
   options.giveUpAfter = kGiveUpAfter;
@@ -248,9 +257,10 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
   // A member within one segment is packed as one segment of its own size,
   // on one thread: the same stream, but its buffers are cleared for its
   // bytes rather than for four full segments, which made a folder of small
-  // files take ten times as long as packing them.
+  // files take ten times as long as packing them. One byte more than the
+  // file: the first read finds the end.
   if (fields.originalSize < kDefaultSegmentBytes) {
-    options.segmentBytes = fields.originalSize + 1;  // the first read finds the end
+    options.segmentBytes = static_cast<std::uint32_t>(fields.originalSize) + 1;
     options.runner = nullptr;
   }
   lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
@@ -267,10 +277,9 @@ WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* sourc
     case lzh::EncodeStatus::Done:
       break;
   }
-  if (input.bytes != static_cast<std::int64_t>(fields.originalSize))
-    return Fail(WriteError::ChangedWhileRead, member.sourcePath);
-  shrank = result.packedBytes < static_cast<std::int64_t>(fields.originalSize);
-  fields.packedSize = static_cast<std::uint32_t>(result.packedBytes);
+  if (input.bytes != originalSize) return Fail(WriteError::ChangedWhileRead, member.sourcePath);
+  shrank = result.packedBytes < originalSize;
+  fields.packedSize = static_cast<std::uint64_t>(result.packedBytes);
   fields.crc = static_cast<std::uint16_t>(input.crc);
   return WriteStatus{};
 }

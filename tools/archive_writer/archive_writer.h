@@ -35,6 +35,9 @@ struct WriterOptions {
   int effort = lzh::kDefaultEffort;  // 1 .. 9
   int headerLevel = 2;               // 0, 1 or 2
   bool twoThreads = true;            // pack two segments of a member at once
+  // Files larger are refused (WriteError::OverLimit): a self-extracting
+  // program's stub counts sizes in 31 bits.
+  std::uint64_t largestFile = UINT64_MAX;
   // Told how many bytes of the member being added have been read, as they
   // are read: one call at a time, not always from the caller's thread.
   std::function<void(std::int64_t bytesRead)> onRead;
@@ -48,7 +51,8 @@ enum class WriteError {
   CannotOpenSource,  // the file to add could not be opened
   ReadFailed,        // reading the file to add failed
   ChangedWhileRead,  // the file's size changed while it was read
-  TooLarge,          // the file is 2 GiB or more: its size does not fit the header
+  TooLarge,          // the file is too large for the header level's 32-bit sizes (4 GiB or more)
+  OverLimit,         // the file is larger than WriterOptions::largestFile
   NameTooLong,       // the stored path does not fit the header of the level
   WriteFailed,       // writing the archive failed (a full disk, say)
   CannotRename,      // the finished archive could not take its final name
@@ -75,8 +79,8 @@ struct MemberSource {
 // What a member came to, for listings and tests.
 struct MemberSummary {
   char method[6] = {};
-  std::uint32_t originalSize = 0;
-  std::uint32_t packedSize = 0;
+  std::uint64_t originalSize = 0;
+  std::uint64_t packedSize = 0;
   std::uint16_t crc = 0;
 };
 
@@ -112,6 +116,9 @@ class ArchiveWriter {
 
   // The name the archive is written under until Finish renames it.
   const std::string& TemporaryPath() const { return temporaryPath_; }
+
+  // The bytes written so far, the end marker not counted.
+  std::int64_t Size() const { return end_; }
 
  private:
   WriteStatus WriteMember(MemberFields& fields, const MemberSource& member);

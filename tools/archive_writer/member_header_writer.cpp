@@ -14,6 +14,8 @@ constexpr std::uint8_t kAttributeDirectory = 0x10;
 constexpr std::uint8_t kOsId = 'M';
 constexpr std::size_t kMaxSmallHeader = 255;     // levels 0 and 1: one size byte
 constexpr std::size_t kMaxLevel2Header = 65535;  // two size bytes
+constexpr std::uint64_t kMaxSizeField = 0xFFFFFFFF;
+constexpr std::uint8_t kLargeSizesRecord = 0x42;
 
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
@@ -22,6 +24,10 @@ void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
 void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
+}
+void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
+  Put32(out, static_cast<std::uint32_t>(v));
+  Put32(out, static_cast<std::uint32_t>(v >> 32));
 }
 void Set16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
   out[at] = static_cast<std::uint8_t>(v);
@@ -61,13 +67,13 @@ std::string DirectoryRecordText(const std::string& directory) {
 }
 
 // The 22 bytes every level opens with; bytes 0, 1 and the level-2 fields
-// are filled by the caller.
-void PutCommon(const MemberFields& f, std::uint32_t packedSize, std::uint32_t time, int level,
+// are filled by the caller. Sizes past the fields keep their low 32 bits.
+void PutCommon(const MemberFields& f, std::uint64_t packedSize, std::uint32_t time, int level,
                std::vector<std::uint8_t>& out) {
   out.assign(2, 0);
   out.insert(out.end(), f.method, f.method + 5);
-  Put32(out, packedSize);
-  Put32(out, f.originalSize);
+  Put32(out, static_cast<std::uint32_t>(packedSize));
+  Put32(out, static_cast<std::uint32_t>(f.originalSize));
   Put32(out, time);
   out.push_back(f.isDirectory ? kAttributeDirectory : kAttributeFile);
   out.push_back(static_cast<std::uint8_t>(level));
@@ -85,6 +91,8 @@ HeaderError Level0(const MemberFields& f, std::vector<std::uint8_t>& out) {
     if (c == '/') c = '\\';
   if (f.isDirectory) name.push_back('\\');
   if (22 + name.size() > kMaxSmallHeader) return HeaderError::NameTooLong;
+  if (f.originalSize > kMaxSizeField || f.packedSize > kMaxSizeField)
+    return HeaderError::SizeTooLarge;
   PutCommon(f, f.packedSize, DosTimeFromUnix(f.unixTime), 0, out);
   out.push_back(static_cast<std::uint8_t>(name.size()));
   out.insert(out.end(), name.begin(), name.end());
@@ -102,6 +110,8 @@ HeaderError Level1(const MemberFields& f, std::vector<std::uint8_t>& out) {
     return HeaderError::NameTooLong;
   const std::uint32_t recordBytes =
       record.empty() ? 0 : static_cast<std::uint32_t>(record.size() + 3);
+  if (f.originalSize > kMaxSizeField || f.packedSize + recordBytes > kMaxSizeField)
+    return HeaderError::SizeTooLarge;
   PutCommon(f, f.packedSize + recordBytes, DosTimeFromUnix(f.unixTime), 1, out);
   out.push_back(static_cast<std::uint8_t>(name.size()));
   out.insert(out.end(), name.begin(), name.end());
@@ -134,6 +144,14 @@ HeaderError Level2(const MemberFields& f, std::vector<std::uint8_t>& out) {
   records.push_back({0x01, std::vector<std::uint8_t>(name.begin(), name.end())});
   if (!record.empty())
     records.push_back({0x02, std::vector<std::uint8_t>(record.begin(), record.end())});
+  if (f.originalSize > kMaxSizeField) {
+    std::vector<std::uint8_t> sizes;
+    Put64(sizes, f.packedSize);
+    Put64(sizes, f.originalSize);
+    records.push_back({kLargeSizesRecord, sizes});
+  } else if (f.packedSize > kMaxSizeField) {
+    return HeaderError::SizeTooLarge;
+  }
   if (!f.utf16Path.empty()) {
     std::u16string directory16, name16;
     Split16(f, directory16, name16);

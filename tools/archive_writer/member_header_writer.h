@@ -14,7 +14,10 @@
 // directory (type 2) in records only; a record of type 0 holds the CRC-16
 // of the whole header, taken with that field 0. Records 0x44 and 0x45 hold
 // the name and the directory as UTF-16LE for the archivers that read them
-// (the directory's components each ended by 0xFFFF). A level-2 header
+// (the directory's components each ended by 0xFFFF). Sizes are 32-bit
+// fields; a member of 4 GiB or more needs level 2, whose record 0x42 holds
+// the packed and original sizes in 8 bytes each (the fields keep their low
+// 32 bits, which readers of the record ignore). A level-2 header
 // whose size has a low byte of 0 gets one more byte, so that no reader of
 // the older layout takes it for the end of the archive.
 #pragma once
@@ -27,8 +30,8 @@ namespace lzhwrite {
 
 struct MemberFields {
   char method[6] = "-lh5-";      // five bytes and a NUL
-  std::uint32_t packedSize = 0;  // the data alone; level 1 adds its records
-  std::uint32_t originalSize = 0;
+  std::uint64_t packedSize = 0;  // the data alone; level 1 adds its records
+  std::uint64_t originalSize = 0;
   std::int64_t unixTime = 0;  // seconds since 1970, UTC
   std::uint16_t crc = 0;      // CRC-16 of the original bytes
   bool isDirectory = false;
@@ -42,13 +45,16 @@ struct MemberFields {
 
 enum class HeaderError {
   None,
-  NameTooLong,  // the path does not fit the level's header
+  NameTooLong,   // the path does not fit the level's header
+  SizeTooLarge,  // a size does not fit the level's 32-bit fields (4 GiB or more)
   BadLevel,
 };
 
 // The header for the fields at level 0, 1 or 2, into out. Its length does
-// not depend on the sizes, the CRC, the time or the method, so a header can
-// be written first and overwritten once they are known.
+// not depend on the packed size, the CRC, the time or the method, so a
+// header can be written first and overwritten once they are known (record
+// 0x42 is there when the original size is 4 GiB or more: a packed size
+// stays below the original, or equals it when stored).
 HeaderError BuildMemberHeader(const MemberFields& fields, int level,
                               std::vector<std::uint8_t>& out);
 

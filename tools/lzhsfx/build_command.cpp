@@ -49,10 +49,6 @@ std::string NonAsciiWarning(const std::vector<std::string>& names) {
          "on, so they come out as stored only where that code page is the archive's";
 }
 
-// The program counts sizes and positions in 32 bits, signed: it extracts
-// no member of 2 GiB or more and reads no header that far into its file.
-constexpr lzh::FileSize kProgramReach = 0x7FFFFFFF;  // bytes
-
 // The members whose sizes the program cannot count.
 void AddBeyondProgram(lzh::FileSystem& fs, const OpenedArchive& opened,
                       std::vector<std::string>& problems) {
@@ -126,7 +122,7 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
                " is 2 GiB or more, beyond what the program can read");
     return kExitUsage;
   }
-  ArchiveExtent extent{static_cast<std::uint32_t>(opened.start), static_cast<std::uint32_t>(end)};
+  ArchiveExtent extent{static_cast<std::uint64_t>(opened.start), end};
   if (!problems.empty() && !force) {
     for (const auto& p : problems) PrintError(p);
     PrintError(

@@ -54,6 +54,8 @@ const char kUsage[] =
     "Exit status: 0 all archived, 1 a file was skipped or failed (or the archive\n"
     "could not be written), 2 bad usage.\n";
 
+constexpr std::uint64_t kFourGibibytes = std::uint64_t{1} << 32;
+
 struct CreateOptions {
   std::string out;
   std::vector<std::string> paths;
@@ -189,7 +191,10 @@ std::string RefusalOf(const StoredName& name) {
   return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
 }
 
-std::string WriteErrorText(const lzhwrite::WriteStatus& status, int headerLevel) {
+// fileSize tells a file of 4 GiB or more apart from one that passes 4 GiB
+// only with the records a level-1 header counts in its packed size.
+std::string WriteErrorText(const lzhwrite::WriteStatus& status, int headerLevel,
+                           std::uint64_t fileSize = 0) {
   const std::string system =
       status.systemError != 0
           ? ": " + SystemErrorText(static_cast<std::uint32_t>(status.systemError))
@@ -202,7 +207,13 @@ std::string WriteErrorText(const lzhwrite::WriteStatus& status, int headerLevel)
     case lzhwrite::WriteError::ChangedWhileRead:
       return "skipped: its size changed while it was read";
     case lzhwrite::WriteError::TooLarge:
-      return "skipped: 2 GiB or larger, more than an archive's member can hold";
+      if (fileSize < kFourGibibytes)
+        return "skipped: with its header's directory record it comes to 4 GiB or more, more "
+               "than a level-1 header's 32-bit size holds; header level 2 (-h 2) stores it";
+      return "skipped: a file of 4 GiB or more needs header level 2 (-h 2); a level-" +
+             std::to_string(headerLevel) + " header holds sizes of 32 bits";
+    case lzhwrite::WriteError::OverLimit:
+      return "skipped: 2 GiB or more, which the program cannot extract";
     case lzhwrite::WriteError::NameTooLong:
       return "skipped: its stored path does not fit a level-" + std::to_string(headerLevel) +
              " header" + (headerLevel < 2 ? " (-h 2 stores longer paths)" : "");
@@ -271,10 +282,11 @@ class CaseClashes {
   std::map<std::string, Seen> seen_;
 };
 
-// Adds the entries to writer; false when the archive itself failed.
+// Adds the entries to writer; false when the archive itself failed, or
+// grew past archiveReach (a program's archive: the stub cannot read it).
 bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& entries,
-                const CreateOptions& options, Reporter& reporter, Progress& progress,
-                Totals& totals) {
+                const CreateOptions& options, std::uint64_t archiveReach, Reporter& reporter,
+                Progress& progress, Totals& totals) {
   CaseClashes clashes;
   for (const auto& entry : entries) {
     StoredName name;
@@ -302,8 +314,15 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
         return false;
       }
       reporter.Item(ItemResult::Failed, entry.sourcePath,
-                    WriteErrorText(status, options.writer.headerLevel));
+                    WriteErrorText(status, options.writer.headerLevel, entry.size));
       continue;
+    }
+    // The end marker follows.
+    if (static_cast<std::uint64_t>(writer.Size()) + 1 > archiveReach) {
+      PrintError("refusing to write " + options.out + ": with " + Printable(entry.storedPath) +
+                 " it would be 2 GiB or more, beyond what the program can read; nothing was "
+                 "written");
+      return false;
     }
     reporter.Item(ItemResult::Done, Printable(entry.storedPath) + (entry.isDirectory ? "/" : ""),
                   DoneText(summary, options.verbosity), summary.originalSize);
@@ -341,6 +360,15 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
                "; name one with --stub");
     return kExitUsage;
   }
+  // What the stub reaches: its own bytes, then the archive's.
+  std::uint64_t archiveReach = UINT64_MAX;
+  if (program) {
+    std::error_code ec;
+    const std::uintmax_t stubBytes =
+        std::filesystem::file_size(lzhwrite::Utf8Path(options.stub), ec);
+    archiveReach = ec || stubBytes > kProgramReach ? kProgramReach : kProgramReach - stubBytes;
+    options.writer.largestFile = kProgramReach;
+  }
 
   options.walk.skipFile = options.out;
   std::vector<TreeNotice> skipped;
@@ -371,7 +399,8 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     removal.Add(archivePath);
     removal.Add(options.out + ".part");
   }
-  if (!AddEntries(writer, entries, options, reporter, progress, totals)) return kExitMemberFailed;
+  if (!AddEntries(writer, entries, options, archiveReach, reporter, progress, totals))
+    return kExitMemberFailed;
   if (reporter.Count(ItemResult::Done) == 0) {
     writer.Abandon();
     PrintError("nothing was archived, so " + options.out + " was not written");
@@ -386,8 +415,7 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(lzhwrite::Utf8Path(archivePath), ec);
     std::uint32_t offset = 0;
-    bool made = !ec && WriteProgram(options.stub, archivePath,
-                                    ArchiveExtent{0, static_cast<std::uint32_t>(size)}, options.out,
+    bool made = !ec && WriteProgram(options.stub, archivePath, ArchiveExtent{0, size}, options.out,
                                     offset, error);
     std::filesystem::remove(lzhwrite::Utf8Path(archivePath), ec);
     if (!made) {

@@ -31,7 +31,7 @@ bool WriteStubAndArchive(const std::filesystem::path& path, const std::vector<st
   std::uint32_t field = 0;
   if (!lzh::sfx::FindChecksumField(stub, field, error)) return false;
   std::ifstream in(lzhwrite::Utf8Path(archivePath), std::ios::binary);
-  in.seekg(extent.start);
+  in.seekg(static_cast<std::streamoff>(extent.start));
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!in || !out) {
     error = !in ? "cannot read " + archivePath : "cannot write " + lzhwrite::Utf8Name(path);
@@ -41,15 +41,15 @@ bool WriteStubAndArchive(const std::filesystem::path& path, const std::vector<st
   checksum.Add(stub.data(), stub.size());
   out.write(reinterpret_cast<const char*>(stub.data()), static_cast<std::streamsize>(stub.size()));
   std::vector<char> block(1 << 20);
-  for (std::uint32_t left = extent.end - extent.start; left > 0 && out;) {
-    auto n = static_cast<std::streamsize>(std::min<std::uint32_t>(left, block.size()));
+  for (std::uint64_t left = extent.end - extent.start; left > 0 && out;) {
+    auto n = static_cast<std::streamsize>(std::min<std::uint64_t>(left, block.size()));
     if (!in.read(block.data(), n)) {
       error = "cannot read " + archivePath + " (did it change meanwhile?)";
       return false;
     }
     checksum.Add(reinterpret_cast<const std::uint8_t*>(block.data()), static_cast<std::size_t>(n));
     out.write(block.data(), n);
-    left -= static_cast<std::uint32_t>(n);
+    left -= static_cast<std::uint64_t>(n);
   }
   // Over the whole file, archive included: signing tools and scanners read a
   // wrong checksum as a file changed after it was made.
@@ -92,6 +92,13 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
     return false;
   }
   offset = static_cast<std::uint32_t>(stub.size());
+  // The program's last header must lie within its reach, which its archive
+  // alone might not show.
+  if (extent.end < extent.start || offset + (extent.end - extent.start) > kProgramReach) {
+    error = "refusing to write " + outPath + ": with the stub it would be 2 GiB or more, beyond " +
+            "what the program can read";
+    return false;
+  }
   if (!lzh::sfx::PatchArchiveOffset(stub, offset, error)) {
     error = stubPath + ": " + error;
     return false;

@@ -17,19 +17,23 @@ std::string FindStub(const std::string& programPath);
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes);
 
+// The program counts sizes and positions in 32 bits, signed: it extracts
+// no member of 2 GiB or more and reads nothing that far into its file.
+inline constexpr std::uint64_t kProgramReach = 0x7FFFFFFF;  // bytes
+
 // Where the archive lies in its file: a plain archive is taken whole, a
 // program's from its first header to the archive's end.
 struct ArchiveExtent {
-  std::uint32_t start = 0;
-  std::uint32_t end = 0;
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
 };
 
 // Writes the program for the archive at archivePath to outPath, under a
 // temporary name renamed at the end, so that a failure leaves no output.
+// Refuses a program that would reach past kProgramReach.
 // Gives the archive's offset in the program, or false with a message for
 // the user.
-bool WriteProgram(const std::string& stubPath, const std::string& archivePath,
-                  ArchiveExtent extent, const std::string& outPath, std::uint32_t& offset,
-                  std::string& error);
+bool WriteProgram(const std::string& stubPath, const std::string& archivePath, ArchiveExtent extent,
+                  const std::string& outPath, std::uint32_t& offset, std::string& error);
 
 }  // namespace lzhcli
