@@ -101,8 +101,11 @@ void AdaptiveHuffman::CountSymbolFast(unsigned symbol) {
 }
 
 // Format notes: leaves keep their relative order; a new internal node goes
-// after every node of equal weight.
-void AdaptiveHuffman::RebuildTree() {
+// after every node of equal weight. The nodes placed so far are in order of
+// weight, so the tool finds that place by bisection; the program scans down
+// from the top, which is shorter code.
+template <bool kBisect>
+void AdaptiveHuffman::Rebuild() {
   topValid_ = false;
   unsigned j = 0;
   for (unsigned n = 0; n < kNodeCount; ++n) {
@@ -114,9 +117,22 @@ void AdaptiveHuffman::RebuildTree() {
   }
   for (unsigned k = kSymbolCount, i = 0; k < kNodeCount; ++k, i += 2) {
     unsigned f = frequency[i] + frequency[i + 1];
-    unsigned l = k - 1;
-    while (f < frequency[l]) --l;
-    ++l;
+    unsigned l;
+    if constexpr (kBisect) {
+      l = 0;
+      unsigned above = k;  // the first node heavier than f is in [l, above]
+      while (l < above) {
+        unsigned middle = (l + above) / 2;
+        if (frequency[middle] > f)
+          above = middle;
+        else
+          l = middle + 1;
+      }
+    } else {
+      l = k - 1;
+      while (f < frequency[l]) --l;
+      ++l;
+    }
     std::memmove(frequency + l + 1, frequency + l, (k - l) * sizeof frequency[0]);
     std::memmove(child + l + 1, child + l, (k - l) * sizeof child[0]);
     frequency[l] = static_cast<std::uint16_t>(f);
@@ -129,39 +145,9 @@ void AdaptiveHuffman::RebuildTree() {
   }
 }
 
-// The nodes placed so far are in order of weight, so the place after
-// every node of the new one's weight is found by bisection.
-void AdaptiveHuffman::RebuildTreeFast() {
-  topValid_ = false;
-  unsigned j = 0;
-  for (unsigned n = 0; n < kNodeCount; ++n) {
-    if (IsLeaf(child[n])) {
-      frequency[j] = static_cast<std::uint16_t>((frequency[n] + 1) / 2);
-      child[j] = child[n];
-      ++j;
-    }
-  }
-  for (unsigned k = kSymbolCount, i = 0; k < kNodeCount; ++k, i += 2) {
-    unsigned f = frequency[i] + frequency[i + 1];
-    unsigned l = 0, above = k;  // the first node heavier than f is in [l, above]
-    while (l < above) {
-      unsigned middle = (l + above) / 2;
-      if (frequency[middle] > f)
-        above = middle;
-      else
-        l = middle + 1;
-    }
-    std::memmove(frequency + l + 1, frequency + l, (k - l) * sizeof frequency[0]);
-    std::memmove(child + l + 1, child + l, (k - l) * sizeof child[0]);
-    frequency[l] = static_cast<std::uint16_t>(f);
-    child[l] = static_cast<std::uint16_t>(i);
-  }
-  for (unsigned n = 0; n < kNodeCount; ++n) {
-    unsigned c = child[n];
-    parent[c] = static_cast<std::uint16_t>(n);
-    if (!IsLeaf(c)) parent[c + 1] = static_cast<std::uint16_t>(n);
-  }
-}
+void AdaptiveHuffman::RebuildTree() { Rebuild<false>(); }
+
+void AdaptiveHuffman::RebuildTreeFast() { Rebuild<true>(); }
 
 void AdaptiveHuffman::BuildTopTable() {
   std::memset(inTop_, 0, sizeof inTop_);
