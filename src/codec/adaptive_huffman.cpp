@@ -76,8 +76,9 @@ void AdaptiveHuffman::ResetModel() {
 
 // Format notes: node 0 always holds a leaf (the lightest node), so a parent
 // of 0 marks the root.
-void AdaptiveHuffman::CountSymbol(unsigned symbol) {
-  if (frequency[kRootNode] == kFrequencyLimit) RebuildTree();
+template <bool kBisect>
+void AdaptiveHuffman::Count(unsigned symbol) {
+  if (frequency[kRootNode] == kFrequencyLimit) Rebuild<kBisect>();
   unsigned n = parent[kNodeCount + symbol];
   do {
     // The weights are in order, so the count passes the neighbour's
@@ -89,16 +90,9 @@ void AdaptiveHuffman::CountSymbol(unsigned symbol) {
   } while (n != 0);
 }
 
-void AdaptiveHuffman::CountSymbolFast(unsigned symbol) {
-  if (frequency[kRootNode] == kFrequencyLimit) RebuildTreeFast();
-  unsigned n = parent[kNodeCount + symbol];
-  do {
-    const unsigned weight = frequency[n];
-    if (weight == frequency[n + 1]) n = Exchange(n);
-    frequency[n] = static_cast<std::uint16_t>(weight + 1);
-    n = parent[n];
-  } while (n != 0);
-}
+void AdaptiveHuffman::CountSymbol(unsigned symbol) { Count<false>(symbol); }
+
+void AdaptiveHuffman::CountSymbolFast(unsigned symbol) { Count<true>(symbol); }
 
 // Format notes: leaves keep their relative order; a new internal node goes
 // after every node of equal weight. The nodes placed so far are in order of

@@ -65,6 +65,8 @@ struct AdaptiveHuffman {
  private:
   unsigned Exchange(unsigned n);
   template <bool kBisect>
+  void Count(unsigned symbol);
+  template <bool kBisect>
   void Rebuild();
   void BuildTopTable();
   void FillTop(unsigned node, int depth, unsigned prefix);
