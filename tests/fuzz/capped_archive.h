@@ -19,7 +19,7 @@ struct HeaderChain {
   bool lastCut = false;
 };
 
-inline HeaderChain CapOriginalSizes(std::vector<std::uint8_t>& archive, std::int64_t budget) {
+inline HeaderChain CapOnce(std::vector<std::uint8_t>& archive, std::int64_t budget) {
   HeaderChain chain;
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("a", archive);
@@ -54,6 +54,20 @@ inline HeaderChain CapOriginalSizes(std::vector<std::uint8_t>& archive, std::int
     if (!cursor.Advance()) break;
   }
   return chain;
+}
+
+// A size written into a header too short to hold it lands in the next
+// header and may change the chain, so the capping is repeated until the
+// archive stays as it is: the chain told is then the archive's own. An
+// input that never settles is dropped.
+inline HeaderChain CapOriginalSizes(std::vector<std::uint8_t>& archive, std::int64_t budget) {
+  for (int round = 0; round < 4; ++round) {
+    std::vector<std::uint8_t> before = archive;
+    HeaderChain chain = CapOnce(archive, budget);
+    if (archive == before) return chain;
+  }
+  archive.clear();
+  return {};
 }
 
 }  // namespace lzhfuzz

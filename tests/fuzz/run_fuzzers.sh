@@ -15,7 +15,8 @@ fi
 # Use-after-free is caught among the last 16 MB freed: the default 256 MB
 # quarantine hands every input fresh pages, which costs half the speed.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16}
-seeds=()
+# Inputs that once found a fault come first, then the real archives.
+seeds=(tests/fuzz/regressions/)
 [ -d ../shared/corpus ] && seeds+=(../shared/corpus/*/)
 # Runs one target; prints its line and fails on a finding.
 run_target() {
