@@ -83,7 +83,7 @@ class ReferenceDecoder {
     if (static_cast<std::int32_t>(packedPos_) < packedCount_ - 1) {
       ++packedPos_;
     } else {
-      std::int32_t want = std::min<std::int32_t>(m_.packedLeft, 32768);
+      auto want = static_cast<std::int32_t>(std::min<std::int64_t>(m_.packedLeft, 32768));
       packedCount_ = m_.ReadPacked(packedBlock_.data(), want);
       packedPos_ = 0;
       if (packedCount_ <= 0) packedBlock_[0] = 0;  // nothing delivered: a zero byte
