@@ -52,6 +52,8 @@ class MatchFinder {
 
   // Enters the positions [from, end), as Insert does one by one.
   void InsertRange(std::uint32_t from, std::uint32_t end) {
+    // The next search is most often at end.
+    Prefetch(end);
     if (wrapLinks_) {
       InsertLinks<true>(from, end);
     } else {
@@ -143,15 +145,23 @@ class MatchFinder {
   }
   // Enters position and returns the heads it replaced: the latest position
   // + 1 with the same three bytes, and the chain of the same four bytes.
-  // (Fetching the next byte's heads ahead bought no time: the tables stay
-  // in the second-level cache.)
   template <bool kWrap>
   void Enter(std::uint32_t position, std::uint32_t& latest3, std::uint32_t& chain) {
     const std::uint32_t next4 = Load4(position);
+    // The next search is most often at the next byte: its heads are
+    // fetched while this one walks its chain.
+    Prefetch(position + 1);
     std::uint32_t& slot3 = latest3_[Hash3(next4)];
     latest3 = slot3;
     slot3 = position + 1;
     chain = end_ - position < 4 ? 0 : Link<kWrap>(position, next4);
+  }
+  // Asks for the table entries of position to be brought near; its four
+  // bytes may run past the data (read, and the hint is merely useless).
+  void Prefetch(std::uint32_t position) const {
+    const std::uint32_t next4 = Load4(position);
+    __builtin_prefetch(&latest3_[Hash3(next4)], 1);
+    __builtin_prefetch(&head_[Hash4(next4)], 1);
   }
   // FindLongest for links that wrap or not: its walk stays free of the
   // choice.
