@@ -104,7 +104,7 @@ class MatchFinder {
   // 32 KiB, keeps only its low bits (wrap). Either may lead to a position
   // of other bytes (wrapped, even to the same one: a link of 0), and a
   // walk compares every candidate and counts its steps, so such a link
-  // costs steps, never a wrong match. The cut cost the -lh5- parse 5% of
+  // costs steps, never a wrong match. The cut cost the -lh5- parse 4% of
   // its instructions; but a wrapped link always leads into a dictionary of
   // 64 KiB, and -lh7- lost more in steps than the cut costs.
   template <bool kWrap>
