@@ -9,33 +9,10 @@ namespace lzh {
 
 namespace {
 
-// Gathers codes in a register and hands them to out 32 bits at a time:
-// out keeps its state in memory, and the byte stores of every handing
-// over would have it read again for each code.
-class CodeGatherer {
- public:
-  explicit CodeGatherer(BitOutput& out) : out_(out) {}
-  ~CodeGatherer() {
-    if (bits_ > 0) out_.Put(static_cast<std::uint32_t>(gathered_) & ((1u << bits_) - 1), bits_);
-  }
-  CodeGatherer(const CodeGatherer&) = delete;
-  CodeGatherer& operator=(const CodeGatherer&) = delete;
-
-  // The low count bits of value, count = 0..31.
-  void Put(std::uint32_t value, int count) {
-    gathered_ = gathered_ << count | value;
-    bits_ += count;
-    if (bits_ >= 32) {
-      bits_ -= 32;
-      out_.Put(static_cast<std::uint32_t>(gathered_ >> bits_), 32);
-    }
-  }
-
- private:
-  BitOutput& out_;
-  std::uint64_t gathered_ = 0;  // the low bits_ bits wait
-  int bits_ = 0;
-};
+// Tokens per batch of codes written to memory before they join the
+// output: at most 47 bits each, and 8 bytes stored past the last.
+constexpr int kBatchTokens = 4096;
+constexpr int kBatchBytes = kBatchTokens * 6 + 8;
 
 // Counts bits instead of writing them, for the cost of a header.
 struct BitCounter {
@@ -199,25 +176,49 @@ void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequen
   AssignCanonicalCodes(codes.positionLengths, positionCodeCount_, positionCodes);
   // Per position code: its code above room for the plain bits, the bits
   // of both, and the mask of the plain bits, so that a match's position is
-  // one lookup and one Put.
+  // one lookup; one more entry of no bits for a literal.
   std::uint32_t positionHigh[kMaxPositionCodeCount] = {};
   std::uint32_t positionMask[kMaxPositionCodeCount] = {};
-  int positionBits[kMaxPositionCodeCount] = {};
+  std::uint32_t positionBits[kMaxPositionCodeCount] = {};
   for (int j = 0; j < positionCodeCount_; ++j) {
     const int extra = PositionExtraBits(j);
     positionHigh[j] = static_cast<std::uint32_t>(positionCodes[j]) << extra;
     positionMask[j] = (1u << extra) - 1;
-    positionBits[j] = codes.positionLengths[j] + extra;
+    positionBits[j] = static_cast<std::uint32_t>(codes.positionLengths[j] + extra);
   }
-  CodeGatherer gatherer(out);
-  for (int i = 0; i < count; ++i) {
-    const Token token = tokens[i];
-    const unsigned symbol = token & 0xFFFF;
-    gatherer.Put(literalCodes[symbol], codes.literalLengths[symbol]);
-    if (symbol < 256) continue;
-    const std::uint32_t position = token >> 16;
-    const int j = PositionCode(position);
-    gatherer.Put(positionHigh[j] | (position & positionMask[j]), positionBits[j]);
+  // A token's codes go into the top of a 64-bit register, which is
+  // stored whole after each token and moved on by its whole bytes: no
+  // branch on a token's kind or on a full register, which the data make
+  // hard to foresee (they cost more time than the instructions).
+  std::uint8_t batch[kBatchBytes];
+  for (int first = 0; first < count; first += kBatchTokens) {
+    const int last = count - first < kBatchTokens ? count : first + kBatchTokens;
+    std::uint8_t* at = batch;
+    std::uint64_t pending = 0;  // the top `bits` bits wait
+    std::uint32_t bits = 0;     // 0..7 between tokens
+    for (int i = first; i < last; ++i) {
+      const Token token = tokens[i];
+      const std::uint32_t symbol = token & 0xFFFF;
+      const std::uint32_t position = token >> 16;
+      const std::uint32_t keep = 0u - (symbol >> 8);  // all ones for a match
+      // PositionCode without its branch for 0: the top bit of 2p + 1.
+      const auto j = static_cast<std::uint32_t>(31 - __builtin_clz(2 * position + 1));
+      const std::uint32_t positionCount = positionBits[j] & keep;
+      const std::uint32_t count1 = codes.literalLengths[symbol];
+      const std::uint64_t value = static_cast<std::uint64_t>(literalCodes[symbol])
+                                      << positionCount |
+                                  ((positionHigh[j] | (position & positionMask[j])) & keep);
+      const std::uint32_t total = count1 + positionCount;
+      // bits + total is at most 54; 0 only with a value of 0.
+      pending |= value << ((64 - bits - total) & 63);
+      bits += total;
+      const std::uint64_t word = __builtin_bswap64(pending);
+      std::memcpy(at, &word, 8);
+      at += bits >> 3;
+      pending <<= bits & ~7u;
+      bits &= 7;
+    }
+    out.Append(batch, (at - batch) * 8 + bits);
   }
 }
 

@@ -5,13 +5,14 @@ namespace lzh {
 MatchFinder::MatchFinder(int dictionaryBits)
     : dictionaryBytes_(1u << dictionaryBits),
       dictionaryMask_(dictionaryBytes_ - 1),
+      wrapLinks_(dictionaryBytes_ <= 0x8000),
       latest3_(1u << kHash3Bits),
       head_(1u << kHashBits),
       prev_(dictionaryBytes_) {}
 
 // Every link is cleared too, though a walk reaches a link from an earlier
-// window only by way of a clipped one (-lh7-): the result must depend on
-// the window alone, not on what the finder did before.
+// window only by way of one cut short or wrapped: the result must depend
+// on the window alone, not on what the finder did before.
 void MatchFinder::Begin(const InputWindow& window) {
   std::memset(latest3_.Get(), 0, latest3_.Size() * sizeof(std::uint32_t));
   std::memset(head_.Get(), 0, head_.Size() * sizeof(std::uint32_t));
@@ -23,6 +24,12 @@ void MatchFinder::Begin(const InputWindow& window) {
 
 Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceLength,
                                int longerThan) {
+  if (wrapLinks_) return Longest<true>(position, chainLimit, niceLength, longerThan);
+  return Longest<false>(position, chainLimit, niceLength, longerThan);
+}
+
+template <bool kWrap>
+Match MatchFinder::Longest(std::uint32_t position, int chainLimit, int niceLength, int longerThan) {
   Match best;
   std::uint32_t available = end_ - position;
   if (available < static_cast<std::uint32_t>(kMinMatch)) return best;
@@ -31,7 +38,7 @@ Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceL
   if (niceLength > limit) niceLength = limit;
   int bestLength = longerThan < kMinMatch - 1 ? kMinMatch - 1 : longerThan;
   std::uint32_t latest3, entry;
-  Enter(position, latest3, entry);
+  Enter<kWrap>(position, latest3, entry);
   if (bestLength >= limit) return best;
   const std::uint8_t* here = bytes_ + position;
   const std::uint32_t farthest = Farthest(position);
@@ -93,7 +100,11 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
       available < static_cast<std::uint32_t>(kMaxMatch) ? static_cast<int>(available) : kMaxMatch;
   if (niceLength > limit) niceLength = limit;
   std::uint32_t latest3, entry;
-  Enter(position, latest3, entry);
+  if (wrapLinks_) {
+    Enter<true>(position, latest3, entry);
+  } else {
+    Enter<false>(position, latest3, entry);
+  }
   const std::uint8_t* here = bytes_ + position;
   const std::uint32_t farthest = Farthest(position);
   int bestLength = kMinMatch - 1;

@@ -1,6 +1,7 @@
 #include "codec/optimal_parser.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "codec/huffman_table.h"
 
@@ -43,8 +44,10 @@ OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finde
       tokens_(kStretchCapacity),
       blockTokens_(kStretchCapacity),
       bestTokens_(kStretchCapacity),
-      prefix_(kStretchCapacity / kSplitStep + 2) {
+      prefix_(kStretchCapacity / kSplitStep + 2),
+      held_(kMaxBlockCodes) {
   carry_.Clear();
+  heldFrequencies_.Clear();
 }
 
 // Every match at every byte of the stretch. A match of niceLength or more
@@ -233,10 +236,11 @@ std::uint32_t OptimalParser::Encode(std::uint32_t start, BitOutput& out,
   std::uint32_t position = start;
   carried_ = false;
   while (finder_.Available(position) > 0) {
-    const std::int64_t bits = out.BitCount();
+    const std::int64_t bits = out.BitCount() + heldBits_;
     if (limits.Reached(bits, bits - startBits, position - start)) break;
     EncodeStretch(position, out);
   }
+  SendHeld(out);
   return position;
 }
 
@@ -259,9 +263,7 @@ void OptimalParser::EncodeStretch(std::uint32_t& position, BitOutput& out) {
   }
   position += static_cast<std::uint32_t>(n);
   if (!settings_.splitBlocks) {
-    blocks_.WriteBlock(tokens_.Get(), tokenCount, frequencies, out);
-    carry_ = frequencies;
-    carried_ = true;
+    Send(tokens_.Get(), tokenCount, frequencies, out);
     return;
   }
   int ends[kMaxBlocks];
@@ -312,9 +314,41 @@ void OptimalParser::EncodeBlock(int from, int to, const Token* tokens, int count
       trial = trial == first ? second : first;
     }
   }
-  blocks_.WriteBlock(best, bestCount, bestFrequencies, out);
-  carry_ = bestFrequencies;
+  Send(best, bestCount, bestFrequencies, out);
+}
+
+// Joins the block to the one held when one block costs no more than two
+// (a long run of one byte fills a stretch with a few hundred codes that
+// cost no bits but a header each), else sends the held one and holds this.
+void OptimalParser::Send(const Token* tokens, int count, const BlockFrequencies& frequencies,
+                         BitOutput& out) {
+  carry_ = frequencies;
   carried_ = true;
+  const std::int64_t bits = blocks_.BlockBits(frequencies);
+  if (heldCount_ > 0 && heldCount_ + count <= kMaxBlockCodes) {
+    BlockFrequencies joined = heldFrequencies_;
+    joined.Add(frequencies);
+    const std::int64_t joinedBits = blocks_.BlockBits(joined);
+    if (joinedBits <= heldBits_ + bits) {
+      std::memcpy(&held_[static_cast<std::size_t>(heldCount_)], tokens,
+                  static_cast<std::size_t>(count) * sizeof(Token));
+      heldCount_ += count;
+      heldFrequencies_ = joined;
+      heldBits_ = joinedBits;
+      return;
+    }
+  }
+  SendHeld(out);
+  std::memcpy(held_.Get(), tokens, static_cast<std::size_t>(count) * sizeof(Token));
+  heldCount_ = count;
+  heldFrequencies_ = frequencies;
+  heldBits_ = bits;
+}
+
+void OptimalParser::SendHeld(BitOutput& out) {
+  if (heldCount_ > 0) blocks_.WriteBlock(held_.Get(), heldCount_, heldFrequencies_, out);
+  heldCount_ = 0;
+  heldBits_ = 0;
 }
 
 // Prices in whole bits: the lengths of the codes built from the

@@ -207,8 +207,9 @@ TEST(Lh5Encoder, RandomInputsRoundTrip) {
 }
 
 // Higher efforts never pack worse than the fastest on compressible data,
-// and data that cannot shrink grows by little more than the block headers
-// (under 1%; the archive writer stores such members).
+// nor the smallest worse than the default on a run of one byte; data that
+// cannot shrink grows by little more than the block headers (under 1%; the
+// archive writer stores such members).
 TEST(Lh5Encoder, EffortPaysAndRandomBytesBarelyGrow) {
   const Bytes text = Text(300000, 9);
   const std::size_t fastest = Encode(text, 13, 1).size();
@@ -219,6 +220,11 @@ TEST(Lh5Encoder, EffortPaysAndRandomBytesBarelyGrow) {
   const Bytes noise = RandomBytes(200000, 11);
   for (int effort : {1, lzh::kDefaultEffort, 9})
     EXPECT_LT(Encode(noise, 13, effort).size(), noise.size() + noise.size() / 100);
+  // A long run of one byte: codes that cost no bits, so block headers are
+  // all there is, and the smallest effort must not write more of them.
+  const Bytes run(4u << 20, 0);
+  EXPECT_LE(Encode(run, 13, 9, 0, 256u << 10).size(),
+            Encode(run, 13, lzh::kDefaultEffort, 0, 256u << 10).size());
 }
 
 TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
