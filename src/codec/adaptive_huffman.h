@@ -37,10 +37,11 @@ struct AdaptiveHuffman {
   // Counts one occurrence of symbol (0..313) along its path to the root.
   void CountSymbol(unsigned symbol);
   void RebuildTree();
-  // The command-line tool's: the same counts and the same tree, the
-  // rebuild finding each new internal node's place by bisection (the
-  // program does without the code).
-  void CountSymbolFast(unsigned symbol);
+  // The command-line tool's: the same counts and the same tree, given the
+  // symbol's leaf (which the decoder has just reached), the searches done
+  // with fewer branches and the rebuild finding each new internal node's
+  // place by bisection (the program does without the code).
+  void CountLeafFast(unsigned leaf);
   void RebuildTreeFast();
 
   static bool IsLeaf(unsigned child) { return child >= kNodeCount; }
@@ -63,9 +64,14 @@ struct AdaptiveHuffman {
   }
 
  private:
+  template <bool kFast>
   unsigned Exchange(unsigned n);
+  // The program's, kept out of line: its code is shorter so.
+  [[gnu::noinline]] unsigned ExchangeOutOfLine(unsigned n);
   template <bool kBisect>
   void Count(unsigned symbol);
+  template <bool kBisect>
+  [[gnu::always_inline]] void CountFrom(unsigned leaf);
   template <bool kBisect>
   void Rebuild();
   void BuildTopTable();
