@@ -71,7 +71,6 @@ inline unsigned AdaptiveHuffman::Exchange(unsigned n) {
     l = LastNodeBelowFast(frequency, n + 1, frequency[n] + 1u);
   else
     l = LastNodeBelow(frequency, n + 1, frequency[n] + 1u);
-  if (inTop_[n] || inTop_[l]) topValid_ = false;
   // Every node from n to l has the same weight: only the subtrees move.
   unsigned i = child[n];
   if constexpr (kFast) {
@@ -81,7 +80,16 @@ inline unsigned AdaptiveHuffman::Exchange(unsigned n) {
     child[n] = static_cast<std::uint16_t>(j);
     parent[i] = parent[i + !IsLeaf(i)] = static_cast<std::uint16_t>(l);
     parent[j] = parent[j + !IsLeaf(j)] = static_cast<std::uint16_t>(n);
+    if (inTop_[n] || inTop_[l]) {
+      if ((inTop_[n] && topPrefix_[n] == kNoPrefix) || (inTop_[l] && topPrefix_[l] == kNoPrefix)) {
+        topValid_ = false;
+      } else {
+        if (inTop_[n]) MendTop(n);
+        if (inTop_[l]) MendTop(l);
+      }
+    }
   } else {
+    if (inTop_[n] || inTop_[l]) topValid_ = false;
     parent[i] = static_cast<std::uint16_t>(l);
     if (!IsLeaf(i)) parent[i + 1] = static_cast<std::uint16_t>(l);
     unsigned j = child[l];
@@ -195,10 +203,31 @@ void AdaptiveHuffman::RebuildTreeFast() { Rebuild<true>(); }
 
 void AdaptiveHuffman::BuildTopTable() {
   std::memset(inTop_, 0, sizeof inTop_);
-  FillTop(kRootNode, 0, 0);
+  FillTop<false>(kRootNode, 0, 0);
   topValid_ = true;
 }
 
+void AdaptiveHuffman::BuildTopTableFast() {
+  std::memset(inTop_, 0, sizeof inTop_);
+  FillTop<true>(kRootNode, 0, 0);
+  topValid_ = true;
+}
+
+// Node n of the table's deepest walked level has new children: its two
+// entries follow them, or stop at n when it has become a leaf.
+void AdaptiveHuffman::MendTop(unsigned n) {
+  TopEntry* entries = top_ + 2 * topPrefix_[n];
+  unsigned c = child[n];
+  if (IsLeaf(c)) {
+    inTop_[n] = false;
+    entries[0] = entries[1] = {static_cast<std::uint16_t>(n), kTopBits - 1};
+  } else {
+    entries[0] = {static_cast<std::uint16_t>(c), kTopBits};
+    entries[1] = {static_cast<std::uint16_t>(c + 1), kTopBits};
+  }
+}
+
+template <bool kFast>
 void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
   if (depth == kTopBits || IsLeaf(child[node])) {
     int spread = kTopBits - depth;
@@ -207,9 +236,11 @@ void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
     return;
   }
   inTop_[node] = true;
+  if constexpr (kFast)
+    topPrefix_[node] = depth == kTopBits - 1 ? static_cast<std::uint8_t>(prefix) : kNoPrefix;
   unsigned c = child[node];
-  FillTop(c, depth + 1, prefix << 1);
-  FillTop(c + 1, depth + 1, prefix << 1 | 1);
+  FillTop<kFast>(c, depth + 1, prefix << 1);
+  FillTop<kFast>(c + 1, depth + 1, prefix << 1 | 1);
 }
 
 }  // namespace lzh::lh1

@@ -62,6 +62,12 @@ struct AdaptiveHuffman {
     if (!topValid_) BuildTopTable();
     return top_;
   }
+  // The tool's: the same table, which its exchanges below the top five
+  // levels mend in place instead of having it made again.
+  const TopEntry* TopTableFast() {
+    if (!topValid_) BuildTopTableFast();
+    return top_;
+  }
 
  private:
   template <bool kFast>
@@ -75,10 +81,17 @@ struct AdaptiveHuffman {
   template <bool kBisect>
   void Rebuild();
   void BuildTopTable();
+  void BuildTopTableFast();
+  template <bool kFast>
   void FillTop(unsigned node, int depth, unsigned prefix);
+  void MendTop(unsigned n);
 
   TopEntry top_[1 << kTopBits];
   bool inTop_[kNodeCount];  // nodes whose children the table walks through
+  // The tool's, for a node of inTop_: its first kTopBits - 1 bits when it is
+  // that deep (its children are entries of the table), otherwise kNoPrefix.
+  std::uint8_t topPrefix_[kNodeCount];
+  static constexpr std::uint8_t kNoPrefix = 0xFF;
   bool topValid_;
 };
 

@@ -173,8 +173,9 @@ template <bool kTool>
 unsigned Lh1Decoder<kTool>::DecodeSymbol() {
   if (bitCount_ < 32) Refill(9);
   static_assert(AdaptiveHuffman::kTopBits <= 9, "a refill guarantees nine bits");
+  const unsigned index = static_cast<unsigned>(bitBuffer_ >> (64 - AdaptiveHuffman::kTopBits));
   const AdaptiveHuffman::TopEntry top =
-      model_.TopTable()[bitBuffer_ >> (64 - AdaptiveHuffman::kTopBits)];
+      kTool ? model_.TopTableFast()[index] : model_.TopTable()[index];
   const std::uint16_t* child = model_.child;
   int used = top.bits;
   std::uint64_t bits = bitBuffer_ << used;
