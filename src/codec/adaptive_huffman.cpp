@@ -1,5 +1,6 @@
 #include "codec/adaptive_huffman.h"
 
+#include <bit>
 #include <cstring>
 
 namespace lzh::lh1 {
@@ -13,7 +14,8 @@ constexpr std::uint16_t kSentinel = 0xFFFF;
 // stops the search, so a gallop and a bisection find the same node as a
 // step-by-step scan, without walking long runs of equal weights (the leaves
 // of rarely used symbols, or every leaf of incompressible data).
-unsigned LastNodeBelow(const std::uint16_t* frequency, unsigned first, unsigned weight) {
+[[gnu::always_inline]] inline unsigned LastNodeBelow(const std::uint16_t* frequency, unsigned first,
+                                                     unsigned weight) {
   unsigned below = first, above, step = 1;
   for (;;) {
     above = below + step;
@@ -35,6 +37,26 @@ unsigned LastNodeBelow(const std::uint16_t* frequency, unsigned first, unsigned 
   return below;
 }
 
+// The tool's search for the same node: the next four weights are compared
+// at once, as a word, before the gallop takes over (most runs of equal
+// weights are short, and the branches of a gallop are hard to predict). A
+// word read at the last nodes runs into the sentinel, which ends the run, and
+// then into the parents beyond it, which are not looked at.
+unsigned LastNodeBelowFast(const std::uint16_t* frequency, unsigned first, unsigned weight) {
+  // (On 32-bit hosts a 64-bit count of zeros is a library call, which the
+  // program must not link even unused.)
+  if constexpr (std::endian::native == std::endian::little && sizeof(void*) >= 8) {
+    std::uint64_t next;
+    std::memcpy(&next, frequency + first + 1, sizeof next);
+    // The weights are sorted: the lanes still below `weight` come first.
+    std::uint64_t differ = next ^ std::uint64_t{weight - 1u} * 0x0001000100010001u;
+    if (differ != 0) return first + static_cast<unsigned>(std::countr_zero(differ)) / 16;
+    return LastNodeBelow(frequency, first + 4, weight);
+  } else {
+    return LastNodeBelow(frequency, first, weight);
+  }
+}
+
 }  // namespace
 
 // Format notes: a node about to pass its right neighbour's weight trades
@@ -42,20 +64,44 @@ unsigned LastNodeBelow(const std::uint16_t* frequency, unsigned first, unsigned 
 // passed. The two subtrees are exchanged, not the positions' parents, so
 // counting goes on at the partner's position, which is returned; the caller
 // then adds the 1 there.
+template <bool kFast>
 inline unsigned AdaptiveHuffman::Exchange(unsigned n) {
-  unsigned l = LastNodeBelow(frequency, n + 1, frequency[n] + 1u);
-  if (inTop_[n] || inTop_[l]) topValid_ = false;
+  unsigned l;
+  if constexpr (kFast)
+    l = LastNodeBelowFast(frequency, n + 1, frequency[n] + 1u);
+  else
+    l = LastNodeBelow(frequency, n + 1, frequency[n] + 1u);
   // Every node from n to l has the same weight: only the subtrees move.
   unsigned i = child[n];
-  parent[i] = static_cast<std::uint16_t>(l);
-  if (!IsLeaf(i)) parent[i + 1] = static_cast<std::uint16_t>(l);
-  unsigned j = child[l];
-  child[l] = static_cast<std::uint16_t>(i);
-  parent[j] = static_cast<std::uint16_t>(n);
-  if (!IsLeaf(j)) parent[j + 1] = static_cast<std::uint16_t>(n);
-  child[n] = static_cast<std::uint16_t>(j);
+  if constexpr (kFast) {
+    // Without branches: a leaf's one entry is written twice.
+    unsigned j = child[l];
+    child[l] = static_cast<std::uint16_t>(i);
+    child[n] = static_cast<std::uint16_t>(j);
+    parent[i] = parent[i + !IsLeaf(i)] = static_cast<std::uint16_t>(l);
+    parent[j] = parent[j + !IsLeaf(j)] = static_cast<std::uint16_t>(n);
+    if (inTop_[n] || inTop_[l]) {
+      if ((inTop_[n] && topPrefix_[n] == kNoPrefix) || (inTop_[l] && topPrefix_[l] == kNoPrefix)) {
+        topValid_ = false;
+      } else {
+        if (inTop_[n]) MendTop(n);
+        if (inTop_[l]) MendTop(l);
+      }
+    }
+  } else {
+    if (inTop_[n] || inTop_[l]) topValid_ = false;
+    parent[i] = static_cast<std::uint16_t>(l);
+    if (!IsLeaf(i)) parent[i + 1] = static_cast<std::uint16_t>(l);
+    unsigned j = child[l];
+    child[l] = static_cast<std::uint16_t>(i);
+    parent[j] = static_cast<std::uint16_t>(n);
+    if (!IsLeaf(j)) parent[j + 1] = static_cast<std::uint16_t>(n);
+    child[n] = static_cast<std::uint16_t>(j);
+  }
   return l;
 }
+
+unsigned AdaptiveHuffman::ExchangeOutOfLine(unsigned n) { return Exchange<false>(n); }
 
 void AdaptiveHuffman::ResetModel() {
   for (unsigned s = 0; s < kSymbolCount; ++s) {
@@ -79,12 +125,16 @@ void AdaptiveHuffman::ResetModel() {
 template <bool kBisect>
 void AdaptiveHuffman::Count(unsigned symbol) {
   if (frequency[kRootNode] == kFrequencyLimit) Rebuild<kBisect>();
-  unsigned n = parent[kNodeCount + symbol];
+  CountFrom<kBisect>(parent[kNodeCount + symbol]);
+}
+
+template <bool kBisect>
+inline void AdaptiveHuffman::CountFrom(unsigned n) {
   do {
     // The weights are in order, so the count passes the neighbour's
     // exactly when the two are equal.
     const unsigned weight = frequency[n];
-    if (weight == frequency[n + 1]) n = Exchange(n);
+    if (weight == frequency[n + 1]) n = kBisect ? Exchange<true>(n) : ExchangeOutOfLine(n);
     frequency[n] = static_cast<std::uint16_t>(weight + 1);
     n = parent[n];
   } while (n != 0);
@@ -92,7 +142,15 @@ void AdaptiveHuffman::Count(unsigned symbol) {
 
 void AdaptiveHuffman::CountSymbol(unsigned symbol) { Count<false>(symbol); }
 
-void AdaptiveHuffman::CountSymbolFast(unsigned symbol) { Count<true>(symbol); }
+// The leaf moves in a rebuild; its symbol does not.
+void AdaptiveHuffman::CountLeafFast(unsigned leaf) {
+  if (frequency[kRootNode] == kFrequencyLimit) {
+    unsigned symbolCode = child[leaf];
+    Rebuild<true>();
+    leaf = parent[symbolCode];
+  }
+  CountFrom<true>(leaf);
+}
 
 // Format notes: leaves keep their relative order; a new internal node goes
 // after every node of equal weight. The nodes placed so far are in order of
@@ -145,10 +203,31 @@ void AdaptiveHuffman::RebuildTreeFast() { Rebuild<true>(); }
 
 void AdaptiveHuffman::BuildTopTable() {
   std::memset(inTop_, 0, sizeof inTop_);
-  FillTop(kRootNode, 0, 0);
+  FillTop<false>(kRootNode, 0, 0);
   topValid_ = true;
 }
 
+void AdaptiveHuffman::BuildTopTableFast() {
+  std::memset(inTop_, 0, sizeof inTop_);
+  FillTop<true>(kRootNode, 0, 0);
+  topValid_ = true;
+}
+
+// Node n of the table's deepest walked level has new children: its two
+// entries follow them, or stop at n when it has become a leaf.
+void AdaptiveHuffman::MendTop(unsigned n) {
+  TopEntry* entries = top_ + 2 * topPrefix_[n];
+  unsigned c = child[n];
+  if (IsLeaf(c)) {
+    inTop_[n] = false;
+    entries[0] = entries[1] = {static_cast<std::uint16_t>(n), kTopBits - 1};
+  } else {
+    entries[0] = {static_cast<std::uint16_t>(c), kTopBits};
+    entries[1] = {static_cast<std::uint16_t>(c + 1), kTopBits};
+  }
+}
+
+template <bool kFast>
 void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
   if (depth == kTopBits || IsLeaf(child[node])) {
     int spread = kTopBits - depth;
@@ -157,9 +236,11 @@ void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
     return;
   }
   inTop_[node] = true;
+  if constexpr (kFast)
+    topPrefix_[node] = depth == kTopBits - 1 ? static_cast<std::uint8_t>(prefix) : kNoPrefix;
   unsigned c = child[node];
-  FillTop(c, depth + 1, prefix << 1);
-  FillTop(c + 1, depth + 1, prefix << 1 | 1);
+  FillTop<kFast>(c, depth + 1, prefix << 1);
+  FillTop<kFast>(c + 1, depth + 1, prefix << 1 | 1);
 }
 
 }  // namespace lzh::lh1

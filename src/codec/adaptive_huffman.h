@@ -37,10 +37,11 @@ struct AdaptiveHuffman {
   // Counts one occurrence of symbol (0..313) along its path to the root.
   void CountSymbol(unsigned symbol);
   void RebuildTree();
-  // The command-line tool's: the same counts and the same tree, the
-  // rebuild finding each new internal node's place by bisection (the
-  // program does without the code).
-  void CountSymbolFast(unsigned symbol);
+  // The command-line tool's: the same counts and the same tree, given the
+  // symbol's leaf (which the decoder has just reached), the searches done
+  // with fewer branches and the rebuild finding each new internal node's
+  // place by bisection (the program does without the code).
+  void CountLeafFast(unsigned leaf);
   void RebuildTreeFast();
 
   static bool IsLeaf(unsigned child) { return child >= kNodeCount; }
@@ -61,18 +62,36 @@ struct AdaptiveHuffman {
     if (!topValid_) BuildTopTable();
     return top_;
   }
+  // The tool's: the same table, which its exchanges below the top five
+  // levels mend in place instead of having it made again.
+  const TopEntry* TopTableFast() {
+    if (!topValid_) BuildTopTableFast();
+    return top_;
+  }
 
  private:
+  template <bool kFast>
   unsigned Exchange(unsigned n);
+  // The program's, kept out of line: its code is shorter so.
+  [[gnu::noinline]] unsigned ExchangeOutOfLine(unsigned n);
   template <bool kBisect>
   void Count(unsigned symbol);
   template <bool kBisect>
+  [[gnu::always_inline]] void CountFrom(unsigned leaf);
+  template <bool kBisect>
   void Rebuild();
   void BuildTopTable();
+  void BuildTopTableFast();
+  template <bool kFast>
   void FillTop(unsigned node, int depth, unsigned prefix);
+  void MendTop(unsigned n);
 
   TopEntry top_[1 << kTopBits];
   bool inTop_[kNodeCount];  // nodes whose children the table walks through
+  // The tool's, for a node of inTop_: its first kTopBits - 1 bits when it is
+  // that deep (its children are entries of the table), otherwise kNoPrefix.
+  std::uint8_t topPrefix_[kNodeCount];
+  static constexpr std::uint8_t kNoPrefix = 0xFF;
   bool topValid_;
 };
 

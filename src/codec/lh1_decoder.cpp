@@ -173,12 +173,14 @@ template <bool kTool>
 unsigned Lh1Decoder<kTool>::DecodeSymbol() {
   if (bitCount_ < 32) Refill(9);
   static_assert(AdaptiveHuffman::kTopBits <= 9, "a refill guarantees nine bits");
+  const unsigned index = static_cast<unsigned>(bitBuffer_ >> (64 - AdaptiveHuffman::kTopBits));
   const AdaptiveHuffman::TopEntry top =
-      model_.TopTable()[bitBuffer_ >> (64 - AdaptiveHuffman::kTopBits)];
+      kTool ? model_.TopTableFast()[index] : model_.TopTable()[index];
   const std::uint16_t* child = model_.child;
   int used = top.bits;
   std::uint64_t bits = bitBuffer_ << used;
-  unsigned c = child[top.node];
+  unsigned node = top.node;
+  unsigned c = child[node];
   while (c < kNodeCount) {
     if (used == bitCount_) {
       Consume(used);
@@ -186,14 +188,16 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
       bits = bitBuffer_;
       used = 0;
     }
-    c = child[c + static_cast<unsigned>(bits >> 63)];
+    unsigned next = c + static_cast<unsigned>(bits >> 63);
+    if constexpr (kTool) node = next;  // the tool counts from the leaf
+    c = child[next];
     bits <<= 1;
     ++used;
   }
   Consume(used);
   unsigned symbol = c - kNodeCount;
   if constexpr (kTool) {
-    model_.CountSymbolFast(symbol);
+    model_.CountLeafFast(node);
   } else {
     model_.CountSymbol(symbol);
   }
