@@ -404,7 +404,7 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
       // A source before the ring's start continues from its end, a
       // dictionary or more above this match, and may pass the end; near
       // the end it goes byte by byte.
-      src += (src >> 31) & ringBytes;
+      src += ringBytes & -static_cast<int>(src < 0);
       if (src + length + 64 <= ringBytes) {
         CopyForward<true>(ring + pos, ring + src, length);
       } else {
