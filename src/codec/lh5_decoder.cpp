@@ -77,6 +77,7 @@ class Lh5Decoder {
   void Run();
 
  private:
+  template <bool kRingEnd>
   void DecodeFast(std::int64_t originalSize, const std::uint32_t* positions);
   void FillPositionEntries(std::uint32_t* positions);
   void ReadAuxLengths(int symbolCount, int countBits, int specialIndex);
@@ -301,6 +302,10 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
 // Only the command-line tool's entry runs it. positions: the block's
 // PositionEntry for each 8 bits that open a position code, 0 where the code
 // is longer.
+// kRingEnd: the same one code at a time from fastMatchLimit_ up to the
+// ring's end, which a match copy may not pass (the careful path takes a
+// match that would).
+template <bool kRingEnd>
 [[gnu::noinline]] void Lh5Decoder::DecodeFast(std::int64_t originalSize,
                                               const std::uint32_t* positions) {
   const BitCursor& cursor = input_.Cursor();
@@ -323,7 +328,8 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
   int pos = ringPos_;
   // Where the member or the room ends, as a ring position.
   const std::int64_t memberEnd = pos + (originalSize - decodedCount_);
-  const int end = static_cast<int>(memberEnd < fastMatchLimit_ ? memberEnd : fastMatchLimit_);
+  const int limit = kRingEnd ? ringBytes_ : fastMatchLimit_;
+  const int end = static_cast<int>(memberEnd < limit ? memberEnd : limit);
   unsigned left = blockCodesLeft_;
   const int ringBytes = ringBytes_;
   const bool ringWhole = ringWhole_;
@@ -335,7 +341,11 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
     // as on the careful path).
     int budget = static_cast<int>(left);
     if (budget > (lastLoad - at) >> 4) budget = (lastLoad - at) >> 4;
-    if (budget > (end - pos) >> 8) budget = (end - pos) >> 8;
+    if constexpr (kRingEnd) {
+      budget = 0;
+    } else if (budget > (end - pos) >> 8) {
+      budget = (end - pos) >> 8;
+    }
     if (budget <= 0) {
       if (at > lastLoad || left == 0 || pos >= end) break;
       budget = 1;
@@ -398,14 +408,21 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
         left += static_cast<unsigned>(budget + 1);
         goto done;
       }
+      const int length = static_cast<int>(v) - 256 + kMinMatch;
+      if constexpr (kRingEnd) {
+        if (pos + length > ringBytes) {
+          // The careful path writes the ring out midway through this match.
+          left += static_cast<unsigned>(budget + 1);
+          goto done;
+        }
+      }
       window = rest << plain;
       bits -= used + codeBits + plain;
-      const int length = static_cast<int>(v) - 256 + kMinMatch;
       // A source before the ring's start continues from its end, a
       // dictionary or more above this match, and may pass the end; near
       // the end it goes byte by byte.
       src += ringBytes & -static_cast<int>(src < 0);
-      if (src + length + 64 <= ringBytes) {
+      if (!kRingEnd && src + length + 64 <= ringBytes) {
         CopyForward<true>(ring + pos, ring + src, length);
       } else {
         for (int i = 0; i < length; ++i) {
@@ -497,9 +514,15 @@ void Lh5Decoder::Run() {
   // The fast loop's position entries of the current block.
   std::uint32_t positions[1 << kAuxTableWidth];
   while (decodedCount_ < originalSize) {
-    if (kFastLoop && blockCodesLeft_ != 0 && ringPos_ < fastMatchLimit_) {
-      DecodeFast(originalSize, positions);
+    if (kFastLoop && blockCodesLeft_ != 0) {
+      if (ringPos_ < fastMatchLimit_) {
+        DecodeFast<false>(originalSize, positions);
+      } else {
+        DecodeFast<true>(originalSize, positions);
+      }
       if (decodedCount_ >= originalSize) break;
+      // The fast loops fill the ring up to its end, never past it.
+      if (ringPos_ == ringBytes_) FlushRing();
     }
     [[maybe_unused]] const bool startsBlock = blockCodesLeft_ == 0;
     std::uint16_t c = DecodeCode();
