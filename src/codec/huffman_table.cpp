@@ -96,15 +96,7 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
 
 std::uint16_t WalkBranchTrees(std::uint16_t v, int symbolCount, int width, std::uint16_t lookAhead,
                               const BranchTrees& trees) {
-  // Past the 16 bits of the look-ahead the walk goes left; a walk longer than
-  // that plus the number of nodes has entered a loop and would never end.
-  unsigned mask = 1u << (15 - width);
-  for (int steps = 0; v >= symbolCount; ++steps) {
-    if (steps == kMaxCodeLength + kTreeNodes) return 0;
-    v = (lookAhead & mask) != 0 ? trees.treeRight[v] : trees.treeLeft[v];
-    mask >>= 1;
-  }
-  return v;
+  return WalkBranchTreesInline(v, symbolCount, width, lookAhead, trees);
 }
 
 }  // namespace lzh

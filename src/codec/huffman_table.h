@@ -42,6 +42,21 @@ void BuildDecodeTable(int symbolCount, const std::uint8_t* lengths, int width, s
 std::uint16_t WalkBranchTrees(std::uint16_t v, int symbolCount, int width, std::uint16_t lookAhead,
                               const BranchTrees& trees);
 
+// The same walk, for loops that must not make a call (WalkBranchTrees is
+// this, out of line).
+inline std::uint16_t WalkBranchTreesInline(std::uint16_t v, int symbolCount, int width,
+                                           std::uint16_t lookAhead, const BranchTrees& trees) {
+  // Past the 16 bits of the look-ahead the walk goes left; a walk longer than
+  // that plus the number of nodes has entered a loop and would never end.
+  unsigned mask = 1u << (15 - width);
+  for (int steps = 0; v >= symbolCount; ++steps) {
+    if (steps == kMaxCodeLength + kTreeNodes) return 0;
+    v = (lookAhead & mask) != 0 ? trees.treeRight[v] : trees.treeLeft[v];
+    mask >>= 1;
+  }
+  return v;
+}
+
 // The symbol that the next bits (lookAhead, the next one in bit 15) encode.
 inline std::uint16_t LookUpSymbol(const std::uint16_t* table, int symbolCount, int width,
                                   std::uint16_t lookAhead, const BranchTrees& trees) {

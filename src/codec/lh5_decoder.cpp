@@ -77,7 +77,9 @@ class Lh5Decoder {
   void Run();
 
  private:
-  void DecodeFast(std::int64_t originalSize);
+  template <bool kRingEnd>
+  void DecodeFast(std::int64_t originalSize, const std::uint32_t* positions);
+  void FillPositionEntries(std::uint32_t* positions);
   void ReadAuxLengths(int symbolCount, int countBits, int specialIndex);
   void ReadCodeLengths();
   void StartBlock();
@@ -226,18 +228,35 @@ inline std::uint16_t Lh5Decoder::DecodePosition() {
 
 // Copies n bytes upward as if one at a time, so that a source overlapping
 // the destination repeats its bytes. May write up to 31 bytes past to + n.
+// kNoCall, for the tool's loop: no call (a call there makes the compiler
+// keep the loop's values in memory), so a single byte repeats by 8-byte
+// stores instead of a memset; the first 64 bytes go without a branch (up to
+// 63 bytes written past to + n); and a source above the destination, which
+// the caller knows to lie apart from it, is copied by 16 bytes.
+template <bool kNoCall = false>
 inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
   const auto distance = to - from;
-  if (distance >= 16) {
+  if (kNoCall ? static_cast<std::size_t>(distance) >= 16 : distance >= 16) {
     // 16 bytes at a time never read a byte this copy has yet to write.
     // Most matches are short: their first 32 bytes go without a loop.
     std::memcpy(to, from, 16);
     std::memcpy(to + 16, from + 16, 16);
-    for (int i = 32; i < n; i += 16) std::memcpy(to + i, from + i, 16);
+    int i = 32;
+    if constexpr (kNoCall) {
+      std::memcpy(to + 32, from + 32, 16);
+      std::memcpy(to + 48, from + 48, 16);
+      i = 64;
+    }
+    for (; i < n; i += 16) std::memcpy(to + i, from + i, 16);
   } else if (distance >= 8) {
     for (int i = 0; i < n; i += 8) std::memcpy(to + i, from + i, 8);
   } else if (distance == 1) {
-    std::memset(to, *from, static_cast<std::size_t>(n));
+    if constexpr (kNoCall) {
+      const std::uint64_t run = *from * 0x0101010101010101u;
+      for (int i = 0; i < n; i += 8) std::memcpy(to + i, &run, 8);
+    } else {
+      std::memset(to, *from, static_cast<std::size_t>(n));
+    }
   } else {
     // The bytes repeat with the distance as their period: past the first
     // whole number of periods that spans 8 bytes, written one by one, each
@@ -264,19 +283,37 @@ inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
   return __builtin_bswap64(value);
 }
 
+// A position table entry of the tool's loop for position code j: the bits
+// of the code (bits 0-7), its plain bits (8-15), and how far back the match
+// starts when the plain bits are 0 (16-31, never 0).
+inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
+  const unsigned plain = j > 1 ? j - 1 : 0;
+  const unsigned back = (j != 0 ? 1u << (j - 1) : 0u) + 1;
+  return auxLengths[j] | plain << 8 | back << 16;
+}
+
 // The common case, with the window, the ring position and the counts in
 // locals: codes of the current block while the member wants bytes, the
 // buffer holds 16 bytes to refill the window from, and the ring has room
-// for the longest match (plus the copy's spare bytes) before its end.
-// Returns when one of these fails; the careful path then takes one step.
-// Only the command-line tool's entry runs it.
-void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
+// for the longest match (plus the copy's spare bytes) before its end. The
+// loop makes no call, so that its values stay in registers.
+// Returns when one of these fails, and before a match that reaches back
+// before the member's first byte; the careful path then takes one step.
+// Only the command-line tool's entry runs it. positions: the block's
+// PositionEntry for each 8 bits that open a position code, 0 where the code
+// is longer.
+// kRingEnd: the same one code at a time from fastMatchLimit_ up to the
+// ring's end, which a match copy may not pass (the careful path takes a
+// match that would).
+template <bool kRingEnd>
+[[gnu::noinline]] void Lh5Decoder::DecodeFast(std::int64_t originalSize,
+                                              const std::uint32_t* positions) {
   const BitCursor& cursor = input_.Cursor();
   std::uint64_t window = cursor.window;
   int bits = cursor.windowBits;
   const std::uint8_t* const block = cursor.block;
   std::int32_t at = cursor.packedPos;
-  // A round refills at most twice, taking 7 bytes each time from a load of 8.
+  // A refill takes at most 7 bytes from a load of 8.
   const std::int32_t lastLoad = cursor.packedCount - 16;
   // Bytes enter below the bits counted; those already there are the same
   // stream bits, so the OR changes nothing of them. Leaves 56 to 63 bits.
@@ -288,83 +325,115 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
   std::uint8_t* const ring = outputRing_.Get();
   const std::uint16_t* const codeTable = codeTable_.Get();
   const std::uint8_t* const codeLengths = codeLengths_.Get();
-  const std::uint16_t* const auxTable = auxTable_.Get();
-  const std::uint8_t* const auxLengths = auxLengths_.Get();
-  const unsigned positionCodes = static_cast<unsigned>(positionCodeCount_);
   int pos = ringPos_;
   // Where the member or the room ends, as a ring position.
   const std::int64_t memberEnd = pos + (originalSize - decodedCount_);
-  const int end = static_cast<int>(memberEnd < fastMatchLimit_ ? memberEnd : fastMatchLimit_);
+  const int limit = kRingEnd ? ringBytes_ : fastMatchLimit_;
+  const int end = static_cast<int>(memberEnd < limit ? memberEnd : limit);
   unsigned left = blockCodesLeft_;
   const int ringBytes = ringBytes_;
-  bool ringWhole = ringWhole_;
-  while (at <= lastLoad && left != 0 && pos < end) {
-    // 32 bits hold a code (up to 16) and a literal of up to 12 bits after it.
-    if (bits < 32) refill();
-    const unsigned entry = codeTable[window >> (64 - kCodeTableWidth)];
-    --left;
-    unsigned v = entry & kValueMask;
-    int used;
-    if (v >= kLiteralCodeCount) {
-      v = WalkBranchTrees(static_cast<std::uint16_t>(v), kLiteralCodeCount, kCodeTableWidth,
-                          static_cast<std::uint16_t>(window >> 48), trees_);
-      used = codeLengths[v];
-    } else {
-      used = static_cast<int>(entry >> kValueBits) & 31;
+  const bool ringWhole = ringWhole_;
+  for (;;) {
+    // The codes that may be taken without looking at the buffer, the ring or
+    // the block's count: each refills at most twice (7 bytes each time) and
+    // writes at most 256 bytes. Where none may, one is taken while the
+    // buffer, the ring and the block allow it (its match may pass the end,
+    // as on the careful path).
+    int budget = static_cast<int>(left);
+    if (budget > (lastLoad - at) >> 4) budget = (lastLoad - at) >> 4;
+    if constexpr (kRingEnd) {
+      budget = 0;
+    } else if (budget > (end - pos) >> 8) {
+      budget = (end - pos) >> 8;
     }
-    window <<= used;
-    bits -= used;
-    if (v < 256) {
-      ring[pos++] = static_cast<std::uint8_t>(v);
-      // Literals come in runs: the codes after this one are taken here
-      // while they are literals of up to 12 bits and 16 bits are counted
-      // (the most a code takes, so that a table built from over-full
-      // lengths is looked up at the same bits as on the careful path).
-      while (bits >= 16) {
-        const unsigned next = codeTable[window >> (64 - kCodeTableWidth)];
-        if ((next & kValueMask) >= 256 || left == 0 || pos >= end) break;
-        ring[pos++] = static_cast<std::uint8_t>(next);
-        used = static_cast<int>(next >> kValueBits);
+    if (budget <= 0) {
+      if (at > lastLoad || left == 0 || pos >= end) break;
+      budget = 1;
+    }
+    left -= static_cast<unsigned>(budget);
+    do {
+      --budget;
+      // 32 bits hold a code (up to 16) and a literal of up to 12 bits after
+      // it.
+      if (bits < 32) refill();
+      const unsigned entry = codeTable[window >> (64 - kCodeTableWidth)];
+      unsigned v = entry & kValueMask;
+      int used;
+      if (v >= kLiteralCodeCount) {
+        v = WalkBranchTreesInline(static_cast<std::uint16_t>(v), kLiteralCodeCount, kCodeTableWidth,
+                                  static_cast<std::uint16_t>(window >> 48), trees_);
+        used = codeLengths[v];
+      } else {
+        used = static_cast<int>(entry >> kValueBits) & 31;
+      }
+      if (v < 256) {
         window <<= used;
         bits -= used;
-        --left;
+        ring[pos++] = static_cast<std::uint8_t>(v);
+        // Literals come in runs: the codes after this one are taken here
+        // while they are literals of up to 12 bits and 16 bits are counted
+        // (the most a code takes, so that a table built from over-full
+        // lengths is looked up at the same bits as on the careful path).
+        while (bits >= 16 && budget != 0) {
+          const unsigned next = codeTable[window >> (64 - kCodeTableWidth)];
+          if ((next & kValueMask) >= 256) break;
+          ring[pos++] = static_cast<std::uint8_t>(next);
+          used = static_cast<int>(next >> kValueBits);
+          window <<= used;
+          bits -= used;
+          --budget;
+        }
+        continue;
       }
-      continue;
-    }
-    const int length = static_cast<int>(v) - 256 + kMinMatch;
-    // A position code takes up to 20 bits (so much can its length field
-    // say), its plain bits up to 15.
-    refill();
-    unsigned j = auxTable[window >> (64 - kAuxTableWidth)];
-    if (j >= positionCodes) {
-      j = WalkBranchTrees(static_cast<std::uint16_t>(j), positionCodeCount_, kAuxTableWidth,
-                          static_cast<std::uint16_t>(window >> 48), trees_);
-    }
-    used = auxLengths[j];
-    window <<= used;
-    bits -= used;
-    // Position code j > 0 stands for 2^(j-1) and j - 1 plain bits.
-    const int plain = j > 1 ? static_cast<int>(j) - 1 : 0;
-    const int position =
-        (j != 0 ? 1 << (j - 1) : 0) + static_cast<int>((window >> 1) >> (63 - plain));
-    window <<= plain;
-    bits -= plain;
-    int src = pos - position - 1;
-    if (src >= 0) {
-      CopyForward(ring + pos, ring + src, length);
-    } else {
-      // The source starts near the ring's end and may pass it.
-      if (!ringWhole) {
-        FillUnwritten(ring, pos, ringBytes);
-        ringWhole = true;
+      // A match: nothing is taken before it is known that this loop copies
+      // it (a refill only adds bits, so it may stay). A position code takes
+      // up to 20 bits (so much can its length field say), its plain bits up
+      // to 15.
+      refill();
+      std::uint64_t rest = window << used;
+      std::uint32_t position = positions[rest >> (64 - kAuxTableWidth)];
+      if (position == 0) {
+        const std::uint16_t j =
+            WalkBranchTreesInline(auxTable_[rest >> (64 - kAuxTableWidth)], positionCodeCount_,
+                                  kAuxTableWidth, static_cast<std::uint16_t>(rest >> 48), trees_);
+        position = PositionEntry(j, auxLengths_.Get());
       }
-      src += ringBytes;
-      int first = ringBytes - src < length ? ringBytes - src : length;
-      std::memcpy(ring + pos, ring + src, static_cast<std::size_t>(first));
-      if (first < length) CopyForward(ring + pos + first, ring, length - first);
-    }
-    pos += length;
+      const int codeBits = static_cast<int>(position & 0xFF);
+      const int plain = static_cast<int>((position >> 8) & 0xFF);
+      rest <<= codeBits;
+      int src =
+          pos - static_cast<int>(position >> 16) - static_cast<int>((rest >> 1) >> (63 - plain));
+      if (!ringWhole && src < 0) {
+        // The careful path fills the ring's unwritten start with spaces first.
+        left += static_cast<unsigned>(budget + 1);
+        goto done;
+      }
+      const int length = static_cast<int>(v) - 256 + kMinMatch;
+      if constexpr (kRingEnd) {
+        if (pos + length > ringBytes) {
+          // The careful path writes the ring out midway through this match.
+          left += static_cast<unsigned>(budget + 1);
+          goto done;
+        }
+      }
+      window = rest << plain;
+      bits -= used + codeBits + plain;
+      // A source before the ring's start continues from its end, a
+      // dictionary or more above this match, and may pass the end; near
+      // the end it goes byte by byte.
+      src += ringBytes & -static_cast<int>(src < 0);
+      if (!kRingEnd && src + length + 64 <= ringBytes) {
+        CopyForward<true>(ring + pos, ring + src, length);
+      } else {
+        for (int i = 0; i < length; ++i) {
+          ring[pos + i] = ring[src];
+          if (++src == ringBytes) src = 0;
+        }
+      }
+      pos += length;
+    } while (budget != 0);
   }
+done:
   std::int64_t decoded = decodedCount_ + (pos - ringPos_);
   if (decoded > originalSize) {
     // The last match ran past the member: this loop never flushes, so its
@@ -379,9 +448,16 @@ void Lh5Decoder::DecodeFast(std::int64_t originalSize) {
   after.packedPos = at;
   input_.SetCursor(after);
   ringPos_ = pos;
-  ringWhole_ = ringWhole;
   decodedCount_ = decoded;
   blockCodesLeft_ = static_cast<std::uint16_t>(left);
+}
+
+void Lh5Decoder::FillPositionEntries(std::uint32_t* positions) {
+  const unsigned positionCodes = static_cast<unsigned>(positionCodeCount_);
+  for (int i = 0; i < (1 << kAuxTableWidth); ++i) {
+    const unsigned j = auxTable_[i];
+    positions[i] = j < positionCodes ? PositionEntry(j, auxLengths_.Get()) : 0;
+  }
 }
 
 void Lh5Decoder::FlushRing() {
@@ -435,12 +511,24 @@ void Lh5Decoder::Run() {
   input_.ShiftBits(16);
   const std::int64_t originalSize = member_.originalSize;
   std::uint8_t* ring = outputRing_.Get();
+  // The fast loop's position entries of the current block.
+  std::uint32_t positions[1 << kAuxTableWidth];
   while (decodedCount_ < originalSize) {
-    if (kFastLoop && blockCodesLeft_ != 0 && ringPos_ < fastMatchLimit_) {
-      DecodeFast(originalSize);
+    if (kFastLoop && blockCodesLeft_ != 0) {
+      if (ringPos_ < fastMatchLimit_) {
+        DecodeFast<false>(originalSize, positions);
+      } else {
+        DecodeFast<true>(originalSize, positions);
+      }
       if (decodedCount_ >= originalSize) break;
+      // The fast loops fill the ring up to its end, never past it.
+      if (ringPos_ == ringBytes_) FlushRing();
     }
+    [[maybe_unused]] const bool startsBlock = blockCodesLeft_ == 0;
     std::uint16_t c = DecodeCode();
+    if constexpr (kFastLoop) {
+      if (startsBlock && !endOfData_) FillPositionEntries(positions);
+    }
     if (endOfData_) {
       // This write is folded in whole, whatever the write reports.
       if (ringPos_ > 0) {

@@ -49,10 +49,19 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
     error = "cannot open " + path;
     return false;
   }
-  std::vector<std::uint8_t> head(kProgramProbeBytes);
-  head.resize(static_cast<std::size_t>(fs.Read(archive.handle, head.data(), kProgramProbeBytes)));
+  // Only a program is probed further: an archive's first header is read
+  // without the megabyte before it (a read, and as much memory to clear).
+  std::uint8_t magic[2] = {};
   archive.start = 0;
-  archive.isProgram = head.size() >= 2 && head[0] == 'M' && head[1] == 'Z';
+  archive.isProgram = fs.Read(archive.handle, magic, 2) == 2 && magic[0] == 'M' && magic[1] == 'Z';
+  std::vector<std::uint8_t> head;
+  if (archive.isProgram) {
+    head.resize(kProgramProbeBytes);
+    const std::int32_t got = fs.Seek(archive.handle, 0) == 0
+                                 ? fs.Read(archive.handle, head.data(), kProgramProbeBytes)
+                                 : 0;
+    head.resize(static_cast<std::size_t>(std::max(0, got)));
+  }
   lzh::ArchiveReader probe{fs, archive.handle, 0, 0, {}};
   probe.anyMethod = true;  // an archive of methods nothing here decodes is still one
   lzh::HeaderCursor cursor(probe);
