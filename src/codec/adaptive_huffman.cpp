@@ -122,25 +122,22 @@ void AdaptiveHuffman::ResetModel() {
 
 // Format notes: node 0 always holds a leaf (the lightest node), so a parent
 // of 0 marks the root.
-template <bool kBisect>
-void AdaptiveHuffman::Count(unsigned symbol) {
-  if (frequency[kRootNode] == kFrequencyLimit) Rebuild<kBisect>();
-  CountFrom<kBisect>(parent[kNodeCount + symbol]);
-}
-
-template <bool kBisect>
+template <bool kFast>
 inline void AdaptiveHuffman::CountFrom(unsigned n) {
   do {
     // The weights are in order, so the count passes the neighbour's
     // exactly when the two are equal.
     const unsigned weight = frequency[n];
-    if (weight == frequency[n + 1]) n = kBisect ? Exchange<true>(n) : ExchangeOutOfLine(n);
+    if (weight == frequency[n + 1]) n = kFast ? Exchange<true>(n) : ExchangeOutOfLine(n);
     frequency[n] = static_cast<std::uint16_t>(weight + 1);
     n = parent[n];
   } while (n != 0);
 }
 
-void AdaptiveHuffman::CountSymbol(unsigned symbol) { Count<false>(symbol); }
+void AdaptiveHuffman::CountSymbol(unsigned symbol) {
+  if (frequency[kRootNode] == kFrequencyLimit) Rebuild<false>();
+  CountFrom<false>(parent[kNodeCount + symbol]);
+}
 
 // The leaf moves in a rebuild; its symbol does not.
 void AdaptiveHuffman::CountLeafFast(unsigned leaf) {
@@ -156,7 +153,7 @@ void AdaptiveHuffman::CountLeafFast(unsigned leaf) {
 // after every node of equal weight. The nodes placed so far are in order of
 // weight, so the tool finds that place by bisection; the program scans down
 // from the top, which is shorter code.
-template <bool kBisect>
+template <bool kFast>
 void AdaptiveHuffman::Rebuild() {
   topValid_ = false;
   unsigned j = 0;
@@ -170,7 +167,7 @@ void AdaptiveHuffman::Rebuild() {
   for (unsigned k = kSymbolCount, i = 0; k < kNodeCount; ++k, i += 2) {
     unsigned f = frequency[i] + frequency[i + 1];
     unsigned l;
-    if constexpr (kBisect) {
+    if constexpr (kFast) {
       l = 0;
       unsigned above = k;  // the first node heavier than f is in [l, above]
       while (l < above) {

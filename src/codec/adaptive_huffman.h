@@ -74,11 +74,9 @@ struct AdaptiveHuffman {
   unsigned Exchange(unsigned n);
   // The program's, kept out of line: its code is shorter so.
   [[gnu::noinline]] unsigned ExchangeOutOfLine(unsigned n);
-  template <bool kBisect>
-  void Count(unsigned symbol);
-  template <bool kBisect>
+  template <bool kFast>
   [[gnu::always_inline]] void CountFrom(unsigned leaf);
-  template <bool kBisect>
+  template <bool kFast>
   void Rebuild();
   void BuildTopTable();
   void BuildTopTableFast();
