@@ -40,8 +40,7 @@ constexpr std::uint16_t kSentinel = 0xFFFF;
 // The tool's search for the same node: the next four weights are compared
 // at once, as a word, before the gallop takes over (most runs of equal
 // weights are short, and the branches of a gallop are hard to predict). A
-// word read at the last nodes runs into the sentinel, which ends the run, and
-// then into the parents beyond it, which are not looked at.
+// word read at the last nodes runs into the sentinels, which end the run.
 unsigned LastNodeBelowFast(const std::uint16_t* frequency, unsigned first, unsigned weight) {
   // (On 32-bit hosts a 64-bit count of zeros is a library call, which the
   // program must not link even unused.)
@@ -114,7 +113,8 @@ void AdaptiveHuffman::ResetModel() {
     child[n] = static_cast<std::uint16_t>(i);
     parent[i] = parent[i + 1] = static_cast<std::uint16_t>(n);
   }
-  frequency[kNodeCount] = kSentinel;
+  for (unsigned n = kNodeCount; n < sizeof frequency / sizeof frequency[0]; ++n)
+    frequency[n] = kSentinel;
   parent[kRootNode] = 0;
   std::memset(inTop_, 0, sizeof inTop_);
   topValid_ = false;

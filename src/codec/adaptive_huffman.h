@@ -24,8 +24,10 @@ inline constexpr int kRootNode = kNodeCount - 1;         // 626
 inline constexpr unsigned kFrequencyLimit = 0x8000;      // root weight that forces a rebuild
 
 struct AdaptiveHuffman {
-  // Node weights; entry kNodeCount is a sentinel above every real weight.
-  std::uint16_t frequency[kNodeCount + 1];
+  // Node weights; the entries from kNodeCount on are sentinels above every
+  // real weight: the tool reads weights four at a time, and a fifth keeps
+  // the arrays after this one on 8 bytes (which its loops are faster for).
+  std::uint16_t frequency[kNodeCount + 5];
   // 0..626: the parent of each node (the root's entry is 0);
   // 627..940: the leaf that carries symbol (index - 627).
   std::uint16_t parent[kNodeCount + kSymbolCount];
