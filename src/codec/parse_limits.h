@@ -10,8 +10,8 @@ struct ParseLimits {
   std::int64_t bitLimit = -1;    // the output holds more bits than this (-1: never)
   std::int64_t giveUpAfter = 0;  // this many bytes packed (0: never) and their bits not a
                                  // 64th fewer than theirs
-  // What came before the segment's pair: the give-up look counts it, and
-  // leaves out the other segment of the pair, which may not be done yet.
+  // What was out some segments before this one: the give-up look counts
+  // it, and leaves out the segments between, which may not be done yet.
   std::int64_t priorBits = 0;
   std::int64_t priorBytes = 0;
 
