@@ -144,10 +144,6 @@ class Driver {
   void LoadNext();
   void AppendParsed();
   void NoteSent(std::int64_t segment);
-  void Stop(std::int64_t packed) {
-    stopped_ = true;
-    packed_ = packed;
-  }
   // The limits of segment's parse.
   ParseLimits Limits(std::int64_t segment) const {
     const Sent before = segment >= kSlots ? sent_[segment % kSlots] : Sent{};
@@ -242,13 +238,6 @@ void Driver::Parse(Lane<Parser>& lane, std::int64_t segment) {
   Slot& slot = SlotOf(segment);
   const InputWindow& window = slot.window;
   const ParseLimits limits = Limits(segment);
-  // Not worth going on: what was out before says so already.
-  if (limits.Reached(limits.priorBits, 0, 0)) {
-    limitReached_ = true;
-    Stop(limits.priorBytes);
-    WakeAll();
-    return;
-  }
   const bool direct = appended_ == segment;
   Unlock();
   lane.finder.Begin(window);
@@ -264,7 +253,8 @@ void Driver::Parse(Lane<Parser>& lane, std::int64_t segment) {
   Lock();
   if (reached != window.End()) {
     limitReached_ = true;
-    Stop(window.Offset() + reached);
+    stopped_ = true;
+    packed_ = window.Offset() + reached;
   } else if (direct) {
     NoteSent(segment);
     AppendParsed();
@@ -299,8 +289,11 @@ void Driver::NoteSent(std::int64_t segment) {
   sent.bytes = window.Offset() + window.End();
   packed_ = sent.bytes;
   appended_ = segment + 1;
-  // Past the limit already: the rest would only add to it.
-  if (options_.packedLimit >= 0 && sent.bits > options_.packedLimit * 8) {
+  // The whole stream so far: past the limit, or not shrinking. A parse
+  // sees only its own segment's end, where it has nothing left to stop.
+  const ParseLimits whole{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
+                          options_.giveUpAfter, 0, 0};
+  if (whole.Reached(sent.bits, sent.bits, sent.bytes)) {
     limitReached_ = true;
     stopped_ = true;
   }
