@@ -2,6 +2,8 @@
 // parses run one after the other or two at once, and the limits.
 #include "codec/lh5_encoder.h"
 
+#include <atomic>
+
 #include "codec/bit_output.h"
 #include "codec/block_encoder.h"
 #include "codec/input_window.h"
@@ -144,11 +146,16 @@ class Driver {
   void LoadNext();
   void AppendParsed();
   void NoteSent(std::int64_t segment);
+  // Ends the work, and the parses under way at their next look.
+  void Stop() {
+    stopped_ = true;
+    cancelled_.store(true, std::memory_order_relaxed);
+  }
   // The limits of segment's parse.
   ParseLimits Limits(std::int64_t segment) const {
     const Sent before = segment >= kSlots ? sent_[segment % kSlots] : Sent{};
     return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
-                       options_.giveUpAfter, before.bits, before.bytes};
+                       options_.giveUpAfter, before.bits, before.bytes, &cancelled_};
   }
   EncodeResult Result();
 
@@ -167,6 +174,7 @@ class Driver {
   bool ended_ = false;         // the source has no more
   std::int64_t packed_ = 0;    // bytes packed
   bool stopped_ = false;
+  std::atomic<bool> cancelled_{false};  // stopped_, for the parses under way
   bool readFailed_ = false;
   bool limitReached_ = false;
 };
@@ -223,7 +231,7 @@ void Driver::LoadNext() {
   loading_ = false;
   if (!read) {
     readFailed_ = true;
-    stopped_ = true;
+    Stop();
   } else if (slot.window.Empty()) {
     ended_ = true;
   } else {
@@ -251,14 +259,16 @@ void Driver::Parse(Lane<Parser>& lane, std::int64_t segment) {
     spilled.Finish();
   }
   Lock();
-  if (reached != window.End()) {
+  // Once stopped (the parse may have been cut short for it), what it
+  // packed goes nowhere.
+  if (!stopped_ && reached != window.End()) {
     limitReached_ = true;
-    stopped_ = true;
+    Stop();
     packed_ = window.Offset() + reached;
-  } else if (direct) {
+  } else if (!stopped_ && direct) {
     NoteSent(segment);
     AppendParsed();
-  } else {
+  } else if (!stopped_) {
     slot.parsed = true;
     AppendParsed();
   }
@@ -295,7 +305,7 @@ void Driver::NoteSent(std::int64_t segment) {
                           options_.giveUpAfter, 0, 0};
   if (whole.Reached(sent.bits, sent.bits, sent.bytes)) {
     limitReached_ = true;
-    stopped_ = true;
+    Stop();
   }
 }
 

@@ -2,6 +2,7 @@
 // the caller will keep, or what is packed so far is not shrinking.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace lzh {
@@ -15,7 +16,12 @@ struct ParseLimits {
   std::int64_t priorBits = 0;
   std::int64_t priorBytes = 0;
 
+  // Set once the stream stops for another reason: a parse ahead of its
+  // turn then ends at its next look instead of packing what goes nowhere.
+  const std::atomic<bool>* cancelled = nullptr;
+
   bool Reached(std::int64_t outputBits, std::int64_t segmentBits, std::int64_t segmentBytes) const {
+    if (cancelled != nullptr && cancelled->load(std::memory_order_relaxed)) return true;
     if (bitLimit >= 0 && outputBits > bitLimit) return true;
     const std::int64_t bytes = priorBytes + segmentBytes;
     return giveUpAfter > 0 && bytes >= giveUpAfter &&
