@@ -2,6 +2,8 @@
 // parses run one after the other or two at once, and the limits.
 #include "codec/lh5_encoder.h"
 
+#include <atomic>
+
 #include "codec/bit_output.h"
 #include "codec/block_encoder.h"
 #include "codec/input_window.h"
@@ -65,120 +67,95 @@ std::uint32_t SegmentBytes(const EncoderOptions& options) {
   return options.segmentBytes != 0 ? options.segmentBytes : kSegmentBytes;
 }
 
-// One thread's share: its chains and its parse. Run packs the window it is
-// aimed at into its output. In a pair it also reads a segment of the next
-// pair, so that reading overlaps the other lane's parse: the first lane
-// before its parse (then it signals), the second after its own, once the
-// first has signalled (the source is read in order).
-template <class Parser>
-class Lane : public Work {
- public:
-  enum class Turn { None, BeforeParse, AfterParse };
-
-  Lane(const EncoderOptions& options, const typename Parser::Settings& settings,
-       const BlockEncoder& blocks)
-      : finder_(options.dictionaryBits), parser_(settings, finder_, blocks) {}
-
-  void Aim(const InputWindow& window, BitOutput& out, const ParseLimits& limits) {
-    window_ = &window;
-    out_ = &out;
-    limits_ = limits;
-    turn_ = Turn::None;
-  }
-  // Also reads the segment after the one of `after` into `into`.
-  void ReadAhead(Turn turn, InputWindow& into, const InputWindow& after, ByteSource& source,
-                 PairRunner& runner) {
-    turn_ = turn;
-    into_ = &into;
-    after_ = &after;
-    source_ = &source;
-    runner_ = &runner;
-  }
-  void Run() override {
-    if (turn_ == Turn::BeforeParse) {
-      readFailed_ = !into_->Load(after_, *source_);
-      runner_->Signal();
-    }
-    finder_.Begin(*window_);
-    reached_ = parser_.Encode(window_->Start(), *out_, limits_);
-    if (turn_ == Turn::AfterParse) {
-      runner_->Wait();
-      readFailed_ = !into_->Load(after_, *source_);
-    }
-  }
-  // Where the parse stopped: the window's end unless a limit was reached.
-  std::uint32_t Reached() const { return reached_; }
-  bool ReadFailed() const { return turn_ != Turn::None && readFailed_; }
-
- private:
-  MatchFinder finder_;
-  Parser parser_;
-  const InputWindow* window_ = nullptr;
-  BitOutput* out_ = nullptr;
-  ParseLimits limits_;
-  std::uint32_t reached_ = 0;
-  Turn turn_ = Turn::None;
-  InputWindow* into_ = nullptr;
-  const InputWindow* after_ = nullptr;
-  ByteSource* source_ = nullptr;
-  PairRunner* runner_ = nullptr;
-  bool readFailed_ = false;
+// A segment on its way out: read into its window, parsed (into the
+// output itself when every segment before it is out, else into memory),
+// then appended to the output in turn.
+struct Slot {
+  Slot(int dictionaryBits, std::uint32_t segmentBytes) : window(dictionaryBits, segmentBytes) {}
+  InputWindow window;
+  MemorySink spill;
+  std::int64_t spilledBits = 0;
+  bool parsed = false;
 };
 
-// Segments go in pairs. With a runner the second of a pair is packed into
-// memory while the first goes out, then appended, and the next pair is
-// read meanwhile (four windows); without one, each goes out in turn
-// through the same lane and window. What a parse sees is the same either
-// way, and the stream too: a segment starts its codes afresh, and the
-// limits across segments are checked between pairs.
+// One thread's chains and parser, on cache lines of their own: the
+// parser's counts change with every code, and the other lane's finder
+// reads its fields as often.
+template <class Parser>
+struct alignas(64) Lane {
+  Lane(const EncoderOptions& options, const typename Parser::Settings& settings,
+       const BlockEncoder& blocks)
+      : finder(options.dictionaryBits), parser(settings, finder, blocks) {}
+  MatchFinder finder;
+  Parser parser;
+};
+
+// Without a runner, one lane packs the segments in turn through a single
+// window. With one, two lanes each take the next segment read as soon as
+// they are free (no pair waits for its slower half), over four windows:
+// reading, parsing and appending to the output overlap, in order. What a
+// parse sees, and so the stream, is the same either way: a segment starts
+// its codes afresh, and its limits count what was out four segments
+// before it, which is out by then in any order of work.
 class Driver {
  public:
   Driver(ByteSource& source, ByteSink& sink, const EncoderOptions& options)
       : source_(source), options_(options), blocks_(options.dictionaryBits), out_(sink) {}
 
   template <class Parser>
-  EncodeResult Run(const typename Parser::Settings& settings) {
-    Lane<Parser> first(options_, settings, blocks_);
-    if (options_.runner == nullptr) {
-      RunAlone(first);
-    } else {
-      Lane<Parser> second(options_, settings, blocks_);
-      RunPaired(first, second);
-    }
-    return Result();
-  }
+  EncodeResult Run(const typename Parser::Settings& settings);
 
  private:
   template <class Parser>
-  void RunAlone(Lane<Parser>& lane);
+  class Worker : public Work {
+   public:
+    Worker(Driver& driver, Lane<Parser>& lane) : driver_(driver), lane_(lane) {}
+    void Run() override { driver_.Serve(lane_); }
+
+   private:
+    Driver& driver_;
+    Lane<Parser>& lane_;
+  };
+
+  static constexpr int kSlots = 4;
+  // What was out after a segment: the limits of the one kSlots later.
+  struct Sent {
+    std::int64_t bits = 0;
+    std::int64_t bytes = 0;
+  };
+
+  // The shared state below is guarded by the runner's lock (when there is
+  // one); the output belongs to whoever parses or appends the segment that
+  // is next to go out.
+  void Lock() {
+    if (options_.runner != nullptr) options_.runner->Lock();
+  }
+  void Unlock() {
+    if (options_.runner != nullptr) options_.runner->Unlock();
+  }
+  void WakeAll() {
+    if (options_.runner != nullptr) options_.runner->WakeAll();
+  }
+  Slot& SlotOf(std::int64_t segment) { return *slots_[segment % slotCount_]; }
+
+  // Packs segments until none is left, or something failed; called locked.
   template <class Parser>
-  void RunPaired(Lane<Parser>& first, Lane<Parser>& second);
-  // Reads the segment after before's (the first when null) into window;
-  // false when the source failed.
-  bool Load(InputWindow& window, const InputWindow* before) {
-    if (window.Load(before, source_)) return true;
-    readFailed_ = true;
-    return false;
+  void Serve(Lane<Parser>& lane);
+  template <class Parser>
+  void Parse(Lane<Parser>& lane, std::int64_t segment);
+  void LoadNext();
+  void AppendParsed();
+  void NoteSent(std::int64_t segment);
+  // Ends the work, and the parses under way at their next look.
+  void Stop() {
+    stopped_ = true;
+    cancelled_.store(true, std::memory_order_relaxed);
   }
-  // The limits of the parses of the pair from window's segment on; the
-  // give-up look counts what is out so far.
-  ParseLimits Limits(const InputWindow& window) const {
+  // The limits of segment's parse.
+  ParseLimits Limits(std::int64_t segment) const {
+    const Sent before = segment >= kSlots ? sent_[segment % kSlots] : Sent{};
     return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
-                       options_.giveUpAfter, out_.BitCount(), window.Offset() + window.Start()};
-  }
-  // Whether the pair from window's segment on is not worth packing.
-  bool GiveUpAt(const InputWindow& window) {
-    const std::int64_t bits = out_.BitCount();
-    limitReached_ = Limits(window).Reached(bits, 0, 0);
-    return limitReached_;
-  }
-  // Notes how far a lane's parse of window got; false when it stopped
-  // short of the window's end.
-  bool NoteReached(std::uint32_t reached, const InputWindow& window) {
-    packed_ = window.Offset() + reached;
-    if (reached == window.End()) return true;
-    limitReached_ = true;
-    return false;
+                       options_.giveUpAfter, before.bits, before.bytes, &cancelled_};
   }
   EncodeResult Result();
 
@@ -186,69 +163,149 @@ class Driver {
   EncoderOptions options_;
   BlockEncoder blocks_;
   BitOutput out_;
-  MemorySink spill_;
-  std::int64_t packed_ = 0;  // bytes packed
+  Slot* slots_[kSlots] = {};
+  int slotCount_ = 1;
+  Sent sent_[kSlots];
+  std::int64_t loaded_ = 0;    // segments read
+  std::int64_t claimed_ = 0;   // segments taken by a lane
+  std::int64_t appended_ = 0;  // segments out
+  bool loading_ = false;       // a lane reads the next segment
+  bool appending_ = false;     // a lane appends parsed segments
+  bool ended_ = false;         // the source has no more
+  std::int64_t packed_ = 0;    // bytes packed
+  bool stopped_ = false;
+  std::atomic<bool> cancelled_{false};  // stopped_, for the parses under way
   bool readFailed_ = false;
   bool limitReached_ = false;
 };
 
 template <class Parser>
-void Driver::RunAlone(Lane<Parser>& lane) {
-  InputWindow window(options_.dictionaryBits, SegmentBytes(options_));
-  if (!Load(window, nullptr)) return;
-  ParseLimits limits;
-  for (int segment = 0; !window.Empty(); ++segment) {
-    if (segment % 2 == 0) {
-      if (GiveUpAt(window)) return;
-      limits = Limits(window);
-    }
-    lane.Aim(window, out_, limits);
-    lane.Run();
-    if (!NoteReached(lane.Reached(), window)) return;
-    if (!Load(window, &window)) return;
+EncodeResult Driver::Run(const typename Parser::Settings& settings) {
+  const int bits = options_.dictionaryBits;
+  const std::uint32_t bytes = SegmentBytes(options_);
+  Lane<Parser> first(options_, settings, blocks_);
+  if (options_.runner == nullptr) {
+    Slot slot(bits, bytes);
+    slots_[0] = &slot;
+    Serve(first);
+  } else {
+    Slot slots[kSlots] = {{bits, bytes}, {bits, bytes}, {bits, bytes}, {bits, bytes}};
+    for (int i = 0; i < kSlots; ++i) slots_[i] = &slots[i];
+    slotCount_ = kSlots;
+    Lane<Parser> second(options_, settings, blocks_);
+    Worker<Parser> one(*this, first), two(*this, second);
+    options_.runner->RunPair(one, two);
   }
+  return Result();
 }
 
 template <class Parser>
-void Driver::RunPaired(Lane<Parser>& first, Lane<Parser>& second) {
-  const int bits = options_.dictionaryBits;
-  const std::uint32_t bytes = SegmentBytes(options_);
-  InputWindow windows[4] = {{bits, bytes}, {bits, bytes}, {bits, bytes}, {bits, bytes}};
-  InputWindow* one = &windows[0];  // the pair's segments
-  InputWindow* two = &windows[1];
-  InputWindow* nextOne = &windows[2];  // the next pair's, read meanwhile
-  InputWindow* nextTwo = &windows[3];
-  if (!Load(*one, nullptr) || !Load(*two, one)) return;
-  while (!one->Empty()) {
-    if (GiveUpAt(*one)) return;
-    const ParseLimits limits = Limits(*one);
-    first.Aim(*one, out_, limits);
-    if (two->Empty()) {
-      first.Run();
-      NoteReached(first.Reached(), *one);
-      return;
+void Driver::Serve(Lane<Parser>& lane) {
+  Lock();
+  while (!stopped_) {
+    if (claimed_ < loaded_) {
+      Parse(lane, claimed_++);
+    } else if (ended_) {
+      break;
+    } else if (!loading_ && loaded_ < appended_ + slotCount_) {
+      LoadNext();
+    } else {
+      // The other lane reads, or every window waits for its turn to go
+      // out. (Alone, a lane never gets here: it reads as it goes.)
+      if (options_.runner == nullptr) break;
+      options_.runner->Sleep();
     }
-    BitOutput spilled(spill_);
-    second.Aim(*two, spilled, limits);
-    first.ReadAhead(Lane<Parser>::Turn::BeforeParse, *nextOne, *two, source_, *options_.runner);
-    second.ReadAhead(Lane<Parser>::Turn::AfterParse, *nextTwo, *nextOne, source_, *options_.runner);
-    options_.runner->RunPair(first, second);
-    if (!NoteReached(first.Reached(), *one)) return;
-    const std::int64_t spilledBits = spilled.BitCount();
+  }
+  Unlock();
+}
+
+// Reads the segment after the last one read into the window of the one
+// kSlots before it, which is out.
+void Driver::LoadNext() {
+  loading_ = true;
+  Slot& slot = SlotOf(loaded_);
+  const InputWindow* before = loaded_ == 0 ? nullptr : &SlotOf(loaded_ - 1).window;
+  Unlock();
+  const bool read = slot.window.Load(before, source_);
+  Lock();
+  loading_ = false;
+  if (!read) {
+    readFailed_ = true;
+    Stop();
+  } else if (slot.window.Empty()) {
+    ended_ = true;
+  } else {
+    slot.parsed = false;
+    ++loaded_;
+  }
+  WakeAll();
+}
+
+template <class Parser>
+void Driver::Parse(Lane<Parser>& lane, std::int64_t segment) {
+  Slot& slot = SlotOf(segment);
+  const InputWindow& window = slot.window;
+  const ParseLimits limits = Limits(segment);
+  const bool direct = appended_ == segment;
+  Unlock();
+  lane.finder.Begin(window);
+  std::uint32_t reached;
+  if (direct) {
+    reached = lane.parser.Encode(window.Start(), out_, limits);
+  } else {
+    BitOutput spilled(slot.spill);
+    reached = lane.parser.Encode(window.Start(), spilled, limits);
+    slot.spilledBits = spilled.BitCount();
     spilled.Finish();
-    out_.Append(spill_.Data(), spilledBits);
-    spill_.Clear();
-    if (!NoteReached(second.Reached(), *two)) return;
-    if (first.ReadFailed() || second.ReadFailed()) {
-      readFailed_ = true;
-      return;
-    }
-    InputWindow* done = one;
-    one = nextOne;
-    nextOne = done;
-    done = two;
-    two = nextTwo;
-    nextTwo = done;
+  }
+  Lock();
+  // Once stopped (the parse may have been cut short for it), what it
+  // packed goes nowhere.
+  if (!stopped_ && reached != window.End()) {
+    limitReached_ = true;
+    Stop();
+    packed_ = window.Offset() + reached;
+  } else if (!stopped_ && direct) {
+    NoteSent(segment);
+    AppendParsed();
+  } else if (!stopped_) {
+    slot.parsed = true;
+    AppendParsed();
+  }
+  WakeAll();
+}
+
+// Appends the parsed segments that are next in turn, unless another lane
+// does so already; called locked.
+void Driver::AppendParsed() {
+  if (appending_) return;
+  appending_ = true;
+  while (!stopped_ && appended_ < loaded_ && SlotOf(appended_).parsed) {
+    Slot& slot = SlotOf(appended_);
+    Unlock();
+    out_.Append(slot.spill.Data(), slot.spilledBits);
+    slot.spill.Clear();
+    Lock();
+    NoteSent(appended_);
+  }
+  appending_ = false;
+}
+
+// Segment is out (called locked, by its owner of the output).
+void Driver::NoteSent(std::int64_t segment) {
+  const InputWindow& window = SlotOf(segment).window;
+  Sent& sent = sent_[segment % kSlots];
+  sent.bits = out_.BitCount();
+  sent.bytes = window.Offset() + window.End();
+  packed_ = sent.bytes;
+  appended_ = segment + 1;
+  // The whole stream so far: past the limit, or not shrinking. A parse
+  // sees only its own segment's end, where it has nothing left to stop.
+  const ParseLimits whole{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
+                          options_.giveUpAfter, 0, 0};
+  if (whole.Reached(sent.bits, sent.bits, sent.bytes)) {
+    limitReached_ = true;
+    Stop();
   }
 }
 

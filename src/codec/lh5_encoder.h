@@ -6,8 +6,8 @@
 // and writes the sink a buffer at a time, holding a segment and the
 // dictionary before it, never the whole input. Each segment is parsed on
 // its own, so that a runner with two threads can pack two at once (then
-// four segments are held: a pair, and the next one read meanwhile, and the
-// second's bits until the first's are out); the packed stream is the same
+// up to four segments are held, read ahead or parsed ahead, the packed
+// bits of those whose turn to go out has not come); the packed stream is the same
 // with a runner or without (unless a limit is reached: then it is cut
 // short, and only the status counts).
 #pragma once
@@ -31,8 +31,8 @@ struct EncoderOptions {
   std::int64_t packedLimit = -1;
   // Give up as at packedLimit once this many bytes are packed (0: never)
   // and their bits are not a 64th fewer: data that will not shrink is
-  // found after a short look. Checked between blocks for each segment's
-  // own bytes, and between every second segment for the whole stream.
+  // found after a short look. Checked between blocks, for a segment's own
+  // bytes with the whole stream's up to four segments before it.
   std::int64_t giveUpAfter = 0;
   PairRunner* runner = nullptr;  // packs two segments at once; null: one after the other
   // Bytes per segment, 1 to 2^30 (0: 1 MiB). Each segment starts its codes

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -136,19 +138,20 @@ TEST(Lh5Encoder, RoundTripsEveryMethodEffortAndInput) {
 }
 
 // Runs a pair one after the other on the caller's thread: the paired
-// path (four windows, the second segment packed aside) without threads.
+// path (four windows) without threads, where nothing may wait.
 class InTurnRunner : public lzh::PairRunner {
  public:
   void RunPair(lzh::Work& first, lzh::Work& second) override {
-    signalled_ = false;
     first.Run();
     second.Run();
   }
-  void Signal() override { signalled_ = true; }
-  void Wait() override { EXPECT_TRUE(signalled_); }
-
- private:
-  bool signalled_ = false;
+  void Lock() override {}
+  void Unlock() override {}
+  void Sleep() override {
+    std::fprintf(stderr, "a lane waits for work that nothing will do\n");
+    std::abort();
+  }
+  void WakeAll() override {}
 };
 
 // Segments packed alone, in pairs one after the other, or in pairs on two
@@ -251,19 +254,27 @@ TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
     EXPECT_EQ(lzh::EncodeStaticHuffman(source, sink, options).status,
               lzh::EncodeStatus::WriteFailed);
   }
-  // Past a packed size, or having read enough that has not shrunk.
-  for (auto [effort, limit, giveUpAfter] :
-       {std::tuple{1, 100000, 0}, {9, 100000, 0}, {5, -1, 50000}, {9, -1, 50000}}) {
+  // Past a packed size, or having read enough that has not shrunk; also
+  // in segments on two threads, where only the stream's end of a segment
+  // shows that the bytes so far did not shrink, and must stop the rest.
+  for (auto [effort, limit, giveUpAfter, segment] : {std::tuple{1, 100000, 0, 0u},
+                                                     {9, 100000, 0, 0u},
+                                                     {5, -1, 50000, 0u},
+                                                     {9, -1, 50000, 0u},
+                                                     {5, -1, 50000, 15000u}}) {
     const Bytes noise = RandomBytes(300000, 6);
     VectorSource source(noise);
     VectorSink sink;
     options.effort = effort;
     options.packedLimit = limit;
     options.giveUpAfter = giveUpAfter;
+    options.segmentBytes = segment;
+    options.runner = segment != 0 ? &threads : nullptr;
     lzh::EncodeResult result = lzh::EncodeStaticHuffman(source, sink, options);
     EXPECT_EQ(result.status, lzh::EncodeStatus::LimitReached);
-    EXPECT_LT(result.originalBytes, 300000);  // it stopped early
+    EXPECT_LT(result.originalBytes, segment != 0 ? 75000 : 300000);  // it stopped early
   }
+  options = lzh::EncoderOptions();
   for (auto [bits, effort, segment] :
        {std::tuple{11, 5, 0u}, {17, 5, 0u}, {13, 0, 0u}, {13, 10, 0u}, {13, 5, (1u << 30) + 1}}) {
     VectorSource source(text);

@@ -24,20 +24,21 @@ void* RunWork(void* work) {
 
 #ifdef _WIN32
 
-ThreadPairRunner::ThreadPairRunner() : signalled_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+ThreadPairRunner::ThreadPairRunner()
+    : lock_(CreateMutexW(nullptr, FALSE, nullptr)),
+      changed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 ThreadPairRunner::~ThreadPairRunner() {
-  if (signalled_ != nullptr) CloseHandle(signalled_);
+  if (changed_ != nullptr) CloseHandle(changed_);
+  if (lock_ != nullptr) CloseHandle(lock_);
 }
 
-// Without an event the pair runs one after the other: first has signalled
-// before second waits.
+// Without the lock's objects the two run one after the other, where the
+// lock is not needed.
 void ThreadPairRunner::RunPair(lzh::Work& first, lzh::Work& second) {
   HANDLE thread = nullptr;
-  if (signalled_ != nullptr) {
-    ResetEvent(signalled_);
+  if (lock_ != nullptr && changed_ != nullptr)
     thread = CreateThread(nullptr, 0, RunWork, &first, 0, nullptr);
-  }
   if (thread == nullptr) first.Run();
   second.Run();
   if (thread != nullptr) {
@@ -46,12 +47,26 @@ void ThreadPairRunner::RunPair(lzh::Work& first, lzh::Work& second) {
   }
 }
 
-void ThreadPairRunner::Signal() {
-  if (signalled_ != nullptr) SetEvent(signalled_);
+void ThreadPairRunner::Lock() {
+  if (lock_ != nullptr) WaitForSingleObject(lock_, INFINITE);
 }
 
-void ThreadPairRunner::Wait() {
-  if (signalled_ != nullptr) WaitForSingleObject(signalled_, INFINITE);
+void ThreadPairRunner::Unlock() {
+  if (lock_ != nullptr) ReleaseMutex(lock_);
+}
+
+// Cleared while locked, the event can only be set by a change made after
+// this sleeper looked: no wake-up is lost.
+void ThreadPairRunner::Sleep() {
+  if (lock_ == nullptr || changed_ == nullptr) return;
+  ResetEvent(changed_);
+  ReleaseMutex(lock_);
+  WaitForSingleObject(changed_, INFINITE);
+  WaitForSingleObject(lock_, INFINITE);
+}
+
+void ThreadPairRunner::WakeAll() {
+  if (changed_ != nullptr) SetEvent(changed_);
 }
 
 #else
@@ -67,7 +82,6 @@ ThreadPairRunner::~ThreadPairRunner() {
 }
 
 void ThreadPairRunner::RunPair(lzh::Work& first, lzh::Work& second) {
-  signalled_ = false;
   pthread_t thread;
   const bool started = pthread_create(&thread, nullptr, RunWork, &first) == 0;
   if (!started) first.Run();
@@ -75,18 +89,13 @@ void ThreadPairRunner::RunPair(lzh::Work& first, lzh::Work& second) {
   if (started) pthread_join(thread, nullptr);
 }
 
-void ThreadPairRunner::Signal() {
-  pthread_mutex_lock(&lock_);
-  signalled_ = true;
-  pthread_cond_signal(&changed_);
-  pthread_mutex_unlock(&lock_);
-}
+void ThreadPairRunner::Lock() { pthread_mutex_lock(&lock_); }
 
-void ThreadPairRunner::Wait() {
-  pthread_mutex_lock(&lock_);
-  while (!signalled_) pthread_cond_wait(&changed_, &lock_);
-  pthread_mutex_unlock(&lock_);
-}
+void ThreadPairRunner::Unlock() { pthread_mutex_unlock(&lock_); }
+
+void ThreadPairRunner::Sleep() { pthread_cond_wait(&changed_, &lock_); }
+
+void ThreadPairRunner::WakeAll() { pthread_cond_broadcast(&changed_); }
 
 #endif
 

@@ -1,6 +1,6 @@
-// Runs the encoder's two segments at once: the first on a thread of its
-// own, the second on the caller's. Where no thread can be started, both
-// run on the caller's, one after the other.
+// Runs the encoder's two pieces of work at once: the first on a thread of
+// its own, the second on the caller's. Where no thread (or lock) can be
+// had, both run on the caller's, one after the other.
 #pragma once
 
 #ifndef _WIN32
@@ -19,16 +19,20 @@ class ThreadPairRunner : public lzh::PairRunner {
   ThreadPairRunner& operator=(const ThreadPairRunner&) = delete;
 
   void RunPair(lzh::Work& first, lzh::Work& second) override;
-  void Signal() override;
-  void Wait() override;
+  void Lock() override;
+  void Unlock() override;
+  void Sleep() override;
+  void WakeAll() override;
 
  private:
 #ifdef _WIN32
-  void* signalled_;  // the HANDLE of a manual-reset event, cleared for each pair
+  // HANDLEs: a mutex, and a manual-reset event set by WakeAll and cleared
+  // by a sleeper before it lets go of the mutex.
+  void* lock_;
+  void* changed_;
 #else
   pthread_mutex_t lock_;
   pthread_cond_t changed_;
-  bool signalled_ = false;
 #endif
 };
 
