@@ -25,8 +25,8 @@ inline constexpr unsigned kFrequencyLimit = 0x8000;      // root weight that for
 
 struct AdaptiveHuffman {
   // Node weights; the entries from kNodeCount on are sentinels above every
-  // real weight: the tool reads weights four at a time, and a fifth keeps
-  // the arrays after this one on 8 bytes (which its loops are faster for).
+  // real weight: the tool reads weights four at a time. (A fifth keeps the
+  // arrays after this one 8-byte aligned, as they were with one.)
   std::uint16_t frequency[kNodeCount + 5];
   // 0..626: the parent of each node (the root's entry is 0);
   // 627..940: the leaf that carries symbol (index - 627).
