@@ -151,11 +151,14 @@ class Driver {
     stopped_ = true;
     cancelled_.store(true, std::memory_order_relaxed);
   }
+  // The output's limit in bits, -1 for none.
+  std::int64_t BitLimit() const {
+    return options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1;
+  }
   // The limits of segment's parse.
   ParseLimits Limits(std::int64_t segment) const {
     const Sent before = segment >= kSlots ? sent_[segment % kSlots] : Sent{};
-    return ParseLimits{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
-                       options_.giveUpAfter, before.bits, before.bytes, &cancelled_};
+    return ParseLimits{BitLimit(), options_.giveUpAfter, before.bits, before.bytes, &cancelled_};
   }
   EncodeResult Result();
 
@@ -301,8 +304,7 @@ void Driver::NoteSent(std::int64_t segment) {
   appended_ = segment + 1;
   // The whole stream so far: past the limit, or not shrinking. A parse
   // sees only its own segment's end, where it has nothing left to stop.
-  const ParseLimits whole{options_.packedLimit >= 0 ? options_.packedLimit * 8 : -1,
-                          options_.giveUpAfter, 0, 0};
+  const ParseLimits whole{BitLimit(), options_.giveUpAfter, 0, 0};
   if (whole.Reached(sent.bits, sent.bits, sent.bytes)) {
     limitReached_ = true;
     Stop();
@@ -318,8 +320,7 @@ EncodeResult Driver::Result() {
     result.status = EncodeStatus::ReadFailed;
   } else if (out_.Failed()) {
     result.status = EncodeStatus::WriteFailed;
-  } else if (limitReached_ ||
-             (options_.packedLimit >= 0 && out_.BitCount() > options_.packedLimit * 8)) {
+  } else if (limitReached_ || (BitLimit() >= 0 && out_.BitCount() > BitLimit())) {
     result.status = EncodeStatus::LimitReached;
   }
   return result;
