@@ -13,7 +13,10 @@ constexpr std::uint8_t kUnusedBits = 12;  // assumed for a symbol the codes lack
 
 LazyParser::LazyParser(const LazySettings& settings, MatchFinder& finder,
                        const BlockEncoder& blocks)
-    : settings_(settings), finder_(finder), blocks_(blocks), tokens_(kMaxBlockCodes + kBlockCodes) {
+    : settings_(settings),
+      finder_(finder),
+      blocks_(blocks),
+      tokens_(kMaxBlockCodes + settings.blockCodes) {
   frequencies_.Clear();
   GuessPrices();
 }
@@ -28,7 +31,7 @@ void LazyParser::GuessPrices() {
 }
 
 void LazyParser::FlushBlock(std::uint32_t reached) {
-  blockCodes_ = kBlockCodes;
+  blockCodes_ = settings_.blockCodes;
   if (count_ > 0) {
     Hold();
     if (prices_.literalUsed < 2) prices_.literalLengths[prices_.onlyLiteral] = 1;
@@ -102,7 +105,7 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
   startBits_ = out.BitCount();
   stopped_ = false;
   count_ = 0;
-  blockCodes_ = kFirstBlockCodes;
+  blockCodes_ = settings_.blockCodes / 8;
   frequencies_.Clear();
   GuessPrices();
 

@@ -19,6 +19,10 @@ struct LazySettings {
   int niceLength;  // a match this long ends the search
   int goodLength;  // a held match this long cuts the next search to a quarter
   bool lazy;       // false: greedy
+  // Codes gathered per block (a segment's first gathers an eighth, so that
+  // its codes soon stand in for the guessed prices): smaller blocks follow
+  // the data closer, and joining them costs two more code builds a block.
+  int blockCodes;
 };
 
 class LazyParser {
@@ -48,12 +52,6 @@ class LazyParser {
   Match Find(std::uint32_t position, int longerThan);
   bool Pays(std::uint32_t position, const Match& m) const;
 
-  // Codes per block: large enough that the header is cheap, small enough
-  // that the codes follow the data. A segment's first block is short: its
-  // codes soon stand in for the guessed prices.
-  static constexpr int kBlockCodes = 16384;
-  static constexpr int kFirstBlockCodes = 2048;
-
   LazySettings settings_;
   MatchFinder& finder_;
   const BlockEncoder& blocks_;
@@ -64,7 +62,7 @@ class LazyParser {
   std::int64_t heldBits_ = 0;
   BlockCodes prices_;  // code lengths of the block before, as prices
   int count_ = 0;
-  int blockCodes_ = kBlockCodes;  // of the block being gathered
+  int blockCodes_ = 0;  // of the block being gathered
   BitOutput* out_ = nullptr;
   ParseLimits limits_;
   std::uint32_t start_ = 0;
