@@ -152,6 +152,11 @@ void BlockEncoder::WriteHeader(const BlockCodes& codes, int count, Out& out) con
 std::int64_t BlockEncoder::BlockBits(const BlockFrequencies& frequencies) const {
   BlockCodes codes;
   BuildCodes(frequencies, codes);
+  return BlockBits(frequencies, codes);
+}
+
+std::int64_t BlockEncoder::BlockBits(const BlockFrequencies& frequencies,
+                                     const BlockCodes& codes) const {
   BitCounter counter;
   WriteHeader(codes, 1, counter);
   std::int64_t bits = counter.bits;

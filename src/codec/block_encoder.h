@@ -61,6 +61,8 @@ class BlockEncoder {
   // Bits the block takes with codes built from its own frequencies, header
   // included: what choosing block boundaries compares.
   std::int64_t BlockBits(const BlockFrequencies& frequencies) const;
+  // The same for codes already built from the frequencies.
+  std::int64_t BlockBits(const BlockFrequencies& frequencies, const BlockCodes& codes) const;
 
   // Writes one block of 1..65535 codes with codes built from frequencies,
   // which must be those of the tokens; hands the codes back if asked.

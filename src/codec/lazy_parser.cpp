@@ -1,5 +1,7 @@
 #include "codec/lazy_parser.h"
 
+#include <cstring>
+
 namespace lzh {
 
 namespace {
@@ -11,7 +13,10 @@ constexpr std::uint8_t kUnusedBits = 12;  // assumed for a symbol the codes lack
 
 LazyParser::LazyParser(const LazySettings& settings, MatchFinder& finder,
                        const BlockEncoder& blocks)
-    : settings_(settings), finder_(finder), blocks_(blocks), tokens_(kBlockCodes) {
+    : settings_(settings),
+      finder_(finder),
+      blocks_(blocks),
+      tokens_(kMaxBlockCodes + settings.blockCodes) {
   frequencies_.Clear();
   GuessPrices();
 }
@@ -26,20 +31,49 @@ void LazyParser::GuessPrices() {
 }
 
 void LazyParser::FlushBlock(std::uint32_t reached) {
-  blockCodes_ = kBlockCodes;
+  blockCodes_ = settings_.blockCodes;
   if (count_ > 0) {
-    blocks_.WriteBlock(tokens_.Get(), count_, frequencies_, *out_, &prices_);
+    Hold();
     if (prices_.literalUsed < 2) prices_.literalLengths[prices_.onlyLiteral] = 1;
     for (auto& bits : prices_.literalLengths)
       if (bits == 0) bits = kUnusedBits;
     for (auto& bits : prices_.positionLengths)
       if (bits == 0) bits = 1;
     flushed_ = reached;
-    const std::int64_t bits = out_->BitCount();
+    const std::int64_t bits = out_->BitCount() + heldBits_;
     stopped_ = limits_.Reached(bits, bits - startBits_, reached - start_);
   }
   count_ = 0;
   frequencies_.Clear();
+}
+
+void LazyParser::Hold() {
+  blocks_.BuildCodes(frequencies_, prices_);
+  const std::int64_t bits = blocks_.BlockBits(frequencies_, prices_);
+  if (heldCount_ > 0 && heldCount_ + count_ <= kMaxBlockCodes) {
+    BlockFrequencies joined = heldFrequencies_;
+    joined.Add(frequencies_);
+    const std::int64_t joinedBits = blocks_.BlockBits(joined);
+    if (joinedBits <= heldBits_ + bits) {
+      heldCount_ += count_;
+      heldFrequencies_ = joined;
+      heldBits_ = joinedBits;
+      return;
+    }
+  }
+  const int sent = heldCount_;
+  SendHeld();
+  std::memmove(tokens_.Get(), tokens_.Get() + sent,
+               static_cast<std::size_t>(count_) * sizeof(Token));
+  heldCount_ = count_;
+  heldFrequencies_ = frequencies_;
+  heldBits_ = bits;
+}
+
+void LazyParser::SendHeld() {
+  if (heldCount_ > 0) blocks_.WriteBlock(tokens_.Get(), heldCount_, heldFrequencies_, *out_);
+  heldCount_ = 0;
+  heldBits_ = 0;
 }
 
 Match LazyParser::Find(std::uint32_t position, int longerThan) {
@@ -71,7 +105,7 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
   startBits_ = out.BitCount();
   stopped_ = false;
   count_ = 0;
-  blockCodes_ = kFirstBlockCodes;
+  blockCodes_ = settings_.blockCodes / 8;
   frequencies_.Clear();
   GuessPrices();
 
@@ -115,7 +149,10 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
     holding = true;
     ++pos;
   }
-  if (stopped_) return flushed_;
+  if (stopped_) {
+    SendHeld();
+    return flushed_;
+  }
   if (holding) {
     if (held.length >= kMinMatch)
       Emit(MatchToken(held.length, held.distance),
@@ -124,6 +161,7 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
       Emit(LiteralToken(finder_.ByteAt(pos - 1)), pos);
   }
   if (!stopped_) FlushBlock(pos);
+  SendHeld();
   return flushed_;
 }
 

@@ -1,7 +1,7 @@
 // The parse of the lower efforts: greedy, or lazy (a match is put off by
-// one byte when the next byte starts a longer one), sent in blocks of a
-// fixed number of codes. Matches of a few bytes are weighed against their
-// literals by the codes of the block before.
+// one byte when the next byte starts a longer one), gathered in blocks of
+// a fixed number of codes, neighbours joined where one block costs less. Matches of a few bytes are
+// weighed against their literals by the codes of the block before.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,10 @@ struct LazySettings {
   int niceLength;  // a match this long ends the search
   int goodLength;  // a held match this long cuts the next search to a quarter
   bool lazy;       // false: greedy
+  // Codes gathered per block (a segment's first gathers an eighth, so that
+  // its codes soon stand in for the guessed prices): smaller blocks follow
+  // the data closer, and joining them costs two more code builds a block.
+  int blockCodes;
 };
 
 class LazyParser {
@@ -34,29 +38,31 @@ class LazyParser {
  private:
   // next: the position after the token.
   void Emit(Token token, std::uint32_t next) {
-    tokens_[static_cast<std::size_t>(count_++)] = token;
+    tokens_[static_cast<std::size_t>(heldCount_ + count_++)] = token;
     frequencies_.Add(token);
     if (count_ == blockCodes_) FlushBlock(next);
   }
   void FlushBlock(std::uint32_t reached);
+  // Joins the block gathered to the one held when one block costs no more
+  // than two (a segment's short first block, or its last, would often cost
+  // a header more than it saves), else sends the held one and holds this.
+  void Hold();
+  void SendHeld();
   void GuessPrices();
   Match Find(std::uint32_t position, int longerThan);
   bool Pays(std::uint32_t position, const Match& m) const;
 
-  // Codes per block: large enough that the header is cheap, small enough
-  // that the codes follow the data. A segment's first block is short: its
-  // codes soon stand in for the guessed prices.
-  static constexpr int kBlockCodes = 16384;
-  static constexpr int kFirstBlockCodes = 2048;
-
   LazySettings settings_;
   MatchFinder& finder_;
   const BlockEncoder& blocks_;
-  HeapArray<Token> tokens_;
-  BlockFrequencies frequencies_;
+  HeapArray<Token> tokens_;       // those of the block held, then those of the block gathered
+  BlockFrequencies frequencies_;  // of the block gathered
+  int heldCount_ = 0;
+  BlockFrequencies heldFrequencies_;
+  std::int64_t heldBits_ = 0;
   BlockCodes prices_;  // code lengths of the block before, as prices
   int count_ = 0;
-  int blockCodes_ = kBlockCodes;  // of the block being gathered
+  int blockCodes_ = 0;  // of the block being gathered
   BitOutput* out_ = nullptr;
   ParseLimits limits_;
   std::uint32_t start_ = 0;

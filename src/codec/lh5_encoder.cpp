@@ -25,19 +25,20 @@ struct Effort {
   bool lazy;
   bool optimal;  // efforts 8 and 9: OptimalParser
   bool splitBlocks;
+  int blockCodes;  // the lazy parse's codes gathered per block
 };
 
 constexpr Effort kEfforts[kMaxEffort + 1] = {
-    {0, 0, 0, 0, false, false, false},       // unused
-    {4, 16, 0, 0, false, false, false},      // 1
-    {8, 32, 0, 0, false, false, false},      // 2
-    {6, 32, 8, 0, true, false, false},       // 3
-    {12, 64, 16, 0, true, false, false},     // 4
-    {32, 128, 32, 0, true, false, false},    // 5
-    {64, 256, 32, 0, true, false, false},    // 6
-    {256, 256, 256, 0, true, false, false},  // 7
-    {64, 128, 0, 2, false, true, false},     // 8
-    {256, 256, 0, 4, false, true, true},     // 9
+    {0, 0, 0, 0, false, false, false, 0},          // unused
+    {4, 16, 0, 0, false, false, false, 16384},     // 1
+    {8, 32, 0, 0, false, false, false, 16384},     // 2
+    {6, 32, 8, 0, true, false, false, 16384},      // 3
+    {12, 64, 16, 0, true, false, false, 16384},    // 4
+    {32, 128, 32, 0, true, false, false, 16384},   // 5
+    {64, 256, 32, 0, true, false, false, 4096},    // 6
+    {256, 256, 256, 0, true, false, false, 4096},  // 7
+    {64, 128, 0, 2, false, true, false, 0},        // 8
+    {256, 256, 0, 4, false, true, true, 0},        // 9
 };
 
 // The larger dictionaries of -lh6- and -lh7- hold more candidates: the
@@ -52,7 +53,7 @@ Effort EffortFor(const EncoderOptions& options) {
 }
 
 LazySettings LazyFor(const Effort& e) {
-  return LazySettings{e.chainLimit, e.niceLength, e.goodLength, e.lazy};
+  return LazySettings{e.chainLimit, e.niceLength, e.goodLength, e.lazy, e.blockCodes};
 }
 OptimalSettings OptimalFor(const Effort& e) {
   return OptimalSettings{e.chainLimit, e.niceLength, e.passes, e.splitBlocks};
