@@ -96,7 +96,12 @@ class TreeWalker {
         Skip(shown, "skipped: neither a file nor a directory (a device, pipe or socket)");
         return 0;
     }
-    if (!skipFile_.empty() && fs::weakly_canonical(source, ec) == skipFile_) return 0;
+    // A regular file's own name is no link: only a file of the output's
+    // name can be the output, and only for such is the path resolved (a
+    // few system calls for each directory above it).
+    if (!skipFile_.empty() && source.filename() == skipFile_.filename() &&
+        fs::weakly_canonical(source, ec) == skipFile_)
+      return 0;
     const std::uintmax_t size = fs::file_size(source, ec);
     entries_.push_back(TreeEntry{shown, stored, false, TimeOf(source), ec ? 0 : size});
     return 1;
