@@ -93,13 +93,19 @@ std::vector<Entry> Tree() {
   return tree;
 }
 
-std::string MakeArchive(const std::string& dir, const WriterOptions& options) {
+// ahead: the files packed ahead (PackAhead) rather than one by one.
+std::string MakeArchive(const std::string& dir, const WriterOptions& options, bool ahead = false) {
   const std::vector<Entry> tree = Tree();
-  for (const Entry& e : tree)
-    if (e.stored.back() != '/') WriteFile(dir + "/src/" + e.stored, e.bytes);
+  std::vector<std::string> files;
+  for (const Entry& e : tree) {
+    if (e.stored.back() == '/') continue;
+    WriteFile(dir + "/src/" + e.stored, e.bytes);
+    files.push_back(dir + "/src/" + e.stored);
+  }
   const std::string archive = dir + "/out.lzh";
   ArchiveWriter writer(options);
   EXPECT_TRUE(writer.Open(archive).Ok());
+  if (ahead) writer.PackAhead(files);
   for (const Entry& e : tree) {
     MemberSource member{dir + "/src/" + e.stored, e.stored, {}, e.time};
     lzhwrite::WriteStatus status =
@@ -153,7 +159,9 @@ TEST(ArchiveWriter, OurReaderAndDecodersReadWhatItWrote) {
       WriterOptions options;
       options.method = c.method;
       options.headerLevel = level;
-      const auto members = lzhtest::DecodeMembers(ReadFile(MakeArchive(dir.path, options)), "05");
+      const Bytes archive = ReadFile(MakeArchive(dir.path, options));
+      EXPECT_EQ(ReadFile(MakeArchive(dir.path, options, true)), archive) << "packed ahead";
+      const auto members = lzhtest::DecodeMembers(archive, "05");
       const std::vector<Entry> tree = Tree();
       ASSERT_EQ(members.size(), tree.size());
       for (std::size_t i = 0; i < tree.size(); ++i) {
@@ -252,27 +260,30 @@ TEST(ArchiveWriter, FailedMembersAreTakenOutAgain) {
       {{dir.path + "/good.txt", std::string(240, 'n'), {}, 0}, 0, WriteError::NameTooLong},
   };
   for (const Failure& f : failures) {
-    SCOPED_TRACE(f.member.storedPath.substr(0, 20));
-    WriterOptions options;
-    options.headerLevel = f.level;
-    ArchiveWriter writer(options);
-    const std::string archive = dir.path + "/out.lzh";
-    ASSERT_TRUE(writer.Open(archive).Ok());
-    MemberSource good{dir.path + "/good.txt", "first.txt", {}, 0};
-    ASSERT_TRUE(writer.AddFile(good).Ok());
-    lzhwrite::WriteStatus status = writer.AddFile(f.member);
-    EXPECT_EQ(status.error, f.error);
-    EXPECT_EQ(status.path, f.member.sourcePath);
-    good.storedPath = "second.txt";
-    ASSERT_TRUE(writer.AddFile(good).Ok());
-    ASSERT_TRUE(writer.Finish().Ok());
-    lzh::CrcTableScope table;
-    const auto members = lzhtest::DecodeMembers(ReadFile(archive), "5");
-    ASSERT_EQ(members.size(), 2u);
-    EXPECT_EQ(members[0].name, "first.txt");
-    EXPECT_EQ(members[1].name, "second.txt");
-    EXPECT_EQ(members[1].output, Text(5000));
-    EXPECT_EQ(fs::file_size(archive), ReadFile(archive).size());
+    for (bool ahead : {false, true}) {
+      SCOPED_TRACE(f.member.storedPath.substr(0, 20) + (ahead ? ", packed ahead" : ""));
+      WriterOptions options;
+      options.headerLevel = f.level;
+      ArchiveWriter writer(options);
+      const std::string archive = dir.path + "/out.lzh";
+      ASSERT_TRUE(writer.Open(archive).Ok());
+      MemberSource good{dir.path + "/good.txt", "first.txt", {}, 0};
+      if (ahead) writer.PackAhead({good.sourcePath, f.member.sourcePath, good.sourcePath});
+      ASSERT_TRUE(writer.AddFile(good).Ok());
+      lzhwrite::WriteStatus status = writer.AddFile(f.member);
+      EXPECT_EQ(status.error, f.error);
+      EXPECT_EQ(status.path, f.member.sourcePath);
+      good.storedPath = "second.txt";
+      ASSERT_TRUE(writer.AddFile(good).Ok());
+      ASSERT_TRUE(writer.Finish().Ok());
+      lzh::CrcTableScope table;
+      const auto members = lzhtest::DecodeMembers(ReadFile(archive), "5");
+      ASSERT_EQ(members.size(), 2u);
+      EXPECT_EQ(members[0].name, "first.txt");
+      EXPECT_EQ(members[1].name, "second.txt");
+      EXPECT_EQ(members[1].output, Text(5000));
+      EXPECT_EQ(fs::file_size(archive), ReadFile(archive).size());
+    }
   }
 }
 

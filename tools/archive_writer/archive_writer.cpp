@@ -1,5 +1,6 @@
 #include "archive_writer/archive_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,8 +12,7 @@ namespace lzhwrite {
 namespace {
 
 constexpr std::size_t kCopyBytes = 1 << 16;
-constexpr std::int64_t kGiveUpAfter = 1 << 20;           // bytes
-constexpr std::uint32_t kDefaultSegmentBytes = 1 << 20;  // the encoder's, when none is given
+constexpr std::int64_t kGiveUpAfter = 1 << 20;  // bytes
 
 bool SeekTo(std::FILE* file, std::int64_t offset) {
 #ifdef _WIN32
@@ -182,11 +182,38 @@ WriteStatus ArchiveWriter::AddCopied(const std::uint8_t* member, std::size_t cou
   return WriteStatus{};
 }
 
+void ArchiveWriter::PackAhead(const std::vector<std::string>& sourcePaths) {
+  if (!options_.twoThreads || options_.method == Method::Lh0) return;
+  std::vector<PackedFile> files(sourcePaths.size());
+  for (std::size_t i = 0; i < files.size(); ++i) files[i].sourcePath = sourcePaths[i];
+  const std::uint64_t largest =
+      options_.largestFile < kLargestPackedAhead ? options_.largestFile : kLargestPackedAhead;
+  PackFiles(files, BaseEncoderOptions(), largest, &runner_);
+  for (auto& file : files) ahead_.push_back(std::move(file));
+}
+
+std::optional<PackedFile> ArchiveWriter::TakeAhead(const std::string& sourcePath) {
+  auto found = std::find_if(ahead_.begin(), ahead_.end(),
+                            [&](const PackedFile& file) { return file.sourcePath == sourcePath; });
+  if (found == ahead_.end()) return std::nullopt;
+  std::optional<PackedFile> file(std::move(*found));
+  ahead_.erase(ahead_.begin(), found + 1);
+  return file;
+}
+
 WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* summary) {
   if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
+  const std::optional<PackedFile> ahead = TakeAhead(member.sourcePath);
   std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(Utf8Path(member.sourcePath), ec);
-  if (ec) return Fail(WriteError::CannotOpenSource, member.sourcePath, ec.value());
+  std::uintmax_t size;
+  if (ahead) {
+    if (ahead->failure == PackedFile::Failure::NoSize)
+      return Fail(WriteError::CannotOpenSource, member.sourcePath, ahead->systemError);
+    size = ahead->size;
+  } else {
+    size = std::filesystem::file_size(Utf8Path(member.sourcePath), ec);
+    if (ec) return Fail(WriteError::CannotOpenSource, member.sourcePath, ec.value());
+  }
   if (size > options_.largestFile) return Fail(WriteError::OverLimit, member.sourcePath);
   MemberFields fields;
   std::memcpy(fields.method, MethodText(options_.method), 6);
@@ -194,7 +221,7 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
   fields.unixTime = member.unixTime;
   fields.path = Trimmed(member.storedPath);
   fields.utf16Path = Trimmed(member.utf16Path);
-  WriteStatus status = WriteMember(fields, member);
+  WriteStatus status = WriteMember(fields, member, ahead && ahead->Ready() ? &*ahead : nullptr);
   if (status.Ok() && summary != nullptr) {
     std::memcpy(summary->method, fields.method, 6);
     summary->originalSize = fields.originalSize;
@@ -208,8 +235,10 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
 // stored), so that a member whose sizes the header cannot hold is refused
 // before its data; the data behind it, then the header again with the
 // sizes and the CRC; its length stays the same. On failure end_ stays, so
-// the next member (or the end marker) takes the failed one's place.
-WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource& member) {
+// the next member (or the end marker) takes the failed one's place. A file
+// packed ahead comes from memory, its failures met where the file's would be.
+WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource& member,
+                                       const PackedFile* ahead) {
   const std::int64_t headerAt = end_;
   fields.packedSize = fields.originalSize;
   WriteStatus status = PutHeader(fields, headerAt);
@@ -217,19 +246,25 @@ WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource&
     status.path = member.sourcePath;
   if (!status.Ok()) return status;
   const std::int64_t dataAt = headerAt + static_cast<std::int64_t>(header_.size());
-  std::FILE* source = OpenUtf8(member.sourcePath, false);
-  if (source == nullptr) return Fail(WriteError::CannotOpenSource, member.sourcePath, errno);
-  bool shrank = false;
-  if (options_.method != Method::Lh0) status = PackInto(member, source, fields, shrank);
-  if (status.Ok() && !shrank) {
-    std::memcpy(fields.method, "-lh0-", 6);
-    if (!SeekTo(file_, dataAt) || !SeekTo(source, 0)) {
-      status = Fail(WriteError::WriteFailed, temporaryPath_, errno);
-    } else {
-      status = StoreInto(member, source, fields);
+  if (ahead != nullptr) {
+    if (ahead->failure == PackedFile::Failure::CannotOpen)
+      return Fail(WriteError::CannotOpenSource, member.sourcePath, ahead->systemError);
+    status = PutAhead(*ahead, member, fields);
+  } else {
+    std::FILE* source = OpenUtf8(member.sourcePath, false);
+    if (source == nullptr) return Fail(WriteError::CannotOpenSource, member.sourcePath, errno);
+    bool shrank = false;
+    if (options_.method != Method::Lh0) status = PackInto(member, source, fields, shrank);
+    if (status.Ok() && !shrank) {
+      std::memcpy(fields.method, "-lh0-", 6);
+      if (!SeekTo(file_, dataAt) || !SeekTo(source, 0)) {
+        status = Fail(WriteError::WriteFailed, temporaryPath_, errno);
+      } else {
+        status = StoreInto(member, source, fields);
+      }
     }
+    std::fclose(source);
   }
-  std::fclose(source);
   if (status.Ok()) status = PutHeader(fields, headerAt);
   if (!status.Ok()) {
     SeekTo(file_, end_);
@@ -240,30 +275,45 @@ WriteStatus ArchiveWriter::WriteMember(MemberFields& fields, const MemberSource&
   return status;
 }
 
-WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* source,
-                                    MemberFields& fields, bool& shrank) {
-  CountingSource input(source, options_.onRead);
-  FileSink output(file_);
+// The data of a file packed ahead, written where the file position is.
+WriteStatus ArchiveWriter::PutAhead(const PackedFile& file, const MemberSource& member,
+                                    MemberFields& fields) {
+  switch (file.failure) {
+    case PackedFile::Failure::ReadFailed:
+      return Fail(WriteError::ReadFailed, member.sourcePath, file.systemError);
+    case PackedFile::Failure::ChangedWhileRead:
+      return Fail(WriteError::ChangedWhileRead, member.sourcePath);
+    default:
+      break;
+  }
+  if (options_.onRead) options_.onRead(static_cast<std::int64_t>(file.bytes.size()));
+  const std::vector<std::uint8_t>& data = file.shrank ? file.packed : file.bytes;
+  if (!file.shrank) std::memcpy(fields.method, "-lh0-", 6);
+  if (std::fwrite(data.data(), 1, data.size(), file_) != data.size())
+    return Fail(WriteError::WriteFailed, temporaryPath_, errno);
+  fields.packedSize = data.size();
+  fields.crc = file.crc;
+  return WriteStatus{};
+}
+
+lzh::EncoderOptions ArchiveWriter::BaseEncoderOptions() {
   lzh::EncoderOptions options;
   options.dictionaryBits = DictionaryBitsOf(options_.method);
   options.effort = options_.effort;
-  // Stop as soon as the member would not shrink: it is stored instead.
-  const auto originalSize = static_cast<std::int64_t>(fields.originalSize);
-  options.packedLimit = originalSize == 0 ? 0 : originalSize - 1;
   // Data that has not shrunk by a 64th after this much is taken for data
   // that will not shrink (compressed or random): it is stored at once.
   options.giveUpAfter = kGiveUpAfter;
   if (options_.twoThreads) options.runner = &runner_;
-  // A member within one segment is packed as one segment of its own size,
-  // on one thread: the same stream, but its buffers are cleared for its
-  // bytes rather than for four full segments, which made a folder of small
-  // files take ten times as long as packing them. One byte more than the
-  // file: the first read finds the end.
-  if (fields.originalSize < kDefaultSegmentBytes) {
-    options.segmentBytes = static_cast<std::uint32_t>(fields.originalSize) + 1;
-    options.runner = nullptr;
-  }
-  lzh::EncodeResult result = lzh::EncodeStaticHuffman(input, output, options);
+  return options;
+}
+
+WriteStatus ArchiveWriter::PackInto(const MemberSource& member, std::FILE* source,
+                                    MemberFields& fields, bool& shrank) {
+  CountingSource input(source, options_.onRead);
+  FileSink output(file_);
+  const auto originalSize = static_cast<std::int64_t>(fields.originalSize);
+  lzh::EncodeResult result = lzh::EncodeStaticHuffman(
+      input, output, MemberEncoderOptions(BaseEncoderOptions(), fields.originalSize));
   switch (result.status) {
     case lzh::EncodeStatus::ReadFailed:
       return Fail(WriteError::ReadFailed, member.sourcePath, input.error);

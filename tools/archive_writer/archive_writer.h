@@ -12,16 +12,20 @@
 //
 // Each file is read once while it is packed, straight into the archive; a
 // member that does not shrink is read a second time to be stored. Memory
-// stays bounded by the encoder's segments, whatever the file's size.
+// stays bounded by the encoder's segments, whatever the file's size. Small
+// files may be packed ahead, two at once, into memory (PackAhead).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "archive_writer/member_header_writer.h"
+#include "archive_writer/pack_ahead.h"
 #include "archive_writer/thread_pair_runner.h"
 #include "codec/crc16.h"
 #include "codec/lh5_encoder.h"
@@ -97,6 +101,13 @@ class ArchiveWriter {
   // Adds a file as a member; on failure the archive is as before the call.
   WriteStatus AddFile(const MemberSource& member, MemberSummary* summary = nullptr);
 
+  // Reads and packs the files now, two at once, into memory, where AddFile
+  // takes each from (those under a segment's size; the caller keeps them
+  // few: their bytes are held until then). Files packed ahead and not
+  // added are dropped when a later one is. Nothing without two threads, or
+  // for stored members.
+  void PackAhead(const std::vector<std::string>& sourcePaths);
+
   // Adds a directory entry (-lhd-), for directories that would otherwise
   // not appear (empty ones) or whose time stamp matters.
   WriteStatus AddDirectory(const MemberSource& member);
@@ -121,7 +132,12 @@ class ArchiveWriter {
   std::int64_t Size() const { return end_; }
 
  private:
-  WriteStatus WriteMember(MemberFields& fields, const MemberSource& member);
+  WriteStatus WriteMember(MemberFields& fields, const MemberSource& member,
+                          const PackedFile* ahead);
+  WriteStatus PutAhead(const PackedFile& file, const MemberSource& member, MemberFields& fields);
+  // The file packed ahead for sourcePath, those before it dropped.
+  std::optional<PackedFile> TakeAhead(const std::string& sourcePath);
+  lzh::EncoderOptions BaseEncoderOptions();
   WriteStatus PackInto(const MemberSource& member, std::FILE* source, MemberFields& fields,
                        bool& shrank);
   WriteStatus StoreInto(const MemberSource& member, std::FILE* source, MemberFields& fields);
@@ -136,6 +152,7 @@ class ArchiveWriter {
   std::string temporaryPath_;
   std::int64_t end_ = 0;  // where the next member starts
   std::vector<std::uint8_t> header_;
+  std::deque<PackedFile> ahead_;  // in the order they were given
 };
 
 // Dictionary bits of a method (0 for -lh0-), and its five bytes.

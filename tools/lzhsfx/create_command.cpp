@@ -282,13 +282,38 @@ class CaseClashes {
   std::map<std::string, Seen> seen_;
 };
 
+// Has the writer pack the small files from entries[first] on ahead, two at
+// once, as many as hold a few MiB; returns the index of the entry after
+// them. A larger file ends the run: the writer packs it by segments, on
+// both threads.
+std::size_t PackAhead(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& entries,
+                      std::size_t first) {
+  constexpr std::uint64_t kAheadBytes = 4 << 20;
+  constexpr std::size_t kAheadFiles = 512;
+  std::vector<std::string> paths;
+  std::uint64_t bytes = 0;
+  std::size_t index = first;
+  for (; index < entries.size() && bytes < kAheadBytes && paths.size() < kAheadFiles; ++index) {
+    const TreeEntry& entry = entries[index];
+    if (entry.isDirectory) continue;
+    if (entry.size > lzhwrite::kLargestPackedAhead) break;
+    paths.push_back(entry.sourcePath);
+    bytes += entry.size;
+  }
+  if (paths.size() > 1) writer.PackAhead(paths);
+  return index > first ? index : first + 1;
+}
+
 // Adds the entries to writer; false when the archive itself failed, or
 // grew past archiveReach (a program's archive: the stub cannot read it).
 bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& entries,
                 const CreateOptions& options, std::uint64_t archiveReach, Reporter& reporter,
                 Progress& progress, Totals& totals) {
   CaseClashes clashes;
-  for (const auto& entry : entries) {
+  std::size_t packedUntil = 0;  // entries before it are packed ahead, or need not be
+  for (std::size_t index = 0; index < entries.size(); ++index) {
+    const TreeEntry& entry = entries[index];
+    if (index >= packedUntil) packedUntil = PackAhead(writer, entries, index);
     StoredName name;
     std::string problem;
     if (!MakeStoredName(entry.storedPath, options.charset, options.writer.headerLevel, name,
