@@ -18,6 +18,7 @@ LazyParser::LazyParser(const LazySettings& settings, MatchFinder& finder,
       blocks_(blocks),
       tokens_(kMaxBlockCodes + settings.blockCodes) {
   frequencies_.Clear();
+  heldFrequencies_.Clear();
   GuessPrices();
 }
 
