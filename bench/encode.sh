@@ -45,10 +45,12 @@ for kind in text binary random; do
   ln -sf "$work/$kind.src" "$out/src-$kind/$kind"
 done
 
-python3 - "$runs" "$out" "$tool" <<'PYTHON'
+cli="$build/lzhsfx"
+[[ -x "$cli" ]] || cli="$build/tools/lzhsfx/lzhsfx"
+python3 - "$runs" "$out" "$tool" "$cli" "$work" <<'PYTHON'
 import os, statistics, subprocess, sys, time
 
-runs, out, tool = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+runs, out, tool, cli, work = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
 kinds = ["text", "binary", "random"]
 configs = [
     ("ours lh5", [tool, "lh5", "5", "{o}", "{k}"]),
@@ -127,4 +129,27 @@ for name in ("ours lh5", "ours lh6", "ours lh7"):
 print("Goals")
 for text, ok, detail in goals:
     print(f"  {'PASS' if ok else 'FAIL'}  {text}: {detail}")
+
+# A folder of small files, as self-extracting programs are often made
+# from: `lzhsfx create` at the default effort against `jlha ao5`.
+small = os.path.join(work, "small")
+if os.path.isdir(small) and os.path.exists(cli):
+    total = sum(e.stat().st_size for e in os.scandir(small))
+    count = len(os.listdir(small))
+    archive = os.path.join(out, "small.lzh")
+    rows = [("ours lh5", [cli, "create", "-q", archive, "small"]),
+            ("jlha lh5", ["jlha", "ao5", archive, "small"])]
+    took, packed = {}, {}
+    for r in range(runs):
+        for name, argv in rows:
+            if os.path.exists(archive):
+                os.remove(archive)
+            start = time.perf_counter()
+            subprocess.run(argv, cwd=work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           check=True)
+            took.setdefault(name, []).append(time.perf_counter() - start)
+            packed[name] = os.path.getsize(archive)
+    print(f"\n{count} small files, {total} bytes, in one archive (median of {runs} runs)")
+    for name, _ in rows:
+        print(f"  {name:<10}{packed[name]:>11} bytes{total / statistics.median(took[name]) / 1e6:>8.1f} MB/s")
 PYTHON
