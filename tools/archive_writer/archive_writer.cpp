@@ -183,6 +183,7 @@ WriteStatus ArchiveWriter::AddCopied(const std::uint8_t* member, std::size_t cou
 }
 
 void ArchiveWriter::PackAhead(const std::vector<std::string>& sourcePaths) {
+  ahead_.clear();
   if (!options_.twoThreads || options_.method == Method::Lh0) return;
   std::vector<PackedFile> files(sourcePaths.size());
   for (std::size_t i = 0; i < files.size(); ++i) files[i].sourcePath = sourcePaths[i];

@@ -104,8 +104,8 @@ class ArchiveWriter {
   // Reads and packs the files now, two at once, into memory, where AddFile
   // takes each from (those under a segment's size; the caller keeps them
   // few: their bytes are held until then). Files packed ahead and not
-  // added are dropped when a later one is. Nothing without two threads, or
-  // for stored members.
+  // added are dropped when a later one is added or more are packed ahead.
+  // Nothing without two threads, or for stored members.
   void PackAhead(const std::vector<std::string>& sourcePaths);
 
   // Adds a directory entry (-lhd-), for directories that would otherwise
