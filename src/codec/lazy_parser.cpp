@@ -1,7 +1,5 @@
 #include "codec/lazy_parser.h"
 
-#include <cstring>
-
 namespace lzh {
 
 namespace {
@@ -16,9 +14,9 @@ LazyParser::LazyParser(const LazySettings& settings, MatchFinder& finder,
     : settings_(settings),
       finder_(finder),
       blocks_(blocks),
-      tokens_(kMaxBlockCodes + settings.blockCodes) {
+      tokens_(settings.blockCodes),
+      heldBlock_(blocks) {
   frequencies_.Clear();
-  heldFrequencies_.Clear();
   GuessPrices();
 }
 
@@ -34,47 +32,20 @@ void LazyParser::GuessPrices() {
 void LazyParser::FlushBlock(std::uint32_t reached) {
   blockCodes_ = settings_.blockCodes;
   if (count_ > 0) {
-    Hold();
+    blocks_.BuildCodes(frequencies_, prices_);
+    heldBlock_.Add(tokens_.Get(), count_, frequencies_, blocks_.BlockBits(frequencies_, prices_),
+                   *out_);
     if (prices_.literalUsed < 2) prices_.literalLengths[prices_.onlyLiteral] = 1;
     for (auto& bits : prices_.literalLengths)
       if (bits == 0) bits = kUnusedBits;
     for (auto& bits : prices_.positionLengths)
       if (bits == 0) bits = 1;
     flushed_ = reached;
-    const std::int64_t bits = out_->BitCount() + heldBits_;
+    const std::int64_t bits = out_->BitCount() + heldBlock_.Bits();
     stopped_ = limits_.Reached(bits, bits - startBits_, reached - start_);
   }
   count_ = 0;
   frequencies_.Clear();
-}
-
-void LazyParser::Hold() {
-  blocks_.BuildCodes(frequencies_, prices_);
-  const std::int64_t bits = blocks_.BlockBits(frequencies_, prices_);
-  if (heldCount_ > 0 && heldCount_ + count_ <= kMaxBlockCodes) {
-    BlockFrequencies joined = heldFrequencies_;
-    joined.Add(frequencies_);
-    const std::int64_t joinedBits = blocks_.BlockBits(joined);
-    if (joinedBits <= heldBits_ + bits) {
-      heldCount_ += count_;
-      heldFrequencies_ = joined;
-      heldBits_ = joinedBits;
-      return;
-    }
-  }
-  const int sent = heldCount_;
-  SendHeld();
-  std::memmove(tokens_.Get(), tokens_.Get() + sent,
-               static_cast<std::size_t>(count_) * sizeof(Token));
-  heldCount_ = count_;
-  heldFrequencies_ = frequencies_;
-  heldBits_ = bits;
-}
-
-void LazyParser::SendHeld() {
-  if (heldCount_ > 0) blocks_.WriteBlock(tokens_.Get(), heldCount_, heldFrequencies_, *out_);
-  heldCount_ = 0;
-  heldBits_ = 0;
 }
 
 Match LazyParser::Find(std::uint32_t position, int longerThan) {
@@ -151,7 +122,7 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
     ++pos;
   }
   if (stopped_) {
-    SendHeld();
+    heldBlock_.Send(*out_);
     return flushed_;
   }
   if (holding) {
@@ -162,7 +133,7 @@ std::uint32_t LazyParser::Encode(std::uint32_t start, BitOutput& out, const Pars
       Emit(LiteralToken(finder_.ByteAt(pos - 1)), pos);
   }
   if (!stopped_) FlushBlock(pos);
-  SendHeld();
+  heldBlock_.Send(*out_);
   return flushed_;
 }
 

@@ -8,6 +8,7 @@
 
 #include "codec/bit_output.h"
 #include "codec/block_encoder.h"
+#include "codec/held_block.h"
 #include "codec/match_finder.h"
 #include "codec/parse_limits.h"
 #include "platform/heap.h"
@@ -38,16 +39,11 @@ class LazyParser {
  private:
   // next: the position after the token.
   void Emit(Token token, std::uint32_t next) {
-    tokens_[static_cast<std::size_t>(heldCount_ + count_++)] = token;
+    tokens_[static_cast<std::size_t>(count_++)] = token;
     frequencies_.Add(token);
     if (count_ == blockCodes_) FlushBlock(next);
   }
   void FlushBlock(std::uint32_t reached);
-  // Joins the block gathered to the one held when one block costs no more
-  // than two (a segment's short first block, or its last, would often cost
-  // a header more than it saves), else sends the held one and holds this.
-  void Hold();
-  void SendHeld();
   void GuessPrices();
   Match Find(std::uint32_t position, int longerThan);
   bool Pays(std::uint32_t position, const Match& m) const;
@@ -55,11 +51,9 @@ class LazyParser {
   LazySettings settings_;
   MatchFinder& finder_;
   const BlockEncoder& blocks_;
-  HeapArray<Token> tokens_;       // those of the block held, then those of the block gathered
+  HeapArray<Token> tokens_;       // of the block gathered
   BlockFrequencies frequencies_;  // of the block gathered
-  int heldCount_ = 0;
-  BlockFrequencies heldFrequencies_;
-  std::int64_t heldBits_ = 0;
+  HeldBlock heldBlock_;
   BlockCodes prices_;  // code lengths of the block before, as prices
   int count_ = 0;
   int blockCodes_ = 0;  // of the block being gathered

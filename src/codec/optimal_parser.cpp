@@ -1,7 +1,6 @@
 #include "codec/optimal_parser.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "codec/huffman_table.h"
 
@@ -45,9 +44,8 @@ OptimalParser::OptimalParser(const OptimalSettings& settings, MatchFinder& finde
       blockTokens_(kStretchCapacity),
       bestTokens_(kStretchCapacity),
       prefix_(kStretchCapacity / kSplitStep + 2),
-      held_(kMaxBlockCodes) {
+      heldBlock_(blocks) {
   carry_.Clear();
-  heldFrequencies_.Clear();
 }
 
 // Every match at every byte of the stretch. A match of niceLength or more
@@ -236,11 +234,11 @@ std::uint32_t OptimalParser::Encode(std::uint32_t start, BitOutput& out,
   std::uint32_t position = start;
   carried_ = false;
   while (finder_.Available(position) > 0) {
-    const std::int64_t bits = out.BitCount() + heldBits_;
+    const std::int64_t bits = out.BitCount() + heldBlock_.Bits();
     if (limits.Reached(bits, bits - startBits, position - start)) break;
     EncodeStretch(position, out);
   }
-  SendHeld(out);
+  heldBlock_.Send(out);
   return position;
 }
 
@@ -317,38 +315,14 @@ void OptimalParser::EncodeBlock(int from, int to, const Token* tokens, int count
   Send(best, bestCount, bestFrequencies, out);
 }
 
-// Joins the block to the one held when one block costs no more than two
-// (a long run of one byte fills a stretch with a few hundred codes that
-// cost no bits but a header each), else sends the held one and holds this.
+// The block goes to the one held (a long run of one byte fills a stretch
+// with a few hundred codes that cost no bits but a header each); its
+// frequencies price the next stretch's first parse.
 void OptimalParser::Send(const Token* tokens, int count, const BlockFrequencies& frequencies,
                          BitOutput& out) {
   carry_ = frequencies;
   carried_ = true;
-  const std::int64_t bits = blocks_.BlockBits(frequencies);
-  if (heldCount_ > 0 && heldCount_ + count <= kMaxBlockCodes) {
-    BlockFrequencies joined = heldFrequencies_;
-    joined.Add(frequencies);
-    const std::int64_t joinedBits = blocks_.BlockBits(joined);
-    if (joinedBits <= heldBits_ + bits) {
-      std::memcpy(&held_[static_cast<std::size_t>(heldCount_)], tokens,
-                  static_cast<std::size_t>(count) * sizeof(Token));
-      heldCount_ += count;
-      heldFrequencies_ = joined;
-      heldBits_ = joinedBits;
-      return;
-    }
-  }
-  SendHeld(out);
-  std::memcpy(held_.Get(), tokens, static_cast<std::size_t>(count) * sizeof(Token));
-  heldCount_ = count;
-  heldFrequencies_ = frequencies;
-  heldBits_ = bits;
-}
-
-void OptimalParser::SendHeld(BitOutput& out) {
-  if (heldCount_ > 0) blocks_.WriteBlock(held_.Get(), heldCount_, heldFrequencies_, out);
-  heldCount_ = 0;
-  heldBits_ = 0;
+  heldBlock_.Add(tokens, count, frequencies, blocks_.BlockBits(frequencies), out);
 }
 
 // Prices in whole bits: the lengths of the codes built from the

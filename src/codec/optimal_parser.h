@@ -8,6 +8,7 @@
 
 #include "codec/bit_output.h"
 #include "codec/block_encoder.h"
+#include "codec/held_block.h"
 #include "codec/match_finder.h"
 #include "codec/parse_limits.h"
 #include "platform/heap.h"
@@ -38,7 +39,6 @@ class OptimalParser {
   void EncodeStretch(std::uint32_t& position, BitOutput& out);
   void EncodeBlock(int from, int to, const Token* tokens, int count, BitOutput& out);
   void Send(const Token* tokens, int count, const BlockFrequencies& frequencies, BitOutput& out);
-  void SendHeld(BitOutput& out);
   void CollectMatches(std::uint32_t start);
   void PriceFrom(const BlockFrequencies& frequencies);
   void PriceGreedy(int from, int to);
@@ -63,12 +63,7 @@ class OptimalParser {
   HeapArray<Token> bestTokens_;
   HeapArray<BlockFrequencies> prefix_;  // frequencies of tokens before each split candidate
   BlockFrequencies carry_;              // of the last block sent
-  // The last block, held back until the next shows whether one block for
-  // both costs less: a stretch's end is no reason for a block to end.
-  HeapArray<Token> held_;
-  int heldCount_ = 0;
-  BlockFrequencies heldFrequencies_;
-  std::int64_t heldBits_ = 0;
+  HeldBlock heldBlock_;
   bool carried_ = false;  // carry_ is of this segment
   std::uint32_t literalPrice_[kLiteralCodeCount] = {};
   std::uint32_t positionPrice_[kMaxPositionCodeCount] = {};
