@@ -14,65 +14,42 @@
 #include "codec/crc16.h"
 #include "codec/decoder.h"
 #include "codec/lh5_encoder.h"
-#include "codec/memory_sink.h"
+#include "support/byte_streams.h"
 #include "support/memory_file_system.h"
-
-namespace {
-
-class BytesSource : public lzh::ByteSource {
- public:
-  BytesSource(const std::uint8_t* data, std::size_t size) : data_(data), left_(size) {}
-  std::int32_t Read(std::uint8_t* buffer, std::int32_t count) override {
-    const std::size_t take = left_ < static_cast<std::size_t>(count) ? left_ : count;
-    for (std::size_t i = 0; i < take; ++i) buffer[i] = data_[i];
-    data_ += take;
-    left_ -= take;
-    return static_cast<std::int32_t>(take);
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t left_;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static lzh::CrcTableScope crcTable;
   if (size < 2) return 0;
   const std::uint8_t settings = data[0];
   const std::uint8_t segment = data[1];
-  data += 2;
-  size -= 2;
+  const std::vector<std::uint8_t> input(data + 2, data + size);
   static const int kDictionaryBits[] = {12, 13, 15, 16};
   static const char kDigits[] = "4567";
   lzh::EncoderOptions options;
   options.effort = settings % 16 % 9 + 1;
   options.dictionaryBits = kDictionaryBits[settings >> 4 & 3];
   options.segmentBytes = static_cast<std::uint32_t>(segment) * 64;
-  if ((settings & 0x40) != 0) options.packedLimit = static_cast<std::int64_t>(size / 2);
-  BytesSource source(data, size);
-  lzh::MemorySink sink;
+  if ((settings & 0x40) != 0) options.packedLimit = static_cast<std::int64_t>(input.size() / 2);
+  lzhtest::VectorSource source(input);
+  lzhtest::VectorSink sink;
   const lzh::EncodeResult result = lzh::EncodeStaticHuffman(source, sink, options);
   if (result.status == lzh::EncodeStatus::LimitReached) return 0;
   if (result.status != lzh::EncodeStatus::Done) __builtin_trap();
-  if (result.packedBytes != sink.Size()) __builtin_trap();
+  if (result.packedBytes != static_cast<std::int64_t>(sink.bytes.size())) __builtin_trap();
   if (options.packedLimit >= 0 && result.packedBytes > options.packedLimit) __builtin_trap();
 
   lzhtest::MemoryFileSystem fs;
-  fs.AddFile("p", std::vector<std::uint8_t>(sink.Data(), sink.Data() + sink.Size()));
+  fs.AddFile("p", sink.bytes);
   lzh::MemberStream member{fs,
                            fs.OpenRead("p"),
                            fs.CreateOutput("out"),
-                           static_cast<lzh::FileOffset>(sink.Size()),
-                           static_cast<lzh::FileOffset>(size),
+                           static_cast<lzh::FileOffset>(sink.bytes.size()),
+                           static_cast<lzh::FileOffset>(input.size()),
                            kDigits[settings >> 4 & 3]};
   lzh::DecodeLh5Fast(member);
   const std::vector<std::uint8_t>& out = fs.Find("out")->bytes;
   std::uint32_t crc = 0;
-  lzh::CrcUpdate(data, static_cast<std::int32_t>(size), crc);
-  if (member.overran || member.runningCrc != crc ||
-      out != std::vector<std::uint8_t>(data, data + size))
-    __builtin_trap();
+  lzh::CrcUpdate(input.data(), static_cast<std::int32_t>(input.size()), crc);
+  if (member.overran || member.runningCrc != crc || out != input) __builtin_trap();
   return 0;
 }
