@@ -59,13 +59,10 @@ OptimalSettings OptimalFor(const Effort& e) {
   return OptimalSettings{e.chainLimit, e.niceLength, e.passes, e.splitBlocks};
 }
 
-// Bytes per segment by default: each starts its codes afresh and ends in a
-// block of its own, so a segment is large against a block.
-constexpr std::uint32_t kSegmentBytes = 1u << 20;
 constexpr std::uint32_t kMaxSegmentBytes = 1u << 30;
 
 std::uint32_t SegmentBytes(const EncoderOptions& options) {
-  return options.segmentBytes != 0 ? options.segmentBytes : kSegmentBytes;
+  return options.segmentBytes != 0 ? options.segmentBytes : kDefaultSegmentBytes;
 }
 
 // A segment on its way out: read into its window, parsed (into the

@@ -22,6 +22,9 @@ namespace lzh {
 inline constexpr int kMinEffort = 1;
 inline constexpr int kMaxEffort = 9;
 inline constexpr int kDefaultEffort = 5;
+// Bytes per segment by default: each starts its codes afresh and ends in a
+// block of its own, so a segment is large against a block.
+inline constexpr std::uint32_t kDefaultSegmentBytes = 1u << 20;
 
 struct EncoderOptions {
   int dictionaryBits = 13;      // 12 to 16: see DictionaryBitsForMethod

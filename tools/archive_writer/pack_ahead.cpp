@@ -110,7 +110,7 @@ lzh::EncoderOptions MemberEncoderOptions(const lzh::EncoderOptions& base, std::u
   // bytes rather than for four full segments, which made a folder of small
   // files take ten times as long as packing them. One byte more than the
   // file: the first read finds the end.
-  if (size < kDefaultSegmentBytes) {
+  if (size < lzh::kDefaultSegmentBytes) {
     options.segmentBytes = static_cast<std::uint32_t>(size) + 1;
     options.runner = nullptr;
   }

@@ -14,9 +14,8 @@
 
 namespace lzhwrite {
 
-inline constexpr std::uint32_t kDefaultSegmentBytes = 1 << 20;  // the encoder's, when none is given
 // Files larger are left to the writer, which packs them by segments.
-inline constexpr std::uint64_t kLargestPackedAhead = kDefaultSegmentBytes - 1;
+inline constexpr std::uint64_t kLargestPackedAhead = lzh::kDefaultSegmentBytes - 1;
 
 // The encoder's options for a file of size bytes, from those of the archive.
 lzh::EncoderOptions MemberEncoderOptions(const lzh::EncoderOptions& base, std::uint64_t size);
