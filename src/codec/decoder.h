@@ -23,6 +23,17 @@
 
 namespace lzh {
 
+// Memory an output lends a decoder as its ring (the command-line tool's
+// write-behind): bytes the decoder decodes there and passes to WriteOutput
+// where they lie reach the output with no copy. The decoder writes them out
+// in order, in parts that end at multiples of partBytes (and at the member's
+// end), and writes at most a few hundred bytes past the part it fills.
+struct LentRing {
+  std::uint8_t* bytes;
+  std::int32_t ringBytes;  // a multiple of partBytes, at least 4 dictionaries
+  std::int32_t partBytes;
+};
+
 struct MemberStream {
   FileSystem& fs;
   FileHandle archiveHandle;
@@ -37,6 +48,9 @@ struct MemberStream {
   // command-line tool's write-behind, on its own thread): the decoder leaves
   // it alone.
   bool outputFoldsCrc = false;
+  // The output's ring, for the tool's -lh4- to -lh7- decoder; nullptr: the
+  // decoder uses its own.
+  const LentRing* lentRing = nullptr;
 
   std::int32_t ReadPacked(void* buffer, std::int32_t count) {
     return fs.Read(archiveHandle, buffer, count);

@@ -13,7 +13,8 @@
 // The decoded bytes gather in a ring that is at once the dictionary and the
 // output buffer: a full ring is written in one write. It holds 26,624 bytes
 // for -lh4- and -lh5- (what the self-extracting program may spend) and 3.25
-// dictionaries for the larger two. It starts as spaces, so a match reaching
+// dictionaries for the larger two; the tool's write-behind lends one of its
+// own, written out in parts as they fill. It starts as spaces, so a match reaching
 // back before the member's first byte copies spaces, as the format's own
 // tools do. A member ends when originalSize bytes are produced; a last match
 // past it is cut (decoder.h).
@@ -49,13 +50,13 @@ int RingBytes(int dictionaryBits) {
 
 class Lh5Decoder {
  public:
-  explicit Lh5Decoder(MemberStream& member)
+  Lh5Decoder(MemberStream& member, const LentRing* lent)
       : member_(member),
         dictionaryBits_(DictionaryBits(member.methodDigit)),
-        ringBytes_(RingBytes(dictionaryBits_)),
+        ringBytes_(lent != nullptr ? lent->ringBytes : RingBytes(dictionaryBits_)),
         fastMatchLimit_(ringBytes_ - 256 - 32),
         packedBlock_(kPackedBlockBytes),
-        outputRing_(static_cast<std::size_t>(ringBytes_) + 1),
+        outputRing_(lent != nullptr ? 1 : static_cast<std::size_t>(ringBytes_) + 1),
         codeLengths_(kLiteralCodeCount + 1),
         auxLengths_(20),
         auxTable_(1 << kAuxTableWidth),
@@ -63,7 +64,10 @@ class Lh5Decoder {
         treeRight_(kTreeNodes),
         codeTable_((1 << kCodeTableWidth) + 1),
         input_(member, packedBlock_.Get()),
-        trees_{treeLeft_.Get(), treeRight_.Get()} {
+        trees_{treeLeft_.Get(), treeRight_.Get()},
+        ring_(lent != nullptr ? lent->bytes : outputRing_.Get()),
+        partBytes_(lent != nullptr ? lent->partBytes : ringBytes_),
+        partEnd_(partBytes_) {
     // Over-full lengths can make the builder meet table entries and nodes
     // before this member wrote them (long codes wrapping into entries that
     // short codes fill later); they read as 0, not as old heap contents.
@@ -88,6 +92,7 @@ class Lh5Decoder {
   void CopyMatch(int length, int position);
   void CopyMatchAcrossRingEnd(int length, int src);
   void FlushRing();
+  void WritePart();
 
   MemberStream& member_;
   int dictionaryBits_;
@@ -119,6 +124,12 @@ class Lh5Decoder {
   bool ringWhole_ = false;
   // 64 bits so that a member of 2 GiB cannot wrap it.
   std::int64_t decodedCount_ = 0;
+  std::uint8_t* ring_;
+  // The ring is written out up to written_ (always 0 but in a lent ring),
+  // in parts of partBytes_ (the whole ring but in a lent one).
+  int partBytes_;
+  int partEnd_;
+  int written_ = 0;
 };
 
 // The lengths of the length code or of the position code: a count field,
@@ -322,13 +333,14 @@ template <bool kRingEnd>
     at += (63 - bits) >> 3;
     bits |= 56;
   };
-  std::uint8_t* const ring = outputRing_.Get();
+  std::uint8_t* const ring = ring_;
   const std::uint16_t* const codeTable = codeTable_.Get();
   const std::uint8_t* const codeLengths = codeLengths_.Get();
   int pos = ringPos_;
   // Where the member or the room ends, as a ring position.
   const std::int64_t memberEnd = pos + (originalSize - decodedCount_);
-  const int limit = kRingEnd ? ringBytes_ : fastMatchLimit_;
+  const int limit =
+      kRingEnd ? ringBytes_ : (partEnd_ < fastMatchLimit_ ? partEnd_ : fastMatchLimit_);
   const int end = static_cast<int>(memberEnd < limit ? memberEnd : limit);
   unsigned left = blockCodesLeft_;
   const int ringBytes = ringBytes_;
@@ -461,16 +473,25 @@ void Lh5Decoder::FillPositionEntries(std::uint32_t* positions) {
 }
 
 void Lh5Decoder::FlushRing() {
-  member_.WriteOutput(outputRing_.Get(), ringBytes_);
+  member_.WriteOutput(ring_ + written_, ringBytes_ - written_);
   ringPos_ = 0;
+  written_ = 0;
+  partEnd_ = partBytes_;
   ringWhole_ = true;
+}
+
+// A lent ring's part, once filled; the last part is the ring's flush.
+void Lh5Decoder::WritePart() {
+  member_.WriteOutput(ring_ + written_, partEnd_ - written_);
+  written_ = partEnd_;
+  partEnd_ += partBytes_;
 }
 
 // Copies length bytes from position + 1 bytes back, one byte after another
 // in effect: a source that overlaps the destination repeats its bytes.
 inline void Lh5Decoder::CopyMatch(int length, int position) {
   int src = ringPos_ - position - 1;
-  std::uint8_t* ring = outputRing_.Get();
+  std::uint8_t* ring = ring_;
   if (src >= 0 && ringPos_ < fastMatchLimit_) {
     CopyForward(ring + ringPos_, ring + src, length);
     ringPos_ += length;
@@ -490,7 +511,7 @@ inline void Lh5Decoder::CopyMatch(int length, int position) {
 // The ring is written out when it fills, mid-match if need be, and both
 // continue at its start.
 void Lh5Decoder::CopyMatchAcrossRingEnd(int length, int src) {
-  std::uint8_t* ring = outputRing_.Get();
+  std::uint8_t* ring = ring_;
   while (length > 0) {
     int run = length;
     if (run > ringBytes_ - ringPos_) run = ringBytes_ - ringPos_;
@@ -510,10 +531,14 @@ template <bool kFastLoop>
 void Lh5Decoder::Run() {
   input_.ShiftBits(16);
   const std::int64_t originalSize = member_.originalSize;
-  std::uint8_t* ring = outputRing_.Get();
+  std::uint8_t* ring = ring_;
   // The fast loop's position entries of the current block.
   std::uint32_t positions[1 << kAuxTableWidth];
   while (decodedCount_ < originalSize) {
+    if constexpr (kFastLoop) {
+      // Below the ring's end, so this part is not its last.
+      if (ringPos_ >= partEnd_) WritePart();
+    }
     if (kFastLoop && blockCodesLeft_ != 0) {
       if (ringPos_ < fastMatchLimit_) {
         DecodeFast<false>(originalSize, positions);
@@ -531,9 +556,10 @@ void Lh5Decoder::Run() {
     }
     if (endOfData_) {
       // This write is folded in whole, whatever the write reports.
-      if (ringPos_ > 0) {
-        member_.fs.Write(member_.outputHandle, ring, ringPos_);
-        if (!member_.outputFoldsCrc) CrcUpdate(ring, ringPos_, member_.runningCrc);
+      if (ringPos_ > written_) {
+        const int count = ringPos_ - written_;
+        member_.fs.Write(member_.outputHandle, ring + written_, count);
+        if (!member_.outputFoldsCrc) CrcUpdate(ring + written_, count, member_.runningCrc);
       }
       return;
     }
@@ -552,18 +578,18 @@ void Lh5Decoder::Run() {
     decodedCount_ += length;
     CopyMatch(length, position);
   }
-  if (ringPos_ > 0) member_.WriteOutput(ring, ringPos_);
+  if (ringPos_ > written_) member_.WriteOutput(ring + written_, ringPos_ - written_);
 }
 
 }  // namespace
 
 void DecodeLh5(MemberStream& member) {
-  Lh5Decoder decoder(member);
+  Lh5Decoder decoder(member, nullptr);
   decoder.Run<false>();
 }
 
 void DecodeLh5Fast(MemberStream& member) {
-  Lh5Decoder decoder(member);
+  Lh5Decoder decoder(member, member.lentRing);
   decoder.Run<true>();
 }
 

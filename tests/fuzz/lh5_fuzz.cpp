@@ -2,7 +2,11 @@
 // static-Huffman decoder (the tool's DecodeLh5Fast and the program's
 // DecodeLh5), each checked against the step-by-step reference decoder:
 // same writes, same CRC, same finding of a last match past the member's
-// size.
+// size. The tool's path runs a second time in a ring lent by its output, as
+// the write-behind lends one: the same bytes, CRC and finding, each write
+// taking the bytes where the last one ended, and the decoder changing
+// nothing the writes handed over but the ring's next part and a little
+// more (the write-behind's thread reads the rest meanwhile).
 //
 // Two forms of input:
 //  - an archive whose first member is -lh4- to -lh7- (the corpus archives
@@ -15,6 +19,7 @@
 //    cuts the output.
 // A positive originalSize, from either form, is capped (CapOriginalSize) so
 // that a thousand inputs a second are checked. Writes stop storing past 8 MiB.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -23,6 +28,7 @@
 #include "archive/header_cursor.h"
 #include "codec/crc16.h"
 #include "codec/decoder.h"
+#include "codec/static_huffman_format.h"
 #include "support/lh5_reference.h"
 #include "support/memory_file_system.h"
 
@@ -47,10 +53,57 @@ std::int32_t CapOriginalSize(std::int32_t size) {
   return size % ((size % 16 == 0 ? kLargeSize : kSmallSize) + 1);
 }
 
-enum class Path { Tool, Program, Reference };
+enum class Path { Tool, Program, Reference, Lent };
 
-void Decode(lzh::MemberStream& member, Path path) {
-  if (path == Path::Reference) {
+// Memory that lends its ring in parts of 1 KiB and checks how it is used.
+class LendingFileSystem final : public lzhtest::MemoryFileSystem {
+ public:
+  static constexpr std::int32_t kPartBytes = 1024;
+  // What a decoder writes past the part it fills, at most: a match started
+  // below the part's end, its copy's spare bytes, a code more.
+  static constexpr std::size_t kSpareBytes = 1024;
+
+  lzh::LentRing Lend(char digit) {
+    const int bits = lzh::DictionaryBitsForMethod(digit);
+    ring_.assign(bits <= 13 ? 26 * kPartBytes : 13u << (bits - 2), 0);
+    seen_ = ring_;
+    return {ring_.data(), static_cast<std::int32_t>(ring_.size()), kPartBytes};
+  }
+
+  std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
+    if (!ring_.empty()) {
+      const std::size_t size = ring_.size();
+      if (buffer != ring_.data() + at_ || at_ + static_cast<std::size_t>(count) > size)
+        __builtin_trap();
+      // Unchanged since the last write: the bytes from the end of the part
+      // after it round to it, but before the first lap ends, those not yet
+      // handed over.
+      const std::size_t from = at_ + kPartBytes + kSpareBytes;
+      Same(from < size ? 0 : from - size, at_);
+      if (handed_ >= size && from < size) Same(from, size);
+      seen_ = ring_;
+      handed_ += static_cast<std::size_t>(count);
+      at_ = (at_ + static_cast<std::size_t>(count)) % size;
+    }
+    return MemoryFileSystem::Write(file, buffer, count);
+  }
+
+ private:
+  void Same(std::size_t from, std::size_t to) const {
+    if (from < to && std::memcmp(ring_.data() + from, seen_.data() + from, to - from) != 0)
+      __builtin_trap();
+  }
+
+  std::vector<std::uint8_t> ring_, seen_;
+  std::size_t at_ = 0, handed_ = 0;
+};
+
+void Decode(LendingFileSystem& fs, lzh::MemberStream& member, Path path) {
+  if (path == Path::Lent) {
+    const lzh::LentRing ring = fs.Lend(member.methodDigit);
+    member.lentRing = &ring;
+    lzh::DecodeLh5Fast(member);
+  } else if (path == Path::Reference) {
     lzhtest::lh5::ReferenceDecoder(member).Run();
   } else if (path == Path::Program) {
     lzh::DecodeLh5(member);
@@ -66,7 +119,7 @@ bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
 
 // Returns false when the header reader finds no member.
 bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& out) {
-  lzhtest::MemoryFileSystem fs;
+  LendingFileSystem fs;
   fs.AddFile("a.lzh", std::vector<std::uint8_t>(data, data + size));
   fs.writeBudget = 8 << 20;
   lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
@@ -77,7 +130,7 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& 
   if (h.MethodDigit() < '4' || h.MethodDigit() > '7') return false;
   lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
                            h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};
-  Decode(member, path);
+  Decode(fs, member, path);
   out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
   return true;
 }
@@ -88,11 +141,14 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
   std::memcpy(&raw, data + 1, 4);
   const std::uint8_t* packed = data + 5;
   size -= 5;
-  lzhtest::MemoryFileSystem fs;
+  LendingFileSystem fs;
   fs.AddFile("p", std::vector<std::uint8_t>(packed, packed + size));
   static const int kChunks[] = {0, 1, 7, 100};
   fs.readChunk = kChunks[(flags >> 3) & 3];
-  fs.writeBudget = (flags & 0x20) != 0 ? static_cast<std::int64_t>(size) * 37 % 70000 : 8 << 20;
+  // The write-behind takes every byte it is given: no budget in its ring.
+  fs.writeBudget = (flags & 0x20) != 0 && path != Path::Lent
+                       ? static_cast<std::int64_t>(size) * 37 % 70000
+                       : 8 << 20;
   std::int32_t packedLeft = static_cast<std::int32_t>(size);
   switch ((flags >> 1) & 3) {
     case 1:
@@ -111,7 +167,7 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
                            "4567"[(flags & 1) | (flags >> 5 & 2)]};
-  Decode(member, path);
+  Decode(fs, member, path);
   return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }
 
@@ -119,22 +175,32 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static lzh::CrcTableScope crcTable;
-  Outcome fast, program, slow;
+  Outcome fast, program, slow, lent;
   std::int64_t originalSize = -1;
   if (LooksLikeArchive(data, size)) {
     if (!RunArchive(data, size, Path::Tool, fast)) return 0;
     RunArchive(data, size, Path::Program, program);
     RunArchive(data, size, Path::Reference, slow);
+    RunArchive(data, size, Path::Lent, lent);
   } else {
     if (size < 5) return 0;
     fast = RunPacked(data, size, Path::Tool);
     program = RunPacked(data, size, Path::Program);
     slow = RunPacked(data, size, Path::Reference);
+    lent = RunPacked(data, size, Path::Lent);
     std::uint32_t raw;
     std::memcpy(&raw, data + 1, 4);
     originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
   }
   if (!(fast == slow) || !(program == slow)) __builtin_trap();
+  // The lent ring is written out in more, smaller writes, and whole.
+  lent.writes = slow.writes;
+  if (originalSize < 0 || (data[0] & 0x20) == 0) {
+    if (!(lent == slow)) __builtin_trap();
+  } else if (lent.bytes.size() < slow.bytes.size() ||
+             !std::equal(slow.bytes.begin(), slow.bytes.end(), lent.bytes.begin())) {
+    __builtin_trap();
+  }
   // Nothing is written past originalSize.
   if (originalSize >= 0 && fast.bytes.size() > static_cast<std::size_t>(originalSize))
     __builtin_trap();

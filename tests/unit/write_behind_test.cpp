@@ -40,9 +40,9 @@ TEST(WriteBehind, ExtractsAsDirectWritesDo) {
   stored.crc = lzhtest::Crc16(big);
   MemberPlan badCrc = PackedMember("bad.bin", big);
   badCrc.crc ^= 1;
-  const Bytes archive =
-      lzhtest::ArchiveBytes({StoredMember("a.txt", "alpha"), stored,
-                             PackedMember("packed.bin", big), StoredMember("z.txt", "omega")});
+  const Bytes archive = lzhtest::ArchiveBytes({StoredMember("a.txt", "alpha"), stored,
+                                               PackedMember("packed.bin", big), badCrc,
+                                               StoredMember("z.txt", "omega")});
   const std::int64_t size = static_cast<std::int64_t>(big.size());
   const std::int64_t budgets[] = {-1,
                                   3,

@@ -113,7 +113,9 @@ void WriteBehindFileSystem::HandOver() {
   s.Lock();
   ++s.queued;
   if (s.queued >= kWakeBlocks) s.Wake();
-  while (s.queued == kBlocks) s.Wait();
+  // The block after the one being filled stays free as well: a decoder in
+  // a lent ring writes a little past the block it fills.
+  while (s.queued >= kBlocks - 1) s.Wait();
   s.Unlock();
   s.filling = (s.filling + 1) % kBlocks;
   s.counts[s.filling] = 0;
@@ -141,13 +143,15 @@ std::int32_t WriteBehindFileSystem::Write(lzh::FileHandle file, const void* buff
   if (count <= 0) return 0;
   Shared& s = *shared_;
   if (!s.bytes) s.bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
+  // Bytes a decoder put in the lent ring are where they belong already.
   const auto* from = static_cast<const std::uint8_t*>(buffer);
   std::int32_t taken = 0;
   while (taken < count) {
     std::int32_t& filled = s.counts[s.filling];
     std::int32_t take = kBlockBytes - filled;
     if (take > count - taken) take = count - taken;
-    std::memcpy(s.Block(s.filling) + filled, from + taken, static_cast<std::size_t>(take));
+    std::uint8_t* to = s.Block(s.filling) + filled;
+    if (to != from + taken) std::memcpy(to, from + taken, static_cast<std::size_t>(take));
     s.files[s.filling] = file;
     filled += take;
     taken += take;
@@ -179,6 +183,20 @@ bool WriteBehindFileSystem::Finish(lzh::FileHandle file, std::uint32_t* crc) {
   if (crc != nullptr) *crc = s.crc;
   s.Unlock();
   return whole;
+}
+
+lzh::LentRing WriteBehindFileSystem::LendRing(lzh::FileHandle file) {
+  Shared& s = *shared_;
+  if (file != output_ || file == lzh::kInvalidFile || s.counts[s.filling] != 0) return {};
+  s.Lock();
+  const bool idle = s.queued == 0;
+  // Ring positions are block positions from the ring's start.
+  if (idle) s.head = s.filling = 0;
+  s.Unlock();
+  if (!idle) return {};
+  s.counts[0] = 0;
+  if (!s.bytes) s.bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
+  return {s.bytes.get(), kBlockBytes * kBlocks, kBlockBytes};
 }
 
 void WriteBehindFileSystem::Release(lzh::FileHandle file) {
@@ -227,7 +245,13 @@ namespace {
 template <lzh::Decoder kDecode>
 void DecodeThenFinish(lzh::MemberStream& member) {
   member.outputFoldsCrc = true;
+  lzh::LentRing ring{};
+  if (kDecode == lzh::DecodeLh5Fast) {
+    ring = activeLayer->LendRing(member.outputHandle);
+    if (ring.bytes != nullptr) member.lentRing = &ring;
+  }
   kDecode(member);
+  member.lentRing = nullptr;
   if (!activeLayer->Finish(member.outputHandle, &member.runningCrc)) member.writeFellShort = true;
 }
 

@@ -46,6 +46,12 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
   // given, receives the CRC-16 of the bytes the file below stored.
   bool Finish(lzh::FileHandle file, std::uint32_t* crc = nullptr);
 
+  // The blocks as a ring a decoder may decode file's bytes into (see
+  // lzh::LentRing), from the ring's start; its writes of bytes where they
+  // lie take no copy. Empty (bytes nullptr) unless file is the output and
+  // none of its bytes wait to be written.
+  lzh::LentRing LendRing(lzh::FileHandle file);
+
   // Finishes file's writes and leaves the file to the file system below:
   // every later call on it goes there directly, as without this layer.
   void Release(lzh::FileHandle file);
