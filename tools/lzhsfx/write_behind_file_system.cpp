@@ -24,7 +24,7 @@ WriteBehindFileSystem* activeLayer = nullptr;
 // caller's thread owns the one being filled and waits while all the others
 // are handed over. The lock guards every field below it.
 struct WriteBehindFileSystem::Shared {
-  std::unique_ptr<std::uint8_t[]> bytes;  // kBlocks * kBlockBytes, obtained at the first write
+  std::unique_ptr<std::uint8_t[]> bytes;  // kBlocks * kBlockBytes, obtained when first used
   std::int32_t counts[kBlocks] = {};
   lzh::FileHandle files[kBlocks] = {};
   int filling = 0;  // the block being filled: (head + queued) % kBlocks
@@ -39,7 +39,11 @@ struct WriteBehindFileSystem::Shared {
   bool fellShort = false;   // a write of the output file stored less than it was given
   std::uint32_t error = 0;  // the file system's error for that write
 
-  std::uint8_t* Block(int index) { return bytes.get() + std::size_t{kBlockBytes} * index; }
+  std::uint8_t* Ring() {
+    if (!bytes) bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
+    return bytes.get();
+  }
+  std::uint8_t* Block(int index) { return Ring() + std::size_t{kBlockBytes} * index; }
 
   void Lock() { monitor.Lock(); }
   void Unlock() { monitor.Unlock(); }
@@ -142,8 +146,6 @@ std::int32_t WriteBehindFileSystem::Write(lzh::FileHandle file, const void* buff
   if (file != output_ || file == lzh::kInvalidFile) return Below().Write(file, buffer, count);
   if (count <= 0) return 0;
   Shared& s = *shared_;
-  if (!s.bytes) s.bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
-  // Bytes a decoder put in the lent ring are where they belong already.
   const auto* from = static_cast<const std::uint8_t*>(buffer);
   std::int32_t taken = 0;
   while (taken < count) {
@@ -151,6 +153,7 @@ std::int32_t WriteBehindFileSystem::Write(lzh::FileHandle file, const void* buff
     std::int32_t take = kBlockBytes - filled;
     if (take > count - taken) take = count - taken;
     std::uint8_t* to = s.Block(s.filling) + filled;
+    // Bytes a decoder put in the lent ring are where they belong already.
     if (to != from + taken) std::memcpy(to, from + taken, static_cast<std::size_t>(take));
     s.files[s.filling] = file;
     filled += take;
@@ -194,9 +197,8 @@ lzh::LentRing WriteBehindFileSystem::LendRing(lzh::FileHandle file) {
   if (idle) s.head = s.filling = 0;
   s.Unlock();
   if (!idle) return {};
-  s.counts[0] = 0;
-  if (!s.bytes) s.bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
-  return {s.bytes.get(), kBlockBytes * kBlocks, kBlockBytes};
+  s.counts[0] = 0;  // it may hold an earlier member's count
+  return {s.Ring(), kBlockBytes * kBlocks, kBlockBytes};
 }
 
 void WriteBehindFileSystem::Release(lzh::FileHandle file) {
