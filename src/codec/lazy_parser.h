@@ -1,7 +1,8 @@
 // The parse of the lower efforts: greedy, or lazy (a match is put off by
 // one byte when the next byte starts a longer one), gathered in blocks of
-// a fixed number of codes, neighbours joined where one block costs less. Matches of a few bytes are
-// weighed against their literals by the codes of the block before.
+// a fixed number of codes, neighbours joined where one block costs less.
+// Matches of a few bytes are weighed against their literals by the codes
+// of the block before.
 #pragma once
 
 #include <cstdint>

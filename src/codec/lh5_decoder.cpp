@@ -14,10 +14,10 @@
 // output buffer: a full ring is written in one write. It holds 26,624 bytes
 // for -lh4- and -lh5- (what the self-extracting program may spend) and 3.25
 // dictionaries for the larger two; the tool's write-behind lends one of its
-// own, written out in parts as they fill. It starts as spaces, so a match reaching
-// back before the member's first byte copies spaces, as the format's own
-// tools do. A member ends when originalSize bytes are produced; a last match
-// past it is cut (decoder.h).
+// own, written out in parts as they fill. It starts as spaces, so a match
+// reaching back before the member's first byte copies spaces, as the
+// format's own tools do. A member ends when originalSize bytes are
+// produced; a last match past it is cut (decoder.h).
 #include <cstring>
 
 #include "codec/decoder.h"
