@@ -140,10 +140,11 @@ bool SecondCoreIsFree() {
   if (sched_getaffinity(0, sizeof usable, &usable) != 0) return false;
   const int cores = CPU_COUNT(&usable);
   if (cores < 2) return false;
-  // Three looks, half a millisecond apart; most of them decide, so the
-  // third is taken only when the first two disagree.
-  int free = 0;
-  for (int look = 0; look < 3 && free != 2 && look - free != 2; ++look) {
+  // A first look that finds a core idle decides: what keeps a core busy (a
+  // task that computes) is counted at every look. One that finds none may
+  // have met a passing task: two more looks, half a millisecond apart, and
+  // a core is free when both find one.
+  for (int look = 0; look < 3; ++look) {
     if (look > 0) {
       const timespec pause = {0, 500000};
       nanosleep(&pause, nullptr);
@@ -156,9 +157,11 @@ bool SecondCoreIsFree() {
       if (getloadavg(&load, 1) != 1) load = 0;
       return load < cores - 0.5;
     }
-    if (running - 1 <= cores - 2) ++free;
+    const bool idle = running - 1 <= cores - 2;
+    if (look == 0 && idle) return true;
+    if (look > 0 && !idle) return false;
   }
-  return free >= 2;
+  return true;
 }
 
 #endif

@@ -62,11 +62,11 @@ class WorkerThread {
 // Whether a second thread would find a core of its own: the process may run
 // on two cores or more and, where the system tells it, the tasks running or
 // ready to run leave one of them idle (the other being this process's). The
-// count is taken now, a few times over a millisecond, not averaged over the
-// last minute, which runs of this program one after another raise by
-// themselves. On a machine busy with other work a second thread only adds
-// the cost of handing work over (a tenth to a fifth more CPU time,
-// measured).
+// count is taken now (once where it finds a core idle, else up to three
+// times over a millisecond), not averaged over the last minute, which runs
+// of this program one after another raise by themselves. On a machine busy
+// with other work a second thread only adds the cost of handing work over
+// (a tenth to a fifth more CPU time, measured).
 bool SecondCoreIsFree();
 
 }  // namespace lzhcli
