@@ -185,8 +185,19 @@ def clear():
         else:
             os.unlink(path)
 
+# Time the host gave other guests while this one wanted to run (the steal
+# field of /proc/stat), in ticks, to judge a run's noise by.
+def steal_and_total():
+    try:
+        with open("/proc/stat") as f:
+            fields = [int(v) for v in f.readline().split()[1:9]]
+    except (OSError, ValueError):
+        return None
+    return fields[7], sum(fields)
+
 wall = {}
 cpu = {}
+stolen_before = steal_and_total()
 for r in range(runs):
     for a in archives:
         for name, command in tools:
@@ -199,6 +210,7 @@ for r in range(runs):
             ok = os.waitstatus_to_exitcode(status) == 0
             wall.setdefault((a, name), []).append(elapsed if ok else None)
             cpu.setdefault((a, name), []).append(usage.ru_utime + usage.ru_stime if ok else None)
+stolen_after = steal_and_total()
 clear()
 
 stages = {}
@@ -236,6 +248,11 @@ for title, table in (("wall clock", wall), ("CPU time (user + system)", cpu)):
             g = goal(a, mode)
             ratios += f"{'':>6}" if g is None else f"{g:>5.1f}{'+' if ratio and ratio >= g else '-'}"
         print(f"{label(a):<16}{cells}{ratios}")
+
+if stolen_before and stolen_after and stolen_after[1] > stolen_before[1]:
+    share = (stolen_after[0] - stolen_before[0]) / (stolen_after[1] - stolen_before[1])
+    print(f"\nSteal time during the rounds: {100 * share:.1f}% of this machine's CPU time, in which"
+          f" its cores waited while the host ran other guests")
 
 if stages:
     print(f"\nThe machine's limits, MB/s by CPU time, median of {runs} runs: decode = our decoders"
