@@ -20,10 +20,10 @@
 # decoding into memory (without the CRC), the CRC alone and writing alone
 # reach on each archive by CPU time (bench/decode_throughput --stages), and
 # the share of the slowest of them that `test` (decode and CRC) and `extract`
-# (all three) reach by CPU time. Between them, the share of the machine's
-# CPU time the host of this (virtual) machine gave its other guests during
-# the rounds, the steal time. Until BUILD_DIR/lzhsfx exists,
-# decode_throughput stands in for it.
+# (all three) reach by CPU time. Before that third table comes the steal
+# time: the share of the machine's CPU time that the host of a virtual
+# machine gave its other guests during the rounds. Until BUILD_DIR/lzhsfx
+# exists, decode_throughput stands in for it.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
