@@ -67,14 +67,14 @@ constexpr std::uint64_t PowerModP(int n) {
   // Each nibble reversed, for the high and the low half of a byte.
   const __m128i reversedHigh = _mm_setr_epi8(0x00, 0x80, 0x40, 0xC0, 0x20, 0xA0, 0x60, 0xE0, 0x10,
                                              0x90, 0x50, 0xD0, 0x30, 0xB0, 0x70, 0xF0);
-  const __m128i reversedLow = _mm_setr_epi8(0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE, 0x1, 0x9, 0x5,
-                                            0xD, 0x3, 0xB, 0x7, 0xF);
+  const __m128i reversedLow =
+      _mm_setr_epi8(0x0, 0x8, 0x4, 0xC, 0x2, 0xA, 0x6, 0xE, 0x1, 0x9, 0x5, 0xD, 0x3, 0xB, 0x7, 0xF);
   const __m128i low = _mm_and_si128(bytes, nibble);
   const __m128i high = _mm_and_si128(_mm_srli_epi16(bytes, 4), nibble);
   const __m128i reversed =
       _mm_or_si128(_mm_shuffle_epi8(reversedHigh, low), _mm_shuffle_epi8(reversedLow, high));
-  return _mm_shuffle_epi8(reversed, _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2,
-                                                  1, 0));
+  return _mm_shuffle_epi8(reversed,
+                          _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
 }
 
 [[gnu::target("pclmul,ssse3")]] inline __m128i Load(const std::uint8_t* bytes) {
