@@ -46,7 +46,8 @@ TEST(Crc16, LongRunsMatchTheByteByByteRule) {
   for (auto& b : bytes) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
   for (bool sliced : {false, true}) {
     lzh::UseSlicedCrc(sliced);
-    for (std::int32_t count : {15, 16, 17, 255, 256, 257, 258, 259, 1000, 4097, 26624, 70000}) {
+    for (std::int32_t count : {15, 16, 17, 63, 64, 65, 80, 127, 128, 144, 255, 256, 257, 258, 259,
+                               1000, 4097, 26624, 70000}) {
       for (std::uint32_t start : {0u, 0xBB3Du, 0xFFFFu}) {
         std::uint32_t plain = start;
         for (std::int32_t i = 0; i < count; ++i)
