@@ -21,7 +21,8 @@ void CrcUpdate(const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc
 
 // The command-line tool's faster rule for long runs (crc16_sliced.cpp), which
 // spends 8 KiB of tables the program does without. UseSlicedCrc(true) builds
-// them from crcTable (which must be built) and has CrcUpdate use them;
+// them from crcTable (which must be built) and has CrcUpdate use them, or,
+// where the processor multiplies without carries, a fold by such products;
 // false returns to the byte-wise rule. The results are the same.
 void UseSlicedCrc(bool use);
 // Folds a multiple of 16 bytes; null unless UseSlicedCrc(true) was called.

@@ -56,9 +56,13 @@ constexpr std::uint64_t PowerModP(int n) {
   return r;
 }
 
-// The constants that move sixteen bytes by `bits`: x^(bits+64) mod P for the
-// high half, x^bits mod P for the low.
-#define LZH_FOLD_BY(bits) _mm_set_epi64x(PowerModP((bits) + 64), PowerModP(bits))
+// What moves sixteen bytes by `bits`: x^(bits+64) mod P for the high half,
+// x^bits mod P for the low.
+struct FoldBy {
+  std::uint64_t high, low;
+  explicit constexpr FoldBy(int bits) : high(PowerModP(bits + 64)), low(PowerModP(bits)) {}
+};
+constexpr FoldBy kBy128(128), kBy256(256), kBy384(384), kBy512(512);
 
 // Sixteen bytes as a polynomial, the first byte's bit 0 highest (and back:
 // the same shuffle undoes itself).
@@ -81,13 +85,17 @@ constexpr std::uint64_t PowerModP(int n) {
   return Reflect(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
 }
 
-[[gnu::target("pclmul,ssse3")]] inline __m128i Fold(__m128i a, __m128i by) {
-  return _mm_xor_si128(_mm_clmulepi64_si128(a, by, 0x11), _mm_clmulepi64_si128(a, by, 0x00));
+[[gnu::target("pclmul,ssse3")]] inline __m128i Fold(__m128i a, FoldBy by) {
+  const __m128i constants =
+      _mm_set_epi64x(static_cast<long long>(by.high), static_cast<long long>(by.low));
+  return _mm_xor_si128(_mm_clmulepi64_si128(a, constants, 0x11),
+                       _mm_clmulepi64_si128(a, constants, 0x00));
 }
 
-// Folds count bytes, a multiple of 16, into crc.
-[[gnu::target("pclmul,ssse3")]] void FoldCarryless(const std::uint8_t* bytes, std::int32_t count,
-                                                   std::uint32_t& crc) {
+// Folds count bytes, a multiple of 16, into crc. (32-bit Windows keeps its
+// stack to 4 bytes, which 16-byte values spilled to it need realigned.)
+[[gnu::target("pclmul,ssse3"), gnu::force_align_arg_pointer]] void FoldCarryless(
+    const std::uint8_t* bytes, std::int32_t count, std::uint32_t& crc) {
   if (count < 64) {
     FoldSliced(bytes, count, crc);
     return;
@@ -98,25 +106,21 @@ constexpr std::uint64_t PowerModP(int n) {
   __m128i x1 = Load(bytes + 16), x2 = Load(bytes + 32), x3 = Load(bytes + 48);
   const std::uint8_t* at = bytes + 64;
   const std::uint8_t* const end = bytes + count;
-  const __m128i by512 = LZH_FOLD_BY(512);
   for (; end - at >= 64; at += 64) {
-    x0 = _mm_xor_si128(Fold(x0, by512), Load(at));
-    x1 = _mm_xor_si128(Fold(x1, by512), Load(at + 16));
-    x2 = _mm_xor_si128(Fold(x2, by512), Load(at + 32));
-    x3 = _mm_xor_si128(Fold(x3, by512), Load(at + 48));
+    x0 = _mm_xor_si128(Fold(x0, kBy512), Load(at));
+    x1 = _mm_xor_si128(Fold(x1, kBy512), Load(at + 16));
+    x2 = _mm_xor_si128(Fold(x2, kBy512), Load(at + 32));
+    x3 = _mm_xor_si128(Fold(x3, kBy512), Load(at + 48));
   }
-  const __m128i by128 = LZH_FOLD_BY(128);
-  __m128i x = _mm_xor_si128(_mm_xor_si128(Fold(x0, LZH_FOLD_BY(384)), Fold(x1, LZH_FOLD_BY(256))),
-                            _mm_xor_si128(Fold(x2, by128), x3));
-  for (; at != end; at += 16) x = _mm_xor_si128(Fold(x, by128), Load(at));
+  __m128i x = _mm_xor_si128(_mm_xor_si128(Fold(x0, kBy384), Fold(x1, kBy256)),
+                            _mm_xor_si128(Fold(x2, kBy128), x3));
+  for (; at != end; at += 16) x = _mm_xor_si128(Fold(x, kBy128), Load(at));
   alignas(16) std::uint8_t last[16];
   _mm_store_si128(reinterpret_cast<__m128i*>(last), Reflect(x));
   std::uint32_t c = 0;
   FoldSliced(last, 16, c);
   crc = c;
 }
-
-#undef LZH_FOLD_BY
 
 bool MultipliesWithoutCarries() {
   __builtin_cpu_init();
