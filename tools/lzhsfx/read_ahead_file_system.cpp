@@ -8,7 +8,7 @@ lzh::FileHandle ReadAheadFileSystem::OpenRead(const char* path) {
   lzh::FileHandle file = Below().OpenRead(path);
   if (file != lzh::kInvalidFile) {
     file_ = file;
-    block_.resize(kBlockBytes);
+    if (!block_) block_.Allocate(kBlockBytes);
     blockStart_ = position_ = belowAt_ = 0;
     blockCount_ = 0;
     sizeKnown_ = false;
@@ -40,7 +40,7 @@ std::int32_t ReadAheadFileSystem::Read(lzh::FileHandle file, void* buffer, std::
     if (inBlock >= 0 && inBlock < blockCount_) {
       std::int32_t take = blockCount_ - static_cast<std::int32_t>(inBlock);
       if (take > count - done) take = count - done;
-      std::memcpy(out + done, block_.data() + inBlock, static_cast<std::size_t>(take));
+      std::memcpy(out + done, block_.Get() + inBlock, static_cast<std::size_t>(take));
       done += take;
       position_ += take;
       continue;
@@ -53,7 +53,7 @@ std::int32_t ReadAheadFileSystem::Read(lzh::FileHandle file, void* buffer, std::
       break;
     }
     blockStart_ = position_;
-    blockCount_ = ReadBelow(block_.data(), kBlockBytes);
+    blockCount_ = ReadBelow(block_.Get(), kBlockBytes);
     if (blockCount_ == 0) break;
   }
   return done;

@@ -7,9 +7,8 @@
 // these match.
 #pragma once
 
-#include <vector>
-
 #include "forwarding_file_system.h"
+#include "large_buffer.h"
 
 namespace lzhcli {
 
@@ -38,7 +37,7 @@ class ReadAheadFileSystem : public ForwardingFileSystem {
   std::int32_t ReadBelow(void* buffer, std::int32_t count);
 
   lzh::FileHandle file_ = lzh::kInvalidFile;  // the file read ahead
-  std::vector<std::uint8_t> block_;
+  LargeBuffer block_;
   std::int64_t blockStart_ = 0;  // the file offset of block_[0]
   std::int32_t blockCount_ = 0;  // bytes the block holds
   std::int64_t position_ = 0;    // where the next read starts

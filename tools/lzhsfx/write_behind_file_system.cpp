@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "large_buffer.h"
+
 namespace lzhcli {
 
 namespace {
@@ -24,7 +26,7 @@ WriteBehindFileSystem* activeLayer = nullptr;
 // caller's thread owns the one being filled and waits while all the others
 // are handed over. The lock guards every field below it.
 struct WriteBehindFileSystem::Shared {
-  std::unique_ptr<std::uint8_t[]> bytes;  // kBlocks * kBlockBytes, obtained when first used
+  LargeBuffer bytes;  // kBlocks * kBlockBytes, obtained when first used
   std::int32_t counts[kBlocks] = {};
   lzh::FileHandle files[kBlocks] = {};
   int filling = 0;  // the block being filled: (head + queued) % kBlocks
@@ -40,8 +42,8 @@ struct WriteBehindFileSystem::Shared {
   std::uint32_t error = 0;  // the file system's error for that write
 
   std::uint8_t* Ring() {
-    if (!bytes) bytes.reset(new std::uint8_t[std::size_t{kBlockBytes} * kBlocks]);
-    return bytes.get();
+    if (!bytes) bytes.Allocate(std::size_t{kBlockBytes} * kBlocks);
+    return bytes.Get();
   }
   std::uint8_t* Block(int index) { return Ring() + std::size_t{kBlockBytes} * index; }
 
