@@ -79,14 +79,7 @@ inline unsigned AdaptiveHuffman::Exchange(unsigned n) {
     child[n] = static_cast<std::uint16_t>(j);
     parent[i] = parent[i + !IsLeaf(i)] = static_cast<std::uint16_t>(l);
     parent[j] = parent[j + !IsLeaf(j)] = static_cast<std::uint16_t>(n);
-    if (inTop_[n] || inTop_[l]) {
-      if ((inTop_[n] && topPrefix_[n] == kNoPrefix) || (inTop_[l] && topPrefix_[l] == kNoPrefix)) {
-        topValid_ = false;
-      } else {
-        if (inTop_[n]) MendTop(n);
-        if (inTop_[l]) MendTop(l);
-      }
-    }
+    if ((topDepth_[n] < kTopBits || topDepth_[l] < kTopBits) && topValid_) CutTop(n, l);
   } else {
     if (inTop_[n] || inTop_[l]) topValid_ = false;
     parent[i] = static_cast<std::uint16_t>(l);
@@ -200,31 +193,10 @@ void AdaptiveHuffman::RebuildTreeFast() { Rebuild<true>(); }
 
 void AdaptiveHuffman::BuildTopTable() {
   std::memset(inTop_, 0, sizeof inTop_);
-  FillTop<false>(kRootNode, 0, 0);
+  FillTop(kRootNode, 0, 0);
   topValid_ = true;
 }
 
-void AdaptiveHuffman::BuildTopTableFast() {
-  std::memset(inTop_, 0, sizeof inTop_);
-  FillTop<true>(kRootNode, 0, 0);
-  topValid_ = true;
-}
-
-// Node n of the table's deepest walked level has new children: its two
-// entries follow them, or stop at n when it has become a leaf.
-void AdaptiveHuffman::MendTop(unsigned n) {
-  TopEntry* entries = top_ + 2 * topPrefix_[n];
-  unsigned c = child[n];
-  if (IsLeaf(c)) {
-    inTop_[n] = false;
-    entries[0] = entries[1] = {static_cast<std::uint16_t>(n), kTopBits - 1};
-  } else {
-    entries[0] = {static_cast<std::uint16_t>(c), kTopBits};
-    entries[1] = {static_cast<std::uint16_t>(c + 1), kTopBits};
-  }
-}
-
-template <bool kFast>
 void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
   if (depth == kTopBits || IsLeaf(child[node])) {
     int spread = kTopBits - depth;
@@ -233,11 +205,80 @@ void AdaptiveHuffman::FillTop(unsigned node, int depth, unsigned prefix) {
     return;
   }
   inTop_[node] = true;
-  if constexpr (kFast)
-    topPrefix_[node] = depth == kTopBits - 1 ? static_cast<std::uint8_t>(prefix) : kNoPrefix;
   unsigned c = child[node];
-  FillTop<kFast>(c, depth + 1, prefix << 1);
-  FillTop<kFast>(c + 1, depth + 1, prefix << 1 | 1);
+  FillTop(c, depth + 1, prefix << 1);
+  FillTop(c + 1, depth + 1, prefix << 1 | 1);
+}
+
+void AdaptiveHuffman::BuildTopTableFast() {
+  std::memset(topDepth_, kBeyondTop, sizeof topDepth_);
+  FillTopFast(kRootNode, 0, 0);
+  topValid_ = true;
+}
+
+void AdaptiveHuffman::FillTopFast(unsigned node, unsigned depth, unsigned prefix) {
+  topDepth_[node] = static_cast<std::uint8_t>(depth);
+  topPrefix_[node] = static_cast<std::uint8_t>(prefix);
+  unsigned c = child[node];
+  if (depth == kTopBits || IsLeaf(c)) {
+    SpreadTop(node, depth, prefix);
+    return;
+  }
+  FillTopFast(c, depth + 1, prefix << 1);
+  FillTopFast(c + 1, depth + 1, prefix << 1 | 1);
+}
+
+// Every entry that starts with the `depth` bits of prefix stops at node.
+void AdaptiveHuffman::SpreadTop(unsigned node, unsigned depth, unsigned prefix) {
+  const unsigned spread = kTopBits - depth;
+  const TopEntry entry{static_cast<std::uint16_t>(node), static_cast<std::uint16_t>(depth)};
+  TopEntry* at = top_ + (prefix << spread);
+  for (unsigned i = 0; i < 1u << spread; ++i) at[i] = entry;
+}
+
+// Nodes n and l have just exchanged their subtrees; each keeps its own
+// place in the tree, while the nodes below now hang where the other's did.
+void AdaptiveHuffman::CutTop(unsigned n, unsigned l) {
+  CutTopAt(n);
+  CutTopAt(l);
+}
+
+void AdaptiveHuffman::CutTopAt(unsigned node) {
+  UnmarkBelow(node);
+  const unsigned depth = topDepth_[node];
+  if (depth < kTopBits) SpreadTop(node, depth, topPrefix_[node]);
+}
+
+// The marks below node were made where its subtree used to hang.
+void AdaptiveHuffman::UnmarkBelow(unsigned node) {
+  unsigned c = child[node];
+  if (IsLeaf(c)) return;
+  for (unsigned q = c; q <= c + 1; ++q) {
+    if (topDepth_[q] != kBeyondTop) {
+      topDepth_[q] = kBeyondTop;
+      UnmarkBelow(q);
+    }
+  }
+}
+
+// Each step down makes the sibling left behind an entry of its own (its
+// subtree's entries are regrown when a walk goes through it).
+AdaptiveHuffman::TopEntry AdaptiveHuffman::RegrowTop(TopEntry entry, unsigned index) {
+  unsigned node = entry.node, depth = entry.bits;
+  while (depth < kTopBits && !IsLeaf(child[node])) {
+    const unsigned c = child[node];
+    ++depth;
+    const unsigned prefix = index >> (kTopBits - depth);
+    const unsigned sibling = c + (~prefix & 1);
+    topDepth_[sibling] = static_cast<std::uint8_t>(depth);
+    topPrefix_[sibling] = static_cast<std::uint8_t>(prefix ^ 1);
+    SpreadTop(sibling, depth, prefix ^ 1);
+    node = c + (prefix & 1);
+    topDepth_[node] = static_cast<std::uint8_t>(depth);
+    topPrefix_[node] = static_cast<std::uint8_t>(prefix);
+  }
+  SpreadTop(node, depth, index >> (kTopBits - depth));
+  return {static_cast<std::uint16_t>(node), static_cast<std::uint16_t>(depth)};
 }
 
 }  // namespace lzh::lh1

@@ -64,12 +64,19 @@ struct AdaptiveHuffman {
     if (!topValid_) BuildTopTable();
     return top_;
   }
-  // The tool's: the same table, which its exchanges below the top five
-  // levels mend in place instead of having it made again.
+  // The tool's: the same table, kept true through every exchange without
+  // being made again. It holds nodes, not symbols, so leaves trading places
+  // leave it as it is; where an exchange moves an internal node, the entries
+  // that walked through either node are cut back to stop there, and the
+  // decoder regrows them as it walks on from such an entry (RegrowTop).
   const TopEntry* TopTableFast() {
     if (!topValid_) BuildTopTableFast();
     return top_;
   }
+  // For an entry of TopTableFast that stops at an internal node before
+  // kTopBits: walks on by the rest of the entry's index, making the entries
+  // on the way reach as far as the walk does, and returns where it ends.
+  TopEntry RegrowTop(TopEntry entry, unsigned index);
 
  private:
   template <bool kFast>
@@ -81,17 +88,23 @@ struct AdaptiveHuffman {
   template <bool kFast>
   void Rebuild();
   void BuildTopTable();
-  void BuildTopTableFast();
-  template <bool kFast>
   void FillTop(unsigned node, int depth, unsigned prefix);
-  void MendTop(unsigned n);
+  void BuildTopTableFast();
+  void FillTopFast(unsigned node, unsigned depth, unsigned prefix);
+  void UnmarkBelow(unsigned node);
+  [[gnu::noinline]] void CutTop(unsigned n, unsigned l);
+  void CutTopAt(unsigned node);
+  void SpreadTop(unsigned node, unsigned depth, unsigned prefix);
 
   TopEntry top_[1 << kTopBits];
-  bool inTop_[kNodeCount];  // nodes whose children the table walks through
-  // The tool's, for a node of inTop_: its first kTopBits - 1 bits when it is
-  // that deep (its children are entries of the table), otherwise kNoPrefix.
+  bool inTop_[kNodeCount];  // the program's: nodes whose children the table walks through
+  // The tool's: for each node that the table's entries reach (no more than
+  // kTopBits from the root), its depth and the bits that lead to it;
+  // kBeyondTop for the others.
+  std::uint8_t topDepth_[kNodeCount];
   std::uint8_t topPrefix_[kNodeCount];
-  static constexpr std::uint8_t kNoPrefix = 0xFF;
+  static constexpr std::uint8_t kBeyondTop = 0xFF;
+  static_assert(kTopBits <= 8, "prefixes are kept in a byte");
   bool topValid_;
 };
 

@@ -181,6 +181,16 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
   std::uint64_t bits = bitBuffer_ << used;
   unsigned node = top.node;
   unsigned c = child[node];
+  if constexpr (kTool) {
+    if (c < kNodeCount && top.bits < AdaptiveHuffman::kTopBits) {
+      // An entry that an exchange cut back.
+      const AdaptiveHuffman::TopEntry reached = model_.RegrowTop(top, index);
+      used = reached.bits;
+      bits = bitBuffer_ << used;
+      node = reached.node;
+      c = child[node];
+    }
+  }
   while (c < kNodeCount) {
     if (used == bitCount_) {
       Consume(used);
