@@ -15,8 +15,8 @@ int BuildMode(const char* stub, const char* archive, const char* out);
 // screen (as WxH+X+Y), the list, the boxes and the verdict; keeps the
 // dialog open HOLD-MS milliseconds after the verdict (for a screenshot),
 // then leaves with Exit. The first box (an overwrite question, say) is
-// printed with its place and held as long before it is answered. Exit code 0 for the success verdict and a clean
-// end.
+// printed with its place and held as long before it is answered. Exit code 0 for the success
+// verdict and a clean end.
 int ExtractAllMode(const char* exe, const char* outDir, DWORD holdMs);
 
 // --checksum FILE: the PE checksum in FILE's header against the one the

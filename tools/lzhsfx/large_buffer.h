@@ -30,7 +30,7 @@ class LargeBuffer {
 
  private:
   std::uint8_t* bytes_ = nullptr;
-  bool pooled_ = false;
+  [[maybe_unused]] bool pooled_ = false;  // from the shared region (Linux only)
 };
 
 }  // namespace lzhcli
