@@ -110,6 +110,7 @@ void AdaptiveHuffman::ResetModel() {
     frequency[n] = kSentinel;
   parent[kRootNode] = 0;
   std::memset(inTop_, 0, sizeof inTop_);
+  std::memset(topDepth_, kBeyondTop, sizeof topDepth_);
   topValid_ = false;
 }
 
