@@ -79,7 +79,8 @@ inline unsigned AdaptiveHuffman::Exchange(unsigned n) {
     child[n] = static_cast<std::uint16_t>(j);
     parent[i] = parent[i + !IsLeaf(i)] = static_cast<std::uint16_t>(l);
     parent[j] = parent[j + !IsLeaf(j)] = static_cast<std::uint16_t>(n);
-    if ((topDepth_[n] < kTopBits || topDepth_[l] < kTopBits) && topValid_) CutTop(n, l);
+    // (The depths mean nothing, and may be unset, until the table is made.)
+    if (topValid_ && (topDepth_[n] < kTopBits || topDepth_[l] < kTopBits)) CutTop(n, l);
   } else {
     if (inTop_[n] || inTop_[l]) topValid_ = false;
     parent[i] = static_cast<std::uint16_t>(l);
@@ -110,7 +111,6 @@ void AdaptiveHuffman::ResetModel() {
     frequency[n] = kSentinel;
   parent[kRootNode] = 0;
   std::memset(inTop_, 0, sizeof inTop_);
-  std::memset(topDepth_, kBeyondTop, sizeof topDepth_);
   topValid_ = false;
 }
 
