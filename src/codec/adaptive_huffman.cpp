@@ -175,15 +175,17 @@ void AdaptiveHuffman::CountLeafFast(unsigned leaf, unsigned depth) {
     return true;
   };
   constexpr unsigned kLined = 12;
-  if (depth > kLined) {
+  if (depth > kLined) [[unlikely]] {
     for (; depth > kLined; --depth)
       if (!step()) return;
   }
-  switch (depth) {
 #define LZH_COUNT_STEP(d) \
   case d:                 \
     if (!step()) return;  \
     [[fallthrough]];
+  switch (depth) {
+    // The cases are alike on purpose: each is a step of the line.
+    // NOLINTNEXTLINE(bugprone-branch-clone)
     LZH_COUNT_STEP(12)
     LZH_COUNT_STEP(11)
     LZH_COUNT_STEP(10)

@@ -178,7 +178,7 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
       kTool ? model_.TopTableFast()[index] : model_.TopTable()[index];
   const std::uint16_t* child = model_.child;
   int used = top.bits;
-  unsigned depth = top.bits;
+  unsigned depth = static_cast<unsigned>(used);  // the leaf's, once the walk ends
   std::uint64_t bits = bitBuffer_ << used;
   unsigned node = top.node;
   unsigned c = child[node];
@@ -187,7 +187,7 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
       // An entry that an exchange cut back.
       const AdaptiveHuffman::TopEntry reached = model_.RegrowTop(top, index);
       used = reached.bits;
-      depth = reached.bits;
+      depth = static_cast<unsigned>(used);
       bits = bitBuffer_ << used;
       node = reached.node;
       c = child[node];
