@@ -2,6 +2,9 @@
 
 #include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lzh::lh1 {
 
@@ -41,7 +44,16 @@ constexpr std::uint16_t kSentinel = 0xFFFF;
 // at once, as a word, before the gallop takes over (most runs of equal
 // weights are short, and the branches of a gallop are hard to predict). A
 // word read at the last nodes runs into the sentinels, which end the run.
+// Where SSE2 is there, eight are compared.
 unsigned LastNodeBelowFast(const std::uint16_t* frequency, unsigned first, unsigned weight) {
+#if defined(__SSE2__)
+  // The lanes still below `weight` (equal to weight - 1) come first.
+  const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(frequency + first + 1));
+  const __m128i same = _mm_cmpeq_epi16(next, _mm_set1_epi16(static_cast<short>(weight - 1u)));
+  const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(same)) & 0xFFFFu;
+  if (differ != 0) return first + static_cast<unsigned>(std::countr_zero(differ)) / 2;
+  return LastNodeBelow(frequency, first + 8, weight);
+#else
   // (On 32-bit hosts a 64-bit count of zeros is a library call, which the
   // program must not link even unused.)
   if constexpr (std::endian::native == std::endian::little && sizeof(void*) >= 8) {
@@ -54,6 +66,7 @@ unsigned LastNodeBelowFast(const std::uint16_t* frequency, unsigned first, unsig
   } else {
     return LastNodeBelow(frequency, first, weight);
   }
+#endif
 }
 
 }  // namespace
@@ -133,14 +146,63 @@ void AdaptiveHuffman::CountSymbol(unsigned symbol) {
   CountFrom<false>(parent[kNodeCount + symbol]);
 }
 
-// The leaf moves in a rebuild; its symbol does not.
-void AdaptiveHuffman::CountLeafFast(unsigned leaf) {
+// The leaf moves in a rebuild; its symbol does not. Until an exchange moves
+// the count to another branch, the path's length is known: the count jumps
+// into a line of steps at the leaf's depth, a jump that the decoder's walk
+// down the same path has all but announced, instead of looping until a
+// parent loaded last turns out to be the root.
+void AdaptiveHuffman::CountLeafFast(unsigned leaf, unsigned depth) {
   if (frequency[kRootNode] == kFrequencyLimit) {
     unsigned symbolCode = child[leaf];
     Rebuild<true>();
-    leaf = parent[symbolCode];
+    CountFrom<true>(parent[symbolCode]);
+    return;
   }
-  CountFrom<true>(leaf);
+  unsigned n = leaf;
+  // One level: false where the node ties and the count has gone on the
+  // slow way.
+  auto step = [&]() __attribute__((always_inline)) {
+    const unsigned weight = frequency[n];
+    if (weight == frequency[n + 1]) [[unlikely]] {
+      n = Exchange<true>(n);
+      frequency[n] = static_cast<std::uint16_t>(weight + 1);
+      n = parent[n];
+      if (n != 0) CountFrom<true>(n);
+      return false;
+    }
+    frequency[n] = static_cast<std::uint16_t>(weight + 1);
+    n = parent[n];
+    return true;
+  };
+  constexpr unsigned kLined = 12;
+  if (depth > kLined) [[unlikely]] {
+    for (; depth > kLined; --depth)
+      if (!step()) return;
+  }
+#define LZH_COUNT_STEP(d) \
+  case d:                 \
+    if (!step()) return;  \
+    [[fallthrough]];
+  switch (depth) {
+    // The cases are alike on purpose: each is a step of the line.
+    // NOLINTNEXTLINE(bugprone-branch-clone)
+    LZH_COUNT_STEP(12)
+    LZH_COUNT_STEP(11)
+    LZH_COUNT_STEP(10)
+    LZH_COUNT_STEP(9)
+    LZH_COUNT_STEP(8)
+    LZH_COUNT_STEP(7)
+    LZH_COUNT_STEP(6)
+    LZH_COUNT_STEP(5)
+    LZH_COUNT_STEP(4)
+    LZH_COUNT_STEP(3)
+    LZH_COUNT_STEP(2)
+    LZH_COUNT_STEP(1)
+#undef LZH_COUNT_STEP
+    default:
+      break;
+  }
+  ++frequency[kRootNode];
 }
 
 // Format notes: leaves keep their relative order; a new internal node goes

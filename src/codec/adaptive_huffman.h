@@ -25,9 +25,9 @@ inline constexpr unsigned kFrequencyLimit = 0x8000;      // root weight that for
 
 struct AdaptiveHuffman {
   // Node weights; the entries from kNodeCount on are sentinels above every
-  // real weight: the tool reads weights four at a time. (A fifth keeps the
+  // real weight: the tool reads weights eight at a time. (A ninth keeps the
   // arrays after this one 8-byte aligned, as they were with one.)
-  std::uint16_t frequency[kNodeCount + 5];
+  std::uint16_t frequency[kNodeCount + 9];
   // 0..626: the parent of each node (the root's entry is 0);
   // 627..940: the leaf that carries symbol (index - 627).
   std::uint16_t parent[kNodeCount + kSymbolCount];
@@ -43,7 +43,9 @@ struct AdaptiveHuffman {
   // symbol's leaf (which the decoder has just reached), the searches done
   // with fewer branches and the rebuild finding each new internal node's
   // place by bisection (the program does without the code).
-  void CountLeafFast(unsigned leaf);
+  // depth: the leaf's distance from the root, which the decoder has just
+  // walked.
+  void CountLeafFast(unsigned leaf, unsigned depth);
   void RebuildTreeFast();
 
   static bool IsLeaf(unsigned child) { return child >= kNodeCount; }

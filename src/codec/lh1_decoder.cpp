@@ -178,6 +178,7 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
       kTool ? model_.TopTableFast()[index] : model_.TopTable()[index];
   const std::uint16_t* child = model_.child;
   int used = top.bits;
+  unsigned depth = static_cast<unsigned>(used);  // the leaf's, once the walk ends
   std::uint64_t bits = bitBuffer_ << used;
   unsigned node = top.node;
   unsigned c = child[node];
@@ -186,6 +187,7 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
       // An entry that an exchange cut back.
       const AdaptiveHuffman::TopEntry reached = model_.RegrowTop(top, index);
       used = reached.bits;
+      depth = static_cast<unsigned>(used);
       bits = bitBuffer_ << used;
       node = reached.node;
       c = child[node];
@@ -203,11 +205,12 @@ unsigned Lh1Decoder<kTool>::DecodeSymbol() {
     c = child[next];
     bits <<= 1;
     ++used;
+    ++depth;
   }
   Consume(used);
   unsigned symbol = c - kNodeCount;
   if constexpr (kTool) {
-    model_.CountLeafFast(node);
+    model_.CountLeafFast(node, depth);
   } else {
     model_.CountSymbol(symbol);
   }
@@ -240,8 +243,7 @@ void Lh1Decoder<kTool>::FlushOutput(int count) {
 // from zero bits.
 template <bool kTool>
 void Lh1Decoder<kTool>::Run() {
-  FileOffset left = member_.originalSize;
-  if (left <= 0) return;
+  if (member_.originalSize <= 0) return;
   ReadInputBlock();
   model_.ResetModel();
   std::uint8_t* window = s_.window;
@@ -249,30 +251,34 @@ void Lh1Decoder<kTool>::Run() {
   // before the first output (all of the initial window) are spaces.
   std::memset(window, ' ', kWindowSize);
   int pos = kOutputStart;
-  while (left > 0) {
+  // Where the member's last byte goes, in the window's positions: moved
+  // back with every block written.
+  FileOffset end = kOutputStart + member_.originalSize;
+  while (pos < end) {
     unsigned symbol = DecodeSymbol();
     if (symbol < kLiteralCount) {
       if (phantomBits_ > bitCount_) break;
       window[pos++] = static_cast<std::uint8_t>(symbol);
-      --left;
     } else {
       int distance = static_cast<int>(DecodeMatchOffset()) + 1;
       if (phantomBits_ > bitCount_) break;
       int length = static_cast<int>(symbol) - kMatchBase;
-      if (length > left) {
-        length = left;
+      if (length > end - pos) {
+        length = static_cast<int>(end - pos);
         member_.overran = true;
       }
       const std::uint8_t* from = window + pos - distance;
       std::uint8_t* to = window + pos;
       if (distance >= 8) {
         // Eight bytes at a time: each chunk reads only bytes already final.
-        for (int k = 0; k < length; k += 8) std::memcpy(to + k, from + k, 8);
+        // Most matches are short, so two chunks go without a loop.
+        std::memcpy(to, from, 8);
+        std::memcpy(to + 8, from + 8, 8);
+        for (int k = 16; k < length; k += 8) std::memcpy(to + k, from + k, 8);
       } else {
         for (int k = 0; k < length; ++k) to[k] = from[k];
       }
       pos += length;
-      left -= length;
     }
     if (pos >= kOutputStart + kBlockSize) {
       FlushOutput(kBlockSize);
@@ -280,6 +286,7 @@ void Lh1Decoder<kTool>::Run() {
       int keep = pos - kBlockSize;
       std::memmove(window, window + kBlockSize, static_cast<std::size_t>(keep));
       pos = keep;
+      end -= kBlockSize;
     }
   }
   if (pos > kOutputStart) FlushOutput(pos - kOutputStart);
