@@ -160,14 +160,11 @@ void AdaptiveHuffman::CountLeafFast(unsigned leaf, unsigned depth) {
   }
   unsigned n = leaf;
   // One level: false where the node ties and the count has gone on the
-  // slow way.
+  // slow way, from that node.
   auto step = [&]() __attribute__((always_inline)) {
     const unsigned weight = frequency[n];
     if (weight == frequency[n + 1]) [[unlikely]] {
-      n = Exchange<true>(n);
-      frequency[n] = static_cast<std::uint16_t>(weight + 1);
-      n = parent[n];
-      if (n != 0) CountFrom<true>(n);
+      CountFrom<true>(n);
       return false;
     }
     frequency[n] = static_cast<std::uint16_t>(weight + 1);
