@@ -56,8 +56,11 @@ class BenchFileSystem : public lzh::FileSystem {
   std::vector<std::uint8_t>* collected = nullptr;
 
   lzh::FileHandle OpenRead(const char* path) override { return host.OpenRead(path); }
+  // Outputs are made anew on every run, as the tool makes each one new.
   lzh::FileHandle CreateOutput(const char* path) override {
-    return sink == Sink::Files ? host.CreateOutput(path) : 1;
+    if (sink != Sink::Files) return 1;
+    host.Remove(path);
+    return host.CreateOutput(path);
   }
   std::int32_t Read(lzh::FileHandle f, void* b, std::int32_t n) override {
     return host.Read(f, b, n);
@@ -86,6 +89,12 @@ class BenchFileSystem : public lzh::FileSystem {
   }
   bool FindFirst(const char* p) override { return host.FindFirst(p); }
   bool MakeDirectory(const char* p) override { return host.MakeDirectory(p); }
+  bool IsLink(const char* p) override { return host.IsLink(p); }
+  bool CanReplace(const char* p) override { return host.CanReplace(p); }
+  bool Rename(const char* from, const char* to, bool replace) override {
+    return sink != Sink::Files || host.Rename(from, to, replace);
+  }
+  bool Remove(const char* p) override { return sink != Sink::Files || host.Remove(p); }
   void SetDosTime(lzh::FileHandle, std::uint32_t) override {}
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
   std::uint32_t LastError() override { return host.LastError(); }

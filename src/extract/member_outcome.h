@@ -17,6 +17,7 @@ enum class OutcomeKind : std::uint8_t {
   CouldNotCreate,     // the output file; systemError
   CouldNotWrite,      // a write fell short; systemError
   CouldNotClose,      // the data may not be on disk; systemError
+  CouldNotRename,     // written, but it could not take its name; systemError
   DirectoryNotMade,   // outputPath is the directory; the walk stops
   PassedOver,         // passReason tells why; nothing was written
 };
@@ -30,6 +31,7 @@ enum class NameRefusal : std::uint8_t {
   TooLong,          // the path does not fit the walk's buffers
   BadCharacter,     // a control character, ":" or another character Win32 refuses
   NoFileName,       // empty, or ends in a separator
+  ThroughLink,      // a symbolic link or junction stands in its path, or where it would go
 };
 
 enum class Damage : std::uint8_t {
@@ -48,6 +50,15 @@ enum class PassReason : std::uint8_t {
   Nameless,        // a directory entry without any name
 };
 
+// What a member that was written and failed left under its name. Every
+// member is written under a temporary name first and takes its own name
+// only once it has passed, so that a file it was to replace stays as it was.
+enum class Leftover : std::uint8_t {
+  None,
+  DamagedFile,   // no file had the name: the damaged output stands under it
+  ExistingKept,  // the file that had the name is as it was; the output is gone
+};
+
 struct MemberOutcome {
   OutcomeKind kind = OutcomeKind::Extracted;
   const char* storedName = "";  // the name with its stored directory
@@ -55,6 +66,7 @@ struct MemberOutcome {
   NameRefusal refusal = NameRefusal::None;
   Damage damage = Damage::None;
   PassReason passReason = PassReason::None;
+  Leftover leftover = Leftover::None;
   bool byAnswer = false;          // SkippedExisting: the question was asked
   char method[6] = {};            // UnsupportedMethod: e.g. "-lh6-"
   std::uint32_t systemError = 0;  // GetLastError or errno; 0 when not known

@@ -161,8 +161,38 @@ void MakeDirectories(FileSystem& fs, const char* dir) {
   }
   for (int k = missing; k < count; ++k) {
     level(k, text);
-    if (!fs.MakeDirectory(text)) return;
+    // One made by someone else a moment ago serves as well.
+    if (!fs.MakeDirectory(text) && !PathExists(fs, text)) return;
   }
+}
+
+bool LinkInPath(FileSystem& fs, const char* path, std::size_t start, bool withLast) {
+  char prefix[kPathBytes];
+  if (!CopyText(prefix, sizeof prefix, path)) return false;
+  std::size_t i = start;
+  for (; prefix[i] != 0; i += static_cast<std::size_t>(CharLength(prefix + i))) {
+    // Empty components ("a\\b") name the level before them again.
+    if (CharLength(prefix + i) != 1 || !IsSeparator(prefix[i]) || i == start ||
+        IsSeparator(prefix[i - 1]))
+      continue;
+    char separator = prefix[i];
+    prefix[i] = 0;
+    bool link = fs.IsLink(prefix);
+    prefix[i] = separator;
+    if (link) return true;
+  }
+  return withLast && i > start && !IsSeparator(prefix[i - 1]) && fs.IsLink(prefix);
+}
+
+bool TemporaryPath(const char* path, unsigned n, char* out, std::size_t capacity) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  char name[] = "~lzh0000.tmp";
+  for (int k = 0; k < 4; ++k) name[7 - k] = kHex[(n >> (4 * k)) & 15];
+  std::size_t directory = static_cast<std::size_t>(LastOf(path, "\\/:") + 1);
+  if (directory + sizeof name > capacity) return false;
+  std::memcpy(out, path, directory);
+  std::memcpy(out + directory, name, sizeof name);
+  return true;
 }
 
 bool HasCharacterOf(const char* text, const char* set) { return LastOf(text, set) >= 0; }

@@ -66,8 +66,20 @@ bool DirectoryExists(FileSystem& fs, const char* dir);
 // Makes dir, relative or absolute, with every missing level above it: finds
 // the deepest level that exists, then makes each one below it in turn, top
 // first, with one call per level, and stops at the first that cannot be
-// made. Failures show up through a later DirectoryExists.
+// made and is not there (another process may have made it meanwhile).
+// Failures show up through a later DirectoryExists.
 void MakeDirectories(FileSystem& fs, const char* dir);
+
+// True when a component of path that starts at or after its byte `start`
+// is a link (FileSystem::IsLink): every directory on the way, and the last
+// component too when withLast. Nothing below the extraction directory may
+// be made or written through one; the directory itself may be a link.
+bool LinkInPath(FileSystem& fs, const char* path, std::size_t start, bool withLast);
+
+// The n-th temporary name beside the file path names: the same directory,
+// and "~lzhNNNN.tmp" (NNNN: n in hex), an 8.3 name every file system
+// takes. False when it does not fit.
+bool TemporaryPath(const char* path, unsigned n, char* out, std::size_t capacity);
 
 // True when text holds a single-byte character of set (never the trail byte
 // of a double-byte character).

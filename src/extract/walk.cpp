@@ -65,6 +65,62 @@ NameRefusal JoinedNameRefusal(const char* extractPath, const char* memberName, b
   return MemberPathRefusal(memberName);
 }
 
+// How many temporary names beside an output file are tried before its
+// directory is taken to refuse new files.
+constexpr unsigned kTemporaryNames = 64;
+
+// Creates the member's output under the first temporary name beside
+// outputPath that nothing has; kInvalidFile, with the file system's error,
+// when none can be made.
+FileHandle CreateTemporary(FileSystem& fs, const char* outputPath, char (&temporary)[kPathBytes]) {
+  bool again = false;
+  for (unsigned n = 0;
+       n < kTemporaryNames && TemporaryPath(outputPath, n, temporary, kPathBytes);) {
+    FileHandle file = fs.CreateOutput(temporary);
+    if (file != kInvalidFile) return file;
+    // Taken (a leftover, a link, another run's file): the next name. Gone
+    // again at once, it was another run's, renamed meanwhile: the same name
+    // once more. A second failure on a free name meets every name.
+    if (fs.FindFirst(temporary)) {
+      ++n;
+      again = false;
+    } else if (again) {
+      break;
+    } else {
+      again = true;
+    }
+  }
+  return kInvalidFile;
+}
+
+// Gives the written member its name, or drops it. A member that passed
+// takes its name, replacing the file there with the user's leave; one that
+// failed leaves a file that was there as it was, and stays under its name
+// only where there was none. Where nothing was there, nothing that came
+// meanwhile is replaced unless the policy is to replace.
+void PutInPlace(WalkSession& session, WalkDialog& dialog, const char* temporary,
+                const char* outputPath, bool existed, MemberOutcome& outcome) {
+  FileSystem& fs = session.fs;
+  bool passed = outcome.kind == OutcomeKind::Extracted;
+  if (!passed && existed) {
+    fs.Remove(temporary);
+    outcome.leftover = Leftover::ExistingKept;
+    return;
+  }
+  bool replace = existed || dialog.OverwritePolicy() == Overwrite;
+  if (std::strcmp(temporary, outputPath) == 0 || fs.Rename(temporary, outputPath, replace)) {
+    if (!passed) outcome.leftover = Leftover::DamagedFile;
+    return;
+  }
+  std::uint32_t error = fs.LastError();
+  fs.Remove(temporary);
+  dialog.ShowMessage(outputPath, "Error Closing...");
+  if (passed) {
+    outcome.kind = OutcomeKind::CouldNotRename;
+    outcome.systemError = error;
+  }
+}
+
 // The texts a member's outcome points at, held by the walk's loop so that
 // they outlive the member's handling.
 struct OutcomePaths {
@@ -123,6 +179,19 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
   }
 }
 
+WalkEnd Refuse(WalkDialog& dialog, const char* outputPath, MemberOutcome& outcome) {
+  dialog.ShowMessage(outputPath, "Couldn't open...");
+  outcome.kind = OutcomeKind::RefusedName;
+  return WalkEnd::Normal;
+}
+
+WalkEnd CouldNotCreate(WalkSession& session, WalkDialog& dialog, MemberOutcome& outcome) {
+  dialog.ShowMessage(outcome.outputPath, "Couldn't open...");
+  outcome.kind = OutcomeKind::CouldNotCreate;
+  outcome.systemError = session.fs.LastError();
+  return WalkEnd::Normal;
+}
+
 // Extracts one selected member: from the output path to the closed file,
 // and fills in what became of it. Returns how the walk goes on.
 WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
@@ -159,11 +228,14 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   // outcome.refusal may already hold the stored bytes' own refusal.
   NameRefusal refusal = JoinedNameRefusal(session.extractPath, memberName, nameFits);
   if (refusal != NameRefusal::None) outcome.refusal = refusal;
-  if (outcome.refusal != NameRefusal::None) {
-    dialog.ShowMessage(outputPath, "Couldn't open...");
-    outcome.kind = OutcomeKind::RefusedName;
-    return WalkEnd::Normal;
-  }
+  // Nothing is made or written through a link below the extraction
+  // directory, and nothing is asked about what one leads to. A directory
+  // entry is made where its own name stands, a file replaced as a name.
+  std::size_t below = std::strlen(session.extractPath);
+  if (outcome.refusal == NameRefusal::None &&
+      LinkInPath(session.fs, outputPath, below, directoryEntry))
+    outcome.refusal = NameRefusal::ThroughLink;
+  if (outcome.refusal != NameRefusal::None) return Refuse(dialog, outputPath, outcome);
   if (directoryEntry) return MakeDirectoryEntry(session, dialog, paths, outcome);
   // Output paths are shown with "\" wherever a "/" stood, also in the
   // extraction directory's part.
@@ -186,8 +258,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     return WalkEnd::Aborted;
   }
 
-  if (PathExists(session.fs, outputPath)) {
+  bool existed = PathExists(session.fs, outputPath);
+  if (existed) {
     std::uint8_t policy = dialog.OverwritePolicy();
+    if (policy != Skip && session.fs.IsLink(outputPath)) {
+      outcome.refusal = NameRefusal::ThroughLink;
+      return Refuse(dialog, outputPath, outcome);
+    }
     if (policy == Confirm) {
       char existing[kFileNameMax + 1];
       FileNamePart(outputPath, existing);
@@ -198,6 +275,8 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
       outcome.kind = OutcomeKind::SkippedExisting;
       return WalkEnd::Normal;
     }
+    // What could not be replaced in place is not replaced by name either.
+    if (!session.fs.CanReplace(outputPath)) return CouldNotCreate(session, dialog, outcome);
   } else {
     DirectoryPart(outputPath, paths.directory, kPathBytes);
     MakeDirectories(session.fs, paths.directory);
@@ -209,16 +288,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     }
   }
 
-  FileHandle output = session.fs.CreateOutput(outputPath);
-  if (output == kInvalidFile) {
-    dialog.ShowMessage(outputPath, "Couldn't open...");
-    outcome.kind = OutcomeKind::CouldNotCreate;
-    outcome.systemError = session.fs.LastError();
-    return WalkEnd::Normal;
-  }
+  char temporary[kPathBytes];
+  FileHandle output = CreateTemporary(session.fs, outputPath, temporary);
+  if (output == kInvalidFile) return CouldNotCreate(session, dialog, outcome);
   dialog.SetStatus(status);
   dialog.PumpOneMessage();
   DecodeMember(session, dialog, decoder, output, outcome);
+  PutInPlace(session, dialog, temporary, outputPath, existed, outcome);
   return WalkEnd::Normal;
 }
 

@@ -34,7 +34,10 @@ class FileSystem {
   // program's own executable). kInvalidFile on failure.
   virtual FileHandle OpenRead(const char* path) = 0;
 
-  // Creates or truncates a file for writing. kInvalidFile on failure.
+  // Creates a new, empty file for writing, exclusively: it fails when
+  // anything has the name already (a file, a directory, a symbolic link),
+  // so that no write ever goes through a link or into a file that was
+  // there. kInvalidFile on failure.
   virtual FileHandle CreateOutput(const char* path) = 0;
 
   // Transfer up to count bytes; the result is the count actually
@@ -63,6 +66,27 @@ class FileSystem {
   // Creates one directory (its parent must exist). False on failure.
   virtual bool MakeDirectory(const char* path) = 0;
 
+  // True when path itself, not what it leads to, is a symbolic link, a
+  // junction or another reparse point that stands for a name elsewhere.
+  // False when it is anything else or nothing.
+  virtual bool IsLink(const char* path) = 0;
+
+  // True when what is named path may be replaced: something this process
+  // could write in place (a file that is not read-only, or a pipe or a
+  // device it may write), not a directory and not a link. Nothing is
+  // written. False, with LastError, otherwise.
+  virtual bool CanReplace(const char* path) = 0;
+
+  // Gives the closed file from the name to, in the same directory, in one
+  // step. With replace a file of that name is replaced: the name then
+  // stands for the new file, and other names of the old one keep its
+  // bytes. Without, the call fails when the name is taken. False on
+  // failure.
+  virtual bool Rename(const char* from, const char* to, bool replace) = 0;
+
+  // Removes a closed file. False on failure.
+  virtual bool Remove(const char* path) = 0;
+
   // Gives an open file a time as last-write and last-access time; the
   // creation time is left alone. SetDosTime takes an MS-DOS date-time in
   // local time (date in the high 16 bits, time in the low 16 bits) and
@@ -73,8 +97,8 @@ class FileSystem {
   virtual void SetUnixTime(FileHandle file, std::int64_t seconds) = 0;
 
   // The system's error code (GetLastError, errno) of the last CreateOutput,
-  // Write, Close or MakeDirectory that failed or fell short; 0 before any
-  // did. Calls that succeed leave it as it was.
+  // Write, Close, MakeDirectory, CanReplace or Rename that failed or fell
+  // short; 0 before any did. Calls that succeed leave it as it was.
   virtual std::uint32_t LastError() = 0;
 };
 

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -68,6 +69,27 @@ std::time_t LocalTimeToSeconds(struct tm fields) {
   return mktime(&fields);
 }
 
+// rename that fails when the target's name is taken. Where the file system
+// cannot do that in one step, a hard link does it; where it has no hard
+// links either, a look just before the rename narrows the window.
+bool RenameNoReplace(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
+  if (link(from, to) == 0) {
+    unlink(from);
+    return true;
+  }
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return false;
+  struct stat st;
+  if (lstat(to, &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return rename(from, to) == 0;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   FileHandle OpenRead(const char* path) override {
@@ -86,7 +108,7 @@ class PosixFileSystem final : public FileSystem {
   FileHandle CreateOutput(const char* path) override {
     char native[kPathMax];
     if (!NativePath(path, native)) return TooLong(kInvalidFile);
-    int fd = open(native, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    int fd = open(native, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     return fd < 0 ? Failed(kInvalidFile) : fd;
   }
 
@@ -152,6 +174,50 @@ class PosixFileSystem final : public FileSystem {
     char native[kPathMax];
     if (!NativePath(path, native)) return TooLong(false);
     return mkdir(native, 0777) == 0 || Failed(false);
+  }
+
+  bool IsLink(const char* path) override {
+    char native[kPathMax];
+    struct stat st;
+    return NativePath(path, native) && lstat(native, &st) == 0 && S_ISLNK(st.st_mode);
+  }
+
+  bool CanReplace(const char* path) override {
+    char native[kPathMax];
+    if (!NativePath(path, native)) return TooLong(false);
+    struct stat st;
+    if (lstat(native, &st) != 0) return Failed(false);
+    if (S_ISDIR(st.st_mode) || S_ISLNK(st.st_mode)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : ELOOP;
+      return Failed(false);
+    }
+    // The right to write it, as replacing it in place would need: a file
+    // is opened and closed at once, not truncated; a pipe or a device is
+    // not opened (that could block, or act), only asked.
+    if (!S_ISREG(st.st_mode))
+      return faccessat(AT_FDCWD, native, W_OK, AT_EACCESS) == 0 || Failed(false);
+    int fd = open(native, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Failed(false);
+    close(fd);
+    return true;
+  }
+
+  bool Rename(const char* from, const char* to, bool replace) override {
+    char source[kPathMax], target[kPathMax];
+    if (!NativePath(from, source) || !NativePath(to, target)) return TooLong(false);
+    if (replace) {
+      // The file that goes had its permissions chosen by its owner; the one
+      // that takes its name keeps them (but no set-id bits).
+      struct stat st;
+      if (stat(target, &st) == 0 && S_ISREG(st.st_mode)) chmod(source, st.st_mode & 0777);
+      return rename(source, target) == 0 || Failed(false);
+    }
+    return RenameNoReplace(source, target) || Failed(false);
+  }
+
+  bool Remove(const char* path) override {
+    char native[kPathMax];
+    return NativePath(path, native) && unlink(native) == 0;
   }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {

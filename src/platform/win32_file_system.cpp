@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/file_system.h"
+#include "platform/win32_links.h"
 
 namespace lzh {
 
@@ -22,7 +23,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FileHandle CreateOutput(const char* path) override {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<FileHandle>(h);
     KeepError();
@@ -88,6 +89,37 @@ class Win32FileSystem final : public FileSystem {
     KeepError();
     return false;
   }
+
+  bool IsLink(const char* path) override {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return IsNameSurrogate(found);
+  }
+
+  bool CanReplace(const char* path) override {
+    // Opened for writing and closed at once: read-only files, directories
+    // and files held open without write sharing fail as they would if
+    // replaced in place.
+    HANDLE h =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      KeepError();
+      return false;
+    }
+    CloseHandle(h);
+    return true;
+  }
+
+  bool Rename(const char* from, const char* to, bool replace) override {
+    if (MoveFileExA(from, to, replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+    KeepError();
+    return false;
+  }
+
+  bool Remove(const char* path) override { return DeleteFileA(path) != 0; }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
     FILETIME local, utc;

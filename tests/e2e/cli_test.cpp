@@ -521,45 +521,55 @@ struct Running {
 
 template <typename Ready>
 bool WaitUntil(Ready ready) {
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 20000; ++i) {
     if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return false;
 }
 
 // Ctrl-C or SIGTERM during extraction: the member being written is removed
-// (a later --skip run would keep a fragment and call it a success), what was
-// extracted before stays, and the process ends by the signal. Interrupted
-// while it asks, it has no file of its own to remove.
+// (a later --skip run would keep a fragment and call it a success), a file
+// it was to replace stays as it was, what was extracted before stays, and
+// the process ends by the signal. Interrupted while it asks, it has no file
+// of its own to remove.
 TEST_F(Cli, InterruptionLeavesNoPartialMember) {
   std::string archive =
       Write("s.lzh", ArchiveBytes({StoredMember("first.txt", "1"),
-                                   StoredMember("big.txt", std::string(1 << 20, 'b'))}));
+                                   StoredMember("big.txt", std::string(32 << 20, 'b'))}));
+  enum class When { WritingNew, WritingOverOld, Asking };
   for (int signal : {SIGINT, SIGTERM}) {
-    for (bool asking : {false, true}) {
-      SCOPED_TRACE(std::string(strsignal(signal)) + (asking ? " while asking" : " while writing"));
-      std::string out = dir + "/out" + std::to_string(signal) + (asking ? "-asking" : "-writing");
+    for (When when : {When::WritingNew, When::WritingOverOld, When::Asking}) {
+      bool asking = when == When::Asking;
+      std::string out =
+          dir + "/out" + std::to_string(signal) + "-" + std::to_string(static_cast<int>(when));
+      SCOPED_TRACE(out);
       mkdir(out.c_str(), 0777);
-      // big.txt is a pipe that nobody drains: writing it stops midway.
-      std::string big = out + "/big.txt";
-      ASSERT_EQ(mkfifo(big.c_str(), 0666), 0);
+      std::string big = out + "/big.txt", temporary = out + "/~lzh0000.tmp";
       if (asking) lzhtest::WriteWholeFile(out + "/first.txt", lzhtest::ToBytes("mine"));
+      if (when == When::WritingOverOld) lzhtest::WriteWholeFile(big, lzhtest::ToBytes("old"));
       Running run("extract " + archive + " -C " + out + (asking ? " --ask" : " --overwrite"));
-      int pipeEnd = open(big.c_str(), O_RDONLY | O_NONBLOCK);
-      ASSERT_TRUE(WaitUntil([&] {
-        int queued = 0;
-        return asking ? run.Errors().find("Overwrite?") != std::string::npos
-                      : ioctl(pipeEnd, FIONREAD, &queued) == 0 && queued > 0;
-      })) << run.Errors();
-      kill(run.pid, signal);
-      EXPECT_EQ(run.EndingSignal(), signal) << run.errorText;
-      close(pipeEnd);
+      // Stopped while big.txt is written under its temporary name; the
+      // signal comes as it goes on.
       struct stat st;
-      EXPECT_EQ(lstat(big.c_str(), &st) == 0, asking) << run.errorText;
+      ASSERT_TRUE(WaitUntil([&] {
+        return asking ? run.Errors().find("Overwrite?") != std::string::npos
+                      : stat(temporary.c_str(), &st) == 0 && st.st_size > 1;
+      })) << run.Errors();
+      kill(run.pid, SIGSTOP);
+      ASSERT_EQ(lstat(temporary.c_str(), &st) == 0, !asking) << "the member ended too soon";
+      kill(run.pid, signal);
+      kill(run.pid, SIGCONT);
+      EXPECT_EQ(run.EndingSignal(), signal) << run.errorText;
+      EXPECT_NE(lstat(temporary.c_str(), &st), 0);
+      if (when == When::WritingOverOld) {
+        EXPECT_EQ(Read(out.substr(dir.size() + 1) + "/big.txt"), "old");
+      } else {
+        EXPECT_NE(lstat(big.c_str(), &st), 0);
+      }
       EXPECT_EQ(Read(out.substr(dir.size() + 1) + "/first.txt"), asking ? "mine" : "1");
       EXPECT_NE(run.errorText.find(asking ? "lzhsfx: interrupted\n"
-                                          : "removed the partly written " + big),
+                                          : "removed the partly written " + temporary),
                 std::string::npos)
           << run.errorText;
     }

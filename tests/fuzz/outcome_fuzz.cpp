@@ -1,9 +1,11 @@
 // The extracting walk through its outcomes, over an arbitrary archive in the
-// in-memory file system with files already in place, under each policy and
-// answer. It fails when
-//  - a file that existed before the walk changes although no member was
-//    decoded into it with the user's leave (the policy Overwrite, or Yes to
-//    the question);
+// in-memory file system with files, symbolic links and hard links already in
+// place, under each policy and answer. It fails when
+//  - a file that existed before the walk changes although no member passed
+//    into it with the user's leave (the policy Overwrite, or Yes to the
+//    question);
+//  - anything outside the extraction directory changes, also through a link
+//    planted in it;
 //  - a member whose outcome says nothing was written made a file, or one
 //    that was cut, refused, skipped or passed over made anything at all;
 //  - the archive ends inside its last header and that member was written;
@@ -13,13 +15,17 @@
 // What one input may decode is capped through the members' originalSize.
 //
 // Input: an archive as it stands (the corpus seeds this form: it starts
-// with a header), choices then taken from its size; or three bytes of
+// with a header), choices then taken from its size; or four bytes of
 // choices followed by the archive:
 //  byte 0: bits 0-1 the policy (Overwrite, Skip, Confirm, Confirm), bits 2-7
 //          the answers to the first six questions (1 Yes), later ones No;
 //  byte 1: which listed entries have a file in place (bit i for entry i
 //          mod 8);
-//  byte 2: where the archive is cut: after size * byte / 256 bytes (0: whole).
+//  byte 2: where the archive is cut: after size * byte / 256 bytes (0: whole);
+//  byte 3: what is planted for entry i mod 4 (bits 2i and 2i+1): nothing, a
+//          link to C:/elsewhere in place of the entry's first directory, a
+//          link to C:/elsewhere/secret in place of its file, or a hard link
+//          to that file.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -47,6 +53,7 @@ bool Wrote(const lzh::MemberOutcome& o) {
     case lzh::OutcomeKind::Extracted:
     case lzh::OutcomeKind::CouldNotWrite:
     case lzh::OutcomeKind::CouldNotClose:
+    case lzh::OutcomeKind::CouldNotRename:
       return true;
     case lzh::OutcomeKind::Damaged:
       return o.damage == lzh::Damage::Crc || o.damage == lzh::Damage::Size;
@@ -55,15 +62,30 @@ bool Wrote(const lzh::MemberOutcome& o) {
   }
 }
 
-// A file can be put at path without clashing with a directory or a file on
-// the way there.
-bool CanPlace(const MemoryFileSystem& fs, const std::string& path) {
-  if (path.rfind("C:/out/", 0) != 0 || fs.HasDirectory(path)) return false;
+// A file can be put at path without clashing with a directory, a file or a
+// link on the way there.
+bool CanPlace(MemoryFileSystem& fs, const std::string& path) {
+  if (path.rfind("C:/out/", 0) != 0 || fs.HasDirectory(path) || fs.IsLink(path.c_str()))
+    return false;
   for (std::size_t slash = path.find('/'); slash != std::string::npos;
        slash = path.find('/', slash + 1)) {
-    if (fs.HasFile(path.substr(0, slash))) return false;
+    std::string on = path.substr(0, slash);
+    if (fs.HasFile(on) || fs.IsLink(on.c_str())) return false;
   }
   return true;
+}
+
+// What is on the disk outside the extraction directory.
+std::string Outside(const MemoryFileSystem& fs) {
+  std::string census;
+  for (const auto& [path, file] : fs.Files()) {
+    if (path.rfind("C:/out/", 0) != 0)
+      census += path + "=" + std::string(file.bytes.begin(), file.bytes.end()) + "\n";
+  }
+  for (const auto& dir : fs.Directories()) {
+    if (dir.rfind("C:/out", 0) != 0) census += dir + "/\n";
+  }
+  return census;
 }
 
 [[noreturn]] void Fail() { __builtin_trap(); }
@@ -111,14 +133,14 @@ class CheckingDialog : public lzhtest::MemoryDialog {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static lzh::CrcTableScope table;
-  std::uint8_t choices[3] = {static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 2),
-                             0};
+  std::uint8_t choices[4] = {static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 2),
+                             0, static_cast<std::uint8_t>(size >> 4)};
   bool plain = size >= 5 && std::memcmp(data + 2, "-lh", 3) == 0;
   if (!plain) {
-    if (size < 3) return 0;
-    std::memcpy(choices, data, 3);
-    data += 3;
-    size -= 3;
+    if (size < 4) return 0;
+    std::memcpy(choices, data, 4);
+    data += 4;
+    size -= 4;
   }
   if (choices[2] != 0) size = size * choices[2] / 256;
   std::vector<std::uint8_t> archive(data, data + size);
@@ -127,6 +149,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemoryFileSystem fs;
   fs.AddFile("C:/sfx.exe", archive);
   fs.AddDirectory("C:/out");
+  fs.AddFile("C:/elsewhere/secret", {'s'});
   lzh::WalkSession session(fs);
   session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
   CheckingDialog dialog(fs);
@@ -144,13 +167,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::map<std::string, std::vector<std::uint8_t>> before;
   for (std::size_t i = 0; i < dialog.entries.size(); ++i) {
-    if (((choices[1] >> (i % 8)) & 1) == 0) continue;
     std::string path = MemoryFileSystem::Normalize("C:/out/" + dialog.entries[i].name);
     if (!CanPlace(fs, path)) continue;
+    std::size_t firstSlash = path.find('/', std::strlen("C:/out/"));
+    switch ((choices[3] >> (2 * (i % 4))) & 3) {
+      case 1:
+        if (firstSlash != std::string::npos && !fs.HasDirectory(path.substr(0, firstSlash)))
+          fs.AddLink(path.substr(0, firstSlash), "C:/elsewhere");
+        continue;
+      case 2:
+        fs.AddLink(path, "C:/elsewhere/secret");
+        continue;
+      case 3:
+        if (firstSlash == std::string::npos) {
+          fs.AddHardLink(path, "C:/elsewhere/secret");
+          before[path] = fs.Find(path)->bytes;
+        }
+        continue;
+    }
+    if (((choices[1] >> (i % 8)) & 1) == 0) continue;
     std::vector<std::uint8_t> mine = {'m', 'i', 'n', 'e', static_cast<std::uint8_t>(i)};
     fs.AddFile(path, mine);
     before[path] = mine;
   }
+  const std::string outside = Outside(fs);
 
   lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
   dialog.Baseline();
@@ -173,21 +213,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!Wrote(o)) continue;
     std::string path = MemoryFileSystem::Normalize(reported.outputPath);
     written.insert(path);
-    if (o.byAnswer ? yes : dialog.policy == lzh::Overwrite) replaceable.insert(path);
+    bool leave = o.byAnswer ? yes : dialog.policy == lzh::Overwrite;
+    if (leave && o.kind == lzh::OutcomeKind::Extracted) replaceable.insert(path);
   }
   if (anyFailed && dialog.status == kSuccess) Fail();
+  if (Outside(fs) != outside) Fail();
   for (const auto& [path, file] : fs.Files()) {
-    if (path == "C:/sfx.exe") continue;
-    if (path.rfind("C:/out/", 0) != 0) Fail();
+    if (path.rfind("C:/out/", 0) != 0) continue;
     auto old = before.find(path);
+    // A file of its own: a member's output, no temporary file left over.
     if (old == before.end()) {
       if (written.count(path) == 0) Fail();
     } else if (file.bytes != old->second && replaceable.count(path) == 0) {
       Fail();
     }
-  }
-  for (const auto& dir : fs.Directories()) {
-    if (!dir.empty() && dir != "C:" && dir.rfind("C:/out", 0) != 0) Fail();
   }
   return 0;
 }

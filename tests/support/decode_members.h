@@ -63,6 +63,7 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
     }
     lzh::Decoder decoder = lzh::ToolDecoderForMethod(h.MethodDigit());
     if (decoder != nullptr && std::strchr(digits, h.MethodDigit()) != nullptr) {
+      fs.Remove("out");
       lzh::FileHandle output = fs.CreateOutput("out");
       lzh::MemberStream stream{fs,           archive.archiveHandle, output,
                                h.DataSize(), h.originalSize,        h.MethodDigit()};

@@ -47,6 +47,41 @@ void MemoryFileSystem::AddDirectory(const std::string& path) {
   for (std::string d = Normalize(path); !d.empty(); d = Parent(d)) dirs_.insert(d);
 }
 
+void MemoryFileSystem::AddLink(const std::string& path, const std::string& target) {
+  links_[Normalize(path)] = Normalize(target);
+}
+
+void MemoryFileSystem::AddHardLink(const std::string& path, const std::string& existing) {
+  std::string p = Normalize(path), e = Normalize(existing);
+  files_[p] = files_.at(e);
+  hardLinks_.emplace_back(p, e);
+}
+
+std::string MemoryFileSystem::Resolve(const std::string& path, bool followLast) const {
+  std::string p = Normalize(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    bool replaced = false;
+    for (std::size_t end = p.find('/');; end = p.find('/', end + 1)) {
+      if (end == std::string::npos && !followLast) break;
+      auto link = links_.find(p.substr(0, end));
+      if (link != links_.end()) {
+        p = Normalize(link->second + (end == std::string::npos ? "" : p.substr(end)));
+        replaced = true;
+        break;
+      }
+      if (end == std::string::npos) break;
+    }
+    if (!replaced) break;
+  }
+  return p;
+}
+
+void MemoryFileSystem::Unlink(const std::string& path) {
+  links_.erase(path);
+  std::erase_if(hardLinks_,
+                [&](const auto& names) { return names.first == path || names.second == path; });
+}
+
 bool MemoryFileSystem::HasFile(const std::string& path) const {
   return files_.count(Normalize(path)) != 0;
 }
@@ -59,7 +94,7 @@ const MemoryFileSystem::File* MemoryFileSystem::Find(const std::string& path) co
 }
 
 lzh::FileHandle MemoryFileSystem::OpenRead(const char* path) {
-  std::string p = Normalize(path);
+  std::string p = Resolve(path, true);
   if (!files_.count(p)) return lzh::kInvalidFile;
   lzh::FileHandle h = next_++;
   open_[h] = Open{p, 0, false, &files_[p]};
@@ -68,11 +103,9 @@ lzh::FileHandle MemoryFileSystem::OpenRead(const char* path) {
 }
 
 lzh::FileHandle MemoryFileSystem::CreateOutput(const char* path) {
-  std::string p = Normalize(path);
+  std::string p = Resolve(path, false);
   if (failCreate && failCreate(p)) return Failed(lzh::kInvalidFile);
-  if (p.empty() || dirs_.count(p) || !dirs_.count(Parent(p))) return Failed(lzh::kInvalidFile);
-  auto it = files_.find(p);
-  if (it != files_.end() && it->second.readOnly) return Failed(lzh::kInvalidFile);
+  if (p.empty() || Taken(p) || !dirs_.count(Parent(p))) return Failed(lzh::kInvalidFile);
   files_[p] = File{};
   lzh::FileHandle h = next_++;
   open_[h] = Open{p, 0, true, &files_[p]};
@@ -107,6 +140,10 @@ std::int32_t MemoryFileSystem::Write(lzh::FileHandle file, const void* buffer, s
   auto& bytes = (*it->second.file).bytes;
   const auto* p = static_cast<const std::uint8_t*>(buffer);
   bytes.insert(bytes.end(), p, p + n);
+  for (const auto& [one, other] : hardLinks_) {
+    if (one == it->second.path) files_[other].bytes = bytes;
+    if (other == it->second.path) files_[one].bytes = bytes;
+  }
   return static_cast<std::int32_t>(n);
 }
 
@@ -136,7 +173,7 @@ bool MemoryFileSystem::FindFirst(const char* path) {
                           raw.compare(raw.size() - 4, 4, "/*.*") == 0)) {
     // Every directory holds "." and "..", but a drive's root holds only what
     // is in it.
-    std::string dir = Normalize(raw.substr(0, raw.size() - 3));
+    std::string dir = Resolve(raw.substr(0, raw.size() - 3), true);
     if (dir.size() != 2 || dir[1] != ':') return dirs_.count(dir) != 0;
     auto inside = [&](const std::string& p) { return p.size() > 3 && Parent(p) == dir; };
     return std::any_of(dirs_.begin(), dirs_.end(), inside) ||
@@ -144,17 +181,41 @@ bool MemoryFileSystem::FindFirst(const char* path) {
                        [&](const auto& f) { return inside(f.first); });
   }
   // A path such as "." or "\\" that normalises to nothing is the root.
-  std::string p = Normalize(raw);
-  return files_.count(p) != 0 || dirs_.count(p) != 0;
+  return Taken(Resolve(raw, false));
 }
 
 bool MemoryFileSystem::MakeDirectory(const char* path) {
-  std::string p = Normalize(path);
+  std::string p = Resolve(path, false);
   if (failMakeDirectory && failMakeDirectory(p)) return Failed(false);
-  if (p.empty() || dirs_.count(p) || files_.count(p) || !dirs_.count(Parent(p)))
-    return Failed(false);
+  if (p.empty() || Taken(p) || !dirs_.count(Parent(p))) return Failed(false);
   dirs_.insert(p);
   return true;
+}
+
+bool MemoryFileSystem::IsLink(const char* path) { return links_.count(Resolve(path, false)) != 0; }
+
+bool MemoryFileSystem::CanReplace(const char* path) {
+  auto it = files_.find(Resolve(path, false));
+  return (it != files_.end() && !it->second.readOnly) || Failed(false);
+}
+
+bool MemoryFileSystem::Rename(const char* from, const char* to, bool replace) {
+  std::string f = Resolve(from, false), t = Resolve(to, false);
+  if (failRename && failRename(t)) return Failed(false);
+  if (!files_.count(f) || dirs_.count(t) || (!replace && Taken(t)) || !dirs_.count(Parent(t)))
+    return Failed(false);
+  if (f == t) return true;
+  Unlink(t);
+  Unlink(f);
+  files_[t] = std::move(files_[f]);
+  files_.erase(f);
+  return true;
+}
+
+bool MemoryFileSystem::Remove(const char* path) {
+  std::string p = Resolve(path, false);
+  Unlink(p);
+  return files_.erase(p) != 0;
 }
 
 void MemoryFileSystem::SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) {

@@ -2,6 +2,8 @@
 // Paths are normalised as Win32 does: "\" and "/" separate, repeated
 // separators collapse, "." vanishes and ".." removes the previous component
 // (a ".." that climbs above the root stays, so escapes are visible).
+// Symbolic links lead from one path to another, hard links give one file
+// two names; a file open while it is renamed or removed is not modelled.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,10 @@ class MemoryFileSystem : public lzh::FileSystem {
 
   void AddFile(const std::string& path, std::vector<std::uint8_t> bytes);
   void AddDirectory(const std::string& path);
+  // A symbolic link at path that leads to target (absolute, or as created).
+  void AddLink(const std::string& path, const std::string& target);
+  // A second name for the existing file at existing.
+  void AddHardLink(const std::string& path, const std::string& existing);
   bool HasFile(const std::string& path) const;
   bool HasDirectory(const std::string& path) const;
   const File* Find(const std::string& path) const;
@@ -39,6 +45,7 @@ class MemoryFileSystem : public lzh::FileSystem {
   std::int64_t writeBudget = -1;  // bytes that writes may still store; -1: no limit
   std::function<bool(const std::string&)> failCreate;
   std::function<bool(const std::string&)> failMakeDirectory;
+  std::function<bool(const std::string&)> failRename;  // given the new name
   bool failClose = false;
   int readChunk = 0;  // when > 0, a read delivers at most this many bytes
 
@@ -54,6 +61,10 @@ class MemoryFileSystem : public lzh::FileSystem {
   bool Close(lzh::FileHandle file) override;
   bool FindFirst(const char* path) override;
   bool MakeDirectory(const char* path) override;
+  bool IsLink(const char* path) override;
+  bool CanReplace(const char* path) override;
+  bool Rename(const char* from, const char* to, bool replace) override;
+  bool Remove(const char* path) override;
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
   std::uint32_t LastError() override { return lastError_; }
@@ -66,6 +77,14 @@ class MemoryFileSystem : public lzh::FileSystem {
     File* file = nullptr;  // files_ never drops a node, so this stays valid
   };
   std::string Parent(const std::string& path) const;
+  // path, normalised, with each link on the way replaced by where it
+  // leads; the last component too when followLast.
+  std::string Resolve(const std::string& path, bool followLast) const;
+  bool Taken(const std::string& path) const {
+    return files_.count(path) != 0 || dirs_.count(path) != 0 || links_.count(path) != 0;
+  }
+  // The name stands for a file of its own again.
+  void Unlink(const std::string& path);
   template <typename T>
   T Failed(T result) {
     lastError_ = kFaultError;
@@ -73,6 +92,8 @@ class MemoryFileSystem : public lzh::FileSystem {
   }
   std::map<std::string, File> files_;
   std::set<std::string> dirs_{""};
+  std::map<std::string, std::string> links_;                    // path to target
+  std::vector<std::pair<std::string, std::string>> hardLinks_;  // names of one file
   std::map<lzh::FileHandle, Open> open_;
   lzh::FileHandle next_ = 100;
   std::uint32_t lastError_ = 0;

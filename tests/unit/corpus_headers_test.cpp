@@ -62,6 +62,7 @@ TEST(CorpusHeaders, EveryMemberOfLevels0To2ReadsToItsNameAndStoredMembersCopyExa
       EXPECT_EQ(m.level, row.level);
       ++members;
       if (row.method == "-lh0-" && row.verified) {
+        fs.Remove("out/f");
         lzh::FileHandle out = fs.CreateOutput("out/f");
         lzh::MemberStream stream{fs, archive.archiveHandle, out, m.DataSize(), m.originalSize, '0'};
         lzh::CopyStored(stream);

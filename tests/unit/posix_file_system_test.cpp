@@ -75,6 +75,7 @@ TEST_F(PosixFileSystem, DosTimeIsLocalTimeAndInvalidTimesChangeNothing) {
   EXPECT_STREQ(text, "2004-08-08 11:51:02");
   EXPECT_EQ(st.st_atime, st.st_mtime);
 
+  fs.Remove(path.c_str());
   lzh::FileHandle unix = fs.CreateOutput(path.c_str());
   fs.SetUnixTime(unix, 1700000000);
   fs.Close(unix);
@@ -105,6 +106,7 @@ TEST_F(PosixFileSystem, DosTimesNearOffsetChangesAreWhatMktimeGives) {
         static_cast<std::uint32_t>(c.year - 1980) << 25 |
         static_cast<std::uint32_t>(c.month) << 21 | static_cast<std::uint32_t>(c.day) << 16 |
         static_cast<std::uint32_t>(c.hour) << 11 | static_cast<std::uint32_t>(c.minute) << 5;
+    fs.Remove(path.c_str());
     lzh::FileHandle out = fs.CreateOutput(path.c_str());
     fs.SetDosTime(out, stamp);
     fs.Close(out);

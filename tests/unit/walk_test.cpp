@@ -158,13 +158,13 @@ TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
 }
 
 TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
-  WalkRig rig(ArchiveBytes({StoredMember("locked.txt", "x"), StoredMember("free.txt", "y")}));
-  rig.fs.failCreate = [](const std::string& p) { return p == "C:/out/locked.txt"; };
+  WalkRig rig(ArchiveBytes({StoredMember("locked/x.txt", "x"), StoredMember("free.txt", "y")}));
+  rig.fs.failCreate = [](const std::string& p) { return p.starts_with("C:/out/locked/"); };
   rig.ListAndExtractAll();
   EXPECT_EQ(rig.dialog.messages,
-            (std::vector<std::string>{"Couldn't open...: C:\\out\\locked.txt"}));
+            (std::vector<std::string>{"Couldn't open...: C:\\out\\locked\\x.txt"}));
   EXPECT_EQ(rig.Content("C:/out/free.txt"), "y");
-  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"locked.txt"});
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"locked/x.txt"});
   EXPECT_EQ(rig.dialog.status, kFailure);
 }
 
@@ -348,11 +348,11 @@ TEST(WalkOutcome, EachHandledMemberIsReportedWithItsDetails) {
   WalkRig rig(ArchiveBytes({StoredMember("ok.txt", "alpha"), StoredMember("unselected.txt", "u"),
                             BadCrc(StoredMember("bad.txt", "bad")), shortOne,
                             StoredMember("exists.txt", "e"), StoredMember("../up.txt", "u"),
-                            StoredMember("locked.txt", "l"), link, dir,
+                            StoredMember("locked/x.txt", "l"), link, dir,
                             StoredMember("full.txt", "fullness"), StoredMember("deep/x.txt", "x"),
                             StoredMember("never.txt", "n")}));
   rig.fs.AddFile("C:/out/exists.txt", ToBytes("mine"));
-  rig.fs.failCreate = [](const std::string& p) { return p == "C:/out/locked.txt"; };
+  rig.fs.failCreate = [](const std::string& p) { return p.starts_with("C:/out/locked/"); };
   rig.fs.failMakeDirectory = [](const std::string& p) { return p == "C:/out/deep"; };
   rig.fs.writeBudget = 5 + 3 + 5 + 2;  // full.txt gets two bytes
   rig.dialog.policy = lzh::Skip;
@@ -382,7 +382,7 @@ TEST(WalkOutcome, EachHandledMemberIsReportedWithItsDetails) {
   // The entries left selected are exactly the members that did not pass.
   EXPECT_EQ(rig.Selected(),
             (std::vector<std::string>{"../up.txt", "bad.txt", "deep/x.txt", "full.txt",
-                                      "locked.txt", "never.txt", "short.txt"}));
+                                      "locked/x.txt", "never.txt", "short.txt"}));
 }
 
 // An archive cut inside a member header (an interrupted download): the cut

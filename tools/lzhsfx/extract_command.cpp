@@ -185,7 +185,6 @@ int ExtractCommand(const Arguments& args) {
   }
   progress.SetTotal(fs.Size(opened.handle));
   lzh::WalkSession session(fs);
-  fs.Watch(session.archive.currentMember);
   session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
   DecodeAhead ahead(archiveReads, ToolFileSystem(), path, opened.start,
                     writeBehind ? &behind : nullptr);
@@ -195,6 +194,7 @@ int ExtractCommand(const Arguments& args) {
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;
+  fs.Watch(session.archive.currentMember, dialog);
   dialog.storedPaths = !line.Has("--no-paths");
   MemberNames names(charset);
   names.storedPaths = dialog.storedPaths;

@@ -3,7 +3,8 @@
 // the file itself, and in an archive of many files in one directory the
 // answer is the same each time. The last path found is remembered and found
 // again without a search: while lzhsfx extracts, nothing it found goes away
-// (it removes only its own partial file, as it ends).
+// but what it removes or renames itself (its temporary files), which it
+// forgets.
 #pragma once
 
 #include <string>
@@ -23,8 +24,18 @@ class FoundPathFileSystem final : public ForwardingFileSystem {
     anyFound_ = true;
     return true;
   }
+  bool Rename(const char* from, const char* to, bool replace) override {
+    Forget(from);
+    return Below().Rename(from, to, replace);
+  }
+  bool Remove(const char* path) override {
+    Forget(path);
+    return Below().Remove(path);
+  }
 
  private:
+  void Forget(const char* path) { anyFound_ = anyFound_ && lastFound_ != path; }
+
   std::string lastFound_;
   bool anyFound_ = false;  // lastFound_ holds a path found
 };

@@ -36,17 +36,18 @@ void PrepareNote(const char* path) {
 #ifdef _WIN32
 
 CRITICAL_SECTION lock;
-HANDLE writing = INVALID_HANDLE_VALUE;  // the output file open now
+HANDLE writing = INVALID_HANDLE_VALUE;  // the output file while it is open
+bool noted = false;                     // outputPath is a file of this run's, to remove
 wchar_t outputPathWide[kNoteBytes];     // outputPath (UTF-8) for the wide call
 
 // Runs on a thread of its own. The lock waits for a write under way and
 // keeps the next one from starting; the process ends holding it.
 void OnInterrupt() {
   EnterCriticalSection(&lock);
-  if (writing == INVALID_HANDLE_VALUE) {
+  if (!noted) {
     SayFromHandler(kInterruptedLine);
   } else {
-    CloseHandle(writing);
+    if (writing != INVALID_HANDLE_VALUE) CloseHandle(writing);
     SayFromHandler(DeleteFileW(outputPathWide) ? removedLine : notRemovedLine);
   }
 }
@@ -57,27 +58,32 @@ struct Guard {
   ~Guard() { LeaveCriticalSection(&lock); }
 };
 
-bool IsNoted(lzh::FileHandle file) { return reinterpret_cast<HANDLE>(file) == writing; }
 void Note(lzh::FileHandle file) {
   if (MultiByteToWideChar(CP_UTF8, 0, outputPath, -1, outputPathWide, kNoteBytes) == 0)
     outputPathWide[0] = 0;
   writing = reinterpret_cast<HANDLE>(file);
+  noted = true;
 }
-void Forget() { writing = INVALID_HANDLE_VALUE; }
+void NoteClosed(lzh::FileHandle file) {
+  if (reinterpret_cast<HANDLE>(file) == writing) writing = INVALID_HANDLE_VALUE;
+}
+void Forget() {
+  writing = INVALID_HANDLE_VALUE;
+  noted = false;
+}
 
 void Install() {
   InitializeCriticalSection(&lock);
   InstallInterruptHandler(OnInterrupt);
 }
-void Remove() {
+void Uninstall() {
   UninstallInterruptHandler();
   DeleteCriticalSection(&lock);
 }
 
 #else
 
-volatile sig_atomic_t writing = 0;
-lzh::FileHandle writingHandle = lzh::kInvalidFile;
+volatile sig_atomic_t writing = 0;  // outputPath is a file of this run's, to remove
 
 void OnInterrupt() {
   if (writing) {
@@ -90,17 +96,17 @@ void OnInterrupt() {
 // The signals wait while the note and the file it names change together.
 using Guard = InterruptsHeld;
 
-bool IsNoted(lzh::FileHandle file) { return writing && file == writingHandle; }
-void Note(lzh::FileHandle file) {
+// The file is removed by its name, open or not.
+void Note(lzh::FileHandle) {
   // The POSIX file system's own spelling of the path.
   for (char* p = outputPath; *p != 0; ++p) *p = *p == '\\' ? '/' : *p;
-  writingHandle = file;
   writing = 1;
 }
+void NoteClosed(lzh::FileHandle) {}
 void Forget() { writing = 0; }
 
 void Install() { InstallInterruptHandler(OnInterrupt); }
-void Remove() { UninstallInterruptHandler(); }
+void Uninstall() { UninstallInterruptHandler(); }
 
 #endif
 
@@ -110,7 +116,7 @@ InterruptibleOutputs::InterruptibleOutputs(lzh::FileSystem& inner) : ForwardingF
   Install();
 }
 
-InterruptibleOutputs::~InterruptibleOutputs() { Remove(); }
+InterruptibleOutputs::~InterruptibleOutputs() { Uninstall(); }
 
 lzh::FileHandle InterruptibleOutputs::CreateOutput(const char* path) {
   Guard guard;
@@ -118,8 +124,22 @@ lzh::FileHandle InterruptibleOutputs::CreateOutput(const char* path) {
   if (file != lzh::kInvalidFile && lzh::CopyText(outputPath, sizeof outputPath, path)) {
     PrepareNote(path);
     Note(file);
+    noted_ = path;
   }
   return file;
+}
+
+bool InterruptibleOutputs::Rename(const char* from, const char* to, bool replace) {
+  Guard guard;
+  bool renamed = Below().Rename(from, to, replace);
+  if (renamed && noted_ == from) Forget();
+  return renamed;
+}
+
+bool InterruptibleOutputs::Remove(const char* path) {
+  Guard guard;
+  if (noted_ == path) Forget();
+  return Below().Remove(path);
 }
 
 std::int32_t InterruptibleOutputs::Write(lzh::FileHandle file, const void* buffer,
@@ -132,7 +152,7 @@ std::int32_t InterruptibleOutputs::Write(lzh::FileHandle file, const void* buffe
 
 bool InterruptibleOutputs::Close(lzh::FileHandle file) {
   Guard guard;
-  if (IsNoted(file)) Forget();
+  NoteClosed(file);
   return Below().Close(file);
 }
 

@@ -41,6 +41,11 @@ class NullOutputFileSystem : public ForwardingFileSystem {
     made_.insert(path);
     return true;
   }
+  // Nothing is below "." but what the walk made, and no file is ever there.
+  bool IsLink(const char*) override { return false; }
+  bool CanReplace(const char*) override { return true; }
+  bool Rename(const char*, const char*, bool) override { return true; }
+  bool Remove(const char*) override { return true; }
   void SetDosTime(lzh::FileHandle, std::uint32_t) override {}
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
   std::uint32_t LastError() override { return copyTo_ != nullptr ? lastError_ : 0; }

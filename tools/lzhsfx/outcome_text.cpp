@@ -26,6 +26,9 @@ const char* RefusalText(lzh::NameRefusal refusal) {
       return "refused: its path is too long";
     case lzh::NameRefusal::BadCharacter:
       return "refused: its name holds a character file names cannot hold";
+    case lzh::NameRefusal::ThroughLink:
+      return "refused: a symbolic link or junction stands in its path (nothing is written "
+             "through one)";
     case lzh::NameRefusal::NoFileName:
     case lzh::NameRefusal::None:
       break;
@@ -71,13 +74,7 @@ std::string FileFailure(const char* what, const lzh::MemberOutcome& outcome) {
   return text;
 }
 
-}  // namespace
-
-std::string MemberLabel(const lzh::MemberOutcome& outcome) {
-  return outcome.storedName[0] == 0 ? "(no name)" : Printable(outcome.storedName);
-}
-
-std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
+std::string KindText(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
   switch (outcome.kind) {
     case OutcomeKind::Extracted:
       return "extracted";
@@ -99,12 +96,33 @@ std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
       return FileFailure("write", outcome);
     case OutcomeKind::CouldNotClose:
       return FileFailure("close", outcome) + " (its data may not be on disk)";
+    case OutcomeKind::CouldNotRename:
+      return FileFailure("put in place", outcome) + " (the file there stays as it was)";
     case OutcomeKind::DirectoryNotMade:
       return FileFailure("make the directory", outcome) + "; extraction stops here";
     case OutcomeKind::PassedOver:
       return PassText(outcome.passReason);
   }
   return "unknown outcome";
+}
+
+}  // namespace
+
+std::string MemberLabel(const lzh::MemberOutcome& outcome) {
+  return outcome.storedName[0] == 0 ? "(no name)" : Printable(outcome.storedName);
+}
+
+std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
+  std::string text = KindText(outcome, archiveEndsInside);
+  switch (outcome.leftover) {
+    case lzh::Leftover::DamagedFile:
+      return text + "; the damaged file was left in place";
+    case lzh::Leftover::ExistingKept:
+      return text + "; the existing file was kept as it was";
+    case lzh::Leftover::None:
+      break;
+  }
+  return text;
 }
 
 std::string SystemErrorText(std::uint32_t code) {

@@ -5,6 +5,7 @@
 
 #include "archive/member_header.h"
 #include "commands.h"
+#include "console_dialog.h"
 #include "forwarding_file_system.h"
 #include "progress.h"
 
@@ -15,8 +16,13 @@ class ProgressFileSystem final : public ForwardingFileSystem {
   ProgressFileSystem(lzh::FileSystem& inner, Progress& progress)
       : ForwardingFileSystem(inner), progress_(progress) {}
 
-  // The walk's current member header, for the size of each output.
-  void Watch(const lzh::MemberHeader& member) { member_ = &member; }
+  // The walk's current member header, for the size of each output, and
+  // its dialog, whose entry the walk looked up last names the output (the
+  // file created is a temporary one).
+  void Watch(const lzh::MemberHeader& member, const ConsoleDialog& dialog) {
+    member_ = &member;
+    dialog_ = &dialog;
+  }
 
   lzh::FileHandle OpenRead(const char* path) override {
     archive_ = Below().OpenRead(path);
@@ -25,8 +31,10 @@ class ProgressFileSystem final : public ForwardingFileSystem {
   lzh::FileHandle CreateOutput(const char* path) override {
     lzh::FileHandle file = Below().CreateOutput(path);
     written_ = 0;
-    progress_.StartItem(Printable(path),
-                        member_ ? static_cast<std::uint64_t>(member_->originalSize) : 0);
+    bool named = dialog_ != nullptr && dialog_->current >= 0;
+    progress_.StartItem(
+        Printable(named ? dialog_->entries[static_cast<std::size_t>(dialog_->current)].name : path),
+        member_ ? static_cast<std::uint64_t>(member_->originalSize) : 0);
     return file;
   }
   std::int32_t Read(lzh::FileHandle file, void* buffer, std::int32_t count) override {
@@ -49,6 +57,7 @@ class ProgressFileSystem final : public ForwardingFileSystem {
  private:
   Progress& progress_;
   const lzh::MemberHeader* member_ = nullptr;
+  const ConsoleDialog* dialog_ = nullptr;
   lzh::FileHandle archive_ = lzh::kInvalidFile;
   std::uint64_t position_ = 0, written_ = 0;
 };

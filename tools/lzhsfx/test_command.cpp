@@ -56,7 +56,6 @@ int TestCommand(const Arguments& args) {
   }
   progress.SetTotal(fs.Size(opened.handle));
   lzh::WalkSession session(fs);
-  fs.Watch(session.archive.currentMember);
   session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
   session.passOverUnsupported = true;
   session.archive.anyMethod = true;
@@ -66,6 +65,7 @@ int TestCommand(const Arguments& args) {
   session.archive.archiveHandle = opened.handle;
   session.archiveStart = opened.start;
   ConsoleDialog dialog;
+  fs.Watch(session.archive.currentMember, dialog);
   dialog.policy = lzh::Overwrite;
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
   std::string unmatched;

@@ -4,6 +4,7 @@
 
 #include "forwarding_file_system.h"
 #include "names/unicode_text.h"
+#include "platform/win32_links.h"
 #include "tool_platform.h"
 
 namespace lzhcli {
@@ -37,8 +38,8 @@ class WideFileSystem final : public ForwardingFileSystem {
   }
 
   lzh::FileHandle CreateOutput(const char* path) override {
-    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<lzh::FileHandle>(h);
     KeepError();
     return lzh::kInvalidFile;
@@ -58,6 +59,35 @@ class WideFileSystem final : public ForwardingFileSystem {
     KeepError();
     return false;
   }
+
+  bool IsLink(const char* path) override {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Wide(path).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return lzh::IsNameSurrogate(found);
+  }
+
+  bool CanReplace(const char* path) override {
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      KeepError();
+      return false;
+    }
+    CloseHandle(h);
+    return true;
+  }
+
+  bool Rename(const char* from, const char* to, bool replace) override {
+    if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+      return true;
+    KeepError();
+    return false;
+  }
+
+  bool Remove(const char* path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
 
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
     std::int32_t done = Below().Write(file, buffer, count);
