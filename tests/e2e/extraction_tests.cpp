@@ -201,6 +201,59 @@ void UnreplaceableFileUnderOverwriteIsReportedAndTheWalkGoesOn() {
   }
 }
 
+// A Unix symbolic link at `at` (on Z:) leading to `to`. Wine makes no
+// junctions (FSCTL_SET_REPARSE_POINT fails, CreateSymbolicLink makes
+// nothing) but shows a Unix link as a reparse point, which stands in for one.
+bool MakeUnixLink(const std::string& to, const std::string& at) {
+  auto unix = [](std::string path) {
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    return path.substr(2);  // after "Z:"
+  };
+  std::string command = "/bin/ln -s " + unix(to) + " " + unix(at);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return false;
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return Exists(at);
+}
+
+// Under Overwrite, a member that fails its check leaves the file it was to
+// replace as it was, and one whose path goes through a link (a junction on
+// Windows) is refused; no temporary file stays behind.
+void FailedReplacementKeepsTheFileAndNoLinkIsFollowed() {
+  std::string dir = MakeTestDirectory("safewrites");
+  std::string exe = dir + "\\safe.exe";
+  MemberPlan bad = Stored("keep.txt", "broken");
+  bad.crc ^= 0x1234;
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(
+                             {bad, Stored("ab\\x.txt", "through"), Stored("ok.txt", "ok")})))
+    return;
+  std::string out = OutputWithExistingFiles(dir, {"keep.txt"});
+  std::string elsewhere = dir + "\\elsewhere";
+  CreateDirectoryA(elsewhere.c_str(), nullptr);
+  REQUIRE(MakeUnixLink(elsewhere, out + "\\ab"), "cannot make a link in " + out);
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDC_POLICY_OVERWRITE);
+  Expect(WaitFor([&] { return PolicyTicks(s.dialog) == "cOs"; }), "Overwrite not ticked");
+  Click(s.dialog, IDOK);
+  ExpectCouldNotOpen(s, out + "\\ab\\x.txt");
+  Expect(s.WaitForStatus(kFailure), "verdict " + s.Verdict());
+  Expect(ReadFileBytes(out + "\\keep.txt") == lzhtest::ToBytes("old"),
+         "a damaged member replaced the file");
+  Expect(!Exists(elsewhere + "\\x.txt"), "written through the link");
+  ExpectFile(out + "\\ok.txt", "ok");
+  Expect(!Exists(out + "\\~lzh0000.tmp"), "a temporary file stayed");
+  Expect(SelectedCount(s.list) == 2, "keep.txt and ab\\x.txt stay selected");
+  s.Exit();
+}
+
 void NamesLeavingTheDirectoryAreRefused() {
   std::string dir = MakeTestDirectory("escape");
   std::string exe = dir + "\\escape.exe";
@@ -320,6 +373,8 @@ const Tests& ExtractionTests() {
       {"a file that cannot be replaced under Overwrite is reported and the walk goes on",
        UnreplaceableFileUnderOverwriteIsReportedAndTheWalkGoesOn},
       {"names leaving the directory are refused", NamesLeavingTheDirectoryAreRefused},
+      {"a failed replacement keeps the file and no link is followed",
+       FailedReplacementKeepsTheFileAndNoLinkIsFollowed},
       {"Shift-JIS trail bytes are no separators", ShiftJisTrailBytesAreNoSeparators, 932},
   };
   return kTests;
