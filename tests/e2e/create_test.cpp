@@ -384,11 +384,11 @@ TEST_F(Create, PlantedLinksAtTemporaryNamesAreNeverWrittenThrough) {
                {{"create", "{OUT}", "-C", dir, "tree", "--stub", stub}, true},
                {{"build", dir + "/in.lzh", "-o", "{OUT}", "--stub", stub}, true},
                {{"build", dir + "/in6.lzh", "-o", "{OUT}", "--stub", stub, "--repack"}, true}};
-  int row = 0;
-  for (const auto& run : kRuns) {
+  for (std::size_t row = 0; row < std::size(kRuns); ++row) {
+    const auto& run = kRuns[row];
     SCOPED_TRACE(row);
     if (run.program && !haveStub) continue;
-    const std::string planted = dir + "/planted" + std::to_string(row++);
+    const std::string planted = dir + "/planted" + std::to_string(row);
     fs::create_directory(planted);
     lzhtest::WriteWholeFile(victim, lzhtest::ToBytes("not yours"));
     const std::string out = planted + (run.program ? "/out.exe" : "/out.lzh");
