@@ -157,6 +157,7 @@ void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameB
     m.recordBytes += size;
     size = ReadRecord(archive, size, nameBuffer, name, false);
   }
+  m.recordsTooLong = size != 0;
 }
 
 }  // namespace
@@ -207,6 +208,7 @@ void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
   m.hasUnixTime = false;
   m.textTooLong = false;
   m.hasLargeSizes = false;
+  m.recordsTooLong = false;
   if (archive.recordObserver != nullptr) archive.recordObserver->HeaderStarts();
   if (m.level == 2) {
     m.extensionSize = 0;

@@ -62,6 +62,10 @@ struct MemberHeader {
   std::int64_t unixTime = 0;
   bool textTooLong = false;  // a name or directory did not fit
   bool truncated = false;    // the file ended inside the header
+  // A level-1 record chain ran on past the reader's bound (1 MiB): the
+  // records after it were not read, so where the member's data start is
+  // not known. packedSize still finds the next header.
+  bool recordsTooLong = false;
   // Record 0x42 gave sizes that this build's counts cannot hold (the
   // program's: a member over 4 GiB; the tool's: 2^63 bytes or more, which
   // is damage): packedSize and originalSize are not its sizes.

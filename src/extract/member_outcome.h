@@ -41,6 +41,7 @@ enum class Damage : std::uint8_t {
   CutHeader,    // the file ends inside the member's header
   MissingName,  // the header holds no name
   TooLarge,     // 64-bit sizes (over 4 GiB): beyond the walk's counts and positions
+  LongHeader,   // level-1 records past their bound: where the data start is not known
 };
 
 enum class PassReason : std::uint8_t {

@@ -220,6 +220,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     outcome.damage = Damage::TooLarge;
     return WalkEnd::Stopped;
   }
+  // Its data would start inside the records not read; the next header is
+  // found from packedSize as ever.
+  if (member.recordsTooLong) {
+    outcome.kind = OutcomeKind::Damaged;
+    outcome.damage = Damage::LongHeader;
+    return WalkEnd::Normal;
+  }
 
   // A name that would leave the extraction directory is refused like a
   // file that cannot be created. A directory entry's name ends in "\".

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -71,6 +73,14 @@ std::string Census(const std::string& root, bool withTimes = true) {
   std::string census;
   for (const auto& [path, line] : lines) census += line + "\n";
   return census;
+}
+
+// How many entries of directory have names starting with prefix.
+int StartingWith(const std::string& directory, const std::string& prefix) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator(directory))
+    count += entry.path().filename().string().rfind(prefix, 0) == 0;
+  return count;
 }
 
 class Create : public ::testing::Test {
@@ -304,9 +314,17 @@ TEST_F(Create, InterruptionLeavesNoTemporaryArchive) {
           static_cast<char*>(nullptr));
     _exit(127);
   }
+  // Whatever its name, the temporary archive is the only file beside the tree.
+  auto temporaries = [&] {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(dir))
+      if (entry.path() != tree) found.push_back(entry.path());
+    return found;
+  };
   bool started = false;
   for (int i = 0; i < 2000 && !started; ++i) {
-    started = fs::exists(archive + ".tmp0") && fs::file_size(archive + ".tmp0") > 0;
+    const std::vector<fs::path> found = temporaries();
+    started = found.size() == 1 && fs::file_size(found[0]) > 0;
     if (!started) usleep(5000);
   }
   ASSERT_TRUE(started) << "no temporary archive appeared";
@@ -314,8 +332,135 @@ TEST_F(Create, InterruptionLeavesNoTemporaryArchive) {
   int status = 0;
   waitpid(pid, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
-  EXPECT_FALSE(fs::exists(archive + ".tmp0"));
-  EXPECT_FALSE(fs::exists(archive));
+  EXPECT_TRUE(temporaries().empty()) << temporaries()[0];
+}
+
+// Starts lzhsfx with args, its output into outputPath; inChild runs first
+// in the new process, whose number the tool will have.
+pid_t Start(const std::vector<std::string>& args, const std::string& outputPath,
+            const std::function<void()>& inChild = {}) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (inChild) inChild();
+    int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(out, 2);
+    std::vector<char*> argv{const_cast<char*>(LZH_CLI_PATH)};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    execv(LZH_CLI_PATH, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int Finished(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Text(const std::string& path) {
+  Bytes bytes = lzhtest::ReadWholeFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Symbolic links planted under every name a temporary file of create or
+// build could take (the process's number is known in the child before the
+// tool starts), some to a file elsewhere, some to where none is: the tool
+// writes through none of them, and OUT becomes a file of its own.
+TEST_F(Create, PlantedLinksAtTemporaryNamesAreNeverWrittenThrough) {
+  const std::string stub = LZH_STUB_PATH;
+  const bool haveStub = !lzhtest::ReadWholeFile(stub).empty();
+  MakeTree("tree");
+  ASSERT_EQ(Lzhsfx("create -q " + dir + "/in.lzh -C " + dir + " tree").status, 0);
+  ASSERT_EQ(Lzhsfx("create -q -m lh6 " + dir + "/in6.lzh -C " + dir + " tree").status, 0);
+  const std::string victim = dir + "/victim";
+  const struct {
+    std::vector<std::string> args;  // {OUT} stands for the output
+    bool program;
+  } kRuns[] = {{{"create", "{OUT}", "-C", dir, "tree"}, false},
+               {{"create", "{OUT}", "-C", dir, "tree", "--stub", stub}, true},
+               {{"build", dir + "/in.lzh", "-o", "{OUT}", "--stub", stub}, true},
+               {{"build", dir + "/in6.lzh", "-o", "{OUT}", "--stub", stub, "--repack"}, true}};
+  for (std::size_t row = 0; row < std::size(kRuns); ++row) {
+    const auto& run = kRuns[row];
+    SCOPED_TRACE(row);
+    if (run.program && !haveStub) continue;
+    const std::string planted = dir + "/planted" + std::to_string(row);
+    fs::create_directory(planted);
+    lzhtest::WriteWholeFile(victim, lzhtest::ToBytes("not yours"));
+    const std::string out = planted + (run.program ? "/out.exe" : "/out.lzh");
+    std::vector<std::string> args = run.args;
+    for (std::string& arg : args)
+      if (arg == "{OUT}") arg = out;
+    pid_t pid = Start(args, dir + "/said", [&] {
+      std::vector<std::string> tails = {".tmp0", ".part", ".lzh-part", ".lzh-part.member"};
+      for (const char* tag : {".tmp-", ".part-", ".member-"})
+        for (int n = 0; n < 3; ++n)
+          tails.push_back(tag + std::to_string(getpid()) + "-" + std::to_string(n));
+      for (std::size_t i = 0; i < tails.size(); ++i)
+        symlink((i % 2 == 0 ? victim : dir + "/elsewhere" + std::to_string(i)).c_str(),
+                (out + tails[i]).c_str());
+    });
+    EXPECT_EQ(Finished(pid), 0) << Text(dir + "/said");
+    EXPECT_EQ(Text(victim), "not yours");
+    struct stat st;
+    ASSERT_EQ(lstat(out.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << "OUT is not a file of its own";
+    EXPECT_EQ(Lzhsfx("test -q " + out).status, 0);
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(planted)) files += !entry.is_symlink();
+    EXPECT_EQ(files, 1u) << "a temporary file was left";
+  }
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename().string().rfind("elsewhere", 0), std::string::npos)
+        << "written through a link: " << entry.path();
+}
+
+// Two runs of create to one OUT at once, again and again: each either
+// leaves OUT holding its whole archive when it ends (the other may replace
+// it later) and says the size it wrote, or fails and says nothing was
+// written; OUT always holds one of the two archives, and no temporary file
+// is left.
+TEST_F(Create, TwoRunsToOneOutputAtOnce) {
+  const std::string out = dir + "/out/one.lzh";
+  fs::create_directories(dir + "/out");
+  const std::string inputs[] = {dir + "/a", dir + "/b"};
+  lzhtest::WriteWholeFile(inputs[0], lzhtest::ToBytes("alpha"));
+  lzhtest::WriteWholeFile(inputs[1], lzhtest::ToBytes("bravo, and more of it"));
+  Bytes alone[2];
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(Finished(Start({"create", "-m", "lh0", out, inputs[i]}, dir + "/said")), 0);
+    alone[i] = lzhtest::ReadWholeFile(out);
+  }
+  ASSERT_NE(alone[0].size(), alone[1].size());
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    fs::remove(out);
+    pid_t pids[2];
+    for (int i = 0; i < 2; ++i)
+      pids[i] = Start({"create", "-m", "lh0", out, inputs[i]}, dir + "/said" + std::to_string(i));
+    int status[2];
+    for (int i = 0; i < 2; ++i) status[i] = Finished(pids[i]);
+    const Bytes left = lzhtest::ReadWholeFile(out);
+    ASSERT_TRUE(left == alone[0] || left == alone[1]) << "OUT holds neither archive";
+    for (int i = 0; i < 2; ++i) {
+      const std::string said = Text(dir + "/said" + std::to_string(i));
+      if (status[i] == 0) {
+        EXPECT_NE(said.find(out + ": " + std::to_string(alone[i].size()) + " bytes"),
+                  std::string::npos)
+            << said;
+      } else {
+        EXPECT_NE(said.find("nothing was written"), std::string::npos) << said;
+        EXPECT_TRUE(left != alone[i]) << "it wrote OUT, and said it wrote nothing: " << said;
+      }
+    }
+    EXPECT_TRUE(status[0] == 0 || status[1] == 0);
+    ASSERT_EQ(std::distance(fs::directory_iterator(dir + "/out"), fs::directory_iterator()), 1)
+        << "a temporary file was left";
+  }
 }
 
 // A sparse file of 4 GiB and a few bytes, the last not all zero: level 2
@@ -374,7 +519,7 @@ TEST_F(Create, ExeOutputIsAProgramWithTheArchive) {
   EXPECT_EQ(bytes[0], 'M');
   EXPECT_EQ(Lzhsfx("extract " + program + " -C " + dir + "/out --overwrite").status, 0);
   EXPECT_EQ(Census(dir + "/out/tree"), Census(tree));
-  EXPECT_FALSE(fs::exists(program + ".lzh-part"));
+  EXPECT_EQ(StartingWith(dir, "tree.exe."), 0) << "a temporary file was left";
 }
 
 }  // namespace
@@ -423,7 +568,7 @@ TEST_F(Create, BuildRepacksWhatTheStubCannotDecode) {
       Lzhsfx("build " + dir + "/damaged.lzh -o " + dir + "/d.exe --stub " + stub + " --repack");
   EXPECT_EQ(failed.status, 2);
   EXPECT_NE(failed.out.find("cannot be repacked"), std::string::npos) << failed.out;
-  EXPECT_FALSE(fs::exists(dir + "/d.exe") || fs::exists(dir + "/d.exe.lzh-part"));
+  EXPECT_EQ(StartingWith(dir, "d.exe"), 0) << "a program or a temporary file was left";
 }
 
 }  // namespace

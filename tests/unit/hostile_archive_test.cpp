@@ -91,6 +91,30 @@ TEST(HostileHeaders, SizesThatLie) {
   EXPECT_TRUE(o4.failed.empty());
 }
 
+// A level-1 record chain up to its bound of 1 MiB is read whole; one that
+// runs on past it fails its member as damaged with nothing written (its
+// data would start inside the records), and the member after it is found.
+TEST(HostileHeaders, RecordChainPastItsBound) {
+  const struct {
+    std::size_t lastRecordData;  // after 16 records of 65,535 bytes
+    bool damaged;
+  } kChains[] = {{13, false}, {14, true}};
+  for (const auto& chain : kChains) {
+    SCOPED_TRACE(chain.lastRecordData);
+    MemberPlan plan = StoredMember("c.txt", "ccc");
+    plan.records.assign(16, Record{0x40, Bytes(65532)});
+    plan.records.push_back(Record{0x40, Bytes(chain.lastRecordData)});
+    lzhtest::WalkRig rig(ArchiveBytes({plan, StoredMember("next", "n")}));
+    rig.fs.AddDirectory("C:/out");
+    rig.ListAndExtractAll();
+    ASSERT_EQ(rig.dialog.outcomes.size(), 2u);
+    EXPECT_EQ(rig.dialog.outcomes[0].what.damage,
+              chain.damaged ? lzh::Damage::LongHeader : lzh::Damage::None);
+    EXPECT_EQ(rig.Content("C:/out/c.txt"), chain.damaged ? "<missing>" : "ccc");
+    EXPECT_EQ(rig.Content("C:/out/next"), "n");
+  }
+}
+
 TEST(HostileHeaders, PackedAndOriginalSizes) {
   MemberPlan past = StoredMember("past.txt", "abc");
   past.packedSizeOverride = 0x80000000u;  // 2 GiB, of which the file holds a few bytes
@@ -101,8 +125,8 @@ TEST(HostileHeaders, PackedAndOriginalSizes) {
   MemberPlan huge = StoredMember("huge.txt", "abc");
   huge.packedSizeOverride = 0x7FFFFFFF;
   Outcome o2 = ListAndExtract(ArchiveBytes({huge}));
-  EXPECT_EQ(o2.files["huge.txt"], lzhtest::ToBytes(std::string("abc") + '\0'))
-      << "a stored member copies what the file holds, then stops";
+  EXPECT_EQ(o2.files["huge.txt"], lzhtest::ToBytes("abc"))
+      << "a stored member copies its original size at most, never the bytes after it";
   EXPECT_EQ(o2.failed.size(), 1u);
 
   // A member passes only at the size its header gives.

@@ -7,19 +7,23 @@
 namespace {
 
 // Runs CopyStored over `packed` and returns what reached the output file.
+// declared is the packed size the header gives, original its original size
+// (-1: the packed size).
 struct StoredRun {
-  explicit StoredRun(const lzhtest::Bytes& packed, std::int64_t writeBudget = -1,
-                     int declared = -1) {
+  explicit StoredRun(const lzhtest::Bytes& packed, std::int64_t writeBudget = -1, int declared = -1,
+                     int original = -1) {
     fs.AddFile("a.lzh", packed);
     fs.AddDirectory("out");
     fs.writeBudget = writeBudget;
     lzh::FileHandle archive = fs.OpenRead("a.lzh");
     lzh::FileHandle output = fs.CreateOutput("out/f");
-    lzh::MemberStream member{
-        fs, archive, output, declared < 0 ? static_cast<int>(packed.size()) : declared, 0, '0'};
+    if (declared < 0) declared = static_cast<int>(packed.size());
+    lzh::MemberStream member{fs, archive, output, declared, original < 0 ? declared : original,
+                             '0'};
     lzh::CopyStored(member);
     crc = member.runningCrc;
     packedLeft = member.packedLeft;
+    overran = member.overran;
     writes = fs.writes;
     written = fs.Find("out/f")->bytes;
   }
@@ -27,6 +31,7 @@ struct StoredRun {
   lzhtest::MemoryFileSystem fs;
   std::uint32_t crc = 0;
   std::int32_t packedLeft = 0;
+  bool overran = false;
   int writes = 0;
   lzhtest::Bytes written;
 };
@@ -58,6 +63,30 @@ TEST(CopyStored, ShortWriteLeavesTheCrcOverWhatWasWritten) {
   ASSERT_EQ(run.written.size(), 40000u);
   EXPECT_EQ(run.crc, lzhtest::Crc16(run.written));
   EXPECT_NE(run.crc, lzhtest::Crc16(data));
+}
+
+// Packed bytes that go on past the original size are written only up to
+// it, and the stream is overran; the size itself, or fewer packed bytes
+// (a cut archive), is not.
+TEST(CopyStored, PackedBytesPastTheOriginalSizeAreNotWritten) {
+  const struct {
+    int packed;
+    int original;
+    std::size_t written;
+    bool overran;
+  } kCases[] = {{1000000, 5, 5, true},
+                {100000, 40000, 40000, true},
+                {1, 0, 0, true},
+                {40000, 40000, 40000, false},
+                {500, 2000, 500, false}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::to_string(c.packed) + " packed, " + std::to_string(c.original));
+    lzhtest::Bytes data = Pattern(static_cast<std::size_t>(c.packed));
+    StoredRun run(data, -1, -1, c.original);
+    EXPECT_EQ(run.written, lzhtest::Bytes(data.begin(), data.begin() + c.written));
+    EXPECT_EQ(run.crc, lzhtest::Crc16(run.written));
+    EXPECT_EQ(run.overran, c.overran);
+  }
 }
 
 TEST(CopyStored, TruncatedArchiveStopsWhenAReadDeliversNothing) {

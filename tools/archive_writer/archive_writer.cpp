@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "archive_writer/temporary_file.h"
 #include "archive_writer/utf8_path.h"
 
 namespace lzhwrite {
@@ -122,27 +123,24 @@ WriteStatus ArchiveWriter::Open(const std::string& path) {
       options_.headerLevel < 0 || options_.headerLevel > 2)
     return Fail(WriteError::BadOptions, path);
   Abandon();
-  // A name beside the final one, so that the rename stays on one file system.
-  std::error_code ec;
-  for (int n = 0; n < 1000; ++n) {
-    std::string candidate = path + ".tmp" + std::to_string(n);
-    if (std::filesystem::exists(Utf8Path(candidate), ec)) continue;
-    file_ = OpenUtf8(candidate, true);
-    if (file_ == nullptr) return Fail(WriteError::CannotCreate, candidate, errno);
-    temporaryPath_ = candidate;
-    finalPath_ = path;
-    end_ = 0;
-    return WriteStatus{};
-  }
-  return Fail(WriteError::CannotCreate, path + ".tmp*", EEXIST);
+  // Beside the final name, so that the rename stays on one file system.
+  std::string temporary;
+  int error = 0;
+  file_ = CreateTemporaryBeside(path, ".tmp", temporary, error);
+  if (file_ == nullptr) return Fail(WriteError::CannotCreate, temporary, error);
+  temporaryPath_ = temporary;
+  finalPath_ = path;
+  end_ = 0;
+  return WriteStatus{};
 }
 
 void ArchiveWriter::Abandon() {
-  if (file_ == nullptr) return;
-  std::fclose(file_);
+  if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
+  if (temporaryPath_.empty()) return;
   std::error_code ec;
   std::filesystem::remove(Utf8Path(temporaryPath_), ec);
+  temporaryPath_.clear();
 }
 
 WriteStatus ArchiveWriter::PutHeader(const MemberFields& fields, std::int64_t at) {
@@ -355,7 +353,7 @@ WriteStatus ArchiveWriter::StoreInto(const MemberSource& member, std::FILE* sour
   return WriteStatus{};
 }
 
-WriteStatus ArchiveWriter::Finish() {
+WriteStatus ArchiveWriter::Complete() {
   if (file_ == nullptr) return Fail(WriteError::NotOpen, finalPath_);
   const std::uint8_t endMarker = 0;
   bool written =
@@ -369,15 +367,24 @@ WriteStatus ArchiveWriter::Finish() {
     std::filesystem::resize_file(Utf8Path(temporaryPath_), static_cast<std::uintmax_t>(end_ + 1),
                                  ec);
   if (!written || ec) {
-    std::filesystem::remove(Utf8Path(temporaryPath_), ec);
-    return Fail(WriteError::WriteFailed, temporaryPath_, written ? ec.value() : error);
+    const std::string path = temporaryPath_;
+    Abandon();
+    return Fail(WriteError::WriteFailed, path, written ? ec.value() : error);
   }
+  return WriteStatus{};
+}
+
+WriteStatus ArchiveWriter::Finish() {
+  WriteStatus status = Complete();
+  if (!status.Ok()) return status;
+  std::error_code ec;
   std::filesystem::rename(Utf8Path(temporaryPath_), Utf8Path(finalPath_), ec);
   if (ec) {
     const int renameError = ec.value();
-    std::filesystem::remove(Utf8Path(temporaryPath_), ec);
+    Abandon();
     return Fail(WriteError::CannotRename, finalPath_, renameError);
   }
+  temporaryPath_.clear();
   return WriteStatus{};
 }
 

@@ -2,13 +2,14 @@
 // at the chosen level, each file packed with the chosen method, or stored
 // when packing would not make it smaller, then the end marker.
 //
-// The archive is written under a temporary name beside its final one and
-// renamed over it only by Finish, so a failed or abandoned archive leaves
-// nothing half-written behind, and an existing file stays as it was until
-// the new one is complete. A member that fails (a file that cannot be read,
-// or that changes size while it is read) is taken out again: the archive
-// goes on as if it had never been added, and the caller chooses whether to
-// continue or to abandon.
+// The archive is written under a temporary name beside its final one (a
+// new file of its own: temporary_file.h) and renamed over it only by
+// Finish, so a failed or abandoned archive leaves nothing half-written
+// behind, an existing file stays as it was until the new one is complete,
+// and the final name takes this archive whole. A member that fails (a file
+// that cannot be read, or that changes size while it is read) is taken out
+// again: the archive goes on as if it had never been added, and the caller
+// chooses whether to continue or to abandon.
 //
 // Each file is read once while it is packed, straight into the archive; a
 // member that does not shrink is read a second time to be stored. Memory
@@ -122,10 +123,16 @@ class ArchiveWriter {
   // Writes the end marker and gives the archive its final name.
   WriteStatus Finish();
 
+  // Writes the end marker and closes the archive, which stays under
+  // TemporaryPath() for the caller to read (a program's archive, copied
+  // behind the stub); Abandon, or the destructor, removes it.
+  WriteStatus Complete();
+
   // Removes the temporary archive; the final path stays as it was.
   void Abandon();
 
-  // The name the archive is written under until Finish renames it.
+  // The name the archive is written under until Finish renames it or
+  // Abandon removes it; "" before and after.
   const std::string& TemporaryPath() const { return temporaryPath_; }
 
   // The bytes written so far, the end marker not counted.

@@ -5,6 +5,7 @@
 
 #include "archive/header_cursor.h"
 #include "archive_operand.h"
+#include "archive_writer/archive_writer.h"
 #include "check_walk.h"
 #include "command_line.h"
 #include "commands.h"
@@ -12,6 +13,7 @@
 #include "names/name_charset.h"
 #include "names/unicode_text.h"
 #include "outcome_text.h"
+#include "removal_on_interrupt.h"
 #include "repack.h"
 #include "sfx_program.h"
 
@@ -101,7 +103,7 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
 // Builds outPath from the archive at archivePath with the stub at
 // stubPath (in UTF-8); the exit status.
 int MakeProgram(const std::string& archivePath, const std::string& outPath,
-                const std::string& stubPath, bool force) {
+                const std::string& stubPath, bool force, RemovalOnInterrupt& removal) {
   // A file that holds no archive is refused even with --force.
   NullOutputFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
@@ -135,7 +137,8 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
 
   std::uint32_t offset = 0;
   if (!WriteProgram(stubPath, lzhnames::SystemNameToUtf8(archivePath), extent,
-                    lzhnames::SystemNameToUtf8(outPath), offset, error)) {
+                    lzhnames::SystemNameToUtf8(outPath), offset, error,
+                    [&removal](const std::string& path) { removal.Add(path); })) {
     PrintError(error);
     return kExitUsage;
   }
@@ -144,11 +147,14 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
   return kExitOk;
 }
 
-// Repacks the archive at archivePath into repackedPath; the exit status.
-int Repack(const std::string& archivePath, const std::string& repackedPath) {
+// Repacks the archive at archivePath with writer, beside outPath; the exit
+// status.
+int Repack(const std::string& archivePath, const std::string& outPath,
+           lzhwrite::ArchiveWriter& writer, RemovalOnInterrupt& removal) {
   std::vector<RepackedMember> repacked;
   std::string error;
-  if (!RepackArchive(archivePath, repackedPath, repacked, error)) {
+  if (!RepackArchive(archivePath, outPath, writer, repacked, error,
+                     [&removal](const std::string& path) { removal.Add(path); })) {
     PrintError(error);
     PrintError("refusing to build: " + archivePath + " could not be repacked");
     return kExitUsage;
@@ -188,14 +194,17 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
 
   // Repacked beside the output, then built from like any archive.
   const bool force = line.Has("--force");
+  RemovalOnInterrupt removal;
   if (line.Has("--repack") && NeedsRepacking(archivePath)) {
-    const std::string repackedPath = outPath + ".lzh-part";
-    status = Repack(archivePath, repackedPath);
-    if (status == kExitOk) status = MakeProgram(repackedPath, outPath, stubPath, force);
-    std::remove(repackedPath.c_str());
-    return status;
+    lzhwrite::ArchiveWriter writer(lzhwrite::WriterOptions{});  // -lh5- at the default effort
+    status = Repack(archivePath, outPath, writer, removal);
+    if (status != kExitOk) return status;
+    // The temporary name in the system's names: the part added is ASCII.
+    const std::string repackedPath =
+        outPath + writer.TemporaryPath().substr(lzhnames::SystemNameToUtf8(outPath).size());
+    return MakeProgram(repackedPath, outPath, stubPath, force, removal);
   }
-  return MakeProgram(archivePath, outPath, stubPath, force);
+  return MakeProgram(archivePath, outPath, stubPath, force, removal);
 }
 
 }  // namespace lzhcli

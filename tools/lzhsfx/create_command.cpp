@@ -409,21 +409,15 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     progress.Update(done, totals.read + done);
   };
 
-  // A program's archive is written beside it first, then copied behind the stub.
-  const std::string archivePath = program ? options.out + ".lzh-part" : options.out;
   KeepFreedMemoryForReuse();
   RemovalOnInterrupt removal;
   lzhwrite::ArchiveWriter writer(options.writer);
-  lzhwrite::WriteStatus status = writer.Open(archivePath);
+  lzhwrite::WriteStatus status = writer.Open(options.out);
   if (!status.Ok()) {
     PrintError(status.path + ": " + WriteErrorText(status, 0));
     return kExitMemberFailed;
   }
   removal.Add(writer.TemporaryPath());
-  if (program) {
-    removal.Add(archivePath);
-    removal.Add(options.out + ".part");
-  }
   if (!AddEntries(writer, entries, options, archiveReach, reporter, progress, totals))
     return kExitMemberFailed;
   if (reporter.Count(ItemResult::Done) == 0) {
@@ -431,30 +425,31 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     PrintError("nothing was archived, so " + options.out + " was not written");
     return kExitMemberFailed;
   }
-  status = writer.Finish();
+  // A program's archive stays under its temporary name, which no other run
+  // shares, to be copied behind the stub from there.
+  status = program ? writer.Complete() : writer.Finish();
   if (!status.Ok()) {
     PrintError(options.out + ": " + WriteErrorText(status, 0) + "; nothing was written");
     return kExitMemberFailed;
   }
+  // What this run wrote: OUT may already hold another's by now.
+  std::uint64_t outBytes = static_cast<std::uint64_t>(writer.Size()) + 1;
   if (program) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(lzhwrite::Utf8Path(archivePath), ec);
     std::uint32_t offset = 0;
-    bool made = !ec && WriteProgram(options.stub, archivePath, ArchiveExtent{0, size}, options.out,
-                                    offset, error);
-    std::filesystem::remove(lzhwrite::Utf8Path(archivePath), ec);
+    bool made =
+        WriteProgram(options.stub, writer.TemporaryPath(), ArchiveExtent{0, outBytes}, options.out,
+                     offset, error, [&removal](const std::string& path) { removal.Add(path); });
+    writer.Abandon();
     if (!made) {
-      PrintError(error.empty() ? "cannot read back the archive " + archivePath : error);
+      PrintError(error);
       return kExitMemberFailed;
     }
+    outBytes += offset;
   }
   reporter.Summary();
-  if (options.verbosity != Verbosity::Quiet) {
-    std::error_code ec;
+  if (options.verbosity != Verbosity::Quiet)
     std::printf("%s: %ju bytes\n", Printable(options.out).c_str(),
-                static_cast<std::uintmax_t>(
-                    std::filesystem::file_size(lzhwrite::Utf8Path(options.out), ec)));
-  }
+                static_cast<std::uintmax_t>(outBytes));
   return reporter.AnyError() ? kExitMemberFailed : kExitOk;
 }
 

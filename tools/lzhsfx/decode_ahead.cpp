@@ -42,9 +42,10 @@ struct MemberKey {
 // from.
 bool IsDecodedAhead(const lzh::MemberHeader& member) {
   const char digit = member.MethodDigit();
-  return !member.truncated && !member.hasLargeSizes && member.method[1] == 'l' &&
-         member.method[2] == 'h' && digit != '0' && lzh::ToolDecoderForMethod(digit) != nullptr &&
-         member.originalSize >= 0 && member.originalSize <= kLargestMember;
+  return !member.truncated && !member.hasLargeSizes && !member.recordsTooLong &&
+         member.method[1] == 'l' && member.method[2] == 'h' && digit != '0' &&
+         lzh::ToolDecoderForMethod(digit) != nullptr && member.originalSize >= 0 &&
+         member.originalSize <= kLargestMember;
 }
 
 constexpr lzh::FileHandle kCaptureHandle = 0xDECA;

@@ -47,6 +47,9 @@ const char* DamageText(lzh::Damage damage) {
     case lzh::Damage::TooLarge:
       return "damaged: its header gives a size of 2^63 bytes or more; the members after it "
              "cannot be reached";
+    case lzh::Damage::LongHeader:
+      return "damaged: its header's extension records run on past 1 MiB, so where its data "
+             "start is not known";
     case lzh::Damage::Crc:
     case lzh::Damage::None:
       break;

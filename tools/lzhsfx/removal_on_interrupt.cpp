@@ -21,6 +21,7 @@ constexpr std::size_t kPathCapacity = 4096;
 char paths[kMostFiles][kPathCapacity];
 volatile int fileCount = 0;
 const char kInterruptedLine[] = "lzhsfx: interrupted; the partly written output was removed\n";
+const char kNothingWrittenLine[] = "lzhsfx: interrupted before anything was written\n";
 
 // A file still open on Windows' handler thread may not go.
 void RemoveFiles() {
@@ -31,7 +32,7 @@ void RemoveFiles() {
     unlink(paths[i]);
 #endif
   }
-  SayFromHandler(kInterruptedLine);
+  SayFromHandler(fileCount > 0 ? kInterruptedLine : kNothingWrittenLine);
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <system_error>
 
 #include "archive/header_cursor.h"
 #include "archive_file.h"
 #include "archive_writer/archive_writer.h"
+#include "archive_writer/temporary_file.h"
 #include "archive_writer/utf8_path.h"
 #include "codec/decoder.h"
 #include "commands.h"
@@ -108,8 +110,9 @@ bool NeedsRepacking(const std::string& archivePath) {
   return needed;
 }
 
-bool RepackArchive(const std::string& archivePath, const std::string& outPath,
-                   std::vector<RepackedMember>& repacked, std::string& error) {
+bool RepackArchive(const std::string& archivePath, const std::string& besidePath,
+                   lzhwrite::ArchiveWriter& writer, std::vector<RepackedMember>& repacked,
+                   std::string& error, const std::function<void(const std::string&)>& onTemporary) {
   std::vector<std::uint8_t> archive;
   lzh::FileSystem& host = lzh::HostFileSystem();
   // The names as the system's "A" calls take them, which the host file
@@ -123,12 +126,31 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
   if (!OpenArchive(host, archivePath, opened, error)) return false;
   lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
-  lzhwrite::WriterOptions options;  // -lh5- at the default effort
-  lzhwrite::ArchiveWriter writer(options);
-  lzhwrite::WriteStatus status = writer.Open(lzhnames::SystemNameToUtf8(outPath));
-  const std::string decoded = outPath + ".member";
-  bool ok = status.Ok() && cursor.Seek(opened.start);
-  if (!status.Ok()) error = "cannot create " + status.path;
+  const std::string besideUtf8 = lzhnames::SystemNameToUtf8(besidePath);
+  lzhwrite::WriteStatus status = writer.Open(besideUtf8);
+  if (!status.Ok()) {
+    error = "cannot create " + status.path;
+    host.Close(reader.archiveHandle);
+    return false;
+  }
+  if (onTemporary) onTemporary(writer.TemporaryPath());
+  // Each member is decoded into a file of this run's own, made before the
+  // host file system writes it.
+  std::string decodedUtf8;
+  int systemError = 0;
+  std::FILE* made =
+      lzhwrite::CreateTemporaryBeside(besideUtf8, ".member", decodedUtf8, systemError);
+  if (made == nullptr) {
+    error = "cannot create the temporary file " + decodedUtf8 + ": " +
+            std::generic_category().message(systemError);
+    host.Close(reader.archiveHandle);
+    return false;
+  }
+  std::fclose(made);
+  if (onTemporary) onTemporary(decodedUtf8);
+  // Its name as the host file system takes it: the part added is ASCII.
+  const std::string decoded = besidePath + decodedUtf8.substr(besideUtf8.size());
+  bool ok = cursor.Seek(opened.start);
   while (ok && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
     const lzh::FileOffset next = cursor.NextOffset();
@@ -158,17 +180,17 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
       repacked.push_back(done);
     }
     if (ok && !status.Ok()) {
-      error = "cannot write the repacked archive " + outPath;
+      error = "cannot write the repacked archive " + writer.TemporaryPath();
       ok = false;
     }
     if (!ok || !cursor.Advance()) break;
   }
   host.Close(reader.archiveHandle);
   std::error_code ec;
-  std::filesystem::remove(lzhwrite::Utf8Path(lzhnames::SystemNameToUtf8(decoded)), ec);
-  if (ok) status = writer.Finish();
+  std::filesystem::remove(lzhwrite::Utf8Path(decodedUtf8), ec);
+  if (ok) status = writer.Complete();
   if (ok && !status.Ok()) {
-    error = "cannot write the repacked archive " + outPath;
+    error = "cannot write the repacked archive " + status.path;
     ok = false;
   }
   if (!ok) writer.Abandon();

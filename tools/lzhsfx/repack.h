@@ -5,8 +5,11 @@
 // byte for byte.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "archive_writer/archive_writer.h"
 
 namespace lzhcli {
 
@@ -15,11 +18,16 @@ struct RepackedMember {
   char method[6];    // the method it had
 };
 
-// Writes the repacked copy of the plain archive at archivePath to outPath.
-// False, with the reason, when a member cannot be decoded or outPath cannot
-// be written; outPath is then not written.
-bool RepackArchive(const std::string& archivePath, const std::string& outPath,
-                   std::vector<RepackedMember>& repacked, std::string& error);
+// Writes the repacked copy of the plain archive at archivePath with writer,
+// opened beside besidePath (both in the system's names), and completes it
+// (ArchiveWriter::Complete): the copy lies under writer.TemporaryPath() until
+// the writer is abandoned. Members are decoded into a temporary file beside
+// it too; onTemporary learns each temporary name as soon as it is made.
+// False, with the reason, when a member cannot be decoded or the copy cannot
+// be written; nothing is then left behind.
+bool RepackArchive(const std::string& archivePath, const std::string& besidePath,
+                   lzhwrite::ArchiveWriter& writer, std::vector<RepackedMember>& repacked,
+                   std::string& error, const std::function<void(const std::string&)>& onTemporary);
 
 // True when the archive holds a member that repacking would re-encode.
 bool NeedsRepacking(const std::string& archivePath);

@@ -1,10 +1,13 @@
 #include "sfx_program.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
+#include "archive_writer/temporary_file.h"
 #include "archive_writer/utf8_path.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
@@ -24,45 +27,43 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-// Writes the stub, then the archive's bytes in blocks, to path; the
-// checksum is summed on the way and written into the stub's field last.
-bool WriteStubAndArchive(const std::filesystem::path& path, const std::vector<std::uint8_t>& stub,
-                         const std::string& archivePath, ArchiveExtent extent, std::string& error) {
+// Writes the stub, then the archive's bytes in blocks, to out (named
+// outName); the checksum is summed on the way and written into the stub's
+// field last.
+bool WriteStubAndArchive(std::FILE* out, const std::string& outName,
+                         const std::vector<std::uint8_t>& stub, const std::string& archivePath,
+                         ArchiveExtent extent, std::string& error) {
   std::uint32_t field = 0;
   if (!lzh::sfx::FindChecksumField(stub, field, error)) return false;
   std::ifstream in(lzhwrite::Utf8Path(archivePath), std::ios::binary);
   in.seekg(static_cast<std::streamoff>(extent.start));
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!in || !out) {
-    error = !in ? "cannot read " + archivePath : "cannot write " + lzhwrite::Utf8Name(path);
+  if (!in) {
+    error = "cannot read " + archivePath;
     return false;
   }
   lzh::sfx::PeChecksum checksum(field);
   checksum.Add(stub.data(), stub.size());
-  out.write(reinterpret_cast<const char*>(stub.data()), static_cast<std::streamsize>(stub.size()));
+  bool written = std::fwrite(stub.data(), 1, stub.size(), out) == stub.size();
   std::vector<char> block(1 << 20);
-  for (std::uint64_t left = extent.end - extent.start; left > 0 && out;) {
-    auto n = static_cast<std::streamsize>(std::min<std::uint64_t>(left, block.size()));
-    if (!in.read(block.data(), n)) {
+  for (std::uint64_t left = extent.end - extent.start; left > 0 && written;) {
+    auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+    if (!in.read(block.data(), static_cast<std::streamsize>(n))) {
       error = "cannot read " + archivePath + " (did it change meanwhile?)";
       return false;
     }
-    checksum.Add(reinterpret_cast<const std::uint8_t*>(block.data()), static_cast<std::size_t>(n));
-    out.write(block.data(), n);
-    left -= static_cast<std::uint64_t>(n);
+    checksum.Add(reinterpret_cast<const std::uint8_t*>(block.data()), n);
+    written = std::fwrite(block.data(), 1, n, out) == n;
+    left -= n;
   }
   // Over the whole file, archive included: signing tools and scanners read a
   // wrong checksum as a file changed after it was made.
   std::uint32_t value = checksum.Finish();
   char bytes[4];
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-  out.seekp(field);
-  out.write(bytes, 4);
-  if (!out.flush()) {
-    error = "cannot write " + lzhwrite::Utf8Name(path);
-    return false;
-  }
-  return true;
+  written = written && std::fseek(out, static_cast<long>(field), SEEK_SET) == 0 &&
+            std::fwrite(bytes, 1, 4, out) == 4 && std::fflush(out) == 0;
+  if (!written) error = "cannot write " + outName;
+  return written;
 }
 
 }  // namespace
@@ -85,7 +86,8 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
 }
 
 bool WriteProgram(const std::string& stubPath, const std::string& archivePath, ArchiveExtent extent,
-                  const std::string& outPath, std::uint32_t& offset, std::string& error) {
+                  const std::string& outPath, std::uint32_t& offset, std::string& error,
+                  const std::function<void(const std::string&)>& onTemporary) {
   std::vector<std::uint8_t> stub;
   if (!ReadWholeFile(stubPath, stub)) {
     error = "cannot read the stub " + stubPath;
@@ -103,16 +105,24 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
     error = stubPath + ": " + error;
     return false;
   }
-  const std::filesystem::path temporary = lzhwrite::Utf8Path(outPath + ".part");
-  std::error_code ec;
-  if (!WriteStubAndArchive(temporary, stub, archivePath, extent, error)) {
-    std::filesystem::remove(temporary, ec);
+  std::string temporary;
+  int systemError = 0;
+  std::FILE* out = lzhwrite::CreateTemporaryBeside(outPath, ".part", temporary, systemError);
+  if (out == nullptr) {
+    error = "cannot create the temporary file " + temporary + " for " + outPath + ": " +
+            std::generic_category().message(systemError);
     return false;
   }
-  std::filesystem::rename(temporary, lzhwrite::Utf8Path(outPath), ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    error = "cannot write " + outPath;
+  if (onTemporary) onTemporary(temporary);
+  bool written = WriteStubAndArchive(out, temporary, stub, archivePath, extent, error);
+  written = std::fclose(out) == 0 && written;
+  if (!written && error.empty()) error = "cannot write " + temporary;
+  std::error_code ec;
+  if (written)
+    std::filesystem::rename(lzhwrite::Utf8Path(temporary), lzhwrite::Utf8Path(outPath), ec);
+  if (!written || ec) {
+    if (written) error = "cannot give " + temporary + " the name " + outPath + ": " + ec.message();
+    std::filesystem::remove(lzhwrite::Utf8Path(temporary), ec);
     return false;
   }
   return true;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,14 @@ struct ArchiveExtent {
 };
 
 // Writes the program for the archive at archivePath to outPath, under a
-// temporary name renamed at the end, so that a failure leaves no output.
+// temporary name renamed at the end (archive_writer/temporary_file.h), so
+// that a failure leaves no output; onTemporary learns that name as soon as
+// the file is made, for removal on interruption.
 // Refuses a program that would reach past kProgramReach.
 // Gives the archive's offset in the program, or false with a message for
 // the user.
 bool WriteProgram(const std::string& stubPath, const std::string& archivePath, ArchiveExtent extent,
-                  const std::string& outPath, std::uint32_t& offset, std::string& error);
+                  const std::string& outPath, std::uint32_t& offset, std::string& error,
+                  const std::function<void(const std::string&)>& onTemporary = {});
 
 }  // namespace lzhcli
