@@ -66,6 +66,9 @@ bool DecodeInto(lzh::ArchiveReader& reader, lzh::Decoder decoder, const std::str
                 std::string& error) {
   const lzh::MemberHeader& member = reader.currentMember;
   lzh::FileSystem& host = lzh::HostFileSystem();
+  // Made anew for each member: files are only ever created exclusively, so
+  // whatever took the name meanwhile is not written to.
+  host.Remove(path.c_str());
   lzh::FileHandle output = host.CreateOutput(path.c_str());
   if (output == lzh::kInvalidFile) {
     error = "cannot create the temporary file " + path + ": " + SystemErrorText(host.LastError());
