@@ -188,7 +188,8 @@ bool TemporaryPath(const char* path, unsigned n, char* out, std::size_t capacity
   static constexpr char kHex[] = "0123456789abcdef";
   char name[] = "~lzh0000.tmp";
   for (int k = 0; k < 4; ++k) name[7 - k] = kHex[(n >> (4 * k)) & 15];
-  std::size_t directory = static_cast<std::size_t>(LastOf(path, "\\/:") + 1);
+  int last = LastOf(path, "\\/:");
+  std::size_t directory = static_cast<std::size_t>(last) + 1;
   if (directory + sizeof name > capacity) return false;
   std::memcpy(out, path, directory);
   std::memcpy(out + directory, name, sizeof name);
