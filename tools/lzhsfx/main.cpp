@@ -1,6 +1,8 @@
 // lzhsfx: list, test and extract LHA archives and the programs made from
 // them, and build such programs.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "codec/crc16.h"
@@ -12,6 +14,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -73,13 +76,10 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
-}  // namespace lzhcli
+namespace {
 
-int main(int argc, char** argv) {
-  using namespace lzhcli;
-  lzh::CrcTableScope crcTable;
-  lzh::UseSlicedCrc(true);
-  std::string command = argc > 1 ? argv[1] : "";
+int RunCommand(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
   // build takes its arguments as the system's "A" calls do, the others in
   // UTF-8.
   bool storedBytes = command == "build";
@@ -98,7 +98,37 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
-  if (!command.empty()) PrintError("unknown command " + command);
+  if (!command.empty()) PrintError("unknown command " + Printable(command));
   std::fputs(kUsage, stderr);
   return kExitUsage;
+}
+
+// A listing or a member cut short by a full disk or a closed pipe must not
+// pass for success. The reason is known when the last flush fails; an
+// earlier failed write may have left no trace but the stream's flag.
+int CheckOutput(int status) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (flushed && std::ferror(stdout) == 0) return status;
+  PrintError(
+      std::string("cannot write the output: ") +
+      (!flushed && error != 0 ? std::strerror(error) : "standard output refused part of it"));
+  return status > kExitMemberFailed ? status : kExitMemberFailed;
+}
+
+}  // namespace
+
+}  // namespace lzhcli
+
+int main(int argc, char** argv) {
+  using namespace lzhcli;
+#ifndef _WIN32
+  // Past a file size limit (ulimit -f) a write then fails with EFBIG, which
+  // is reported like any failed write, instead of killing the process.
+  signal(SIGXFSZ, SIG_IGN);
+#endif
+  lzh::CrcTableScope crcTable;
+  lzh::UseSlicedCrc(true);
+  return CheckOutput(RunCommand(argc, argv));
 }
