@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/archive_builder.h"
 #include "support/corpus.h"
@@ -94,6 +95,50 @@ TEST_F(ToolIo, UnwrittenOutputFailsTheCommand) {
     EXPECT_EQ(run.status, 1) << line << run.out;
     EXPECT_NE(run.out.find("lzhsfx: cannot write the output: "), std::string::npos)
         << line << run.out;
+  }
+}
+
+// Names from an archive, from disk or from the command line reach the
+// terminal escaped: C0 and C1 controls (raw, or UTF-8 encoded) and the
+// bidirectional overrides and isolates, which would make a name show as
+// another or drive the terminal.
+TEST_F(ToolIo, NamesReachTheTerminalEscaped) {
+  std::string archive =
+      Write("n.lzh",
+            ArchiveBytes(
+                {StoredMember("esc\x1b[31m.txt", "1"), StoredMember("csi\x9b", "2"),
+                 StoredMember("c1\xc2\x9b.txt", "3"), StoredMember("rlo\xe2\x80\xae.txt", "4"),
+                 StoredMember("lri\xe2\x81\xa6.txt", "5"), StoredMember("caf\xc3\xa9.txt", "6")}));
+  const std::vector<std::string> members = {"esc\\x1b[31m.txt", "csi\\x9b",
+                                            "c1\\u009b.txt",    "rlo\\u202e.txt",
+                                            "lri\\u2066.txt",   "caf\xc3\xa9.txt"};
+  const std::vector<std::string> onDisk = {"d\\x1b\\x0d/aux.txt", "l\\x1b\\x0d", "n\\x1b\\x0d.txt"};
+  struct Case {
+    const char* what;
+    std::string script;
+    std::vector<std::string> shown;
+  } const cases[] = {
+      {"list", "$L list -b A", members},
+      {"test", "$L test -v A", members},
+      {"extract", "$L extract -v --overwrite -C out A", members},
+      {"a pattern", "$L list A $'p\\e\\r'", {"no member matches p\\x1b\\x0d"}},
+      {"create",
+       "mkdir -p t/$'d\\e\\r' && touch t/$'d\\e\\r'/aux.txt t/$'n\\e\\r.txt' && "
+       "ln -s x t/$'l\\e\\r' && $L create -v c.lzh t",
+       onDisk},
+      {"the question",
+       "$L extract -q -C $'q\\e\\r' A; echo n | $L extract --ask -C $'q\\e\\r' A",
+       {"csi\\x9b already exists in q\\x1b\\x0d"}},
+  };
+  for (const Case& c : cases) {
+    std::string script = c.script;
+    for (std::size_t at; (at = script.find(" A")) != std::string::npos;)
+      script.replace(at, 2, " " + archive);
+    Ran run = Bash("cd " + dir + " && " + script);
+    for (const std::string& name : c.shown)
+      EXPECT_NE(run.out.find(name), std::string::npos) << c.what << ": " << name << "\n" << run.out;
+    for (const char* raw : {"\x1b", "\r", "\x9b", "\xe2\x80\xae", "\xe2\x81\xa6"})
+      EXPECT_EQ(run.out.find(raw), std::string::npos) << c.what << "\n" << run.out;
   }
 }
 

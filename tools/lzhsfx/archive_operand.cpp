@@ -17,6 +17,7 @@ int TakeArchiveOperand(const Arguments& args, std::initializer_list<KnownOption>
   if (rules.check != nullptr && !(error = rules.check(line)).empty())
     return UsageError(error, usage);
   operand.file = operand.path = line.operands[0];
+  operand.shown = operand.file == "-" ? "standard input" : Printable(operand.file);
   operand.patterns.assign(line.operands.begin() + 1, line.operands.end());
   if (operand.file == "-") {
     if (!operand.fromStdin.Spool(error)) {

@@ -14,8 +14,9 @@ namespace lzhcli {
 
 struct ArchiveOperand {
   CommandLine line;
-  std::string file;  // as named, for messages
-  std::string path;  // what to open: file, or the copy of standard input
+  std::string file;   // as named
+  std::string shown;  // for messages: file made printable, or "standard input"
+  std::string path;   // what to open: file, or the copy of standard input
   std::vector<std::string> patterns;
   lzhnames::NameCharset charset;  // auto when --charset is not given
   StdinArchive fromStdin;

@@ -120,7 +120,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& outPath,
   }
   // A program's archive is repacked from its first header.
   OpenedArchive opened;
-  if (!OpenArchive(host, archivePath, opened, error)) return false;
+  if (!OpenArchive(host, archivePath, opened, error, archivePath)) return false;
   lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
   lzhwrite::WriterOptions options;  // -lh5- at the default effort

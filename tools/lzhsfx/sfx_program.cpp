@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "archive_writer/utf8_path.h"
+#include "commands.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 
@@ -34,7 +35,8 @@ bool WriteStubAndArchive(const std::filesystem::path& path, const std::vector<st
   in.seekg(static_cast<std::streamoff>(extent.start));
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!in || !out) {
-    error = !in ? "cannot read " + archivePath : "cannot write " + lzhwrite::Utf8Name(path);
+    error = !in ? "cannot read " + Printable(archivePath)
+                : "cannot write " + Printable(lzhwrite::Utf8Name(path));
     return false;
   }
   lzh::sfx::PeChecksum checksum(field);
@@ -44,7 +46,7 @@ bool WriteStubAndArchive(const std::filesystem::path& path, const std::vector<st
   for (std::uint64_t left = extent.end - extent.start; left > 0 && out;) {
     auto n = static_cast<std::streamsize>(std::min<std::uint64_t>(left, block.size()));
     if (!in.read(block.data(), n)) {
-      error = "cannot read " + archivePath + " (did it change meanwhile?)";
+      error = "cannot read " + Printable(archivePath) + " (did it change meanwhile?)";
       return false;
     }
     checksum.Add(reinterpret_cast<const std::uint8_t*>(block.data()), static_cast<std::size_t>(n));
@@ -59,7 +61,7 @@ bool WriteStubAndArchive(const std::filesystem::path& path, const std::vector<st
   out.seekp(field);
   out.write(bytes, 4);
   if (!out.flush()) {
-    error = "cannot write " + lzhwrite::Utf8Name(path);
+    error = "cannot write " + Printable(lzhwrite::Utf8Name(path));
     return false;
   }
   return true;
@@ -88,19 +90,19 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
                   const std::string& outPath, std::uint32_t& offset, std::string& error) {
   std::vector<std::uint8_t> stub;
   if (!ReadWholeFile(stubPath, stub)) {
-    error = "cannot read the stub " + stubPath;
+    error = "cannot read the stub " + Printable(stubPath);
     return false;
   }
   offset = static_cast<std::uint32_t>(stub.size());
   // The program's last header must lie within its reach, which its archive
   // alone might not show.
   if (extent.end < extent.start || offset + (extent.end - extent.start) > kProgramReach) {
-    error = "refusing to write " + outPath + ": with the stub it would be 2 GiB or more, beyond " +
-            "what the program can read";
+    error = "refusing to write " + Printable(outPath) +
+            ": with the stub it would be 2 GiB or more, beyond " + "what the program can read";
     return false;
   }
   if (!lzh::sfx::PatchArchiveOffset(stub, offset, error)) {
-    error = stubPath + ": " + error;
+    error = Printable(stubPath) + ": " + error;
     return false;
   }
   const std::filesystem::path temporary = lzhwrite::Utf8Path(outPath + ".part");
@@ -112,7 +114,7 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
   std::filesystem::rename(temporary, lzhwrite::Utf8Path(outPath), ec);
   if (ec) {
     std::filesystem::remove(temporary, ec);
-    error = "cannot write " + outPath;
+    error = "cannot write " + Printable(outPath);
     return false;
   }
   return true;
