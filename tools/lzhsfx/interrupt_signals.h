@@ -11,9 +11,17 @@ namespace lzhcli {
 using InterruptHandler = void (*)();
 
 // Catches the signals with handler until UninstallInterruptHandler; one
-// handler at a time.
+// handler at a time. Without a handler, but with a file to remove, an
+// interruption says so and ends the process.
 void InstallInterruptHandler(InterruptHandler handler);
 void UninstallInterruptHandler();
+
+// A file that every interruption removes, before the installed handler
+// runs or when none is: the copy of an archive read from a pipe, which
+// outlives the handlers the commands install and remove. One at a time;
+// false, and nothing noted, when the path is too long to keep.
+bool RemoveWhenInterrupted(const char* path);
+void KeepWhenInterrupted();
 
 // Writes line to stderr, from within a handler.
 void SayFromHandler(const char* line);
