@@ -18,7 +18,7 @@ struct ArchiveOperand {
   CommandLine line;
   std::string file;   // as named
   std::string shown;  // for messages: file made printable, or "standard input"
-  std::string path;   // what to open: file, or the copy of standard input
+  std::string path;   // what to open: file, or the copy of a stream
   std::vector<std::string> patterns;
   lzhnames::NameCharset charset;  // auto when --charset is not given
   SpooledArchive spooled;

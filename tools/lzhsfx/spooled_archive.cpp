@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "commands.h"
 #include "interrupt_signals.h"
 #include "outcome_text.h"
 
@@ -109,8 +110,8 @@ bool SpooledArchive::Spool(const std::string& source, const std::string& shown,
     }
   }
   if (out == nullptr) {
-    error = "cannot make a temporary file in " + directory.string() + " to hold the archive from " +
-            shown + ": " + reason;
+    error = "cannot make a temporary file in " + Printable(directory.string()) +
+            " to hold the archive from " + shown + ": " + reason;
     if (!fromStdin) std::fclose(in);
     return false;
   }
@@ -128,7 +129,7 @@ bool SpooledArchive::Spool(const std::string& source, const std::string& shown,
     error = readError != 0
                 ? "cannot read the archive from " + shown + ": " + std::strerror(readError)
                 : "cannot copy the archive from " + shown + " to a temporary file in " +
-                      directory.string() + ": " + std::strerror(writeError);
+                      Printable(directory.string()) + ": " + std::strerror(writeError);
     Remove();
     return false;
   }
