@@ -143,7 +143,10 @@ void SayFromHandler(const char* line) {
 void SayFromHandler(const char* line) { (void)!write(2, line, std::strlen(line)); }
 
 // The fences keep the compiler from moving the held changes out of the hold.
+// Caught, as a signal could not wait otherwise; while a handler is
+// installed that costs no system call.
 InterruptsHeld::InterruptsHeld() {
+  Catch();
   holds = holds + 1;
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
@@ -152,6 +155,7 @@ InterruptsHeld::~InterruptsHeld() {
   std::atomic_signal_fence(std::memory_order_seq_cst);
   holds = holds - 1;
   if (holds == 0 && pending != 0) Handle(pending);
+  Release();
 }
 
 #endif

@@ -28,9 +28,10 @@ void SayFromHandler(const char* line);
 
 #ifndef _WIN32
 // Keeps the signals waiting for its lifetime, so that a handler never sees
-// a change half made. A signal that comes meanwhile is noted and handled
-// when the last hold ends: a flag, not a blocked signal mask, which would
-// cost two system calls per file.
+// a change half made, nor a file made but not yet noted for removal. A
+// signal that comes meanwhile is noted and handled when the last hold
+// ends: a flag, not a blocked signal mask, which would cost two system
+// calls per file.
 class InterruptsHeld {
  public:
   InterruptsHeld();
