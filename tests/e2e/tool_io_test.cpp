@@ -102,8 +102,10 @@ struct Started {
   }
   void Send(const lzhtest::Bytes& bytes, bool thenClose) {
     (void)!write(input, bytes.data(), bytes.size());
-    if (thenClose) close(input);
-    if (thenClose) input = -1;
+    if (thenClose) {
+      close(input);
+      input = -1;
+    }
   }
   // The signal that ended it, or 0.
   int EndingSignal() {
