@@ -614,8 +614,9 @@ TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
   const Case cases[] = {
       {"", {"表/ソ.txt", "日本/表.txt", "café.txt", "漢.txt"}},
       {"--charset cp932", {"表/ソ.txt", "日本/表.txt", "caf\xE9.txt", "漢.txt"}},
-      // Raw: the bytes, whose trail bytes "\" read as separators.
-      {"--charset raw", {"\x95/\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
+      // Raw: the bytes, whose trail bytes "\" read as separators; the lead
+      // bytes 0x95 and 0x83 are C1 controls to an eight-bit terminal.
+      {"--charset raw", {"\\x95/\\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
   };
   for (const Case& c : cases) {
     Outcome run = Lzhsfx("list " + c.options + " " + archive);

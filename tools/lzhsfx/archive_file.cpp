@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/header_cursor.h"
+#include "commands.h"
 #include "member_names.h"
 #include "sfx/pe_resources.h"
 #include "tool_platform.h"
@@ -43,10 +44,11 @@ lzh::FileOffset ScanForHeader(lzh::FileSystem& fs, lzh::FileHandle file, std::ui
 }  // namespace
 
 bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& archive,
-                 std::string& error) {
+                 std::string& error, const std::string& shownName) {
+  const std::string shown = shownName.empty() ? Printable(path) : shownName;
   archive.handle = fs.OpenRead(path.c_str());
   if (archive.handle == lzh::kInvalidFile) {
-    error = "cannot open " + path;
+    error = "cannot open " + shown;
     return false;
   }
   // Only a program is probed further: an archive's first header is read
@@ -77,10 +79,10 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
       found = archive.foundByScan = scanned >= 0;
       archive.start = scanned;
     }
-    if (!found) error = path + " is a program without an attached archive";
+    if (!found) error = shown + " is a program without an attached archive";
   } else {
     found = cursor.Seek(0) && cursor.Read();
-    if (!found) error = path + " holds no LHA archive";
+    if (!found) error = shown + " holds no LHA archive";
   }
   if (!found) {
     fs.Close(archive.handle);

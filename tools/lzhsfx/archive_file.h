@@ -21,9 +21,10 @@ struct OpenedArchive {
 };
 
 // Opens path and finds the first member header. On failure returns false
-// with a message for the user in error.
+// with a message for the user in error, naming the file shownName (by
+// default path, made printable).
 bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& archive,
-                 std::string& error);
+                 std::string& error, const std::string& shownName = "");
 
 // Where the archive that starts at start ends: after its end-of-archive
 // byte, or where the chain of headers stops.

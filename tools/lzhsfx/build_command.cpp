@@ -108,7 +108,8 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
   NullOutputFileSystem fs(lzh::HostFileSystem());
   OpenedArchive opened;
   std::string error;
-  if (!OpenArchive(fs, archivePath, opened, error)) {
+  // build's names are in the system's code page: shown as given.
+  if (!OpenArchive(fs, archivePath, opened, error, archivePath)) {
     PrintError(error + "; refusing to build");
     return kExitUsage;
   }

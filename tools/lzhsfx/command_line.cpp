@@ -53,7 +53,7 @@ int ParseCommandLine(const Arguments& args, std::initializer_list<KnownOption> k
       continue;
     }
     const KnownOption* option = FindKnown(all, arg);
-    if (option == nullptr) return UsageError("unknown option " + arg, usage);
+    if (option == nullptr) return UsageError("unknown option " + Printable(arg), usage);
     std::string value;
     if (option->takesValue) {
       if (++i == args.size()) return UsageError(arg + " needs a value", usage);

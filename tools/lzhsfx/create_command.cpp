@@ -320,7 +320,7 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
                         problem) ||
         !(problem = RefusalOf(name)).empty()) {
       progress.Clear();
-      reporter.Item(ItemResult::Failed, entry.sourcePath,
+      reporter.Item(ItemResult::Failed, Printable(entry.sourcePath),
                     problem + (problem.rfind("refused", 0) == 0 ? "; not archived" : ""));
       totals.read += entry.size;
       continue;
@@ -334,17 +334,18 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
     progress.Clear();
     if (!status.Ok()) {
       if (IsArchiveError(status.error)) {
-        PrintError(options.out + ": " + WriteErrorText(status, options.writer.headerLevel) +
-                   "; nothing was written");
+        PrintError(Printable(options.out) + ": " +
+                   WriteErrorText(status, options.writer.headerLevel) + "; nothing was written");
         return false;
       }
-      reporter.Item(ItemResult::Failed, entry.sourcePath,
+      reporter.Item(ItemResult::Failed, Printable(entry.sourcePath),
                     WriteErrorText(status, options.writer.headerLevel, entry.size));
       continue;
     }
     // The end marker follows.
     if (static_cast<std::uint64_t>(writer.Size()) + 1 > archiveReach) {
-      PrintError("refusing to write " + options.out + ": with " + Printable(entry.storedPath) +
+      PrintError("refusing to write " + Printable(options.out) + ": with " +
+                 Printable(entry.storedPath) +
                  " it would be 2 GiB or more, beyond what the program can read; nothing was "
                  "written");
       return false;
@@ -374,14 +375,14 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
       options.writer.method != lzhwrite::Method::Lh0) {
     PrintError(std::string("a self-extracting program decodes -lh0-, -lh1-, -lh4- and -lh5- "
                            "only, so ") +
-               lzhwrite::MethodText(options.writer.method) + " cannot go into " + options.out +
-               "; use -m lh5 or lh0, or write a .lzh archive");
+               lzhwrite::MethodText(options.writer.method) + " cannot go into " +
+               Printable(options.out) + "; use -m lh5 or lh0, or write a .lzh archive");
     return kExitUsage;
   }
   if (program && options.stub.empty())
     options.stub = FindStub(lzhnames::SystemNameToUtf8(programPath));
   if (program && options.stub.empty()) {
-    PrintError("no stub found beside this program to make " + options.out +
+    PrintError("no stub found beside this program to make " + Printable(options.out) +
                "; name one with --stub");
     return kExitUsage;
   }
@@ -399,7 +400,8 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   std::vector<TreeNotice> skipped;
   std::vector<TreeEntry> entries = CollectTree(options.paths, options.walk, skipped);
   Reporter reporter(options.verbosity, "added");
-  for (const auto& notice : skipped) reporter.Item(ItemResult::Failed, notice.path, notice.reason);
+  for (const auto& notice : skipped)
+    reporter.Item(ItemResult::Failed, Printable(notice.path), notice.reason);
   std::uint64_t totalBytes = 0;
   for (const auto& entry : entries) totalBytes += entry.size;
   Progress progress(totalBytes, options.verbosity != Verbosity::Quiet);
@@ -414,7 +416,7 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   lzhwrite::ArchiveWriter writer(options.writer);
   lzhwrite::WriteStatus status = writer.Open(options.out);
   if (!status.Ok()) {
-    PrintError(status.path + ": " + WriteErrorText(status, 0));
+    PrintError(Printable(status.path) + ": " + WriteErrorText(status, 0));
     return kExitMemberFailed;
   }
   removal.Add(writer.TemporaryPath());
@@ -422,14 +424,14 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     return kExitMemberFailed;
   if (reporter.Count(ItemResult::Done) == 0) {
     writer.Abandon();
-    PrintError("nothing was archived, so " + options.out + " was not written");
+    PrintError("nothing was archived, so " + Printable(options.out) + " was not written");
     return kExitMemberFailed;
   }
   // A program's archive stays under its temporary name, which no other run
   // shares, to be copied behind the stub from there.
   status = program ? writer.Complete() : writer.Finish();
   if (!status.Ok()) {
-    PrintError(options.out + ": " + WriteErrorText(status, 0) + "; nothing was written");
+    PrintError(Printable(options.out) + ": " + WriteErrorText(status, 0) + "; nothing was written");
     return kExitMemberFailed;
   }
   // What this run wrote: OUT may already hold another's by now.

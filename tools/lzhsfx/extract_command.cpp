@@ -87,7 +87,8 @@ bool AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
   std::fflush(stdout);
   std::fprintf(
       stderr, "%s already exists in %s\n  existing: %s\n  incoming: %s\n",
-      Printable(stored).c_str(), directory.c_str(), ExistingFacts(directory + "/" + stored).c_str(),
+      Printable(stored).c_str(), Printable(directory).c_str(),
+      ExistingFacts(directory + "/" + stored).c_str(),
       FileFacts(static_cast<std::uint64_t>(incoming.originalSize), FormatMemberTime(incoming))
           .c_str());
   for (;;) {
@@ -155,7 +156,7 @@ int ExtractCommand(const Arguments& args) {
                                   kUsage, rules, operand);
   if (status >= 0) return status;
   const CommandLine& line = operand.line;
-  const std::string &file = operand.file, &path = operand.path;
+  const std::string& path = operand.path;
   const std::vector<std::string>& patterns = operand.patterns;
   const lzhnames::NameCharset& charset = operand.charset;
   bool toStdout = line.Has("--stdout");
@@ -179,7 +180,7 @@ int ExtractCommand(const Arguments& args) {
   Progress progress(0, line.verbosity != Verbosity::Quiet);
   ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : *outputs, progress);
   OpenedArchive opened;
-  if (!OpenArchive(fs, path, opened, error)) {
+  if (!OpenArchive(fs, path, opened, error, operand.shown)) {
     PrintError(error);
     return kExitUsage;
   }
@@ -207,7 +208,7 @@ int ExtractCommand(const Arguments& args) {
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
   std::string unmatched;
   if (!dialog.SelectMatching(patterns, unmatched)) {
-    PrintError("no member matches " + unmatched);
+    PrintError("no member matches " + Printable(unmatched));
     fs.Close(opened.handle);
     return kExitMemberFailed;
   }
@@ -219,7 +220,7 @@ int ExtractCommand(const Arguments& args) {
     return kExitUsage;
   }
   if (!lzh::CopyText(session.extractPath, sizeof session.extractPath - 1, directory.c_str())) {
-    PrintError("the directory's path is too long: " + directory);
+    PrintError("the directory's path is too long: " + Printable(directory));
     fs.Close(opened.handle);
     return kExitUsage;
   }
@@ -264,7 +265,7 @@ int ExtractCommand(const Arguments& args) {
     reporter.Item(ItemResult::Failed, Printable(name),
                   "not extracted: extraction stopped before it");
   if (dialog.EntryCount() == 0) {
-    PrintError(file + " holds no member that can be extracted");
+    PrintError(operand.shown + " holds no member that can be extracted");
     return kExitUsage;
   }
   if (quit)

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "extract/paths.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -14,13 +16,48 @@ namespace lzhcli {
 
 namespace {
 
-InterruptHandler installed = nullptr;
+InterruptHandler volatile installed = nullptr;
+// The signals are caught while a handler or a file to remove needs them.
+int catchers = 0;
+
+constexpr std::size_t kRemovalBytes = 4096;
+char removal[kRemovalBytes];
+#ifdef _WIN32
+volatile LONG hasRemoval = 0;
+#else
+volatile sig_atomic_t hasRemoval = 0;
+#endif
+const char kInterruptedLine[] = "lzhsfx: interrupted\n";
+
+// The file first: a handler on Windows does not return.
+void RunHandlers() {
+  if (hasRemoval) {
+#ifdef _WIN32
+    DeleteFileA(removal);
+#else
+    unlink(removal);
+#endif
+  }
+  InterruptHandler handler = installed;
+  if (handler != nullptr) {
+    handler();
+  } else {
+    SayFromHandler(kInterruptedLine);
+  }
+}
 
 #ifdef _WIN32
 
 BOOL WINAPI OnConsoleEvent(DWORD) {
-  installed();
+  RunHandlers();
   ExitProcess(STATUS_CONTROL_C_EXIT);
+}
+
+void Catch() {
+  if (catchers++ == 0) SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+void Release() {
+  if (--catchers == 0) SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
 }
 
 #else
@@ -32,7 +69,7 @@ volatile sig_atomic_t holds = 0;
 volatile sig_atomic_t pending = 0;
 
 void Handle(int signal) {
-  installed();
+  RunHandlers();
   // Ends the process by the same signal, as its default action would.
   ::signal(signal, SIG_DFL);
   raise(signal);
@@ -46,18 +83,54 @@ void OnSignal(int signal) {
   Handle(signal);
 }
 
+void Catch() {
+  if (catchers++ != 0) return;
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
+    sigaction(kSignals[i], &action, &previous[i]);
+}
+
+void Release() {
+  if (--catchers != 0) return;
+  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
+    sigaction(kSignals[i], &previous[i], nullptr);
+}
+
 #endif
 
 }  // namespace
 
-#ifdef _WIN32
-
 void InstallInterruptHandler(InterruptHandler handler) {
   installed = handler;
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  Catch();
 }
 
-void UninstallInterruptHandler() { SetConsoleCtrlHandler(OnConsoleEvent, FALSE); }
+// The handler goes first: what it uses may go as soon as this returns.
+void UninstallInterruptHandler() {
+  installed = nullptr;
+  Release();
+}
+
+bool RemoveWhenInterrupted(const char* path) {
+  KeepWhenInterrupted();
+  if (!lzh::CopyText(removal, sizeof removal, path)) return false;
+  // Only once the path is complete.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  hasRemoval = 1;
+  Catch();
+  return true;
+}
+
+void KeepWhenInterrupted() {
+  if (!hasRemoval) return;
+  hasRemoval = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  Release();
+}
+
+#ifdef _WIN32
 
 void SayFromHandler(const char* line) {
   DWORD written;
@@ -67,24 +140,13 @@ void SayFromHandler(const char* line) {
 
 #else
 
-void InstallInterruptHandler(InterruptHandler handler) {
-  installed = handler;
-  struct sigaction action = {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-    sigaction(kSignals[i], &action, &previous[i]);
-}
-
-void UninstallInterruptHandler() {
-  for (std::size_t i = 0; i < sizeof kSignals / sizeof kSignals[0]; ++i)
-    sigaction(kSignals[i], &previous[i], nullptr);
-}
-
 void SayFromHandler(const char* line) { (void)!write(2, line, std::strlen(line)); }
 
 // The fences keep the compiler from moving the held changes out of the hold.
+// Caught, as a signal could not wait otherwise; while a handler is
+// installed that costs no system call.
 InterruptsHeld::InterruptsHeld() {
+  Catch();
   holds = holds + 1;
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
@@ -93,6 +155,7 @@ InterruptsHeld::~InterruptsHeld() {
   std::atomic_signal_fence(std::memory_order_seq_cst);
   holds = holds - 1;
   if (holds == 0 && pending != 0) Handle(pending);
+  Release();
 }
 
 #endif

@@ -47,7 +47,6 @@ int ListCommand(const Arguments& args) {
   int status = TakeArchiveOperand(args, {{"--no-header", "-b"}, {"--charset", nullptr, true}},
                                   kUsage, {}, operand);
   if (status >= 0) return status;
-  const std::string& file = operand.file;
   const std::vector<std::string>& patterns = operand.patterns;
   std::vector<bool> matched(patterns.size());
   bool bare = operand.line.Has("--no-header");
@@ -55,13 +54,13 @@ int ListCommand(const Arguments& args) {
   ReadAheadFileSystem fs(ToolFileSystem());
   OpenedArchive opened;
   std::string error;
-  if (!OpenArchive(fs, operand.path, opened, error)) {
+  if (!OpenArchive(fs, operand.path, opened, error, operand.shown)) {
     PrintError(error);
     return kExitUsage;
   }
   if (!bare) {
     if (opened.isProgram)
-      std::printf("%s: a program with its archive at offset %lld\n", file.c_str(),
+      std::printf("%s: a program with its archive at offset %lld\n", operand.shown.c_str(),
                   static_cast<long long>(opened.start));
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
     std::fputs(kRule, stdout);
@@ -118,7 +117,7 @@ int ListCommand(const Arguments& args) {
   }
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     if (!matched[i]) {
-      PrintError("no member matches " + patterns[i]);
+      PrintError("no member matches " + Printable(patterns[i]));
       return kExitMemberFailed;
     }
   }

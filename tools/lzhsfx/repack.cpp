@@ -126,7 +126,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   }
   // A program's archive is repacked from its first header.
   OpenedArchive opened;
-  if (!OpenArchive(host, archivePath, opened, error)) return false;
+  if (!OpenArchive(host, archivePath, opened, error, archivePath)) return false;
   lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
   lzh::HeaderCursor cursor(reader);
   const std::string besideUtf8 = lzhnames::SystemNameToUtf8(besidePath);

@@ -9,6 +9,7 @@
 
 #include "archive_writer/temporary_file.h"
 #include "archive_writer/utf8_path.h"
+#include "commands.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 
@@ -38,7 +39,7 @@ bool WriteStubAndArchive(std::FILE* out, const std::string& outName,
   std::ifstream in(lzhwrite::Utf8Path(archivePath), std::ios::binary);
   in.seekg(static_cast<std::streamoff>(extent.start));
   if (!in) {
-    error = "cannot read " + archivePath;
+    error = "cannot read " + Printable(archivePath);
     return false;
   }
   lzh::sfx::PeChecksum checksum(field);
@@ -48,7 +49,7 @@ bool WriteStubAndArchive(std::FILE* out, const std::string& outName,
   for (std::uint64_t left = extent.end - extent.start; left > 0 && written;) {
     auto n = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
     if (!in.read(block.data(), static_cast<std::streamsize>(n))) {
-      error = "cannot read " + archivePath + " (did it change meanwhile?)";
+      error = "cannot read " + Printable(archivePath) + " (did it change meanwhile?)";
       return false;
     }
     checksum.Add(reinterpret_cast<const std::uint8_t*>(block.data()), n);
@@ -62,7 +63,7 @@ bool WriteStubAndArchive(std::FILE* out, const std::string& outName,
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
   written = written && std::fseek(out, static_cast<long>(field), SEEK_SET) == 0 &&
             std::fwrite(bytes, 1, 4, out) == 4 && std::fflush(out) == 0;
-  if (!written) error = "cannot write " + outName;
+  if (!written) error = "cannot write " + Printable(outName);
   return written;
 }
 
@@ -90,38 +91,40 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
                   const std::function<void(const std::string&)>& onTemporary) {
   std::vector<std::uint8_t> stub;
   if (!ReadWholeFile(stubPath, stub)) {
-    error = "cannot read the stub " + stubPath;
+    error = "cannot read the stub " + Printable(stubPath);
     return false;
   }
   offset = static_cast<std::uint32_t>(stub.size());
   // The program's last header must lie within its reach, which its archive
   // alone might not show.
   if (extent.end < extent.start || offset + (extent.end - extent.start) > kProgramReach) {
-    error = "refusing to write " + outPath + ": with the stub it would be 2 GiB or more, beyond " +
-            "what the program can read";
+    error = "refusing to write " + Printable(outPath) +
+            ": with the stub it would be 2 GiB or more, beyond " + "what the program can read";
     return false;
   }
   if (!lzh::sfx::PatchArchiveOffset(stub, offset, error)) {
-    error = stubPath + ": " + error;
+    error = Printable(stubPath) + ": " + error;
     return false;
   }
   std::string temporary;
   int systemError = 0;
   std::FILE* out = lzhwrite::CreateTemporaryBeside(outPath, ".part", temporary, systemError);
   if (out == nullptr) {
-    error = "cannot create the temporary file " + temporary + " for " + outPath + ": " +
-            std::generic_category().message(systemError);
+    error = "cannot create the temporary file " + Printable(temporary) + " for " +
+            Printable(outPath) + ": " + std::generic_category().message(systemError);
     return false;
   }
   if (onTemporary) onTemporary(temporary);
   bool written = WriteStubAndArchive(out, temporary, stub, archivePath, extent, error);
   written = std::fclose(out) == 0 && written;
-  if (!written && error.empty()) error = "cannot write " + temporary;
+  if (!written && error.empty()) error = "cannot write " + Printable(temporary);
   std::error_code ec;
   if (written)
     std::filesystem::rename(lzhwrite::Utf8Path(temporary), lzhwrite::Utf8Path(outPath), ec);
   if (!written || ec) {
-    if (written) error = "cannot give " + temporary + " the name " + outPath + ": " + ec.message();
+    if (written)
+      error = "cannot give " + Printable(temporary) + " the name " + Printable(outPath) + ": " +
+              ec.message();
     std::filesystem::remove(lzhwrite::Utf8Path(temporary), ec);
     return false;
   }

@@ -37,7 +37,7 @@ int TestCommand(const Arguments& args) {
   int status = TakeArchiveOperand(args, {{"--charset", nullptr, true}}, kUsage, {}, operand);
   if (status >= 0) return status;
   const CommandLine& line = operand.line;
-  const std::string &file = operand.file, &path = operand.path;
+  const std::string& path = operand.path;
   const lzhnames::NameCharset& charset = operand.charset;
 
   ReadAheadFileSystem archiveReads(ToolFileSystem());
@@ -50,7 +50,7 @@ int TestCommand(const Arguments& args) {
   ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : nowhere, progress);
   OpenedArchive opened;
   std::string error;
-  if (!OpenArchive(fs, path, opened, error)) {
+  if (!OpenArchive(fs, path, opened, error, operand.shown)) {
     PrintError(error);
     return kExitUsage;
   }
@@ -70,7 +70,7 @@ int TestCommand(const Arguments& args) {
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
   std::string unmatched;
   if (dialog.EntryCount() != 0 && !dialog.SelectMatching(operand.patterns, unmatched)) {
-    PrintError("no member matches " + unmatched);
+    PrintError("no member matches " + Printable(unmatched));
     fs.Close(opened.handle);
     return kExitMemberFailed;
   }
@@ -98,7 +98,7 @@ int TestCommand(const Arguments& args) {
   progress.Clear();
   fs.Close(opened.handle);
   if (dialog.EntryCount() == 0) {
-    PrintError(file + " holds no member that can be extracted");
+    PrintError(operand.shown + " holds no member that can be extracted");
     return kExitUsage;
   }
   for (const auto& name : dialog.Unreached())

@@ -31,9 +31,11 @@ class WideFileSystem final : public ForwardingFileSystem {
  public:
   explicit WideFileSystem(lzh::FileSystem& host) : ForwardingFileSystem(host) {}
 
+  // Shared for deletion: an interruption removes the copy of a stream
+  // while it is being read.
   lzh::FileHandle OpenRead(const char* path) override {
-    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return h == INVALID_HANDLE_VALUE ? lzh::kInvalidFile : reinterpret_cast<lzh::FileHandle>(h);
   }
 
