@@ -19,6 +19,7 @@
 #include "support/archive_builder.h"
 #include "support/bit_writer.h"
 #include "support/corpus.h"
+#include "support/shell.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ using lzhtest::ArchiveBytes;
 using lzhtest::Bytes;
 using lzhtest::MemberPlan;
 using lzhtest::StoredMember;
+using lzhtest::WaitUntil;
 
 struct Outcome {
   int status = -1;
@@ -518,15 +520,6 @@ struct Running {
     return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   }
 };
-
-template <typename Ready>
-bool WaitUntil(Ready ready) {
-  for (int i = 0; i < 20000; ++i) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
-}
 
 // Ctrl-C or SIGTERM during extraction: the member being written is removed
 // (a later --skip run would keep a fragment and call it a success), a file

@@ -20,27 +20,14 @@
 
 #include "support/archive_builder.h"
 #include "support/corpus.h"
+#include "support/shell.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using lzhtest::Bytes;
-
-struct Ran {
-  int status = -1;
-  std::string out;  // stdout and stderr
-};
-
-Ran Shell(const std::string& command) {
-  Ran run;
-  FILE* pipe = popen((command + " 2>&1 </dev/null").c_str(), "r");
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+using lzhtest::Ran;
+using lzhtest::Shell;
 
 Ran Lzhsfx(const std::string& args) { return Shell(std::string(LZH_CLI_PATH) + " " + args); }
 
@@ -86,9 +73,8 @@ int StartingWith(const std::string& directory, const std::string& prefix) {
 class Create : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lzhsfx-create-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    dir = lzhtest::MakeScratchDirectory("lzhsfx-create");
+    ASSERT_FALSE(dir.empty());
   }
   void TearDown() override { fs::remove_all(dir); }
 

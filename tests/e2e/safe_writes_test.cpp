@@ -13,6 +13,7 @@
 
 #include "support/archive_builder.h"
 #include "support/corpus.h"
+#include "support/shell.h"
 
 namespace {
 
@@ -20,23 +21,11 @@ namespace fs = std::filesystem;
 using lzhtest::ArchiveBytes;
 using lzhtest::Bytes;
 using lzhtest::MemberPlan;
+using lzhtest::Ran;
+using lzhtest::Shell;
 using lzhtest::StoredMember;
 
-struct Ran {
-  int status = -1;
-  std::string out;  // stdout and stderr
-};
-
-Ran Lzhsfx(const std::string& args) {
-  Ran run;
-  FILE* pipe = popen((std::string(LZH_CLI_PATH) + " " + args + " 2>&1 </dev/null").c_str(), "r");
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+Ran Lzhsfx(const std::string& args) { return Shell(std::string(LZH_CLI_PATH) + " " + args); }
 
 std::string Text(const fs::path& path) {
   Bytes bytes = lzhtest::ReadWholeFile(path.string());
@@ -66,9 +55,8 @@ MemberPlan BadCrc(MemberPlan plan) {
 class SafeWrites : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lzhsfx-safe-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    dir = lzhtest::MakeScratchDirectory("lzhsfx-safe");
+    ASSERT_FALSE(dir.empty());
   }
   void TearDown() override { fs::remove_all(dir); }
   std::string Archive(const std::string& name, const std::vector<MemberPlan>& members) {

@@ -18,38 +18,27 @@
 
 #include "support/archive_builder.h"
 #include "support/corpus.h"
+#include "support/shell.h"
 
 namespace {
 
 using lzhtest::ArchiveBytes;
+using lzhtest::Ran;
 using lzhtest::StoredMember;
+using lzhtest::WaitUntil;
 
-struct Ran {
-  int status = -1;
-  std::string out;  // stdout and stderr
-};
-
-// Runs script under bash, in which $L is the tool; redirections in the
-// script override the stderr joined to stdout here.
+// Runs script under bash, in which $L is the tool.
 Ran Bash(const std::string& script) {
   std::string quoted;
   for (char c : script) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  Ran run;
-  FILE* pipe = popen(("bash -c '" + quoted + "' 2>&1 </dev/null").c_str(), "r");
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return lzhtest::Shell("bash -c '" + quoted + "'");
 }
 
 class ToolIo : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lzhsfx-io-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    dir = lzhtest::MakeScratchDirectory("lzhsfx-io");
+    ASSERT_FALSE(dir.empty());
     setenv("L", LZH_CLI_PATH, 1);
     // Where the copy of standard input goes, to be looked for.
     setenv("TMPDIR", dir.c_str(), 1);
@@ -115,15 +104,6 @@ struct Started {
     return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   }
 };
-
-template <typename Ready>
-bool WaitUntil(Ready ready) {
-  for (int i = 0; i < 20000; ++i) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
-}
 
 int Queued(int fd) {
   int queued = 0;
