@@ -157,6 +157,23 @@ TEST(WalkExtract, ConfirmAsksWithTheFileNameAndFollowsTheAnswer) {
   EXPECT_TRUE(rig.Selected().empty());
 }
 
+// A member that passed but cannot take its name (another program holds the
+// file there) fails with "Error Closing...": the file there stays as it was
+// and the temporary file goes.
+TEST(WalkExtract, MemberThatCannotTakeItsNameLeavesTheFileThere) {
+  WalkRig rig(ArchiveBytes({StoredMember("held.txt", "new"), StoredMember("free.txt", "y")}));
+  rig.fs.AddFile("C:/out/held.txt", ToBytes("old"));
+  rig.fs.failRename = [](const std::string& to) { return to == "C:/out/held.txt"; };
+  rig.dialog.policy = lzh::Overwrite;
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.dialog.messages, std::vector<std::string>{"Error Closing...: C:\\out\\held.txt"});
+  EXPECT_EQ(rig.Content("C:/out/held.txt"), "old");
+  EXPECT_EQ(rig.Content("C:/out/free.txt"), "y");
+  EXPECT_EQ(rig.fs.Files().size(), 3u) << "no temporary file stays";
+  EXPECT_EQ(rig.dialog.Kinds()[0], lzh::OutcomeKind::CouldNotRename);
+  EXPECT_EQ(rig.Selected(), std::vector<std::string>{"held.txt"});
+}
+
 TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
   WalkRig rig(ArchiveBytes({StoredMember("locked/x.txt", "x"), StoredMember("free.txt", "y")}));
   rig.fs.failCreate = [](const std::string& p) { return p.starts_with("C:/out/locked/"); };
