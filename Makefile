@@ -50,7 +50,8 @@ demo: release win32
 pictures: native win32
 	@bash tools/dpi-pictures.sh
 
-bench: release
+bench: release win32
+	@bash bench/program_size.sh build/win32/lzhsfx-stub.exe
 	@bash bench/run.sh build/native-release
 	@bash bench/encode.sh build/native-release
 

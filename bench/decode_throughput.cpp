@@ -89,6 +89,7 @@ class BenchFileSystem : public lzh::FileSystem {
   }
   bool FindFirst(const char* p) override { return host.FindFirst(p); }
   bool MakeDirectory(const char* p) override { return host.MakeDirectory(p); }
+  bool IsDirectory(const char* p) override { return host.IsDirectory(p); }
   bool IsLink(const char* p) override { return host.IsLink(p); }
   bool CanReplace(const char* p) override { return host.CanReplace(p); }
   bool Rename(const char* from, const char* to, bool replace) override {

@@ -131,7 +131,7 @@ std::size_t RootLength(const char* path) {
 }
 
 bool DirectoryExists(FileSystem& fs, const char* dir) {
-  return RootLength(dir) == std::strlen(dir) || PathExists(fs, dir);
+  return RootLength(dir) == std::strlen(dir) ? fs.IsDirectory(dir) : PathExists(fs, dir);
 }
 
 void MakeDirectories(FileSystem& fs, const char* dir) {
@@ -161,8 +161,10 @@ void MakeDirectories(FileSystem& fs, const char* dir) {
   }
   for (int k = missing; k < count; ++k) {
     level(k, text);
-    // One made by someone else a moment ago serves as well.
-    if (!fs.MakeDirectory(text) && !PathExists(fs, text)) return;
+    // A level that cannot be made may be there all the same (made by
+    // someone else a moment ago, or a root's "." that no search finds);
+    // the directory's own test afterwards decides.
+    fs.MakeDirectory(text);
   }
 }
 

@@ -59,15 +59,14 @@ bool PathExists(FileSystem& fs, const char* path);
 // path.
 std::size_t RootLength(const char* path);
 
-// True when the directory dir (without a trailing "\") exists: a root, or
-// a path that PathExists finds.
+// True when the directory dir (without a trailing "\") exists: a root that
+// can be reached (empty or not), or a path that PathExists finds.
 bool DirectoryExists(FileSystem& fs, const char* dir);
 
 // Makes dir, relative or absolute, with every missing level above it: finds
 // the deepest level that exists, then makes each one below it in turn, top
-// first, with one call per level, and stops at the first that cannot be
-// made and is not there (another process may have made it meanwhile).
-// Failures show up through a later DirectoryExists.
+// first, with one call per level, failures ignored. Failures show up
+// through a later DirectoryExists.
 void MakeDirectories(FileSystem& fs, const char* dir);
 
 // True when a component of path that starts at or after its byte `start`

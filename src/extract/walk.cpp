@@ -179,6 +179,11 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
   }
 }
 
+void NoteUnsupported(const MemberHeader& member, MemberOutcome& outcome) {
+  outcome.kind = OutcomeKind::UnsupportedMethod;
+  std::memcpy(outcome.method, member.method, sizeof member.method);
+}
+
 WalkEnd Refuse(WalkDialog& dialog, const char* outputPath, MemberOutcome& outcome) {
   dialog.ShowMessage(outputPath, "Couldn't open...");
   outcome.kind = OutcomeKind::RefusedName;
@@ -250,19 +255,13 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
 
   char status[kPathBytes + 16] = "Extracting: ";
   AppendText(status, sizeof status, outputPath);
-  // The method is known before anything exists or is asked about, so that
-  // no file is made or emptied for a member that cannot be decoded.
   // Only "-lh?-" methods are looked up by their digit ("-lz5-" is no -lh5-).
   bool lhMethod = member.method[1] == 'l' && member.method[2] == 'h';
   Decoder decoder = lhMethod ? session.decoderForMethod(member.MethodDigit()) : nullptr;
-  if (decoder == nullptr) {
-    outcome.kind = OutcomeKind::UnsupportedMethod;
-    std::memcpy(outcome.method, member.method, sizeof member.method);
-    if (session.passOverUnsupported) return WalkEnd::Normal;
-    dialog.SetStatus(status);
-    dialog.PumpOneMessage();
-    dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
-    return WalkEnd::Aborted;
+  // The tool asks nothing about a member it cannot decode.
+  if (decoder == nullptr && session.passOverUnsupported) {
+    NoteUnsupported(member, outcome);
+    return WalkEnd::Normal;
   }
 
   bool existed = PathExists(session.fs, outputPath);
@@ -284,7 +283,18 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
     }
     // What could not be replaced in place is not replaced by name either.
     if (!session.fs.CanReplace(outputPath)) return CouldNotCreate(session, dialog, outcome);
-  } else {
+  }
+  // Once the policy has spoken and before anything is made, so that a
+  // member to be skipped is skipped, and no file is made or emptied for one
+  // that cannot be decoded.
+  if (decoder == nullptr) {
+    dialog.SetStatus(status);
+    dialog.PumpOneMessage();
+    dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
+    NoteUnsupported(member, outcome);
+    return WalkEnd::Aborted;
+  }
+  if (!existed) {
     DirectoryPart(outputPath, paths.directory, kPathBytes);
     MakeDirectories(session.fs, paths.directory);
     if (!DirectoryExists(session.fs, paths.directory)) {

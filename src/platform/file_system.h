@@ -66,6 +66,10 @@ class FileSystem {
   // Creates one directory (its parent must exist). False on failure.
   virtual bool MakeDirectory(const char* path) = 0;
 
+  // True when path is a directory that can be reached, a drive's root
+  // ("D:\\") too, which a directory search cannot find when it is empty.
+  virtual bool IsDirectory(const char* path) = 0;
+
   // True when path itself, not what it leads to, is a symbolic link, a
   // junction or another reparse point that stands for a name elsewhere.
   // False when it is anything else or nothing.

@@ -8,12 +8,15 @@
 
 #include "platform/file_system.h"
 #include "platform/heap.h"
+#include "platform/long_path.h"
 
 namespace lzh {
 
-// Room for the longest path the system hands out (32,767 UTF-16 units), the
-// "\\?\UNC\" prefix put in front of a long one, and the terminating NUL.
-inline constexpr std::size_t kOwnPathUnits = 32767 + 8 + 1;
+// Room for the longest path the system hands out (32,767 UTF-16 units) and
+// its NUL, then for its "\\?\" form (OpenableName).
+inline constexpr std::size_t kOwnPathMaxUnits = 32767;
+inline constexpr std::size_t kOwnPathUnits =
+    (kOwnPathMaxUnits + 1) + (kOwnPathMaxUnits + kLongPathPrefixUnits + 1);
 
 // Opens the program's own file for reading only, shared for reading. buffer
 // must hold kOwnPathUnits units; path is pointed at the path as the system

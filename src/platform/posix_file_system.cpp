@@ -176,6 +176,12 @@ class PosixFileSystem final : public FileSystem {
     return mkdir(native, 0777) == 0 || Failed(false);
   }
 
+  bool IsDirectory(const char* path) override {
+    char native[kPathMax];
+    struct stat st;
+    return NativePath(path, native) && stat(native, &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
   bool IsLink(const char* path) override {
     char native[kPathMax];
     struct stat st;

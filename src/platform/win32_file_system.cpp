@@ -90,6 +90,11 @@ class Win32FileSystem final : public FileSystem {
     return false;
   }
 
+  bool IsDirectory(const char* path) override {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
   bool IsLink(const char* path) override {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(path, &found);

@@ -100,11 +100,13 @@ void UnsupportedMethodStopsTheWalk() {
   if (!BuildProgram(exe, lzhtest::ArchiveBytes(
                              {Stored("first.txt", "1"), odd, Stored("never.txt", "not reached")})))
     return;
-  // A file of the member's name exists: it is neither emptied nor asked about.
+  // A file of the member's name exists: under Overwrite it is not emptied.
   std::string out = OutputWithExistingFiles(dir, {"odd.bin"});
   Session s;
   if (!s.Start(exe, dir)) return;
   SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDC_POLICY_OVERWRITE);
+  Expect(WaitFor([&] { return PolicyTicks(s.dialog) == "cOs"; }), "Overwrite not ticked");
   Click(s.dialog, IDOK);
   HWND box = s.WaitForBox();
   REQUIRE(box != nullptr, "no box for an unsupported method");

@@ -181,7 +181,9 @@ bool MemoryFileSystem::FindFirst(const char* path) {
                        [&](const auto& f) { return inside(f.first); });
   }
   // A path such as "." or "\\" that normalises to nothing is the root.
-  return Taken(Resolve(raw, false));
+  // As on Windows, a search for a drive's root itself finds nothing.
+  std::string p = Resolve(raw, false);
+  return !(p.size() == 2 && p[1] == ':') && Taken(p);
 }
 
 bool MemoryFileSystem::MakeDirectory(const char* path) {
@@ -190,6 +192,10 @@ bool MemoryFileSystem::MakeDirectory(const char* path) {
   if (p.empty() || Taken(p) || !dirs_.count(Parent(p))) return Failed(false);
   dirs_.insert(p);
   return true;
+}
+
+bool MemoryFileSystem::IsDirectory(const char* path) {
+  return dirs_.count(Resolve(path, true)) != 0;
 }
 
 bool MemoryFileSystem::IsLink(const char* path) { return links_.count(Resolve(path, false)) != 0; }

@@ -61,6 +61,7 @@ class MemoryFileSystem : public lzh::FileSystem {
   bool Close(lzh::FileHandle file) override;
   bool FindFirst(const char* path) override;
   bool MakeDirectory(const char* path) override;
+  bool IsDirectory(const char* path) override;
   bool IsLink(const char* path) override;
   bool CanReplace(const char* path) override;
   bool Rename(const char* from, const char* to, bool replace) override;

@@ -147,7 +147,9 @@ TEST(Paths, MakeDirectoriesMakesEachMissingLevelOnce) {
     return true;
   };
   lzh::MakeDirectories(fs, "C:\\out\\docs\\old");
-  EXPECT_EQ(tried, std::vector<std::string>{"C:/out/docs"}) << "the first failure ends the work";
+  // A level that cannot be made may be there all the same (a root's "."):
+  // the directory's own test afterwards decides.
+  EXPECT_EQ(tried, (std::vector<std::string>{"C:/out/docs", "C:/out/docs/old"}));
 }
 
 TEST(Paths, LongPathsStayInsideTheirBuffers) {

@@ -75,7 +75,7 @@ class Stub32Image : public ::testing::Test {
 
 TEST_F(Stub32Image, IsASmallGuiProgramForI386WithAslrDepAndTerminalServerAwareness) {
   const PeImage& pe = *image;
-  EXPECT_LE(pe.Data().size(), 40960u);
+  EXPECT_LE(pe.Data().size(), static_cast<std::size_t>(LZH_PROGRAM_BUDGET));
   EXPECT_EQ(pe.Header(0), 0x00004550u);       // "PE\0\0"
   EXPECT_EQ(pe.Header(4) & 0xFFFF, 0x014Cu);  // machine i386
   EXPECT_EQ(pe.Header(22) & 0x0001, 0u);      // relocations kept, so it can move

@@ -174,6 +174,28 @@ TEST(WalkExtract, MemberThatCannotTakeItsNameLeavesTheFileThere) {
   EXPECT_EQ(rig.Selected(), std::vector<std::string>{"held.txt"});
 }
 
+// A drive's root, which a directory search cannot find: one that is there
+// (empty or not) takes files, also below a stored "./" (the root's "."
+// cannot be made, and need not be); one that cannot be reached ends the walk
+// at its first member with one "Error Changing Dir".
+TEST(WalkExtract, DriveRootsTakeFilesOrEndTheWalk) {
+  WalkRig rig(ArchiveBytes({StoredMember("./docs/a.txt", "a"), StoredMember("b.txt", "b")}));
+  rig.fs.AddDirectory("E:");
+  rig.List();
+  rig.dialog.SelectAll(true);
+  rig.Extract("E:\\");
+  EXPECT_EQ(rig.dialog.messages, std::vector<std::string>{});
+  EXPECT_EQ(rig.Content("E:/docs/a.txt"), "a");
+  EXPECT_EQ(rig.Content("E:/b.txt"), "b");
+
+  WalkRig gone(ArchiveBytes({StoredMember("a.txt", "a"), StoredMember("b.txt", "b")}));
+  gone.List();
+  gone.dialog.SelectAll(true);
+  gone.Extract("Q:\\");
+  EXPECT_EQ(gone.dialog.messages, std::vector<std::string>{"Error Changing Dir: Q:\\"});
+  EXPECT_EQ(gone.Selected(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
 TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {
   WalkRig rig(ArchiveBytes({StoredMember("locked/x.txt", "x"), StoredMember("free.txt", "y")}));
   rig.fs.failCreate = [](const std::string& p) { return p.starts_with("C:/out/locked/"); };
@@ -197,30 +219,46 @@ TEST(WalkExtract, UncreatableDirectoryStopsTheWalk) {
   EXPECT_EQ(rig.dialog.status, kFailure);
 }
 
-// The method is known before anything exists or is asked about: a member
-// that cannot be decoded makes no file, empties none and asks nothing.
+// The method is known once the overwrite policy has spoken and before
+// anything is made: a member that cannot be decoded makes no file and
+// empties none; one whose file exists is skipped under Skip or after a No,
+// and the walk goes on; otherwise the walk ends with its box.
 TEST(WalkExtract, UnsupportedMethodTouchesNoFileAndEndsTheWalk) {
   MemberPlan odd = StoredMember("odd.bin", "??????");
   odd.method = "-lh6-";
   Bytes archive = ArchiveBytes({odd, StoredMember("after.txt", "z")});
-  for (std::uint8_t policy : {lzh::Overwrite, lzh::Skip, lzh::Confirm}) {
-    for (bool exists : {false, true}) {
-      SCOPED_TRACE("policy " + std::to_string(policy) + (exists ? ", file exists" : ""));
-      WalkRig rig(archive);
-      if (exists) rig.fs.AddFile("C:/out/odd.bin", ToBytes("mine"));
-      rig.dialog.policy = policy;
-      rig.dialog.onQuestion = [](lzhtest::MemoryDialog&, const std::string& name) {
-        ADD_FAILURE() << "asked about " << name;
-      };
-      rig.ListAndExtractAll();
-      EXPECT_EQ(rig.dialog.messages,
-                (std::vector<std::string>{"Unable to extract...: Unsupported compression method"}));
-      EXPECT_EQ(rig.Content("C:/out/odd.bin"), exists ? "mine" : "<missing>");
-      EXPECT_FALSE(rig.fs.HasFile("C:/out/after.txt"));
-      EXPECT_EQ(rig.dialog.status, "Extracting: C:\\out\\odd.bin") << "no verdict";
-      ASSERT_EQ(rig.dialog.Kinds(), std::vector<Kind>{Kind::UnsupportedMethod});
-      EXPECT_STREQ(rig.dialog.outcomes[0].what.method, "-lh6-");
+  const struct {
+    std::uint8_t policy;
+    bool exists, yes, skipped;
+  } cases[] = {
+      {lzh::Overwrite, false, false, false}, {lzh::Skip, false, false, false},
+      {lzh::Confirm, false, false, false},   {lzh::Overwrite, true, false, false},
+      {lzh::Skip, true, false, true},        {lzh::Confirm, true, false, true},
+      {lzh::Confirm, true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("policy " + std::to_string(c.policy) + (c.exists ? ", file exists" : "") +
+                 (c.yes ? ", yes" : ""));
+    WalkRig rig(archive);
+    if (c.exists) rig.fs.AddFile("C:/out/odd.bin", ToBytes("mine"));
+    rig.dialog.policy = c.policy;
+    rig.dialog.onQuestion = [&](lzhtest::MemoryDialog& d, const std::string&) {
+      d.answer = c.yes ? 1 : 0;
+    };
+    rig.ListAndExtractAll();
+    EXPECT_EQ(rig.Content("C:/out/odd.bin"), c.exists ? "mine" : "<missing>");
+    if (c.skipped) {
+      EXPECT_TRUE(rig.dialog.messages.empty());
+      EXPECT_EQ(rig.Content("C:/out/after.txt"), "z");
+      EXPECT_EQ(rig.dialog.Kinds(), (std::vector<Kind>{Kind::SkippedExisting, Kind::Extracted}));
+      continue;
     }
+    EXPECT_EQ(rig.dialog.messages,
+              (std::vector<std::string>{"Unable to extract...: Unsupported compression method"}));
+    EXPECT_FALSE(rig.fs.HasFile("C:/out/after.txt"));
+    EXPECT_EQ(rig.dialog.status, "Extracting: C:\\out\\odd.bin") << "no verdict";
+    ASSERT_EQ(rig.dialog.Kinds(), std::vector<Kind>{Kind::UnsupportedMethod});
+    EXPECT_STREQ(rig.dialog.outcomes[0].what.method, "-lh6-");
   }
 }
 

@@ -26,6 +26,7 @@ class ForwardingFileSystem : public lzh::FileSystem {
   bool Close(lzh::FileHandle file) override { return below_.Close(file); }
   bool FindFirst(const char* path) override { return below_.FindFirst(path); }
   bool MakeDirectory(const char* path) override { return below_.MakeDirectory(path); }
+  bool IsDirectory(const char* path) override { return below_.IsDirectory(path); }
   bool IsLink(const char* path) override { return below_.IsLink(path); }
   bool CanReplace(const char* path) override { return below_.CanReplace(path); }
   bool Rename(const char* from, const char* to, bool replace) override {

@@ -42,6 +42,7 @@ class NullOutputFileSystem : public ForwardingFileSystem {
     return true;
   }
   // Nothing is below "." but what the walk made, and no file is ever there.
+  bool IsDirectory(const char* path) override { return FindFirst(path); }
   bool IsLink(const char*) override { return false; }
   bool CanReplace(const char*) override { return true; }
   bool Rename(const char*, const char*, bool) override { return true; }

@@ -62,6 +62,11 @@ class WideFileSystem final : public ForwardingFileSystem {
     return false;
   }
 
+  bool IsDirectory(const char* path) override {
+    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
   bool IsLink(const char* path) override {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(Wide(path).c_str(), &found);
