@@ -360,8 +360,7 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
     // A directory entry may carry its whole path in the directory record;
     // one without any name leaves nothing to make and is passed over. The
     // tool's name reader may have a name where the header has no bytes.
-    bool ownName =
-        !kProgramCore && session.nameReader != nullptr && session.nameReader->HasOwnName();
+    bool ownName = session.nameReader != nullptr && session.nameReader->HasOwnName();
     bool nameless = name[0] == 0 && member.extensionText[0] == 0 && !ownName;
     if (name[0] == 0 && !member.IsDirectoryEntry() && !ownName) {
       dialog.ShowMessage("Error retreiving filename.", kCaptionArchiveError);

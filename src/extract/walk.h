@@ -14,9 +14,10 @@
 
 namespace lzh {
 
-// The command-line tool's reading of names: turns a member's stored name
-// into the text it is listed, extracted and checked under (the program
-// takes the bytes as they stand).
+// A reading of names: turns a member's stored name into the text it is
+// listed, extracted and checked under (the tool's, in the charset it was
+// told; the program's, RecordNames). Without one the walk takes the bytes
+// as they stand.
 class MemberNameReader {
  public:
   virtual ~MemberNameReader() = default;
@@ -46,8 +47,8 @@ struct WalkSession {
   // The methods this program decodes.
   DecoderLookup decoderForMethod = DecoderForMethod;
   // The command-line tool's: a member of a method it cannot decode is
-  // reported and the walk goes on (the program stops with a box), and its
-  // reading of names.
+  // reported and the walk goes on (the program stops with a box). And the
+  // reading of names, where there is one.
   bool passOverUnsupported = false;
   MemberNameReader* nameReader = nullptr;
 };

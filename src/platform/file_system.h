@@ -106,7 +106,15 @@ class FileSystem {
   virtual std::uint32_t LastError() = 0;
 };
 
-// The real file system of the machine the program runs on.
+// The real file system of the machine the program runs on. Paths are in
+// the form the system's byte calls take: on Windows the ANSI code page (not
+// in the self-extracting program, which names files in UTF-8 alone).
 FileSystem& HostFileSystem();
+
+#ifdef _WIN32
+// The same with paths in UTF-8, which Windows takes through its wide calls:
+// names in any script, whatever the system's ANSI code page.
+FileSystem& Utf8HostFileSystem();
+#endif
 
 }  // namespace lzh

@@ -1,8 +1,12 @@
-// The file system on Win32, through the ANSI calls.
+// The file system on Win32: paths in the ANSI code page through the "A"
+// calls, or in UTF-8 through the wide ones.
 #include <windows.h>
+
+#include <type_traits>
 
 #include "platform/file_system.h"
 #include "platform/win32_links.h"
+#include "platform/win32_text.h"
 
 namespace lzh {
 
@@ -14,17 +18,66 @@ void SetTimes(FileHandle file, const FILETIME& utc) {
   SetFileTime(AsHandle(file), nullptr, &utc, &utc);
 }
 
+// The calls that take a path, in both spellings (the program uses one).
+inline HANDLE OpenFile(const char* path, DWORD access, DWORD share, DWORD how, DWORD flags) {
+  return CreateFileA(path, access, share, nullptr, how, flags, nullptr);
+}
+inline HANDLE OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD how, DWORD flags) {
+  return CreateFileW(path, access, share, nullptr, how, flags, nullptr);
+}
+inline HANDLE FindFirst(const char* path, WIN32_FIND_DATAA& found) {
+  return FindFirstFileA(path, &found);
+}
+inline HANDLE FindFirst(const wchar_t* path, WIN32_FIND_DATAW& found) {
+  return FindFirstFileW(path, &found);
+}
+inline BOOL MakeOneDirectory(const char* path) { return CreateDirectoryA(path, nullptr); }
+inline BOOL MakeOneDirectory(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
+inline DWORD AttributesOf(const char* path) { return GetFileAttributesA(path); }
+inline DWORD AttributesOf(const wchar_t* path) { return GetFileAttributesW(path); }
+inline BOOL Move(const char* from, const char* to, DWORD flags) {
+  return MoveFileExA(from, to, flags);
+}
+inline BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) {
+  return MoveFileExW(from, to, flags);
+}
+inline BOOL Delete(const char* path) { return DeleteFileA(path); }
+inline BOOL Delete(const wchar_t* path) { return DeleteFileW(path); }
+
+// A path as the calls of one spelling take it: the bytes as they are, or
+// UTF-8 as UTF-16 (empty, which no call finds, when it is not UTF-8 or does
+// not fit).
+template <bool kWide>
+struct SystemPath {
+  explicit SystemPath(const char* path) : text(path) {}
+  const char* text;
+};
+template <>
+struct SystemPath<true> {
+  explicit SystemPath(const char* path) {
+    if (!Utf8ToWide(path, text, kWidePathUnits)) text[0] = 0;
+  }
+  wchar_t text[kWidePathUnits];
+};
+
+// kWide: paths are UTF-8 and reach the system through the wide calls, so
+// that names in any script are written as named whatever the system's ANSI
+// code page; else they are in that code page, as the "A" calls take them.
+template <bool kWide>
 class Win32FileSystem final : public FileSystem {
+  using Path = SystemPath<kWide>;
+  using FindData = std::conditional_t<kWide, WIN32_FIND_DATAW, WIN32_FIND_DATAA>;
+
  public:
   FileHandle OpenRead(const char* path) override {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = OpenFile(Path(path).text, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL);
     return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
   }
 
   FileHandle CreateOutput(const char* path) override {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = OpenFile(Path(path).text, GENERIC_WRITE, FILE_SHARE_WRITE, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL);
     if (h != INVALID_HANDLE_VALUE) return reinterpret_cast<FileHandle>(h);
     KeepError();
     return kInvalidFile;
@@ -77,27 +130,27 @@ class Win32FileSystem final : public FileSystem {
 
   bool FindFirst(const char* path) override {
     if (path[0] == 0) return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
+    FindData found;
+    HANDLE search = lzh::FindFirst(Path(path).text, found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return true;
   }
 
   bool MakeDirectory(const char* path) override {
-    if (CreateDirectoryA(path, nullptr)) return true;
+    if (MakeOneDirectory(Path(path).text)) return true;
     KeepError();
     return false;
   }
 
   bool IsDirectory(const char* path) override {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = AttributesOf(Path(path).text);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
   bool IsLink(const char* path) override {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
+    FindData found;
+    HANDLE search = lzh::FindFirst(Path(path).text, found);
     if (search == INVALID_HANDLE_VALUE) return false;
     FindClose(search);
     return IsNameSurrogate(found);
@@ -107,9 +160,9 @@ class Win32FileSystem final : public FileSystem {
     // Opened for writing and closed at once: read-only files, directories
     // and files held open without write sharing fail as they would if
     // replaced in place.
-    HANDLE h =
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = OpenFile(Path(path).text, GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                        FILE_FLAG_OPEN_REPARSE_POINT);
     if (h == INVALID_HANDLE_VALUE) {
       KeepError();
       return false;
@@ -119,12 +172,12 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool Rename(const char* from, const char* to, bool replace) override {
-    if (MoveFileExA(from, to, replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+    if (Move(Path(from).text, Path(to).text, replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
     KeepError();
     return false;
   }
 
-  bool Remove(const char* path) override { return DeleteFileA(path) != 0; }
+  bool Remove(const char* path) override { return Delete(Path(path).text) != 0; }
 
   void SetDosTime(FileHandle file, std::uint32_t dosDateTime) override {
     FILETIME local, utc;
@@ -155,8 +208,17 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
+// The program names everything through the wide calls; the byte calls are
+// the tool's, for `build`, which takes paths as the system's byte calls do.
+#ifndef LZH_PROGRAM_CORE
 FileSystem& HostFileSystem() {
-  static Win32FileSystem fileSystem;
+  static Win32FileSystem<false> fileSystem;
+  return fileSystem;
+}
+#endif
+
+FileSystem& Utf8HostFileSystem() {
+  static Win32FileSystem<true> fileSystem;
   return fileSystem;
 }
 

@@ -3,9 +3,8 @@
 #include <windows.h>
 
 #include "codec/crc16.h"
-#include "extract/paths.h"
+#include "extract/record_names.h"
 #include "extract/walk.h"
-#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/heap.h"
 #include "platform/own_executable.h"
@@ -41,14 +40,18 @@ FileHandle OpenArchiveHandle() {
   return archiveHandle;
 }
 
+// Names and paths are UTF-8 from the archive's records or the system's code
+// page to the wide calls, so no byte of theirs starts a double-byte character.
 void Run(HINSTANCE module) {
-  FileSystem& fs = HostFileSystem();
+  FileSystem& fs = Utf8HostFileSystem();
   FileHandle archiveHandle = OpenArchiveHandle();
   if (archiveHandle == kInvalidFile) return;
-  SetLeadByteTest(IsHostLeadByte);
   {
     CrcTableScope crcTableScope;  // released after the handle is closed
     WalkSession session(fs);
+    RecordNames names;
+    names.Observe(session.archive);
+    session.nameReader = &names;
     session.archive.archiveHandle = archiveHandle;
     session.archiveStart = LocateArchive(module, fs, archiveHandle);
     if (session.archiveStart == 0) {

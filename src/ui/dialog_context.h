@@ -21,18 +21,18 @@ struct DialogContext {
   std::uint8_t overwritePolicy = Confirm;  // an OverwritePolicyValue
   // The last answer to the overwrite question: 0 skip, other values overwrite.
   std::uint8_t overwriteAnswer = 0;
-  char existingFileName[kFileNameMax + 1] = {};  // what the question names
+  char existingFileName[kFileNameMax + 1] = {};  // what the question names (UTF-8)
   bool walkRunning = false;
 };
 
 // Keeps the context given at WM_INITDIALOG (its lParam) with the dialog.
 inline void KeepDialogContext(HWND dialog, LPARAM initParam) {
-  SetWindowLongPtrA(dialog, DWLP_USER, initParam);
+  SetWindowLongPtrW(dialog, DWLP_USER, initParam);
 }
 
 // The context kept with the dialog, or nullptr before WM_INITDIALOG.
 inline DialogContext* ContextOf(HWND dialog) {
-  return reinterpret_cast<DialogContext*>(GetWindowLongPtrA(dialog, DWLP_USER));
+  return reinterpret_cast<DialogContext*>(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 }  // namespace lzh

@@ -2,9 +2,9 @@
 
 namespace lzh {
 
-INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure,
-                        LPARAM initParam) {
-  return DialogBoxParamA(module, templateName, owner, procedure, initParam);
+INT_PTR ShowModalDialog(HINSTANCE module, const wchar_t* templateName, HWND owner,
+                        DLGPROC procedure, LPARAM initParam) {
+  return DialogBoxParamW(module, templateName, owner, procedure, initParam);
 }
 
 void CenterOnScreen(HWND window) {
@@ -19,9 +19,9 @@ void CenterOnScreen(HWND window) {
 
 void PumpOneMessage() {
   MSG message;
-  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
 }
 

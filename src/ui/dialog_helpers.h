@@ -1,4 +1,7 @@
-// Small operations the dialogs and the walk share on Win32.
+// Small operations the dialogs and the walk share on Win32. The dialogs are
+// Unicode windows: their texts are UTF-8 in the program and UTF-16 at the
+// system's calls, so that names in any script show whatever the system's
+// ANSI code page.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +11,8 @@ namespace lzh {
 // Runs the dialog made from the named template, with initParam as the
 // lParam of its WM_INITDIALOG, and returns the value its procedure passed to
 // EndDialog (-1 when the dialog could not be created).
-INT_PTR ShowModalDialog(HINSTANCE module, const char* templateName, HWND owner, DLGPROC procedure,
-                        LPARAM initParam);
+INT_PTR ShowModalDialog(HINSTANCE module, const wchar_t* templateName, HWND owner,
+                        DLGPROC procedure, LPARAM initParam);
 
 // Centres window on the whole screen (not the work area), keeping its size
 // and Z order. A window larger than the screen sticks out on both sides.

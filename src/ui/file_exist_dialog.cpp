@@ -1,6 +1,7 @@
 #include "ui/file_exist_dialog.h"
 
 #include "extract/paths.h"
+#include "platform/win32_text.h"
 #include "resource_ids.h"
 #include "ui/dialog_helpers.h"
 
@@ -15,7 +16,9 @@ void OnInitDialog(HWND dialog, const DialogContext& context) {
   char question[kFileNameMax + sizeof kQuestionTail];
   CopyText(question, sizeof question, context.existingFileName);
   AppendText(question, sizeof question, kQuestionTail);
-  SetDlgItemTextA(dialog, IDC_QUESTION, question);
+  wchar_t shown[sizeof question];
+  Utf8ToWide(question, shown, sizeof question);
+  SetDlgItemTextW(dialog, IDC_QUESTION, shown);
 }
 
 constexpr int kPolicyButtons[] = {IDC_POLICY_CONFIRM, IDC_POLICY_OVERWRITE, IDC_POLICY_SKIP};
@@ -26,14 +29,14 @@ constexpr int kPolicyButtons[] = {IDC_POLICY_CONFIRM, IDC_POLICY_OVERWRITE, IDC_
 void TickPolicyButton(HWND mainDialog, int policyButton) {
   for (int button : kPolicyButtons) {
     WPARAM state = button == policyButton ? BST_CHECKED : BST_UNCHECKED;
-    SendDlgItemMessageA(mainDialog, button, BM_SETCHECK, state, 0);
+    SendDlgItemMessageW(mainDialog, button, BM_SETCHECK, state, 0);
   }
 }
 
 // Yes (IDOK) or No (IDCANCEL, also Escape and the close box).
 void OnAnswer(HWND dialog, DialogContext& context, int id) {
   bool yes = id == IDOK;
-  if (SendDlgItemMessageA(dialog, IDC_DONT_ASK_AGAIN, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+  if (SendDlgItemMessageW(dialog, IDC_DONT_ASK_AGAIN, BM_GETCHECK, 0, 0) == BST_CHECKED) {
     TickPolicyButton(context.mainDialog, yes ? IDC_POLICY_OVERWRITE : IDC_POLICY_SKIP);
     context.overwritePolicy = yes ? Overwrite : Skip;
     context.overwriteAnswer = yes ? 1 : 0;
@@ -66,7 +69,7 @@ INT_PTR CALLBACK FileExistProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 void AskAboutExistingFile(DialogContext& context) {
   // No owner: the main dialog stays enabled, and its policy buttons act
   // while the question shows.
-  ShowModalDialog(GetModuleHandleA(nullptr), "FileExist", nullptr, FileExistProc,
+  ShowModalDialog(GetModuleHandleW(nullptr), L"FileExist", nullptr, FileExistProc,
                   reinterpret_cast<LPARAM>(&context));
 }
 

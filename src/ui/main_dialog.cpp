@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include "platform/win32_text.h"
 #include "resource_ids.h"
 #include "ui/dialog_context.h"
 #include "ui/dialog_helpers.h"
@@ -24,7 +25,7 @@ void Walk(HWND dialog, DialogContext& context, WalkMode mode) {
   // A disabled check box still toggles on BM_CLICK sent by another program;
   // the state the walk started with is put back, so that the box goes on
   // matching the list.
-  LRESULT storedPathsState = SendMessageA(storedPaths, BM_GETCHECK, 0, 0);
+  LRESULT storedPathsState = SendMessageW(storedPaths, BM_GETCHECK, 0, 0);
   EnableWindow(extract, FALSE);
   EnableWindow(storedPaths, FALSE);
   context.walkRunning = true;
@@ -35,40 +36,41 @@ void Walk(HWND dialog, DialogContext& context, WalkMode mode) {
   context.walkRunning = false;
   EnableWindow(extract, TRUE);
   if (walkDialog.StoredPathsTurnedOff()) return;
-  SendMessageA(storedPaths, BM_SETCHECK, static_cast<WPARAM>(storedPathsState), 0);
+  SendMessageW(storedPaths, BM_SETCHECK, static_cast<WPARAM>(storedPathsState), 0);
   if (storedPathsEnabled) EnableWindow(storedPaths, TRUE);
 }
 
 void SelectAllEntries(HWND dialog, BOOL selected) {
-  SendDlgItemMessageA(dialog, IDC_MEMBER_LIST, LB_SETSEL, selected, kSelectAllEntries);
+  SendDlgItemMessageW(dialog, IDC_MEMBER_LIST, LB_SETSEL, selected, kSelectAllEntries);
 }
 
-void Check(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, BM_SETCHECK, BST_CHECKED, 0); }
+void Check(HWND dialog, int id) { SendDlgItemMessageW(dialog, id, BM_SETCHECK, BST_CHECKED, 0); }
 
 bool IsChecked(HWND dialog, int id) {
-  return SendDlgItemMessageA(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 // Shows the current directory in the path edit and keeps it as extractPath.
 // One of 256 characters or more does not fit: "." names it then.
 void UseCurrentDirectory(HWND dialog, DialogContext& context) {
-  char* path = context.session.extractPath;
-  DWORD length = GetCurrentDirectoryA(256, path);
-  if (length - 1 >= 255) CopyText(path, kPathChars + 1, ".");  // 0 or 256 and more
-  SetDlgItemTextA(dialog, IDC_PATH_EDIT, path);
+  wchar_t path[kPathChars + 1];
+  DWORD length = GetCurrentDirectoryW(kPathChars + 1, path);
+  if (length - 1 >= static_cast<DWORD>(kPathChars)) lstrcpyW(path, L".");  // 0, or 256 and more
+  WideToUtf8(path, context.session.extractPath, sizeof context.session.extractPath);
+  SetDlgItemTextW(dialog, IDC_PATH_EDIT, path);
 }
 
 void OnInitDialog(HWND dialog, DialogContext& context) {
   CenterOnScreen(dialog);
-  HICON icon = LoadIconA(GetModuleHandleA(nullptr), "MainIcon");
+  HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MainIcon");
 #ifdef _WIN64
-  SetClassLongPtrA(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+  SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
 #else
-  SetClassLongA(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
+  SetClassLongW(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
 #endif
   SetFocus(GetDlgItem(dialog, IDC_PATH_EDIT));
   UseCurrentDirectory(dialog, context);
-  SendDlgItemMessageA(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
+  SendDlgItemMessageW(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
   Check(dialog, IDC_SELECT_ALL);
   Check(dialog, IDC_POLICY_CONFIRM);
   context.overwritePolicy = Confirm;
@@ -80,9 +82,10 @@ void OnInitDialog(HWND dialog, DialogContext& context) {
 
 void OnExtract(HWND dialog, DialogContext& context) {
   if (context.walkRunning) return;
-  char* path = context.session.extractPath;
-  int copied = GetDlgItemTextA(dialog, IDC_PATH_EDIT, path, kPathChars + 1);
+  wchar_t path[kPathChars + 1];
+  int copied = GetDlgItemTextW(dialog, IDC_PATH_EDIT, path, kPathChars + 1);
   path[copied] = 0;
+  WideToUtf8(path, context.session.extractPath, sizeof context.session.extractPath);
   if (copied == 0) UseCurrentDirectory(dialog, context);
   Walk(dialog, context, WalkMode::Extract);
 }
@@ -142,7 +145,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 void RunMainDialog(HINSTANCE module, WalkSession& session) {
   DialogContext context(session);
-  ShowModalDialog(module, "MainDialog", nullptr, MainDialogProc,
+  ShowModalDialog(module, L"MainDialog", nullptr, MainDialogProc,
                   reinterpret_cast<LPARAM>(&context));
 }
 

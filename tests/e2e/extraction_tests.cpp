@@ -218,10 +218,10 @@ bool MakeUnixLink(const std::string& to, const std::string& at) {
   if (!CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process))
     return false;
-  WaitForSingleObject(process.hProcess, 10000);
+  // A Unix process gives no handle to wait on: the link is waited for.
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return Exists(at);
+  return WaitFor([&] { return Exists(at); });
 }
 
 // Under Overwrite, a member that fails its check leaves the file it was to
@@ -365,6 +365,49 @@ void ShiftJisTrailBytesAreNoSeparators() {
          "lzhsfx.exe extract over existing files ended with " + std::to_string(code));
 }
 
+// A program made by lzhsfx create from names in three scripts shows and
+// extracts each as named under any ANSI code page (this runs under 1252 and
+// under 932): the names travel as UTF-16 records, which the program reads
+// in preference to the stored bytes.
+void NamesMadeElsewhereShowAndExtractAsNamed() {
+  std::string dir = MakeTestDirectory(GetACP() == 932 ? "names932" : "names");
+  if (GetACP() != 932 && GetACP() != 1252)
+    notes.push_back("the ANSI code page here is " + std::to_string(GetACP()));
+  const std::vector<std::wstring> names = {L"caf\u00e9.txt", L"\u00dcbersicht.txt",
+                                           L"\u8aac\u660e\u66f8.txt"};
+  std::wstring source = Widen(dir) + L"\\src";
+  CreateDirectoryW(source.c_str(), nullptr);
+  for (const std::wstring& name : names) {
+    HANDLE file = CreateFileW((source + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    REQUIRE(file != INVALID_HANDLE_VALUE && WriteFile(file, "x", 1, &written, nullptr),
+            "cannot write " + Narrow(name));
+    CloseHandle(file);
+  }
+  std::string tool = stubPath.substr(0, stubPath.find_last_of('\\') + 1) + "lzhsfx.exe";
+  std::string exe = dir + "\\names.exe";
+  Program create;
+  REQUIRE(create.Start(tool, dir, "create \"" + exe + "\" -C src . --stub \"" + stubPath + "\""),
+          "cannot start " + tool);
+  DWORD code = 1;
+  REQUIRE(create.WaitForExit(code) && code == 0,
+          "lzhsfx.exe create ended with " + std::to_string(code));
+
+  Session s;
+  if (!s.Start(exe, dir)) return;
+  Expect(ListEntries(s.list) == SortedNames(names), "listed: " + Join(ListEntries(s.list)));
+  std::string out = dir + "\\out";
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDOK);
+  REQUIRE(s.WaitForStatus(kSuccess), "verdict " + s.Verdict());
+  for (const std::wstring& name : names) {
+    std::wstring file = Widen(out) + L"\\" + name;
+    Expect(GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES, "missing " + Narrow(file));
+  }
+  s.Exit();
+}
+
 }  // namespace
 
 const Tests& ExtractionTests() {
@@ -378,6 +421,10 @@ const Tests& ExtractionTests() {
       {"a failed replacement keeps the file and no link is followed",
        FailedReplacementKeepsTheFileAndNoLinkIsFollowed},
       {"Shift-JIS trail bytes are no separators", ShiftJisTrailBytesAreNoSeparators, 932},
+      {"names made on another system show and extract as named",
+       NamesMadeElsewhereShowAndExtractAsNamed},
+      {"names made on another system show and extract as named (code page 932)",
+       NamesMadeElsewhereShowAndExtractAsNamed, 932},
   };
   return kTests;
 }

@@ -89,9 +89,10 @@ TEST_F(Stub32Image, IsASmallGuiProgramForI386WithAslrDepAndTerminalServerAwarene
 }
 
 // Only DLLs the system keeps as known DLLs, which are always loaded from the
-// system directory. The program opens itself by its UTF-16 path, and the
-// call that limits the DLL search is looked up, not imported: systems that
-// lack it would refuse to start the program.
+// system directory. The program opens itself by its UTF-16 path, names
+// every file and shows every name through the wide calls, and the call that
+// limits the DLL search is looked up, not imported: systems that lack it
+// would refuse to start the program.
 TEST_F(Stub32Image, ImportsOnlyKnownDllsAndNoAnsiPathOfItsOwn) {
   const PeImage& pe = *image;
   std::set<std::string> dlls, functions;
@@ -110,10 +111,11 @@ TEST_F(Stub32Image, ImportsOnlyKnownDllsAndNoAnsiPathOfItsOwn) {
   }
   EXPECT_EQ(dlls, (std::set<std::string>{"KERNEL32.DLL", "MSVCRT.DLL", "USER32.DLL"}));
   for (const char* needed : {"CreateFileW", "GetModuleFileNameW", "SetDllDirectoryW",
-                             "GetProcAddress", "DialogBoxParamA"})
+                             "GetProcAddress", "DialogBoxParamW", "MoveFileExW"})
     EXPECT_TRUE(functions.count(needed)) << needed << " is not imported";
-  for (const char* refused : {"SetDefaultDllDirectories", "GetModuleFileNameA", "LoadLibraryA",
-                              "LoadLibraryW", "LoadLibraryExW"})
+  for (const char* refused :
+       {"SetDefaultDllDirectories", "GetModuleFileNameA", "LoadLibraryA", "LoadLibraryW",
+        "LoadLibraryExW", "CreateFileA", "FindFirstFileA", "CreateDirectoryA", "DialogBoxParamA"})
     EXPECT_FALSE(functions.count(refused)) << refused << " is imported";
 }
 

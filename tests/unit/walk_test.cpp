@@ -5,6 +5,7 @@
 #include <tuple>
 #include <utility>
 
+#include "extract/record_names.h"
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
 #include "support/walk_rig.h"
@@ -194,6 +195,56 @@ TEST(WalkExtract, DriveRootsTakeFilesOrEndTheWalk) {
   gone.Extract("Q:\\");
   EXPECT_EQ(gone.dialog.messages, std::vector<std::string>{"Error Changing Dir: Q:\\"});
   EXPECT_EQ(gone.Selected(), (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+// The program's reading of names: UTF-16 records (0x44 the file, 0x45 the
+// directory, components ended by 0xFFFF) in preference, as UTF-8; the
+// stored bytes where there are none, or where a record is no UTF-16; a
+// name from a record is checked as a path like any other.
+TEST(WalkExtract, ProgramReadsUtf16NamesAndChecksThem) {
+  auto utf16 = [](const std::u16string& text) {
+    Bytes bytes;
+    for (char16_t unit : text) {
+      bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return bytes;
+  };
+  auto withRecords = [](MemberPlan plan, std::vector<Record> records) {
+    plan.records.insert(plan.records.end(), records.begin(), records.end());
+    return plan;
+  };
+  const struct {
+    MemberPlan member;
+    std::string listed;  // "" when refused
+  } cases[] = {
+      {withRecords(StoredMember("caf?.txt", "a", 2), {{0x44, utf16(u"caf\u00e9.txt")}}),
+       "caf\xc3\xa9.txt"},
+      {withRecords(StoredMember("x.txt", "b", 2),
+                   {{0x45, utf16(u"\u00dcbersicht\xffff\u8aac\xffff")}, {0x44, utf16(u"x.txt")}}),
+       "\xc3\x9c" "bersicht\\\xe8\xaa\xac\\x.txt"},
+      {StoredMember("plain.txt", "c", 2), "plain.txt"},
+      {withRecords(StoredMember("bytes.txt", "d", 2), {{0x44, utf16(u"\xd800x")}}), "bytes.txt"},
+      {withRecords(StoredMember("safe.txt", "e", 2), {{0x44, utf16(u"..\\evil.txt")}}), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.listed);
+    WalkRig rig(ArchiveBytes({c.member}));
+    lzh::RecordNames names;
+    names.Observe(rig.session.archive);
+    rig.session.nameReader = &names;
+    rig.ListAndExtractAll();
+    ASSERT_EQ(rig.Names().size(), 1u);
+    if (c.listed.empty()) {
+      EXPECT_EQ(rig.dialog.Kinds(), std::vector<Kind>{Kind::RefusedName});
+      EXPECT_FALSE(rig.fs.HasFile("C:/evil.txt"));
+      continue;
+    }
+    EXPECT_EQ(rig.Names()[0], c.listed);
+    std::string path = "C:/out/" + c.listed;
+    for (char& ch : path) ch = ch == '\\' ? '/' : ch;
+    EXPECT_TRUE(rig.fs.HasFile(path)) << path;
+  }
 }
 
 TEST(WalkExtract, UncreatableFileStaysSelectedAndTheWalkGoesOn) {

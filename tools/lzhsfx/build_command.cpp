@@ -38,17 +38,33 @@ const char kUsage[] =
     "  --version     print the version\n"
     "Exit status: 0 built; 2 bad usage, no archive, or a refusal.\n";
 
-// The names that are not ASCII: the program shows and writes names in the
-// ANSI code page of the system it runs on, so they read as made only where
-// that is the code page of the system that made the archive.
-std::string NonAsciiWarning(const std::vector<std::string>& names) {
+// A name that is not ASCII and has no UTF-16 record: the program shows and
+// writes it as the ANSI code page of the system it runs on reads its bytes.
+struct CodePageName {
+  std::string text;     // as read here, UTF-8
+  std::string charset;  // what it was read in ("" kept as stored)
+};
+
+// What a program shows of code-page names on other systems. Names with
+// UTF-16 records show as made everywhere, and need no word.
+std::string CodePageNamesWarning(const std::vector<CodePageName>& names) {
   if (names.empty()) return "";
-  std::string text = std::to_string(names.size()) + " member name(s) are not ASCII, such as ";
+  bool shiftJis = true;
+  for (const auto& name : names) shiftJis = shiftJis && name.charset == "CP932";
+  std::string text = std::to_string(names.size()) + " member name(s) are not ASCII and have no " +
+                     "UTF-16 name, such as ";
   for (std::size_t i = 0; i < names.size() && i < 3; ++i)
-    text += (i == 0 ? "" : ", ") + Printable(lzhnames::ReadableText({}, names[i]));
+    text += (i == 0 ? "" : ", ") + Printable(names[i].text);
+  text += shiftJis ? ": they are stored in code page 932 (Shift-JIS), so the program shows and "
+                     "writes them as made only on Windows whose ANSI code page is 932 "
+                     "(Japanese); elsewhere, such as on Western Windows (code page 1252), they "
+                     "come out as that code page reads their bytes"
+                   : ": the program shows and writes them as the ANSI code page of the Windows "
+                     "it runs on reads their bytes, so they come out as made only where that "
+                     "is the code page of the system that made the archive";
   return text +
-         ": the program shows and writes names in the code page of the Windows system it runs "
-         "on, so they come out as stored only where that code page is the archive's";
+         " (lzhsfx create gives a program's names UTF-16 records, which show as made "
+         "everywhere)";
 }
 
 // The members whose sizes the program cannot count.
@@ -72,14 +88,16 @@ void AddBeyondProgram(lzh::FileSystem& fs, const OpenedArchive& opened,
 }
 
 // Runs the extracting walk without writing anything and collects why the
-// stub would not extract everything, and the names that are not ASCII.
+// stub would not extract everything, and the names shown in a code page.
 std::vector<std::string> ProblemsOf(const std::string& archivePath, const OpenedArchive& opened,
                                     NullOutputFileSystem& fs,
-                                    std::vector<std::string>& nonAsciiNames) {
+                                    std::vector<CodePageName>& codePageNames) {
   std::vector<std::string> problems;
   ConsoleDialog dialog;
+  MemberNames names({});
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
-    if (!lzhnames::IsAscii(outcome.storedName)) nonAsciiNames.push_back(outcome.storedName);
+    if (!lzhnames::IsAscii(outcome.storedName) && !names.HasUtf16Names())
+      codePageNames.push_back({outcome.storedName, names.LastBytesCharset()});
     if (outcome.kind == lzh::OutcomeKind::UnsupportedMethod) {
       problems.push_back(MemberLabel(outcome) + ": the program cannot decode its method " +
                          Printable(outcome.method));
@@ -91,7 +109,6 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
   // Names are checked as the other commands check them: a "\" that is the
   // trail byte of a double-byte character (in the charset the name reads
   // as) separates nothing.
-  MemberNames names({});
   CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod, &names);
   for (const auto& name : dialog.Unreached())
     problems.push_back(Printable(name) + ": not reached: the check stopped before it");
@@ -114,10 +131,10 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
     return kExitUsage;
   }
   lzh::FileSize end = opened.isProgram ? ArchiveEnd(fs, opened) : fs.Size(opened.handle);
-  std::vector<std::string> nonAsciiNames;
-  std::vector<std::string> problems = ProblemsOf(archivePath, opened, fs, nonAsciiNames);
+  std::vector<CodePageName> codePageNames;
+  std::vector<std::string> problems = ProblemsOf(archivePath, opened, fs, codePageNames);
   fs.Close(opened.handle);
-  std::string warning = NonAsciiWarning(nonAsciiNames);
+  std::string warning = CodePageNamesWarning(codePageNames);
   if (!warning.empty()) PrintError("warning: " + warning);
   // Even --force makes no program that could not find its archive.
   if (end > kProgramReach) {

@@ -4,9 +4,8 @@
 
 namespace lzhcli {
 
-CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened,
-                           ConsoleDialog& dialog, lzh::DecoderLookup decoderForMethod,
-                           MemberNames* names) {
+CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened, ConsoleDialog& dialog,
+                           lzh::DecoderLookup decoderForMethod, MemberNames* names) {
   lzh::WalkSession session(fs);
   session.decoderForMethod = decoderForMethod;
   session.passOverUnsupported = true;

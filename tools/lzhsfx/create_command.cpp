@@ -177,17 +177,24 @@ bool SourceDateEpoch(std::optional<std::int64_t>& time, std::string& error) {
   return true;
 }
 
-// Why the program would refuse the name, or "". Code page 932's names are
-// judged as a Japanese system splits them: never at a trail byte.
-std::string RefusalOf(const StoredName& name) {
+// Why the program would refuse the name, or "": the bytes as other programs
+// read them, and a UTF-16 name, which the program uses, as the UTF-8 utf8 it
+// reads it as. Code page 932's names are judged as a Japanese system splits
+// them: never at a trail byte.
+std::string RefusalOf(const StoredName& name, const std::string& utf8) {
+  // The program joins the name to an extraction directory of up to 255
+  // characters and a "\" in one path buffer.
+  auto refusal = [](const std::string& path) {
+    return path.size() + 257 >= lzh::kPathBytes ? lzh::NameRefusal::TooLong
+                                                : lzh::MemberPathRefusal(path.c_str());
+  };
   lzh::MemberOutcome outcome;
   outcome.kind = lzh::OutcomeKind::RefusedName;
   lzh::SetLeadByteTest(name.leadByteTest);
-  // The program joins the name to an extraction directory of up to 255
-  // characters and a "\" in one path buffer.
-  outcome.refusal = name.bytes.size() + 257 >= lzh::kPathBytes
-                        ? lzh::NameRefusal::TooLong
-                        : lzh::MemberPathRefusal(name.bytes.c_str());
+  outcome.refusal = refusal(name.bytes);
+  lzh::SetLeadByteTest(nullptr);
+  if (outcome.refusal == lzh::NameRefusal::None && !name.utf16.empty())
+    outcome.refusal = refusal(utf8);
   return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
 }
 
@@ -316,9 +323,9 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
     if (index >= packedUntil) packedUntil = PackAhead(writer, entries, index);
     StoredName name;
     std::string problem;
-    if (!MakeStoredName(entry.storedPath, options.charset, options.writer.headerLevel, name,
-                        problem) ||
-        !(problem = RefusalOf(name)).empty()) {
+    if (!MakeStoredName(entry.storedPath, options.charset, options.writer.headerLevel,
+                        EndsInExe(options.out), name, problem) ||
+        !(problem = RefusalOf(name, entry.storedPath)).empty()) {
       progress.Clear();
       reporter.Item(ItemResult::Failed, Printable(entry.sourcePath),
                     problem + (problem.rfind("refused", 0) == 0 ? "; not archived" : ""));

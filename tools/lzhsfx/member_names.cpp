@@ -114,6 +114,7 @@ lzh::NameRefusal MemberNames::ReadName(const lzh::MemberHeader& member, const ch
   // The charset the bytes were read in decides where they separate.
   std::string used;
   std::string text = Text(member, name, &used);
+  lastBytesCharset_ = used;
   if (text == memberName) return lzh::NameRefusal::None;  // the walk checks it as it is
   lzh::NameRefusal refusal = BytesRefusal(member, memberName, used);
   if (!lzh::CopyText(memberName, sizeof memberName, text.c_str())) return lzh::NameRefusal::TooLong;

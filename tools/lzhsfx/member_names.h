@@ -33,6 +33,9 @@ class MemberNames final : public lzh::RecordObserver, public lzh::MemberNameRead
 
   // True when the member just read has names in a UTF-16 record.
   bool HasUtf16Names() const { return hasUtf16Name_ || hasUtf16Directory_; }
+  // The charset the bytes of the member ReadName read last were read in
+  // ("" when they were kept as they are).
+  const std::string& LastBytesCharset() const { return lastBytesCharset_; }
 
   void HeaderStarts() override;
   void Record(std::uint8_t type, const std::uint8_t* data, std::uint32_t size) override;
@@ -54,6 +57,7 @@ class MemberNames final : public lzh::RecordObserver, public lzh::MemberNameRead
   std::u16string utf16Name_;
   std::u16string utf16Directory_;  // components separated by "\"
   std::uint32_t codePage_ = lzhnames::kNoCodePage;
+  std::string lastBytesCharset_;
 };
 
 }  // namespace lzhcli

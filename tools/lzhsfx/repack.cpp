@@ -12,7 +12,9 @@
 #include "archive_writer/utf8_path.h"
 #include "codec/decoder.h"
 #include "commands.h"
+#include "member_names.h"
 #include "names/code_page_text.h"
+#include "names/unicode_text.h"
 #include "outcome_text.h"
 #include "sfx_program.h"
 
@@ -58,6 +60,15 @@ std::int64_t UnixTimeOf(const lzh::MemberHeader& member) {
   local.tm_sec = static_cast<int>((t & 0x1F) * 2);
   local.tm_isdst = -1;
   return static_cast<std::int64_t>(std::mktime(&local));
+}
+
+// text ("\\" separated) as the UTF-16 path of records 0x44/0x45 ("/"
+// separated), or empty when it is ASCII, which the bytes hold as well.
+std::u16string Utf16PathOf(std::string text) {
+  std::u16string utf16;
+  for (char& c : text) c = c == '\\' ? '/' : c;
+  if (lzhnames::IsAscii(text) || !lzhnames::Utf8ToUtf16(text, utf16)) utf16.clear();
+  return utf16;
 }
 
 // Decodes the member at the reader's position into path; false, with the
@@ -128,6 +139,10 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   OpenedArchive opened;
   if (!OpenArchive(host, archivePath, opened, error, archivePath)) return false;
   lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
+  // Each member's name as text: its UTF-16 records where it has them, else
+  // its bytes in the code page they read in.
+  MemberNames names({});
+  names.Observe(reader);
   lzh::HeaderCursor cursor(reader);
   const std::string besideUtf8 = lzhnames::SystemNameToUtf8(besidePath);
   lzhwrite::WriteStatus status = writer.Open(besideUtf8);
@@ -175,9 +190,12 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       error = Printable(name) + ": " + error;
       ok = false;
     } else {
-      writer.SetHeaderLevel(m.level > 2 ? 2 : m.level);
+      // A name that is not ASCII keeps or gains its UTF-16 records, which
+      // the program shows and writes as they are on any system: at level 2.
+      std::u16string utf16 = Utf16PathOf(names.Text(m, cursor.Name()));
+      writer.SetHeaderLevel(!utf16.empty() || m.level > 2 ? 2 : m.level);
       status = writer.AddFile(
-          lzhwrite::MemberSource{lzhnames::SystemNameToUtf8(decoded), name, {}, UnixTimeOf(m)});
+          lzhwrite::MemberSource{lzhnames::SystemNameToUtf8(decoded), name, utf16, UnixTimeOf(m)});
       RepackedMember done{Printable(name), {}};
       std::memcpy(done.method, m.method, 5);
       repacked.push_back(done);

@@ -40,10 +40,9 @@ lzh::LeadByteTest LeadByteTestOf(const std::string& charset) {
   return nullptr;
 }
 
-}  // namespace
-
-bool MakeStoredName(const std::string& utf8, const lzhnames::NameCharset& charset, int headerLevel,
-                    StoredName& out, std::string& error) {
+// MakeStoredName without the UTF-16 a program's names get.
+bool MakeStoredBytes(const std::string& utf8, const lzhnames::NameCharset& charset, int headerLevel,
+                     StoredName& out, std::string& error) {
   out = StoredName{};
   switch (charset.mode) {
     case lzhnames::CharsetMode::Raw:
@@ -82,6 +81,17 @@ bool MakeStoredName(const std::string& utf8, const lzhnames::NameCharset& charse
   lzhnames::Utf8ToUtf16(utf8, out.utf16);
   out.bytes = ShiftJisFallback(utf8);
   out.leadByteTest = IsShiftJisLead;
+  return true;
+}
+
+}  // namespace
+
+bool MakeStoredName(const std::string& utf8, const lzhnames::NameCharset& charset, int headerLevel,
+                    bool withUtf16, StoredName& out, std::string& error) {
+  if (!MakeStoredBytes(utf8, charset, headerLevel, out, error)) return false;
+  if (withUtf16 && headerLevel >= 2 && out.utf16.empty() && !lzhnames::IsAscii(utf8) &&
+      lzhnames::IsUtf8(utf8))
+    lzhnames::Utf8ToUtf16(utf8, out.utf16);
   return true;
 }
 

@@ -19,10 +19,12 @@ struct StoredName {
 
 // auto: ASCII as it is, else code page 932 when it has every character,
 // else at level 2 UTF-16 beside a code-page fallback ("_" for what it
-// lacks); raw: the bytes as given; a named charset: converted to it. False,
-// with the reason in plain words, when the name cannot be stored so at
-// headerLevel.
+// lacks); raw: the bytes as given; a named charset: converted to it. With
+// withUtf16 (a self-extracting program, which shows and writes a UTF-16
+// name as it is on any system) every name that is not ASCII gets its UTF-16
+// at level 2, whatever the charset. False, with the reason in plain words,
+// when the name cannot be stored so at headerLevel.
 bool MakeStoredName(const std::string& utf8, const lzhnames::NameCharset& charset, int headerLevel,
-                    StoredName& out, std::string& error);
+                    bool withUtf16, StoredName& out, std::string& error);
 
 }  // namespace lzhcli
