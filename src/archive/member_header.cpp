@@ -162,7 +162,11 @@ void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameB
 
 }  // namespace
 
-bool MemberHeader::IsDirectoryEntry() const { return std::memcmp(method, "-lhd-", 5) == 0; }
+// Compared in parts: other tools find a program's archive by the first
+// method tag among its bytes, and the tag whole would be one.
+bool MemberHeader::IsDirectoryEntry() const {
+  return method[0] == '-' && method[4] == '-' && std::memcmp(method + 1, "lhd", 3) == 0;
+}
 
 FileOffset MemberHeader::DataSize() const {
   std::int64_t size = static_cast<std::int64_t>(packedSize) - recordBytes;
