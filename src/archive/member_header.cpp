@@ -152,10 +152,13 @@ void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameB
   MemberHeader& m = archive.currentMember;
   ReadField(archive, m.osId);
   ReadField(archive, m.extensionSize);
+  // A name too long for the fixed header is left empty there and stored in
+  // a name record instead.
+  bool nameInRecord = m.nameLength == 0;
   std::uint16_t size = m.extensionSize;
   while (size != 0 && m.recordBytes + size <= kMaxRecordBytes) {
     m.recordBytes += size;
-    size = ReadRecord(archive, size, nameBuffer, name, false);
+    size = ReadRecord(archive, size, nameBuffer, name, nameInRecord);
   }
   m.recordsTooLong = size != 0;
 }
