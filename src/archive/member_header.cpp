@@ -152,17 +152,24 @@ void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameB
   MemberHeader& m = archive.currentMember;
   ReadField(archive, m.osId);
   ReadField(archive, m.extensionSize);
+  // A name too long for the fixed header is left empty there and stored in
+  // a name record instead.
+  bool nameInRecord = m.nameLength == 0;
   std::uint16_t size = m.extensionSize;
   while (size != 0 && m.recordBytes + size <= kMaxRecordBytes) {
     m.recordBytes += size;
-    size = ReadRecord(archive, size, nameBuffer, name, false);
+    size = ReadRecord(archive, size, nameBuffer, name, nameInRecord);
   }
   m.recordsTooLong = size != 0;
 }
 
 }  // namespace
 
-bool MemberHeader::IsDirectoryEntry() const { return std::memcmp(method, "-lhd-", 5) == 0; }
+// Compared in parts: other tools find a program's archive by the first
+// method tag among its bytes, and the tag whole would be one.
+bool MemberHeader::IsDirectoryEntry() const {
+  return method[0] == '-' && method[4] == '-' && std::memcmp(method + 1, "lhd", 3) == 0;
+}
 
 FileOffset MemberHeader::DataSize() const {
   std::int64_t size = static_cast<std::int64_t>(packedSize) - recordBytes;

@@ -8,7 +8,9 @@
 //    headerSize + 2 bytes, which is skipped;
 //  - level 1: name, CRC-16, OS id, then a chain of extension records, each
 //    "type, data, 2-byte size of the next record" (0 ends the chain).
-//    packedSize counts the records as well as the packed data;
+//    packedSize counts the records as well as the packed data. A name
+//    too long for the header's size byte is stored in a name record
+//    (type 1), the name in the fixed part left empty;
 //  - level 2: bytes 0-1 are the whole header's size, the time stamp is Unix
 //    time in UTC, CRC-16 at 21, OS id at 23, the first record's size at 24;
 //    name (type 1) and directory (type 2) live only in records, and the

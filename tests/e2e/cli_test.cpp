@@ -380,6 +380,45 @@ TEST_F(Cli, Lh6AndLh7ExtractAsThePeersDo) {
   }
 }
 
+// A name too long for a level-1 header's size byte is stored in a name
+// record, the header's own left empty, as Unix LHA tools and jLHA write it:
+// listed, extracted, picked and built like any other.
+TEST_F(Cli, Level1NamesInNameRecordsAreRead) {
+  const std::string longName = std::string(240, 'n') + ".txt";
+  MemberPlan inRecord = StoredMember("", "long");
+  inRecord.records = {lzhtest::Record{1, lzhtest::ToBytes(longName)},
+                      lzhtest::Record{2, lzhtest::DirectoryRecordData("deep")}};
+  std::vector<std::string> archives = {
+      Write("made.lzh", ArchiveBytes({inRecord, StoredMember("after.txt", "a")}))};
+  if (std::system("command -v jlha >/dev/null 2>&1") == 0) {
+    mkdir((dir + "/in").c_str(), 0777);
+    mkdir((dir + "/in/deep").c_str(), 0777);
+    Write("in/deep/" + longName, lzhtest::ToBytes("long"));
+    Write("in/after.txt", lzhtest::ToBytes("a"));
+    archives.push_back(dir + "/jlha.lzh");
+    ASSERT_EQ(std::system(("cd " + dir + "/in && jlha a1o5 " + archives.back() + " deep/" +
+                           longName + " after.txt >/dev/null")
+                              .c_str()),
+              0);
+  } else {
+    std::printf("[peers] jlha is not installed: no archive of a real tool\n");
+  }
+  std::string stub = LZH_STUB_PATH;
+  for (const std::string& archive : archives) {
+    SCOPED_TRACE(archive);
+    Outcome listed = Lzhsfx("list -b " + archive);
+    EXPECT_EQ(listed.status, 0) << listed.out;
+    EXPECT_NE(listed.out.find("  deep/" + longName + "\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(Lzhsfx("extract -p " + archive + " after.txt 2>/dev/null").out, "a");
+    Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out --overwrite");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(Read("out/deep/" + longName), "long");
+    if (lzhtest::ReadWholeFile(stub).empty()) continue;
+    Outcome built = Lzhsfx("build " + archive + " -o " + dir + "/l.exe --stub " + stub);
+    EXPECT_EQ(built.status, 0) << built.out;
+  }
+}
+
 TEST_F(Cli, BuildWritesTheOffsetIntoStringFourAndRefusesWhatTheStubCannotExtract) {
   std::string stub = LZH_STUB_PATH;
   if (lzhtest::ReadWholeFile(stub).empty())

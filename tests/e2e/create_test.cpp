@@ -508,6 +508,32 @@ TEST_F(Create, ExeOutputIsAProgramWithTheArchive) {
   EXPECT_EQ(StartingWith(dir, "tree.exe."), 0) << "a temporary file was left";
 }
 
+// Peers find a program's archive by the first method tag among its bytes:
+// they list the members of programs made by create and by build.
+TEST_F(Create, PeersListTheMembersOfAProgram) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  MakeTree("tree");
+  ASSERT_EQ(Lzhsfx("create -q " + dir + "/made.exe -C " + dir + " tree --stub " + stub).status, 0);
+  ASSERT_EQ(Lzhsfx("create -q " + dir + "/tree.lzh -C " + dir + " tree").status, 0);
+  ASSERT_EQ(Lzhsfx("build " + dir + "/tree.lzh -o " + dir + "/built.exe --stub " + stub).status, 0);
+  int peers = 0;
+  for (const std::string peer : {"lhasa", "7zz"}) {
+    if (!Installed(peer)) continue;
+    ++peers;
+    for (const char* program : {"/made.exe", "/built.exe"}) {
+      Ran listed = Shell(peer + " l " + dir + program);
+      EXPECT_EQ(listed.status, 0) << peer << program << "\n" << listed.out;
+      for (const char* member : {"tree/read me.txt", "tree/docs/old/short.txt"})
+        EXPECT_NE(listed.out.find(member), std::string::npos) << peer << program << "\n"
+                                                              << listed.out;
+    }
+  }
+  if (peers == 0)
+    GTEST_SKIP() << "neither lhasa nor 7zz is installed: no peer to list the programs";
+}
+
 }  // namespace
 
 namespace {

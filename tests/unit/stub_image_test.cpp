@@ -134,6 +134,17 @@ TEST_F(Stub32Image, EntryPointIsProgramEntry) {
   EXPECT_EQ(pe.Optional32(28) + pe.Optional32(16), entry);  // image base + entry RVA
 }
 
+// Other tools find a program's archive by the first method tag among its
+// bytes ("-lh5-", "-lzs-", "-pm2-", ...): one of the program's own would
+// hide the archive from them.
+TEST_F(Stub32Image, HoldsNoMethodTag) {
+  const Bytes& b = image->Data();
+  for (std::size_t at = 0; at + 5 <= b.size(); ++at) {
+    if (b[at] == '-' && (b[at + 1] == 'l' || b[at + 1] == 'p') && b[at + 4] == '-')
+      ADD_FAILURE() << "\"" << std::string(b.begin() + at, b.begin() + at + 5) << "\" at " << at;
+  }
+}
+
 // Every resource of the compiled script (a .res file: one header per
 // resource, type and name each a number or a UTF-16 text, data aligned to
 // four bytes) is in the program with the same bytes.

@@ -322,6 +322,28 @@ TEST(WalkExtract, EmptyNameEndsTheWalkWithoutVerdict) {
   EXPECT_FALSE(rig.dialog.storedPathsEnabled) << "the closing step still runs";
 }
 
+// A name too long for a level-1 header's size byte is stored in a name
+// record, the header's own name left empty; one longer than a file name can
+// be is refused alone.
+TEST(WalkExtract, Level1NamesInNameRecords) {
+  auto inRecord = [](const std::string& name, const std::string& content) {
+    MemberPlan plan = StoredMember("", content);
+    plan.records.push_back(Record{1, ToBytes(name)});
+    return plan;
+  };
+  const std::string longName = std::string(240, 'n') + ".txt";
+  WalkRig rig(
+      ArchiveBytes({WithDirectory(inRecord(longName, "long"), "deep"),
+                    inRecord(std::string(300, 'x'), "longer"), StoredMember("after.txt", "a")}));
+  rig.ListAndExtractAll();
+  EXPECT_EQ(rig.Content("C:/out/deep/" + longName), "long");
+  EXPECT_EQ(rig.Content("C:/out/after.txt"), "a");
+  ASSERT_EQ(rig.dialog.Kinds(),
+            (std::vector<Kind>{Kind::Extracted, Kind::RefusedName, Kind::Extracted}));
+  EXPECT_EQ(rig.dialog.outcomes[1].what.refusal, lzh::NameRefusal::TooLong);
+  EXPECT_EQ(rig.Selected().size(), 1u);
+}
+
 TEST(WalkExtract, EqualNamesFindTheirEntriesAfterTheLastOne) {
   // Without stored paths the names are A, B, a: the list holds A, a, B.
   WalkRig rig(
