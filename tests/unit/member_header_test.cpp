@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "archive/header_cursor.h"
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
+#include "support/tool_only.h"
 
 namespace {
 
@@ -231,13 +233,15 @@ TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
 }
 
 TEST(MemberHeader, NextHeaderBeyondTheCountsEndsTheArchive) {
+  LZH_TOOL_ONLY("a packed size past 2 GiB");
   MemberPlan big = StoredMember("a", "b");
   big.packedSizeOverride = 0xFFFFFF00u;  // a size, not -256
   Reader r(ArchiveBytes({big}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_EQ(r.Member().DataSize(), 0xFFFFFF00);
   EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), 0xFFFFFF00 + r.Member().headerBytes);
-  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), INT64_MAX - 0x100), -1) << "past 2^63 - 1";
+  constexpr lzh::FileOffset kNearTheEnd = std::numeric_limits<lzh::FileOffset>::max() - 0x100;
+  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), kNearTheEnd), -1) << "past the largest offset";
 }
 
 // A file of which only the given pieces hold bytes; all else reads as zeros.
@@ -269,6 +273,7 @@ class SparseFileSystem final : public lzhtest::MemoryFileSystem {
 };
 
 TEST(HeaderCursor, StepsOverAMemberOverFourGibibytes) {
+  LZH_TOOL_ONLY("sizes past 4 GiB");
   constexpr std::int64_t kHuge = 0x140000000;  // 5 GiB, in record 0x42 only
   MemberPlan huge = StoredMember("huge.bin", "", 2);
   Bytes sizes;
