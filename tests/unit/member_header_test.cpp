@@ -295,6 +295,23 @@ TEST(HeaderCursor, StepsOverAMemberOverFourGibibytes) {
   EXPECT_STREQ(cursor.Name(), "b");
 }
 
+// A header that starts below 2 GiB and ends past it: the program's positions
+// cannot count its end.
+TEST(HeaderCursor, HeaderEndingPastTheLargestSignedPosition) {
+  constexpr std::int64_t kAt = INT32_MAX - 20;
+  MemberPlan level0 = StoredMember("zero.txt", "0", 0);
+  level0.osArea = Bytes(40, 'o');
+  for (const MemberPlan& plan : {level0, StoredMember("two.txt", "2", 2)}) {
+    SCOPED_TRACE(plan.name);
+    SparseFileSystem fs(kAt + 200, {{kAt, ArchiveBytes({plan})}});
+    lzh::ArchiveReader archive{fs, fs.OpenRead(""), 0, 0, {}};
+    lzh::HeaderCursor cursor(archive);
+    ASSERT_TRUE(cursor.Seek(static_cast<lzh::FileOffset>(kAt)) && cursor.Read());
+    EXPECT_STREQ(cursor.Name(), plan.name.c_str());
+    EXPECT_EQ(cursor.Member().hasLargeSizes, lzh::kProgramCore);
+  }
+}
+
 TEST(MemberHeader, TextFromBufferStopsAtZero) {
   const std::uint8_t bytes[] = {'a', 'b', 0, 'c'};
   char text[5];
