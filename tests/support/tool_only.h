@@ -1,7 +1,7 @@
-// Tests of what only the command-line tool does, in files that the program's
-// configuration (program_unit_tests, on lzhprogramcore) runs too: sizes and
-// positions past 2 GiB, -lh6- and -lh7-, the tool's decoders and its reading
-// of names. There such a test skips, saying why.
+// Tests of what holds for the command-line tool only (its sizes and
+// positions past 2 GiB), in files that the program's configuration
+// (program_unit_tests, on lzhprogramcore) runs too. There such a test
+// skips, saying why.
 #pragma once
 
 #include <gtest/gtest.h>
