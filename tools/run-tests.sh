@@ -26,18 +26,24 @@ stage() {
 }
 
 export TZ=Europe/Berlin
-stage "native tests" ctest --preset native -j"$JOBS"
-stage "native tests under ASan and UBSan" ctest --preset native-asan -j"$JOBS"
+# The program's configuration (Program.*: the shared core's tests on the
+# core as the stub builds it) in stages of its own.
+stage "native tests" ctest --preset native -j"$JOBS" -E '^Program[.]'
+stage "native tests, the program's configuration" ctest --preset native -j"$JOBS" -R '^Program[.]'
+stage "native tests under ASan and UBSan" ctest --preset native-asan -j"$JOBS" -E '^Program[.]'
+stage "native tests under ASan and UBSan, the program's configuration" \
+  ctest --preset native-asan -j"$JOBS" -R '^Program[.]'
 stage "native unit tests under valgrind" bash tools/valgrind-unit-tests.sh "$JOBS"
 stage "command-line tool under valgrind" \
   env LZH_CLI_WRAPPER="valgrind -q --error-exitcode=99 --leak-check=full" \
   build/native/cli_tests --gtest_brief=1
-stage "32-bit unit tests (g++ -m32)" bash tools/unit-tests-i386.sh
+stage "32-bit unit tests (g++ -m32), both configurations" bash tools/unit-tests-i386.sh
 stage "static analysis" bash tools/analyze.sh build/native
 stage "Windows program under Wine" bash tests/e2e/run_wine_tests.sh
 stage "install and Debian package" bash tests/package/deb_test.sh
 stage "Windows release archive under Wine" bash tests/package/dist_test.sh
-stage "bounded fuzzing (${FUZZ_SECONDS} s a target)" bash tests/fuzz/run_fuzzers.sh "$FUZZ_SECONDS"
+stage "bounded fuzzing (${FUZZ_SECONDS} s a target, half on the program's configuration)" \
+  bash tests/fuzz/run_fuzzers.sh "$FUZZ_SECONDS"
 
 echo
 [ ${#failures[@]} -eq 0 ] || echo "failed stages: ${failures[*]}"

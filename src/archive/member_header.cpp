@@ -1,6 +1,7 @@
 #include "archive/member_header.h"
 
 #include <cstring>
+#include <limits>
 
 #include "platform/heap.h"
 
@@ -124,6 +125,20 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
   return size >= 3 ? Le16(record.Get() + size - 2) : 0;
 }
 
+// Moves to the end of the current header. One that ends past the largest
+// position this build counts (the program's, near 2 GiB) cannot be
+// extracted: its member is refused as one too large, and the seek fails.
+void SeekHeaderEnd(ArchiveReader& archive, FileOffset headerOffset) {
+  MemberHeader& m = archive.currentMember;
+  std::uint64_t end = static_cast<std::uint64_t>(headerOffset) + m.headerBytes;
+  if (end > static_cast<std::uint64_t>(std::numeric_limits<FileOffset>::max())) {
+    m.hasLargeSizes = true;
+    SeekArchive(archive, -1);
+    return;
+  }
+  SeekArchive(archive, static_cast<FileOffset>(end));
+}
+
 void ReadLevel2(ArchiveReader& archive, FileOffset headerOffset,
                 std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]) {
   MemberHeader& m = archive.currentMember;
@@ -144,7 +159,7 @@ void ReadLevel2(ArchiveReader& archive, FileOffset headerOffset,
     left -= size;
     size = ReadRecord(archive, size, nameBuffer, name, true);
   }
-  SeekArchive(archive, headerOffset + static_cast<FileOffset>(m.headerBytes));
+  SeekHeaderEnd(archive, headerOffset);
 }
 
 void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameBufferBytes],
@@ -235,7 +250,7 @@ void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
   } else if (m.level == 0) {
     // An operating-system area, not an extension record: skip it.
     m.extensionSize = 0;
-    SeekArchive(archive, headerOffset + static_cast<FileOffset>(m.headerBytes));
+    SeekHeaderEnd(archive, headerOffset);
   } else {
     ReadLevel1Records(archive, nameBuffer, name);
   }

@@ -70,7 +70,8 @@ struct MemberHeader {
   bool recordsTooLong = false;
   // Record 0x42 gave sizes that this build's counts cannot hold (the
   // program's: a member over 4 GiB; the tool's: 2^63 bytes or more, which
-  // is damage): packedSize and originalSize are not its sizes.
+  // is damage): packedSize and originalSize are not its sizes. Also set
+  // when the header ends past the largest position this build counts.
   bool hasLargeSizes = false;
 
   char MethodDigit() const { return method[3]; }

@@ -252,9 +252,10 @@ void Lh1Decoder<kTool>::Run() {
   std::memset(window, ' ', kWindowSize);
   int pos = kOutputStart;
   // Where the member's last byte goes, in the window's positions: moved
-  // back with every block written.
-  FileOffset end = kOutputStart + member_.originalSize;
-  while (pos < end) {
+  // back with every block written. Unsigned, as it lies up to 4,096 past
+  // the largest signed size.
+  FileSize end = kOutputStart + static_cast<FileSize>(member_.originalSize);
+  while (static_cast<FileSize>(pos) < end) {
     unsigned symbol = DecodeSymbol();
     if (symbol < kLiteralCount) {
       if (phantomBits_ > bitCount_) break;
@@ -263,8 +264,8 @@ void Lh1Decoder<kTool>::Run() {
       int distance = static_cast<int>(DecodeMatchOffset()) + 1;
       if (phantomBits_ > bitCount_) break;
       int length = static_cast<int>(symbol) - kMatchBase;
-      if (length > end - pos) {
-        length = static_cast<int>(end - pos);
+      if (static_cast<FileSize>(length) > end - static_cast<FileSize>(pos)) {
+        length = static_cast<int>(end - static_cast<FileSize>(pos));
         member_.overran = true;
       }
       const std::uint8_t* from = window + pos - distance;

@@ -61,7 +61,9 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
       auto begin = end - std::min<std::ptrdiff_t>(h.DataSize(), end - archiveBytes.begin());
       m.packed.assign(begin, end);
     }
-    lzh::Decoder decoder = lzh::ToolDecoderForMethod(h.MethodDigit());
+    // The decoders of the build under test: the program's in its own.
+    lzh::Decoder decoder = lzh::kProgramCore ? lzh::DecoderForMethod(h.MethodDigit())
+                                             : lzh::ToolDecoderForMethod(h.MethodDigit());
     if (decoder != nullptr && std::strchr(digits, h.MethodDigit()) != nullptr) {
       fs.Remove("out");
       lzh::FileHandle output = fs.CreateOutput("out");

@@ -138,6 +138,23 @@ TEST(HostileHeaders, PackedAndOriginalSizes) {
   }
 }
 
+// The program counts in 32 bits: a member whose record 0x42 gives sizes
+// past them is refused, not cut to their low bits (which here are the
+// fields' own, so the cut member would pass its CRC), and the walk stops.
+TEST(HostileHeaders, SizesPastTheProgramsCounts) {
+  if (!lzh::kProgramCore) GTEST_SKIP() << "the program's: the tool takes such sizes";
+  MemberPlan huge = StoredMember("huge.bin", "abc", 2);
+  Bytes sizes;  // 4 GiB + 3, packed and original
+  for (int field = 0; field < 2; ++field)
+    for (int i = 0; i < 8; ++i) sizes.push_back(i == 0 ? 3 : i == 4 ? 1 : 0);
+  huge.records = {Record{0x42, sizes}};
+  lzhtest::WalkRig rig(ArchiveBytes({huge, StoredMember("after.txt", "z")}));
+  rig.ListAndExtractAll();
+  ASSERT_EQ(rig.dialog.outcomes.size(), 1u);
+  EXPECT_EQ(rig.dialog.outcomes[0].what.damage, lzh::Damage::TooLarge);
+  EXPECT_FALSE(rig.fs.HasFile("C:/out/huge.bin"));
+}
+
 TEST(HostileNames, PathsLongerThanTheBuffersAreRefused) {
   MemberPlan deep = StoredMember("f.txt", "deep");
   std::string dir;

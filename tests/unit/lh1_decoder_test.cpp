@@ -227,6 +227,18 @@ TEST(Lh1Decoder, TruncatedStreamStopsInsteadOfInventingBytes) {
   EXPECT_EQ(empty.reads, 0) << "no packed bytes: nothing to read";
 }
 
+// The member's end, counted in window positions, lies 4,096 past its size:
+// sizes up to the largest the program counts decode the stream all the same.
+TEST(Lh1Decoder, SizesUpToTheLargestSignedCountDecode) {
+  Bytes expected;
+  StreamWriter w = MixedStream(12000, 13, expected);
+  for (std::int32_t size : {INT32_MAX - 4096, INT32_MAX - 4095, INT32_MAX}) {
+    Decoded d = Decode(w.Bytes(), size);
+    ASSERT_GE(d.output.size(), expected.size()) << size;
+    EXPECT_EQ(d.output, ReferenceDecode(w.Bytes(), size)) << size;
+  }
+}
+
 TEST(Lh1Decoder, SmallMemberClaimingGigabytesEndsWithItsOwnData) {
   // A member of 64 packed bytes followed in the archive by a megabyte of
   // other data: the decoder reads its own bytes only.

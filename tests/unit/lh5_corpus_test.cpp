@@ -33,8 +33,11 @@ std::vector<Member> DecodeArchive(const Bytes& archiveBytes, int readChunk = 0) 
   return lzhtest::DecodeMembers(archiveBytes, "4567", readChunk);
 }
 
+// The methods the build under test decodes: the program has no -lh6- or
+// -lh7-.
 bool StaticHuffman(const std::string& method) {
-  return method == "-lh4-" || method == "-lh5-" || method == "-lh6-" || method == "-lh7-";
+  return method == "-lh4-" || method == "-lh5-" ||
+         (!lzh::kProgramCore && (method == "-lh6-" || method == "-lh7-"));
 }
 
 TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
@@ -46,8 +49,7 @@ TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
   std::set<int> levels;
   for (const auto& [archive, rows] : rowsByArchive) {
     bool wanted = false;
-    for (const auto& row : rows)
-      wanted |= row.verified && StaticHuffman(row.method);
+    for (const auto& row : rows) wanted |= row.verified && StaticHuffman(row.method);
     if (!wanted) continue;
     Bytes bytes = lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + archive);
     for (int readChunk : {0, 5}) {
@@ -70,8 +72,10 @@ TEST(Lh5Corpus, VerifiedMembersDecodeToTheirBytesAndCrc) {
     }
   }
   EXPECT_GE(checked["-lh4-"] + checked["-lh5-"], 2 * 18);
-  EXPECT_GE(checked["-lh6-"] + checked["-lh7-"], 2 * 15);
-  EXPECT_EQ(checked.size(), 4u) << "members of each of -lh4- to -lh7-";
+  if (!lzh::kProgramCore) {
+    EXPECT_GE(checked["-lh6-"] + checked["-lh7-"], 2 * 15);
+    EXPECT_EQ(checked.size(), 4u) << "members of each of -lh4- to -lh7-";
+  }
   EXPECT_EQ(levels, (std::set<int>{0, 1, 2}));
 }
 

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "archive/header_cursor.h"
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
+#include "support/tool_only.h"
 
 namespace {
 
@@ -231,13 +233,15 @@ TEST(MemberHeader, Level2RecordRunningPastTheHeaderIsNotRead) {
 }
 
 TEST(MemberHeader, NextHeaderBeyondTheCountsEndsTheArchive) {
+  LZH_TOOL_ONLY("a packed size past 2 GiB");
   MemberPlan big = StoredMember("a", "b");
   big.packedSizeOverride = 0xFFFFFF00u;  // a size, not -256
   Reader r(ArchiveBytes({big}));
   ASSERT_TRUE(r.ReadAt(0));
   EXPECT_EQ(r.Member().DataSize(), 0xFFFFFF00);
   EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), 0), 0xFFFFFF00 + r.Member().headerBytes);
-  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), INT64_MAX - 0x100), -1) << "past 2^63 - 1";
+  constexpr lzh::FileOffset kNearTheEnd = std::numeric_limits<lzh::FileOffset>::max() - 0x100;
+  EXPECT_EQ(lzh::NextHeaderOffset(r.Member(), kNearTheEnd), -1) << "past the largest offset";
 }
 
 // A file of which only the given pieces hold bytes; all else reads as zeros.
@@ -269,6 +273,7 @@ class SparseFileSystem final : public lzhtest::MemoryFileSystem {
 };
 
 TEST(HeaderCursor, StepsOverAMemberOverFourGibibytes) {
+  LZH_TOOL_ONLY("sizes past 4 GiB");
   constexpr std::int64_t kHuge = 0x140000000;  // 5 GiB, in record 0x42 only
   MemberPlan huge = StoredMember("huge.bin", "", 2);
   Bytes sizes;
@@ -288,6 +293,23 @@ TEST(HeaderCursor, StepsOverAMemberOverFourGibibytes) {
   ASSERT_TRUE(cursor.Advance() && cursor.Read());
   EXPECT_EQ(cursor.HeaderOffset(), second);
   EXPECT_STREQ(cursor.Name(), "b");
+}
+
+// A header that starts below 2 GiB and ends past it: the program's positions
+// cannot count its end.
+TEST(HeaderCursor, HeaderEndingPastTheLargestSignedPosition) {
+  constexpr std::int64_t kAt = INT32_MAX - 20;
+  MemberPlan level0 = StoredMember("zero.txt", "0", 0);
+  level0.osArea = Bytes(40, 'o');
+  for (const MemberPlan& plan : {level0, StoredMember("two.txt", "2", 2)}) {
+    SCOPED_TRACE(plan.name);
+    SparseFileSystem fs(kAt + 200, {{kAt, ArchiveBytes({plan})}});
+    lzh::ArchiveReader archive{fs, fs.OpenRead(""), 0, 0, {}};
+    lzh::HeaderCursor cursor(archive);
+    ASSERT_TRUE(cursor.Seek(static_cast<lzh::FileOffset>(kAt)) && cursor.Read());
+    EXPECT_STREQ(cursor.Name(), plan.name.c_str());
+    EXPECT_EQ(cursor.Member().hasLargeSizes, lzh::kProgramCore);
+  }
 }
 
 TEST(MemberHeader, TextFromBufferStopsAtZero) {
