@@ -289,6 +289,18 @@ void NamesLeavingTheDirectoryAreRefused() {
   s.Exit();
 }
 
+// Runs lzhsfx.exe, the tool beside the stub, in dir; true when it ends with
+// expected (else a failure says how it ended).
+bool RunTool(const std::string& dir, const std::string& args, DWORD expected) {
+  std::string tool = stubPath.substr(0, stubPath.find_last_of('\\') + 1) + "lzhsfx.exe";
+  Program run;
+  if (!Expect(run.Start(tool, dir, args), "cannot start " + tool)) return false;
+  DWORD code = 0xFFFF;
+  return Expect(run.WaitForExit(code) && code == expected,
+                "lzhsfx.exe " + args.substr(0, args.find(' ')) + " ended with " +
+                    std::to_string(code) + ", not " + std::to_string(expected));
+}
+
 // Double-byte names, under the ANSI code page 932.
 // Shift-JIS 0x95 0x5C is U+8868, a character whose second byte is that of
 // "\". In a stored path and in a directory record, it stays one character;
@@ -346,23 +358,13 @@ void ShiftJisTrailBytesAreNoSeparators() {
   s.Exit();
 
   // The command-line tool beside the stub splits names where the stub does.
-  std::string tool = stubPath.substr(0, stubPath.find_last_of('\\') + 1) + "lzhsfx.exe";
   std::string toolOut = dir + "\\tool-out";
-  Program run;
-  REQUIRE(run.Start(tool, dir, "extract \"" + exe + "\" -C \"" + toolOut + "\" --overwrite"),
-          "cannot start " + tool);
-  DWORD code = 1;
-  Expect(run.WaitForExit(code) && code == 0,
-         "lzhsfx.exe extract ended with " + std::to_string(code));
+  RunTool(dir, "extract \"" + exe + "\" -C \"" + toolOut + "\" --overwrite", 0);
   expectWhole(Widen(toolOut));
 
   // Again with no flag and nobody to answer: each existing file is skipped
   // and the run fails, not "no" to every question and success.
-  Program again;
-  REQUIRE(again.Start(tool, dir, "extract \"" + exe + "\" -C \"" + toolOut + "\""),
-          "cannot start " + tool);
-  Expect(again.WaitForExit(code) && code == 1,
-         "lzhsfx.exe extract over existing files ended with " + std::to_string(code));
+  RunTool(dir, "extract \"" + exe + "\" -C \"" + toolOut + "\"", 1);
 }
 
 // A program made by lzhsfx create from names in three scripts shows and
@@ -385,14 +387,9 @@ void NamesMadeElsewhereShowAndExtractAsNamed() {
             "cannot write " + Narrow(name));
     CloseHandle(file);
   }
-  std::string tool = stubPath.substr(0, stubPath.find_last_of('\\') + 1) + "lzhsfx.exe";
   std::string exe = dir + "\\names.exe";
-  Program create;
-  REQUIRE(create.Start(tool, dir, "create \"" + exe + "\" -C src . --stub \"" + stubPath + "\""),
-          "cannot start " + tool);
-  DWORD code = 1;
-  REQUIRE(create.WaitForExit(code) && code == 0,
-          "lzhsfx.exe create ended with " + std::to_string(code));
+  REQUIRE(RunTool(dir, "create \"" + exe + "\" -C src . --stub \"" + stubPath + "\"", 0),
+          "lzhsfx.exe create failed");
 
   Session s;
   if (!s.Start(exe, dir)) return;
