@@ -18,30 +18,33 @@ void SetTimes(FileHandle file, const FILETIME& utc) {
   SetFileTime(AsHandle(file), nullptr, &utc, &utc);
 }
 
-// The calls that take a path, in both spellings (the program uses one).
+// The calls that take a path, in both spellings; the program uses only
+// the wide one.
+#ifndef LZH_PROGRAM_CORE
 inline HANDLE OpenFile(const char* path, DWORD access, DWORD share, DWORD how, DWORD flags) {
   return CreateFileA(path, access, share, nullptr, how, flags, nullptr);
-}
-inline HANDLE OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD how, DWORD flags) {
-  return CreateFileW(path, access, share, nullptr, how, flags, nullptr);
 }
 inline HANDLE FindFirst(const char* path, WIN32_FIND_DATAA& found) {
   return FindFirstFileA(path, &found);
 }
-inline HANDLE FindFirst(const wchar_t* path, WIN32_FIND_DATAW& found) {
-  return FindFirstFileW(path, &found);
-}
 inline BOOL MakeOneDirectory(const char* path) { return CreateDirectoryA(path, nullptr); }
-inline BOOL MakeOneDirectory(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
 inline DWORD AttributesOf(const char* path) { return GetFileAttributesA(path); }
-inline DWORD AttributesOf(const wchar_t* path) { return GetFileAttributesW(path); }
 inline BOOL Move(const char* from, const char* to, DWORD flags) {
   return MoveFileExA(from, to, flags);
 }
+inline BOOL Delete(const char* path) { return DeleteFileA(path); }
+#endif
+inline HANDLE OpenFile(const wchar_t* path, DWORD access, DWORD share, DWORD how, DWORD flags) {
+  return CreateFileW(path, access, share, nullptr, how, flags, nullptr);
+}
+inline HANDLE FindFirst(const wchar_t* path, WIN32_FIND_DATAW& found) {
+  return FindFirstFileW(path, &found);
+}
+inline BOOL MakeOneDirectory(const wchar_t* path) { return CreateDirectoryW(path, nullptr); }
+inline DWORD AttributesOf(const wchar_t* path) { return GetFileAttributesW(path); }
 inline BOOL Move(const wchar_t* from, const wchar_t* to, DWORD flags) {
   return MoveFileExW(from, to, flags);
 }
-inline BOOL Delete(const char* path) { return DeleteFileA(path); }
 inline BOOL Delete(const wchar_t* path) { return DeleteFileW(path); }
 
 // A path as the calls of one spelling take it: the bytes as they are, or
