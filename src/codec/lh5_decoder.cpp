@@ -328,7 +328,9 @@ template <bool kRingEnd>
   const std::int32_t lastLoad = cursor.packedCount - 16;
   // Bytes enter below the bits counted; those already there are the same
   // stream bits, so the OR changes nothing of them. Leaves 56 to 63 bits.
-  const auto refill = [&] {
+  // Inlined also where the build optimises for size, which would otherwise
+  // call it and keep the loop's values in memory.
+  const auto refill = [&]() __attribute__((always_inline)) {
     window |= LoadBigEndian64(block + at) >> bits;
     at += (63 - bits) >> 3;
     bits |= 56;
