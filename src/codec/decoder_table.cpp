@@ -10,7 +10,7 @@ Decoder DecoderForMethod(char methodDigit) {
       return DecodeLh1;
     case '4':
     case '5':
-      return DecodeLh5;
+      return DecodeLh5Fast;
     default:
       return nullptr;
   }

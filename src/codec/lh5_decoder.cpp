@@ -239,15 +239,16 @@ inline std::uint16_t Lh5Decoder::DecodePosition() {
 
 // Copies n bytes upward as if one at a time, so that a source overlapping
 // the destination repeats its bytes. May write up to 31 bytes past to + n.
-// kNoCall, for the tool's loop: no call (a call there makes the compiler
-// keep the loop's values in memory), so a single byte repeats by 8-byte
-// stores instead of a memset; the first 64 bytes go without a branch (up to
-// 63 bytes written past to + n); and a source above the destination, which
-// the caller knows to lie apart from it, is copied by 16 bytes.
+// A source above the destination, which the caller knows to lie apart from
+// it (the fast loop's, from the ring's end), is copied by 16 bytes.
+// kNoCall, for the tool's fast loop: no call (a call there makes the
+// compiler keep the loop's values in memory), so a single byte repeats by
+// 8-byte stores instead of a memset; and the first 64 bytes go without a
+// branch (up to 63 bytes written past to + n).
 template <bool kNoCall = false>
 inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
   const auto distance = to - from;
-  if (kNoCall ? static_cast<std::size_t>(distance) >= 16 : distance >= 16) {
+  if (static_cast<std::size_t>(distance) >= 16) {
     // 16 bytes at a time never read a byte this copy has yet to write.
     // Most matches are short: their first 32 bytes go without a loop.
     std::memcpy(to, from, 16);
@@ -294,7 +295,7 @@ inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
   return __builtin_bswap64(value);
 }
 
-// A position table entry of the tool's loop for position code j: the bits
+// A position table entry of the fast loop for position code j: the bits
 // of the code (bits 0-7), its plain bits (8-15), and how far back the match
 // starts when the plain bits are 0 (16-31, never 0).
 inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
@@ -310,12 +311,13 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
 // loop makes no call, so that its values stay in registers.
 // Returns when one of these fails, and before a match that reaches back
 // before the member's first byte; the careful path then takes one step.
-// Only the command-line tool's entry runs it. positions: the block's
-// PositionEntry for each 8 bits that open a position code, 0 where the code
-// is longer.
+// DecodeLh5Fast runs it. positions: the block's PositionEntry for each 8
+// bits that open a position code, 0 where the code is longer.
 // kRingEnd: the same one code at a time from fastMatchLimit_ up to the
 // ring's end, which a match copy may not pass (the careful path takes a
-// match that would).
+// match that would). The program's build leaves those last 288 bytes of
+// its ring to the careful path and copies matches as the careful path
+// does: the code either would take buys it a percent or two.
 template <bool kRingEnd>
 [[gnu::noinline]] void Lh5Decoder::DecodeFast(std::int64_t originalSize,
                                               const std::uint32_t* positions) {
@@ -328,7 +330,9 @@ template <bool kRingEnd>
   const std::int32_t lastLoad = cursor.packedCount - 16;
   // Bytes enter below the bits counted; those already there are the same
   // stream bits, so the OR changes nothing of them. Leaves 56 to 63 bits.
-  const auto refill = [&] {
+  // Inlined also where the build optimises for size, which would otherwise
+  // call it and keep the loop's values in memory.
+  const auto refill = [&]() __attribute__((always_inline)) {
     window |= LoadBigEndian64(block + at) >> bits;
     at += (63 - bits) >> 3;
     bits |= 56;
@@ -435,7 +439,7 @@ template <bool kRingEnd>
       // the end it goes byte by byte.
       src += ringBytes & -static_cast<int>(src < 0);
       if (!kRingEnd && src + length + 64 <= ringBytes) {
-        CopyForward<true>(ring + pos, ring + src, length);
+        CopyForward<!kProgramCore>(ring + pos, ring + src, length);
       } else {
         for (int i = 0; i < length; ++i) {
           ring[pos + i] = ring[src];
@@ -542,7 +546,7 @@ void Lh5Decoder::Run() {
     if (kFastLoop && blockCodesLeft_ != 0) {
       if (ringPos_ < fastMatchLimit_) {
         DecodeFast<false>(originalSize, positions);
-      } else {
+      } else if constexpr (!kProgramCore) {
         DecodeFast<true>(originalSize, positions);
       }
       if (decodedCount_ >= originalSize) break;

@@ -21,6 +21,7 @@
 
 #include "demo_tools.h"
 #include "test_files.h"
+#include "timing_tools.h"
 #include "wine_test.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "--build" && argc == 5) return BuildMode(argv[2], argv[3], argv[4]);
   if (mode == "--checksum" && argc == 3) return ChecksumMode(argv[2]);
+  if (mode == "--time-extract" && argc == 4) return TimeExtractMode(argv[2], argv[3]);
+  if (mode == "--time-run" && argc > 2) return TimeRunMode(argc - 2, argv + 2);
   if (mode == "--extract-all" && (argc == 4 || argc == 5)) {
     return ExtractAllMode(argv[2], argv[3], argc == 5 ? std::strtoul(argv[4], nullptr, 10) : 0);
   }
@@ -56,7 +59,9 @@ int main(int argc, char** argv) {
                  "usage: wine_driver [--code-page N | --dpi N] STUB.exe WORKDIR [TEST-NAME-PART]\n"
                  "       wine_driver --build STUB.exe ARCHIVE OUT.exe\n"
                  "       wine_driver --extract-all SFX.exe OUTDIR [HOLD-MS]\n"
-                 "       wine_driver --checksum FILE.exe\n");
+                 "       wine_driver --checksum FILE.exe\n"
+                 "       wine_driver --time-extract SFX.exe OUTDIR\n"
+                 "       wine_driver --time-run EXE [ARGUMENT...]\n");
     return 2;
   }
   stubPath = argv[1];

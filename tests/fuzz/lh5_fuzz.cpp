@@ -1,12 +1,12 @@
 // Arbitrary packed bytes and header fields through both paths of the
-// static-Huffman decoder (the tool's DecodeLh5Fast and the program's
-// DecodeLh5), each checked against the step-by-step reference decoder:
-// same writes, same CRC, same finding of a last match past the member's
-// size. The tool's path runs a second time in a ring lent by its output, as
-// the write-behind lends one: the same bytes, CRC and finding, each write
-// taking the bytes where the last one ended, and the decoder changing
-// nothing the writes handed over but the ring's next part and a little
-// more (the write-behind's thread reads the rest meanwhile).
+// static-Huffman decoder (DecodeLh5Fast, with its fast loop, and DecodeLh5,
+// the careful path alone), each checked against the step-by-step reference
+// decoder: same writes, same CRC, same finding of a last match past the
+// member's size. The fast path runs a second time in a ring lent by its
+// output, as the write-behind lends one: the same bytes, CRC and finding,
+// each write taking the bytes where the last one ended, and the decoder
+// changing nothing the writes handed over but the ring's next part and a
+// little more (the write-behind's thread reads the rest meanwhile).
 //
 // Two forms of input:
 //  - an archive whose first member is -lh4- to -lh7- (the corpus archives
@@ -53,7 +53,7 @@ std::int32_t CapOriginalSize(std::int32_t size) {
   return size % ((size % 16 == 0 ? kLargeSize : kSmallSize) + 1);
 }
 
-enum class Path { Tool, Program, Reference, Lent };
+enum class Path { Fast, Careful, Reference, Lent };
 
 // Memory that lends its ring in parts of 1 KiB and checks how it is used.
 class LendingFileSystem final : public lzhtest::MemoryFileSystem {
@@ -105,7 +105,7 @@ void Decode(LendingFileSystem& fs, lzh::MemberStream& member, Path path) {
     lzh::DecodeLh5Fast(member);
   } else if (path == Path::Reference) {
     lzhtest::lh5::ReferenceDecoder(member).Run();
-  } else if (path == Path::Program) {
+  } else if (path == Path::Careful) {
     lzh::DecodeLh5(member);
   } else {
     lzh::DecodeLh5Fast(member);
@@ -175,24 +175,24 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static lzh::CrcTableScope crcTable;
-  Outcome fast, program, slow, lent;
+  Outcome fast, careful, slow, lent;
   std::int64_t originalSize = -1;
   if (LooksLikeArchive(data, size)) {
-    if (!RunArchive(data, size, Path::Tool, fast)) return 0;
-    RunArchive(data, size, Path::Program, program);
+    if (!RunArchive(data, size, Path::Fast, fast)) return 0;
+    RunArchive(data, size, Path::Careful, careful);
     RunArchive(data, size, Path::Reference, slow);
     RunArchive(data, size, Path::Lent, lent);
   } else {
     if (size < 5) return 0;
-    fast = RunPacked(data, size, Path::Tool);
-    program = RunPacked(data, size, Path::Program);
+    fast = RunPacked(data, size, Path::Fast);
+    careful = RunPacked(data, size, Path::Careful);
     slow = RunPacked(data, size, Path::Reference);
     lent = RunPacked(data, size, Path::Lent);
     std::uint32_t raw;
     std::memcpy(&raw, data + 1, 4);
     originalSize = CapOriginalSize(static_cast<std::int32_t>(raw));
   }
-  if (!(fast == slow) || !(program == slow)) __builtin_trap();
+  if (!(fast == slow) || !(careful == slow)) __builtin_trap();
   // The lent ring is written out in more, smaller writes, and whole.
   lent.writes = slow.writes;
   if (originalSize < 0 || (data[0] & 0x20) == 0) {

@@ -1,5 +1,5 @@
-// Runs the -lh4- to -lh7- decoder (the tool's, the program's, or the
-// step-by-step reference) on packed bytes held in an in-memory file, and
+// Runs the -lh4- to -lh7- decoder (with its fast loop, its careful path
+// alone, or the step-by-step reference) on packed bytes held in an in-memory file, and
 // collects what it wrote.
 #pragma once
 
@@ -26,7 +26,7 @@ struct DecodeOptions {
   std::int64_t writeBudget = -1;  // bytes the writes may store (-1: any)
   std::int32_t packedLeft = -1;   // -1: the packed bytes' count
   bool reference = false;         // run the step-by-step decoder instead
-  bool programPath = false;       // run DecodeLh5 (the program's) instead of DecodeLh5Fast
+  bool carefulPath = false;       // run DecodeLh5 (no fast loop) instead of DecodeLh5Fast
 };
 
 inline Decoded DecodeMember(const std::vector<std::uint8_t>& packed, std::int32_t originalSize,
@@ -44,7 +44,7 @@ inline Decoded DecodeMember(const std::vector<std::uint8_t>& packed, std::int32_
       options.digit};
   if (options.reference) {
     ReferenceDecoder(member).Run();
-  } else if (options.programPath) {
+  } else if (options.carefulPath) {
     lzh::DecodeLh5(member);
   } else {
     lzh::DecodeLh5Fast(member);

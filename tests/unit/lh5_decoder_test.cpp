@@ -50,9 +50,9 @@ class Lh5Decoder : public ::testing::Test {
       EXPECT_EQ(DecodeMember(out.Bytes(), originalSize, options), result) << "reads of " << chunk;
     }
     options.readChunk = 0;
-    options.programPath = true;
-    EXPECT_EQ(DecodeMember(out.Bytes(), originalSize, options), result) << "program's path";
-    options.programPath = false;
+    options.carefulPath = true;
+    EXPECT_EQ(DecodeMember(out.Bytes(), originalSize, options), result) << "careful path";
+    options.carefulPath = false;
     options.reference = true;
     EXPECT_EQ(DecodeMember(out.Bytes(), originalSize, options), result) << "reference";
     return result;
@@ -595,7 +595,7 @@ TEST_F(Lh5Decoder, ArbitraryStreamsDecodeAsTheReferenceDoes) {
     options.readChunk = static_cast<int>(rng() % 4);
     std::int32_t size = static_cast<std::int32_t>(rng() % 70000);
     Decoded fast = DecodeMember(packed, size, options);
-    options.programPath = true;
+    options.carefulPath = true;
     ASSERT_EQ(DecodeMember(packed, size, options), fast) << "round " << round;
     options.reference = true;
     ASSERT_EQ(DecodeMember(packed, size, options), fast) << "round " << round;
