@@ -135,8 +135,7 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
   cursor.Seek(0);
   while (cursor.Read()) {
     const lzh::MemberHeader& h = cursor.Member();
-    lzh::Decoder decoder = lzh::ToolDecoderForMethod(h.MethodDigit());
-    if (decoder != nullptr && !h.IsDirectoryEntry()) {
+    if (lzh::ToolDecoders().Takes(h.MethodDigit()) && !h.IsDirectoryEntry()) {
       std::string out = dir ? std::string(dir) + "/" + LastComponent(cursor.Name()) : "";
       if (members != nullptr) {
         members->emplace_back();
@@ -147,7 +146,7 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
                                h.DataSize(), h.originalSize,        h.MethodDigit()};
       std::size_t before = mallinfo2().uordblks;
       fs.heapAtWrite = 0;
-      decoder(member);
+      lzh::ToolDecoders().Decode(member);
       if (fs.heapAtWrite > before) heap = std::max(heap, fs.heapAtWrite - before);
       fs.Close(output);
       ++pass.members;

@@ -64,7 +64,28 @@ struct MemberStream {
   }
 };
 
-using Decoder = void (*)(MemberStream&);
+// The seam through which the walk has a member decoded: which methods are
+// decoded, and the decoding of one member. Stages may stand in front of a
+// set of decoders (the tool's write-behind and decoding ahead), each holding
+// the next.
+class MemberDecoder {
+ public:
+  // methodDigit is that of an "-lh?-" method, e.g. '5'.
+  virtual bool Takes(char methodDigit) const = 0;
+  // One member of a method it takes, by the contract above.
+  virtual void Decode(MemberStream& member) = 0;
+
+ protected:
+  ~MemberDecoder() = default;
+};
+
+// The self-extracting program's methods: -lh0-, -lh1-, -lh4- and -lh5-.
+MemberDecoder& ProgramDecoders();
+// The command-line tool's: those, with its faster -lh1- model, and -lh6-
+// and -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
+// memory on. It keeps no state between members, so that threads may share
+// it.
+MemberDecoder& ToolDecoders();
 
 void CopyStored(MemberStream& member);  // -lh0-
 void DecodeLh1(MemberStream& member);   // -lh1-
@@ -79,16 +100,5 @@ void DecodeLh5(MemberStream& member);
 // program's (-lh4- and -lh5-, its build without a few parts of the loop)
 // and the tool's.
 void DecodeLh5Fast(MemberStream& member);
-
-// The decoder for a method digit, or nullptr when the method is unsupported:
-// the methods of the self-extracting program.
-Decoder DecoderForMethod(char methodDigit);
-
-// The command-line tool's methods: those of DecoderForMethod, and -lh6- and
-// -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
-// memory on.
-Decoder ToolDecoderForMethod(char methodDigit);
-
-using DecoderLookup = Decoder (*)(char methodDigit);
 
 }  // namespace lzh

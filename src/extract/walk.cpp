@@ -147,15 +147,21 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, OutcomePath
   return WalkEnd::Normal;
 }
 
+// Only "-lh?-" methods are looked up by their digit ("-lz5-" is no -lh5-).
+[[gnu::always_inline]] inline bool TakesMethod(const MemberHeader& member,
+                                               const MemberDecoder& decoders) {
+  return member.method[1] == 'l' && member.method[2] == 'h' && decoders.Takes(member.MethodDigit());
+}
+
 // Decodes the member into its created output file and finishes the file.
-void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, FileHandle output,
+void DecodeMember(WalkSession& session, WalkDialog& dialog, FileHandle output,
                   MemberOutcome& outcome) {
   ArchiveReader& archive = session.archive;
   const MemberHeader& member = archive.currentMember;
   MemberStream stream{session.fs,        archive.archiveHandle, output,
                       member.DataSize(), member.originalSize,   member.MethodDigit()};
   archive.packedLeft = stream.packedLeft;
-  decoder(stream);
+  session.decoders->Decode(stream);
   archive.packedLeft = stream.packedLeft;
   std::uint32_t writeError = session.fs.LastError();
   // A member passes on its CRC, and only when it decoded to the size the
@@ -255,11 +261,10 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
 
   char status[kPathBytes + 16] = "Extracting: ";
   AppendText(status, sizeof status, outputPath);
-  // Only "-lh?-" methods are looked up by their digit ("-lz5-" is no -lh5-).
-  bool lhMethod = member.method[1] == 'l' && member.method[2] == 'h';
-  Decoder decoder = lhMethod ? session.decoderForMethod(member.MethodDigit()) : nullptr;
+  // The header's own faults were judged above.
+  const bool decodable = TakesMethod(member, *session.decoders);
   // The tool asks nothing about a member it cannot decode.
-  if (decoder == nullptr && session.passOverUnsupported) {
+  if (!decodable && session.passOverUnsupported) {
     NoteUnsupported(member, outcome);
     return WalkEnd::Normal;
   }
@@ -287,7 +292,7 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   // Once the policy has spoken and before anything is made, so that a
   // member to be skipped is skipped, and no file is made or emptied for one
   // that cannot be decoded.
-  if (decoder == nullptr) {
+  if (!decodable) {
     dialog.SetStatus(status);
     dialog.PumpOneMessage();
     dialog.ShowMessage("Unsupported compression method", "Unable to extract...");
@@ -310,12 +315,17 @@ WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberNam
   if (output == kInvalidFile) return CouldNotCreate(session, dialog, outcome);
   dialog.SetStatus(status);
   dialog.PumpOneMessage();
-  DecodeMember(session, dialog, decoder, output, outcome);
+  DecodeMember(session, dialog, output, outcome);
   PutInPlace(session, dialog, temporary, outputPath, existed, outcome);
   return WalkEnd::Normal;
 }
 
 }  // namespace
+
+bool DecodesData(const MemberHeader& member, const MemberDecoder& decoders) {
+  return !member.truncated && !member.hasLargeSizes && !member.recordsTooLong &&
+         TakesMethod(member, decoders);
+}
 
 bool ComposeMemberName(const MemberHeader& member, const char* name,
                        char (&memberName)[kPathBytes]) {

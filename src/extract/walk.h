@@ -44,8 +44,8 @@ struct WalkSession {
   char extractPath[kPathBytes] = {};
   std::int32_t listIndex = -1;
   bool archiveHasPaths = false;
-  // The methods this program decodes.
-  DecoderLookup decoderForMethod = DecoderForMethod;
+  // The decoders, and so the methods this program decodes.
+  MemberDecoder* decoders = &ProgramDecoders();
   // The command-line tool's: a member of a method it cannot decode is
   // reported and the walk goes on (the program stops with a box). And the
   // reading of names, where there is one.
@@ -59,6 +59,11 @@ enum class WalkMode : std::uint8_t {
 };
 
 void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode);
+
+// Whether the walk hands the member's data to decoders: its header is one
+// it extracts from (whole, with sizes it can count and every record read)
+// and its method is an "-lh?-" one that decoders take.
+bool DecodesData(const MemberHeader& member, const MemberDecoder& decoders);
 
 // memberName of the member just read: its stored directory (from the
 // directory record) followed by name. False when it does not fit.

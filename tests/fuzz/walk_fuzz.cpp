@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0 && (data[size - 1] & 1) != 0) {
     session.archive.anyMethod = true;
     session.passOverUnsupported = true;
-    session.decoderForMethod = lzh::ToolDecoderForMethod;
+    session.decoders = &lzh::ToolDecoders();
   }
   FuzzDialog dialog;
   lzh::WalkArchive(session, dialog, lzh::WalkMode::List);

@@ -62,15 +62,14 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
       m.packed.assign(begin, end);
     }
     // The decoders of the build under test: the program's in its own.
-    lzh::Decoder decoder = lzh::kProgramCore ? lzh::DecoderForMethod(h.MethodDigit())
-                                             : lzh::ToolDecoderForMethod(h.MethodDigit());
-    if (decoder != nullptr && std::strchr(digits, h.MethodDigit()) != nullptr) {
+    lzh::MemberDecoder& decoders = lzh::kProgramCore ? lzh::ProgramDecoders() : lzh::ToolDecoders();
+    if (decoders.Takes(h.MethodDigit()) && std::strchr(digits, h.MethodDigit()) != nullptr) {
       fs.Remove("out");
       lzh::FileHandle output = fs.CreateOutput("out");
       lzh::MemberStream stream{fs,           archive.archiveHandle, output,
                                h.DataSize(), h.originalSize,        h.MethodDigit()};
       fs.readChunk = readChunk;  // small reads for the decoder only
-      decoder(stream);
+      decoders.Decode(stream);
       fs.readChunk = 0;
       fs.Close(output);
       m.output = fs.Find("out")->bytes;

@@ -53,7 +53,7 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
       if (stopped) break;
       char digit = row.method[3];
       if (row.method == "-lhd-") continue;
-      if (lzh::DecoderForMethod(digit) == nullptr) {
+      if (!lzh::ProgramDecoders().Takes(digit)) {
         stopped = true;
         continue;
       }

@@ -13,6 +13,7 @@
 #include "codec/lh5_encoder.h"
 #include "support/byte_streams.h"
 #include "support/walk_rig.h"
+#include "write_behind_file_system.h"
 
 namespace {
 
@@ -58,13 +59,14 @@ Extraction Extract(const Bytes& archive, std::int64_t budget, bool ahead, bool b
   lzh::FileSystem& top = behind ? static_cast<lzh::FileSystem&>(layer) : reads;
   lzh::WalkSession session(top);
   session.archive.archiveHandle = top.OpenRead("C:/sfx.exe");
-  session.decoderForMethod =
-      behind ? lzhcli::WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
   Extraction run;
   {
-    lzhcli::DecodeAhead decodeAhead(reads, own, "C:/sfx.exe", 0, behind ? &layer : nullptr);
+    lzhcli::DecodeAhead decodeAhead(reads, own, "C:/sfx.exe", 0, lzh::ToolDecoders());
     decodeAhead.WaitForThread();
-    if (ahead) session.decoderForMethod = lzhcli::DecodeAheadDecoderForMethod;
+    lzh::MemberDecoder& plain =
+        ahead ? static_cast<lzh::MemberDecoder&>(decodeAhead) : lzh::ToolDecoders();
+    lzhcli::WriteBehindDecoding behindStage(layer, plain);
+    session.decoders = behind ? &behindStage : &plain;
     lzh::WalkArchive(session, rig.dialog, lzh::WalkMode::List);
     rig.dialog.SelectAll(true);
     lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");

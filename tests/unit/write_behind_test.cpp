@@ -56,7 +56,7 @@ TEST(WriteBehind, ExtractsAsDirectWritesDo) {
   for (std::int64_t budget : budgets) {
     SCOPED_TRACE("write budget " + std::to_string(budget));
     WalkRig direct(archive);
-    direct.session.decoderForMethod = lzh::ToolDecoderForMethod;
+    direct.session.decoders = &lzh::ToolDecoders();
     direct.fs.writeBudget = budget;
     direct.ListAndExtractAll();
 
@@ -66,7 +66,8 @@ TEST(WriteBehind, ExtractsAsDirectWritesDo) {
       lzhcli::WriteBehindFileSystem layer(behind.fs);
       lzh::WalkSession session(layer);
       session.archive.archiveHandle = behind.session.archive.archiveHandle;
-      session.decoderForMethod = lzhcli::WriteBehindDecoderForMethod;
+      lzhcli::WriteBehindDecoding stage(layer, lzh::ToolDecoders());
+      session.decoders = &stage;
       lzh::WalkArchive(session, behind.dialog, lzh::WalkMode::List);
       behind.dialog.SelectAll(true);
       lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");

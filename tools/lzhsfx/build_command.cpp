@@ -109,7 +109,7 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
   // Names are checked as the other commands check them: a "\" that is the
   // trail byte of a double-byte character (in the charset the name reads
   // as) separates nothing.
-  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::DecoderForMethod, &names);
+  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ProgramDecoders(), &names);
   for (const auto& name : dialog.Unreached())
     problems.push_back(Printable(name) + ": not reached: the check stopped before it");
   if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");

@@ -5,9 +5,9 @@
 namespace lzhcli {
 
 CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened, ConsoleDialog& dialog,
-                           lzh::DecoderLookup decoderForMethod, MemberNames* names) {
+                           lzh::MemberDecoder& decoders, MemberNames* names) {
   lzh::WalkSession session(fs);
-  session.decoderForMethod = decoderForMethod;
+  session.decoders = &decoders;
   session.passOverUnsupported = true;
   session.archive.anyMethod = true;
   if (names != nullptr) {

@@ -18,12 +18,12 @@ struct CheckResult {
 };
 
 // dialog.onOutcome sees every member; opened was opened through fs, which
-// is a NullOutputFileSystem or a layer over one. decoderForMethod gives the
+// is a NullOutputFileSystem or a layer over one. decoders gives the
 // methods that count as decodable; a member of another method (also one
 // whose method does not read "lh") is reported and the check goes on.
 // names, when given, reads the names (else they are the stored bytes, as
 // the program takes them).
 CheckResult CheckByWalking(lzh::FileSystem& fs, const OpenedArchive& opened, ConsoleDialog& dialog,
-                           lzh::DecoderLookup decoderForMethod, MemberNames* names = nullptr);
+                           lzh::MemberDecoder& decoders, MemberNames* names = nullptr);
 
 }  // namespace lzhcli

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "archive/header_cursor.h"
+#include "extract/walk.h"
 #include "forwarding_file_system.h"
 
 namespace lzhcli {
@@ -22,10 +23,6 @@ constexpr std::size_t kResumeBytes = 1 << 20;
 // putting a thread to sleep and waking it costs.
 constexpr int kSpins = 1 << 11;
 
-// The layer the decoders of DecodeAheadDecoderForMethod use: the one made
-// last.
-DecodeAhead* activeLayer = nullptr;
-
 // What tells a member: where its packed bytes start in the archive, and the
 // header's facts its decoding depends on.
 struct MemberKey {
@@ -37,15 +34,11 @@ struct MemberKey {
   bool operator==(const MemberKey&) const = default;
 };
 
-// Whether the thread decodes the member: a small one of a method decoded
-// here (stored members take no decoding), with a header the walk extracts
-// from.
-bool IsDecodedAhead(const lzh::MemberHeader& member) {
-  const char digit = member.MethodDigit();
-  return !member.truncated && !member.hasLargeSizes && !member.recordsTooLong &&
-         member.method[1] == 'l' && member.method[2] == 'h' && digit != '0' &&
-         lzh::ToolDecoderForMethod(digit) != nullptr && member.originalSize >= 0 &&
-         member.originalSize <= kLargestMember;
+// Whether the thread decodes the member: a small one whose data the walk
+// decodes (stored members take no decoding).
+bool IsDecodedAhead(const lzh::MemberHeader& member, const lzh::MemberDecoder& decoders) {
+  return lzh::DecodesData(member, decoders) && member.MethodDigit() != '0' &&
+         member.originalSize >= 0 && member.originalSize <= kLargestMember;
 }
 
 constexpr lzh::FileHandle kCaptureHandle = 0xDECA;
@@ -138,18 +131,15 @@ struct DecodeAhead::Shared {
 
 DecodeAhead::DecodeAhead(ReadAheadFileSystem& walkReads, lzh::FileSystem& own,
                          std::string archivePath, std::int32_t archiveStart,
-                         WriteBehindFileSystem* behind)
+                         lzh::MemberDecoder& next)
     : walkReads_(walkReads),
       own_(own),
       archivePath_(std::move(archivePath)),
       archiveStart_(archiveStart),
-      behind_(behind),
-      shared_(std::make_unique<Shared>()) {
-  activeLayer = this;
-}
+      next_(next),
+      shared_(std::make_unique<Shared>()) {}
 
 DecodeAhead::~DecodeAhead() {
-  if (activeLayer == this) activeLayer = nullptr;
   Shared& s = *shared_;
   s.monitor.Lock();
   s.stopping = true;
@@ -204,7 +194,7 @@ void DecodeAhead::Run() {
     const lzh::MemberHeader& member = cursor.Member();
     const MemberKey key{reads.Position(archive), member.DataSize(), member.originalSize,
                         member.MethodDigit()};
-    const bool small = IsDecodedAhead(member);
+    const bool small = IsDecodedAhead(member, next_);
     if (small && WaitForRoom(key.dataAt)) {
       Decoded decoded;
       decoded.key = key;
@@ -212,7 +202,7 @@ void DecodeAhead::Run() {
       CapturedOutput output(reads, decoded.bytes, decoded.writes);
       lzh::MemberStream stream{output,         archive,          kCaptureHandle,
                                key.packedSize, key.originalSize, key.methodDigit};
-      lzh::ToolDecoderForMethod(key.methodDigit)(stream);
+      next_.Decode(stream);
       decoded.crc = stream.runningCrc;
       decoded.overran = stream.overran;
       decoded.packedLeft = stream.packedLeft;
@@ -234,11 +224,6 @@ void DecodeAhead::Run() {
     if (stopping) break;
     more = cursor.Advance();
   }
-}
-
-lzh::Decoder DecodeAhead::Plain(char methodDigit) const {
-  return behind_ != nullptr ? WriteBehindDecoderForMethod(methodDigit)
-                            : lzh::ToolDecoderForMethod(methodDigit);
 }
 
 void DecodeAhead::Decode(lzh::MemberStream& member) {
@@ -288,15 +273,11 @@ void DecodeAhead::Decode(lzh::MemberStream& member) {
     ++membersTaken_;
     Replay(member, key.dataAt, decoded);
   } else {
-    Plain(member.methodDigit)(member);
+    next_.Decode(member);
   }
 }
 
 void DecodeAhead::Replay(lzh::MemberStream& member, std::int64_t dataAt, const Decoded& decoded) {
-  // The write-behind would only copy a small member and fold its CRC again:
-  // the writes go to the file directly, and the member is judged as that
-  // layer's decoders judge it.
-  if (behind_ != nullptr) behind_->Release(member.outputHandle);
   writeResults_.clear();
   bool whole = true;
   std::size_t offset = 0;
@@ -313,17 +294,6 @@ void DecodeAhead::Replay(lzh::MemberStream& member, std::int64_t dataAt, const D
     member.runningCrc = decoded.crc;
     return;
   }
-  if (behind_ != nullptr) {
-    // As the write-behind's decoders: any write that stored less fails the
-    // member, and the CRC is that of the bytes stored.
-    member.writeFellShort = true;
-    offset = 0;
-    for (std::size_t i = 0; i < decoded.writes.size(); ++i) {
-      lzh::CrcUpdate(decoded.bytes.data() + offset, writeResults_[i], member.runningCrc);
-      if (decoded.writes[i] > 0) offset += static_cast<std::size_t>(decoded.writes[i]);
-    }
-    return;
-  }
   // The decoder tells from each write's result what it folds and whether
   // the member fell short: it decodes the member again, its writes answered
   // as the file system answered them.
@@ -335,21 +305,11 @@ void DecodeAhead::Replay(lzh::MemberStream& member, std::int64_t dataAt, const D
                           decoded.key.packedSize,
                           decoded.key.originalSize,
                           decoded.key.methodDigit};
-  lzh::ToolDecoderForMethod(decoded.key.methodDigit)(again);
+  next_.Decode(again);
   member.runningCrc = again.runningCrc;
   member.writeFellShort = again.writeFellShort;
   member.overran = again.overran;
   member.packedLeft = again.packedLeft;
-}
-
-namespace {
-
-void DecodeWithActiveLayer(lzh::MemberStream& member) { activeLayer->Decode(member); }
-
-}  // namespace
-
-lzh::Decoder DecodeAheadDecoderForMethod(char methodDigit) {
-  return lzh::ToolDecoderForMethod(methodDigit) != nullptr ? DecodeWithActiveLayer : nullptr;
 }
 
 }  // namespace lzhcli

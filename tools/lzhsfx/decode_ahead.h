@@ -26,28 +26,30 @@
 #include "platform/file_system.h"
 #include "read_ahead_file_system.h"
 #include "worker_thread.h"
-#include "write_behind_file_system.h"
 
 namespace lzhcli {
 
-class DecodeAhead {
+// The decoding stage that takes a member's decoding from the thread when
+// it has it.
+class DecodeAhead final : public lzh::MemberDecoder {
  public:
   // walkReads is the layer the walk reads the archive through: at a
   // decoder's start its position is the member's first packed byte, which
   // tells the member. own is a file system for the thread alone, in which
   // archivePath opens the same archive, whose first header is at
-  // archiveStart. behind is the write-behind layer the walk's decoders
-  // finish (WriteBehindDecoderForMethod), or null when they write directly
-  // (lzh::ToolDecoderForMethod). The thread starts at the first member
-  // decoded.
+  // archiveStart. next decodes what is not taken from the thread; the
+  // thread decodes with it too, so it must keep no state between members
+  // (lzh::ToolDecoders()). A write-behind stage, where there is one, stands
+  // in front of this one. The thread starts at the first member decoded.
   DecodeAhead(ReadAheadFileSystem& walkReads, lzh::FileSystem& own, std::string archivePath,
-              std::int32_t archiveStart, WriteBehindFileSystem* behind);
+              std::int32_t archiveStart, lzh::MemberDecoder& next);
   ~DecodeAhead();
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
 
+  bool Takes(char methodDigit) const override { return next_.Takes(methodDigit); }
   // Decodes the member, or makes the writes of its decoding ahead.
-  void Decode(lzh::MemberStream& member);
+  void Decode(lzh::MemberStream& member) override;
 
   // For tests: the walk waits until the thread is done with each member
   // rather than decode one the thread has not reached, so that every small
@@ -68,15 +70,13 @@ class DecodeAhead {
   // marked as being decoded; false when the walk has passed it, takes it
   // itself, or the layer stops.
   bool WaitForRoom(std::int64_t dataAt);
-  // The decoder the walk uses without this layer.
-  lzh::Decoder Plain(char methodDigit) const;
   void Replay(lzh::MemberStream& member, std::int64_t dataAt, const Decoded& decoded);
 
   ReadAheadFileSystem& walkReads_;
   lzh::FileSystem& own_;
   std::string archivePath_;
   std::int32_t archiveStart_;
-  WriteBehindFileSystem* behind_;
+  lzh::MemberDecoder& next_;
   std::unique_ptr<Shared> shared_;
   WorkerThread thread_;
   bool threadTried_ = false;
@@ -84,10 +84,5 @@ class DecodeAhead {
   int membersTaken_ = 0;
   std::vector<std::int32_t> writeResults_;  // what the file system said to a replay's writes
 };
-
-// The decoders of the DecodeAhead made last, for WalkSession's
-// decoderForMethod: those the walk would use without it, each by way of
-// DecodeAhead::Decode.
-lzh::Decoder DecodeAheadDecoderForMethod(char methodDigit);
 
 }  // namespace lzhcli

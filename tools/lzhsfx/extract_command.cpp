@@ -186,10 +186,11 @@ int ExtractCommand(const Arguments& args) {
   }
   progress.SetTotal(fs.Size(opened.handle));
   lzh::WalkSession session(fs);
-  session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
-  DecodeAhead ahead(archiveReads, ToolFileSystem(), path, opened.start,
-                    writeBehind ? &behind : nullptr);
-  if (secondCore) session.decoderForMethod = DecodeAheadDecoderForMethod;
+  DecodeAhead ahead(archiveReads, ToolFileSystem(), path, opened.start, lzh::ToolDecoders());
+  lzh::MemberDecoder& plain =
+      secondCore ? static_cast<lzh::MemberDecoder&>(ahead) : lzh::ToolDecoders();
+  WriteBehindDecoding behindStage(behind, plain);
+  session.decoders = writeBehind ? static_cast<lzh::MemberDecoder*>(&behindStage) : &plain;
   session.passOverUnsupported = true;
   session.archive.anyMethod = true;
   session.archive.archiveHandle = opened.handle;

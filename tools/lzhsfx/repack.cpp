@@ -73,8 +73,7 @@ std::u16string Utf16PathOf(std::string text) {
 
 // Decodes the member at the reader's position into path; false, with the
 // reason, when it does not decode to its size and CRC.
-bool DecodeInto(lzh::ArchiveReader& reader, lzh::Decoder decoder, const std::string& path,
-                std::string& error) {
+bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, std::string& error) {
   const lzh::MemberHeader& member = reader.currentMember;
   lzh::FileSystem& host = lzh::HostFileSystem();
   // Made anew for each member: files are only ever created exclusively, so
@@ -87,7 +86,7 @@ bool DecodeInto(lzh::ArchiveReader& reader, lzh::Decoder decoder, const std::str
   }
   lzh::MemberStream stream{reader.fs,         reader.archiveHandle, output,
                            member.DataSize(), member.originalSize,  member.MethodDigit()};
-  decoder(stream);
+  lzh::ToolDecoders().Decode(stream);
   const bool closed = host.Close(output);
   std::error_code ec;
   const auto size =
@@ -117,8 +116,8 @@ bool NeedsRepacking(const std::string& archivePath) {
   for (bool more = cursor.Seek(opened.start) && cursor.Read(); more && !needed;
        more = cursor.Advance() && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
-    needed = !m.IsDirectoryEntry() && lzh::DecoderForMethod(m.MethodDigit()) == nullptr &&
-             lzh::ToolDecoderForMethod(m.MethodDigit()) != nullptr;
+    needed = !m.IsDirectoryEntry() && !lzh::ProgramDecoders().Takes(m.MethodDigit()) &&
+             lzh::ToolDecoders().Takes(m.MethodDigit());
   }
   host.Close(reader.archiveHandle);
   return needed;
@@ -178,15 +177,14 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       ok = false;
       break;
     }
-    lzh::Decoder decoder = lzh::ToolDecoderForMethod(m.MethodDigit());
-    if (m.IsDirectoryEntry() || lzh::DecoderForMethod(m.MethodDigit()) != nullptr) {
+    if (m.IsDirectoryEntry() || lzh::ProgramDecoders().Takes(m.MethodDigit())) {
       status = writer.AddCopied(archive.data() + cursor.HeaderOffset(),
                                 static_cast<std::size_t>(next - cursor.HeaderOffset()));
-    } else if (decoder == nullptr) {
+    } else if (!lzh::ToolDecoders().Takes(m.MethodDigit())) {
       error = Printable(name) + ": its method " + std::string(m.method, 5) +
               " is one lzhsfx does not decode, so it cannot be repacked";
       ok = false;
-    } else if (!DecodeInto(reader, decoder, decoded, error)) {
+    } else if (!DecodeInto(reader, decoded, error)) {
       error = Printable(name) + ": " + error;
       ok = false;
     } else {

@@ -56,7 +56,9 @@ int TestCommand(const Arguments& args) {
   }
   progress.SetTotal(fs.Size(opened.handle));
   lzh::WalkSession session(fs);
-  session.decoderForMethod = writeBehind ? WriteBehindDecoderForMethod : lzh::ToolDecoderForMethod;
+  WriteBehindDecoding behindStage(behind, lzh::ToolDecoders());
+  session.decoders =
+      writeBehind ? static_cast<lzh::MemberDecoder*>(&behindStage) : &lzh::ToolDecoders();
   session.passOverUnsupported = true;
   session.archive.anyMethod = true;
   MemberNames names(charset);

@@ -15,10 +15,6 @@ constexpr std::int32_t kBlockBytes = 1 << 17;
 // half the ring waits for it, and at the end of each output file.
 constexpr int kWakeBlocks = kBlocks / 2;
 
-// The layer the write-behind decoders finish: the one made last. Wrappers
-// such as the progress display may stand between it and the walk.
-WriteBehindFileSystem* activeLayer = nullptr;
-
 }  // namespace
 
 // The blocks form a ring: those handed over, oldest first from head, then
@@ -54,12 +50,9 @@ struct WriteBehindFileSystem::Shared {
 };
 
 WriteBehindFileSystem::WriteBehindFileSystem(lzh::FileSystem& below)
-    : ForwardingFileSystem(below), shared_(std::make_unique<Shared>()) {
-  activeLayer = this;
-}
+    : ForwardingFileSystem(below), shared_(std::make_unique<Shared>()) {}
 
 WriteBehindFileSystem::~WriteBehindFileSystem() {
-  if (activeLayer == this) activeLayer = nullptr;
   if (output_ != lzh::kInvalidFile) Finish(output_);
   Shared& s = *shared_;
   if (!s.thread.Running()) return;
@@ -203,12 +196,6 @@ lzh::LentRing WriteBehindFileSystem::LendRing(lzh::FileHandle file) {
   return {s.Ring(), kBlockBytes * kBlocks, kBlockBytes};
 }
 
-void WriteBehindFileSystem::Release(lzh::FileHandle file) {
-  if (file != output_ || file == lzh::kInvalidFile) return;
-  Finish(file);
-  output_ = lzh::kInvalidFile;
-}
-
 lzh::FileSize WriteBehindFileSystem::Size(lzh::FileHandle file) {
   Finish(file);
   return Below().Size(file);
@@ -244,31 +231,13 @@ std::uint32_t WriteBehindFileSystem::LastError() {
   return Below().LastError();
 }
 
-namespace {
-
-template <lzh::Decoder kDecode>
-void DecodeThenFinish(lzh::MemberStream& member) {
+void WriteBehindDecoding::Decode(lzh::MemberStream& member) {
   member.outputFoldsCrc = true;
-  lzh::LentRing ring{};
-  if (kDecode == lzh::DecodeLh5Fast) {
-    ring = activeLayer->LendRing(member.outputHandle);
-    if (ring.bytes != nullptr) member.lentRing = &ring;
-  }
-  kDecode(member);
+  lzh::LentRing ring = layer_.LendRing(member.outputHandle);
+  if (ring.bytes != nullptr) member.lentRing = &ring;
+  next_.Decode(member);
   member.lentRing = nullptr;
-  if (!activeLayer->Finish(member.outputHandle, &member.runningCrc)) member.writeFellShort = true;
-}
-
-}  // namespace
-
-lzh::Decoder WriteBehindDecoderForMethod(char methodDigit) {
-  const lzh::Decoder decoder = lzh::ToolDecoderForMethod(methodDigit);
-  if (decoder == lzh::CopyStored) return DecodeThenFinish<lzh::CopyStored>;
-  if (decoder == lzh::DecodeLh1) return DecodeThenFinish<lzh::DecodeLh1>;
-  if (decoder == lzh::DecodeLh1Fast) return DecodeThenFinish<lzh::DecodeLh1Fast>;
-  if (decoder == lzh::DecodeLh5) return DecodeThenFinish<lzh::DecodeLh5>;
-  if (decoder == lzh::DecodeLh5Fast) return DecodeThenFinish<lzh::DecodeLh5Fast>;
-  return nullptr;
+  if (!layer_.Finish(member.outputHandle, &member.runningCrc)) member.writeFellShort = true;
 }
 
 }  // namespace lzhcli

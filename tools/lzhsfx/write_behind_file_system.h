@@ -6,8 +6,8 @@
 // by the caller at its end, with no thread involved.
 //
 // A write here always reports every byte taken; what the file below stored
-// is known once the member's writes are finished, which the decoders that
-// WriteBehindDecoderForMethod hands out do before they return: a block
+// is known once the member's writes are finished, which WriteBehindDecoding
+// (below) does before a member's decoding returns: a block
 // written short marks the member's stream writeFellShort, and LastError()
 // then gives that write's error until the file is closed. Every call on the
 // output file other than Write finishes its writes first, so that sizes,
@@ -52,10 +52,6 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
   // none of its bytes wait to be written.
   lzh::LentRing LendRing(lzh::FileHandle file);
 
-  // Finishes file's writes and leaves the file to the file system below:
-  // every later call on it goes there directly, as without this layer.
-  void Release(lzh::FileHandle file);
-
  private:
   struct Shared;  // the blocks and what the two threads tell each other
 
@@ -72,12 +68,23 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
   lzh::FileHandle output_ = lzh::kInvalidFile;  // the output file whose writes gather here
 };
 
-// The decoders of lzh::ToolDecoderForMethod, leaving the CRC to the
-// writing thread, which folds each block as the file below stores it; each
-// finishes the output's writes before it returns, takes their CRC and marks
-// the stream when one fell short.
-// Only for walks whose output goes through a WriteBehindFileSystem, the one
-// made last (directly or below layers that forward every call).
-lzh::Decoder WriteBehindDecoderForMethod(char methodDigit);
+// The decoding stage in front of decoders whose output goes through layer
+// (directly or below layers that forward every call): it lends them the
+// layer's ring and leaves the CRC to the writing thread, which folds each
+// block as the file below stores it; it finishes the output's writes before
+// it returns, takes their CRC and marks the stream when one fell short. So
+// a member is judged by what the file below stored.
+class WriteBehindDecoding final : public lzh::MemberDecoder {
+ public:
+  WriteBehindDecoding(WriteBehindFileSystem& layer, lzh::MemberDecoder& next)
+      : layer_(layer), next_(next) {}
+
+  bool Takes(char methodDigit) const override { return next_.Takes(methodDigit); }
+  void Decode(lzh::MemberStream& member) override;
+
+ private:
+  WriteBehindFileSystem& layer_;
+  lzh::MemberDecoder& next_;
+};
 
 }  // namespace lzhcli
