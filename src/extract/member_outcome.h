@@ -71,6 +71,11 @@ struct MemberOutcome {
   bool byAnswer = false;          // SkippedExisting: the question was asked
   char method[6] = {};            // UnsupportedMethod: e.g. "-lh6-"
   std::uint32_t systemError = 0;  // GetLastError or errno; 0 when not known
+  // The command-line tool's (the program leaves them be): the size the
+  // header gives, and for Damage::Size whether the file ends inside the
+  // member's data, cut short there.
+  std::int64_t originalSize = 0;
+  bool cutShort = false;
 
   // Counts as done: the entry is deselected.
   bool Passed() const {

@@ -203,6 +203,15 @@ WalkEnd CouldNotCreate(WalkSession& session, WalkDialog& dialog, MemberOutcome& 
   return WalkEnd::Normal;
 }
 
+void NoteExtent(WalkSession& session, const HeaderCursor& cursor, MemberOutcome& outcome) {
+  outcome.originalSize = cursor.Member().originalSize;
+  if (outcome.damage != Damage::Size) return;
+  // An end beyond the counts lies past the file's end all the more.
+  const FileOffset end = cursor.NextOffset();
+  outcome.cutShort =
+      end < 0 || static_cast<FileSize>(end) > session.fs.Size(session.archive.archiveHandle);
+}
+
 // Extracts one selected member: from the output path to the closed file,
 // and fills in what became of it. Returns how the walk goes on.
 WalkEnd ExtractMember(WalkSession& session, WalkDialog& dialog, char (&memberName)[kPathBytes],
@@ -409,6 +418,7 @@ void WalkArchive(WalkSession& session, WalkDialog& dialog, WalkMode mode) {
       dialog.AddEntry(memberName);
     } else if (IsMemberSelected(session, dialog, memberName)) {
       end = ExtractMember(session, dialog, memberName, paths, outcome, storedPaths, nameFits);
+      if constexpr (!kProgramCore) NoteExtent(session, cursor, outcome);
       Report(session, dialog, outcome);
     }
     if (end != WalkEnd::Normal) break;

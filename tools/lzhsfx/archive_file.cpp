@@ -111,30 +111,4 @@ lzh::FileSize ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive) {
   return at > size ? size : at;
 }
 
-bool EndsInsideMember(const std::string& path, lzh::FileOffset start, const std::string& storedName,
-                      const lzhnames::NameCharset& charset) {
-  lzh::FileSystem& fs = ToolFileSystem();
-  lzh::FileHandle file = fs.OpenRead(path.c_str());
-  if (file == lzh::kInvalidFile) return false;
-  lzh::ArchiveReader reader{fs, file, 0, 0, {}};
-  // The members and names as the walk that reported storedName read them.
-  reader.anyMethod = true;
-  MemberNames names(charset);
-  names.Observe(reader);
-  lzh::HeaderCursor cursor(reader);
-  std::string last;
-  lzh::FileOffset lastEnd = 0;
-  if (cursor.Seek(start)) {
-    while (cursor.Read()) {
-      last = names.Text(cursor.Member(), cursor.Name());
-      // An end beyond the counts runs past the file's end all the more.
-      lastEnd = cursor.NextOffset() < 0 ? INT64_MAX : cursor.NextOffset();
-      if (!cursor.Advance()) break;
-    }
-  }
-  bool cut = last == storedName && static_cast<lzh::FileSize>(lastEnd) > fs.Size(file);
-  fs.Close(file);
-  return cut;
-}
-
 }  // namespace lzhcli

@@ -30,9 +30,4 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
 // byte, or where the chain of headers stops.
 lzh::FileSize ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive);
 
-// True when the archive's last member is storedName and its packed data run
-// past the end of the file: the archive was cut short inside it.
-bool EndsInsideMember(const std::string& path, lzh::FileOffset start, const std::string& storedName,
-                      const lzhnames::NameCharset& charset);
-
 }  // namespace lzhcli

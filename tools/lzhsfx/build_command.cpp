@@ -5,8 +5,8 @@
 
 #include "archive/header_cursor.h"
 #include "archive_operand.h"
+#include "archive_session.h"
 #include "archive_writer/archive_writer.h"
-#include "check_walk.h"
 #include "command_line.h"
 #include "commands.h"
 #include "names/code_page_text.h"
@@ -89,12 +89,11 @@ void AddBeyondProgram(lzh::FileSystem& fs, const OpenedArchive& opened,
 
 // Runs the extracting walk without writing anything and collects why the
 // stub would not extract everything, and the names shown in a code page.
-std::vector<std::string> ProblemsOf(const std::string& archivePath, const OpenedArchive& opened,
-                                    NullOutputFileSystem& fs,
+std::vector<std::string> ProblemsOf(const std::string& archivePath, ArchiveSession& session,
                                     std::vector<CodePageName>& codePageNames) {
   std::vector<std::string> problems;
-  ConsoleDialog dialog;
-  MemberNames names({});
+  ConsoleDialog& dialog = session.Dialog();
+  MemberNames& names = session.Names();
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
     if (!lzhnames::IsAscii(outcome.storedName) && !names.HasUtf16Names())
       codePageNames.push_back({outcome.storedName, names.LastBytesCharset()});
@@ -109,11 +108,15 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
   // Names are checked as the other commands check them: a "\" that is the
   // trail byte of a double-byte character (in the charset the name reads
   // as) separates nothing.
-  CheckResult result = CheckByWalking(fs, opened, dialog, lzh::ProgramDecoders(), &names);
+  session.List();
+  dialog.SelectAll();
+  std::string error;
+  session.Extract("", error);
   for (const auto& name : dialog.Unreached())
     problems.push_back(Printable(name) + ": not reached: the check stopped before it");
-  if (!result.listed) problems.push_back(archivePath + " holds no member that can be extracted");
-  AddBeyondProgram(fs, opened, problems);
+  if (dialog.EntryCount() == 0)
+    problems.push_back(archivePath + " holds no member that can be extracted");
+  AddBeyondProgram(session.Files(), session.Opened(), problems);
   return problems;
 }
 
@@ -122,18 +125,21 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, const Opened
 int MakeProgram(const std::string& archivePath, const std::string& outPath,
                 const std::string& stubPath, bool force, RemovalOnInterrupt& removal) {
   // A file that holds no archive is refused even with --force.
-  NullOutputFileSystem fs(lzh::HostFileSystem());
-  OpenedArchive opened;
+  SessionOptions options;
+  options.programMethods = true;
+  options.host = &lzh::HostFileSystem();
+  ArchiveSession session(options);
   std::string error;
   // build's names are in the system's code page: shown as given.
-  if (!OpenArchive(fs, archivePath, opened, error, archivePath)) {
+  if (!session.Open(archivePath, archivePath, error)) {
     PrintError(error + "; refusing to build");
     return kExitUsage;
   }
+  const OpenedArchive& opened = session.Opened();
+  lzh::FileSystem& fs = session.Files();
   lzh::FileSize end = opened.isProgram ? ArchiveEnd(fs, opened) : fs.Size(opened.handle);
   std::vector<CodePageName> codePageNames;
-  std::vector<std::string> problems = ProblemsOf(archivePath, opened, fs, codePageNames);
-  fs.Close(opened.handle);
+  std::vector<std::string> problems = ProblemsOf(archivePath, session, codePageNames);
   std::string warning = CodePageNamesWarning(codePageNames);
   if (!warning.empty()) PrintError("warning: " + warning);
   // Even --force makes no program that could not find its archive.

@@ -8,23 +8,15 @@
 #include <iostream>
 #include <memory>
 
-#include "archive_file.h"
 #include "archive_operand.h"
+#include "archive_session.h"
 #include "command_line.h"
 #include "commands.h"
-#include "console_dialog.h"
-#include "decode_ahead.h"
-#include "found_path_file_system.h"
-#include "interruption.h"
-#include "member_names.h"
 #include "member_time.h"
-#include "null_output_file_system.h"
 #include "outcome_text.h"
-#include "progress_file_system.h"
-#include "read_ahead_file_system.h"
+#include "reporting.h"
 #include "terminal.h"
 #include "tool_platform.h"
-#include "write_behind_file_system.h"
 
 namespace lzhcli {
 
@@ -156,74 +148,35 @@ int ExtractCommand(const Arguments& args) {
                                   kUsage, rules, operand);
   if (status >= 0) return status;
   const CommandLine& line = operand.line;
-  const std::string& path = operand.path;
-  const std::vector<std::string>& patterns = operand.patterns;
-  const lzhnames::NameCharset& charset = operand.charset;
-  bool toStdout = line.Has("--stdout");
-  std::string error;
+  const bool toStdout = line.Has("--stdout");
+  std::string directory = line.Value("-C");
+  if (!toStdout && directory.empty() && !CurrentDirectory(directory)) {
+    PrintError("cannot tell the current directory");
+    return kExitUsage;
+  }
 
   // An interruption removes the member being written, so that no fragment
   // stays under its name. Members sent to stdout leave no file behind.
-  // Where a core is free, files are written on a second thread while the
-  // next bytes decode, and small members are decoded ahead on one.
-  ReadAheadFileSystem archiveReads(ToolFileSystem());
-  FoundPathFileSystem searches(archiveReads);
-  std::unique_ptr<lzh::FileSystem> outputs;
-  if (toStdout) {
-    outputs = std::make_unique<NullOutputFileSystem>(archiveReads, stdout);
-  } else {
-    outputs = std::make_unique<InterruptibleOutputs>(searches);
-  }
-  WriteBehindFileSystem behind(*outputs);
-  const bool secondCore = SecondCoreIsFree();
-  const bool writeBehind = !toStdout && secondCore;
-  Progress progress(0, line.verbosity != Verbosity::Quiet);
-  ProgressFileSystem fs(writeBehind ? static_cast<lzh::FileSystem&>(behind) : *outputs, progress);
-  OpenedArchive opened;
-  if (!OpenArchive(fs, path, opened, error, operand.shown)) {
+  SessionOptions options;
+  options.output = toStdout ? SessionOutput::Stdout : SessionOutput::Files;
+  options.charset = operand.charset;
+  options.storedPaths = !line.Has("--no-paths");
+  options.progress = line.verbosity != Verbosity::Quiet;
+  ArchiveSession session(options);
+  std::string error;
+  if (!session.Open(operand.path, operand.shown, error)) {
     PrintError(error);
     return kExitUsage;
   }
-  progress.SetTotal(fs.Size(opened.handle));
-  lzh::WalkSession session(fs);
-  DecodeAhead ahead(archiveReads, ToolFileSystem(), path, opened.start, lzh::ToolDecoders());
-  lzh::MemberDecoder& plain =
-      secondCore ? static_cast<lzh::MemberDecoder&>(ahead) : lzh::ToolDecoders();
-  WriteBehindDecoding behindStage(behind, plain);
-  session.decoders = writeBehind ? static_cast<lzh::MemberDecoder*>(&behindStage) : &plain;
-  session.passOverUnsupported = true;
-  session.archive.anyMethod = true;
-  session.archive.archiveHandle = opened.handle;
-  session.archiveStart = opened.start;
-  ConsoleDialog dialog;
-  fs.Watch(session.archive.currentMember, dialog);
-  dialog.storedPaths = !line.Has("--no-paths");
-  MemberNames names(charset);
-  names.storedPaths = dialog.storedPaths;
-  names.Observe(session.archive);
-  session.nameReader = &names;
+  ConsoleDialog& dialog = session.Dialog();
   dialog.policy = line.Has("--overwrite") ? lzh::Overwrite
                   : line.Has("--skip")    ? lzh::Skip
                                           : lzh::Confirm;
-
-  lzh::WalkArchive(session, dialog, lzh::WalkMode::List);
+  session.List();
   std::string unmatched;
-  if (!dialog.SelectMatching(patterns, unmatched)) {
+  if (!dialog.SelectMatching(operand.patterns, unmatched)) {
     PrintError("no member matches " + Printable(unmatched));
-    fs.Close(opened.handle);
     return kExitMemberFailed;
-  }
-
-  std::string directory = toStdout ? NullOutputFileSystem::kExtractPath : line.Value("-C");
-  if (directory.empty() && !CurrentDirectory(directory)) {
-    PrintError("cannot tell the current directory");
-    fs.Close(opened.handle);
-    return kExitUsage;
-  }
-  if (!lzh::CopyText(session.extractPath, sizeof session.extractPath - 1, directory.c_str())) {
-    PrintError("the directory's path is too long: " + Printable(directory));
-    fs.Close(opened.handle);
-    return kExitUsage;
   }
 
   // Asked only when a file really exists: at a terminal (or with --ask, from
@@ -232,8 +185,8 @@ int ExtractCommand(const Arguments& args) {
   bool quit = false, unattended = false;
   bool terminal = line.Has("--ask") || StdinIsTerminal();
   dialog.onQuestion = [&](ConsoleDialog& d, const std::string&) {
-    progress.Clear();
-    terminal = terminal && AskOnTerminal(d, session.archive.currentMember, directory, quit);
+    session.ClearProgress();
+    terminal = terminal && AskOnTerminal(d, session.CurrentMember(), directory, quit);
     if (!terminal) {
       d.answer = 0;
       unattended = true;
@@ -241,7 +194,7 @@ int ExtractCommand(const Arguments& args) {
   };
   Reporter reporter(line.verbosity, "extracted", toStdout ? stderr : stdout);
   dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
-    progress.Clear();
+    session.ClearProgress();
     ItemResult result = ResultOf(outcome, unattended && outcome.byAnswer);
     unattended = false;
     std::string reason =
@@ -250,19 +203,16 @@ int ExtractCommand(const Arguments& args) {
               "decide without asking)"
         : result == ItemResult::Done && outcome.kind == lzh::OutcomeKind::Extracted
             ? ""
-            : Reason(outcome,
-                     outcome.damage == lzh::Damage::Size &&
-                         EndsInsideMember(path, opened.start, outcome.storedName, charset));
+            : Reason(outcome);
     reporter.Item(result, MemberLabel(outcome), reason,
-                  static_cast<std::uint64_t>(session.archive.currentMember.originalSize));
+                  static_cast<std::uint64_t>(outcome.originalSize));
   };
   // Run also when nothing was listed: the outcomes tell why.
-  lzh::WalkArchive(session, dialog, lzh::WalkMode::Extract);
-  progress.Clear();
-  fs.Close(opened.handle);
-  if (toStdout) std::fflush(stdout);
-  std::vector<std::string> unreached = dialog.Unreached();
-  for (const auto& name : unreached)
+  if (!session.Extract(directory, error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  for (const auto& name : dialog.Unreached())
     reporter.Item(ItemResult::Failed, Printable(name),
                   "not extracted: extraction stopped before it");
   if (dialog.EntryCount() == 0) {

@@ -3,14 +3,12 @@
 #include <cstdio>
 
 #include "archive/header_cursor.h"
-#include "archive_file.h"
 #include "archive_operand.h"
+#include "archive_session.h"
 #include "command_line.h"
 #include "commands.h"
 #include "member_names.h"
 #include "member_time.h"
-#include "read_ahead_file_system.h"
-#include "tool_platform.h"
 #include "wildcard.h"
 
 namespace lzhcli {
@@ -51,13 +49,15 @@ int ListCommand(const Arguments& args) {
   std::vector<bool> matched(patterns.size());
   bool bare = operand.line.Has("--no-header");
 
-  ReadAheadFileSystem fs(ToolFileSystem());
-  OpenedArchive opened;
+  SessionOptions options;
+  options.charset = operand.charset;
+  ArchiveSession session(options);
   std::string error;
-  if (!OpenArchive(fs, operand.path, opened, error, operand.shown)) {
+  if (!session.Open(operand.path, operand.shown, error)) {
     PrintError(error);
     return kExitUsage;
   }
+  const OpenedArchive& opened = session.Opened();
   if (!bare) {
     if (opened.isProgram)
       std::printf("%s: a program with its archive at offset %lld\n", operand.shown.c_str(),
@@ -65,12 +65,9 @@ int ListCommand(const Arguments& args) {
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
     std::fputs(kRule, stdout);
   }
-  lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
   // Members of every method are listed, also those nothing here decodes.
-  archive.anyMethod = true;
-  MemberNames names(operand.charset);
-  names.Observe(archive);
-  lzh::HeaderCursor cursor(archive);
+  MemberNames& names = session.Names();
+  lzh::HeaderCursor cursor(session.Reader());
   cursor.Seek(opened.start);
   std::uint64_t totalOriginal = 0, totalPacked = 0;
   int members = 0;
@@ -107,7 +104,6 @@ int ListCommand(const Arguments& args) {
     }
     if (!cursor.Advance()) break;
   }
-  fs.Close(opened.handle);
   if (!bare) {
     std::fputs(kRule, stdout);
     std::string count = std::to_string(members) + (members == 1 ? " member" : " members");

@@ -77,7 +77,7 @@ std::string FileFailure(const char* what, const lzh::MemberOutcome& outcome) {
   return text;
 }
 
-std::string KindText(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
+std::string KindText(const lzh::MemberOutcome& outcome) {
   switch (outcome.kind) {
     case OutcomeKind::Extracted:
       return "extracted";
@@ -90,7 +90,7 @@ std::string KindText(const lzh::MemberOutcome& outcome, bool archiveEndsInside) 
       return "unsupported method " + Printable(outcome.method);
     case OutcomeKind::Damaged:
       // A cut archive shows as a member that decodes short.
-      if (outcome.damage == lzh::Damage::Size && archiveEndsInside)
+      if (outcome.damage == lzh::Damage::Size && outcome.cutShort)
         return "damaged: archive ends inside this member";
       return DamageText(outcome.damage);
     case OutcomeKind::CouldNotCreate:
@@ -115,8 +115,8 @@ std::string MemberLabel(const lzh::MemberOutcome& outcome) {
   return outcome.storedName[0] == 0 ? "(no name)" : Printable(outcome.storedName);
 }
 
-std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside) {
-  std::string text = KindText(outcome, archiveEndsInside);
+std::string Reason(const lzh::MemberOutcome& outcome) {
+  std::string text = KindText(outcome);
   switch (outcome.leftover) {
     case lzh::Leftover::DamagedFile:
       return text + "; the damaged file was left in place";

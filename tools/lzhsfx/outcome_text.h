@@ -12,8 +12,7 @@ namespace lzhcli {
 std::string MemberLabel(const lzh::MemberOutcome& outcome);
 
 // What became of the member and why, e.g. "damaged: CRC mismatch".
-// archiveEndsInside: the member's packed data run past the end of the file.
-std::string Reason(const lzh::MemberOutcome& outcome, bool archiveEndsInside = false);
+std::string Reason(const lzh::MemberOutcome& outcome);
 
 // The system's text for an error code (errno, or GetLastError on Windows).
 std::string SystemErrorText(std::uint32_t code);
