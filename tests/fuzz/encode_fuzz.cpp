@@ -13,7 +13,7 @@
 
 #include "codec/crc16.h"
 #include "codec/decoder.h"
-#include "codec/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 #include "support/byte_streams.h"
 #include "support/memory_file_system.h"
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "codec/byte_stream.h"
+#include "encoder/byte_stream.h"
 
 namespace lzhtest {
 

@@ -1,6 +1,6 @@
 // The static-Huffman encoder: every method, effort and kind of input packs
 // to a stream that both decoders turn back into the input, byte for byte.
-#include "codec/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include <random>
 
-#include "codec/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 #include "support/byte_streams.h"
 #include "support/walk_rig.h"
 #include "write_behind_file_system.h"

@@ -29,7 +29,7 @@
 #include "archive_writer/pack_ahead.h"
 #include "archive_writer/thread_pair_runner.h"
 #include "codec/crc16.h"
-#include "codec/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 
 namespace lzhwrite {
 

@@ -7,7 +7,7 @@
 
 #include "archive_writer/utf8_path.h"
 #include "codec/crc16.h"
-#include "codec/memory_sink.h"
+#include "encoder/memory_sink.h"
 
 namespace lzhwrite {
 

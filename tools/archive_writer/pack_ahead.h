@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/lh5_encoder.h"
-#include "codec/pair_runner.h"
+#include "encoder/lh5_encoder.h"
+#include "encoder/pair_runner.h"
 
 namespace lzhwrite {
 

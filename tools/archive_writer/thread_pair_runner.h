@@ -7,7 +7,7 @@
 #include <pthread.h>
 #endif
 
-#include "codec/pair_runner.h"
+#include "encoder/pair_runner.h"
 
 namespace lzhwrite {
 

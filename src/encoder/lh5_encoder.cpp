@@ -1,16 +1,16 @@
 // The driver of the static-Huffman encoder: options, the segments, their
 // parses run one after the other or two at once, and the limits.
-#include "codec/lh5_encoder.h"
+#include "encoder/lh5_encoder.h"
 
 #include <atomic>
 
-#include "codec/bit_output.h"
-#include "codec/block_encoder.h"
-#include "codec/input_window.h"
-#include "codec/lazy_parser.h"
-#include "codec/match_finder.h"
-#include "codec/memory_sink.h"
-#include "codec/optimal_parser.h"
+#include "encoder/bit_output.h"
+#include "encoder/block_encoder.h"
+#include "encoder/input_window.h"
+#include "encoder/lazy_parser.h"
+#include "encoder/match_finder.h"
+#include "encoder/memory_sink.h"
+#include "encoder/optimal_parser.h"
 #include "codec/static_huffman_format.h"
 
 namespace lzh {

@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "codec/byte_stream.h"
-#include "codec/pair_runner.h"
+#include "encoder/byte_stream.h"
+#include "encoder/pair_runner.h"
 
 namespace lzh {
 

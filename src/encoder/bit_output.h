@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/byte_stream.h"
+#include "encoder/byte_stream.h"
 #include "platform/heap.h"
 
 namespace lzh {

@@ -1,4 +1,4 @@
-#include "codec/optimal_parser.h"
+#include "encoder/optimal_parser.h"
 
 #include <cmath>
 

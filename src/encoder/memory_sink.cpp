@@ -1,4 +1,4 @@
-#include "codec/memory_sink.h"
+#include "encoder/memory_sink.h"
 
 #include <cstring>
 

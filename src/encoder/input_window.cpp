@@ -1,4 +1,4 @@
-#include "codec/input_window.h"
+#include "encoder/input_window.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "codec/match_finder.h"
+#include "encoder/match_finder.h"
 
 namespace lzh {
 

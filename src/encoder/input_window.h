@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "codec/byte_stream.h"
+#include "encoder/byte_stream.h"
 #include "platform/heap.h"
 
 namespace lzh {

@@ -1,4 +1,4 @@
-#include "codec/lazy_parser.h"
+#include "encoder/lazy_parser.h"
 
 namespace lzh {
 

@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "codec/bit_output.h"
-#include "codec/block_encoder.h"
+#include "encoder/bit_output.h"
+#include "encoder/block_encoder.h"
 #include "platform/heap.h"
 
 namespace lzh {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "codec/bit_output.h"
+#include "encoder/bit_output.h"
 #include "codec/static_huffman_format.h"
 
 namespace lzh {

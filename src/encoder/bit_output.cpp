@@ -1,4 +1,4 @@
-#include "codec/bit_output.h"
+#include "encoder/bit_output.h"
 
 namespace lzh {
 

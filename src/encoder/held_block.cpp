@@ -1,4 +1,4 @@
-#include "codec/held_block.h"
+#include "encoder/held_block.h"
 
 #include <cstring>
 

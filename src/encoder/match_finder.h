@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codec/input_window.h"
+#include "encoder/input_window.h"
 #include "codec/static_huffman_format.h"
 #include "platform/heap.h"
 

@@ -6,11 +6,11 @@
 
 #include <cstdint>
 
-#include "codec/bit_output.h"
-#include "codec/block_encoder.h"
-#include "codec/held_block.h"
-#include "codec/match_finder.h"
-#include "codec/parse_limits.h"
+#include "encoder/bit_output.h"
+#include "encoder/block_encoder.h"
+#include "encoder/held_block.h"
+#include "encoder/match_finder.h"
+#include "encoder/parse_limits.h"
 #include "platform/heap.h"
 
 namespace lzh {

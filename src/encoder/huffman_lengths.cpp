@@ -1,4 +1,4 @@
-#include "codec/huffman_lengths.h"
+#include "encoder/huffman_lengths.h"
 
 #include <algorithm>
 

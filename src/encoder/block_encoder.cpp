@@ -1,8 +1,8 @@
-#include "codec/block_encoder.h"
+#include "encoder/block_encoder.h"
 
 #include <cstring>
 
-#include "codec/huffman_lengths.h"
+#include "encoder/huffman_lengths.h"
 #include "codec/huffman_table.h"
 
 namespace lzh {

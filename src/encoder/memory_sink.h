@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "codec/byte_stream.h"
+#include "encoder/byte_stream.h"
 
 namespace lzh {
 
