@@ -65,78 +65,6 @@ void ExtractIntoNewNestedDirectory() {
   s.Exit();
 }
 
-void BadCrcStaysSelected() {
-  std::string dir = MakeTestDirectory("badcrc");
-  std::string exe = dir + "\\bad.exe";
-  MemberPlan bad = Stored("bad.txt", "corrupted bytes");
-  bad.crc ^= 0x1234;
-  if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("good.txt", "fine"), bad,
-                                                Stored("later.txt", "after the bad one")})))
-    return;
-  Session s;
-  if (!s.Start(exe, dir)) return;
-  std::string out = dir + "\\out";
-  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
-  Click(s.dialog, IDOK);
-  REQUIRE(s.WaitForStatus(kFailure), "verdict: " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
-  std::vector<std::wstring> entries = ListEntries(s.list);
-  std::vector<bool> selected = ListSelection(s.list);
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    Expect(selected[i] == (entries[i] == L"bad.txt"),
-           Narrow(entries[i]) + " has the wrong selection");
-  }
-  ExpectFile(out + "\\good.txt", "fine");
-  ExpectFile(out + "\\later.txt", "after the bad one");
-  // The failed member's file stays as written, with the member's time.
-  ExpectFile(out + "\\bad.txt", "corrupted bytes");
-  s.Exit();
-}
-
-void UnsupportedMethodStopsTheWalk() {
-  std::string dir = MakeTestDirectory("method");
-  std::string exe = dir + "\\method.exe";
-  MemberPlan odd = Stored("odd.bin", "packed somehow");
-  odd.method = "-lh9-";
-  if (!BuildProgram(exe, lzhtest::ArchiveBytes(
-                             {Stored("first.txt", "1"), odd, Stored("never.txt", "not reached")})))
-    return;
-  // A file of the member's name exists: under Overwrite it is not emptied.
-  std::string out = OutputWithExistingFiles(dir, {"odd.bin"});
-  Session s;
-  if (!s.Start(exe, dir)) return;
-  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
-  Click(s.dialog, IDC_POLICY_OVERWRITE);
-  Expect(WaitFor([&] { return PolicyTicks(s.dialog) == "cOs"; }), "Overwrite not ticked");
-  Click(s.dialog, IDOK);
-  HWND box = s.WaitForBox();
-  REQUIRE(box != nullptr, "no box for an unsupported method");
-  Expect(TextOf(box) == L"Unable to extract...", "box caption " + Quote(TextOf(box)));
-  Expect(MessageBoxText(box) == L"Unsupported compression method",
-         "box text " + Quote(MessageBoxText(box)));
-
-  // While the walk waits on its box, neither Extract nor the check box acts.
-  Expect(!IsEnabled(s.dialog, IDOK) && !IsEnabled(s.dialog, IDC_STORED_PATHS),
-         "Extract or Use Stored Paths enabled during a walk");
-  Expect(IsWindowEnabled(s.dialog) != FALSE, "the main dialog is disabled under the box");
-  // A click on the disabled button, and the command itself arriving anyway.
-  Click(s.dialog, IDOK);
-  PostMessageW(s.dialog, WM_COMMAND, IDOK, 0);
-  Sleep(1000);
-  HWND other = FindOtherDialog(s.program.Id(), box);
-  Expect(other == nullptr || other == s.dialog, "a second walk started while the first one ran");
-
-  PostMessageW(box, WM_COMMAND, IDOK, 0);
-  REQUIRE(WaitFor([&] { return IsEnabled(s.dialog, IDOK); }), "Extract stayed disabled");
-  std::wstring status = ControlText(s.dialog, IDC_STATUS_LINE);
-  Expect(status == L"Extracting: " + Widen(out) + L"\\odd.bin", "status " + Quote(status));
-  Expect(ReadFileBytes(out + "\\odd.bin") == lzhtest::ToBytes("old"), "odd.bin was changed");
-  ExpectFile(out + "\\first.txt", "1");
-  Expect(!Exists(out + "\\never.txt"), "the walk went on after an unsupported method");
-  Expect(IsChecked(s.dialog, IDC_STORED_PATHS) == false,
-         "Use Stored Paths ticked for an archive without directories");
-  s.Exit();
-}
-
 // True when this system refuses to replace a read-only file. Wine run by
 // root does not: the attribute is a Unix mode bit, which root passes.
 bool ReadOnlyIsEnforced(const std::string& dir) {
@@ -253,39 +181,6 @@ void FailedReplacementKeepsTheFileAndNoLinkIsFollowed() {
   ExpectFile(out + "\\ok.txt", "ok");
   Expect(!Exists(out + "\\~lzh0000.tmp"), "a temporary file stayed");
   Expect(SelectedCount(s.list) == 2, "keep.txt and ab\\x.txt stay selected");
-  s.Exit();
-}
-
-void NamesLeavingTheDirectoryAreRefused() {
-  std::string dir = MakeTestDirectory("escape");
-  std::string exe = dir + "\\escape.exe";
-  const std::vector<std::string> hostile = {"..\\evil1.txt", "sub\\..\\..\\evil2.txt",
-                                            "sub/../../evil3.txt", "\\\\evil4.txt"};
-  std::vector<MemberPlan> members;
-  for (const std::string& name : hostile) members.push_back(Stored(name, "evil"));
-  members.push_back(Stored("sub\\kept.txt", "inside"));
-  if (!BuildProgram(exe, lzhtest::ArchiveBytes(members))) return;
-  std::string out = dir + "\\out";
-  CreateDirectoryA(out.c_str(), nullptr);
-  Session s;
-  if (!s.Start(exe, dir)) return;
-  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
-  Click(s.dialog, IDOK);
-  for (const std::string& name : hostile) {
-    std::string shown = name;
-    for (char& c : shown)
-      if (c == '/') c = '\\';
-    ExpectCouldNotOpen(s, out + "\\" + shown);
-  }
-  REQUIRE(s.WaitForStatus(kFailure), "verdict " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
-  ExpectFile(out + "\\sub\\kept.txt", "inside");
-  for (const char* evil : {"evil1.txt", "evil2.txt", "evil3.txt", "evil4.txt"}) {
-    Expect(!Exists(dir + "\\" + evil) && !Exists(out + "\\" + evil) &&
-               !Exists(workDir + "\\" + evil) && !Exists(std::string("Z:\\") + evil),
-           std::string("written: ") + evil);
-  }
-  Expect(SelectedCount(s.list) == static_cast<int>(hostile.size()),
-         "refused members were deselected");
   s.Exit();
 }
 
@@ -410,11 +305,8 @@ void NamesMadeElsewhereShowAndExtractAsNamed() {
 const Tests& ExtractionTests() {
   static const Tests kTests = {
       {"extract into a new nested directory", ExtractIntoNewNestedDirectory},
-      {"a bad CRC stays selected", BadCrcStaysSelected},
-      {"an unsupported method stops the walk", UnsupportedMethodStopsTheWalk},
       {"a file that cannot be replaced under Overwrite is reported and the walk goes on",
        UnreplaceableFileUnderOverwriteIsReportedAndTheWalkGoesOn},
-      {"names leaving the directory are refused", NamesLeavingTheDirectoryAreRefused},
       {"a failed replacement keeps the file and no link is followed",
        FailedReplacementKeepsTheFileAndNoLinkIsFollowed},
       {"Shift-JIS trail bytes are no separators", ShiftJisTrailBytesAreNoSeparators, 932},

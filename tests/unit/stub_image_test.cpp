@@ -1,8 +1,7 @@
 // The shipped 32-bit program read as a file. Where the kernel runs no 32-bit
 // code the Wine tests run the x86-64 build of the same sources, so what
 // only the 32-bit link decides is checked here: its header and flags, its
-// imports, its entry point, and its resources against the resource script
-// compiled on its own.
+// imports, its entry point, and its manifest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -143,53 +142,6 @@ TEST_F(Stub32Image, HoldsNoMethodTag) {
     if (b[at] == '-' && (b[at + 1] == 'l' || b[at + 1] == 'p') && b[at + 4] == '-')
       ADD_FAILURE() << "\"" << std::string(b.begin() + at, b.begin() + at + 5) << "\" at " << at;
   }
-}
-
-// Every resource of the compiled script (a .res file: one header per
-// resource, type and name each a number or a UTF-16 text, data aligned to
-// four bytes) is in the program with the same bytes.
-TEST_F(Stub32Image, ResourcesAreTheCompiledScriptByteForByte) {
-  Bytes res = ReadAll(LZH_WIN32_RES);
-  if (res.empty()) GTEST_SKIP() << "no compiled resource script at " << LZH_WIN32_RES;
-  PeImage reader(res);  // only for its little-endian reads
-  auto idOrName = [&](std::size_t& at, std::uint16_t& id, std::string& name) {
-    id = 0;
-    name.clear();
-    if (reader.U16(at) == 0xFFFF) {
-      id = static_cast<std::uint16_t>(reader.U16(at + 2));
-      at += 4;
-      return;
-    }
-    for (; reader.U16(at) != 0; at += 2) name.push_back(static_cast<char>(reader.U16(at)));
-    at += 2;
-  };
-  int compared = 0;
-  for (std::size_t at = 0; at + 8 <= res.size();) {
-    std::uint32_t dataSize = reader.U32(at), headerSize = reader.U32(at + 4);
-    std::size_t field = at + 8;
-    std::uint16_t type = 0, id = 0;
-    std::string typeName, name;
-    idOrName(field, type, typeName);
-    idOrName(field, id, name);
-    std::size_t data = at + headerSize;
-    at = (data + dataSize + 3) & ~std::size_t{3};
-    if (dataSize == 0) continue;  // the file's leading empty entry
-    ASSERT_TRUE(typeName.empty()) << "a named resource type";
-    std::uint32_t offset = 0, size = 0;
-    std::string error;
-    bool found = name.empty()
-                     ? lzh::sfx::FindResource(image->Data(), type, id, offset, size, error)
-                     : lzh::sfx::FindResource(image->Data(), type, name, offset, size, error);
-    std::string what =
-        "type " + std::to_string(type) + " " + (name.empty() ? std::to_string(id) : name);
-    ASSERT_TRUE(found) << what << ": " << error;
-    EXPECT_EQ(size, dataSize) << what;
-    EXPECT_TRUE(size == dataSize && std::equal(res.begin() + data, res.begin() + data + dataSize,
-                                               image->Data().begin() + offset))
-        << what << " differs";
-    ++compared;
-  }
-  EXPECT_GE(compared, 8);  // icon, icon group, manifest, strings, three dialogs, version
 }
 
 // Drawn at the screen's DPI, not stretched: per-monitor (v2) awareness, and
