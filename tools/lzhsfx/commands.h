@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "printing.h"
+
 namespace lzhcli {
 
 inline constexpr int kExitOk = 0;
@@ -18,12 +20,5 @@ int TestCommand(const Arguments& args);
 int ExtractCommand(const Arguments& args);
 int BuildCommand(const Arguments& args, const std::string& programPath);
 int CreateCommand(const Arguments& args, const std::string& programPath);
-
-// Prints "lzhsfx: message" on stderr.
-void PrintError(const std::string& message);
-
-// Bytes outside printable ASCII shown as \xNN, so names cannot drive the
-// terminal; separators shown as "/".
-std::string Printable(const std::string& name);
 
 }  // namespace lzhcli
