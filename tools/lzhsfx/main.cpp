@@ -7,7 +7,6 @@
 
 #include "codec/crc16.h"
 #include "commands.h"
-#include "extract/paths.h"
 #include "tool_platform.h"
 #include "version.h"
 
