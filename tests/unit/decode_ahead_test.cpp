@@ -4,16 +4,13 @@
 // streams hold (damaged, cut, ending early, running past the member) and
 // wherever the file system stops storing bytes (a full disk), with the
 // write-behind layer and without.
-#include "decode_ahead.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "encoder/lh5_encoder.h"
 #include "support/byte_streams.h"
-#include "support/walk_rig.h"
-#include "write_behind_file_system.h"
+#include "support/session_run.h"
 
 namespace {
 
@@ -38,45 +35,6 @@ Bytes Packed(const Bytes& content, int dictionaryBits) {
   options.dictionaryBits = dictionaryBits;
   lzh::EncodeStaticHuffman(source, sink, options);
   return sink.bytes;
-}
-
-struct Extraction {
-  std::vector<lzhtest::MemoryDialog::Outcome> outcomes;
-  std::map<std::string, std::string> files;
-  int taken = 0;
-};
-
-// Extracts every member of archive into C:\out with writes that store
-// budget bytes in all: directly, or through decoding ahead (and the
-// write-behind layer).
-Extraction Extract(const Bytes& archive, std::int64_t budget, bool ahead, bool behind) {
-  lzhtest::WalkRig rig(archive);
-  rig.fs.writeBudget = budget;
-  lzhtest::MemoryFileSystem own;  // the thread's, as the tool opens the archive again
-  own.AddFile("C:/sfx.exe", archive);
-  lzhcli::ReadAheadFileSystem reads(rig.fs);
-  lzhcli::WriteBehindFileSystem layer(reads);
-  lzh::FileSystem& top = behind ? static_cast<lzh::FileSystem&>(layer) : reads;
-  lzh::WalkSession session(top);
-  session.archive.archiveHandle = top.OpenRead("C:/sfx.exe");
-  Extraction run;
-  {
-    lzhcli::DecodeAhead decodeAhead(reads, own, "C:/sfx.exe", 0, lzh::ToolDecoders());
-    decodeAhead.WaitForThread();
-    lzh::MemberDecoder& plain =
-        ahead ? static_cast<lzh::MemberDecoder&>(decodeAhead) : lzh::ToolDecoders();
-    lzhcli::WriteBehindDecoding behindStage(layer, plain);
-    session.decoders = behind ? &behindStage : &plain;
-    lzh::WalkArchive(session, rig.dialog, lzh::WalkMode::List);
-    rig.dialog.SelectAll(true);
-    lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
-    lzh::WalkArchive(session, rig.dialog, lzh::WalkMode::Extract);
-    run.taken = decodeAhead.MembersTaken();
-  }
-  run.outcomes = rig.dialog.outcomes;
-  for (const auto& [path, file] : rig.fs.Files())
-    run.files[path] = std::string(file.bytes.begin(), file.bytes.end());
-  return run;
 }
 
 TEST(DecodeAhead, EveryMemberEndsAsWhenTheWalkDecodesIt) {
@@ -112,7 +70,7 @@ TEST(DecodeAhead, EveryMemberEndsAsWhenTheWalkDecodesIt) {
   members.push_back(Member("overrun.txt", "-lh5-", packedA, 19999, lzhtest::Crc16(a)));
   const Bytes archive = lzhtest::ArchiveBytes(members);
 
-  const Extraction whole = Extract(archive, -1, false, false);
+  const lzhtest::SessionRun whole = lzhtest::ExtractThroughSession(archive, -1, false, false);
   std::int64_t total = 0;
   for (const auto& [path, bytes] : whole.files) {
     if (path.rfind("C:/out/", 0) == 0) total += static_cast<std::int64_t>(bytes.size());
@@ -124,16 +82,10 @@ TEST(DecodeAhead, EveryMemberEndsAsWhenTheWalkDecodesIt) {
   for (std::int64_t budget : budgets) {
     for (bool behind : {false, true}) {
       SCOPED_TRACE("write budget " + std::to_string(budget) + (behind ? ", write-behind" : ""));
-      const Extraction direct = Extract(archive, budget, false, behind);
-      const Extraction ahead = Extract(archive, budget, true, behind);
+      const auto direct = lzhtest::ExtractThroughSession(archive, budget, behind, false);
+      const auto ahead = lzhtest::ExtractThroughSession(archive, budget, behind, true);
       EXPECT_GT(ahead.taken, 0);
-      ASSERT_EQ(ahead.outcomes.size(), direct.outcomes.size());
-      for (std::size_t i = 0; i < direct.outcomes.size(); ++i) {
-        SCOPED_TRACE(direct.outcomes[i].storedName);
-        EXPECT_EQ(ahead.outcomes[i].what.kind, direct.outcomes[i].what.kind);
-        EXPECT_EQ(ahead.outcomes[i].what.damage, direct.outcomes[i].what.damage);
-        EXPECT_EQ(ahead.outcomes[i].what.systemError, direct.outcomes[i].what.systemError);
-      }
+      EXPECT_EQ(ahead.outcomes, direct.outcomes);
       EXPECT_EQ(ahead.files, direct.files);
     }
   }

@@ -9,15 +9,13 @@
 
 #include "encoder/lh5_encoder.h"
 #include "support/byte_streams.h"
-#include "support/walk_rig.h"
-#include "write_behind_file_system.h"
+#include "support/session_run.h"
 
 namespace {
 
 using lzhtest::Bytes;
 using lzhtest::MemberPlan;
 using lzhtest::StoredMember;
-using lzhtest::WalkRig;
 
 MemberPlan PackedMember(const std::string& name, const Bytes& content) {
   MemberPlan plan = StoredMember(name, "");
@@ -55,34 +53,11 @@ TEST(WriteBehind, ExtractsAsDirectWritesDo) {
                                   5 + 3 * size + 1};
   for (std::int64_t budget : budgets) {
     SCOPED_TRACE("write budget " + std::to_string(budget));
-    WalkRig direct(archive);
-    direct.session.decoders = &lzh::ToolDecoders();
-    direct.fs.writeBudget = budget;
-    direct.ListAndExtractAll();
-
-    WalkRig behind(archive);
-    behind.fs.writeBudget = budget;
-    {
-      lzhcli::WriteBehindFileSystem layer(behind.fs);
-      lzh::WalkSession session(layer);
-      session.archive.archiveHandle = behind.session.archive.archiveHandle;
-      lzhcli::WriteBehindDecoding stage(layer, lzh::ToolDecoders());
-      session.decoders = &stage;
-      lzh::WalkArchive(session, behind.dialog, lzh::WalkMode::List);
-      behind.dialog.SelectAll(true);
-      lzh::CopyText(session.extractPath, sizeof session.extractPath, "C:\\out");
-      lzh::WalkArchive(session, behind.dialog, lzh::WalkMode::Extract);
-    }
-    ASSERT_EQ(behind.dialog.Kinds(), direct.dialog.Kinds());
-    for (std::size_t i = 0; i < direct.dialog.outcomes.size(); ++i) {
-      EXPECT_EQ(behind.dialog.outcomes[i].what.systemError,
-                direct.dialog.outcomes[i].what.systemError);
-      EXPECT_EQ(behind.dialog.outcomes[i].what.damage, direct.dialog.outcomes[i].what.damage);
-    }
-    for (const char* name : {"C:/out/a.txt", "C:/out/stored.bin", "C:/out/packed.bin",
-                             "C:/out/bad.bin", "C:/out/z.txt"})
-      EXPECT_EQ(behind.Content(name), direct.Content(name)) << name;
-    EXPECT_EQ(behind.fs.openHandles, direct.fs.openHandles);
+    const auto direct = lzhtest::ExtractThroughSession(archive, budget, false, false);
+    const auto behind = lzhtest::ExtractThroughSession(archive, budget, true, false);
+    EXPECT_EQ(behind.outcomes, direct.outcomes);
+    EXPECT_EQ(behind.files, direct.files);
+    EXPECT_EQ(behind.openHandles, direct.openHandles);
   }
 }
 

@@ -10,9 +10,14 @@ namespace lzhcli {
 ArchiveSession::ArchiveSession(const SessionOptions& options)
     : options_(options),
       host_(options.host != nullptr ? *options.host : ToolFileSystem()),
+      // A stream gains nothing from writes gathered behind the decoder; and
+      // small members are decoded ahead where writing them is what the walk
+      // spends its time on.
       secondCore_(SecondCoreIsFree()),
-      // A stream gains nothing from writes gathered behind the decoder.
-      writeBehind_(secondCore_ && options.output != SessionOutput::Stdout),
+      writeBehind_(
+          options.writeBehind.value_or(secondCore_ && options.output != SessionOutput::Stdout)),
+      decodeAhead_(
+          options.decodeAhead.value_or(secondCore_ && options.output != SessionOutput::Nowhere)),
       reads_(host_),
       searches_(reads_),
       behind_(Outputs()),
@@ -59,10 +64,10 @@ bool ArchiveSession::Open(const std::string& path, const std::string& shown, std
   walk_.archive.archiveHandle = opened_.handle;
   walk_.archiveStart = opened_.start;
   lzh::MemberDecoder* stage = &decoders_;
-  // Small members are decoded ahead where writing them is what the walk
-  // spends its time on.
-  if (secondCore_ && options_.output != SessionOutput::Nowhere)
-    stage = &ahead_.emplace(reads_, host_, path, opened_.start, decoders_);
+  if (decodeAhead_) {
+    lzh::FileSystem& own = options_.threadHost != nullptr ? *options_.threadHost : host_;
+    stage = &ahead_.emplace(reads_, own, path, opened_.start, decoders_);
+  }
   if (writeBehind_) stage = &behindStage_.emplace(behind_, *stage);
   walk_.decoders = stage;
   return true;

@@ -43,8 +43,14 @@ struct SessionOptions {
   // Only the program's methods count as decodable (build's check); else
   // every method the tool decodes.
   bool programMethods = false;
-  // Where the archive is opened; the tool's file system when null.
+  // Where the archive is opened; the tool's file system when null. The
+  // decoding ahead opens it again on its thread in threadHost (by default
+  // host, which must then take calls from two threads).
   lzh::FileSystem* host = nullptr;
+  lzh::FileSystem* threadHost = nullptr;
+  // The second thread's stages: where a core is free, unless told.
+  std::optional<bool> writeBehind;
+  std::optional<bool> decodeAhead;
 };
 
 class ArchiveSession {
@@ -73,6 +79,8 @@ class ArchiveSession {
   const lzh::MemberHeader& CurrentMember() const { return walk_.archive.currentMember; }
   ConsoleDialog& Dialog() { return dialog_; }
   MemberNames& Names() { return names_; }
+  // The decoding ahead, where there is one (after Open).
+  DecodeAhead* Ahead() { return ahead_ ? &*ahead_ : nullptr; }
   // Clears the progress line, before anything else is printed.
   void ClearProgress() { progress_.Clear(); }
 
@@ -83,6 +91,7 @@ class ArchiveSession {
   lzh::FileSystem& host_;
   const bool secondCore_;
   const bool writeBehind_;
+  const bool decodeAhead_;
   ReadAheadFileSystem reads_;
   FoundPathFileSystem searches_;
   std::optional<InterruptibleOutputs> files_;
