@@ -32,7 +32,7 @@
 #include "archive/header_cursor.h"
 #include "codec/crc16.h"
 #include "codec/decoder.h"
-#include "read_ahead_file_system.h"
+#include "layers/read_ahead_file_system.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "archive_session.h"
 #include "codec/crc16.h"
+#include "session/archive_session.h"
 #include "support/archive_builder.h"
 #include "support/memory_file_system.h"
 

@@ -1,7 +1,7 @@
 // The tool's large buffers: live ones never share bytes, also when more are
 // asked for than the shared region holds, and the region serves again once
 // all are released.
-#include "large_buffer.h"
+#include "system/large_buffer.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "read_ahead_file_system.h"
+#include "layers/read_ahead_file_system.h"
 #include "support/memory_file_system.h"
 
 namespace {

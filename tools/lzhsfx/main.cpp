@@ -6,9 +6,9 @@
 #include <string>
 
 #include "codec/crc16.h"
-#include "commands.h"
-#include "tool_platform.h"
-#include "version.h"
+#include "commands/commands.h"
+#include "commands/version.h"
+#include "system/tool_platform.h"
 
 #ifdef _WIN32
 #include <windows.h>

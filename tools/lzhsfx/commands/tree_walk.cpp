@@ -1,0 +1,150 @@
+#include "commands/tree_walk.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "archive_writer/utf8_path.h"
+#include "session/wildcard.h"
+
+namespace lzhcli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stored name: "/" separated, UTF-8 (POSIX: the bytes as they are).
+std::string Utf8(const fs::path& path) {
+  std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+}
+
+std::string LastName(const std::string& stored) {
+  std::size_t slash = stored.rfind('/');
+  return slash == std::string::npos ? stored : stored.substr(slash + 1);
+}
+
+class TreeWalker {
+ public:
+  TreeWalker(const TreeWalkOptions& options, std::vector<TreeEntry>& entries,
+             std::vector<TreeNotice>& skipped)
+      : options_(options), entries_(entries), skipped_(skipped) {
+    std::error_code ec;
+    if (!options.skipFile.empty())
+      skipFile_ = fs::weakly_canonical(lzhwrite::Utf8Path(options.skipFile), ec);
+  }
+
+  void AddPath(const std::string& argument) {
+    fs::path given = lzhwrite::Utf8Path(argument);
+    fs::path source = given;
+    if (!options_.baseDirectory.empty() && !given.is_absolute())
+      source = lzhwrite::Utf8Path(options_.baseDirectory) / given;
+    // Stored relative, like the members of any archive: "/x" as "x", "." as nothing.
+    std::string stored = Utf8(given.lexically_normal().relative_path());
+    while (!stored.empty() && stored.back() == '/') stored.pop_back();
+    if (stored == ".") stored.clear();
+    if (stored == ".." || stored.rfind("../", 0) == 0) {
+      Skip(argument,
+           "refused: its stored name would climb out of the extraction directory (\"..\"); "
+           "name it relative to a directory above it with -C");
+      return;
+    }
+    Visit(source, stored);
+  }
+
+ private:
+  void Skip(const std::string& path, const std::string& reason) {
+    skipped_.push_back(TreeNotice{path, reason});
+  }
+
+  bool Excluded(const std::string& stored) const {
+    for (const auto& pattern : options_.excludes) {
+      if (WildcardMatch(pattern, stored) || WildcardMatch(pattern, LastName(stored))) return true;
+    }
+    return false;
+  }
+
+  std::int64_t TimeOf(const fs::path& source) const {
+    if (options_.fixedTime) return *options_.fixedTime;
+    std::error_code ec;
+    fs::file_time_type written = fs::last_write_time(source, ec);
+    if (ec) return 0;
+    auto system = std::chrono::file_clock::to_sys(written);
+    return std::chrono::floor<std::chrono::seconds>(system).time_since_epoch().count();
+  }
+
+  // Adds what lies at source; returns the number of entries added.
+  std::size_t Visit(const fs::path& source, const std::string& stored) {
+    if (!stored.empty() && Excluded(stored)) return 0;
+    const std::string shown = lzhwrite::Utf8Name(source);
+    std::error_code ec;
+    fs::file_status status = fs::symlink_status(source, ec);
+    if (ec || status.type() == fs::file_type::not_found) {
+      Skip(shown, "cannot be read: " + (ec ? ec.message() : std::string("no such file")));
+      return 0;
+    }
+    switch (status.type()) {
+      case fs::file_type::symlink:
+        Skip(shown, "skipped: a symbolic link (links are not followed)");
+        return 0;
+      case fs::file_type::directory:
+        return VisitDirectory(source, stored);
+      case fs::file_type::regular:
+        break;
+      default:
+        Skip(shown, "skipped: neither a file nor a directory (a device, pipe or socket)");
+        return 0;
+    }
+    // A regular file's own name is no link: only a file of the output's
+    // name can be the output, and only for such is the path resolved (a
+    // few system calls for each directory above it).
+    if (!skipFile_.empty() && source.filename() == skipFile_.filename() &&
+        fs::weakly_canonical(source, ec) == skipFile_)
+      return 0;
+    const std::uintmax_t size = fs::file_size(source, ec);
+    entries_.push_back(TreeEntry{shown, stored, false, TimeOf(source), ec ? 0 : size});
+    return 1;
+  }
+
+  std::size_t VisitDirectory(const fs::path& source, const std::string& stored) {
+    std::vector<fs::path> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec))
+      names.push_back(it->path().filename());
+    if (ec) {
+      Skip(lzhwrite::Utf8Name(source), "cannot be read: " + ec.message());
+      return 0;
+    }
+    // Byte order of the stored names, the same on every system.
+    std::sort(names.begin(), names.end(),
+              [](const fs::path& a, const fs::path& b) { return Utf8(a) < Utf8(b); });
+    std::size_t added = 0;
+    for (const auto& name : names)
+      added += Visit(source / name, stored.empty() ? Utf8(name) : stored + "/" + Utf8(name));
+    // Files imply their directories; only an empty one needs an entry.
+    if (added == 0 && !stored.empty()) {
+      entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, true, TimeOf(source)});
+      added = 1;
+    }
+    return added;
+  }
+
+  const TreeWalkOptions& options_;
+  std::vector<TreeEntry>& entries_;
+  std::vector<TreeNotice>& skipped_;
+  fs::path skipFile_;
+};
+
+}  // namespace
+
+std::vector<TreeEntry> CollectTree(const std::vector<std::string>& paths,
+                                   const TreeWalkOptions& options,
+                                   std::vector<TreeNotice>& skipped) {
+  std::vector<TreeEntry> entries;
+  TreeWalker walker(options, entries, skipped);
+  for (const auto& path : paths) walker.AddPath(path);
+  return entries;
+}
+
+}  // namespace lzhcli

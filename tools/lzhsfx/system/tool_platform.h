@@ -1,0 +1,27 @@
+// What the tool's commands ask of the system beyond the core's file layer:
+// paths and arguments as the tool writes names. On POSIX those are the
+// bytes the system takes. On Windows they are UTF-8, and files are reached
+// through the wide ("W") calls, so that names in any script extract as
+// named whatever the system's ANSI code page.
+#pragma once
+
+#include <string>
+
+#include "commands/commands.h"
+#include "platform/file_system.h"
+
+namespace lzhcli {
+
+// The file system for list, test and extract: paths in the tool's form.
+lzh::FileSystem& ToolFileSystem();
+
+// The command line's arguments after the command, in the tool's form.
+Arguments ToolArguments(int argc, char** argv);
+
+// The current directory in the tool's form; false when it cannot be told.
+bool CurrentDirectory(std::string& path);
+
+// Makes the console show the tool's output as written (UTF-8 on Windows).
+void PrepareConsole();
+
+}  // namespace lzhcli

@@ -1,0 +1,49 @@
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include "names/unicode_text.h"
+#include "system/tool_platform.h"
+
+namespace lzhcli {
+
+namespace {
+
+std::string Utf8(const wchar_t* wide) {
+  std::u16string units;
+  for (const wchar_t* p = wide; *p != 0; ++p) units += static_cast<char16_t>(*p);
+  std::string text;
+  lzhnames::Utf16ToUtf8(units, text);
+  return text;
+}
+
+}  // namespace
+
+lzh::FileSystem& ToolFileSystem() { return lzh::Utf8HostFileSystem(); }
+
+Arguments ToolArguments(int argc, char** argv) {
+  // The ANSI arguments lose what the code page cannot hold; the wide ones
+  // are the command line as typed.
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr || count != argc) {
+    if (wide != nullptr) LocalFree(wide);
+    return Arguments(argv + (argc > 1 ? 2 : 1), argv + argc);
+  }
+  Arguments args;
+  for (int i = argc > 1 ? 2 : 1; i < count; ++i) args.push_back(Utf8(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+bool CurrentDirectory(std::string& path) {
+  wchar_t cwd[MAX_PATH * 4];
+  DWORD n = GetCurrentDirectoryW(sizeof cwd / sizeof cwd[0], cwd);
+  if (n == 0 || n >= sizeof cwd / sizeof cwd[0]) return false;
+  path = Utf8(cwd);
+  return true;
+}
+
+void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
+
+}  // namespace lzhcli
