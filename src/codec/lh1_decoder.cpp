@@ -17,6 +17,7 @@
 
 #include "codec/adaptive_huffman.h"
 #include "codec/decoder.h"
+#include "codec/match_copy.h"
 #include "platform/heap.h"
 
 namespace lzh {
@@ -71,8 +72,9 @@ struct Lh1Storage {
   AdaptiveHuffman model;
   std::uint8_t inputBlock[kBlockSize];
   // kWindowSize bytes of history, then the output block; the slack takes the
-  // overrun of the last match of a block and of eight-byte copies.
-  std::uint8_t window[kWindowSize + kBlockSize + kMaxMatch + 8];
+  // overrun of the last match of a block and the bytes its copy may write
+  // past the match (match_copy.h).
+  std::uint8_t window[kWindowSize + kBlockSize + kMaxMatch + 32];
 };
 
 constexpr int kOutputStart = kWindowSize;  // index of the first byte of the output block
@@ -268,17 +270,7 @@ void Lh1Decoder<kTool>::Run() {
         length = static_cast<int>(end - static_cast<FileSize>(pos));
         member_.overran = true;
       }
-      const std::uint8_t* from = window + pos - distance;
-      std::uint8_t* to = window + pos;
-      if (distance >= 8) {
-        // Eight bytes at a time: each chunk reads only bytes already final.
-        // Most matches are short, so two chunks go without a loop.
-        std::memcpy(to, from, 8);
-        std::memcpy(to + 8, from + 8, 8);
-        for (int k = 16; k < length; k += 8) std::memcpy(to + k, from + k, 8);
-      } else {
-        for (int k = 0; k < length; ++k) to[k] = from[k];
-      }
+      CopyForward(window + pos, window + pos - distance, length);
       pos += length;
     }
     if (pos >= kOutputStart + kBlockSize) {
