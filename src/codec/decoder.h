@@ -2,18 +2,32 @@
 //
 // Contract: the archive's position is at the member's first packed byte,
 // packedLeft is the number of packed bytes, runningCrc is 0 and the output
-// is a new, empty file. A decoder writes the member's decoded bytes in order
-// and folds every byte that a write reports as written into runningCrc
-// (unless outputFoldsCrc says the output does that). It
-// may read past the member and leave the archive's position anywhere; it
+// is a new, empty file. A decoder reads at most packedLeft bytes, counting
+// them off it, so that the next header is never taken for data; it may
+// leave the archive's position anywhere up to the member's end. It writes
+// the member's decoded bytes in order and folds every byte that a write
+// reports as written into runningCrc (unless outputFoldsCrc says the output
+// does that), but for the one write named under -lh4- to -lh7- below. It
 // reports no outcome: the walk judges the member by its CRC and size, and
-// by one finding of the decoder's own, below.
+// by overran, the one finding of the decoder's own.
 //
-// A member decodes to originalSize bytes and never more. A stream whose
-// last match runs past originalSize is damaged (an encoder ends its last
-// match at the member's end): the decoder writes the bytes up to
-// originalSize, stops, and raises overran, and the walk fails the member
-// whatever its CRC says. Every method follows this one rule.
+// A member decodes to originalSize bytes and never more. An encoder ends
+// its last match at the member's end, so a stream that runs past
+// originalSize is damaged: its bytes up to originalSize are written, the
+// decoder stops and raises overran, and the walk fails the member whatever
+// its CRC says. A member that ends short fails by its size. Per method:
+// - -lh0-: the packed bytes are copied up to originalSize; packed bytes
+//   beyond it raise overran. A read that delivers nothing ends the copy.
+// - -lh1-: a last match past originalSize is cut there and raises overran.
+//   The stream has no end marker: a symbol that needs bits beyond the
+//   packed bytes (or the archive's end) ends the member short.
+// - -lh4- to -lh7-: a last match past originalSize is cut there and raises
+//   overran. A block's code count of 0 ends the member short: the bytes not
+//   yet written go out in one write that is folded whole into runningCrc
+//   whatever it reports, and a short write there leaves writeFellShort
+//   alone. Once the packed bytes are used up (or the archive ends) the
+//   stream reads as zero bits and decoding goes on, until originalSize or
+//   a count of 0 (what a block count read from zero bits is).
 #pragma once
 
 #include <cstdint>

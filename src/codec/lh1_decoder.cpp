@@ -4,19 +4,22 @@
 // then its six low bits verbatim.
 //
 // Format notes. Bits are taken from each packed byte most significant bit
-// first. The window starts as 4,096 spaces and the first byte is written at
-// position 4,036 (4,096 - 60), so an offset d copies from d + 1 bytes back,
-// spaces included: offset 0 with length 60 repeats the last byte 60 times.
-// The stream carries no end marker: decoding stops when the member's
-// original size has been produced.
+// first. An offset d copies from d + 1 bytes back: offset 0 with length 60
+// repeats the last byte 60 times. Before the member's first byte the window
+// holds 4,096 spaces, so a match reaching back past that byte copies
+// spaces. The stream carries no end marker: decoding stops when the
+// member's original size has been produced, or earlier when a symbol needs
+// bits beyond the member's packed bytes (a stream cut short).
 //
-// The archive is read in blocks of 10,240 bytes from wherever the caller left
-// its position (the packed size is not consulted) and the output is written
-// in blocks of 10,240 bytes, each folded into the CRC as it is written.
+// The packed bytes are read in blocks of up to 10,240 bytes, never past
+// packedLeft, so the next member's header is never taken for data. The
+// output is written in blocks of 10,240 bytes and the rest at the end, each
+// write folded into the CRC as far as it reports written (decoder.h).
 #include <cstring>
 
 #include "codec/adaptive_huffman.h"
 #include "codec/decoder.h"
+#include "codec/match_copy.h"
 #include "platform/heap.h"
 
 namespace lzh {
@@ -71,8 +74,9 @@ struct Lh1Storage {
   AdaptiveHuffman model;
   std::uint8_t inputBlock[kBlockSize];
   // kWindowSize bytes of history, then the output block; the slack takes the
-  // overrun of the last match of a block and of eight-byte copies.
-  std::uint8_t window[kWindowSize + kBlockSize + kMaxMatch + 8];
+  // overrun of the last match of a block and the bytes its copy may write
+  // past the match (match_copy.h).
+  std::uint8_t window[kWindowSize + kBlockSize + kMaxMatch + 32];
 };
 
 constexpr int kOutputStart = kWindowSize;  // index of the first byte of the output block
@@ -238,9 +242,10 @@ void Lh1Decoder<kTool>::FlushOutput(int count) {
 
 // Format notes: the produced count is compared with the original size only
 // before each symbol, as the encoder stops; a match that a corrupt stream
-// runs past the end is cut at the original size (decoder.h). A stream that needs bits beyond the
-// end of the archive is truncated: decoding stops there instead of inventing the rest of the member
-// from zero bits.
+// runs past the end is cut at the original size (decoder.h). A stream that
+// needs bits beyond the member's packed bytes (or the archive's end) is
+// truncated: decoding stops there instead of inventing the rest of the
+// member from zero bits.
 template <bool kTool>
 void Lh1Decoder<kTool>::Run() {
   if (member_.originalSize <= 0) return;
@@ -268,17 +273,7 @@ void Lh1Decoder<kTool>::Run() {
         length = static_cast<int>(end - static_cast<FileSize>(pos));
         member_.overran = true;
       }
-      const std::uint8_t* from = window + pos - distance;
-      std::uint8_t* to = window + pos;
-      if (distance >= 8) {
-        // Eight bytes at a time: each chunk reads only bytes already final.
-        // Most matches are short, so two chunks go without a loop.
-        std::memcpy(to, from, 8);
-        std::memcpy(to + 8, from + 8, 8);
-        for (int k = 16; k < length; k += 8) std::memcpy(to + k, from + k, 8);
-      } else {
-        for (int k = 0; k < length; ++k) to[k] = from[k];
-      }
+      CopyForward(window + pos, window + pos - distance, length);
       pos += length;
     }
     if (pos >= kOutputStart + kBlockSize) {

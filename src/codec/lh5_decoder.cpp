@@ -20,70 +20,33 @@
 // produced; a last match past it is cut (decoder.h).
 #include <cstring>
 
-#include "codec/decoder.h"
-#include "codec/huffman_table.h"
-#include "codec/static_huffman_format.h"
-#include "codec/static_huffman_input.h"
-#include "platform/heap.h"
+#include "codec/lh5_decoder_state.h"
+#include "codec/match_copy.h"
 
-namespace lzh {
+namespace lzh::lh5 {
 
 namespace {
 
-constexpr int kSmallRingBytes = 26624;  // bytes of decoded output held up to -lh5-
 constexpr int kNoSpecialIndex = -1;
-// codeTable_ entries below kLiteralCodeCount also carry their symbol's code
-// length from bit 10 up, so that a literal costs one lookup; the tree walks
-// work on the plain values (symbols and node numbers, all below 1,024).
-constexpr int kValueBits = 10;
-constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
 
-// Decoders are handed only the four digits; anything else reads as -lh5-.
-int DictionaryBits(char methodDigit) {
-  const int bits = DictionaryBitsForMethod(methodDigit);
-  return bits != 0 ? bits : 13;
+// The ring starts as spaces; they are written only for a match that reaches
+// back before the member's first byte (which valid streams never do), from
+// the first position not yet written on. Matches may have copied a few
+// bytes past it; no match reaches them before they are written.
+void FillUnwritten(std::uint8_t* ring, int from, int ringBytes) {
+  std::memset(ring + from, ' ', static_cast<std::size_t>(ringBytes - from));
 }
 
-int RingBytes(int dictionaryBits) {
-  return dictionaryBits <= 13 ? kSmallRingBytes : 26 << (dictionaryBits - 3);
-}
-
-class Lh5Decoder {
+// The careful path: one code at a time, every case; in DecodeLh5Fast it
+// hands the common case to the fast loop where it may.
+class Lh5Decoder : public DecoderState {
  public:
-  Lh5Decoder(MemberStream& member, const LentRing* lent)
-      : member_(member),
-        dictionaryBits_(DictionaryBits(member.methodDigit)),
-        ringBytes_(lent != nullptr ? lent->ringBytes : RingBytes(dictionaryBits_)),
-        fastMatchLimit_(ringBytes_ - 256 - 32),
-        packedBlock_(kPackedBlockBytes),
-        outputRing_(lent != nullptr ? 1 : static_cast<std::size_t>(ringBytes_) + 1),
-        codeLengths_(kLiteralCodeCount + 1),
-        auxLengths_(20),
-        auxTable_(1 << kAuxTableWidth),
-        treeLeft_(kTreeNodes),
-        treeRight_(kTreeNodes),
-        codeTable_((1 << kCodeTableWidth) + 1),
-        input_(member, packedBlock_.Get()),
-        trees_{treeLeft_.Get(), treeRight_.Get()},
-        ring_(lent != nullptr ? lent->bytes : outputRing_.Get()),
-        partBytes_(lent != nullptr ? lent->partBytes : ringBytes_),
-        partEnd_(partBytes_) {
-    // Over-full lengths can make the builder meet table entries and nodes
-    // before this member wrote them (long codes wrapping into entries that
-    // short codes fill later); they read as 0, not as old heap contents.
-    std::memset(auxTable_.Get(), 0, auxTable_.Size() * sizeof(std::uint16_t));
-    std::memset(treeLeft_.Get(), 0, kTreeNodes * sizeof(std::uint16_t));
-    std::memset(treeRight_.Get(), 0, kTreeNodes * sizeof(std::uint16_t));
-    std::memset(codeTable_.Get(), 0, codeTable_.Size() * sizeof(std::uint16_t));
-  }
+  using DecoderState::DecoderState;
 
   template <bool kFastLoop>
   void Run();
 
  private:
-  template <bool kRingEnd>
-  void DecodeFast(std::int64_t originalSize, const std::uint32_t* positions);
-  void FillPositionEntries(std::uint32_t* positions);
   void ReadAuxLengths(int symbolCount, int countBits, int specialIndex);
   void ReadCodeLengths();
   void StartBlock();
@@ -93,43 +56,6 @@ class Lh5Decoder {
   void CopyMatchAcrossRingEnd(int length, int src);
   void FlushRing();
   void WritePart();
-
-  MemberStream& member_;
-  int dictionaryBits_;
-  int positionCodeCount_ = PositionCodeCount(dictionaryBits_);
-  int positionCountBits_ = PositionCountBits(dictionaryBits_);
-  int ringBytes_;
-  // A match that starts below this ring position ends well before the
-  // ring's end even when its copy writes up to 31 bytes too many.
-  int fastMatchLimit_;
-  // The eight heap blocks, obtained in this order and released on every way
-  // out. Each is one entry larger than its use where the format's tools
-  // allocate it so.
-  HeapArray<std::uint8_t> packedBlock_;
-  HeapArray<std::uint8_t> outputRing_;
-  HeapArray<std::uint8_t> codeLengths_;
-  HeapArray<std::uint8_t> auxLengths_;
-  HeapArray<std::uint16_t> auxTable_;
-  HeapArray<std::uint16_t> treeLeft_;
-  HeapArray<std::uint16_t> treeRight_;
-  HeapArray<std::uint16_t> codeTable_;
-
-  StaticHuffmanInput input_;
-  BranchTrees trees_;
-  std::uint16_t blockCodesLeft_ = 0;
-  bool endOfData_ = false;
-  int ringPos_ = 0;
-  // Every ring position holds a byte: one of the member's, or a space of
-  // the ring's start (filled in only when a match first reaches back there).
-  bool ringWhole_ = false;
-  // 64 bits so that a member of 2 GiB cannot wrap it.
-  std::int64_t decodedCount_ = 0;
-  std::uint8_t* ring_;
-  // The ring is written out up to written_ (always 0 but in a lent ring),
-  // in parts of partBytes_ (the whole ring but in a lent one).
-  int partBytes_;
-  int partEnd_;
-  int written_ = 0;
 };
 
 // The lengths of the length code or of the position code: a count field,
@@ -235,245 +161,6 @@ inline std::uint16_t Lh5Decoder::DecodePosition() {
   input_.ShiftBits(auxLengths_[v]);
   if (v == 0) return 0;
   return static_cast<std::uint16_t>((1u << (v - 1)) + input_.TakeBits(v - 1));
-}
-
-// Copies n bytes upward as if one at a time, so that a source overlapping
-// the destination repeats its bytes. May write up to 31 bytes past to + n.
-// A source above the destination, which the caller knows to lie apart from
-// it (the fast loop's, from the ring's end), is copied by 16 bytes.
-// kNoCall, for the tool's fast loop: no call (a call there makes the
-// compiler keep the loop's values in memory), so a single byte repeats by
-// 8-byte stores instead of a memset; and the first 64 bytes go without a
-// branch (up to 63 bytes written past to + n).
-template <bool kNoCall = false>
-inline void CopyForward(std::uint8_t* to, const std::uint8_t* from, int n) {
-  const auto distance = to - from;
-  if (static_cast<std::size_t>(distance) >= 16) {
-    // 16 bytes at a time never read a byte this copy has yet to write.
-    // Most matches are short: their first 32 bytes go without a loop.
-    std::memcpy(to, from, 16);
-    std::memcpy(to + 16, from + 16, 16);
-    int i = 32;
-    if constexpr (kNoCall) {
-      std::memcpy(to + 32, from + 32, 16);
-      std::memcpy(to + 48, from + 48, 16);
-      i = 64;
-    }
-    for (; i < n; i += 16) std::memcpy(to + i, from + i, 16);
-  } else if (distance >= 8) {
-    for (int i = 0; i < n; i += 8) std::memcpy(to + i, from + i, 8);
-  } else if (distance == 1) {
-    if constexpr (kNoCall) {
-      const std::uint64_t run = *from * 0x0101010101010101u;
-      for (int i = 0; i < n; i += 8) std::memcpy(to + i, &run, 8);
-    } else {
-      std::memset(to, *from, static_cast<std::size_t>(n));
-    }
-  } else {
-    // The bytes repeat with the distance as their period: past the first
-    // whole number of periods that spans 8 bytes, written one by one, each
-    // 8 bytes are a copy of those that many bytes back.
-    const int period = static_cast<int>(distance);
-    const int stride = period * ((8 + period - 1) / period);
-    int i = 0;
-    for (; i < stride && i < n; ++i) to[i] = from[i];
-    for (; i < n; i += 8) std::memcpy(to + i, to + i - stride, 8);
-  }
-}
-
-// The ring starts as spaces; they are written only for a match that reaches
-// back before the member's first byte (which valid streams never do), from
-// the first position not yet written on. Matches may have copied a few
-// bytes past it; no match reaches them before they are written.
-void FillUnwritten(std::uint8_t* ring, int from, int ringBytes) {
-  std::memset(ring + from, ' ', static_cast<std::size_t>(ringBytes - from));
-}
-
-inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
-  std::uint64_t value;
-  std::memcpy(&value, p, 8);
-  return __builtin_bswap64(value);
-}
-
-// A position table entry of the fast loop for position code j: the bits
-// of the code (bits 0-7), its plain bits (8-15), and how far back the match
-// starts when the plain bits are 0 (16-31, never 0).
-inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
-  const unsigned plain = j > 1 ? j - 1 : 0;
-  const unsigned back = (j != 0 ? 1u << (j - 1) : 0u) + 1;
-  return auxLengths[j] | plain << 8 | back << 16;
-}
-
-// The common case, with the window, the ring position and the counts in
-// locals: codes of the current block while the member wants bytes, the
-// buffer holds 16 bytes to refill the window from, and the ring has room
-// for the longest match (plus the copy's spare bytes) before its end. The
-// loop makes no call, so that its values stay in registers.
-// Returns when one of these fails, and before a match that reaches back
-// before the member's first byte; the careful path then takes one step.
-// DecodeLh5Fast runs it. positions: the block's PositionEntry for each 8
-// bits that open a position code, 0 where the code is longer.
-// kRingEnd: the same one code at a time from fastMatchLimit_ up to the
-// ring's end, which a match copy may not pass (the careful path takes a
-// match that would). The program's build leaves those last 288 bytes of
-// its ring to the careful path and copies matches as the careful path
-// does: the code either would take buys it a percent or two.
-template <bool kRingEnd>
-[[gnu::noinline]] void Lh5Decoder::DecodeFast(std::int64_t originalSize,
-                                              const std::uint32_t* positions) {
-  const BitCursor& cursor = input_.Cursor();
-  std::uint64_t window = cursor.window;
-  int bits = cursor.windowBits;
-  const std::uint8_t* const block = cursor.block;
-  std::int32_t at = cursor.packedPos;
-  // A refill takes at most 7 bytes from a load of 8.
-  const std::int32_t lastLoad = cursor.packedCount - 16;
-  // Bytes enter below the bits counted; those already there are the same
-  // stream bits, so the OR changes nothing of them. Leaves 56 to 63 bits.
-  // Inlined also where the build optimises for size, which would otherwise
-  // call it and keep the loop's values in memory.
-  const auto refill = [&]() __attribute__((always_inline)) {
-    window |= LoadBigEndian64(block + at) >> bits;
-    at += (63 - bits) >> 3;
-    bits |= 56;
-  };
-  std::uint8_t* const ring = ring_;
-  const std::uint16_t* const codeTable = codeTable_.Get();
-  const std::uint8_t* const codeLengths = codeLengths_.Get();
-  int pos = ringPos_;
-  // Where the member or the room ends, as a ring position.
-  const std::int64_t memberEnd = pos + (originalSize - decodedCount_);
-  const int limit =
-      kRingEnd ? ringBytes_ : (partEnd_ < fastMatchLimit_ ? partEnd_ : fastMatchLimit_);
-  const int end = static_cast<int>(memberEnd < limit ? memberEnd : limit);
-  unsigned left = blockCodesLeft_;
-  const int ringBytes = ringBytes_;
-  const bool ringWhole = ringWhole_;
-  for (;;) {
-    // The codes that may be taken without looking at the buffer, the ring or
-    // the block's count: each refills at most twice (7 bytes each time) and
-    // writes at most 256 bytes. Where none may, one is taken while the
-    // buffer, the ring and the block allow it (its match may pass the end,
-    // as on the careful path).
-    int budget = static_cast<int>(left);
-    if (budget > (lastLoad - at) >> 4) budget = (lastLoad - at) >> 4;
-    if constexpr (kRingEnd) {
-      budget = 0;
-    } else if (budget > (end - pos) >> 8) {
-      budget = (end - pos) >> 8;
-    }
-    if (budget <= 0) {
-      if (at > lastLoad || left == 0 || pos >= end) break;
-      budget = 1;
-    }
-    left -= static_cast<unsigned>(budget);
-    do {
-      --budget;
-      // 32 bits hold a code (up to 16) and a literal of up to 12 bits after
-      // it.
-      if (bits < 32) refill();
-      const unsigned entry = codeTable[window >> (64 - kCodeTableWidth)];
-      unsigned v = entry & kValueMask;
-      int used;
-      if (v >= kLiteralCodeCount) {
-        v = WalkBranchTreesInline(static_cast<std::uint16_t>(v), kLiteralCodeCount, kCodeTableWidth,
-                                  static_cast<std::uint16_t>(window >> 48), trees_);
-        used = codeLengths[v];
-      } else {
-        used = static_cast<int>(entry >> kValueBits) & 31;
-      }
-      if (v < 256) {
-        window <<= used;
-        bits -= used;
-        ring[pos++] = static_cast<std::uint8_t>(v);
-        // Literals come in runs: the codes after this one are taken here
-        // while they are literals of up to 12 bits and 16 bits are counted
-        // (the most a code takes, so that a table built from over-full
-        // lengths is looked up at the same bits as on the careful path).
-        while (bits >= 16 && budget != 0) {
-          const unsigned next = codeTable[window >> (64 - kCodeTableWidth)];
-          if ((next & kValueMask) >= 256) break;
-          ring[pos++] = static_cast<std::uint8_t>(next);
-          used = static_cast<int>(next >> kValueBits);
-          window <<= used;
-          bits -= used;
-          --budget;
-        }
-        continue;
-      }
-      // A match: nothing is taken before it is known that this loop copies
-      // it (a refill only adds bits, so it may stay). A position code takes
-      // up to 20 bits (so much can its length field say), its plain bits up
-      // to 15.
-      refill();
-      std::uint64_t rest = window << used;
-      std::uint32_t position = positions[rest >> (64 - kAuxTableWidth)];
-      if (position == 0) {
-        const std::uint16_t j =
-            WalkBranchTreesInline(auxTable_[rest >> (64 - kAuxTableWidth)], positionCodeCount_,
-                                  kAuxTableWidth, static_cast<std::uint16_t>(rest >> 48), trees_);
-        position = PositionEntry(j, auxLengths_.Get());
-      }
-      const int codeBits = static_cast<int>(position & 0xFF);
-      const int plain = static_cast<int>((position >> 8) & 0xFF);
-      rest <<= codeBits;
-      int src =
-          pos - static_cast<int>(position >> 16) - static_cast<int>((rest >> 1) >> (63 - plain));
-      if (!ringWhole && src < 0) {
-        // The careful path fills the ring's unwritten start with spaces first.
-        left += static_cast<unsigned>(budget + 1);
-        goto done;
-      }
-      const int length = static_cast<int>(v) - 256 + kMinMatch;
-      if constexpr (kRingEnd) {
-        if (pos + length > ringBytes) {
-          // The careful path writes the ring out midway through this match.
-          left += static_cast<unsigned>(budget + 1);
-          goto done;
-        }
-      }
-      window = rest << plain;
-      bits -= used + codeBits + plain;
-      // A source before the ring's start continues from its end, a
-      // dictionary or more above this match, and may pass the end; near
-      // the end it goes byte by byte.
-      src += ringBytes & -static_cast<int>(src < 0);
-      if (!kRingEnd && src + length + 64 <= ringBytes) {
-        CopyForward<!kProgramCore>(ring + pos, ring + src, length);
-      } else {
-        for (int i = 0; i < length; ++i) {
-          ring[pos + i] = ring[src];
-          if (++src == ringBytes) src = 0;
-        }
-      }
-      pos += length;
-    } while (budget != 0);
-  }
-done:
-  std::int64_t decoded = decodedCount_ + (pos - ringPos_);
-  if (decoded > originalSize) {
-    // The last match ran past the member: this loop never flushes, so its
-    // surplus is still at the ring's end.
-    pos -= static_cast<int>(decoded - originalSize);
-    decoded = originalSize;
-    member_.overran = true;
-  }
-  BitCursor after = cursor;
-  after.window = window;
-  after.windowBits = bits;
-  after.packedPos = at;
-  input_.SetCursor(after);
-  ringPos_ = pos;
-  decodedCount_ = decoded;
-  blockCodesLeft_ = static_cast<std::uint16_t>(left);
-}
-
-void Lh5Decoder::FillPositionEntries(std::uint32_t* positions) {
-  const unsigned positionCodes = static_cast<unsigned>(positionCodeCount_);
-  for (int i = 0; i < (1 << kAuxTableWidth); ++i) {
-    const unsigned j = auxTable_[i];
-    positions[i] = j < positionCodes ? PositionEntry(j, auxLengths_.Get()) : 0;
-  }
 }
 
 void Lh5Decoder::FlushRing() {
@@ -587,13 +274,17 @@ void Lh5Decoder::Run() {
 
 }  // namespace
 
+}  // namespace lzh::lh5
+
+namespace lzh {
+
 void DecodeLh5(MemberStream& member) {
-  Lh5Decoder decoder(member, nullptr);
+  lh5::Lh5Decoder decoder(member, nullptr);
   decoder.Run<false>();
 }
 
 void DecodeLh5Fast(MemberStream& member) {
-  Lh5Decoder decoder(member, member.lentRing);
+  lh5::Lh5Decoder decoder(member, member.lentRing);
   decoder.Run<true>();
 }
 

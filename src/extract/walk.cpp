@@ -160,9 +160,7 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, FileHandle output,
   const MemberHeader& member = archive.currentMember;
   MemberStream stream{session.fs,        archive.archiveHandle, output,
                       member.DataSize(), member.originalSize,   member.MethodDigit()};
-  archive.packedLeft = stream.packedLeft;
   session.decoders->Decode(stream);
-  archive.packedLeft = stream.packedLeft;
   std::uint32_t writeError = session.fs.LastError();
   // A member passes on its CRC, and only when it decoded to the size the
   // header gives: the CRC-16 of zeros is 0 whatever their number, so a cut
