@@ -138,6 +138,37 @@ if [ -z "${1:-}" ] || [[ "Japanese names" == *"$1"* ]]; then
   fi
 fi
 
+if [ -z "${1:-}" ] || [[ "lzhsfx.exe interrupted" == *"$1"* ]]; then
+  # Ctrl-C (Wine turns SIGINT into the console's event) while create packs
+  # under a name that is not ASCII: its temporary file is removed (before,
+  # DeleteFileA missed UTF-8 names, and a file open without delete sharing
+  # could not go) and the user is told. build's temporary file is made and
+  # noted the same way, but written too fast to be caught here.
+  int="$work/interrupt"
+  mkdir -p "$int/tree" "$int/out"
+  seq 1 4000000 >"$int/tree/numbers.txt"
+  "$WINE" "$WIN_BUILD/lzhsfx.exe" create "$(winpath "$int/out")\\café.lzh" \
+    "$(winpath "$int/tree")" -9 >"$int/said" 2>&1 &
+  pid=$!
+  for _ in $(seq 1 2000); do
+    [ -n "$(find "$int/out" -name 'café.lzh.*' -size +0)" ] && break
+    sleep 0.01
+  done
+  kill -INT "$pid"
+  ended=0
+  wait "$pid" || ended=$?
+  sleep 0.5 # the Wine server closes the process's files once it has ended
+  # 58: the low byte of STATUS_CONTROL_C_EXIT
+  if [ "$ended" -eq 58 ] && [ -z "$(ls -A "$int/out")" ] &&
+     grep -q 'removed the partly written .*/out/café\.lzh\.' "$int/said"; then
+    echo "ok - lzhsfx.exe interrupted removes the temporary file of create"
+  else
+    echo "not ok - lzhsfx.exe interrupted removes the temporary file of create"
+    { echo "status $ended"; ls -A "$int/out"; tr -d '\r' <"$int/said"; } | sed 's/^/    /'
+    status=1
+  fi
+fi
+
 if [ -z "${1:-}" ] || [[ "signed program" == *"$1"* ]]; then
   # Programs handed to users are signed: the Authenticode signature goes
   # after the archive, as the PE certificate table. The sample program is

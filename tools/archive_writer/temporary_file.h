@@ -14,9 +14,10 @@ namespace lzhwrite {
 // Creates a new, empty file in finalPath's directory, named finalPath, then
 // tag, then a number, opened for reading and writing ("wb+"); the name is
 // made exclusively (O_EXCL without following links; CREATE_NEW on Windows),
-// with the permissions a plain open gives. A name already taken is passed
-// over for another. Gives the file and its name, or nullptr, the system's
-// error number and the name last tried (which is not this call's to remove).
+// with the permissions a plain open gives; on Windows it may be deleted
+// while open. A name already taken is passed over for another. Gives the
+// file and its name, or nullptr, the system's error number and the name
+// last tried (which is not this call's to remove).
 std::FILE* CreateTemporaryBeside(const std::string& finalPath, const char* tag,
                                  std::string& temporaryPath, int& error);
 

@@ -15,7 +15,7 @@
 #include "names/name_charset.h"
 #include "names/unicode_text.h"
 #include "session/archive_session.h"
-#include "system/removal_on_interrupt.h"
+#include "system/interrupt_registry.h"
 
 namespace lzhcli {
 
@@ -123,7 +123,7 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, ArchiveSessi
 // Builds outPath from the archive at archivePath with the stub at
 // stubPath (in UTF-8); the exit status.
 int MakeProgram(const std::string& archivePath, const std::string& outPath,
-                const std::string& stubPath, bool force, RemovalOnInterrupt& removal) {
+                const std::string& stubPath, bool force, InterruptRemovals& removal) {
   // A file that holds no archive is refused even with --force.
   SessionOptions options;
   options.programMethods = true;
@@ -160,9 +160,10 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
   }
 
   std::uint32_t offset = 0;
-  if (!WriteProgram(stubPath, lzhnames::SystemNameToUtf8(archivePath), extent,
-                    lzhnames::SystemNameToUtf8(outPath), offset, error,
-                    [&removal](const std::string& path) { removal.Add(path); })) {
+  if (!WriteProgram(
+          stubPath, lzhnames::SystemNameToUtf8(archivePath), extent,
+          lzhnames::SystemNameToUtf8(outPath), offset, error,
+          [&removal](const std::string& path) { removal.Note(path, "the partly written"); })) {
     PrintError(error);
     return kExitUsage;
   }
@@ -174,11 +175,12 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
 // Repacks the archive at archivePath with writer, beside outPath; the exit
 // status.
 int Repack(const std::string& archivePath, const std::string& outPath,
-           lzhwrite::ArchiveWriter& writer, RemovalOnInterrupt& removal) {
+           lzhwrite::ArchiveWriter& writer, InterruptRemovals& removal) {
   std::vector<RepackedMember> repacked;
   std::string error;
-  if (!RepackArchive(archivePath, outPath, writer, repacked, error,
-                     [&removal](const std::string& path) { removal.Add(path); })) {
+  if (!RepackArchive(
+          archivePath, outPath, writer, repacked, error,
+          [&removal](const std::string& path) { removal.Note(path, "the partly written"); })) {
     PrintError(error);
     PrintError("refusing to build: " + archivePath + " could not be repacked");
     return kExitUsage;
@@ -218,7 +220,8 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
 
   // Repacked beside the output, then built from like any archive.
   const bool force = line.Has("--force");
-  RemovalOnInterrupt removal;
+  InterruptsCaught caught;
+  InterruptRemovals removal;
   if (line.Has("--repack") && NeedsRepacking(archivePath)) {
     lzhwrite::ArchiveWriter writer(lzhwrite::WriterOptions{});  // -lh5- at the default effort
     status = Repack(archivePath, outPath, writer, removal);

@@ -23,7 +23,7 @@
 #include "extract/paths.h"
 #include "extract/safe_names.h"
 #include "names/code_page_text.h"
-#include "system/removal_on_interrupt.h"
+#include "system/interrupt_registry.h"
 
 namespace lzhcli {
 
@@ -419,14 +419,19 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   };
 
   KeepFreedMemoryForReuse();
-  RemovalOnInterrupt removal;
+  InterruptsCaught caught;
+  InterruptRemovals removal;
   lzhwrite::ArchiveWriter writer(options.writer);
-  lzhwrite::WriteStatus status = writer.Open(options.out);
+  lzhwrite::WriteStatus status;
+  {
+    InterruptsHeld hold;  // the file is made and noted for removal at once
+    status = writer.Open(options.out);
+    if (status.Ok()) removal.Note(writer.TemporaryPath(), "the partly written");
+  }
   if (!status.Ok()) {
     PrintError(Printable(status.path) + ": " + WriteErrorText(status, 0));
     return kExitMemberFailed;
   }
-  removal.Add(writer.TemporaryPath());
   if (!AddEntries(writer, entries, options, archiveReach, reporter, progress, totals))
     return kExitMemberFailed;
   if (reporter.Count(ItemResult::Done) == 0) {
@@ -445,9 +450,9 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   std::uint64_t outBytes = static_cast<std::uint64_t>(writer.Size()) + 1;
   if (program) {
     std::uint32_t offset = 0;
-    bool made =
-        WriteProgram(options.stub, writer.TemporaryPath(), ArchiveExtent{0, outBytes}, options.out,
-                     offset, error, [&removal](const std::string& path) { removal.Add(path); });
+    bool made = WriteProgram(
+        options.stub, writer.TemporaryPath(), ArchiveExtent{0, outBytes}, options.out, offset,
+        error, [&removal](const std::string& path) { removal.Note(path, "the partly written"); });
     writer.Abandon();
     if (!made) {
       PrintError(error);

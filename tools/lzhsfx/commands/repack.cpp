@@ -17,6 +17,7 @@
 #include "names/unicode_text.h"
 #include "session/archive_file.h"
 #include "session/member_names.h"
+#include "system/interrupt_registry.h"
 
 namespace lzhcli {
 
@@ -144,19 +145,27 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   names.Observe(reader);
   lzh::HeaderCursor cursor(reader);
   const std::string besideUtf8 = lzhnames::SystemNameToUtf8(besidePath);
-  lzhwrite::WriteStatus status = writer.Open(besideUtf8);
+  lzhwrite::WriteStatus status;
+  {
+    InterruptsHeld hold;  // an interruption finds the file noted once it is made
+    status = writer.Open(besideUtf8);
+    if (status.Ok() && onTemporary) onTemporary(writer.TemporaryPath());
+  }
   if (!status.Ok()) {
     error = "cannot create " + status.path;
     host.Close(reader.archiveHandle);
     return false;
   }
-  if (onTemporary) onTemporary(writer.TemporaryPath());
   // Each member is decoded into a file of this run's own, made before the
   // host file system writes it.
   std::string decodedUtf8;
   int systemError = 0;
-  std::FILE* made =
-      lzhwrite::CreateTemporaryBeside(besideUtf8, ".member", decodedUtf8, systemError);
+  std::FILE* made = nullptr;
+  {
+    InterruptsHeld hold;
+    made = lzhwrite::CreateTemporaryBeside(besideUtf8, ".member", decodedUtf8, systemError);
+    if (made != nullptr && onTemporary) onTemporary(decodedUtf8);
+  }
   if (made == nullptr) {
     error = "cannot create the temporary file " + decodedUtf8 + ": " +
             std::generic_category().message(systemError);
@@ -164,7 +173,6 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
     return false;
   }
   std::fclose(made);
-  if (onTemporary) onTemporary(decodedUtf8);
   // Its name as the host file system takes it: the part added is ASCII.
   const std::string decoded = besidePath + decodedUtf8.substr(besideUtf8.size());
   bool ok = cursor.Seek(opened.start);

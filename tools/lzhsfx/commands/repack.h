@@ -22,7 +22,8 @@ struct RepackedMember {
 // opened beside besidePath (both in the system's names), and completes it
 // (ArchiveWriter::Complete): the copy lies under writer.TemporaryPath() until
 // the writer is abandoned. Members are decoded into a temporary file beside
-// it too; onTemporary learns each temporary name as soon as it is made.
+// it too; onTemporary learns each temporary name as soon as it is made,
+// under the same InterruptsHeld.
 // False, with the reason, when a member cannot be decoded or the copy cannot
 // be written; nothing is then left behind.
 bool RepackArchive(const std::string& archivePath, const std::string& besidePath,

@@ -12,6 +12,7 @@
 #include "commands/commands.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
+#include "system/interrupt_registry.h"
 
 namespace lzhcli {
 
@@ -108,13 +109,17 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
   }
   std::string temporary;
   int systemError = 0;
-  std::FILE* out = lzhwrite::CreateTemporaryBeside(outPath, ".part", temporary, systemError);
+  std::FILE* out = nullptr;
+  {
+    InterruptsHeld hold;  // an interruption finds the file noted once it is made
+    out = lzhwrite::CreateTemporaryBeside(outPath, ".part", temporary, systemError);
+    if (out != nullptr && onTemporary) onTemporary(temporary);
+  }
   if (out == nullptr) {
     error = "cannot create the temporary file " + Printable(temporary) + " for " +
             Printable(outPath) + ": " + std::generic_category().message(systemError);
     return false;
   }
-  if (onTemporary) onTemporary(temporary);
   bool written = WriteStubAndArchive(out, temporary, stub, archivePath, extent, error);
   written = std::fclose(out) == 0 && written;
   if (!written && error.empty()) error = "cannot write " + Printable(temporary);

@@ -32,7 +32,8 @@ struct ArchiveExtent {
 // Writes the program for the archive at archivePath to outPath, under a
 // temporary name renamed at the end (archive_writer/temporary_file.h), so
 // that a failure leaves no output; onTemporary learns that name as soon as
-// the file is made, for removal on interruption.
+// the file is made, under the same InterruptsHeld, to note it for removal
+// on interruption.
 // Refuses a program that would reach past kProgramReach.
 // Gives the archive's offset in the program, or false with a message for
 // the user.

@@ -1,22 +1,20 @@
-// Ctrl-C or SIGTERM (on Windows the console's Ctrl-C, Ctrl-Break and close
-// events) while lzhsfx extracts: the output file being written is removed,
-// only that file, which this run created under a temporary name and has
-// not yet given its own (a file it replaces stays as it was); the user is
-// told; and
-// the process ends with the signal's conventional status, as if it had not
-// been caught.
+// An interruption (system/interrupt_registry.h) while lzhsfx extracts: the output
+// file being written is removed, only that file, which this run created
+// under a temporary name and has not yet given its own (a file it replaces
+// stays as it was); the user is told; and the process ends with the
+// signal's conventional status, as if it had not been caught.
 #pragma once
 
 #include <string>
 
 #include "layers/forwarding_file_system.h"
+#include "system/interrupt_registry.h"
 
 namespace lzhcli {
 
-// Forwards every call to another file system and keeps note of the output
-// file from CreateOutput until it is renamed or removed, for the handler
-// it installs.
-// One at a time; the handlers are removed again when it goes.
+// Forwards every call to another file system and notes the output file
+// from CreateOutput until it is renamed or removed, for the interrupt
+// registry; the signals are caught while it lives.
 class InterruptibleOutputs final : public ForwardingFileSystem {
  public:
   explicit InterruptibleOutputs(lzh::FileSystem& inner);
@@ -31,7 +29,11 @@ class InterruptibleOutputs final : public ForwardingFileSystem {
   bool Remove(const char* path) override;
 
  private:
-  std::string noted_;  // the path the handler would remove
+  void Forget();
+
+  InterruptsCaught caught_;
+  InterruptRemovals removal_;
+  std::string noted_;  // the path noted in removal_, as given
 };
 
 }  // namespace lzhcli

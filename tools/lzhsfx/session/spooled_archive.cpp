@@ -7,7 +7,7 @@
 
 #include "commands/commands.h"
 #include "console/outcome_text.h"
-#include "system/interrupt_signals.h"
+#include "names/code_page_text.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -72,11 +72,9 @@ SpooledArchive::~SpooledArchive() { Remove(); }
 
 void SpooledArchive::Remove() {
   if (path_.empty()) return;
-#ifndef _WIN32
-  InterruptsHeld hold;  // never the handler's unlink after a new file took the name
-#endif
+  InterruptsHeld hold;  // never the handler's removal after a new file took the name
   std::remove(path_.c_str());
-  KeepWhenInterrupted();
+  removal_.Drop();
   path_.clear();
 }
 
@@ -97,11 +95,11 @@ bool SpooledArchive::Spool(const std::string& source, const std::string& shown,
   std::FILE* out = nullptr;
   std::string reason;
   {
-#ifndef _WIN32
     InterruptsHeld hold;  // the file is made and noted for removal at once
-#endif
     out = CreateSpool(directory, path_, reason);
-    if (out != nullptr && !RemoveWhenInterrupted(path_.c_str())) {
+    // The registry takes UTF-8; the path is in the system's names.
+    if (out != nullptr &&
+        !removal_.Note(lzhnames::SystemNameToUtf8(path_), "the copy of the archive")) {
       std::fclose(out);
       out = nullptr;
       std::remove(path_.c_str());

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "system/interrupt_registry.h"
+
 namespace lzhcli {
 
 class SpooledArchive {
@@ -24,6 +26,7 @@ class SpooledArchive {
  private:
   void Remove();
   std::string path_;
+  InterruptRemovals removal_;
 };
 
 }  // namespace lzhcli
