@@ -124,7 +124,7 @@ std::string LastComponent(const char* name) {
 Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::size_t& heap,
                    std::vector<std::vector<std::uint8_t>>* members = nullptr) {
   Pass pass;
-  lzh::ArchiveReader archive{fs, fs.OpenRead(path), 0, 0, {}};
+  lzh::ArchiveReader archive{fs, fs.OpenRead(path), 0, {}};
   if (archive.archiveHandle == lzh::kInvalidFile) {
     std::fprintf(stderr, "cannot open %s\n", path);
     std::exit(1);

@@ -217,7 +217,6 @@ bool ReadMemberHeader(ArchiveReader& archive) {
   } else {
     m.headerBytes = m.headerSize + 2u;
   }
-  archive.packedLeft = found ? m.packedSize : 0;
   return found;
 }
 

@@ -96,7 +96,6 @@ struct ArchiveReader {
   FileSystem& fs;
   FileHandle archiveHandle = kInvalidFile;
   FileOffset archivePosition = 0;  // outcome of the last seek, -1 on failure
-  FileOffset packedLeft = 0;
   MemberHeader currentMember;
   // The command-line tool's: headers of any "-xxx-" method count as members
   // (so that members of methods nobody here decodes can be reported), not
@@ -108,7 +107,7 @@ struct ArchiveReader {
 void SeekArchive(ArchiveReader& archive, FileOffset offset);
 
 // True when a member header of a readable level starts at the current
-// position; fills the fixed part of currentMember and sets packedLeft.
+// position; fills the fixed part of currentMember.
 bool ReadMemberHeader(ArchiveReader& archive);
 
 // Reads the rest of the header that ReadMemberHeader found at headerOffset:

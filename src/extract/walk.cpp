@@ -154,9 +154,7 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, Decoder decoder, Fil
   const MemberHeader& member = archive.currentMember;
   MemberStream stream{session.fs,        archive.archiveHandle, output,
                       member.DataSize(), member.originalSize,   member.MethodDigit()};
-  archive.packedLeft = stream.packedLeft;
   decoder(stream);
-  archive.packedLeft = stream.packedLeft;
   std::uint32_t writeError = session.fs.LastError();
   // A member passes on its CRC, and only when it decoded to the size the
   // header gives: the CRC-16 of zeros is 0 whatever their number, so a cut

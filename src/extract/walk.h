@@ -34,7 +34,7 @@ class MemberNameReader {
 // The program-wide state the walk reads and keeps between walks.
 struct WalkSession {
   explicit WalkSession(FileSystem& fileSystem)
-      : fs(fileSystem), archive{fileSystem, kInvalidFile, 0, 0, {}} {}
+      : fs(fileSystem), archive{fileSystem, kInvalidFile, 0, {}} {}
 
   FileSystem& fs;
   ArchiveReader archive;  // archiveHandle, archivePosition, currentMember

@@ -23,7 +23,7 @@ inline HeaderChain CapOnce(std::vector<std::uint8_t>& archive, std::int64_t budg
   HeaderChain chain;
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("a", archive);
-  lzh::ArchiveReader reader{fs, fs.OpenRead("a"), 0, 0, {}};
+  lzh::ArchiveReader reader{fs, fs.OpenRead("a"), 0, {}};
   lzh::HeaderCursor cursor(reader);
   cursor.Seek(0);
   while (cursor.Read()) {

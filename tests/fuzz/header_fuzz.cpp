@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("a", std::vector<std::uint8_t>(data, data + size));
-  lzh::ArchiveReader archive{fs, fs.OpenRead("a"), 0, 0, {}};
+  lzh::ArchiveReader archive{fs, fs.OpenRead("a"), 0, {}};
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(0);
   for (int members = 0; members < 1000 && cursor.Read(); ++members) {

@@ -122,7 +122,7 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& 
   LendingFileSystem fs;
   fs.AddFile("a.lzh", std::vector<std::uint8_t>(data, data + size));
   fs.writeBudget = 8 << 20;
-  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, {}};
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(0);
   if (!cursor.Read()) return false;

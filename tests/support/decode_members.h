@@ -38,7 +38,7 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
   lzh::CrcTableScope table;
   MemoryFileSystem fs;
   fs.AddFile("a.lzh", archiveBytes);
-  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+  lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, {}};
   std::vector<DecodedMember> members;
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(0);

@@ -353,7 +353,7 @@ TEST(MemberHeaderWriter, SizesOfFourGibibytesAndMore) {
     header.push_back(0);
     lzhtest::MemoryFileSystem fs;
     fs.AddFile("a.lzh", header);
-    lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, 0, {}};
+    lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, {}};
     lzh::HeaderCursor cursor(archive);
     ASSERT_TRUE(cursor.Seek(0) && cursor.Read());
     EXPECT_FALSE(cursor.Member().hasLargeSizes);

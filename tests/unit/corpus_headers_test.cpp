@@ -42,7 +42,7 @@ TEST(CorpusHeaders, EveryMemberOfLevels0To2ReadsToItsNameAndStoredMembersCopyExa
     lzhtest::MemoryFileSystem fs;
     fs.AddFile("a", lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + path));
     fs.AddDirectory("out");
-    lzh::ArchiveReader archive{fs, fs.OpenRead("a"), 0, 0, {}};
+    lzh::ArchiveReader archive{fs, fs.OpenRead("a"), 0, {}};
     lzh::HeaderCursor cursor(archive);
     cursor.Seek(0);
     for (std::size_t i = 0; i < rows.size(); ++i) {

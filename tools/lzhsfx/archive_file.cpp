@@ -31,7 +31,7 @@ lzh::FileOffset ScanForHeader(lzh::FileSystem& fs, lzh::FileHandle file, std::ui
   if (fs.Seek(file, from) < 0) return -1;
   window.resize(static_cast<std::size_t>(
       std::max(0, fs.Read(file, window.data(), static_cast<std::int32_t>(window.size())))));
-  lzh::ArchiveReader reader{fs, file, 0, 0, {}};
+  lzh::ArchiveReader reader{fs, file, 0, {}};
   lzh::HeaderCursor cursor(reader);
   for (std::size_t i = 0; i + 7 <= window.size(); ++i) {
     if (window[i + 2] != '-' || window[i + 3] != 'l' || window[i + 6] != '-') continue;
@@ -64,7 +64,7 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
                                  : 0;
     head.resize(static_cast<std::size_t>(std::max(0, got)));
   }
-  lzh::ArchiveReader probe{fs, archive.handle, 0, 0, {}};
+  lzh::ArchiveReader probe{fs, archive.handle, 0, {}};
   probe.anyMethod = true;  // an archive of methods nothing here decodes is still one
   lzh::HeaderCursor cursor(probe);
   bool found;
@@ -92,7 +92,7 @@ bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& ar
 }
 
 lzh::FileSize ArchiveEnd(lzh::FileSystem& fs, const OpenedArchive& archive) {
-  lzh::ArchiveReader reader{fs, archive.handle, 0, 0, {}};
+  lzh::ArchiveReader reader{fs, archive.handle, 0, {}};
   lzh::HeaderCursor cursor(reader);
   lzh::FileOffset end = archive.start;
   if (!cursor.Seek(archive.start)) return static_cast<lzh::FileSize>(end);
@@ -116,7 +116,7 @@ bool EndsInsideMember(const std::string& path, lzh::FileOffset start, const std:
   lzh::FileSystem& fs = ToolFileSystem();
   lzh::FileHandle file = fs.OpenRead(path.c_str());
   if (file == lzh::kInvalidFile) return false;
-  lzh::ArchiveReader reader{fs, file, 0, 0, {}};
+  lzh::ArchiveReader reader{fs, file, 0, {}};
   // The members and names as the walk that reported storedName read them.
   reader.anyMethod = true;
   MemberNames names(charset);

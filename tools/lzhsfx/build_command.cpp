@@ -70,7 +70,7 @@ std::string CodePageNamesWarning(const std::vector<CodePageName>& names) {
 // The members whose sizes the program cannot count.
 void AddBeyondProgram(lzh::FileSystem& fs, const OpenedArchive& opened,
                       std::vector<std::string>& problems) {
-  lzh::ArchiveReader reader{fs, opened.handle, 0, 0, {}};
+  lzh::ArchiveReader reader{fs, opened.handle, 0, {}};
   reader.anyMethod = true;
   lzh::HeaderCursor cursor(reader);
   if (!cursor.Seek(opened.start)) return;

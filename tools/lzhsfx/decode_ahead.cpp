@@ -196,7 +196,7 @@ void DecodeAhead::Run() {
   s.monitor.Lock();
   s.archive = archive;
   s.monitor.Unlock();
-  lzh::ArchiveReader reader{reads, archive, 0, 0, {}};
+  lzh::ArchiveReader reader{reads, archive, 0, {}};
   reader.anyMethod = true;  // the walk's chain of headers
   lzh::HeaderCursor cursor(reader);
   bool more = cursor.Seek(archiveStart_);

@@ -65,7 +65,7 @@ int ListCommand(const Arguments& args) {
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
     std::fputs(kRule, stdout);
   }
-  lzh::ArchiveReader archive{fs, opened.handle, 0, 0, {}};
+  lzh::ArchiveReader archive{fs, opened.handle, 0, {}};
   // Members of every method are listed, also those nothing here decodes.
   archive.anyMethod = true;
   MemberNames names(operand.charset);

@@ -111,7 +111,7 @@ bool NeedsRepacking(const std::string& archivePath) {
   OpenedArchive opened;
   std::string error;
   if (!OpenArchive(host, archivePath, opened, error)) return false;
-  lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
+  lzh::ArchiveReader reader{host, opened.handle, 0, {}};
   lzh::HeaderCursor cursor(reader);
   bool needed = false;
   for (bool more = cursor.Seek(opened.start) && cursor.Read(); more && !needed;
@@ -138,7 +138,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   // A program's archive is repacked from its first header.
   OpenedArchive opened;
   if (!OpenArchive(host, archivePath, opened, error, archivePath)) return false;
-  lzh::ArchiveReader reader{host, opened.handle, 0, 0, {}};
+  lzh::ArchiveReader reader{host, opened.handle, 0, {}};
   // Each member's name as text: its UTF-16 records where it has them, else
   // its bytes in the code page they read in.
   MemberNames names({});
