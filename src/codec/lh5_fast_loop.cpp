@@ -25,6 +25,12 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
   return auxLengths[j] | plain << 8 | back << 16;
 }
 
+// The tool's build starts the loop on a 2 KiB boundary, so that its hot
+// part (within its first 1,900 bytes on x86-64) never straddles a 4 KiB
+// page: placed across one, the same code ran 2 to 3% slower. The program's
+// build packs its code instead.
+constexpr int kFastLoopAlignment = kProgramCore ? 1 : 2048;  // bytes
+
 }  // namespace
 
 // The common case, with the window, the ring position and the counts in
@@ -42,8 +48,8 @@ inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
 // its ring to the careful path and copies matches as the careful path
 // does: the code either would take buys it a percent or two.
 template <bool kRingEnd>
-[[gnu::noinline]] void DecoderState::DecodeFast(std::int64_t originalSize,
-                                                const std::uint32_t* positions) {
+[[gnu::noinline, gnu::aligned(kFastLoopAlignment)]] void DecoderState::DecodeFast(
+    std::int64_t originalSize, const std::uint32_t* positions) {
   const BitCursor& cursor = input_.Cursor();
   std::uint64_t window = cursor.window;
   int bits = cursor.windowBits;
