@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "encoder/huffman_lengths.h"
 #include "codec/huffman_table.h"
+#include "encoder/huffman_lengths.h"
 
 namespace lzh {
 

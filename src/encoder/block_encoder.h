@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "encoder/bit_output.h"
 #include "codec/static_huffman_format.h"
+#include "encoder/bit_output.h"
 
 namespace lzh {
 

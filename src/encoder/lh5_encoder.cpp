@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "codec/static_huffman_format.h"
 #include "encoder/bit_output.h"
 #include "encoder/block_encoder.h"
 #include "encoder/input_window.h"
@@ -11,7 +12,6 @@
 #include "encoder/match_finder.h"
 #include "encoder/memory_sink.h"
 #include "encoder/optimal_parser.h"
-#include "codec/static_huffman_format.h"
 
 namespace lzh {
 

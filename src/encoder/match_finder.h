@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "encoder/input_window.h"
 #include "codec/static_huffman_format.h"
+#include "encoder/input_window.h"
 #include "platform/heap.h"
 
 namespace lzh {
