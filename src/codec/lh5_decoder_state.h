@@ -69,6 +69,10 @@ class DecoderState {
   void DecodeFast(std::int64_t originalSize, const std::uint32_t* positions);
   void FillPositionEntries(std::uint32_t* positions);
 
+  // The state both halves of the decoder work on, named as the members of
+  // one class (the careful path's class derives from this one only so that
+  // its steps stay internal to its file).
+  // NOLINTBEGIN(readability-identifier-naming)
   MemberStream& member_;
   int dictionaryBits_;
   int positionCodeCount_ = PositionCodeCount(dictionaryBits_);
@@ -105,6 +109,7 @@ class DecoderState {
   int partBytes_;
   int partEnd_;
   int written_ = 0;
+  // NOLINTEND(readability-identifier-naming)
 };
 
 }  // namespace lzh::lh5

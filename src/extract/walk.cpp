@@ -201,7 +201,9 @@ WalkEnd CouldNotCreate(WalkSession& session, WalkDialog& dialog, MemberOutcome& 
   return WalkEnd::Normal;
 }
 
-void NoteExtent(WalkSession& session, const HeaderCursor& cursor, MemberOutcome& outcome) {
+// The tool's alone: the program's build leaves its call out.
+[[maybe_unused]] void NoteExtent(WalkSession& session, const HeaderCursor& cursor,
+                                 MemberOutcome& outcome) {
   outcome.originalSize = cursor.Member().originalSize;
   if (outcome.damage != Damage::Size) return;
   // An end beyond the counts lies past the file's end all the more.

@@ -89,9 +89,9 @@ class ArchiveSession {
 
   SessionOptions options_;
   lzh::FileSystem& host_;
-  const bool secondCore_;
-  const bool writeBehind_;
-  const bool decodeAhead_;
+  bool secondCore_;
+  bool writeBehind_;
+  bool decodeAhead_;
   ReadAheadFileSystem reads_;
   FoundPathFileSystem searches_;
   std::optional<InterruptibleOutputs> files_;
