@@ -135,7 +135,7 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
   cursor.Seek(0);
   while (cursor.Read()) {
     const lzh::MemberHeader& h = cursor.Member();
-    if (lzh::ToolDecoders().Takes(h.MethodDigit()) && !h.IsDirectoryEntry()) {
+    if (lzh::ToolDecoders().Takes(lzh::MethodIdOf(h.method)) && !h.IsDirectoryEntry()) {
       std::string out = dir ? std::string(dir) + "/" + LastComponent(cursor.Name()) : "";
       if (members != nullptr) {
         members->emplace_back();
@@ -143,7 +143,7 @@ Pass DecodeArchive(BenchFileSystem& fs, const char* path, const char* dir, std::
       }
       lzh::FileHandle output = fs.CreateOutput(out.c_str());
       lzh::MemberStream member{fs,           archive.archiveHandle, output,
-                               h.DataSize(), h.originalSize,        h.MethodDigit()};
+                               h.DataSize(), h.originalSize,        lzh::MethodIdOf(h.method)};
       std::size_t before = mallinfo2().uordblks;
       fs.heapAtWrite = 0;
       lzh::ToolDecoders().Decode(member);

@@ -74,7 +74,6 @@ struct MemberHeader {
   // when the header ends past the largest position this build counts.
   bool hasLargeSizes = false;
 
-  char MethodDigit() const { return method[3]; }
   bool IsDirectoryEntry() const;  // method "-lhd-"
   // Packed bytes that belong to the decoder (packedSize less the records).
   FileOffset DataSize() const;

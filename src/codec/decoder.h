@@ -48,13 +48,28 @@ struct LentRing {
   std::int32_t partBytes;
 };
 
+// A method by its three middle bytes ("lh5" of "-lh5-") as one number, so
+// that "-lz5-" is no "-lh5-".
+using MethodId = std::uint32_t;
+constexpr MethodId MethodIdOf(const char* method) {
+  return static_cast<MethodId>(static_cast<std::uint8_t>(method[1])) << 16 |
+         static_cast<MethodId>(static_cast<std::uint8_t>(method[2])) << 8 |
+         static_cast<std::uint8_t>(method[3]);
+}
+constexpr MethodId LhMethodId(char digit) {
+  const char method[] = {'-', 'l', 'h', digit, '-'};
+  return MethodIdOf(method);
+}
+// The byte at offset 3 of the method, e.g. '5' of "-lh5-".
+constexpr char MethodDigit(MethodId method) { return static_cast<char>(method & 0xFF); }
+
 struct MemberStream {
   FileSystem& fs;
   FileHandle archiveHandle;
   FileHandle outputHandle;
   FileOffset packedLeft;    // packed bytes not yet read
   FileOffset originalSize;  // bytes the member decodes to (signed)
-  char methodDigit;         // the byte at offset 5 of the method, e.g. '5'
+  MethodId method;
   std::uint32_t runningCrc = 0;
   bool overran = false;         // the last match ran past originalSize
   bool writeFellShort = false;  // a write stored fewer bytes than it was given
@@ -84,8 +99,7 @@ struct MemberStream {
 // the next.
 class MemberDecoder {
  public:
-  // methodDigit is that of an "-lh?-" method, e.g. '5'.
-  virtual bool Takes(char methodDigit) const = 0;
+  virtual bool Takes(MethodId method) const = 0;
   // One member of a method it takes, by the contract above.
   virtual void Decode(MemberStream& member) = 0;
 

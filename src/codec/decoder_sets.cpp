@@ -7,33 +7,39 @@ namespace {
 
 using DecodeFunction = void (*)(MemberStream&);
 
-DecodeFunction ProgramDecoder(char methodDigit) {
-  switch (methodDigit) {
-    case '0':
+DecodeFunction ProgramDecoder(MethodId method) {
+  switch (method) {
+    case MethodIdOf("-lh0-"):
       return CopyStored;
-    case '1':
+    case MethodIdOf("-lh1-"):
       return DecodeLh1;
-    case '4':
-    case '5':
+    case MethodIdOf("-lh4-"):
+    case MethodIdOf("-lh5-"):
       return DecodeLh5Fast;
     default:
       return nullptr;
   }
 }
 
-DecodeFunction ToolDecoder(char methodDigit) {
-  if (methodDigit >= '4' && methodDigit <= '7') return DecodeLh5Fast;
-  if (methodDigit == '1') return DecodeLh1Fast;
-  return ProgramDecoder(methodDigit);
+DecodeFunction ToolDecoder(MethodId method) {
+  switch (method) {
+    case MethodIdOf("-lh1-"):
+      return DecodeLh1Fast;
+    case MethodIdOf("-lh6-"):
+    case MethodIdOf("-lh7-"):
+      return DecodeLh5Fast;
+    default:
+      return ProgramDecoder(method);
+  }
 }
 
 // Stateless, and made before any code runs (no guard, no constructor call).
-template <DecodeFunction (*kFind)(char)>
+template <DecodeFunction (*kFind)(MethodId)>
 class DecoderSet final : public MemberDecoder {
  public:
   constexpr DecoderSet() = default;
-  bool Takes(char methodDigit) const override { return kFind(methodDigit) != nullptr; }
-  void Decode(MemberStream& member) override { kFind(member.methodDigit)(member); }
+  bool Takes(MethodId method) const override { return kFind(method) != nullptr; }
+  void Decode(MemberStream& member) override { kFind(member.method)(member); }
 };
 
 constinit DecoderSet<ProgramDecoder> programDecoders;

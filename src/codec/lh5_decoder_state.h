@@ -25,7 +25,7 @@ inline constexpr int kSmallRingBytes = 26624;  // bytes of decoded output held u
 inline constexpr int kValueBits = 10;
 inline constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
 
-// Decoders are handed only the four digits; anything else reads as -lh5-.
+// Decoders are handed only the four methods; anything else reads as -lh5-.
 inline int DictionaryBits(char methodDigit) {
   const int bits = DictionaryBitsForMethod(methodDigit);
   return bits != 0 ? bits : 13;
@@ -39,7 +39,7 @@ class DecoderState {
  public:
   DecoderState(MemberStream& member, const LentRing* lent)
       : member_(member),
-        dictionaryBits_(DictionaryBits(member.methodDigit)),
+        dictionaryBits_(DictionaryBits(MethodDigit(member.method))),
         ringBytes_(lent != nullptr ? lent->ringBytes : RingBytes(dictionaryBits_)),
         fastMatchLimit_(ringBytes_ - 256 - 32),
         packedBlock_(kPackedBlockBytes),

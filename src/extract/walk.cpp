@@ -147,10 +147,9 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, OutcomePath
   return WalkEnd::Normal;
 }
 
-// Only "-lh?-" methods are looked up by their digit ("-lz5-" is no -lh5-).
 [[gnu::always_inline]] inline bool TakesMethod(const MemberHeader& member,
                                                const MemberDecoder& decoders) {
-  return member.method[1] == 'l' && member.method[2] == 'h' && decoders.Takes(member.MethodDigit());
+  return decoders.Takes(MethodIdOf(member.method));
 }
 
 // Decodes the member into its created output file and finishes the file.
@@ -159,7 +158,7 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, FileHandle output,
   ArchiveReader& archive = session.archive;
   const MemberHeader& member = archive.currentMember;
   MemberStream stream{session.fs,        archive.archiveHandle, output,
-                      member.DataSize(), member.originalSize,   member.MethodDigit()};
+                      member.DataSize(), member.originalSize,   MethodIdOf(member.method)};
   session.decoders->Decode(stream);
   std::uint32_t writeError = session.fs.LastError();
   // A member passes on its CRC, and only when it decoded to the size the

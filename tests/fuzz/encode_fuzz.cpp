@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                            fs.CreateOutput("out"),
                            static_cast<lzh::FileOffset>(sink.bytes.size()),
                            static_cast<lzh::FileOffset>(input.size()),
-                           kDigits[settings >> 4 & 3]};
+                           lzh::LhMethodId(kDigits[settings >> 4 & 3])};
   lzh::DecodeLh5Fast(member);
   const std::vector<std::uint8_t>& out = fs.Find("out")->bytes;
   std::uint32_t crc = 0;

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lzh::FileHandle archive = fs.OpenRead("a.lzh");
   lzh::FileHandle output = fs.CreateOutput("out");
   auto packedSize = static_cast<std::int32_t>(packed.size());
-  lzh::MemberStream member{fs, archive, output, packedSize, original, '1'};
+  lzh::MemberStream member{fs, archive, output, packedSize, original, lzh::MethodIdOf("-lh1-")};
   lzh::DecodeLh1(member);
   fs.Close(archive);
   fs.Close(output);
@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   toolFs.AddFile("a.lzh", packed);
   toolFs.readChunk = readChunk;
   lzh::FileHandle toolOutput = toolFs.CreateOutput("out");
-  lzh::MemberStream tool{toolFs, toolFs.OpenRead("a.lzh"), toolOutput, packedSize, original, '1'};
+  lzh::MemberStream tool{toolFs,   toolFs.OpenRead("a.lzh"), toolOutput, packedSize,
+                         original, lzh::MethodIdOf("-lh1-")};
   lzh::DecodeLh1Fast(tool);
   if (toolFs.Find("out")->bytes != got || tool.runningCrc != member.runningCrc ||
       tool.overran != member.overran || tool.packedLeft != member.packedLeft ||

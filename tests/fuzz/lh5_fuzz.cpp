@@ -100,7 +100,7 @@ class LendingFileSystem final : public lzhtest::MemoryFileSystem {
 
 void Decode(LendingFileSystem& fs, lzh::MemberStream& member, Path path) {
   if (path == Path::Lent) {
-    const lzh::LentRing ring = fs.Lend(member.methodDigit);
+    const lzh::LentRing ring = fs.Lend(lzh::MethodDigit(member.method));
     member.lentRing = &ring;
     lzh::DecodeLh5Fast(member);
   } else if (path == Path::Reference) {
@@ -127,9 +127,10 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& 
   cursor.Seek(0);
   if (!cursor.Read()) return false;
   const lzh::MemberHeader& h = cursor.Member();
-  if (h.MethodDigit() < '4' || h.MethodDigit() > '7') return false;
-  lzh::MemberStream member{fs,           archive.archiveHandle,           fs.CreateOutput("out"),
-                           h.DataSize(), CapOriginalSize(h.originalSize), h.MethodDigit()};
+  if (h.method[3] < '4' || h.method[3] > '7') return false;
+  lzh::MemberStream member{
+      fs,           archive.archiveHandle,           fs.CreateOutput("out"),
+      h.DataSize(), CapOriginalSize(h.originalSize), lzh::MethodIdOf(h.method)};
   Decode(fs, member, path);
   out = Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
   return true;
@@ -166,7 +167,7 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
                            fs.CreateOutput("out"),
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
-                           "4567"[(flags & 1) | (flags >> 5 & 2)]};
+                           lzh::LhMethodId("4567"[(flags & 1) | (flags >> 5 & 2)])};
   Decode(fs, member, path);
   return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }

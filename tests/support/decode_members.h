@@ -63,11 +63,11 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
     }
     // The decoders of the build under test: the program's in its own.
     lzh::MemberDecoder& decoders = lzh::kProgramCore ? lzh::ProgramDecoders() : lzh::ToolDecoders();
-    if (decoders.Takes(h.MethodDigit()) && std::strchr(digits, h.MethodDigit()) != nullptr) {
+    if (decoders.Takes(lzh::MethodIdOf(h.method)) && std::strchr(digits, h.method[3]) != nullptr) {
       fs.Remove("out");
       lzh::FileHandle output = fs.CreateOutput("out");
       lzh::MemberStream stream{fs,           archive.archiveHandle, output,
-                               h.DataSize(), h.originalSize,        h.MethodDigit()};
+                               h.DataSize(), h.originalSize,        lzh::MethodIdOf(h.method)};
       fs.readChunk = readChunk;  // small reads for the decoder only
       decoders.Decode(stream);
       fs.readChunk = 0;

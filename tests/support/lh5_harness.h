@@ -41,7 +41,7 @@ inline Decoded DecodeMember(const std::vector<std::uint8_t>& packed, std::int32_
       fs.CreateOutput("out"),
       options.packedLeft >= 0 ? options.packedLeft : static_cast<std::int32_t>(packed.size()),
       originalSize,
-      options.digit};
+      lzh::LhMethodId(options.digit)};
   if (options.reference) {
     ReferenceDecoder(member).Run();
   } else if (options.carefulPath) {

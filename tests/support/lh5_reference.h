@@ -24,7 +24,7 @@ class ReferenceDecoder {
   void Run() {
     // The dictionary is the methods' one parameter; the ring holds 26,624
     // bytes up to -lh5-, 3.25 dictionaries above.
-    dictionaryBits_ = lzh::DictionaryBitsForMethod(m_.methodDigit);
+    dictionaryBits_ = lzh::DictionaryBitsForMethod(lzh::MethodDigit(m_.method));
     if (dictionaryBits_ == 0) dictionaryBits_ = 13;
     positionCodeCount_ = dictionaryBits_ + 1;
     positionCountBits_ = positionCodeCount_ > 15 ? 5 : 4;

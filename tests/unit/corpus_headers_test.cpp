@@ -64,7 +64,8 @@ TEST(CorpusHeaders, EveryMemberOfLevels0To2ReadsToItsNameAndStoredMembersCopyExa
       if (row.method == "-lh0-" && row.verified) {
         fs.Remove("out/f");
         lzh::FileHandle out = fs.CreateOutput("out/f");
-        lzh::MemberStream stream{fs, archive.archiveHandle, out, m.DataSize(), m.originalSize, '0'};
+        lzh::MemberStream stream{fs,           archive.archiveHandle, out,
+                                 m.DataSize(), m.originalSize,        lzh::MethodIdOf("-lh0-")};
         lzh::CopyStored(stream);
         fs.Close(out);
         EXPECT_EQ(stream.runningCrc, row.crc);

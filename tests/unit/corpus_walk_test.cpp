@@ -51,9 +51,8 @@ TEST(CorpusWalk, SupportedMembersExtractToTheirNamesAndBytes) {
     bool stopped = false;
     for (const auto& row : rows) {
       if (stopped) break;
-      char digit = row.method[3];
       if (row.method == "-lhd-") continue;
-      if (!lzh::ProgramDecoders().Takes(digit)) {
+      if (!lzh::ProgramDecoders().Takes(lzh::MethodIdOf(row.method.c_str()))) {
         stopped = true;
         continue;
       }

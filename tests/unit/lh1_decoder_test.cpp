@@ -44,7 +44,7 @@ Decoded Decode(const Bytes& packed, std::int32_t originalSize, int readChunk = 0
   lzh::FileHandle archive = fs.OpenRead("a.lzh");
   lzh::FileHandle output = fs.CreateOutput("out");
   auto packedSize = static_cast<std::int32_t>(packed.size());
-  lzh::MemberStream member{fs, archive, output, packedSize, originalSize, '1'};
+  lzh::MemberStream member{fs, archive, output, packedSize, originalSize, lzh::MethodIdOf("-lh1-")};
   lzh::DecodeLh1(member);
   Decoded d;
   d.crc = member.runningCrc;
@@ -253,7 +253,7 @@ TEST(Lh1Decoder, SmallMemberClaimingGigabytesEndsWithItsOwnData) {
   fs.AddFile("a.lzh", archive);
   lzh::FileHandle input = fs.OpenRead("a.lzh");
   lzh::FileHandle output = fs.CreateOutput("out");
-  lzh::MemberStream member{fs, input, output, 64, 2000000000, '1'};
+  lzh::MemberStream member{fs, input, output, 64, 2000000000, lzh::MethodIdOf("-lh1-")};
   lzh::DecodeLh1(member);
   EXPECT_LT(fs.Find("out")->bytes.size(), 64u * 8 * 60);
   EXPECT_EQ(member.packedLeft, 0);

@@ -113,7 +113,7 @@ TEST(Lh5Encoder, RoundTripsEveryMethodEffortAndInput) {
   const std::vector<Input> inputs = Inputs();
   for (char digit : {'4', '5', '6', '7'}) {
     const int bits = lzh::DictionaryBitsForMethod(digit);
-    const bool ours = lzh::ToolDecoders().Takes(digit);
+    const bool ours = lzh::ToolDecoders().Takes(lzh::LhMethodId(digit));
     // Efforts 2, 4 and 6 differ from their neighbours in depths alone.
     for (int effort : {1, 3, 5, 7, 8, 9}) {
       for (const Input& input : inputs) {
@@ -175,7 +175,7 @@ TEST(Lh5Encoder, SegmentsPackTheSameAloneOrTwoAtOnce) {
     EXPECT_LT(alone.size(), segment + segment / 4);
     lzhtest::lh5::DecodeOptions decode;
     decode.digit = digit;
-    decode.reference = !lzh::ProgramDecoders().Takes(digit);
+    decode.reference = !lzh::ProgramDecoders().Takes(lzh::LhMethodId(digit));
     EXPECT_EQ(
         lzhtest::lh5::DecodeMember(alone, static_cast<std::int32_t>(input.size()), decode).bytes,
         input);

@@ -71,7 +71,7 @@ TEST(MemberHeader, FieldsAreReadWhateverTheChecksumAndDashes) {
   bytes[1] = 0x77;  // wrong checksum
   Reader r(bytes);
   ASSERT_TRUE(r.ReadAt(0));
-  EXPECT_EQ(r.Member().MethodDigit(), '0');
+  EXPECT_EQ(r.Member().method[3], '0');
   EXPECT_EQ(r.Member().timeStamp, 0x31085E61u);
   EXPECT_EQ(r.Member().originalSize, 3);
   EXPECT_FALSE(r.Member().hasUnixTime);

@@ -18,8 +18,8 @@ struct StoredRun {
     lzh::FileHandle archive = fs.OpenRead("a.lzh");
     lzh::FileHandle output = fs.CreateOutput("out/f");
     if (declared < 0) declared = static_cast<int>(packed.size());
-    lzh::MemberStream member{fs, archive, output, declared, original < 0 ? declared : original,
-                             '0'};
+    lzh::MemberStream member{
+        fs, archive, output, declared, original < 0 ? declared : original, lzh::LhMethodId('0')};
     lzh::CopyStored(member);
     crc = member.runningCrc;
     packedLeft = member.packedLeft;

@@ -86,7 +86,7 @@ bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, std::string
     return false;
   }
   lzh::MemberStream stream{reader.fs,         reader.archiveHandle, output,
-                           member.DataSize(), member.originalSize,  member.MethodDigit()};
+                           member.DataSize(), member.originalSize,  lzh::MethodIdOf(member.method)};
   lzh::ToolDecoders().Decode(stream);
   const bool closed = host.Close(output);
   std::error_code ec;
@@ -117,8 +117,8 @@ bool NeedsRepacking(const std::string& archivePath) {
   for (bool more = cursor.Seek(opened.start) && cursor.Read(); more && !needed;
        more = cursor.Advance() && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
-    needed = !m.IsDirectoryEntry() && !lzh::ProgramDecoders().Takes(m.MethodDigit()) &&
-             lzh::ToolDecoders().Takes(m.MethodDigit());
+    needed = !m.IsDirectoryEntry() && !lzh::ProgramDecoders().Takes(lzh::MethodIdOf(m.method)) &&
+             lzh::ToolDecoders().Takes(lzh::MethodIdOf(m.method));
   }
   host.Close(reader.archiveHandle);
   return needed;
@@ -185,10 +185,10 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       ok = false;
       break;
     }
-    if (m.IsDirectoryEntry() || lzh::ProgramDecoders().Takes(m.MethodDigit())) {
+    if (m.IsDirectoryEntry() || lzh::ProgramDecoders().Takes(lzh::MethodIdOf(m.method))) {
       status = writer.AddCopied(archive.data() + cursor.HeaderOffset(),
                                 static_cast<std::size_t>(next - cursor.HeaderOffset()));
-    } else if (!lzh::ToolDecoders().Takes(m.MethodDigit())) {
+    } else if (!lzh::ToolDecoders().Takes(lzh::MethodIdOf(m.method))) {
       error = Printable(name) + ": its method " + std::string(m.method, 5) +
               " is one lzhsfx does not decode, so it cannot be repacked";
       ok = false;

@@ -29,7 +29,7 @@ struct MemberKey {
   std::int64_t dataAt = -1;
   lzh::FileOffset packedSize = 0;
   lzh::FileOffset originalSize = 0;
-  char methodDigit = 0;
+  lzh::MethodId method = 0;
 
   bool operator==(const MemberKey&) const = default;
 };
@@ -37,7 +37,7 @@ struct MemberKey {
 // Whether the thread decodes the member: a small one whose data the walk
 // decodes (stored members take no decoding).
 bool IsDecodedAhead(const lzh::MemberHeader& member, const lzh::MemberDecoder& decoders) {
-  return lzh::DecodesData(member, decoders) && member.MethodDigit() != '0' &&
+  return lzh::DecodesData(member, decoders) && member.method[3] != '0' &&
          member.originalSize >= 0 && member.originalSize <= kLargestMember;
 }
 
@@ -193,7 +193,7 @@ void DecodeAhead::Run() {
   while (more && cursor.Read()) {
     const lzh::MemberHeader& member = cursor.Member();
     const MemberKey key{reads.Position(archive), member.DataSize(), member.originalSize,
-                        member.MethodDigit()};
+                        lzh::MethodIdOf(member.method)};
     const bool small = IsDecodedAhead(member, next_);
     if (small && WaitForRoom(key.dataAt)) {
       Decoded decoded;
@@ -201,7 +201,7 @@ void DecodeAhead::Run() {
       decoded.bytes.reserve(static_cast<std::size_t>(key.originalSize));
       CapturedOutput output(reads, decoded.bytes, decoded.writes);
       lzh::MemberStream stream{output,         archive,          kCaptureHandle,
-                               key.packedSize, key.originalSize, key.methodDigit};
+                               key.packedSize, key.originalSize, key.method};
       next_.Decode(stream);
       decoded.crc = stream.runningCrc;
       decoded.overran = stream.overran;
@@ -228,7 +228,7 @@ void DecodeAhead::Run() {
 
 void DecodeAhead::Decode(lzh::MemberStream& member) {
   const MemberKey key{walkReads_.Position(member.archiveHandle), member.packedLeft,
-                      member.originalSize, member.methodDigit};
+                      member.originalSize, member.method};
   Shared& s = *shared_;
   Decoded decoded;
   bool found = false;
@@ -304,7 +304,7 @@ void DecodeAhead::Replay(lzh::MemberStream& member, std::int64_t dataAt, const D
                           member.outputHandle,
                           decoded.key.packedSize,
                           decoded.key.originalSize,
-                          decoded.key.methodDigit};
+                          decoded.key.method};
   next_.Decode(again);
   member.runningCrc = again.runningCrc;
   member.writeFellShort = again.writeFellShort;

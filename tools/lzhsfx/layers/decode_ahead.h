@@ -47,7 +47,7 @@ class DecodeAhead final : public lzh::MemberDecoder {
   DecodeAhead(const DecodeAhead&) = delete;
   DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-  bool Takes(char methodDigit) const override { return next_.Takes(methodDigit); }
+  bool Takes(lzh::MethodId method) const override { return next_.Takes(method); }
   // Decodes the member, or makes the writes of its decoding ahead.
   void Decode(lzh::MemberStream& member) override;
 

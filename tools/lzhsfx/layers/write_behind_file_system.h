@@ -79,7 +79,7 @@ class WriteBehindDecoding final : public lzh::MemberDecoder {
   WriteBehindDecoding(WriteBehindFileSystem& layer, lzh::MemberDecoder& next)
       : layer_(layer), next_(next) {}
 
-  bool Takes(char methodDigit) const override { return next_.Takes(methodDigit); }
+  bool Takes(lzh::MethodId method) const override { return next_.Takes(method); }
   void Decode(lzh::MemberStream& member) override;
 
  private:
