@@ -30,7 +30,8 @@ struct DecodedMember {
   std::uint32_t runningCrc = 0;
 };
 
-// Decodes the members whose method digit is in `digits` (e.g. "45"),
+// Decodes the "-lh?-" members whose method digit is in `digits` (e.g.
+// "45"), or with digits "*" every member of any method the decoders take,
 // through reads of at most readChunk bytes (0: any); the others are only
 // read.
 inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>& archiveBytes,
@@ -38,7 +39,9 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
   lzh::CrcTableScope table;
   MemoryFileSystem fs;
   fs.AddFile("a.lzh", archiveBytes);
+  const bool anyMethod = std::strcmp(digits, "*") == 0;
   lzh::ArchiveReader archive{fs, fs.OpenRead("a.lzh"), 0, {}};
+  archive.anyMethod = anyMethod;
   std::vector<DecodedMember> members;
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(0);
@@ -63,7 +66,9 @@ inline std::vector<DecodedMember> DecodeMembers(const std::vector<std::uint8_t>&
     }
     // The decoders of the build under test: the program's in its own.
     lzh::MemberDecoder& decoders = lzh::kProgramCore ? lzh::ProgramDecoders() : lzh::ToolDecoders();
-    if (decoders.Takes(lzh::MethodIdOf(h.method)) && std::strchr(digits, h.method[3]) != nullptr) {
+    const bool chosen =
+        anyMethod || (h.method[1] == 'l' && h.method[2] == 'h' && std::strchr(digits, h.method[3]));
+    if (decoders.Takes(lzh::MethodIdOf(h.method)) && chosen) {
       fs.Remove("out");
       lzh::FileHandle output = fs.CreateOutput("out");
       lzh::MemberStream stream{fs,           archive.archiveHandle, output,
