@@ -17,7 +17,8 @@ class HeaderCursor {
   HeaderCursor(const HeaderCursor&) = delete;
   HeaderCursor& operator=(const HeaderCursor&) = delete;
 
-  // Seeks to the header at offset; false when the seek fails.
+  // Seeks to the header at offset, the first of a walk; false when the seek
+  // fails.
   bool Seek(FileOffset offset);
 
   // Reads the header where the last Seek or Advance went. True when a header
@@ -43,6 +44,8 @@ class HeaderCursor {
   const char* Name() const { return name_; }
 
  private:
+  bool Resume();
+
   ArchiveReader& archive_;
   FileOffset headerOffset_ = 0;
   // The raw bytes of the name.

@@ -14,7 +14,16 @@ constexpr std::uint32_t kMaxRecordBytes = 1 << 20;  // bound on a level-1 record
 constexpr std::uint8_t kNameRecord = 1;
 constexpr std::uint8_t kDirectoryRecord = 2;
 constexpr std::uint8_t kLargeSizesRecord = 0x42;
+constexpr std::uint8_t kUnixModeRecord = 0x50;
+constexpr std::uint8_t kUnixTimeRecord = 0x54;
 constexpr std::uint8_t kOs9Id = 'K';  // OS id of the LHA port for OS-9/68k
+// Level 0 written on Unix: after the CRC, 'U', a minor version, the Unix
+// time (4 bytes), the mode (2), user and group ids (2 each).
+constexpr std::uint8_t kUnixAreaId = 'U';
+constexpr int kUnixAreaBytes = 12;
+// Level 3: the fixed part runs through the first record's 4-byte size.
+constexpr int kLevel3FixedBytes = 32;
+constexpr std::uint32_t kMaxLevel3HeaderBytes = 1 << 20;
 
 std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t Le32(const std::uint8_t* p) {
@@ -79,21 +88,33 @@ void KeepDirectoryRecord(MemberHeader& m, const std::uint8_t* record, std::uint3
   TextFromBuffer(record, static_cast<int>(dataBytes), m.extensionText);
 }
 
-// One extension record of `size` bytes: type, data, size of the next one.
-// Returns the next record's size, 0 at the end of the chain or when the
-// record could not be read whole.
-std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
+// The tool's Unix facts: a time that replaces the MS-DOS one, and a mode.
+void KeepUnixTime(MemberHeader& m, const std::uint8_t* p) {
+  m.hasUnixTime = true;
+  m.unixTime = static_cast<std::int64_t>(Le32(p));
+}
+void KeepUnixMode(MemberHeader& m, const std::uint8_t* p) {
+  m.hasUnixMode = true;
+  m.unixMode = Le16(p);
+}
+
+// One extension record of `size` bytes: type, data, size of the next one
+// (kSizeBytes: 2, or 4 at level 3). Returns the next record's size, 0 at
+// the end of the chain or when the record could not be read whole.
+template <int kSizeBytes>
+std::uint32_t ReadRecord(ArchiveReader& archive, std::uint32_t size,
                          std::uint8_t (&nameBuffer)[kNameBufferBytes],
                          char (&name)[kNameBufferBytes], bool namesInRecords) {
   MemberHeader& m = archive.currentMember;
   HeapArray<std::uint8_t> record(static_cast<std::size_t>(size) + 2);
-  std::int32_t got = archive.fs.Read(archive.archiveHandle, record.Get(), size);
-  if (got != size) {
+  std::int32_t got =
+      archive.fs.Read(archive.archiveHandle, record.Get(), static_cast<std::int32_t>(size));
+  if (got != static_cast<std::int32_t>(size)) {
     m.truncated = true;
     return 0;
   }
   // A record too small to hold its own next-size field is the last one.
-  std::uint32_t dataBytes = size >= 3 ? size - 2u : size;
+  std::uint32_t dataBytes = size > kSizeBytes ? size - kSizeBytes : size;
   std::uint8_t type = record[0];
   if (archive.recordObserver != nullptr)
     archive.recordObserver->Record(type, record.Get() + 1, dataBytes - 1);
@@ -121,8 +142,14 @@ std::uint16_t ReadRecord(ArchiveReader& archive, std::uint16_t size,
     std::memcpy(nameBuffer, record.Get() + 1, n);
     m.nameLength = static_cast<std::uint8_t>(n);
     TextFromBuffer(nameBuffer, static_cast<int>(n), name);
+  } else if constexpr (!kProgramCore) {
+    if (type == kUnixTimeRecord && dataBytes >= 5) KeepUnixTime(m, record.Get() + 1);
+    if (type == kUnixModeRecord && dataBytes >= 3) KeepUnixMode(m, record.Get() + 1);
   }
-  return size >= 3 ? Le16(record.Get() + size - 2) : 0;
+  if (size <= kSizeBytes) return 0;
+  const std::uint8_t* next = record.Get() + size - kSizeBytes;
+  if constexpr (kSizeBytes == 4) return Le32(next);
+  return Le16(next);
 }
 
 // Moves to the end of the current header. One that ends past the largest
@@ -157,9 +184,49 @@ void ReadLevel2(ArchiveReader& archive, FileOffset headerOffset,
   std::uint16_t size = m.extensionSize;
   while (size != 0 && size <= left) {
     left -= size;
-    size = ReadRecord(archive, size, nameBuffer, name, true);
+    size = static_cast<std::uint16_t>(ReadRecord<2>(archive, size, nameBuffer, name, true));
   }
   SeekHeaderEnd(archive, headerOffset);
+}
+
+// The tool's: as level 2 with 4-byte sizes, the header's size at 24 and
+// the first record's at 28 (bytes 0-1 hold the size fields' width, 4).
+void ReadLevel3(ArchiveReader& archive, FileOffset headerOffset,
+                std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]) {
+  MemberHeader& m = archive.currentMember;
+  std::uint8_t more[kLevel3FixedBytes - kFixedHeaderBytes] = {};
+  if (archive.fs.Read(archive.archiveHandle, more, sizeof more) != sizeof more) m.truncated = true;
+  m.memberCrc = static_cast<std::uint16_t>(m.fixed[21] | more[0] << 8);
+  m.osId = more[1];
+  m.headerBytes = Le32(more + 2);
+  m.nameLength = 0;
+  name[0] = 0;
+  m.hasUnixTime = true;
+  m.unixTime = static_cast<std::int64_t>(Le32(m.fixed + 15));
+  if (m.headerBytes < kLevel3FixedBytes || m.headerBytes > kMaxLevel3HeaderBytes) {
+    // No size to trust: the member's data cannot be found.
+    m.headerBytes = kLevel3FixedBytes;
+    m.truncated = true;
+  }
+  std::uint32_t left = m.headerBytes - kLevel3FixedBytes;
+  std::uint32_t size = Le32(more + 6);
+  while (size != 0 && size <= left) {
+    left -= size;
+    size = ReadRecord<4>(archive, size, nameBuffer, name, true);
+  }
+  SeekHeaderEnd(archive, headerOffset);
+}
+
+// The tool's: a level-0 operating-system area of `bytes` bytes, read where
+// it is Unix's.
+void ReadLevel0Area(ArchiveReader& archive, int bytes) {
+  MemberHeader& m = archive.currentMember;
+  std::uint8_t area[kUnixAreaBytes] = {};
+  if (bytes < kUnixAreaBytes) return;
+  if (archive.fs.Read(archive.archiveHandle, area, kUnixAreaBytes) != kUnixAreaBytes) return;
+  if (area[0] != kUnixAreaId) return;
+  KeepUnixTime(m, area + 2);
+  KeepUnixMode(m, area + 6);
 }
 
 void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameBufferBytes],
@@ -173,7 +240,7 @@ void ReadLevel1Records(ArchiveReader& archive, std::uint8_t (&nameBuffer)[kNameB
   std::uint16_t size = m.extensionSize;
   while (size != 0 && m.recordBytes + size <= kMaxRecordBytes) {
     m.recordBytes += size;
-    size = ReadRecord(archive, size, nameBuffer, name, nameInRecord);
+    size = static_cast<std::uint16_t>(ReadRecord<2>(archive, size, nameBuffer, name, nameInRecord));
   }
   m.recordsTooLong = size != 0;
 }
@@ -210,8 +277,13 @@ bool ReadMemberHeader(ArchiveReader& archive) {
       archive.fs.Read(archive.archiveHandle, m.fixed, kFixedHeaderBytes) != kFixedHeaderBytes;
   DecodeFixedPart(m);
   bool found = (m.fixed[3] == 'l' && m.fixed[4] == 'h') || (archive.anyMethod && IsAnyMethod(m));
-  if (found && m.level >= 3) found = false;
-  if (found && m.level == 2) {
+  // Level 3 is the tool's alone.
+  if (found && m.level >= (kProgramCore ? 3 : 4)) found = false;
+  if (found && m.level == 3) {
+    // Its size is read with the rest of the header.
+    m.headerBytes = kLevel3FixedBytes;
+    if (Le16(m.fixed) != 4) found = false;
+  } else if (found && m.level == 2) {
     m.headerBytes = Le16(m.fixed);
     if (m.headerBytes < kLevel2FixedBytes) found = false;
   } else {
@@ -227,6 +299,10 @@ void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
   m.extensionText[0] = 0;
   m.recordBytes = 0;
   m.hasUnixTime = false;
+  if constexpr (!kProgramCore) {
+    m.hasUnixMode = false;
+    m.hasCrc = true;
+  }
   m.textTooLong = false;
   m.hasLargeSizes = false;
   m.recordsTooLong = false;
@@ -236,22 +312,84 @@ void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
     ReadLevel2(archive, headerOffset, nameBuffer, name);
     return;
   }
+  if constexpr (!kProgramCore) {
+    if (m.level == 3) {
+      m.extensionSize = 0;
+      ReadLevel3(archive, headerOffset, nameBuffer, name);
+      return;
+    }
+  }
   // A cut name is only what the file holds: the bytes past the cut belong
   // to no member.
   int n = m.nameLength;
   int got = archive.fs.Read(archive.archiveHandle, nameBuffer, n);
   if (got != n) m.truncated = true;
   TextFromBuffer(nameBuffer, m.truncated ? got : n, name);
-  ReadField(archive, m.memberCrc);
   int extra = m.headerSize - n - kFixedHeaderBytes;
+  // Some tools write level 0 without a CRC: the header ends where it would
+  // begin, and the bytes there are the member's. The tool reads it so.
+  if (kProgramCore || m.level != 0 || extra != -2) {
+    ReadField(archive, m.memberCrc);
+  } else {
+    m.hasCrc = false;
+    m.memberCrc = 0;
+  }
   if (extra <= 0) {
     m.extensionSize = 0;
   } else if (m.level == 0) {
     // An operating-system area, not an extension record: skip it.
     m.extensionSize = 0;
+    if constexpr (!kProgramCore) ReadLevel0Area(archive, extra);
     SeekHeaderEnd(archive, headerOffset);
   } else {
     ReadLevel1Records(archive, nameBuffer, name);
+  }
+}
+
+namespace {
+
+// Whether bytes (at least kLevel3FixedBytes, then as many as there are,
+// `count`) open a member header worth resuming at.
+bool LooksLikeHeader(const std::uint8_t* bytes, std::int64_t count) {
+  if (bytes[2] != '-' || bytes[6] != '-') return false;
+  for (int i = 3; i < 6; ++i) {
+    if (bytes[i] <= ' ' || bytes[i] > '~') return false;
+  }
+  switch (bytes[20]) {
+    case 0:
+    case 1: {
+      const int size = bytes[0];
+      if (size < kFixedHeaderBytes - 2 + bytes[21] || size + 2 > count) return false;
+      std::uint8_t sum = 0;
+      for (int i = 2; i < size + 2; ++i) sum = static_cast<std::uint8_t>(sum + bytes[i]);
+      return sum == bytes[1];
+    }
+    case 2:
+      return Le16(bytes) >= kLevel2FixedBytes;
+    case 3:
+      return Le16(bytes) == 4 && Le32(bytes + 24) >= kLevel3FixedBytes;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+FileOffset FindHeaderFrom(ArchiveReader& archive, FileOffset from) {
+  // Windows overlap by a header's largest level-0/1 size, so that one that
+  // starts near a window's end is seen whole in the next.
+  constexpr std::int32_t kWindow = 1 << 16;
+  constexpr std::int32_t kOverlap = 258;
+  HeapArray<std::uint8_t> window(kWindow);
+  for (FileOffset at = from;; at += kWindow - kOverlap) {
+    SeekArchive(archive, at);
+    if (archive.archivePosition != at) return -1;
+    const std::int32_t got = archive.fs.Read(archive.archiveHandle, window.Get(), kWindow);
+    for (std::int32_t i = 0; i + kLevel3FixedBytes <= got; ++i) {
+      if (i >= kWindow - kOverlap && got == kWindow) break;
+      if (LooksLikeHeader(window.Get() + i, got - i)) return at + i;
+    }
+    if (got < kWindow) return -1;
   }
 }
 

@@ -20,8 +20,15 @@
 //    fields, the program's refuses such a member.
 //    The LHA port for OS-9/68k (OS id "K") leaves the size field's own 2
 //    bytes out of the header's size.
+//  - level 3 (the command-line tool's alone): as level 2, with 4-byte
+//    sizes: bytes 0-1 hold 4, the header's size is at 24, the first
+//    record's at 28, and each record ends with the next one's 4-byte size.
 // Directory records hold the components separated (and usually ended) by
-// 0xFF. Levels 3 and above are not read: they end the archive.
+// 0xFF. Higher levels (and level 3 in the program) are not read: they end
+// the archive.
+// The tool also reads the Unix facts: the time of record 0x54 or of a
+// level-0 Unix area (after the CRC: 'U', a version byte, time, mode, ids),
+// which replaces the MS-DOS time, and the mode of record 0x50 or that area.
 #pragma once
 
 #include <cstdint>
@@ -60,8 +67,13 @@ struct MemberHeader {
   // Derived while reading, for the walk and the decoders.
   std::uint32_t headerBytes = 0;  // bytes the header occupies in the file
   std::uint32_t recordBytes = 0;  // extension bytes counted in packedSize
-  bool hasUnixTime = false;       // level 2: unixTime replaces timeStamp
+  bool hasUnixTime = false;       // level 2 and 3, or a Unix record: replaces timeStamp
   std::int64_t unixTime = 0;
+  bool hasUnixMode = false;  // the tool's: a Unix record gave the mode bits
+  std::uint16_t unixMode = 0;
+  // The tool's: false for a level-0 header that ends where its CRC would
+  // begin (memberCrc is then 0 and checks nothing).
+  bool hasCrc = true;
   bool textTooLong = false;  // a name or directory did not fit
   bool truncated = false;    // the file ended inside the header
   // A level-1 record chain ran on past the reader's bound (1 MiB): the
@@ -101,6 +113,14 @@ struct ArchiveReader {
   // only those whose method reads "lh"; and an observer of the records.
   bool anyMethod = false;
   RecordObserver* recordObserver = nullptr;
+  // The command-line tool's: where the chain meets bytes that are neither a
+  // header nor the archive's end, the cursor looks on for the next header
+  // instead of ending there. Each such gap is counted; the last one's start
+  // and where the headers resumed (-1: nothing followed) are kept.
+  bool findsLostHeaders = false;
+  int gaps = 0;
+  FileOffset lastGapAt = -1;
+  FileOffset lastGapResumedAt = -1;
 };
 
 void SeekArchive(ArchiveReader& archive, FileOffset offset);
@@ -115,6 +135,11 @@ bool ReadMemberHeader(ArchiveReader& archive);
 // Leaves the archive at the member's first packed byte.
 void ReadVariablePart(ArchiveReader& archive, FileOffset headerOffset,
                       std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]);
+
+// The tool's: the first offset at or after from where a member header that
+// checks out (a method "-xxx-", a known level, and for levels 0 and 1 the
+// header's checksum) starts, or -1 when there is none.
+FileOffset FindHeaderFrom(ArchiveReader& archive, FileOffset from);
 
 // Where the next header starts, or -1 when that would not move forward
 // (a packedSize that points back or overflows ends the archive).

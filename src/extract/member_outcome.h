@@ -72,10 +72,12 @@ struct MemberOutcome {
   char method[6] = {};            // UnsupportedMethod: e.g. "-lh6-"
   std::uint32_t systemError = 0;  // GetLastError or errno; 0 when not known
   // The command-line tool's (the program leaves them be): the size the
-  // header gives, and for Damage::Size whether the file ends inside the
-  // member's data, cut short there.
+  // header gives, for Damage::Size whether the file ends inside the
+  // member's data, cut short there, and whether the header holds no CRC to
+  // check the member by.
   std::int64_t originalSize = 0;
   bool cutShort = false;
+  bool crcUnchecked = false;
 
   // Counts as done: the entry is deselected.
   bool Passed() const {

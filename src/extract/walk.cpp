@@ -46,6 +46,9 @@ bool FinishOutputFile(WalkSession& session, WalkDialog& dialog, FileHandle outpu
   } else {
     session.fs.SetDosTime(output, member.timeStamp);
   }
+#ifndef LZH_PROGRAM_CORE
+  if (member.hasUnixMode) session.fs.SetUnixMode(output, member.unixMode);
+#endif
   if (session.fs.Close(output)) return true;
   dialog.ShowMessage(outputPath, "Error Closing...");
   return false;
@@ -152,6 +155,9 @@ WalkEnd MakeDirectoryEntry(WalkSession& session, WalkDialog& dialog, OutcomePath
   return decoders.Takes(MethodIdOf(member.method));
 }
 
+// A level-0 header of the tool's may hold no CRC; the program's always does.
+bool ChecksCrc(const MemberHeader& member) { return kProgramCore || member.hasCrc; }
+
 // Decodes the member into its created output file and finishes the file.
 void DecodeMember(WalkSession& session, WalkDialog& dialog, FileHandle output,
                   MemberOutcome& outcome) {
@@ -176,7 +182,7 @@ void DecodeMember(WalkSession& session, WalkDialog& dialog, FileHandle output,
   } else if (!closed) {
     outcome.kind = OutcomeKind::CouldNotClose;
     outcome.systemError = session.fs.LastError();
-  } else if (!wholeSize || member.memberCrc != stream.runningCrc) {
+  } else if (!wholeSize || (ChecksCrc(member) && member.memberCrc != stream.runningCrc)) {
     outcome.kind = OutcomeKind::Damaged;
     outcome.damage = wholeSize ? Damage::Crc : Damage::Size;
   }
@@ -204,6 +210,7 @@ WalkEnd CouldNotCreate(WalkSession& session, WalkDialog& dialog, MemberOutcome& 
 [[maybe_unused]] void NoteExtent(WalkSession& session, const HeaderCursor& cursor,
                                  MemberOutcome& outcome) {
   outcome.originalSize = cursor.Member().originalSize;
+  outcome.crcUnchecked = !cursor.Member().hasCrc;
   if (outcome.damage != Damage::Size) return;
   // An end beyond the counts lies past the file's end all the more.
   const FileOffset end = cursor.NextOffset();

@@ -99,6 +99,12 @@ class FileSystem {
   // UTC.
   virtual void SetDosTime(FileHandle file, std::uint32_t dosDateTime) = 0;
   virtual void SetUnixTime(FileHandle file, std::int64_t seconds) = 0;
+#ifndef LZH_PROGRAM_CORE
+  // The command-line tool's: gives an open file a member's Unix mode, its
+  // permission bits alone (never set-user-id, set-group-id or sticky) as
+  // the umask allows them. Where there are no such bits it does nothing.
+  virtual void SetUnixMode(FileHandle /*file*/, std::uint32_t /*mode*/) {}
+#endif
 
   // The system's error code (GetLastError, errno) of the last CreateOutput,
   // Write, Close, MakeDirectory, CanReplace or Rename that failed or fell

@@ -92,6 +92,10 @@ bool RenameNoReplace(const char* from, const char* to) {
 
 class PosixFileSystem final : public FileSystem {
  public:
+  // The umask can only be read by setting it: once, before the tool starts
+  // a thread that creates files.
+  PosixFileSystem() : umask_(umask(0)) { umask(umask_); }
+
   FileHandle OpenRead(const char* path) override {
     char native[kPathMax];
     if (!NativePath(path, native)) return kInvalidFile;
@@ -244,9 +248,16 @@ class PosixFileSystem final : public FileSystem {
     SetTimes(file, static_cast<std::time_t>(seconds));
   }
 
+#ifndef LZH_PROGRAM_CORE
+  void SetUnixMode(FileHandle file, std::uint32_t mode) override {
+    fchmod(static_cast<int>(file), static_cast<mode_t>(mode & 0777 & ~umask_));
+  }
+#endif
+
   std::uint32_t LastError() override { return lastError_; }
 
  private:
+  const mode_t umask_;
   // Keeps the error of the call that just failed; returns result.
   template <typename T>
   T Failed(T result) {

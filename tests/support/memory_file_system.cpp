@@ -235,4 +235,11 @@ void MemoryFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t seconds) {
   if (it != open_.end()) (*it->second.file).modified = seconds;
 }
 
+#ifndef LZH_PROGRAM_CORE
+void MemoryFileSystem::SetUnixMode(lzh::FileHandle file, std::uint32_t mode) {
+  auto it = open_.find(file);
+  if (it != open_.end()) (*it->second.file).mode = mode;
+}
+#endif
+
 }  // namespace lzhtest

@@ -22,6 +22,7 @@ class MemoryFileSystem : public lzh::FileSystem {
   struct File {
     std::vector<std::uint8_t> bytes;
     std::int64_t modified = -1;  // seconds, as set through SetUnixTime
+    std::int64_t mode = -1;      // as set through SetUnixMode
     std::uint32_t dosTime = 0;   // as set through SetDosTime (0: never)
     bool readOnly = false;
   };
@@ -68,6 +69,9 @@ class MemoryFileSystem : public lzh::FileSystem {
   bool Remove(const char* path) override;
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
+#ifndef LZH_PROGRAM_CORE
+  void SetUnixMode(lzh::FileHandle file, std::uint32_t mode) override;
+#endif
   std::uint32_t LastError() override { return lastError_; }
 
  private:

@@ -202,8 +202,11 @@ int ExtractCommand(const Arguments& args) {
             ? "skipped: the file exists and nobody was there to ask (--overwrite or --skip "
               "decide without asking)"
         : result == ItemResult::Done && outcome.kind == lzh::OutcomeKind::Extracted
-            ? ""
+            ? (outcome.crcUnchecked ? kSizeAlone : "")
             : Reason(outcome);
+    // A link is not made, and is said so also without -v.
+    if (outcome.passReason == lzh::PassReason::SymbolicLink && line.verbosity == Verbosity::Normal)
+      PrintError(MemberLabel(outcome) + ": " + reason);
     reporter.Item(result, MemberLabel(outcome), reason,
                   static_cast<std::uint64_t>(outcome.originalSize));
   };
@@ -221,8 +224,9 @@ int ExtractCommand(const Arguments& args) {
   }
   if (quit)
     PrintError("extraction stopped at your request; the members after it were not extracted");
+  const bool damaged = PrintHeaderGaps(session.Reader(), operand.shown);
   reporter.Summary();
-  return reporter.AnyError() || quit ? kExitMemberFailed : kExitOk;
+  return reporter.AnyError() || quit || damaged ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

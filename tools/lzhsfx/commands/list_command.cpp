@@ -16,25 +16,42 @@ namespace lzhcli {
 namespace {
 
 const char kUsage[] =
-    "usage: lzhsfx list FILE [-b] [--charset NAME] [MEMBER...]\n"
+    "usage: lzhsfx list FILE [-b] [-v] [--charset NAME] [MEMBER...]\n"
     "One line per member (those named, * and ? matching; or all), in archive\n"
     "order: original size, packed size, ratio of packed to original, method,\n"
-    "CRC-16, date and time, name with its stored directory (a directory entry\n"
-    "ends in /). A header row comes first and a totals line last; a program's\n"
+    "CRC-16 (none: the header holds none), date and time, name with its stored\n"
+    "directory (a directory entry ends in /, a symbolic link shows its target\n"
+    "after ->). A header row comes first and a totals line last; a program's\n"
     "archive offset is named above them. FILE - reads standard input.\n"
     "  -b, --no-header  the member lines alone, for scripts\n"
+    "  -v, --verbose    also the Unix permissions a member carries\n"
     "  --charset NAME   how stored names are read (see `lzhsfx extract --help`)\n"
     "  --version        print the version\n"
-    "Exit status: 0 listed; 1 a MEMBER matched nothing; 2 bad usage or no archive.\n";
+    "Exit status: 0 listed; 1 a MEMBER matched nothing or the archive is damaged;\n"
+    "2 bad usage or no archive.\n";
 
-const char kRowFormat[] = "%10s %10s %6s  %-6s %-4s  %-19s  %s\n";
-const char kRule[] = "---------- ---------- ------  ------ ----  -------------------  ----\n";
+const char kRowFormat[] = "%10s %10s %6s  %-6s %-4s  %-19s  %s%s\n";
+const char kRule[] = "---------- ---------- ------  ------ ----  -------------------  ";
+const char kModeRule[] = "----------  ";
 
 std::string Ratio(std::uint64_t packed, std::uint64_t original) {
   if (original == 0) return "";
   char text[16];
   std::snprintf(text, sizeof text, "%.1f%%",
                 100.0 * static_cast<double>(packed) / static_cast<double>(original));
+  return text;
+}
+
+// "-rw-r--r--  " for the mode bits a member carries, blank when it carries
+// none.
+std::string ModeText(const lzh::MemberHeader& m, bool link) {
+  if (!m.hasUnixMode) return "            ";
+  char text[] = "----------  ";
+  text[0] = link ? 'l' : m.IsDirectoryEntry() ? 'd' : '-';
+  const char* letters = "rwxrwxrwx";
+  for (int bit = 0; bit < 9; ++bit) {
+    if (m.unixMode & (0400 >> bit)) text[1 + bit] = letters[bit];
+  }
   return text;
 }
 
@@ -48,6 +65,7 @@ int ListCommand(const Arguments& args) {
   const std::vector<std::string>& patterns = operand.patterns;
   std::vector<bool> matched(patterns.size());
   bool bare = operand.line.Has("--no-header");
+  bool verbose = operand.line.verbosity == Verbosity::Verbose;
 
   SessionOptions options;
   options.charset = operand.charset;
@@ -62,8 +80,9 @@ int ListCommand(const Arguments& args) {
     if (opened.isProgram)
       std::printf("%s: a program with its archive at offset %lld\n", operand.shown.c_str(),
                   static_cast<long long>(opened.start));
-    std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time", "Name");
-    std::fputs(kRule, stdout);
+    std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time",
+                verbose ? "Mode        " : "", "Name");
+    std::printf("%s%s----\n", kRule, verbose ? kModeRule : "");
   }
   // Members of every method are listed, also those nothing here decodes.
   MemberNames& names = session.Names();
@@ -82,15 +101,25 @@ int ListCommand(const Arguments& args) {
     }
     if (wanted) {
       bool directory = m.IsDirectoryEntry();
-      if (directory && (name.empty() || name.back() != '/')) name += '/';
+      // Unix tools store a symbolic link as a directory entry "name|target".
+      bool link = directory && name.find('|') != std::string::npos;
+      if (link) name = LinkShown(name);
+      if (directory && !link && (name.empty() || name.back() != '/')) name += '/';
       auto packed = static_cast<std::uint64_t>(m.DataSize());
       auto original = static_cast<std::uint64_t>(m.originalSize);
       char crc[8];
       std::snprintf(crc, sizeof crc, "%04x", m.memberCrc);
-      std::printf(kRowFormat, directory ? "<dir>" : std::to_string(original).c_str(),
+      std::printf(kRowFormat,
+                  link        ? "<link>"
+                  : directory ? "<dir>"
+                              : std::to_string(original).c_str(),
                   std::to_string(packed).c_str(), directory ? "" : Ratio(packed, original).c_str(),
-                  std::string(m.method, sizeof m.method).c_str(), directory ? "" : crc,
-                  FormatMemberTime(m).c_str(), name.c_str());
+                  std::string(m.method, sizeof m.method).c_str(),
+                  directory   ? ""
+                  : !m.hasCrc ? "none"
+                              : crc,
+                  FormatMemberTime(m).c_str(), verbose ? ModeText(m, link).c_str() : "",
+                  name.c_str());
       totalOriginal += original;
       totalPacked += packed;
       ++members;
@@ -105,12 +134,13 @@ int ListCommand(const Arguments& args) {
     if (!cursor.Advance()) break;
   }
   if (!bare) {
-    std::fputs(kRule, stdout);
+    std::printf("%s%s----\n", kRule, verbose ? kModeRule : "");
     std::string count = std::to_string(members) + (members == 1 ? " member" : " members");
     std::printf(kRowFormat, std::to_string(totalOriginal).c_str(),
                 std::to_string(totalPacked).c_str(), Ratio(totalPacked, totalOriginal).c_str(), "",
-                "", "", count.c_str());
+                "", "", verbose ? "            " : "", count.c_str());
   }
+  if (PrintHeaderGaps(session.Reader(), operand.shown)) cut = true;
   for (std::size_t i = 0; i < patterns.size(); ++i) {
     if (!matched[i]) {
       PrintError("no member matches " + Printable(patterns[i]));

@@ -55,7 +55,8 @@ int TestCommand(const Arguments& args) {
     if (outcome.kind == lzh::OutcomeKind::PassedOver) return;
     std::string label = MemberLabel(outcome);
     if (outcome.Passed()) {
-      reporter.Item(ItemResult::Done, label, "", static_cast<std::uint64_t>(outcome.originalSize));
+      reporter.Item(ItemResult::Done, label, outcome.crcUnchecked ? kSizeAlone : "",
+                    static_cast<std::uint64_t>(outcome.originalSize));
     } else if (outcome.kind == lzh::OutcomeKind::UnsupportedMethod) {
       reporter.Item(ItemResult::Untested, label,
                     "untested: unsupported method " + Printable(outcome.method));
@@ -70,8 +71,9 @@ int TestCommand(const Arguments& args) {
   }
   for (const auto& name : dialog.Unreached())
     reporter.Item(ItemResult::Untested, Printable(name), "untested: the check stopped before it");
+  const bool damaged = PrintHeaderGaps(session.Reader(), operand.shown);
   reporter.Summary();
-  return reporter.AnyError() ? kExitMemberFailed : kExitOk;
+  return reporter.AnyError() || damaged ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

@@ -112,7 +112,9 @@ std::string KindText(const lzh::MemberOutcome& outcome) {
 }  // namespace
 
 std::string MemberLabel(const lzh::MemberOutcome& outcome) {
-  return outcome.storedName[0] == 0 ? "(no name)" : Printable(outcome.storedName);
+  if (outcome.storedName[0] == 0) return "(no name)";
+  const std::string name = Printable(outcome.storedName);
+  return outcome.passReason == lzh::PassReason::SymbolicLink ? LinkShown(name) : name;
 }
 
 std::string Reason(const lzh::MemberOutcome& outcome) {

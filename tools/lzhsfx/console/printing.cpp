@@ -101,4 +101,26 @@ std::string Printable(const std::string& name) {
   return out;
 }
 
+std::string LinkShown(const std::string& printable) {
+  std::string shown = printable;
+  if (!shown.empty() && shown.back() == '/') shown.pop_back();
+  const std::size_t bar = shown.find('|');
+  if (bar != std::string::npos) shown.replace(bar, 1, " -> ");
+  return shown;
+}
+
+bool PrintHeaderGaps(const lzh::ArchiveReader& reader, const std::string& shown) {
+  if (reader.gaps == 0) return false;
+  const std::string at = std::to_string(reader.lastGapAt);
+  std::string message = reader.gaps == 1 ? shown + ": damaged at offset " + at
+                                         : shown + ": damaged in " + std::to_string(reader.gaps) +
+                                               " places, the last at offset " + at;
+  message += ": no member header there and no end marker; ";
+  message += reader.lastGapResumedAt < 0 ? "no header follows, so the members end there"
+                                         : "reading went on at the next header, at offset " +
+                                               std::to_string(reader.lastGapResumedAt);
+  PrintError(message);
+  return true;
+}
+
 }  // namespace lzhcli

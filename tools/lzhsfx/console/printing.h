@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "archive/member_header.h"
+
 namespace lzhcli {
 
 // Prints "lzhsfx: message" on stderr.
@@ -12,5 +14,13 @@ void PrintError(const std::string& message);
 // Bytes outside printable ASCII shown as \xNN, so names cannot drive the
 // terminal; separators shown as "/".
 std::string Printable(const std::string& name);
+
+// A symbolic link's entry, stored as "name|target", as "name -> target".
+std::string LinkShown(const std::string& printable);
+
+// The gaps the last walk of the reader met in the archive's chain of
+// headers (ArchiveReader::gaps), in one message on stderr; false when
+// there were none.
+bool PrintHeaderGaps(const lzh::ArchiveReader& reader, const std::string& shown);
 
 }  // namespace lzhcli

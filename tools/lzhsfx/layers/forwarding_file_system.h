@@ -39,6 +39,9 @@ class ForwardingFileSystem : public lzh::FileSystem {
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override {
     below_.SetUnixTime(file, seconds);
   }
+  void SetUnixMode(lzh::FileHandle file, std::uint32_t mode) override {
+    below_.SetUnixMode(file, mode);
+  }
   std::uint32_t LastError() override { return below_.LastError(); }
 
  protected:

@@ -49,6 +49,7 @@ class NullOutputFileSystem : public ForwardingFileSystem {
   bool Remove(const char*) override { return true; }
   void SetDosTime(lzh::FileHandle, std::uint32_t) override {}
   void SetUnixTime(lzh::FileHandle, std::int64_t) override {}
+  void SetUnixMode(lzh::FileHandle, std::uint32_t) override {}
   std::uint32_t LastError() override { return copyTo_ != nullptr ? lastError_ : 0; }
   bool Close(lzh::FileHandle file) override {
     if (file != kSink) return Below().Close(file);

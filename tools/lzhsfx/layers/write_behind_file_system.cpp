@@ -219,6 +219,11 @@ void WriteBehindFileSystem::SetUnixTime(lzh::FileHandle file, std::int64_t secon
   Below().SetUnixTime(file, seconds);
 }
 
+void WriteBehindFileSystem::SetUnixMode(lzh::FileHandle file, std::uint32_t mode) {
+  Finish(file);
+  Below().SetUnixMode(file, mode);
+}
+
 std::uint32_t WriteBehindFileSystem::LastError() {
   Shared& s = *shared_;
   if (output_ != lzh::kInvalidFile) {

@@ -38,6 +38,7 @@ class WriteBehindFileSystem final : public ForwardingFileSystem {
   bool Close(lzh::FileHandle file) override;
   void SetDosTime(lzh::FileHandle file, std::uint32_t dosDateTime) override;
   void SetUnixTime(lzh::FileHandle file, std::int64_t seconds) override;
+  void SetUnixMode(lzh::FileHandle file, std::uint32_t mode) override;
   std::uint32_t LastError() override;
 
   // Hands every byte written to file so far to the file below and waits

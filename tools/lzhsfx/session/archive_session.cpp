@@ -32,6 +32,7 @@ ArchiveSession::ArchiveSession(const SessionOptions& options)
   // Members of every method are listed and reported, also those nothing
   // here decodes; the walk goes on past them.
   walk_.archive.anyMethod = true;
+  walk_.archive.findsLostHeaders = true;
   walk_.passOverUnsupported = true;
   walk_.decoders = &decoders_;
   names_.Observe(walk_.archive);
