@@ -1,8 +1,9 @@
 // A -lzs- and -lz5- decoder written step for step from the formats'
-// description: a real ring with its positions, one packed byte read at a
-// time and one item at a time, to hold the decoder against (the fuzz target
-// and the unit tests compare outputs, CRCs and overran). An item that needs
-// bytes the stream does not hold ends the member short and is not written.
+// description: a real ring with its positions, one bit or byte and one item
+// at a time, to hold the decoder against (the fuzz target and the unit tests
+// compare outputs, CRCs and overran). It reads all of the member's packed
+// bytes first. An item that needs bytes the stream does not hold ends the
+// member short and is not written.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,14 @@ class ReferenceDecoder {
 
   void Run() {
     if (m_.originalSize <= 0) return;
+    std::uint8_t chunk[4096];
+    while (m_.packedLeft > 0) {
+      const auto want = static_cast<std::int32_t>(m_.packedLeft < 4096 ? m_.packedLeft : 4096);
+      const std::int32_t got = m_.ReadPacked(chunk, want);
+      if (got <= 0) break;
+      m_.packedLeft -= got;
+      packed_.insert(packed_.end(), chunk, chunk + got);
+    }
     if (m_.method == lzh::MethodIdOf("-lzs-")) {
       RunLzs();
     } else {
@@ -30,11 +39,8 @@ class ReferenceDecoder {
   bool Full() const { return static_cast<std::int64_t>(out_.size()) >= m_.originalSize; }
 
   bool ReadByte(unsigned& byte) {
-    if (m_.packedLeft <= 0) return false;
-    std::uint8_t b;
-    if (m_.ReadPacked(&b, 1) != 1) return false;
-    --m_.packedLeft;
-    byte = b;
+    if (next_ == packed_.size()) return false;
+    byte = packed_[next_++];
     return true;
   }
 
@@ -116,6 +122,8 @@ class ReferenceDecoder {
   }
 
   lzh::MemberStream& m_;
+  std::vector<std::uint8_t> packed_;
+  std::size_t next_ = 0;
   std::vector<std::uint8_t> ring_;
   std::size_t writeAt_ = 0;
   std::vector<std::uint8_t> out_;
