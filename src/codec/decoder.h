@@ -28,6 +28,10 @@
 //   alone. Once the packed bytes are used up (or the archive ends) the
 //   stream reads as zero bits and decoding goes on, until originalSize or
 //   a count of 0 (what a block count read from zero bits is).
+// - -lzs-, -lz5-: a last match past originalSize is cut there and raises
+//   overran. The stream has no end marker: an item that needs bytes beyond
+//   the packed bytes (or the archive's end) ends the member short.
+// - -lz4-, -pm0-: as -lh0-.
 #pragma once
 
 #include <cstdint>
@@ -109,9 +113,10 @@ class MemberDecoder {
 
 // The self-extracting program's methods: -lh0-, -lh1-, -lh4- and -lh5-.
 MemberDecoder& ProgramDecoders();
-// The command-line tool's: those, with its faster -lh1- model, and -lh6-
-// and -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
-// memory on. It keeps no state between members, so that threads may share
+// The command-line tool's: those, with its faster -lh1- model, -lh6- and
+// -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
+// memory on, and the rarer methods of other archivers: -lzs-, -lz4-,
+// -lz5- and -pm0-. It keeps no state between members, so that threads may share
 // it.
 MemberDecoder& ToolDecoders();
 
@@ -128,5 +133,7 @@ void DecodeLh5(MemberStream& member);
 // program's (-lh4- and -lh5-, its build without a few parts of the loop)
 // and the tool's.
 void DecodeLh5Fast(MemberStream& member);
+// -lzs- and -lz5- (the tool's; any other method reads as -lz5-).
+void DecodeLarc(MemberStream& member);
 
 }  // namespace lzh

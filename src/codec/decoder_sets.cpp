@@ -1,4 +1,4 @@
-// The two sets of decoders: each method digit to its decoder.
+// The two sets of decoders: each method to its decoder.
 #include "codec/decoder.h"
 
 namespace lzh {
@@ -28,6 +28,12 @@ DecodeFunction ToolDecoder(MethodId method) {
     case MethodIdOf("-lh6-"):
     case MethodIdOf("-lh7-"):
       return DecodeLh5Fast;
+    case MethodIdOf("-lz4-"):
+    case MethodIdOf("-pm0-"):
+      return CopyStored;
+    case MethodIdOf("-lzs-"):
+    case MethodIdOf("-lz5-"):
+      return DecodeLarc;
     default:
       return ProgramDecoder(method);
   }
