@@ -21,9 +21,10 @@ struct MemberPlan {
   std::int64_t originalSize = -1;        // -1: packed.size()
   std::uint16_t crc = 0;                 // header CRC; see WithCrc
   std::uint32_t timeStamp = 0x31085E61;  // MS-DOS, or Unix time at level 2
-  int level = 1;
-  std::vector<Record> records;           // level 1 and 2 extension records
+  int level = 1;                         // 0 to 3
+  std::vector<Record> records;           // level 1 to 3 extension records
   Bytes osArea;                          // level 0: bytes after the CRC inside the header
+  bool noCrc = false;                    // level 0: the header ends where the CRC would be
   std::int64_t packedSizeOverride = -1;  // write this packedSize instead
 };
 

@@ -33,8 +33,9 @@ const char kUsage[] =
     "  -o OUT.exe    the program to write\n"
     "  --stub STUB   the stub to use\n"
     "  --force       build even when the stub could not extract everything\n"
-    "  --repack      re-encode members the stub cannot decode (-lh6-, -lh7-) as\n"
-    "                -lh5-, keeping names, time stamps and directory entries\n"
+    "  --repack      re-encode members the stub cannot decode (-lh6-, -lh7-, other\n"
+    "                archivers' methods, level-3 headers) as -lh5-, keeping names,\n"
+    "                time stamps and directory entries\n"
     "  --version     print the version\n"
     "Exit status: 0 built; 2 bad usage, no archive, or a refusal.\n";
 
@@ -155,7 +156,7 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
         "refusing to build: the program could not extract this archive fully "
         "(--force builds it anyway)");
     if (NeedsRepacking(archivePath))
-      PrintError("--repack re-encodes its -lh6- and -lh7- members as -lh5-, which it decodes");
+      PrintError("--repack re-encodes the members it cannot decode as -lh5-, which it decodes");
     return kExitUsage;
   }
 

@@ -104,6 +104,12 @@ bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, std::string
   return true;
 }
 
+// A member the program decodes as it stands: of its methods, under a header
+// of a level it reads.
+bool ProgramReads(const lzh::MemberHeader& m) {
+  return m.level < 3 && lzh::ProgramDecoders().Takes(lzh::MethodIdOf(m.method));
+}
+
 }  // namespace
 
 bool NeedsRepacking(const std::string& archivePath) {
@@ -112,12 +118,13 @@ bool NeedsRepacking(const std::string& archivePath) {
   std::string error;
   if (!OpenArchive(host, archivePath, opened, error)) return false;
   lzh::ArchiveReader reader{host, opened.handle, 0, {}};
+  reader.anyMethod = true;
   lzh::HeaderCursor cursor(reader);
   bool needed = false;
   for (bool more = cursor.Seek(opened.start) && cursor.Read(); more && !needed;
        more = cursor.Advance() && cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
-    needed = !m.IsDirectoryEntry() && !lzh::ProgramDecoders().Takes(lzh::MethodIdOf(m.method)) &&
+    needed = !m.IsDirectoryEntry() && !ProgramReads(m) &&
              lzh::ToolDecoders().Takes(lzh::MethodIdOf(m.method));
   }
   host.Close(reader.archiveHandle);
@@ -139,6 +146,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   OpenedArchive opened;
   if (!OpenArchive(host, archivePath, opened, error, archivePath)) return false;
   lzh::ArchiveReader reader{host, opened.handle, 0, {}};
+  reader.anyMethod = true;
   // Each member's name as text: its UTF-16 records where it has them, else
   // its bytes in the code page they read in.
   MemberNames names({});
@@ -185,7 +193,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       ok = false;
       break;
     }
-    if (m.IsDirectoryEntry() || lzh::ProgramDecoders().Takes(lzh::MethodIdOf(m.method))) {
+    if ((m.IsDirectoryEntry() && m.level < 3) || ProgramReads(m)) {
       status = writer.AddCopied(archive.data() + cursor.HeaderOffset(),
                                 static_cast<std::size_t>(next - cursor.HeaderOffset()));
     } else if (!lzh::ToolDecoders().Takes(lzh::MethodIdOf(m.method))) {
