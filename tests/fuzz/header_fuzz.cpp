@@ -12,6 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lzhtest::MemoryFileSystem fs;
   fs.AddFile("a", std::vector<std::uint8_t>(data, data + size));
   lzh::ArchiveReader archive{fs, fs.OpenRead("a"), 0, {}};
+  // The tool's reader (the program's build ignores these).
+  archive.anyMethod = size > 0 && (data[0] & 1) != 0;
+  archive.findsLostHeaders = archive.anyMethod;
   lzh::HeaderCursor cursor(archive);
   cursor.Seek(0);
   for (int members = 0; members < 1000 && cursor.Read(); ++members) {

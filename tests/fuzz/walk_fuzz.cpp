@@ -52,9 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lzh::WalkSession session(fs);
   session.archive.archiveHandle = fs.OpenRead("C:/sfx.exe");
   // Half the inputs walk as the command-line tool does: members of any
-  // method, and the walk goes on past those it cannot decode.
+  // method, the walk goes on past those it cannot decode and looks for the
+  // next header after bytes that are none.
   if (size > 0 && (data[size - 1] & 1) != 0) {
     session.archive.anyMethod = true;
+    session.archive.findsLostHeaders = true;
     session.passOverUnsupported = true;
     session.decoders = &lzh::ToolDecoders();
   }
