@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Extraction throughput of lzhsfx against the peers lhasa and 7zz on -lh1-,
-# -lh4- to -lh7- archives of text, executables and random bytes, and on an
-# archive of many small members.
+# -lh4- to -lh7- archives of text, executables and random bytes, on an
+# archive of many small members, and on other archivers' methods (the
+# shared corpus's members repeated, "rare.METHOD").
 #
 #   bench/run.sh [BUILD_DIR] [RUNS]
 #
@@ -126,6 +127,37 @@ if [[ ! -s "$archive" || "$archive" -ot "$work/small.list" ]]; then
   mv "$archive.tmp" "$archive"
 fi
 archives+=("$archive")
+# Other archivers' methods, which no peer here packs: the long members of
+# the shared corpus repeated to about 32 MiB (their decoded size beside
+# each, in NAME.size). Left out where the corpus is absent.
+corpus="$root/../shared/corpus"
+if [[ -d "$corpus" ]]; then
+  python3 - "$corpus" "$work" <<'RARE'
+import os, struct, sys
+corpus, work = sys.argv[1:]
+sources = {"lz5": "dos-3/long.lzs", "lzs": "generated/lzs/long.lzs", "pm2": "msx-1/long.pma",
+           "pm1": "generated/pm1/pm1.pma", "lhx": "windows-2/lhx_long.lzh",
+           "lh3": "windows-2/lh3.lzh", "lh2": "windows-2/lh2.lzh"}
+for method, source in sources.items():
+    out = os.path.join(work, f"rare.{method}.lzh")
+    data = open(os.path.join(corpus, source), "rb").read()
+    # The members alone: up to the end marker, and their decoded bytes.
+    at, decoded = 0, 0
+    while at < len(data) and data[at] != 0:
+        level = data[at + 20]
+        header = struct.unpack_from("<H", data, at)[0] if level == 2 else data[at] + 2
+        packed, original = struct.unpack_from("<II", data, at + 7)
+        at += header + packed
+        decoded += original
+    members = data[:at]
+    copies = max(1, (32 << 20) // max(decoded, 1))
+    if not os.path.exists(out) or os.path.getsize(out) != len(members) * copies + 1:
+        with open(out, "wb") as f:
+            f.write(members * copies + b"\0")
+    open(out[:-4] + ".size", "w").write(str(decoded * copies))
+RARE
+  for method in lz5 lzs pm2 pm1 lhx lh3 lh2; do archives+=("$work/rare.$method.lzh"); done
+fi
 
 # --- the runs -----------------------------------------------------------
 out="$(mktemp -d /dev/shm/lzh-bench-XXXXXX)"
@@ -162,6 +194,8 @@ def kind_method(a):
 
 def decoded_bytes(a):
     kind, _ = kind_method(a)
+    if kind == "rare":
+        return int(open(a[:-4] + ".size").read())
     if kind == "small":
         names = open(os.path.join(work, "small.list")).read().split()
         return sum(os.path.getsize(os.path.join(work, "small", n)) for n in names)
@@ -171,6 +205,8 @@ def decoded_bytes(a):
 # against lhasa), test on text -lh5-.
 def goal(a, mode):
     kind, method = kind_method(a)
+    if kind == "rare":
+        return 2.0
     if mode == "t":
         return 3.0 if (kind, method) == ("text", "lh5") else None
     if kind == "small":
