@@ -300,6 +300,61 @@ void NamesMadeElsewhereShowAndExtractAsNamed() {
   s.Exit();
 }
 
+// Archives of other archivers' methods, and one of header level 3, become
+// programs through lzhsfx build --repack; each program extracts the same
+// files as lzhsfx.exe extracts from the archive.
+void RepackedArchivesOfOtherMethodsExtract() {
+  const std::string corpus = LZH_CORPUS_DIR;
+  if (!IsDirectory(corpus)) {
+    notes.push_back("the shared corpus is absent: repacked archives of other methods untried");
+    return;
+  }
+  std::string dir = MakeTestDirectory("repacked");
+  const char* const archives[] = {"dos-3/lz5.lzs",         "generated/lzs/lzs.lzs",
+                                  "msx-1/pm2.pma",         "generated/pm1/pm1.pma",
+                                  "windows-2/h2_lhx.lzh",  "windows-2/lh3.lzh",
+                                  "windows-2/lh2.lzh"};
+  // Level 3: one stored member with its name in a record.
+  MemberPlan level3 = Stored("level3.txt", "a member under a level-3 header");
+  level3.level = 3;
+  WriteFileBytes(dir + "\\level3.lzh", lzhtest::ArchiveBytes({level3}));
+  std::vector<std::string> paths = {dir + "\\level3.lzh"};
+  for (const char* archive : archives) paths.push_back(corpus + "\\" + archive);
+  int made = 0;
+  for (const std::string& archive : paths) {
+    const std::string name = std::to_string(made++);
+    const std::string exe = dir + "\\" + name + ".exe";
+    if (!RunTool(dir, "build --repack \"" + archive + "\" -o \"" + exe + "\" --stub \"" +
+                          stubPath + "\"",
+                 0))
+      continue;
+    const std::string fromTool = dir + "\\tool" + name;
+    const std::string fromProgram = dir + "\\program" + name;
+    if (!RunTool(dir, "extract \"" + archive + "\" -C \"" + fromTool + "\" -q", 0)) continue;
+    Session s;
+    if (!s.Start(exe, dir)) continue;
+    SetControlText(s.dialog, IDC_PATH_EDIT, Widen(fromProgram));
+    Click(s.dialog, IDOK);
+    Expect(s.WaitForStatus(kSuccess), archive + ": verdict " + s.Verdict());
+    s.Exit();
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((fromTool + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+          files.push_back(found.cFileName);
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    Expect(!files.empty(), archive + ": lzhsfx.exe extracted nothing");
+    for (const std::string& file : files) {
+      Expect(ReadFileBytes(fromProgram + "\\" + file) == ReadFileBytes(fromTool + "\\" + file),
+             archive + ": " + file + " differs from what lzhsfx.exe extracted");
+    }
+  }
+}
+
 }  // namespace
 
 const Tests& ExtractionTests() {
@@ -314,6 +369,8 @@ const Tests& ExtractionTests() {
        NamesMadeElsewhereShowAndExtractAsNamed},
       {"names made on another system show and extract as named (code page 932)",
        NamesMadeElsewhereShowAndExtractAsNamed, 932},
+      {"archives of other archivers' methods repacked into programs extract",
+       RepackedArchivesOfOtherMethodsExtract},
   };
   return kTests;
 }
