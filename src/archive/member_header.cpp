@@ -191,8 +191,9 @@ void ReadLevel2(ArchiveReader& archive, FileOffset headerOffset,
 
 // The tool's: as level 2 with 4-byte sizes, the header's size at 24 and
 // the first record's at 28 (bytes 0-1 hold the size fields' width, 4).
-void ReadLevel3(ArchiveReader& archive, FileOffset headerOffset,
-                std::uint8_t (&nameBuffer)[kNameBufferBytes], char (&name)[kNameBufferBytes]) {
+[[maybe_unused]] void ReadLevel3(ArchiveReader& archive, FileOffset headerOffset,
+                                 std::uint8_t (&nameBuffer)[kNameBufferBytes],
+                                 char (&name)[kNameBufferBytes]) {
   MemberHeader& m = archive.currentMember;
   std::uint8_t more[kLevel3FixedBytes - kFixedHeaderBytes] = {};
   if (archive.fs.Read(archive.archiveHandle, more, sizeof more) != sizeof more) m.truncated = true;
@@ -219,7 +220,7 @@ void ReadLevel3(ArchiveReader& archive, FileOffset headerOffset,
 
 // The tool's: a level-0 operating-system area of `bytes` bytes, read where
 // it is Unix's.
-void ReadLevel0Area(ArchiveReader& archive, int bytes) {
+[[maybe_unused]] void ReadLevel0Area(ArchiveReader& archive, int bytes) {
   MemberHeader& m = archive.currentMember;
   std::uint8_t area[kUnixAreaBytes] = {};
   if (bytes < kUnixAreaBytes) return;
