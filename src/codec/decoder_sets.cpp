@@ -27,6 +27,7 @@ DecodeFunction ToolDecoder(MethodId method) {
       return DecodeLh1Fast;
     case MethodIdOf("-lh6-"):
     case MethodIdOf("-lh7-"):
+    case MethodIdOf("-lhx-"):
       return DecodeLh5Fast;
     default:
       return ProgramDecoder(method);

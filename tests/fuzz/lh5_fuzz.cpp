@@ -9,14 +9,14 @@
 // little more (the write-behind's thread reads the rest meanwhile).
 //
 // Two forms of input:
-//  - an archive whose first member is -lh4- to -lh7- (the corpus archives
-//    seed this form): the header reader finds the member's fields and the
-//    decoder starts at its first packed byte, as in the walk;
+//  - an archive whose first member is -lh4- to -lh7- or -lhx- (the corpus
+//    archives seed this form): the header reader finds the member's fields
+//    and the decoder starts at its first packed byte, as in the walk;
 //  - otherwise one flags byte, originalSize (4 bytes, little-endian), then
-//    the packed bytes. Flags: bits 0 and 6 the method (-lh4- to -lh7-), bits 1-2
-//    packedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
-//    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
-//    cuts the output.
+//    the packed bytes. Flags: bits 0 and 6 the method (-lh4- to -lh7-; with
+//    bit 7, -lhx- on the tool's build), bits 1-2 packedLeft (exact, short by
+//    a third, far beyond the data, 0), bits 3-4 the most a read delivers
+//    (any, 1, 7, 100), bit 5 a write budget that cuts the output.
 // A positive originalSize, from either form, is capped (CapOriginalSize) so
 // that a thousand inputs a second are checked. Writes stop storing past 8 MiB.
 #include <algorithm>
@@ -112,9 +112,15 @@ void Decode(LendingFileSystem& fs, lzh::MemberStream& member, Path path) {
   }
 }
 
+// The method digits the build under test decodes: the program's has no
+// -lhx-.
+bool Decoded(std::uint8_t digit) {
+  return (digit >= '4' && digit <= '7') || (digit == 'x' && !lzh::kProgramCore);
+}
+
 bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
-  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 && data[5] >= '4' &&
-         data[5] <= '7' && data[6] == '-';
+  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 &&
+         Decoded(data[5]) && data[6] == '-';
 }
 
 // Returns false when the header reader finds no member.
@@ -127,7 +133,7 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& 
   cursor.Seek(0);
   if (!cursor.Read()) return false;
   const lzh::MemberHeader& h = cursor.Member();
-  if (h.method[3] < '4' || h.method[3] > '7') return false;
+  if (!Decoded(static_cast<std::uint8_t>(h.method[3]))) return false;
   lzh::MemberStream member{
       fs,           archive.archiveHandle,           fs.CreateOutput("out"),
       h.DataSize(), CapOriginalSize(h.originalSize), lzh::MethodIdOf(h.method)};
@@ -167,7 +173,9 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
                            fs.CreateOutput("out"),
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
-                           lzh::LhMethodId("4567"[(flags & 1) | (flags >> 5 & 2)])};
+                           lzh::LhMethodId((flags & 0x80) != 0 && !lzh::kProgramCore
+                                               ? 'x'
+                                               : "4567"[(flags & 1) | (flags >> 5 & 2)])};
   Decode(fs, member, path);
   return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }

@@ -1,4 +1,4 @@
-// A -lh4- to -lh7- decoder written step for step from the format's
+// A -lh4- to -lh7- (and -lhx-) decoder written step for step from the format's
 // description, one byte of input and one byte of output at a time, to hold
 // the optimised decoder against (tests and the fuzz target compare their
 // writes and CRCs). It makes the same choices where the description leaves
@@ -247,7 +247,11 @@ class ReferenceDecoder {
     std::uint16_t v = LookUp(auxTable_.data(), positionCodeCount_, 8);
     ShiftBits(auxLengths_[v]);
     if (v == 0) return 0;
-    return (1 << (v - 1)) + TakeBits(v - 1);
+    // -lhx-: up to 18 plain bits, more than one read takes.
+    int plain = 0;
+    for (int left = v - 1; left > 0; left -= std::min(left, 8))
+      plain = plain << std::min(left, 8) | TakeBits(std::min(left, 8));
+    return (1 << (v - 1)) + plain;
   }
 
   lzh::MemberStream& m_;

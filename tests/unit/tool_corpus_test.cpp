@@ -15,7 +15,7 @@ namespace {
 
 // Methods whose verified corpus members the tool must extract.
 const std::set<std::string> kDecodedMethods = {
-    "-lh0-", "-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-",
+    "-lh0-", "-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhx-",
 };
 
 TEST(ToolCorpus, VerifiedMembersOfEveryDecodedMethodAreBitExact) {
