@@ -28,6 +28,7 @@
 //   writeFellShort alone. Once the packed bytes are used up (or the archive ends) the
 //   stream reads as zero bits and decoding goes on, until originalSize or
 //   a count of 0 (what a block count read from zero bits is).
+// - -lh3-: the same, but that the write at a count of 0 is an ordinary one.
 #pragma once
 
 #include <cstdint>
@@ -111,9 +112,9 @@ class MemberDecoder {
 
 // The self-extracting program's methods: -lh0-, -lh1-, -lh4- and -lh5-.
 MemberDecoder& ProgramDecoders();
-// The command-line tool's: those, with its faster -lh1- model, and -lh6-,
-// -lh7- and -lhx-, whose dictionaries of 32, 64 and 512 KiB the program does
-// not spend memory on. It keeps no state between members, so that threads
+// The command-line tool's: those, with its faster -lh1- model, -lh6-, -lh7-
+// and -lhx-, whose dictionaries of 32, 64 and 512 KiB the program does not
+// spend memory on, and the early -lh3-. It keeps no state between members, so that threads
 // may share it.
 MemberDecoder& ToolDecoders();
 
@@ -122,6 +123,7 @@ void DecodeLh1(MemberStream& member);   // -lh1-
 // The same decoder with the model's faster rebuild (the same tree and
 // output for every input): the tool's.
 void DecodeLh1Fast(MemberStream& member);
+void DecodeLh3(MemberStream& member);  // -lh3-, the tool's
 // -lh4- to -lh7- and -lhx- one code at a time: the careful path alone,
 // which the tests hold the faster one against.
 void DecodeLh5(MemberStream& member);
