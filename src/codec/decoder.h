@@ -20,7 +20,8 @@
 //   beyond it raise overran. A read that delivers nothing ends the copy.
 // - -lh1-: a last match past originalSize is cut there and raises overran.
 //   The stream has no end marker: a symbol that needs bits beyond the
-//   packed bytes (or the archive's end) ends the member short.
+//   packed bytes (or the archive's end) ends the member short. -lh2- the
+//   same.
 // - -lh4- to -lh7- and -lhx-: a last match past originalSize is cut there
 //   and raises overran. A block's code count of 0 ends the member short:
 //   the bytes not yet written go out in one write that is folded whole
@@ -114,8 +115,8 @@ class MemberDecoder {
 MemberDecoder& ProgramDecoders();
 // The command-line tool's: those, with its faster -lh1- model, -lh6-, -lh7-
 // and -lhx-, whose dictionaries of 32, 64 and 512 KiB the program does not
-// spend memory on, and the early -lh3-. It keeps no state between members, so that threads
-// may share it.
+// spend memory on, and the early -lh2- and -lh3-. It keeps no state
+// between members, so that threads may share it.
 MemberDecoder& ToolDecoders();
 
 void CopyStored(MemberStream& member);  // -lh0-
@@ -123,6 +124,7 @@ void DecodeLh1(MemberStream& member);   // -lh1-
 // The same decoder with the model's faster rebuild (the same tree and
 // output for every input): the tool's.
 void DecodeLh1Fast(MemberStream& member);
+void DecodeLh2(MemberStream& member);  // -lh2-, the tool's
 void DecodeLh3(MemberStream& member);  // -lh3-, the tool's
 // -lh4- to -lh7- and -lhx- one code at a time: the careful path alone,
 // which the tests hold the faster one against.

@@ -25,6 +25,8 @@ DecodeFunction ToolDecoder(MethodId method) {
   switch (method) {
     case MethodIdOf("-lh1-"):
       return DecodeLh1Fast;
+    case MethodIdOf("-lh2-"):
+      return DecodeLh2;
     case MethodIdOf("-lh3-"):
       return DecodeLh3;
     case MethodIdOf("-lh6-"):

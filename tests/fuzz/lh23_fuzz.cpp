@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "codec/decoder.h"
+#include "support/lh2_reference.h"
 #include "support/lh3_reference.h"
 #include "support/memory_file_system.h"
 
@@ -41,7 +42,9 @@ Outcome Run(const std::vector<std::uint8_t>& packed, std::int32_t packedLeft, st
   fs.readChunk = readChunk;
   lzh::MemberStream member{fs,         fs.OpenRead("p"), fs.CreateOutput("out"),
                            packedLeft, original,         lzh::LhMethodId(digit)};
-  if (reference) {
+  if (reference && digit == '2') {
+    lzhtest::lh2::ReferenceDecoder(member).Run();
+  } else if (reference) {
     lzhtest::lh3::ReferenceDecoder(member).Run();
   } else {
     lzh::ToolDecoders().Decode(member);
@@ -75,7 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (start > size) start = size;
   }
   if (original > 0) original %= (original % 16 == 0 ? kLargeSize : kSmallSize) + 1;
-  if (digit == '2') return 0;
   const std::vector<std::uint8_t> packed(data + start, data + size);
   auto packedLeft = static_cast<std::int32_t>(packed.size());
   if (packedLeftForm == 1) packedLeft = packedLeft * 2 / 3;
