@@ -1,7 +1,7 @@
 // A -lh2- decoder written step for step from the format's description
 // (src/codec/lh2_decoder.cpp), one bit of input at a time, to hold the
-// decoder against: the first node of a weight is found by a scan from the
-// root, and a rebuild orders the nodes from the lightest up, as -lh1-'s
+// decoder against: the first node of a weight is found by a scan back to
+// it, and a rebuild orders the nodes from the lightest up, as -lh1-'s
 // model does, then turns the order round. Its writes are the decoder's:
 // every 32 KiB and the rest.
 #pragma once
@@ -43,8 +43,8 @@ struct Tree {
   // with the first node of its weight.
   void Count(int n) {
     while (n != 0) {
-      int first = 1;
-      while (nodes[first].weight != nodes[n].weight) ++first;
+      int first = n;
+      while (first > 1 && nodes[first - 1].weight == nodes[n].weight) --first;
       if (first != n) {
         std::swap(nodes[n].leaf, nodes[first].leaf);
         std::swap(nodes[n].symbol, nodes[first].symbol);
