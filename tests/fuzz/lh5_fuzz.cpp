@@ -65,16 +65,24 @@ class LendingFileSystem final : public lzhtest::MemoryFileSystem {
 
   lzh::LentRing Lend(char digit) {
     const int bits = lzh::DictionaryBitsForMethod(digit);
-    ring_.assign(bits <= 13 ? 26 * kPartBytes : 13u << (bits - 2), 0);
-    seen_ = ring_;
-    return {ring_.data(), static_cast<std::int32_t>(ring_.size()), kPartBytes};
+    // The ring keeps what earlier inputs left in it, as the write-behind's
+    // keeps an earlier member's bytes (and -lhx-'s 1.6 MiB is not cleared
+    // for each input).
+    static std::vector<std::uint8_t> ring, seen;
+    size_ = bits <= 13 ? 26 * kPartBytes : 13u << (bits - 2);
+    if (ring.size() < size_) {
+      ring.resize(size_);
+      seen.resize(size_);
+    }
+    ring_ = ring.data();
+    seen_ = seen.data();
+    return {ring_, static_cast<std::int32_t>(size_), kPartBytes};
   }
 
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
-    if (!ring_.empty()) {
-      const std::size_t size = ring_.size();
-      if (buffer != ring_.data() + at_ || at_ + static_cast<std::size_t>(count) > size)
-        __builtin_trap();
+    if (ring_ != nullptr) {
+      const std::size_t size = size_;
+      if (buffer != ring_ + at_ || at_ + static_cast<std::size_t>(count) > size) __builtin_trap();
       // Unchanged since the last write: the bytes from the end of the part
       // after it round to it, but before the first lap ends, those not yet
       // handed over.
@@ -85,18 +93,19 @@ class LendingFileSystem final : public lzhtest::MemoryFileSystem {
       at_ = (at_ + static_cast<std::size_t>(count)) % size;
       // Within the first lap the next write compares the bytes below at_
       // alone: the large rings of -lh7- and -lhx- are not copied whole.
-      std::memcpy(seen_.data(), ring_.data(), handed_ < size ? at_ : size);
+      std::memcpy(seen_, ring_, handed_ < size ? at_ : size);
     }
     return MemoryFileSystem::Write(file, buffer, count);
   }
 
  private:
   void Same(std::size_t from, std::size_t to) const {
-    if (from < to && std::memcmp(ring_.data() + from, seen_.data() + from, to - from) != 0)
-      __builtin_trap();
+    if (from < to && std::memcmp(ring_ + from, seen_ + from, to - from) != 0) __builtin_trap();
   }
 
-  std::vector<std::uint8_t> ring_, seen_;
+  std::uint8_t* ring_ = nullptr;
+  std::uint8_t* seen_ = nullptr;
+  std::size_t size_ = 0;
   std::size_t at_ = 0, handed_ = 0;
 };
 

@@ -30,7 +30,9 @@ class ReferenceDecoder {
     positionCodeCount_ = dictionaryBits_ + 1;
     positionCountBits_ = positionCodeCount_ > 15 ? 5 : 4;
     if (dictionaryBits_ > 13) ringBytes_ = 26 << (dictionaryBits_ - 3);
-    outputRing_.assign(static_cast<std::size_t>(ringBytes_) + 1, ' ');
+    // Filled as it is written: a position not yet written holds a space.
+    outputRing_.clear();
+    outputRing_.reserve(static_cast<std::size_t>(ringBytes_) + 1);
     ShiftBits(16);
     endOfData_ = false;
     while (decodedCount_ < static_cast<std::int64_t>(m_.originalSize)) {
@@ -43,7 +45,7 @@ class ReferenceDecoder {
         return;
       }
       if (c <= 255) {
-        outputRing_[ringPos_++] = static_cast<std::uint8_t>(c);
+        Put(static_cast<std::uint8_t>(c));
         ++decodedCount_;
         if (ringPos_ == ringBytes_) Flush();
         continue;
@@ -59,10 +61,10 @@ class ReferenceDecoder {
       int src = ringPos_ - p - 1;
       if (src < 0) src += ringBytes_;
       if (src < ringPos_ && ringPos_ < ringBytes_ - 257) {
-        for (int i = 0; i < length; ++i) outputRing_[ringPos_++] = outputRing_[src++];
+        for (int i = 0; i < length; ++i) Put(At(src++));
       } else {
         for (int i = 0; i < length; ++i) {
-          outputRing_[ringPos_++] = outputRing_[src];
+          Put(At(src));
           if (ringPos_ == ringBytes_) Flush();
           if (++src == ringBytes_) src = 0;
         }
@@ -73,6 +75,20 @@ class ReferenceDecoder {
 
  private:
   int ringBytes_ = 26624;
+
+  void Put(std::uint8_t byte) {
+    if (static_cast<std::size_t>(ringPos_) < outputRing_.size()) {
+      outputRing_[static_cast<std::size_t>(ringPos_)] = byte;
+    } else {
+      outputRing_.push_back(byte);
+    }
+    ++ringPos_;
+  }
+  std::uint8_t At(int i) const {
+    return static_cast<std::size_t>(i) < outputRing_.size()
+               ? outputRing_[static_cast<std::size_t>(i)]
+               : ' ';
+  }
 
   void Flush() {
     m_.WriteOutput(outputRing_.data(), ringBytes_);
