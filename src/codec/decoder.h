@@ -20,14 +20,16 @@
 //   beyond it raise overran. A read that delivers nothing ends the copy.
 // - -lh1-: a last match past originalSize is cut there and raises overran.
 //   The stream has no end marker: a symbol that needs bits beyond the
-//   packed bytes (or the archive's end) ends the member short.
-// - -lh4- to -lh7-: a last match past originalSize is cut there and raises
-//   overran. A block's code count of 0 ends the member short: the bytes not
-//   yet written go out in one write that is folded whole into runningCrc
-//   whatever it reports, and a short write there leaves writeFellShort
-//   alone. Once the packed bytes are used up (or the archive ends) the
+//   packed bytes (or the archive's end) ends the member short. -lh2- the
+//   same.
+// - -lh4- to -lh7- and -lhx-: a last match past originalSize is cut there
+//   and raises overran. A block's code count of 0 ends the member short:
+//   the bytes not yet written go out in one write that is folded whole
+//   into runningCrc whatever it reports, and a short write there leaves
+//   writeFellShort alone. Once the packed bytes are used up (or the archive ends) the
 //   stream reads as zero bits and decoding goes on, until originalSize or
 //   a count of 0 (what a block count read from zero bits is).
+// - -lh3-: the same, but that the write at a count of 0 is an ordinary one.
 // - -lzs-, -lz5-: a last match past originalSize is cut there and raises
 //   overran. The stream has no end marker: an item that needs bytes beyond
 //   the packed bytes (or the archive's end) ends the member short.
@@ -48,7 +50,9 @@ namespace lzh {
 // end), and writes at most a few hundred bytes past the part it fills.
 struct LentRing {
   std::uint8_t* bytes;
-  std::int32_t ringBytes;  // a multiple of partBytes, at least 4 dictionaries
+  // A multiple of partBytes, at least two of the largest dictionary (512
+  // KiB, -lhx-'s) and a part.
+  std::int32_t ringBytes;
   std::int32_t partBytes;
 };
 
@@ -113,11 +117,11 @@ class MemberDecoder {
 
 // The self-extracting program's methods: -lh0-, -lh1-, -lh4- and -lh5-.
 MemberDecoder& ProgramDecoders();
-// The command-line tool's: those, with its faster -lh1- model, -lh6- and
-// -lh7-, whose dictionaries of 32 and 64 KiB the program does not spend
-// memory on, and the rarer methods of other archivers: -lzs-, -lz4-,
-// -lz5- and -pm0-. It keeps no state between members, so that threads may share
-// it.
+// The command-line tool's: those, with its faster -lh1- model, -lh6-, -lh7-
+// and -lhx-, whose dictionaries of 32, 64 and 512 KiB the program does not
+// spend memory on, the early -lh2- and -lh3-, and the methods of other archivers: -lzs-,
+// -lz4-, -lz5- and -pm0-. It keeps no state between members, so that
+// threads may share it.
 MemberDecoder& ToolDecoders();
 
 void CopyStored(MemberStream& member);  // -lh0-
@@ -125,8 +129,10 @@ void DecodeLh1(MemberStream& member);   // -lh1-
 // The same decoder with the model's faster rebuild (the same tree and
 // output for every input): the tool's.
 void DecodeLh1Fast(MemberStream& member);
-// -lh4- to -lh7- one code at a time: the careful path alone, which the
-// tests hold the faster one against.
+void DecodeLh2(MemberStream& member);  // -lh2-, the tool's
+void DecodeLh3(MemberStream& member);  // -lh3-, the tool's
+// -lh4- to -lh7- and -lhx- one code at a time: the careful path alone,
+// which the tests hold the faster one against.
 void DecodeLh5(MemberStream& member);
 // The same decoder with a loop that takes the common case faster (about
 // 1.5 times as fast); the same writes and CRC for every input. The

@@ -25,8 +25,13 @@ DecodeFunction ToolDecoder(MethodId method) {
   switch (method) {
     case MethodIdOf("-lh1-"):
       return DecodeLh1Fast;
+    case MethodIdOf("-lh2-"):
+      return DecodeLh2;
+    case MethodIdOf("-lh3-"):
+      return DecodeLh3;
     case MethodIdOf("-lh6-"):
     case MethodIdOf("-lh7-"):
+    case MethodIdOf("-lhx-"):
       return DecodeLh5Fast;
     case MethodIdOf("-lz4-"):
     case MethodIdOf("-pm0-"):

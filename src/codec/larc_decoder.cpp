@@ -157,9 +157,9 @@ class LarcDecoder {
   MemberStream& member_;
   PackedInput input_;
   std::uint8_t* window_;
-  const int ringBytes_;
-  const int startBack_;  // the write position starts this far before the ring's end
-  int pos_;              // the write index in window_
+  int ringBytes_;
+  int startBack_;  // the write position starts this far before the ring's end
+  int pos_;        // the write index in window_
   // Where the member's last byte goes, as a window index: moved back with
   // every block written. Unsigned, as it lies a ring past the largest
   // signed size.
@@ -170,7 +170,7 @@ class LarcDecoder {
 // bit is bit 63).
 void LarcDecoder::DecodeLzs() {
   constexpr int kRing = 2048;
-  std::uint8_t ring[kRing];
+  std::uint8_t ring[kRing] = {};  // every byte is set below
   std::memset(ring, ' ', sizeof(ring));
   FillHistory(ring);
 
@@ -213,7 +213,7 @@ void LarcDecoder::DecodeLzs() {
 
 void LarcDecoder::DecodeLz5() {
   constexpr int kRing = 4096;
-  std::uint8_t ring[kRing];
+  std::uint8_t ring[kRing] = {};  // every byte is set below
   std::uint8_t* p = ring;
   for (int value = 0; value < 256; ++value, p += 13) std::memset(p, value, 13);
   for (int value = 0; value < 256; ++value) *p++ = static_cast<std::uint8_t>(value);

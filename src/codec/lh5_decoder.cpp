@@ -8,17 +8,19 @@
 // position + 1 bytes back. The methods differ in the dictionary alone: with
 // b dictionary bits (12, 13, 15, 16 for -lh4- to -lh7-) there are b + 1
 // position codes (distances up to 2^b bytes), whose lengths open with a
-// count field of 4 bits up to -lh5- and of 5 bits from -lh6- on.
+// count field of 4 bits up to -lh5- and of 5 bits from -lh6- on. -lhx-, a
+// later extension, is the same with 19 dictionary bits (the tool's alone).
 //
 // The decoded bytes gather in a ring that is at once the dictionary and the
 // output buffer: a full ring is written in one write. It holds 26,624 bytes
 // for -lh4- and -lh5- (what the self-extracting program may spend) and 3.25
-// dictionaries for the larger two; the tool's write-behind lends one of its
+// dictionaries for the larger ones; the tool's write-behind lends one of its
 // own, written out in parts as they fill. It starts as spaces, so a match
 // reaching back before the member's first byte copies spaces, as the
 // format's own tools do. A member ends when originalSize bytes are
 // produced; a last match past it is cut (decoder.h).
 #include <cstring>
+#include <type_traits>
 
 #include "codec/lh5_decoder_state.h"
 #include "codec/match_copy.h"
@@ -42,6 +44,8 @@ void FillUnwritten(std::uint8_t* ring, int from, int ringBytes) {
 class Lh5Decoder : public DecoderState {
  public:
   using DecoderState::DecoderState;
+  // A match's position: below 2^16 up to -lh7-, below 2^19 for -lhx-.
+  using Position = std::conditional_t<kProgramCore, std::uint16_t, std::uint32_t>;
 
   template <bool kFastLoop>
   void Run();
@@ -51,7 +55,7 @@ class Lh5Decoder : public DecoderState {
   void ReadCodeLengths();
   void StartBlock();
   std::uint16_t DecodeCode();
-  std::uint16_t DecodePosition();
+  Position DecodePosition();
   void CopyMatch(int length, int position);
   void CopyMatchAcrossRingEnd(int length, int src);
   void FlushRing();
@@ -155,12 +159,20 @@ inline std::uint16_t Lh5Decoder::DecodeCode() {
   return v;
 }
 
-inline std::uint16_t Lh5Decoder::DecodePosition() {
+inline Lh5Decoder::Position Lh5Decoder::DecodePosition() {
   std::uint16_t v =
       LookUpSymbol(auxTable_.Get(), positionCodeCount_, kAuxTableWidth, input_.LookAhead(), trees_);
   input_.ShiftBits(auxLengths_[v]);
   if (v == 0) return 0;
-  return static_cast<std::uint16_t>((1u << (v - 1)) + input_.TakeBits(v - 1));
+  if constexpr (!kProgramCore) {
+    // -lhx-'s farthest codes have up to 18 plain bits: the highest come
+    // first.
+    if (v > 17) {
+      const Position high = input_.TakeBits(v - 17);
+      return (Position{1} << (v - 1)) + (high << 16 | input_.TakeBits(16));
+    }
+  }
+  return static_cast<Position>((1u << (v - 1)) + input_.TakeBits(v - 1));
 }
 
 void Lh5Decoder::FlushRing() {
@@ -261,7 +273,7 @@ void Lh5Decoder::Run() {
       continue;
     }
     int length = c - 256 + kMinMatch;
-    const int position = DecodePosition();
+    const int position = static_cast<int>(DecodePosition());
     if (length > originalSize - decodedCount_) {
       length = static_cast<int>(originalSize - decodedCount_);
       member_.overran = true;

@@ -25,15 +25,21 @@ inline constexpr int kSmallRingBytes = 26624;  // bytes of decoded output held u
 inline constexpr int kValueBits = 10;
 inline constexpr std::uint16_t kValueMask = (1u << kValueBits) - 1;
 
-// Decoders are handed only the four methods; anything else reads as -lh5-.
+// Decoders are handed only the methods of the format; anything else reads as
+// -lh5-. The program, handed -lh4- and -lh5- alone, holds no -lhx-.
 inline int DictionaryBits(char methodDigit) {
-  const int bits = DictionaryBitsForMethod(methodDigit);
+  const int bits =
+      kProgramCore ? NumberedDictionaryBits(methodDigit) : DictionaryBitsForMethod(methodDigit);
   return bits != 0 ? bits : 13;
 }
 
 inline int RingBytes(int dictionaryBits) {
   return dictionaryBits <= 13 ? kSmallRingBytes : 26 << (dictionaryBits - 3);
 }
+
+// auxLengths_ holds the 19 lengths of the length code and those of the
+// position code.
+static_assert(PositionCodeCount(kLhxDictionaryBits) <= 20);
 
 class DecoderState {
  public:

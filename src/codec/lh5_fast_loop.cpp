@@ -17,12 +17,16 @@ inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
 }
 
 // A position table entry of the fast loop for position code j: the bits
-// of the code (bits 0-7), its plain bits (8-15), and how far back the match
-// starts when the plain bits are 0 (16-31, never 0).
+// of the code (bits 0-7), its plain bits (from bit 8), and how far back the
+// match starts when the plain bits are 0 (from kBackShift, never 0). The
+// tool's -lhx- reaches 2^18 + 1 back with 18 plain bits: its entries give
+// the plain bits 5 bits and the distance 19.
+constexpr int kBackShift = kProgramCore ? 16 : 13;
+constexpr unsigned kPlainMask = (1u << (kBackShift - 8)) - 1;
 inline std::uint32_t PositionEntry(unsigned j, const std::uint8_t* auxLengths) {
   const unsigned plain = j > 1 ? j - 1 : 0;
   const unsigned back = (j != 0 ? 1u << (j - 1) : 0u) + 1;
-  return auxLengths[j] | plain << 8 | back << 16;
+  return auxLengths[j] | plain << 8 | back << kBackShift;
 }
 
 // The tool's build starts the loop on a 2 KiB boundary, so that its hot
@@ -133,7 +137,7 @@ template <bool kRingEnd>
       // A match: nothing is taken before it is known that this loop copies
       // it (a refill only adds bits, so it may stay). A position code takes
       // up to 20 bits (so much can its length field say), its plain bits up
-      // to 15.
+      // to 18: with the code's 16, 54 of the 56 a refill leaves.
       refill();
       std::uint64_t rest = window << used;
       std::uint32_t position = positions[rest >> (64 - kAuxTableWidth)];
@@ -144,10 +148,10 @@ template <bool kRingEnd>
         position = PositionEntry(j, auxLengths_.Get());
       }
       const int codeBits = static_cast<int>(position & 0xFF);
-      const int plain = static_cast<int>((position >> 8) & 0xFF);
+      const int plain = static_cast<int>((position >> 8) & kPlainMask);
       rest <<= codeBits;
-      int src =
-          pos - static_cast<int>(position >> 16) - static_cast<int>((rest >> 1) >> (63 - plain));
+      int src = pos - static_cast<int>(position >> kBackShift) -
+                static_cast<int>((rest >> 1) >> (63 - plain));
       if (!ringWhole && src < 0) {
         // The careful path fills the ring's unwritten start with spaces first.
         left += static_cast<unsigned>(budget + 1);

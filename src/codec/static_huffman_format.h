@@ -11,8 +11,9 @@
 // Position code j > 0 is followed by j - 1 plain bits: position
 // 2^(j-1) + bits, and the match starts position + 1 bytes back. The
 // methods differ only in the dictionary: -lh4- 4 KiB, -lh5- 8 KiB, -lh6-
-// 32 KiB and -lh7- 64 KiB; the position count field takes 4 bits up to 14
-// codes and 5 bits beyond.
+// 32 KiB, -lh7- 64 KiB and -lhx- (a later extension of the same format)
+// 512 KiB; the position count field takes 4 bits up to 14 codes and 5 bits
+// beyond.
 #pragma once
 
 namespace lzh {
@@ -27,16 +28,19 @@ inline constexpr int kAuxTableWidth = 8;    // bits
 inline constexpr int kMinMatch = 3;         // bytes
 inline constexpr int kMaxMatch = 256;       // bytes
 inline constexpr int kMaxBlockCodes = 65535;
+// The encoder's largest dictionary, -lh7-'s; the decoders also take -lhx-'s.
 inline constexpr int kMaxDictionaryBits = 16;
 inline constexpr int kMaxPositionCodeCount = kMaxDictionaryBits + 1;
+inline constexpr int kLhxDictionaryBits = 19;
 
 constexpr int PositionCodeCount(int dictionaryBits) { return dictionaryBits + 1; }
 constexpr int PositionCountBits(int dictionaryBits) {
   return PositionCodeCount(dictionaryBits) > 15 ? 5 : 4;
 }
 
-// Dictionary bits of a method digit ('4' to '7'), 0 for any other.
-constexpr int DictionaryBitsForMethod(char digit) {
+// Dictionary bits of a numbered method's digit ('4' to '7'), 0 for any
+// other.
+constexpr int NumberedDictionaryBits(char digit) {
   switch (digit) {
     case '4':
       return 12;
@@ -49,6 +53,12 @@ constexpr int DictionaryBitsForMethod(char digit) {
     default:
       return 0;
   }
+}
+
+// The same for the byte at offset 3 of any method of the format ('x' of
+// -lhx- too).
+constexpr int DictionaryBitsForMethod(char digit) {
+  return digit == 'x' ? kLhxDictionaryBits : NumberedDictionaryBits(digit);
 }
 
 }  // namespace lzh

@@ -257,7 +257,7 @@ class PosixFileSystem final : public FileSystem {
   std::uint32_t LastError() override { return lastError_; }
 
  private:
-  const mode_t umask_;
+  mode_t umask_;
   // Keeps the error of the call that just failed; returns result.
   template <typename T>
   T Failed(T result) {

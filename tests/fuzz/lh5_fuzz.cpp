@@ -9,14 +9,14 @@
 // little more (the write-behind's thread reads the rest meanwhile).
 //
 // Two forms of input:
-//  - an archive whose first member is -lh4- to -lh7- (the corpus archives
-//    seed this form): the header reader finds the member's fields and the
-//    decoder starts at its first packed byte, as in the walk;
+//  - an archive whose first member is -lh4- to -lh7- or -lhx- (the corpus
+//    archives seed this form): the header reader finds the member's fields
+//    and the decoder starts at its first packed byte, as in the walk;
 //  - otherwise one flags byte, originalSize (4 bytes, little-endian), then
-//    the packed bytes. Flags: bits 0 and 6 the method (-lh4- to -lh7-), bits 1-2
-//    packedLeft (exact, short by a third, far beyond the data, 0), bits 3-4
-//    the most a read delivers (any, 1, 7, 100), bit 5 a write budget that
-//    cuts the output.
+//    the packed bytes. Flags: bits 0 and 6 the method (-lh4- to -lh7-; with
+//    bit 7, -lhx- on the tool's build), bits 1-2 packedLeft (exact, short by
+//    a third, far beyond the data, 0), bits 3-4 the most a read delivers
+//    (any, 1, 7, 100), bit 5 a write budget that cuts the output.
 // A positive originalSize, from either form, is capped (CapOriginalSize) so
 // that a thousand inputs a second are checked. Writes stop storing past 8 MiB.
 #include <algorithm>
@@ -65,36 +65,47 @@ class LendingFileSystem final : public lzhtest::MemoryFileSystem {
 
   lzh::LentRing Lend(char digit) {
     const int bits = lzh::DictionaryBitsForMethod(digit);
-    ring_.assign(bits <= 13 ? 26 * kPartBytes : 13u << (bits - 2), 0);
-    seen_ = ring_;
-    return {ring_.data(), static_cast<std::int32_t>(ring_.size()), kPartBytes};
+    // The ring keeps what earlier inputs left in it, as the write-behind's
+    // keeps an earlier member's bytes (and -lhx-'s 1.6 MiB is not cleared
+    // for each input).
+    static std::vector<std::uint8_t> ring, seen;
+    size_ = bits <= 13 ? 26 * kPartBytes : 13u << (bits - 2);
+    if (ring.size() < size_) {
+      ring.resize(size_);
+      seen.resize(size_);
+    }
+    ring_ = ring.data();
+    seen_ = seen.data();
+    return {ring_, static_cast<std::int32_t>(size_), kPartBytes};
   }
 
   std::int32_t Write(lzh::FileHandle file, const void* buffer, std::int32_t count) override {
-    if (!ring_.empty()) {
-      const std::size_t size = ring_.size();
-      if (buffer != ring_.data() + at_ || at_ + static_cast<std::size_t>(count) > size)
-        __builtin_trap();
+    if (ring_ != nullptr) {
+      const std::size_t size = size_;
+      if (buffer != ring_ + at_ || at_ + static_cast<std::size_t>(count) > size) __builtin_trap();
       // Unchanged since the last write: the bytes from the end of the part
       // after it round to it, but before the first lap ends, those not yet
       // handed over.
       const std::size_t from = at_ + kPartBytes + kSpareBytes;
       Same(from < size ? 0 : from - size, at_);
       if (handed_ >= size && from < size) Same(from, size);
-      seen_ = ring_;
       handed_ += static_cast<std::size_t>(count);
       at_ = (at_ + static_cast<std::size_t>(count)) % size;
+      // Within the first lap the next write compares the bytes below at_
+      // alone: the large rings of -lh7- and -lhx- are not copied whole.
+      std::memcpy(seen_, ring_, handed_ < size ? at_ : size);
     }
     return MemoryFileSystem::Write(file, buffer, count);
   }
 
  private:
   void Same(std::size_t from, std::size_t to) const {
-    if (from < to && std::memcmp(ring_.data() + from, seen_.data() + from, to - from) != 0)
-      __builtin_trap();
+    if (from < to && std::memcmp(ring_ + from, seen_ + from, to - from) != 0) __builtin_trap();
   }
 
-  std::vector<std::uint8_t> ring_, seen_;
+  std::uint8_t* ring_ = nullptr;
+  std::uint8_t* seen_ = nullptr;
+  std::size_t size_ = 0;
   std::size_t at_ = 0, handed_ = 0;
 };
 
@@ -112,9 +123,15 @@ void Decode(LendingFileSystem& fs, lzh::MemberStream& member, Path path) {
   }
 }
 
+// The method digits the build under test decodes: the program's has no
+// -lhx-.
+bool Decoded(std::uint8_t digit) {
+  return (digit >= '4' && digit <= '7') || (digit == 'x' && !lzh::kProgramCore);
+}
+
 bool LooksLikeArchive(const std::uint8_t* data, std::size_t size) {
-  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 && data[5] >= '4' &&
-         data[5] <= '7' && data[6] == '-';
+  return size >= lzh::kFixedHeaderBytes && std::memcmp(data + 2, "-lh", 3) == 0 &&
+         Decoded(data[5]) && data[6] == '-';
 }
 
 // Returns false when the header reader finds no member.
@@ -127,7 +144,7 @@ bool RunArchive(const std::uint8_t* data, std::size_t size, Path path, Outcome& 
   cursor.Seek(0);
   if (!cursor.Read()) return false;
   const lzh::MemberHeader& h = cursor.Member();
-  if (h.method[3] < '4' || h.method[3] > '7') return false;
+  if (!Decoded(static_cast<std::uint8_t>(h.method[3]))) return false;
   lzh::MemberStream member{
       fs,           archive.archiveHandle,           fs.CreateOutput("out"),
       h.DataSize(), CapOriginalSize(h.originalSize), lzh::MethodIdOf(h.method)};
@@ -167,7 +184,9 @@ Outcome RunPacked(const std::uint8_t* data, std::size_t size, Path path) {
                            fs.CreateOutput("out"),
                            packedLeft,
                            CapOriginalSize(static_cast<std::int32_t>(raw)),
-                           lzh::LhMethodId("4567"[(flags & 1) | (flags >> 5 & 2)])};
+                           lzh::LhMethodId((flags & 0x80) != 0 && !lzh::kProgramCore
+                                               ? 'x'
+                                               : "4567"[(flags & 1) | (flags >> 5 & 2)])};
   Decode(fs, member, path);
   return Outcome{fs.Find("out")->bytes, member.runningCrc, fs.writes, member.overran};
 }

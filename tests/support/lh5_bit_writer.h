@@ -46,17 +46,18 @@ inline void PutAuxLength(BitWriter& out, int length) {
   out.PutBit(0);
 }
 
-// The position alphabet of each method: 13, 14, 16 or 17 codes, their
-// lengths opened by a count of 4 bits up to -lh5- and of 5 bits above.
+// The position alphabet of each method: 13, 14, 16, 17 or 20 (-lhx-)
+// codes, their lengths opened by a count of 4 bits up to -lh5- and of 5
+// bits above.
 inline int PositionCodes(char digit) {
-  return digit == '4' ? 13 : digit == '5' ? 14 : digit == '6' ? 16 : 17;
+  return digit == '4' ? 13 : digit == '5' ? 14 : digit == '6' ? 16 : digit == '7' ? 17 : 20;
 }
 inline int PositionCodeBits(char digit) { return PositionCodes(digit) > 16 ? 5 : 4; }
 
 // A block whose codes all have one length, which makes the canonical code
 // of a symbol the symbol itself: the length code is the one-symbol code 11
 // (literal length 9), all 510 literal/length codes take 9 bits and all
-// position codes 4 bits (5 for the 17 of -lh7-).
+// position codes 4 bits (5 for the 17 of -lh7- and the 20 of -lhx-).
 inline void PutFlatBlock(BitWriter& out, std::uint16_t codes, char digit = '5') {
   out.Put(codes, 16);  // codes in the block
   out.Put(0, 5);       // length code: count 0, so one symbol ...

@@ -1,4 +1,4 @@
-// A -lh4- to -lh7- decoder written step for step from the format's
+// A -lh4- to -lh7- (and -lhx-) decoder written step for step from the format's
 // description, one byte of input and one byte of output at a time, to hold
 // the optimised decoder against (tests and the fuzz target compare their
 // writes and CRCs). It makes the same choices where the description leaves
@@ -14,6 +14,7 @@
 
 #include "codec/decoder.h"
 #include "codec/static_huffman_format.h"
+#include "support/reference_tables.h"
 
 namespace lzhtest::lh5 {
 
@@ -29,7 +30,9 @@ class ReferenceDecoder {
     positionCodeCount_ = dictionaryBits_ + 1;
     positionCountBits_ = positionCodeCount_ > 15 ? 5 : 4;
     if (dictionaryBits_ > 13) ringBytes_ = 26 << (dictionaryBits_ - 3);
-    outputRing_.assign(static_cast<std::size_t>(ringBytes_) + 1, ' ');
+    // Filled as it is written: a position not yet written holds a space.
+    outputRing_.clear();
+    outputRing_.reserve(static_cast<std::size_t>(ringBytes_) + 1);
     ShiftBits(16);
     endOfData_ = false;
     while (decodedCount_ < static_cast<std::int64_t>(m_.originalSize)) {
@@ -42,7 +45,7 @@ class ReferenceDecoder {
         return;
       }
       if (c <= 255) {
-        outputRing_[ringPos_++] = static_cast<std::uint8_t>(c);
+        Put(static_cast<std::uint8_t>(c));
         ++decodedCount_;
         if (ringPos_ == ringBytes_) Flush();
         continue;
@@ -58,10 +61,10 @@ class ReferenceDecoder {
       int src = ringPos_ - p - 1;
       if (src < 0) src += ringBytes_;
       if (src < ringPos_ && ringPos_ < ringBytes_ - 257) {
-        for (int i = 0; i < length; ++i) outputRing_[ringPos_++] = outputRing_[src++];
+        for (int i = 0; i < length; ++i) Put(At(src++));
       } else {
         for (int i = 0; i < length; ++i) {
-          outputRing_[ringPos_++] = outputRing_[src];
+          Put(At(src));
           if (ringPos_ == ringBytes_) Flush();
           if (++src == ringBytes_) src = 0;
         }
@@ -72,6 +75,20 @@ class ReferenceDecoder {
 
  private:
   int ringBytes_ = 26624;
+
+  void Put(std::uint8_t byte) {
+    if (static_cast<std::size_t>(ringPos_) < outputRing_.size()) {
+      outputRing_[static_cast<std::size_t>(ringPos_)] = byte;
+    } else {
+      outputRing_.push_back(byte);
+    }
+    ++ringPos_;
+  }
+  std::uint8_t At(int i) const {
+    return static_cast<std::size_t>(i) < outputRing_.size()
+               ? outputRing_[static_cast<std::size_t>(i)]
+               : ' ';
+  }
 
   void Flush() {
     m_.WriteOutput(outputRing_.data(), ringBytes_);
@@ -111,67 +128,11 @@ class ReferenceDecoder {
   }
 
   void BuildDecodeTable(int n, const std::uint8_t* lengths, int w, std::uint16_t* table) {
-    std::uint16_t count[17] = {}, start[18], weight[17];
-    for (int s = 0; s < n; ++s)
-      if (lengths[s] >= 1 && lengths[s] <= 16) ++count[lengths[s]];
-    start[1] = 0;
-    for (int len = 1; len <= 16; ++len)
-      start[len + 1] = static_cast<std::uint16_t>(start[len] + (count[len] << (16 - len)));
-    int shift = 16 - w;
-    for (int len = 1; len <= w; ++len) {
-      start[len] = static_cast<std::uint16_t>(start[len] >> shift);
-      weight[len] = static_cast<std::uint16_t>(1 << (w - len));
-    }
-    for (int len = w + 1; len <= 16; ++len)
-      weight[len] = static_cast<std::uint16_t>(1 << (16 - len));
-    int i = start[w + 1] >> shift;
-    // Also clear when i is 0: entries no code covers read as symbol 0.
-    for (int k = i; k < (1 << w); ++k) table[k] = 0;
-    int avail = n;
-    int mask = 1 << (15 - w);
-    // Short-code runs kept unwrapped: past the table they go nowhere.
-    int shortStart[17];
-    for (int len = 1; len <= w; ++len) shortStart[len] = start[len];
-    for (int s = 0; s < n; ++s) {
-      int len = lengths[s];
-      if (len == 0 || len > 16) continue;
-      if (len <= w) {
-        int next = shortStart[len] + weight[len];
-        for (int k = shortStart[len]; k < next && k < (1 << w); ++k)
-          table[k] = static_cast<std::uint16_t>(s);
-        shortStart[len] = next;
-        continue;
-      }
-      std::uint16_t k = start[len];
-      std::uint16_t* slot = &table[k >> shift];
-      bool placed = true;
-      for (int j = 0; j < len - w; ++j) {
-        if (*slot == 0) {
-          if (avail >= 1020) {
-            placed = false;
-            break;
-          }
-          treeLeft_[avail] = treeRight_[avail] = 0;
-          *slot = static_cast<std::uint16_t>(avail++);
-        }
-        slot = (k & mask) ? &treeRight_[*slot] : &treeLeft_[*slot];
-        k = static_cast<std::uint16_t>(k << 1);
-      }
-      if (placed) *slot = static_cast<std::uint16_t>(s);
-      start[len] = static_cast<std::uint16_t>(start[len] + weight[len]);
-    }
+    tables_.Build(n, lengths, w, table);
   }
 
   std::uint16_t LookUp(const std::uint16_t* table, int n, int w) {
-    std::uint16_t v = table[lookAhead_ >> (16 - w)];
-    unsigned mask = 1u << (15 - w);
-    int steps = 0;
-    while (v >= n) {
-      if (++steps > 16 + 1020) return 0;  // a loop: the walk would never end
-      v = (lookAhead_ & mask) ? treeRight_[v] : treeLeft_[v];
-      mask >>= 1;
-    }
-    return v;
+    return tables_.LookUp(table, n, w, lookAhead_);
   }
 
   void ReadAuxLengths(int nn, int b, int x) {
@@ -247,7 +208,11 @@ class ReferenceDecoder {
     std::uint16_t v = LookUp(auxTable_.data(), positionCodeCount_, 8);
     ShiftBits(auxLengths_[v]);
     if (v == 0) return 0;
-    return (1 << (v - 1)) + TakeBits(v - 1);
+    // -lhx-: up to 18 plain bits, more than one read takes.
+    int plain = 0;
+    for (int left = v - 1; left > 0; left -= std::min(left, 8))
+      plain = plain << std::min(left, 8) | TakeBits(std::min(left, 8));
+    return (1 << (v - 1)) + plain;
   }
 
   lzh::MemberStream& m_;
@@ -256,8 +221,8 @@ class ReferenceDecoder {
   std::vector<std::uint8_t> codeLengths_ = std::vector<std::uint8_t>(511);
   std::vector<std::uint8_t> auxLengths_ = std::vector<std::uint8_t>(20);
   std::vector<std::uint16_t> auxTable_ = std::vector<std::uint16_t>(256);
-  std::vector<std::uint16_t> treeLeft_ = std::vector<std::uint16_t>(1020);
-  std::vector<std::uint16_t> treeRight_ = std::vector<std::uint16_t>(1020);
+  // One set of branch nodes for the three codes.
+  lzhtest::ReferenceTables tables_;
   std::vector<std::uint16_t> codeTable_ = std::vector<std::uint16_t>(4097);
   std::uint16_t packedPos_ = 32768;
   std::int32_t packedCount_ = 0;
