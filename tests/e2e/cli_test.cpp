@@ -697,22 +697,22 @@ TEST_F(Cli, NamesAreRefusedWhenTheTextOrTheBytesWouldLeave) {
 }
 
 TEST_F(Cli, MembersOfMethodsNobodyDecodesAreReportedAndTheRestExtracted) {
-  MemberPlan lzs = StoredMember("lzs.bin", "packed by another archiver");
-  lzs.method = "-lzs-";
-  MemberPlan lz5 = StoredMember("lz5.bin", "not an -lh5- stream");
-  lz5.method = "-lz5-";
+  MemberPlan lk7 = StoredMember("lk7.bin", "packed by another archiver");
+  lk7.method = "-lk7-";
+  MemberPlan xyz = StoredMember("xyz.bin", "a method nobody knows");
+  xyz.method = "-xyz-";
   std::string archive =
-      Write("mixed.lzh", ArchiveBytes({StoredMember("a", "1"), lzs, lz5, StoredMember("b", "2")}));
+      Write("mixed.lzh", ArchiveBytes({StoredMember("a", "1"), lk7, xyz, StoredMember("b", "2")}));
   Outcome run = Lzhsfx("extract " + archive + " -C " + dir + "/out --overwrite");
   EXPECT_EQ(run.status, 1) << run.out;
-  EXPECT_NE(run.out.find("lzs.bin: unsupported method -lzs-"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("lz5.bin: unsupported method -lz5-"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("lk7.bin: unsupported method -lk7-"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("xyz.bin: unsupported method -xyz-"), std::string::npos) << run.out;
   EXPECT_EQ(Read("out/a"), "1");
   EXPECT_EQ(Read("out/b"), "2");
-  EXPECT_FALSE(Exists("out/lzs.bin") || Exists("out/lz5.bin"));
+  EXPECT_FALSE(Exists("out/lk7.bin") || Exists("out/xyz.bin"));
   Outcome list = Lzhsfx("list " + archive);
-  EXPECT_NE(list.out.find("-lzs-"), std::string::npos) << list.out;
-  EXPECT_NE(list.out.find("  lz5.bin\n"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("-lk7-"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("  xyz.bin\n"), std::string::npos) << list.out;
   EXPECT_NE(list.out.find("  b\n"), std::string::npos) << list.out;
 }
 
