@@ -120,7 +120,7 @@ MemberDecoder& ProgramDecoders();
 // The command-line tool's: those, with its faster -lh1- model, -lh6-, -lh7-
 // and -lhx-, whose dictionaries of 32, 64 and 512 KiB the program does not
 // spend memory on, the early -lh2- and -lh3-, and the methods of other archivers: -lzs-,
-// -lz4-, -lz5- and -pm0-. It keeps no state between members, so that
+// -lz4-, -lz5-, -pm0- and -pm2-. It keeps no state between members, so that
 // threads may share it.
 MemberDecoder& ToolDecoders();
 
@@ -141,5 +141,7 @@ void DecodeLh5(MemberStream& member);
 void DecodeLh5Fast(MemberStream& member);
 // -lzs- and -lz5- (the tool's; any other method reads as -lz5-).
 void DecodeLarc(MemberStream& member);
+// The tool's alone: -pm2-, of MSX and CP/M archives (pm2_decoder.cpp).
+void DecodePm2(MemberStream& member);
 
 }  // namespace lzh
