@@ -47,11 +47,23 @@ Decoded Decode(const char* method, const Bytes& packed, std::int32_t size, int r
 struct Stream {
   const char* name;
   const char* method;
-  const char* bits;  // '0' and '1'; anything else is a comment (digits in words)
+  std::string bits;  // '0' and '1'; anything else is a comment (digits in words)
   std::int32_t size;
   std::string output;
   bool overran = false;
 };
+
+std::string Repeat(const std::string& s, int times) {
+  std::string r;
+  for (int i = 0; i < times; ++i) r += s;
+  return r;
+}
+
+std::string Alternating(int count) {
+  std::string r;
+  for (int i = 0; i < count; ++i) r += i % 2 == 0 ? '!' : ' ';
+  return r;
+}
 
 const std::string kRuns = std::string(257, '!') + std::string(257, ' ') + "!!!" + " !!";
 
@@ -89,17 +101,37 @@ const Stream kStreams[] = {
     {"pm2 item code 30", "-pm2-", "0 11111 000  000 000 000 000 000", 5, ""},
     // Symbol 0 alone has a code ("0"): "1" is none.
     {"pm2 bits that are no code", "-pm2-", "0 00010 001 001 1 0  0 001  1", 2, "!"},
+    // Place code 31 (group a, no bits): a literal is 4 bits of place.
+    // Copies before 64 bytes of output: the kind's second bit reads as 0
+    // after a 0 and as 1 after a 1.
+    {"pm1 run and copies", "-pm1-",
+     "11111  1 10 (three literals) 0001 0001 0001  0 (kind zero) 000001"
+     "  0 (copy) 1 (kind two) 00 (three bytes) 000100",
+     8, "! ! !! !"},
+    {"pm1 run past the size", "-pm1-", "11111  1 10  0001 0001 0001", 2, "! "},
+    {"pm1 copy from before the first byte", "-pm1-", "11111  0 0 000000", 4, ""},
+    // Place code 0: f is "11" (from 192, six bits), e "10" (from 128).
+    {"pm1 place groups", "-pm1-", "00000  1 01  11 111111  10 000000", 2,
+     std::string("\xFF\x1F", 2)},
+    // Two runs of 216 (no copy after them), then a copy of kind 3 ("1 0"),
+    // whose distance has 9 bits past 320 bytes of output: 65.
+    {"pm1 distance field widens", "-pm1-",
+     "11111" + Repeat("1 11 111 1111 1111111" + Repeat("0001", 216), 2) +
+         "  0 1 0 00 000000001  1 00 0000",
+     436, Alternating(432) + "! !" + "!"},
 };
 
 TEST(PmarcDecoder, CraftedStreams) {
   for (const Stream& s : kStreams) {
     SCOPED_TRACE(s.name);
     lzhtest::BitWriter w;
-    w.Put(s.bits);
+    w.Put(s.bits.c_str());
     const Decoded d = Decode(s.method, w.Bytes(), s.size);
     EXPECT_EQ(d.output, s.output);
     EXPECT_EQ(d.overran, s.overran);
-    const lzhtest::pmarc::Decoded want = lzhtest::pmarc::ReferencePm2(w.Bytes(), s.size);
+    const bool pm1 = std::string(s.method) == "-pm1-";
+    const lzhtest::pmarc::Decoded want = pm1 ? lzhtest::pmarc::ReferencePm1(w.Bytes(), s.size)
+                                             : lzhtest::pmarc::ReferencePm2(w.Bytes(), s.size);
     EXPECT_EQ(std::string(want.bytes.begin(), want.bytes.end()), s.output);
     EXPECT_EQ(want.overran, s.overran);
     EXPECT_EQ(Decode(s.method, w.Bytes(), 0).reads, 0);
@@ -111,7 +143,8 @@ TEST(PmarcDecoder, CraftedStreams) {
 TEST(PmarcDecoder, CorpusMembersThroughSmallReadsAndTheReference) {
   LZH_REQUIRE_CORPUS();
   int checked = 0;
-  for (const char* path : {"msx-1/pm2.pma", "msx-1/comment.pma", "msx-1/long.pma"}) {
+  for (const char* path :
+       {"msx-1/pm2.pma", "msx-1/comment.pma", "msx-1/long.pma", "generated/pm1/pm1.pma"}) {
     SCOPED_TRACE(path);
     const Bytes archive = lzhtest::ReadWholeFile(lzhtest::CorpusDir() + "/" + path);
     const auto whole = lzhtest::DecodeMembers(archive, "*");
@@ -124,12 +157,14 @@ TEST(PmarcDecoder, CorpusMembersThroughSmallReadsAndTheReference) {
       }
     }
     for (const auto& m : whole) {
-      const auto want = lzhtest::pmarc::ReferencePm2(m.packed, m.originalSize);
+      const auto want = m.method == "-pm1-"
+                            ? lzhtest::pmarc::ReferencePm1(m.packed, m.originalSize)
+                            : lzhtest::pmarc::ReferencePm2(m.packed, m.originalSize);
       EXPECT_EQ(want.bytes, m.output);
       ++checked;
     }
   }
-  EXPECT_EQ(checked, 3);
+  EXPECT_EQ(checked, 35);
 }
 
 }  // namespace
