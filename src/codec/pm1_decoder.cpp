@@ -131,9 +131,69 @@ constexpr Field kPlaceGroups[6] = {{0, 4}, {16, 4}, {32, 5}, {64, 6}, {128, 6}, 
 constexpr Field kDistances[6] = {{0, 6}, {64, 8}, {0, 6}, {64, 9}, {576, 11}, {2624, 13}};
 constexpr int kNarrowestField = 8;
 
+// The prefix codes of the run and copy lengths, looked up by their first
+// bits: {base, bits of the code, bits added to the base}.
+struct LengthEntry {
+  std::uint8_t base;
+  std::uint8_t bits;
+  std::uint8_t extra;
+};
+constexpr int kRunLengthBits = 9;   // 2, 3 and 4 bits
+constexpr int kCopyLengthBits = 5;  // 2 and 3 bits; then 6 more behind kLongerCopy
+constexpr std::uint8_t kLongerCopy = 0xFF;
+
+struct LengthTables {
+  LengthEntry runs[1 << kRunLengthBits];
+  LengthEntry copies[1 << kCopyLengthBits];
+  LengthEntry longCopies[1 << 6];
+};
+constexpr LengthTables MakeLengthTables() {
+  LengthTables t{};
+  for (int i = 0; i < 1 << kRunLengthBits; ++i) {
+    const int v2 = i >> 7, v3 = i >> 4 & 7, v4 = i & 15;
+    t.runs[i] = v2 < 3     ? LengthEntry{static_cast<std::uint8_t>(v2 + 1), 2, 0}
+                : v3 < 7   ? LengthEntry{static_cast<std::uint8_t>(v3 + 4), 5, 0}
+                : v4 < 14  ? LengthEntry{static_cast<std::uint8_t>(v4 + 11), 9, 0}
+                : v4 == 14 ? LengthEntry{25, 9, 6}
+                           : LengthEntry{89, 9, 7};
+  }
+  for (int i = 0; i < 1 << kCopyLengthBits; ++i) {
+    const int v2 = i >> 3, v3 = i & 7;
+    t.copies[i] = v2 < 3    ? LengthEntry{static_cast<std::uint8_t>(v2 + 3), 2, 0}
+                  : v3 < 5  ? LengthEntry{static_cast<std::uint8_t>(v3 + 6), 5, 0}
+                  : v3 == 5 ? LengthEntry{11, 5, 2}
+                  : v3 == 6 ? LengthEntry{15, 5, 3}
+                            : LengthEntry{kLongerCopy, 5, 0};
+  }
+  for (int v = 0; v < 64; ++v)
+    t.longCopies[v] = v < 62    ? LengthEntry{static_cast<std::uint8_t>(v + 23), 6, 0}
+                      : v == 62 ? LengthEntry{85, 6, 5}
+                                : LengthEntry{117, 6, 7};
+  return t;
+}
+constexpr LengthTables kLengths = MakeLengthTables();
+static_assert(kLengths.runs[0b111111111].base == 89 && kLengths.copies[0b11110].extra == 3);
+
+// Copy kinds once every bit of theirs is due (2,624 bytes of output on),
+// by their first 3 bits: {kind, bits}.
+struct KindEntry {
+  std::uint8_t kind;
+  std::uint8_t bits;
+};
+constexpr KindEntry kKinds[8] = {{0, 3}, {1, 3}, {4, 2}, {4, 2}, {3, 2}, {3, 2}, {5, 3}, {2, 3}};
+constexpr FileSize kEveryKindBit = 2624;  // bytes
+
+// A literal's place group and place together, by up to 11 bits.
+struct PlaceEntry {
+  std::uint8_t place;
+  std::uint8_t bits;
+};
+constexpr int kPlaceBits = kPlaceCodeBits + 6;
+
 // Working storage of one member, one heap block.
 struct Pm1Storage {
   ByteHistory history;
+  PlaceEntry places[1 << kPlaceBits];
   std::uint8_t packed[pmarc::kPackedReadBytes];
   // kWindowSize bytes of history, then the output block; the slack takes a
   // run and a copy past the block and what the copy writes past itself.
@@ -162,16 +222,17 @@ class Pm1Decoder {
 };
 
 int Pm1Decoder::RunLength() {
-  int v = static_cast<int>(bits_.Take(2));
-  if (v < 3) return v + 1;
-  v = static_cast<int>(bits_.Take(3));
-  if (v < 7) return v + 4;
-  v = static_cast<int>(bits_.Take(4));
-  if (v < 14) return v + 11;
-  return v == 14 ? static_cast<int>(bits_.Take(6)) + 25 : static_cast<int>(bits_.Take(7)) + 89;
+  const LengthEntry e = kLengths.runs[bits_.Peek(kRunLengthBits)];
+  bits_.Skip(e.bits);
+  return e.base + static_cast<int>(bits_.Take(e.extra));
 }
 
 int Pm1Decoder::CopyKind() {
+  if (written_ >= kEveryKindBit) {
+    const KindEntry e = kKinds[bits_.Peek(3)];
+    bits_.Skip(e.bits);
+    return e.kind;
+  }
   // A bit due from `from` bytes of output on; before that, `otherwise`.
   auto due = [this](FileSize from, unsigned otherwise) {
     return written_ >= from ? bits_.Take(1) : otherwise;
@@ -185,21 +246,19 @@ int Pm1Decoder::CopyKind() {
 }
 
 int Pm1Decoder::CopyLength() {
-  int v = static_cast<int>(bits_.Take(2));
-  if (v < 3) return v + 3;
-  v = static_cast<int>(bits_.Take(3));
-  if (v < 5) return v + 6;
-  if (v == 5) return static_cast<int>(bits_.Take(2)) + 11;
-  if (v == 6) return static_cast<int>(bits_.Take(3)) + 15;
-  v = static_cast<int>(bits_.Take(6));
-  if (v < 62) return v + 23;
-  return v == 62 ? static_cast<int>(bits_.Take(5)) + 85 : static_cast<int>(bits_.Take(7)) + 117;
+  LengthEntry e = kLengths.copies[bits_.Peek(kCopyLengthBits)];
+  bits_.Skip(e.bits);
+  if (e.base == kLongerCopy) {
+    e = kLengths.longCopies[bits_.Peek(6)];
+    bits_.Skip(e.bits);
+  }
+  return e.base + static_cast<int>(bits_.Take(e.extra));
 }
 
 // The bytes at window + pos_ are written: counted, and moved to the front
 // of the list.
 void Pm1Decoder::Put(const std::uint8_t* bytes, int count) {
-  for (int i = 0; i < count; ++i) s_.history.MoveToFront(bytes[i]);
+  s_.history.Written(bytes, count);
   pos_ += count;
   written_ += static_cast<FileSize>(count);
   left_ -= static_cast<FileSize>(count);
@@ -227,6 +286,14 @@ void Pm1Decoder::Run() {
   s_.history.Reset();
   std::uint8_t* window = s_.window;
   const GroupTable& groups = kGroupTables.tables[bits_.Take(5)];
+  for (unsigned i = 0; i < 1u << kPlaceBits; ++i) {
+    const GroupEntry g = groups[i >> (kPlaceBits - kPlaceCodeBits)];
+    const Field group = kPlaceGroups[g.group];
+    const int bits = g.bits + group.bits;
+    const unsigned offset = i >> (kPlaceBits - bits) & ((1u << group.bits) - 1);
+    s_.places[i] = {static_cast<std::uint8_t>(group.base + offset),
+                    static_cast<std::uint8_t>(bits)};
+  }
   while (left_ > 0) {
     if (bits_.Take(1) == 0) {
       if (!Copy()) break;
@@ -236,11 +303,9 @@ void Pm1Decoder::Run() {
       if (static_cast<FileSize>(run) > left_) run = static_cast<int>(left_);
       std::uint8_t* to = window + pos_;
       for (int i = 0; i < run; ++i) {
-        const GroupEntry g = groups[bits_.Peek(kPlaceCodeBits)];
-        bits_.Skip(g.bits);
-        const Field place = kPlaceGroups[g.group];
-        to[i] = s_.history.At(place.base + bits_.Take(place.bits));
-        s_.history.MoveToFront(to[i]);
+        const PlaceEntry place = s_.places[bits_.Peek(kPlaceBits)];
+        bits_.Skip(place.bits);
+        to[i] = s_.history.TakeAt(place.place);
       }
       pos_ += run;
       written_ += static_cast<FileSize>(run);

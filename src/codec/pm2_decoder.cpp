@@ -248,10 +248,9 @@ void Pm2Decoder::Run() {
     int length;
     if (code < kLiteralCodes) {
       const ExtraBits place = kLiteralPlaces[code];
-      const std::uint8_t b = history.At(place.base + bits_.Take(place.bits));
+      const unsigned at = place.base + bits_.Take(place.bits);
       if (bits_.PastEnd()) break;
-      window[pos++] = b;
-      history.MoveToFront(b);
+      window[pos++] = history.TakeAt(at);
       length = 1;
     } else {
       const int c = code - kLiteralCodes;
@@ -277,7 +276,7 @@ void Pm2Decoder::Run() {
       }
       std::uint8_t* to = window + pos;
       CopyForward(to, to - offset - 1, length);
-      for (int i = 0; i < length; ++i) history.MoveToFront(to[i]);
+      history.Written(to, length);
       pos += length;
     }
     untilTables -= length;
