@@ -21,9 +21,9 @@
 //   6 bits v, v + 23 for v < 62, 5 more bits + 85 for 62, 7 more bits + 117
 //   for 63. Then the distance, a base and bits: kinds 0 and 2 have base 0
 //   and 6 bits, 1 base 64 and 8 bits, 3 base 64 and up to 9, 4 base 576 and
-//   up to 11, 5 base 2,624 and up to 13; a field of up to b bits is as
-//   narrow as reaches the output so far, but never below 8 bits. A distance
-//   d copies from d + 1 bytes back.
+//   up to 11, 5 base 2,624 and up to 13; a field of up to b bits has the
+//   fewest bits w, but no fewer than 8, with base + 2^w above the bytes
+//   written so far. A distance d copies from d + 1 bytes back.
 // The packed bytes go on as zero bits: some members need a few of those.
 //
 // Output stops at originalSize, also inside a run of literals or a copy:
