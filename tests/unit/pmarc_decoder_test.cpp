@@ -109,6 +109,8 @@ const Stream kStreams[] = {
      "  0 (copy) 1 (kind two) 00 (three bytes) 000100",
      8, "! ! !! !"},
     {"pm1 run past the size", "-pm1-", "11111  1 10  0001 0001 0001", 2, "! "},
+    // Past the packed bytes zero bits go on: copies of kind 0 at distance 0.
+    {"pm1 zero bits past the packed bytes", "-pm1-", "11111  1 00  0001", 9, "!!!!!!!!!"},
     {"pm1 copy from before the first byte", "-pm1-", "11111  0 0 000000", 4, ""},
     // Place code 0: f is "11" (from 192, six bits), e "10" (from 128).
     {"pm1 place groups", "-pm1-", "00000  1 01  11 111111  10 000000", 2,
