@@ -34,6 +34,13 @@
 //   overran. The stream has no end marker: an item that needs bytes beyond
 //   the packed bytes (or the archive's end) ends the member short.
 // - -lz4-, -pm0-: as -lh0-.
+// - -pm1-: literals or a copy past originalSize are cut there, with no
+//   finding: real streams run on past their member's end. Past the packed
+//   bytes the stream reads as zero bits; a copy from before the member's
+//   first byte ends it short.
+// - -pm2-: a last copy past originalSize is cut there and raises overran.
+//   An item or table that needs bits past the packed bytes, or bits that
+//   are no code of the tables, ends the member short.
 #pragma once
 
 #include <cstdint>
@@ -120,7 +127,7 @@ MemberDecoder& ProgramDecoders();
 // The command-line tool's: those, with its faster -lh1- model, -lh6-, -lh7-
 // and -lhx-, whose dictionaries of 32, 64 and 512 KiB the program does not
 // spend memory on, the early -lh2- and -lh3-, and the methods of other archivers: -lzs-,
-// -lz4-, -lz5- and -pm0-. It keeps no state between members, so that
+// -lz4-, -lz5-, -pm0-, -pm1- and -pm2-. It keeps no state between members, so that
 // threads may share it.
 MemberDecoder& ToolDecoders();
 
@@ -141,5 +148,9 @@ void DecodeLh5(MemberStream& member);
 void DecodeLh5Fast(MemberStream& member);
 // -lzs- and -lz5- (the tool's; any other method reads as -lz5-).
 void DecodeLarc(MemberStream& member);
+// The tool's alone, of MSX and CP/M archives: -pm1- and -pm2-
+// (pm1_decoder.cpp, pm2_decoder.cpp).
+void DecodePm1(MemberStream& member);
+void DecodePm2(MemberStream& member);
 
 }  // namespace lzh

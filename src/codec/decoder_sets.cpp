@@ -39,6 +39,10 @@ DecodeFunction ToolDecoder(MethodId method) {
     case MethodIdOf("-lzs-"):
     case MethodIdOf("-lz5-"):
       return DecodeLarc;
+    case MethodIdOf("-pm1-"):
+      return DecodePm1;
+    case MethodIdOf("-pm2-"):
+      return DecodePm2;
     default:
       return ProgramDecoder(method);
   }

@@ -15,8 +15,8 @@ namespace {
 
 // Methods whose verified corpus members the tool must extract.
 const std::set<std::string> kDecodedMethods = {
-    "-lh0-", "-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-",
-    "-lhx-", "-lzs-", "-lz4-", "-lz5-", "-pm0-",
+    "-lh0-", "-lh1-", "-lh4-", "-lh5-", "-lh6-", "-lh7-", "-lhx-",
+    "-lzs-", "-lz4-", "-lz5-", "-pm0-", "-pm1-", "-pm2-",
 };
 
 TEST(ToolCorpus, VerifiedMembersOfEveryDecodedMethodAreBitExact) {
