@@ -134,7 +134,7 @@ struct AdaptiveTree {
   // Halves the leaf weights (rounding up) and orders the nodes anew.
   void Rebuild() {
     // The leaves in their order, heaviest first.
-    std::uint16_t leafWeight[kSymbols], leafEntry[kSymbols];
+    std::uint16_t leafWeight[kSymbols] = {}, leafEntry[kSymbols] = {};
     int leaves = 0;
     for (int n = 0; n < nodes; ++n) {
       if (IsLeaf(child[n])) {
@@ -155,7 +155,7 @@ struct AdaptiveTree {
       --at;
     };
     while (at >= 0) {
-      while (at >= pair) placeLeaf();
+      while (at >= pair) placeLeaf();  // NOLINT(bugprone-infinite-loop): it moves at
       const unsigned sum = weight[pair] + weight[pair + 1];
       while (leaves > 0 && leafWeight[leaves - 1] <= sum) placeLeaf();
       weight[at] = static_cast<std::uint16_t>(sum);
