@@ -193,6 +193,7 @@ class Lh2Decoder {
   unsigned Walk(const AdaptiveTree<kSymbols>& tree);
   unsigned DecodeCode();
   unsigned DecodePosition(std::int64_t decoded);
+  void CountPosition(unsigned code);
   void AddPositionCode();
   bool PastTheEnd() const { return phantomBits_ > bitCount_; }
 
@@ -306,15 +307,17 @@ unsigned Lh2Decoder::DecodePosition(std::int64_t decoded) {
     const unsigned code = static_cast<unsigned>(positionCodes_);
     AddPositionCode();
     // The new code is counted as if decoded.
-    if (positionCounts_ == kRebuildCounts) {
-      t.Rebuild();
-      positionCounts_ = t.weight[0];
-      t.weight[0] = kAboveAll;
-    }
-    t.CountFrom(t.leaf[code]);
-    ++positionCounts_;
+    CountPosition(code);
   }
   const unsigned code = Walk(t);
+  CountPosition(code);
+  return code << kPositionLowBits | TakeBits(kPositionLowBits);
+}
+
+// Counts one position code, rebuilding the tree first when the counts are
+// full.
+void Lh2Decoder::CountPosition(unsigned code) {
+  auto& t = s_.position;
   if (positionCounts_ == kRebuildCounts) {
     t.Rebuild();
     positionCounts_ = t.weight[0];
@@ -322,7 +325,6 @@ unsigned Lh2Decoder::DecodePosition(std::int64_t decoded) {
   }
   t.CountFrom(t.leaf[code]);
   ++positionCounts_;
-  return code << kPositionLowBits | TakeBits(kPositionLowBits);
 }
 
 // The produced count is compared with the original size only before each
