@@ -890,3 +890,49 @@ TEST_F(Cli, ProgressLineOnlyOnATerminalAndClearedBeforeMessages) {
   EXPECT_EQ(piped.out.find("MB/s"), std::string::npos) << piped.out;
   EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
 }
+
+namespace {
+
+// What the headers hold beyond names and sizes, as the user sees it: a
+// member's mode restored under the umask and shown by list -v, a link
+// entry listed as a link and said to be passed over, and bytes that are no
+// header named with their offset (status 1) while the members after them
+// are still read.
+TEST_F(Cli, ModesLinksAndDamagedChainsAsTheUserSeesThem) {
+  MemberPlan script = StoredMember("run.sh", "#!/bin/sh\n");
+  script.records = {{0x50, {0xED, 0x8D}}};  // 0106755: set-user-id, rwxr-xr-x
+  MemberPlan link = StoredMember("latest|run.sh", "");
+  link.method = "-lhd-";
+  Bytes archive = ArchiveBytes({script, link}, false);
+  const std::string junk = "JUNK";
+  archive.insert(archive.end(), junk.begin(), junk.end());
+  const Bytes after = ArchiveBytes({StoredMember("after.txt", "after")});
+  archive.insert(archive.end(), after.begin(), after.end());
+  const std::string path = Write("facts.lzh", archive);
+  const std::string gap =
+      "damaged at offset " + std::to_string(archive.size() - after.size() - junk.size());
+  struct {
+    std::string args;
+    int status;
+    std::vector<std::string> shown;
+  } runs[] = {
+      {"list -v " + path, 1, {"-rwxr-xr-x  run.sh", "<link>", "latest -> run.sh", gap}},
+      {"extract " + path + " -C " + dir + "/out",
+       1,
+       {"latest -> run.sh: passed over: a symbolic link", gap}},
+  };
+  const mode_t umaskBefore = umask(022);
+  for (const auto& run : runs) {
+    Outcome ran = Lzhsfx(run.args);
+    EXPECT_EQ(ran.status, run.status) << ran.out;
+    for (const std::string& text : run.shown)
+      EXPECT_NE(ran.out.find(text), std::string::npos) << text << "\n" << ran.out;
+  }
+  umask(umaskBefore);
+  struct stat st;
+  ASSERT_EQ(stat((dir + "/out/run.sh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  EXPECT_EQ(Read("out/after.txt"), "after");
+}
+
+}  // namespace
