@@ -23,6 +23,7 @@ struct DialogContext {
   std::uint8_t overwriteAnswer = 0;
   char existingFileName[kFileNameMax + 1] = {};  // what the question names (UTF-8)
   bool walkRunning = false;
+  const wchar_t* initialPath = L"";  // /D='s folder; empty: the current directory
 };
 
 // Keeps the context given at WM_INITDIALOG (its lParam) with the dialog.

@@ -69,7 +69,13 @@ void OnInitDialog(HWND dialog, DialogContext& context) {
   SetClassLongW(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
 #endif
   SetFocus(GetDlgItem(dialog, IDC_PATH_EDIT));
-  UseCurrentDirectory(dialog, context);
+  if (context.initialPath[0] == 0) {
+    UseCurrentDirectory(dialog, context);
+  } else {
+    WideToUtf8(context.initialPath, context.session.extractPath,
+               sizeof context.session.extractPath);
+    SetDlgItemTextW(dialog, IDC_PATH_EDIT, context.initialPath);
+  }
   SendDlgItemMessageW(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
   Check(dialog, IDC_SELECT_ALL);
   Check(dialog, IDC_POLICY_CONFIRM);
@@ -143,8 +149,9 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
-void RunMainDialog(HINSTANCE module, WalkSession& session) {
+void RunMainDialog(HINSTANCE module, WalkSession& session, const wchar_t* initialPath) {
   DialogContext context(session);
+  context.initialPath = initialPath;
   ShowModalDialog(module, L"MainDialog", nullptr, MainDialogProc,
                   reinterpret_cast<LPARAM>(&context));
 }

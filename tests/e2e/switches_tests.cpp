@@ -1,0 +1,155 @@
+// The program's switches: silent extraction and its exit codes, the folder
+// given on the command line, and the box that lists the switches.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "resource_ids.h"
+#include "session.h"
+#include "test_files.h"
+#include "wine_test.h"
+
+namespace wine_e2e {
+namespace {
+
+// Runs exe from dir with arguments and gives its exit code. A window of a
+// silent run would wait for a click, so one fails the run.
+bool RunWithoutWindow(const std::string& exe, const std::wstring& dir,
+                      const std::wstring& arguments, DWORD& code) {
+  Program program;
+  if (!Expect(program.Start(Widen(exe), dir, arguments), "cannot start " + exe)) return false;
+  bool windowless = WaitFor([&] { return !program.Running() || CountDialogs(program.Id()) > 0; }) &&
+                    !program.Running();
+  return Expect(windowless, "a window showed for " + Narrow(arguments)) &&
+         Expect(program.WaitForExit(code), "the program did not end");
+}
+
+std::string ReadWide(const std::wstring& path) {
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(missing)";
+  char bytes[64];
+  DWORD read = 0;
+  ReadFile(file, bytes, sizeof bytes, &read, nullptr);
+  CloseHandle(file);
+  return std::string(bytes, read);
+}
+
+// Into a new folder and over existing files, with and without /O; the
+// folder from /D= (spaces and all) or the current one.
+void SilentExtraction() {
+  struct Case {
+    const char* label;
+    std::vector<std::string> existing;  // in dir\out, holding "old"
+    std::wstring arguments;             // "%OUT%" stands for dir\out
+    DWORD code;
+    const char* aTxt;  // what out\a.txt holds afterwards
+  };
+  const Case cases[] = {
+      {"new folder with spaces", {}, L"/S /D=%OUT%\\new  folder", 0, nullptr},
+      {"existing skipped", {"a.txt"}, L"/S /D=%OUT%", 1, "old"},
+      {"existing overwritten, lower case and dashes", {"a.txt"}, L"-s -o -d=%OUT%", 0, "AAAA"},
+      {"current folder", {"a.txt"}, L"/O /S", 0, "AAAA"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string dir = MakeTestDirectory("silent" + std::to_string(n++));
+    std::string exe = dir + "\\silent.exe";
+    if (!BuildProgram(exe, lzhtest::ArchiveBytes(MixedMembers()))) return;
+    std::string out = OutputWithExistingFiles(dir, c.existing);
+    std::wstring arguments = c.arguments;
+    std::size_t at = arguments.find(L"%OUT%");
+    if (at != std::wstring::npos) arguments.replace(at, 5, Widen(out));
+    DWORD code = 1234;
+    if (!RunWithoutWindow(exe, Widen(out), arguments, code)) continue;
+    Expect(code == c.code, std::string(c.label) + ": exit code " + std::to_string(code));
+    std::string into = c.aTxt == nullptr ? out + "\\new  folder" : out;
+    ExpectFile(into + "\\Zeta\\sub\\b.bin", std::string("\x00\x01\x02\xFF", 4));
+    ExpectFile(into + "\\docs\\readme.txt", "read me\r\n");
+    if (c.aTxt == nullptr) {
+      ExpectFile(into + "\\a.txt", "AAAA");
+    } else {
+      Expect(ReadFileBytes(into + "\\a.txt") == lzhtest::ToBytes(c.aTxt),
+             std::string(c.label) + ": a.txt is not " + c.aTxt);
+    }
+  }
+}
+
+void SilentDamagedMember() {
+  std::string dir = MakeTestDirectory("silentdamaged");
+  std::string exe = dir + "\\damaged.exe";
+  MemberPlan bad = Stored("bad.txt", "broken");
+  bad.crc ^= 0x1234;
+  if (!BuildProgram(exe,
+                    lzhtest::ArchiveBytes({Stored("a.txt", "AAAA"), bad, Stored("z.txt", "Z")})))
+    return;
+  DWORD code = 1234;
+  if (!RunWithoutWindow(exe, Widen(dir), L"/S", code)) return;
+  Expect(code == 1, "exit code " + std::to_string(code));
+  ExpectFile(dir + "\\a.txt", "AAAA");
+  ExpectFile(dir + "\\z.txt", "Z");
+}
+
+// A bad switch is code 2: with the box that lists the switches, or, under
+// /S, without any window; so is a silent program without an archive.
+void BadSwitchesAndArchive() {
+  std::string dir = MakeTestDirectory("badswitch");
+  std::string exe = dir + "\\switches.exe";
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(MixedMembers()))) return;
+  for (const wchar_t* arguments : {L"/x", L"/?", L"-H", L"/Sx", L"stray /D="}) {
+    Program program;
+    REQUIRE(program.Start(Widen(exe), Widen(dir), arguments), "cannot start");
+    HWND box = nullptr;
+    REQUIRE(WaitFor([&] { return (box = FindOtherDialog(program.Id(), nullptr)) != nullptr; }),
+            "no box for " + Narrow(arguments));
+    Expect(MessageBoxText(box).rfind(L"/S\t", 0) == 0, "box " + Quote(MessageBoxText(box)));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    DWORD code = 1234;
+    REQUIRE(program.WaitForExit(code), "the program did not end");
+    DWORD expected = arguments[1] == L'?' || arguments[1] == L'H' ? 0 : 2;
+    Expect(code == expected, Narrow(arguments) + ": exit code " + std::to_string(code));
+  }
+  DWORD code = 1234;
+  if (RunWithoutWindow(exe, Widen(dir), L"/S /unknown", code))
+    Expect(code == 2, "/S /unknown: exit code " + std::to_string(code));
+  Expect(!Exists(dir + "\\a.txt"), "extracted after a bad switch");
+  std::string bare = dir + "\\bare.exe";
+  REQUIRE(WriteFileBytes(bare, ReadFileBytes(stubPath)), "cannot copy the stub");
+  if (RunWithoutWindow(bare, Widen(dir), L"/S", code))
+    Expect(code == 2, "bare stub /S: exit code " + std::to_string(code));
+}
+
+// /D= takes the rest of the line, spaces and any characters included: the
+// dialog shows it in the path field, and /S extracts into it.
+void FolderFromCommandLine() {
+  std::string dir = MakeTestDirectory("dswitch");
+  std::string exe = dir + "\\folder.exe";
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(MixedMembers()))) return;
+  const std::wstring folder = Widen(dir) + L"\\D\u00e9j\u00e0 vu \u65e5\u672c \u0410";
+  Session s;
+  REQUIRE(s.program.Start(Widen(exe), Widen(dir), L"/D=" + folder), "cannot start");
+  REQUIRE(WaitFor([&] { return (s.dialog = FindDialog(s.program.Id(), kMainCaption)) != nullptr; }),
+          "no main dialog");
+  Expect(ControlText(s.dialog, IDC_PATH_EDIT) == folder,
+         "path field " + Quote(ControlText(s.dialog, IDC_PATH_EDIT)));
+  s.Exit();
+  DWORD code = 1234;
+  if (!RunWithoutWindow(exe, Widen(dir), L"/s /d=" + folder + L"  ", code)) return;
+  Expect(code == 0, "exit code " + std::to_string(code));
+  Expect(ReadWide(folder + L"\\a.txt") == "AAAA", "a.txt not in " + Narrow(folder));
+}
+
+}  // namespace
+
+const Tests& SwitchesTests() {
+  static const Tests kTests = {
+      {"switches: /S into new and existing files, with and without /O", SilentExtraction},
+      {"switches: /S with a damaged member", SilentDamagedMember},
+      {"switches: /?, /H, bad switches and no archive", BadSwitchesAndArchive},
+      {"switches: /D= with spaces and non-ASCII", FolderFromCommandLine},
+  };
+  return kTests;
+}
+
+}  // namespace wine_e2e
