@@ -24,7 +24,7 @@ const char kSwitchesText[] =
     "/S\tExtract every member with its stored path, without any window.\n"
     "/O\tWith /S: overwrite existing files (otherwise they are skipped).\n"
     "/D=DIR\tExtract into DIR. The last switch: DIR is the rest of the line.\n"
-    "/?, /H\tShow this box.\n\n"
+    "/?, /H\tShow these switches and exit codes in a box.\n\n"
     "Exit codes of /S:\n"
     "0\tevery member was extracted\n"
     "1\tsome member failed or was skipped\n"

@@ -140,6 +140,54 @@ void FolderFromCommandLine() {
   Expect(ReadWide(folder + L"\\a.txt") == "AAAA", "a.txt not in " + Narrow(folder));
 }
 
+// The lines "SWITCH<tab>TEXT" of the /? box, and the manual page's ".TP",
+// ".B SWITCH", "TEXT" entries about the program, in the same order.
+void HelpBoxMatchesManualPage() {
+  std::string page(LZH_MAN_PAGE);
+  for (char& c : page)
+    if (c == '/') c = '\\';
+  Bytes bytes = ReadFileBytes("Z:" + page);
+  std::string text(bytes.begin(), bytes.end());
+  std::size_t from = text.find(".SH THE SELF-EXTRACTING PROGRAM");
+  REQUIRE(from != std::string::npos, "no section on the program in " + page);
+  std::string section = text.substr(from, text.find("\n.SH ", from + 1) - from);
+  std::vector<std::string> pageLines, boxLines;
+  for (std::size_t at = 0; (at = section.find(".TP\n.B ", at)) != std::string::npos;) {
+    std::size_t keyEnd = section.find('\n', at + 7);
+    std::size_t lineEnd = section.find('\n', keyEnd + 1);
+    std::string entry = section.substr(at + 7, keyEnd - at - 7) + "\t" +
+                        section.substr(keyEnd + 1, lineEnd - keyEnd - 1);
+    for (std::size_t dash; (dash = entry.find("\\-")) != std::string::npos;) entry.erase(dash, 1);
+    pageLines.push_back(entry);
+    at = lineEnd;
+  }
+
+  std::string dir = MakeTestDirectory("helpbox");
+  std::string exe = dir + "\\help.exe";
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes(MixedMembers()))) return;
+  Program program;
+  REQUIRE(program.Start(Widen(exe), Widen(dir), L"/?"), "cannot start");
+  HWND box = nullptr;
+  REQUIRE(WaitFor([&] { return (box = FindOtherDialog(program.Id(), nullptr)) != nullptr; }),
+          "no box for /?");
+  std::string shown = Narrow(MessageBoxText(box));
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  for (std::size_t at = 0; at < shown.size();) {
+    std::size_t end = shown.find('\n', at);
+    if (end == std::string::npos) end = shown.size();
+    std::string line = shown.substr(at, end - at);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.find('\t') != std::string::npos) boxLines.push_back(line);
+    at = end + 1;
+  }
+  REQUIRE(boxLines.size() == pageLines.size() && boxLines.size() >= 7,
+          std::to_string(boxLines.size()) + " lines in the box, " +
+              std::to_string(pageLines.size()) + " in the page:\n" + shown);
+  for (std::size_t i = 0; i < boxLines.size(); ++i)
+    Expect(boxLines[i] == pageLines[i], "the box shows " + Quote(Widen(boxLines[i])) +
+                                            ", the page " + Quote(Widen(pageLines[i])));
+}
+
 }  // namespace
 
 const Tests& SwitchesTests() {
@@ -148,6 +196,7 @@ const Tests& SwitchesTests() {
       {"switches: /S with a damaged member", SilentDamagedMember},
       {"switches: /?, /H, bad switches and no archive", BadSwitchesAndArchive},
       {"switches: /D= with spaces and non-ASCII", FolderFromCommandLine},
+      {"switches: the /? box and the manual page agree", HelpBoxMatchesManualPage},
   };
   return kTests;
 }
