@@ -8,6 +8,7 @@
 #include "platform/file_system.h"
 #include "platform/heap.h"
 #include "platform/own_executable.h"
+#include "platform/run_command.h"
 #include "platform/win32_text.h"
 #include "resource_ids.h"
 #include "startup/archive_offset.h"
@@ -21,14 +22,14 @@ namespace {
 constexpr int kOffsetTextBytes = 255;
 
 const char kSwitchesText[] =
-    "/S\tExtract every member with its stored path, without any window.\n"
-    "/O\tWith /S: overwrite existing files (otherwise they are skipped).\n"
-    "/D=DIR\tExtract into DIR. The last switch: DIR is the rest of the line.\n"
-    "/?, /H\tShow these switches and exit codes in a box.\n\n"
-    "Exit codes of /S:\n"
-    "0\tevery member was extracted\n"
-    "1\tsome member failed or was skipped\n"
-    "2\tthe archive or a switch was bad";
+    "/S\tExtract all, no window\n"
+    "/O\tWith /S: overwrite files\n"
+    "/D=DIR\tInto DIR (rest of line)\n"
+    "/?, /H\tThis box\n\n"
+    "/S exits with:\n"
+    "0\tall extracted\n"
+    "1\tsome failed or skipped\n"
+    "2\tbad archive or switch";
 
 // The archive's offset from string 4 of this module, or 0 when none is
 // attached. The text is loaded before the size is asked, and the buffer is
@@ -53,15 +54,26 @@ FileHandle OpenArchiveHandle(bool silent) {
   return archiveHandle;
 }
 
-// Extracts every member into /D='s folder, or the current one as the
-// dialog would; the exit code.
-int ExtractSilently(WalkSession& session, const Switches& switches) {
-  if (switches.directory[0] != 0 &&
-      !WideToUtf8(switches.directory, session.extractPath, sizeof session.extractPath))
+// What the program's maker set (strings 5 to 7; none in the stub itself).
+struct Settings {
+  wchar_t title[128] = {};
+  wchar_t run[kDirectoryUnits] = {};
+};
+
+// Extracts every member into the folder of /D= or the maker, or the
+// current one as the dialog would; the exit code, or the maker's command's
+// once everything was extracted.
+int ExtractSilently(WalkSession& session, const Switches& switches, Settings& settings) {
+  // No folder gives an empty path, which the walk reads as the current one.
+  if (!WideToUtf8(switches.directory, session.extractPath, sizeof session.extractPath))
     return kBadArchiveOrSwitch;
   SilentWalkDialog dialog(switches.overwrite ? Overwrite : Skip);
   WalkArchive(session, dialog, WalkMode::Extract);
-  return dialog.ExitCode();
+  int exitCode = dialog.ExitCode();
+  if (exitCode != kAllExtracted || settings.run[0] == 0) return exitCode;
+  std::uint32_t code;
+  return RunInFolder(settings.run, session.extractPath, true, code) ? static_cast<int>(code)
+                                                                    : kSomeNotExtracted;
 }
 
 // Names and paths are UTF-8 from the archive's records or the system's code
@@ -76,6 +88,19 @@ int Run(HINSTANCE module) {
       MessageBoxA(nullptr, kSwitchesText, "LZH Self-Extracting Archive", 0);
     return switches.bad ? kBadArchiveOrSwitch : kAllExtracted;
   }
+  // The maker's folder, its %NAME% variables expanded, unless /D= gave one.
+  Settings settings;
+  LoadStringW(module, IDS_TITLE, settings.title, 128);
+  LoadStringW(module, IDS_RUN, settings.run, kDirectoryUnits);
+  wchar_t folder[kDirectoryUnits];
+  if (switches.directory[0] == 0 &&
+      LoadStringW(module, IDS_DEFAULT_DIR, folder, kDirectoryUnits) > 0) {
+    DWORD units = ExpandEnvironmentStringsW(folder, switches.directory, kDirectoryUnits);
+    if (units - 1 >= kDirectoryUnits) {  // 0 when it failed
+      if (switches.silent) return kBadArchiveOrSwitch;
+      switches.directory[0] = 0;
+    }
+  }
   FileSystem& fs = Utf8HostFileSystem();
   FileHandle archiveHandle = OpenArchiveHandle(switches.silent);
   if (archiveHandle == kInvalidFile) return switches.silent ? kBadArchiveOrSwitch : 0;
@@ -89,14 +114,14 @@ int Run(HINSTANCE module) {
     session.archive.archiveHandle = archiveHandle;
     session.archiveStart = LocateArchive(module, fs, archiveHandle);
     if (switches.silent) {
-      exitCode =
-          session.archiveStart == 0 ? kBadArchiveOrSwitch : ExtractSilently(session, switches);
+      exitCode = session.archiveStart == 0 ? kBadArchiveOrSwitch
+                                           : ExtractSilently(session, switches, settings);
       fs.Close(archiveHandle);  // read-only: nothing of the extraction depends on it
     } else {
       if (session.archiveStart == 0) {
         MessageBoxA(nullptr, "Couldn't find attached archive.", "Archive error..", 0);
       } else {
-        RunMainDialog(module, session, switches.directory);
+        RunMainDialog(module, session, {switches.directory, settings.title, settings.run});
       }
       if (!fs.Close(archiveHandle)) MessageBoxA(nullptr, "Error closing file", "Error", 0);
     }

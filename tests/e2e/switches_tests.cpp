@@ -188,6 +188,61 @@ void HelpBoxMatchesManualPage() {
                                             ", the page " + Quote(Widen(pageLines[i])));
 }
 
+std::wstring Expanded(const wchar_t* text) {
+  wchar_t out[MAX_PATH];
+  return ExpandEnvironmentStringsW(text, out, MAX_PATH) - 1 < MAX_PATH ? out : L"";
+}
+
+// A program made with a title, a folder under %TEMP% and a command (a batch
+// file of the archive that leaves a marker and ends with code 7).
+void MakersSettings() {
+  std::string dir = MakeTestDirectory("settings");
+  std::string exe = dir + "\\settings.exe";
+  const std::u16string title = u"Mon titre \u2713 \u65e5\u672c";
+  const std::wstring folder = L"%TEMP%\\lzhsfx settings " + std::to_wstring(GetTickCount());
+  MemberPlan batch = Stored("mark.bat", "@echo ran> marker.txt\r\n@exit /b 7\r\n");
+  lzh::sfx::ProgramSettings settings{title, std::u16string(folder.begin(), folder.end()),
+                                     u"mark.bat"};
+  if (!BuildProgram(exe, lzhtest::ArchiveBytes({Stored("a.txt", "AAAA"), batch}), settings)) return;
+
+  // The dialog: the caption, the folder expanded, the command named; once
+  // everything is out, the command runs and the dialog closes.
+  Session s;
+  REQUIRE(s.program.Start(Widen(exe), Widen(dir)), "cannot start");
+  const std::wstring caption(title.begin(), title.end());
+  REQUIRE(WaitFor([&] { return (s.dialog = FindDialog(s.program.Id(), caption)) != nullptr; }),
+          "no dialog captioned with the title");
+  Expect(ControlText(s.dialog, IDC_PATH_EDIT) == Expanded(folder.c_str()),
+         "path field " + Quote(ControlText(s.dialog, IDC_PATH_EDIT)));
+  Expect(ControlText(s.dialog, IDC_STATUS_LINE) == L"Runs after extraction: mark.bat",
+         "status line " + Quote(ControlText(s.dialog, IDC_STATUS_LINE)));
+  std::string out = dir + "\\out";
+  SetControlText(s.dialog, IDC_PATH_EDIT, Widen(out));
+  Click(s.dialog, IDOK);
+  s.ExpectEnds();
+  Expect(WaitFor([&] { return Exists(out + "\\marker.txt"); }), "the command did not run");
+
+  // Silent, into the maker's folder: the command's exit code.
+  DWORD code = 1234;
+  if (RunWithoutWindow(exe, Widen(dir), L"/S", code)) {
+    Expect(code == 7, "/S: exit code " + std::to_string(code));
+    Expect(ReadWide(Expanded(folder.c_str()) + L"\\marker.txt") == "ran\r\n",
+           "no marker in the maker's folder");
+  }
+
+  // Nothing runs after a partial extraction.
+  MemberPlan bad = Stored("bad.txt", "broken");
+  bad.crc ^= 0x1234;
+  std::string failing = dir + "\\failing.exe";
+  if (!BuildProgram(failing, lzhtest::ArchiveBytes({batch, bad}), settings)) return;
+  std::string out2 = dir + "\\out2";
+  if (RunWithoutWindow(failing, Widen(dir), L"/S /D=" + Widen(out2), code)) {
+    Expect(code == 1, "/S with a damaged member: exit code " + std::to_string(code));
+    Expect(Exists(out2 + "\\mark.bat") && !Exists(out2 + "\\marker.txt"),
+           "the command ran after a failed extraction");
+  }
+}
+
 }  // namespace
 
 const Tests& SwitchesTests() {
@@ -197,6 +252,7 @@ const Tests& SwitchesTests() {
       {"switches: /?, /H, bad switches and no archive", BadSwitchesAndArchive},
       {"switches: /D= with spaces and non-ASCII", FolderFromCommandLine},
       {"switches: the /? box and the manual page agree", HelpBoxMatchesManualPage},
+      {"maker's settings: title, default folder and command", MakersSettings},
   };
   return kTests;
 }
