@@ -7,6 +7,10 @@
 #define IDS_VERSION 2
 #define IDS_DESCRIPTION 3
 #define IDS_ARCHIVE_OFFSET 4  // decimal offset of the attached archive, patched in place
+// Set by the program's maker; the stub itself has none of them.
+#define IDS_TITLE 5        // the main dialog's caption
+#define IDS_DEFAULT_DIR 6  // the folder shown at start and used by /S, with %NAME% variables
+#define IDS_RUN 7          // the command run in the folder after a full extraction
 
 // Main dialog. Ids are grouped by role in hundreds.
 #define IDC_PATH_LABEL 100

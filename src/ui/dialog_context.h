@@ -23,6 +23,13 @@ struct DialogContext {
   std::uint8_t overwriteAnswer = 0;
   char existingFileName[kFileNameMax + 1] = {};  // what the question names (UTF-8)
   bool walkRunning = false;
+  const wchar_t* initialPath = L"";  // /D='s folder; empty: the current directory
+  const wchar_t* title = L"";        // the maker's caption; empty: the template's
+  wchar_t* run = nullptr;            // run after a full extraction; empty: nothing
+  // Of the last extraction: members extracted, and whether any member or
+  // box told of anything else.
+  int extracted = 0;
+  bool shortfall = false;
 };
 
 // Keeps the context given at WM_INITDIALOG (its lParam) with the dialog.

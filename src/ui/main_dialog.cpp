@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include "platform/run_command.h"
 #include "platform/win32_text.h"
 #include "resource_ids.h"
 #include "ui/dialog_context.h"
@@ -62,6 +63,14 @@ void UseCurrentDirectory(HWND dialog, DialogContext& context) {
 
 void OnInitDialog(HWND dialog, DialogContext& context) {
   CenterOnScreen(dialog);
+  if (context.title[0] != 0)
+    SendMessageW(dialog, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(context.title));
+  if (context.run[0] != 0) {
+    wchar_t line[kWidePathUnits];
+    lstrcpyW(line, L"Runs after extraction: ");
+    lstrcpyW(line + 23, context.run);
+    SetDlgItemTextW(dialog, IDC_STATUS_LINE, line);
+  }
   HICON icon = LoadIconW(GetModuleHandleW(nullptr), L"MainIcon");
 #ifdef _WIN64
   SetClassLongPtrW(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
@@ -69,7 +78,12 @@ void OnInitDialog(HWND dialog, DialogContext& context) {
   SetClassLongW(dialog, GCL_HICON, reinterpret_cast<LONG>(icon));
 #endif
   SetFocus(GetDlgItem(dialog, IDC_PATH_EDIT));
-  UseCurrentDirectory(dialog, context);
+  // Extract reads the folder from the edit, so /D='s needs no copy elsewhere.
+  if (context.initialPath[0] == 0) {
+    UseCurrentDirectory(dialog, context);
+  } else {
+    SetDlgItemTextW(dialog, IDC_PATH_EDIT, context.initialPath);
+  }
   SendDlgItemMessageW(dialog, IDC_PATH_EDIT, EM_SETSEL, 0, 32767);
   Check(dialog, IDC_SELECT_ALL);
   Check(dialog, IDC_POLICY_CONFIRM);
@@ -87,7 +101,19 @@ void OnExtract(HWND dialog, DialogContext& context) {
   path[copied] = 0;
   WideToUtf8(path, context.session.extractPath, sizeof context.session.extractPath);
   if (copied == 0) UseCurrentDirectory(dialog, context);
+  context.extracted = 0;
+  context.shortfall = false;
   Walk(dialog, context, WalkMode::Extract);
+  // The maker's command follows only an extraction in which every selected
+  // member was extracted; then the dialog has done its work.
+  // (A member not reached was stopped at with a box.)
+  if (context.run[0] == 0 || context.extracted == 0 || context.shortfall) return;
+  std::uint32_t code;
+  if (RunInFolder(context.run, context.session.extractPath, false, code)) {
+    EndDialog(dialog, IDOK);
+  } else {
+    MessageBoxW(nullptr, context.run, L"Couldn't open...", 0);
+  }
 }
 
 void OnStoredPathsClicked(HWND dialog, DialogContext& context) {
@@ -143,8 +169,11 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
   return FALSE;
 }
 
-void RunMainDialog(HINSTANCE module, WalkSession& session) {
+void RunMainDialog(HINSTANCE module, WalkSession& session, const DialogStart& start) {
   DialogContext context(session);
+  context.initialPath = start.initialPath;
+  context.title = start.title;
+  context.run = start.run;
   ShowModalDialog(module, L"MainDialog", nullptr, MainDialogProc,
                   reinterpret_cast<LPARAM>(&context));
 }

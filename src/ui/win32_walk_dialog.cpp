@@ -58,6 +58,7 @@ void Win32WalkDialog::SetStatus(const char* text) {
 }
 
 void Win32WalkDialog::ShowMessage(const char* text, const char* caption) {
+  context_.shortfall = true;
   // No owner: the main dialog stays enabled while the box shows.
   MessageBoxW(nullptr, Wide(text).text, Wide(caption).text, 0);
 }
@@ -69,6 +70,16 @@ std::uint8_t Win32WalkDialog::OverwritePolicy() { return context_.overwritePolic
 void Win32WalkDialog::AskOverwrite(const char* fileName) {
   CopyText(context_.existingFileName, sizeof context_.existingFileName, fileName);
   AskAboutExistingFile(context_);
+}
+
+void Win32WalkDialog::MemberFinished(const MemberOutcome& outcome) {
+  // A directory entry passed over while stored paths are off was never
+  // listed, so never selected.
+  if (outcome.kind == OutcomeKind::Extracted) {
+    ++context_.extracted;
+  } else if (outcome.passReason != PassReason::DirectoryEntry) {
+    context_.shortfall = true;
+  }
 }
 
 std::uint8_t Win32WalkDialog::OverwriteAnswer() { return context_.overwriteAnswer; }

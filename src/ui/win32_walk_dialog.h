@@ -28,8 +28,8 @@ class Win32WalkDialog final : public WalkDialog {
   void AskOverwrite(const char* fileName) override;
   std::uint8_t OverwriteAnswer() override;
   // The dialog shows what became of members through the list's selection
-  // and the walk's boxes alone.
-  void MemberFinished(const MemberOutcome&) override {}
+  // and the walk's boxes; the counts decide whether the maker's command runs.
+  void MemberFinished(const MemberOutcome& outcome) override;
 
   // True once a walk has unticked and disabled "Use S&tored Paths".
   bool StoredPathsTurnedOff() const { return storedPathsTurnedOff_; }

@@ -716,6 +716,45 @@ TEST_F(Cli, MembersOfMethodsNobodyDecodesAreReportedAndTheRestExtracted) {
   EXPECT_NE(list.out.find("  b\n"), std::string::npos) << list.out;
 }
 
+// The maker's settings travel with a program: list shows them, build over
+// it keeps them unless told otherwise, and '' removes one. The archive
+// stays byte for byte behind the stub, whose own strings are kept.
+TEST_F(Cli, SettingsAreShownKeptChangedAndRemoved) {
+  std::string stub = LZH_STUB_PATH;
+  if (lzhtest::ReadWholeFile(stub).empty())
+    GTEST_SKIP() << "no cross-built stub at " << stub << " (cmake --preset win32 builds it)";
+  std::string archive = Write("s.lzh", Sample());
+  Outcome built =
+      Lzhsfx("build " + archive + " -o " + dir + "/a.exe --stub " + stub +
+             " --title 'Setup \u2713' --default-dir '%TEMP%\\app' --run 'setup.exe /q'");
+  ASSERT_EQ(built.status, 0) << built.out;
+  Outcome rebuilt = Lzhsfx("build " + dir + "/a.exe -o " + dir + "/b.exe --stub " + stub +
+                           " --title '' --run 'go.exe'");
+  ASSERT_EQ(rebuilt.status, 0) << rebuilt.out;
+  struct Case {
+    const char* program;
+    const char* shown;
+  };
+  for (const Case& c :
+       {Case{"a.exe",
+             "  title: Setup \u2713\n  default folder: %TEMP%\\app\n"
+             "  runs after extraction: setup.exe /q\n"},
+        Case{"b.exe", "  default folder: %TEMP%\\app\n  runs after extraction: go.exe\n"}}) {
+    Outcome listed = Lzhsfx("list " + dir + "/" + c.program);
+    EXPECT_NE(listed.out.find(std::string("\n") + c.shown + "  "), std::string::npos) << listed.out;
+    Bytes made = lzhtest::ReadWholeFile(dir + "/" + c.program);
+    std::uint32_t offset = 0;
+    ASSERT_TRUE(lzh::sfx::ReadArchiveOffset(made, offset));
+    EXPECT_EQ(Bytes(made.begin() + offset, made.end()), Sample()) << c.program;
+    std::string error, version;
+    EXPECT_TRUE(lzh::sfx::ReadString(made, 2, version, error)) << error;
+  }
+  EXPECT_EQ(Lzhsfx("build " + archive + " -o " + dir + "/c.exe --stub " + stub + " --title " +
+                   std::string(128, 'x') + " 2>/dev/null")
+                .status,
+            2);
+}
+
 TEST_F(Cli, BuildNamesEveryMemberTheStubCannotDecodeAndWarnsOfNamesNotAscii) {
   std::string stub = LZH_STUB_PATH;
   if (lzhtest::ReadWholeFile(stub).empty())

@@ -43,11 +43,16 @@ std::string MakeTestDirectory(const std::string& name) {
   return dir;
 }
 
-bool BuildProgram(const std::string& path, const Bytes& archive) {
+bool BuildProgram(const std::string& path, const Bytes& archive,
+                  const lzh::sfx::ProgramSettings& settings) {
   Bytes program = ReadFileBytes(stubPath);
   std::string error;
   if (program.empty()) {
     failures.push_back("cannot read the stub " + stubPath);
+    return false;
+  }
+  if (!lzh::sfx::WriteSettings(program, settings, error)) {
+    failures.push_back("cannot give the stub its settings: " + error);
     return false;
   }
   if (!lzh::sfx::PatchArchiveOffset(program, static_cast<std::uint32_t>(program.size()), error)) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sfx/pe_resources.h"
 #include "support/archive_builder.h"
 
 namespace wine_e2e {
@@ -29,8 +30,10 @@ bool IsDirectory(const std::string& path);
 // A fresh directory for one test.
 std::string MakeTestDirectory(const std::string& name);
 
-// The stub followed by archive, with string 4 pointing at the archive.
-bool BuildProgram(const std::string& path, const Bytes& archive);
+// The stub followed by archive, with string 4 pointing at the archive, and
+// the maker's settings where any are given.
+bool BuildProgram(const std::string& path, const Bytes& archive,
+                  const lzh::sfx::ProgramSettings& settings = {});
 
 MemberPlan Stored(const std::string& name, const std::string& content, int level = 0);
 // A level-2 member whose directory comes from a directory record.

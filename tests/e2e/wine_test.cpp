@@ -36,7 +36,7 @@ int RunTests(const std::string& only, UINT codePage, int dpi) {
   int failed = 0, run = 0;
   runDpi = dpi;
   for (const Tests* tests : {&MainDialogTests(), &ExtractionTests(), &StartupTests(),
-                             &OverwriteQuestionTests(), &LayoutTests()}) {
+                             &OverwriteQuestionTests(), &LayoutTests(), &SwitchesTests()}) {
     for (const Test& test : *tests) {
       if (!only.empty() && std::string(test.name).find(only) == std::string::npos) continue;
       if (test.codePage != codePage || test.perDpi != (dpi != 0)) continue;

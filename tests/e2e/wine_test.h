@@ -40,6 +40,7 @@ const Tests& MainDialogTests();
 const Tests& ExtractionTests();
 const Tests& OverwriteQuestionTests();
 const Tests& LayoutTests();
+const Tests& SwitchesTests();
 
 // The screen's DPI in a --dpi run, 0 otherwise.
 extern int runDpi;

@@ -1,5 +1,7 @@
 #include "sfx/pe_resources.h"
 
+#include <algorithm>
+
 namespace lzh::sfx {
 
 namespace {
@@ -165,7 +167,7 @@ bool FindEntry(Image& image, const std::vector<std::uint8_t>& bytes, std::uint32
 // language.
 bool FindResourceData(const std::vector<std::uint8_t>& exe, const EntryKey& type,
                       const EntryKey& name, std::uint32_t& offset, std::uint32_t& size,
-                      std::string& error) {
+                      std::string& error, std::uint64_t* dataEntryOffset = nullptr) {
   Image image(exe);
   PeLayout layout;
   if (!ReadLayout(image, layout, error)) return false;
@@ -186,6 +188,7 @@ bool FindResourceData(const std::vector<std::uint8_t>& exe, const EntryKey& type
     return false;
   }
   std::uint64_t dataEntry = static_cast<std::uint64_t>(root) + data;
+  if (dataEntryOffset != nullptr) *dataEntryOffset = dataEntry;
   std::uint32_t rva = image.U32(dataEntry);
   size = image.U32(dataEntry + 4);
   if (!image.Ok() || !RvaToOffset(image, layout, rva, offset) || !image.Has(offset, size)) {
@@ -246,6 +249,127 @@ bool ReadString(const std::vector<std::uint8_t>& exe, std::uint16_t id, std::str
     std::uint32_t unit = exe[where.fileOffset + 2 * i] | exe[where.fileOffset + 2 * i + 1] << 8;
     text.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
   }
+  return true;
+}
+
+namespace {
+
+void Put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  bytes[at] = static_cast<std::uint8_t>(value);
+  bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void Put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  Put16(bytes, at, value & 0xFFFF);
+  Put16(bytes, at + 2, value >> 16);
+}
+
+std::uint32_t AlignUp(std::uint32_t value, std::uint32_t alignment) {
+  return (value + alignment - 1) / alignment * alignment;
+}
+
+std::u16string StringUnits(const std::vector<std::uint8_t>& exe, std::uint16_t id) {
+  StringLocation where;
+  std::string error;
+  std::u16string units;
+  if (!FindString(exe, id, where, error)) return units;
+  for (std::uint32_t i = 0; i < where.length; ++i)
+    units.push_back(static_cast<char16_t>(exe[where.fileOffset + 2 * i] |
+                                          exe[where.fileOffset + 2 * i + 1] << 8));
+  return units;
+}
+
+}  // namespace
+
+ProgramSettings ReadSettings(const std::vector<std::uint8_t>& exe) {
+  return {StringUnits(exe, kTitleString), StringUnits(exe, kDefaultDirString),
+          StringUnits(exe, kRunString)};
+}
+
+bool WriteSettings(std::vector<std::uint8_t>& exe, const ProgramSettings& settings,
+                   std::string& error) {
+  if (!settings.Any()) return true;
+  for (const std::u16string* text : {&settings.title, &settings.defaultDir, &settings.run}) {
+    if (text->size() > kSettingUnits) {
+      error = "a setting of more than " + std::to_string(kSettingUnits) + " characters";
+      return false;
+    }
+  }
+  // The block as it stands: sixteen counted strings.
+  std::uint32_t blockOffset = 0, blockSize = 0;
+  std::uint64_t dataEntry = 0;
+  if (!FindResourceData(exe, {EntryKey::Id, kStringTableType, {}}, {EntryKey::Id, 1, {}},
+                        blockOffset, blockSize, error, &dataEntry))
+    return false;
+  Image image(exe);
+  std::u16string strings[16];
+  std::uint64_t at = blockOffset, end = static_cast<std::uint64_t>(blockOffset) + blockSize;
+  for (auto& text : strings) {
+    if (at + 2 > end) break;
+    std::uint16_t length = image.U16(at);
+    if (at + 2 + 2ull * length > end) break;
+    for (std::uint16_t i = 0; i < length; ++i)
+      text.push_back(static_cast<char16_t>(image.U16(at + 2 + 2 * i)));
+    at += 2 + 2ull * length;
+  }
+  strings[kTitleString] = settings.title;
+  strings[kDefaultDirString] = settings.defaultDir;
+  strings[kRunString] = settings.run;
+  std::vector<std::uint8_t> block;
+  for (const auto& text : strings) {
+    block.push_back(static_cast<std::uint8_t>(text.size()));
+    block.push_back(static_cast<std::uint8_t>(text.size() >> 8));
+    for (char16_t unit : text) {
+      block.push_back(static_cast<std::uint8_t>(unit));
+      block.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+  }
+
+  // A section after the last one, in the file and in memory.
+  PeLayout layout;
+  if (!ReadLayout(image, layout, error)) return false;
+  std::uint64_t optional = layout.sectionTable - image.U16(image.U32(0x3C) + 4 + 16);
+  std::uint32_t sectionAlignment = image.U32(optional + 32);
+  std::uint32_t fileAlignment = image.U32(optional + 36);
+  std::uint32_t headersSize = image.U32(optional + 60);
+  std::uint64_t newHeader =
+      layout.sectionTable + static_cast<std::uint64_t>(layout.sectionCount) * kSectionHeaderBytes;
+  std::uint32_t virtualEnd = 0, rawEnd = 0;
+  for (std::uint32_t i = 0; i < layout.sectionCount; ++i) {
+    std::uint64_t header =
+        layout.sectionTable + static_cast<std::uint64_t>(i) * kSectionHeaderBytes;
+    std::uint32_t size = std::max(image.U32(header + 8), image.U32(header + 16));
+    virtualEnd = std::max(virtualEnd, image.U32(header + 12) + size);
+    rawEnd = std::max(rawEnd, image.U32(header + 20) + image.U32(header + 16));
+  }
+  if (!image.Ok() || sectionAlignment == 0 || fileAlignment == 0 ||
+      newHeader + kSectionHeaderBytes > headersSize || rawEnd != exe.size()) {
+    error = "no room for the settings in the program (is it the bare stub?)";
+    return false;
+  }
+  for (std::uint64_t i = newHeader; i < newHeader + kSectionHeaderBytes; ++i) {
+    if (exe[i] != 0) {
+      error = "no room for the settings in the program's section table";
+      return false;
+    }
+  }
+  std::uint32_t rva = AlignUp(virtualEnd, sectionAlignment);
+  std::uint32_t rawSize = AlignUp(static_cast<std::uint32_t>(block.size()), fileAlignment);
+  const char name[8] = {'.', 'l', 'z', 'h', 's', 'e', 't', 0};
+  for (int i = 0; i < 8; ++i) exe[newHeader + i] = static_cast<std::uint8_t>(name[i]);
+  Put32(exe, newHeader + 8, static_cast<std::uint32_t>(block.size()));
+  Put32(exe, newHeader + 12, rva);
+  Put32(exe, newHeader + 16, rawSize);
+  Put32(exe, newHeader + 20, static_cast<std::uint32_t>(exe.size()));
+  Put32(exe, newHeader + 36, 0x40000040u);  // initialised data, read only
+  std::size_t fileHeader = image.U32(0x3C) + 4;
+  Put16(exe, fileHeader + 2, layout.sectionCount + 1u);
+  Put32(exe, optional + 56,
+        AlignUp(rva + static_cast<std::uint32_t>(block.size()), sectionAlignment));
+  Put32(exe, static_cast<std::size_t>(dataEntry), rva);
+  Put32(exe, static_cast<std::size_t>(dataEntry) + 4, static_cast<std::uint32_t>(block.size()));
+  block.resize(rawSize, 0);
+  exe.insert(exe.end(), block.begin(), block.end());
   return true;
 }
 

@@ -21,6 +21,22 @@ namespace lzh::sfx {
 inline constexpr std::uint16_t kArchiveOffsetString = 4;
 inline constexpr int kArchiveOffsetDigits = 10;
 
+// What the maker of a program may set, as strings 5 to 7 beside string 4:
+// the dialog's caption, the folder shown at start and used by /S (with
+// %NAME% variables), and the command run after a full extraction. A
+// program without them has no such strings.
+inline constexpr std::uint16_t kTitleString = 5;
+inline constexpr std::uint16_t kDefaultDirString = 6;
+inline constexpr std::uint16_t kRunString = 7;
+inline constexpr std::size_t kSettingUnits = 255;  // the most a setting may hold, in UTF-16 units
+inline constexpr std::size_t kTitleUnits = 127;
+
+struct ProgramSettings {
+  std::u16string title, defaultDir, run;  // empty: not set
+
+  bool Any() const { return !title.empty() || !defaultDir.empty() || !run.empty(); }
+};
+
 // Where a string of the string table lies in the file.
 struct StringLocation {
   std::uint32_t fileOffset = 0;  // of its first UTF-16 code unit
@@ -45,6 +61,16 @@ bool FindString(const std::vector<std::uint8_t>& exe, std::uint16_t id, StringLo
 // strings are ASCII).
 bool ReadString(const std::vector<std::uint8_t>& exe, std::uint16_t id, std::string& text,
                 std::string& error);
+
+// The settings that exe carries (empty ones when it has none).
+ProgramSettings ReadSettings(const std::vector<std::uint8_t>& exe);
+
+// Gives exe the settings: a copy of string block 1 with strings 5 to 7 set
+// is written into a section appended to the image, and the block's data
+// entry points at it, so that nothing else in the file moves. exe must be
+// the bare stub (no archive attached); with no settings it stays as it is.
+bool WriteSettings(std::vector<std::uint8_t>& exe, const ProgramSettings& settings,
+                   std::string& error);
 
 // The offset that string 4 names: true when it is a whole decimal number
 // that fits 32 bits. exe may be just the start of a file, as long as it

@@ -23,6 +23,7 @@ namespace {
 
 const char kUsage[] =
     "usage: lzhsfx build ARCHIVE -o OUT.exe [--stub STUB.exe] [--force] [--repack]\n"
+    "                    [--title TEXT] [--default-dir DIR] [--run COMMAND]\n"
     "Makes a self-extracting program: the stub followed by ARCHIVE. ARCHIVE may\n"
     "also be a self-extracting program; its archive is taken. ARCHIVE - reads\n"
     "standard input.\n"
@@ -37,6 +38,13 @@ const char kUsage[] =
     "                archivers' methods, level-3 headers) as -lh5-, keeping names,\n"
     "                time stamps and directory entries\n"
     "  --version     print the version\n"
+    "When ARCHIVE is a program, the new one keeps its title, folder and command\n"
+    "unless these options change them:\n"
+    "  --title TEXT  the dialog's caption (up to 127 characters; '' removes it)\n"
+    "  --default-dir DIR  the folder shown at start and used by /S; %NAME%\n"
+    "                variables are expanded when the program starts\n"
+    "  --run COMMAND run in the extraction folder once every selected member was\n"
+    "                extracted; its first word names a file there (setup.exe)\n"
     "Exit status: 0 built; 2 bad usage, no archive, or a refusal.\n";
 
 // A name that is not ASCII and has no UTF-16 record: the program shows and
@@ -124,7 +132,8 @@ std::vector<std::string> ProblemsOf(const std::string& archivePath, ArchiveSessi
 // Builds outPath from the archive at archivePath with the stub at
 // stubPath (in UTF-8); the exit status.
 int MakeProgram(const std::string& archivePath, const std::string& outPath,
-                const std::string& stubPath, bool force, InterruptRemovals& removal) {
+                const std::string& stubPath, const lzh::sfx::ProgramSettings& settings, bool force,
+                InterruptRemovals& removal) {
   // A file that holds no archive is refused even with --force.
   SessionOptions options;
   options.programMethods = true;
@@ -163,7 +172,7 @@ int MakeProgram(const std::string& archivePath, const std::string& outPath,
   std::uint32_t offset = 0;
   if (!WriteProgram(
           stubPath, lzhnames::SystemNameToUtf8(archivePath), extent,
-          lzhnames::SystemNameToUtf8(outPath), offset, error,
+          lzhnames::SystemNameToUtf8(outPath), settings, offset, error,
           [&removal](const std::string& path) { removal.Note(path, "the partly written"); })) {
     PrintError(error);
     return kExitUsage;
@@ -204,7 +213,10 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
                                   {{"-o", nullptr, true},
                                    {"--stub", nullptr, true},
                                    {"--force", nullptr},
-                                   {"--repack", nullptr}},
+                                   {"--repack", nullptr},
+                                   {"--title", nullptr, true},
+                                   {"--default-dir", nullptr, true},
+                                   {"--run", nullptr, true}},
                                   kUsage, rules, operand);
   if (status >= 0) return status;
   const CommandLine& line = operand.line;
@@ -219,6 +231,11 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     return kExitUsage;
   }
 
+  // A program's settings go on into the new one unless changed here.
+  lzh::sfx::ProgramSettings settings = SettingsOf(lzhnames::SystemNameToUtf8(archivePath));
+  std::string error;
+  if (!TakeSettings(line, settings, error)) return UsageError(error, kUsage);
+
   // Repacked beside the output, then built from like any archive.
   const bool force = line.Has("--force");
   InterruptsCaught caught;
@@ -230,9 +247,9 @@ int BuildCommand(const Arguments& args, const std::string& programPath) {
     // The temporary name in the system's names: the part added is ASCII.
     const std::string repackedPath =
         outPath + writer.TemporaryPath().substr(lzhnames::SystemNameToUtf8(outPath).size());
-    return MakeProgram(repackedPath, outPath, stubPath, force, removal);
+    return MakeProgram(repackedPath, outPath, stubPath, settings, force, removal);
   }
-  return MakeProgram(archivePath, outPath, stubPath, force, removal);
+  return MakeProgram(archivePath, outPath, stubPath, settings, force, removal);
 }
 
 }  // namespace lzhcli

@@ -32,6 +32,7 @@ namespace {
 const char kUsage[] =
     "usage: lzhsfx create OUT PATH... [-C DIR] [-m lh5|lh6|lh7|lh0] [-1 ... -9]\n"
     "                     [-h 0|1|2] [--charset NAME] [-x PATTERN] [--stub STUB.exe]\n"
+    "                     [--title TEXT] [--default-dir DIR] [--run COMMAND]\n"
     "                     [-q | -v]\n"
     "Archives the files and directories named (directories with all they hold,\n"
     "in sorted order) into OUT: an LHA archive, or a self-extracting program\n"
@@ -46,6 +47,12 @@ const char kUsage[] =
     "                  raw (the bytes as they are), or an iconv name\n"
     "  -x PATTERN      leave out paths (or names) that match; * and ? match\n"
     "  --stub STUB.exe the stub for a program (default: the one beside this tool)\n"
+    "For a program:\n"
+    "  --title TEXT  the dialog's caption (up to 127 characters; '' removes it)\n"
+    "  --default-dir DIR  the folder shown at start and used by /S; %NAME%\n"
+    "                variables are expanded when the program starts\n"
+    "  --run COMMAND run in the extraction folder once every selected member was\n"
+    "                extracted; its first word names a file there (setup.exe)\n"
     "  -q              report only what fails (no summary, no progress line)\n"
     "  -v              also a line for each member: method, size before and after\n"
     "Symbolic links and special files are skipped, and names the self-extracting\n"
@@ -63,6 +70,7 @@ struct CreateOptions {
   lzhwrite::WriterOptions writer;
   lzhnames::NameCharset charset;  // auto
   std::string stub;
+  lzh::sfx::ProgramSettings settings;  // what a program carries
   Verbosity verbosity = Verbosity::Normal;
 };
 
@@ -113,6 +121,9 @@ int ParseOptions(const Arguments& args, CreateOptions& options) {
        {"--header-level", "-h", true},  // before the common -h, which is --help elsewhere
        {"--charset", nullptr, true},
        {"--stub", nullptr, true},
+       {"--title", nullptr, true},
+       {"--default-dir", nullptr, true},
+       {"--run", nullptr, true},
        {"-1", nullptr, false},
        {"-2", nullptr, false},
        {"-3", nullptr, false},
@@ -127,6 +138,8 @@ int ParseOptions(const Arguments& args, CreateOptions& options) {
   options.verbosity = line.verbosity;
   options.walk.baseDirectory = line.Value("--directory");
   options.stub = line.Value("--stub");
+  std::string error;
+  if (!TakeSettings(line, options.settings, error)) return UsageError(error, kUsage);
   for (char digit = '1'; digit <= '9'; ++digit) {
     if (line.Has(std::string{'-', digit}.c_str())) options.writer.effort = digit - '0';
   }
@@ -139,7 +152,6 @@ int ParseOptions(const Arguments& args, CreateOptions& options) {
       return UsageError("unknown header level " + level + "; choose 0, 1 or 2", kUsage);
     options.writer.headerLevel = level[0] - '0';
   }
-  std::string error;
   if (line.Has("--charset") &&
       !lzhnames::ParseCharset(line.Value("--charset"), options.charset, error))
     return UsageError(error, kUsage);
@@ -386,6 +398,10 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
                Printable(options.out) + "; use -m lh5 or lh0, or write a .lzh archive");
     return kExitUsage;
   }
+  if (!program && options.settings.Any()) {
+    PrintError("--title, --default-dir and --run are for a program (OUT ending in .exe)");
+    return kExitUsage;
+  }
   if (program && options.stub.empty())
     options.stub = FindStub(lzhnames::SystemNameToUtf8(programPath));
   if (program && options.stub.empty()) {
@@ -451,8 +467,9 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   if (program) {
     std::uint32_t offset = 0;
     bool made = WriteProgram(
-        options.stub, writer.TemporaryPath(), ArchiveExtent{0, outBytes}, options.out, offset,
-        error, [&removal](const std::string& path) { removal.Note(path, "the partly written"); });
+        options.stub, writer.TemporaryPath(), ArchiveExtent{0, outBytes}, options.out,
+        options.settings, offset, error,
+        [&removal](const std::string& path) { removal.Note(path, "the partly written"); });
     writer.Abandon();
     if (!made) {
       PrintError(error);

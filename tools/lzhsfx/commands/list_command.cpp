@@ -1,11 +1,15 @@
 // lzhsfx list FILE [MEMBER...]: one line per member in archive order, under
 // a header row and over a totals line.
+#include <algorithm>
 #include <cstdio>
 
 #include "archive/header_cursor.h"
 #include "commands/archive_operand.h"
 #include "commands/command_line.h"
 #include "commands/commands.h"
+#include "commands/sfx_program.h"
+#include "names/code_page_text.h"
+#include "names/unicode_text.h"
 #include "session/archive_session.h"
 #include "session/member_names.h"
 #include "session/member_time.h"
@@ -14,6 +18,27 @@
 namespace lzhcli {
 
 namespace {
+
+// What the maker set in a program, one line each, as --title and the like
+// would give it again.
+void PrintSettings(const lzh::sfx::ProgramSettings& settings) {
+  struct Line {
+    const char* label;
+    const std::u16string& text;
+  };
+  for (const Line& line :
+       {Line{"title", settings.title}, Line{"default folder", settings.defaultDir},
+        Line{"runs after extraction", settings.run}}) {
+    std::string text, shown;
+    if (line.text.empty() || !lzhnames::Utf16ToUtf8(line.text, text)) continue;
+    // Windows text: its "\" stay as they are (Printable shows them as "/").
+    for (std::size_t at = 0, end; at <= text.size(); at = end + 1) {
+      end = std::min(text.find('\\', at), text.size());
+      shown += (at == 0 ? "" : "\\") + Printable(text.substr(at, end - at));
+    }
+    std::printf("  %s: %s\n", line.label, shown.c_str());
+  }
+}
 
 const char kUsage[] =
     "usage: lzhsfx list FILE [-b] [-v] [--charset NAME] [MEMBER...]\n"
@@ -77,9 +102,11 @@ int ListCommand(const Arguments& args) {
   }
   const OpenedArchive& opened = session.Opened();
   if (!bare) {
-    if (opened.isProgram)
+    if (opened.isProgram) {
       std::printf("%s: a program with its archive at offset %lld\n", operand.shown.c_str(),
                   static_cast<long long>(opened.start));
+      PrintSettings(SettingsOf(lzhnames::SystemNameToUtf8(operand.path)));
+    }
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time",
                 verbose ? "Mode        " : "", "Name");
     std::printf("%s%s----\n", kRule, verbose ? kModeRule : "");

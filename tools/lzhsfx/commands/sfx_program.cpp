@@ -10,6 +10,8 @@
 #include "archive_writer/temporary_file.h"
 #include "archive_writer/utf8_path.h"
 #include "commands/commands.h"
+#include "names/code_page_text.h"
+#include "names/unicode_text.h"
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 #include "system/interrupt_registry.h"
@@ -87,12 +89,61 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
   return !in.bad();
 }
 
+lzh::sfx::ProgramSettings SettingsOf(const std::string& path) {
+  std::ifstream in(lzhwrite::Utf8Path(path), std::ios::binary);
+  std::vector<std::uint8_t> head(4096);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  std::uint32_t end = 0;
+  if (head.size() < 2 || head[0] != 'M' || head[1] != 'Z' || !lzh::sfx::ImageEnd(head, end) ||
+      end > kProgramReach)
+    return {};
+  if (end > head.size()) {
+    std::size_t had = head.size();
+    head.resize(end);
+    in.read(reinterpret_cast<char*>(head.data() + had), static_cast<std::streamsize>(end - had));
+    head.resize(had + static_cast<std::size_t>(in.gcount()));
+  }
+  return lzh::sfx::ReadSettings(head);
+}
+
+bool TakeSettings(const CommandLine& line, lzh::sfx::ProgramSettings& settings,
+                  std::string& error) {
+  struct Setting {
+    const char* option;
+    std::u16string* text;
+    std::size_t most;
+  };
+  for (const Setting& setting :
+       {Setting{"--title", &settings.title, lzh::sfx::kTitleUnits},
+        Setting{"--default-dir", &settings.defaultDir, lzh::sfx::kSettingUnits},
+        Setting{"--run", &settings.run, lzh::sfx::kSettingUnits}}) {
+    if (!line.Has(setting.option)) continue;
+    if (!lzhnames::Utf8ToUtf16(lzhnames::SystemNameToUtf8(line.Value(setting.option)),
+                               *setting.text)) {
+      error = std::string(setting.option) + " is not text in the system's character set";
+      return false;
+    }
+    if (setting.text->size() > setting.most) {
+      error = std::string(setting.option) + " is longer than " + std::to_string(setting.most) +
+              " characters";
+      return false;
+    }
+  }
+  return true;
+}
+
 bool WriteProgram(const std::string& stubPath, const std::string& archivePath, ArchiveExtent extent,
-                  const std::string& outPath, std::uint32_t& offset, std::string& error,
+                  const std::string& outPath, const lzh::sfx::ProgramSettings& settings,
+                  std::uint32_t& offset, std::string& error,
                   const std::function<void(const std::string&)>& onTemporary) {
   std::vector<std::uint8_t> stub;
   if (!ReadWholeFile(stubPath, stub)) {
     error = "cannot read the stub " + Printable(stubPath);
+    return false;
+  }
+  if (!lzh::sfx::WriteSettings(stub, settings, error)) {
+    error = Printable(stubPath) + ": " + error;
     return false;
   }
   offset = static_cast<std::uint32_t>(stub.size());

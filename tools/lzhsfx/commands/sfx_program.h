@@ -9,7 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "commands/command_line.h"
+#include "sfx/pe_resources.h"
+
 namespace lzhcli {
+
+// Sets in settings what the options of line give ("" removes a setting).
+// False, with the reason, for a setting that is too long or not text.
+bool TakeSettings(const CommandLine& line, lzh::sfx::ProgramSettings& settings, std::string& error);
 
 // The stub beside the tool (an installed pair, or the Windows build
 // directory), or in the cross build next to the native one; "" when none.
@@ -37,8 +44,14 @@ struct ArchiveExtent {
 // Refuses a program that would reach past kProgramReach.
 // Gives the archive's offset in the program, or false with a message for
 // the user.
+// The settings of the program at path (UTF-8); none for a plain archive
+// or a file that cannot be read.
+lzh::sfx::ProgramSettings SettingsOf(const std::string& path);
+
+// The stub carries settings, where any are set.
 bool WriteProgram(const std::string& stubPath, const std::string& archivePath, ArchiveExtent extent,
-                  const std::string& outPath, std::uint32_t& offset, std::string& error,
+                  const std::string& outPath, const lzh::sfx::ProgramSettings& settings,
+                  std::uint32_t& offset, std::string& error,
                   const std::function<void(const std::string&)>& onTemporary = {});
 
 }  // namespace lzhcli
