@@ -9,11 +9,9 @@
 namespace lzh {
 
 // The exit codes of a silent run, and of /? and a bad switch.
-enum SilentExit : int {
-  kAllExtracted = 0,  // also /? and /H
-  kSomeNotExtracted = 1,
-  kBadArchiveOrSwitch = 2,
-};
+inline constexpr int kAllExtracted = 0;  // also /? and /H
+inline constexpr int kSomeNotExtracted = 1;
+inline constexpr int kBadArchiveOrSwitch = 2;
 
 class SilentWalkDialog final : public WalkDialog {
  public:
