@@ -34,7 +34,8 @@ void PrintSettings(const lzh::sfx::ProgramSettings& settings) {
     // Windows text: its "\" stay as they are (Printable shows them as "/").
     for (std::size_t at = 0, end; at <= text.size(); at = end + 1) {
       end = std::min(text.find('\\', at), text.size());
-      shown += (at == 0 ? "" : "\\") + Printable(text.substr(at, end - at));
+      if (at != 0) shown += '\\';
+      shown += Printable(text.substr(at, end - at));
     }
     std::printf("  %s: %s\n", line.label, shown.c_str());
   }
