@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codec/crc16.h"
+#include "commands/command_line.h"
 #include "commands/commands.h"
 #include "commands/version.h"
 #include "system/tool_platform.h"
@@ -32,7 +33,9 @@ const char kUsage[] =
     "FILE is an LHA archive, a self-extracting program, or - for standard input.\n"
     "Every command takes -q (errors only), -v (a line per member), --version and\n"
     "--help (also -h, but for create, where -h is the header level);\n"
-    "`lzhsfx COMMAND --help` tells more.\n"
+    "`lzhsfx COMMAND --help` tells more. The single letters of older LHA tools\n"
+    "work too: l (list), v (list -v), t (test), x and e (extract), p (extract -p),\n"
+    "c (create); a (add to an archive) is refused.\n"
     "Exit status: 0 nothing failed, 1 a member failed or was skipped unattended,\n"
     "2 bad usage or no archive.\n";
 
@@ -49,13 +52,31 @@ std::string ProgramPath(const char* argv0) {
   return argv0;
 }
 
+// The single letters that the older LHA tools' users type, each as the
+// command (and option) it stands for.
+struct Letter {
+  const char* letter;
+  const char* command;
+  const char* option;  // put before the arguments, or nullptr
+};
+const Letter kLetters[] = {
+    {"l", "list", nullptr},    {"v", "list", "-v"},       {"t", "test", nullptr},
+    {"x", "extract", nullptr}, {"e", "extract", nullptr}, {"p", "extract", "-p"},
+    {"c", "create", nullptr},
+};
+
 int RunCommand(int argc, char** argv) {
-  const std::string command = argc > 1 ? argv[1] : "";
+  std::string command = argc > 1 ? argv[1] : "";
   // build takes its arguments as the system's "A" calls do, the others in
   // UTF-8.
   bool storedBytes = command == "build";
   Arguments args = storedBytes ? Arguments(argv + 2, argv + argc) : ToolArguments(argc, argv);
   if (!storedBytes) PrepareConsole();
+  for (const Letter& letter : kLetters) {
+    if (command != letter.letter) continue;
+    command = letter.command;
+    if (letter.option != nullptr) args.insert(args.begin(), letter.option);
+  }
   if (command == "list") return ListCommand(args);
   if (command == "test") return TestCommand(args);
   if (command == "extract") return ExtractCommand(args);
@@ -69,8 +90,15 @@ int RunCommand(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
-  if (!command.empty()) PrintError("unknown command " + Printable(command));
-  std::fputs(kUsage, stderr);
+  // Taken as create, it would replace the archive it was to add to.
+  if (command == "a") {
+    PrintError(
+        "'a' adds to an existing archive, which lzhsfx cannot do yet; use 'lzhsfx create' to "
+        "make a new one");
+  } else {
+    PrintError(command.empty() ? "no command given" : "unknown command " + Printable(command));
+  }
+  PrintTryHelp("lzhsfx");
   return kExitUsage;
 }
 

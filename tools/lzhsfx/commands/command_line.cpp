@@ -33,8 +33,19 @@ std::string CommandLine::Value(const char* name) const {
 
 int UsageError(const std::string& message, const char* usage) {
   PrintError(message);
-  std::fputs(usage, stderr);
+  // The usage text's first line names its command: "usage: lzhsfx list FILE ...".
+  const std::string text = usage;
+  const std::size_t start = text.find("lzhsfx");
+  const std::size_t end = start == std::string::npos ? start : text.find(' ', start + 7);
+  PrintTryHelp(start == std::string::npos ? "lzhsfx" : text.substr(start, end - start));
   return kExitUsage;
+}
+
+void PrintTryHelp(const std::string& command) {
+  std::string text = "Try '";
+  text += command;
+  text += " --help' for more information.\n";
+  std::fputs(text.c_str(), stderr);
 }
 
 int ParseCommandLine(const Arguments& args, std::initializer_list<KnownOption> known,

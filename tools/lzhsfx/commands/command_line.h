@@ -31,12 +31,17 @@ struct CommandLine {
 
 // Parses args for a command with the given usage text. Returns -1 when the
 // command is to run; otherwise the exit status, after printing the usage on
-// stdout (--help), the version (--version), or a message and the usage on
-// stderr (a mistake).
+// stdout (--help), the version (--version), or a mistake as UsageError does.
 int ParseCommandLine(const Arguments& args, std::initializer_list<KnownOption> known,
                      const char* usage, CommandLine& line);
 
-// A mistake found after parsing: the message and the usage on stderr.
+// A mistake on the command line: the message, and where help is found
+// ("Try 'lzhsfx list --help' ..."), on stderr; returns kExitUsage. The
+// command is the one usage names.
 int UsageError(const std::string& message, const char* usage);
+
+// "Try 'COMMAND --help' for more information." on stderr; command is
+// "lzhsfx" or, say, "lzhsfx list".
+void PrintTryHelp(const std::string& command);
 
 }  // namespace lzhcli
