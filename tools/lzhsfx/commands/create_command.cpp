@@ -24,6 +24,7 @@
 #include "extract/safe_names.h"
 #include "names/code_page_text.h"
 #include "system/interrupt_registry.h"
+#include "system/tool_platform.h"
 
 namespace lzhcli {
 
@@ -444,8 +445,10 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     status = writer.Open(options.out);
     if (status.Ok()) removal.Note(writer.TemporaryPath(), "the partly written");
   }
+  // The file made first has a temporary name beside OUT: OUT is what the
+  // user knows.
   if (!status.Ok()) {
-    PrintError(Printable(status.path) + ": " + WriteErrorText(status, 0));
+    PrintError(Printable(options.out) + ": " + WriteErrorText(status, 0));
     return kExitMemberFailed;
   }
   if (!AddEntries(writer, entries, options, archiveReach, reporter, progress, totals))

@@ -18,6 +18,7 @@
 #include "session/archive_file.h"
 #include "session/member_names.h"
 #include "system/interrupt_registry.h"
+#include "system/tool_platform.h"
 
 namespace lzhcli {
 
@@ -72,9 +73,11 @@ std::u16string Utf16PathOf(std::string text) {
   return utf16;
 }
 
-// Decodes the member at the reader's position into path; false, with the
-// reason, when it does not decode to its size and CRC.
-bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, std::string& error) {
+// Decodes the member at the reader's position into path, a temporary file
+// beside shown (what messages name); false, with the reason, when it does
+// not decode to its size and CRC.
+bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, const std::string& shown,
+                std::string& error) {
   const lzh::MemberHeader& member = reader.currentMember;
   lzh::FileSystem& host = lzh::HostFileSystem();
   // Made anew for each member: files are only ever created exclusively, so
@@ -82,7 +85,7 @@ bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, std::string
   host.Remove(path.c_str());
   lzh::FileHandle output = host.CreateOutput(path.c_str());
   if (output == lzh::kInvalidFile) {
-    error = "cannot create the temporary file " + path + ": " + SystemErrorText(host.LastError());
+    error = "cannot write the decoded member beside " + shown + SystemReason(host.LastError());
     return false;
   }
   lzh::MemberStream stream{reader.fs,         reader.archiveHandle, output,
@@ -93,7 +96,7 @@ bool DecodeInto(lzh::ArchiveReader& reader, const std::string& path, std::string
   const auto size =
       std::filesystem::file_size(lzhwrite::Utf8Path(lzhnames::SystemNameToUtf8(path)), ec);
   if (!closed || stream.writeFellShort || ec) {
-    error = "cannot write the temporary file " + path;
+    error = "cannot write the decoded member beside " + shown + SystemReason(host.LastError());
     return false;
   }
   if (stream.overran || size != static_cast<std::uintmax_t>(member.originalSize) ||
@@ -138,8 +141,9 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   lzh::FileSystem& host = lzh::HostFileSystem();
   // The names as the system's "A" calls take them, which the host file
   // system uses; the writer and the standard library take them in UTF-8.
+  ClearSystemError();
   if (!ReadWholeFile(lzhnames::SystemNameToUtf8(archivePath), archive)) {
-    error = "cannot read " + archivePath;
+    error = "cannot read " + archivePath + SystemReason(LastSystemError());
     return false;
   }
   // A program's archive is repacked from its first header.
@@ -159,8 +163,12 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
     status = writer.Open(besideUtf8);
     if (status.Ok() && onTemporary) onTemporary(writer.TemporaryPath());
   }
+  // The files made here have temporary names beside besidePath, which is
+  // what the user named.
+  const std::string shown = Printable(besideUtf8);
   if (!status.Ok()) {
-    error = "cannot create " + status.path;
+    error = "cannot create the repacked archive beside " + shown +
+            SystemReason(static_cast<std::uint32_t>(status.systemError));
     host.Close(reader.archiveHandle);
     return false;
   }
@@ -175,7 +183,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
     if (made != nullptr && onTemporary) onTemporary(decodedUtf8);
   }
   if (made == nullptr) {
-    error = "cannot create the temporary file " + decodedUtf8 + ": " +
+    error = "cannot create a file for the decoded members beside " + shown + ": " +
             std::generic_category().message(systemError);
     host.Close(reader.archiveHandle);
     return false;
@@ -200,7 +208,7 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       error = Printable(name) + ": its method " + std::string(m.method, 5) +
               " is one lzhsfx does not decode, so it cannot be repacked";
       ok = false;
-    } else if (!DecodeInto(reader, decoded, error)) {
+    } else if (!DecodeInto(reader, decoded, shown, error)) {
       error = Printable(name) + ": " + error;
       ok = false;
     } else {
@@ -215,7 +223,8 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       repacked.push_back(done);
     }
     if (ok && !status.Ok()) {
-      error = "cannot write the repacked archive " + writer.TemporaryPath();
+      error = "cannot write the repacked archive beside " + shown +
+              SystemReason(static_cast<std::uint32_t>(status.systemError));
       ok = false;
     }
     if (!ok || !cursor.Advance()) break;
@@ -225,7 +234,8 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
   std::filesystem::remove(lzhwrite::Utf8Path(decodedUtf8), ec);
   if (ok) status = writer.Complete();
   if (ok && !status.Ok()) {
-    error = "cannot write the repacked archive " + status.path;
+    error = "cannot write the repacked archive beside " + shown +
+            SystemReason(static_cast<std::uint32_t>(status.systemError));
     ok = false;
   }
   if (!ok) writer.Abandon();

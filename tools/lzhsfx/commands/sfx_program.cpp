@@ -15,6 +15,7 @@
 #include "sfx/pe_checksum.h"
 #include "sfx/pe_resources.h"
 #include "system/interrupt_registry.h"
+#include "system/tool_platform.h"
 
 namespace lzhcli {
 
@@ -31,18 +32,19 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
-// Writes the stub, then the archive's bytes in blocks, to out (named
-// outName); the checksum is summed on the way and written into the stub's
-// field last.
+// Writes the stub, then the archive's bytes in blocks, to out (outName in
+// messages: what the user named, not the temporary file); the checksum is summed on the way and
+// written into the stub's field last.
 bool WriteStubAndArchive(std::FILE* out, const std::string& outName,
                          const std::vector<std::uint8_t>& stub, const std::string& archivePath,
                          ArchiveExtent extent, std::string& error) {
   std::uint32_t field = 0;
   if (!lzh::sfx::FindChecksumField(stub, field, error)) return false;
+  ClearSystemError();
   std::ifstream in(lzhwrite::Utf8Path(archivePath), std::ios::binary);
   in.seekg(static_cast<std::streamoff>(extent.start));
   if (!in) {
-    error = "cannot read " + Printable(archivePath);
+    error = "cannot read " + Printable(archivePath) + SystemReason(LastSystemError());
     return false;
   }
   lzh::sfx::PeChecksum checksum(field);
@@ -66,7 +68,7 @@ bool WriteStubAndArchive(std::FILE* out, const std::string& outName,
   for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
   written = written && std::fseek(out, static_cast<long>(field), SEEK_SET) == 0 &&
             std::fwrite(bytes, 1, 4, out) == 4 && std::fflush(out) == 0;
-  if (!written) error = "cannot write " + Printable(outName);
+  if (!written) error = "cannot write " + Printable(outName) + SystemReason(LastSystemError());
   return written;
 }
 
@@ -138,8 +140,9 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
                   std::uint32_t& offset, std::string& error,
                   const std::function<void(const std::string&)>& onTemporary) {
   std::vector<std::uint8_t> stub;
+  ClearSystemError();
   if (!ReadWholeFile(stubPath, stub)) {
-    error = "cannot read the stub " + Printable(stubPath);
+    error = "cannot read the stub " + Printable(stubPath) + SystemReason(LastSystemError());
     return false;
   }
   if (!lzh::sfx::WriteSettings(stub, settings, error)) {
@@ -166,21 +169,25 @@ bool WriteProgram(const std::string& stubPath, const std::string& archivePath, A
     out = lzhwrite::CreateTemporaryBeside(outPath, ".part", temporary, systemError);
     if (out != nullptr && onTemporary) onTemporary(temporary);
   }
+  // The program is written beside OUT under a temporary name, which the
+  // messages leave out: OUT is what the user named.
   if (out == nullptr) {
-    error = "cannot create the temporary file " + Printable(temporary) + " for " +
-            Printable(outPath) + ": " + std::generic_category().message(systemError);
+    error =
+        "cannot create " + Printable(outPath) + ": " + std::generic_category().message(systemError);
     return false;
   }
-  bool written = WriteStubAndArchive(out, temporary, stub, archivePath, extent, error);
+  bool written = WriteStubAndArchive(out, outPath, stub, archivePath, extent, error);
+  ClearSystemError();
   written = std::fclose(out) == 0 && written;
-  if (!written && error.empty()) error = "cannot write " + Printable(temporary);
+  if (!written && error.empty())
+    error = "cannot write " + Printable(outPath) + SystemReason(LastSystemError());
   std::error_code ec;
   if (written)
     std::filesystem::rename(lzhwrite::Utf8Path(temporary), lzhwrite::Utf8Path(outPath), ec);
   if (!written || ec) {
     if (written)
-      error = "cannot give " + Printable(temporary) + " the name " + Printable(outPath) + ": " +
-              ec.message();
+      error =
+          "cannot put the finished program in place as " + Printable(outPath) + ": " + ec.message();
     std::filesystem::remove(lzhwrite::Utf8Path(temporary), ec);
     return false;
   }

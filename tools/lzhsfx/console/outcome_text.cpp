@@ -1,12 +1,7 @@
 #include "console/outcome_text.h"
 
-#include <cstring>
-
 #include "commands/commands.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "system/tool_platform.h"
 
 namespace lzhcli {
 
@@ -73,7 +68,7 @@ const char* PassText(lzh::PassReason reason) {
 // "could not create PATH: the system's reason".
 std::string FileFailure(const char* what, const lzh::MemberOutcome& outcome) {
   std::string text = std::string("could not ") + what + " " + Printable(outcome.outputPath);
-  if (outcome.systemError != 0) text += ": " + SystemErrorText(outcome.systemError);
+  text += SystemReason(outcome.systemError);
   return text;
 }
 
@@ -128,19 +123,6 @@ std::string Reason(const lzh::MemberOutcome& outcome) {
       break;
   }
   return text;
-}
-
-std::string SystemErrorText(std::uint32_t code) {
-#ifdef _WIN32
-  char text[256] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           code, 0, text, sizeof text, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == '.')) text[--n] = 0;
-  if (n > 0) return text;
-  return "system error " + std::to_string(code);
-#else
-  return std::strerror(static_cast<int>(code));
-#endif
 }
 
 }  // namespace lzhcli

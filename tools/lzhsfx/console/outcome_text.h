@@ -17,7 +17,4 @@ inline constexpr char kSizeAlone[] = "OK by its size alone: its header holds no 
 // What became of the member and why, e.g. "damaged: CRC mismatch".
 std::string Reason(const lzh::MemberOutcome& outcome);
 
-// The system's text for an error code (errno, or GetLastError on Windows).
-std::string SystemErrorText(std::uint32_t code);
-
 }  // namespace lzhcli

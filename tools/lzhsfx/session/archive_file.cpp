@@ -46,9 +46,10 @@ lzh::FileOffset ScanForHeader(lzh::FileSystem& fs, lzh::FileHandle file, std::ui
 bool OpenArchive(lzh::FileSystem& fs, const std::string& path, OpenedArchive& archive,
                  std::string& error, const std::string& shownName) {
   const std::string shown = shownName.empty() ? Printable(path) : shownName;
+  ClearSystemError();
   archive.handle = fs.OpenRead(path.c_str());
   if (archive.handle == lzh::kInvalidFile) {
-    error = "cannot open " + shown;
+    error = "cannot open " + shown + SystemReason(LastSystemError());
     return false;
   }
   // Only a program is probed further: an archive's first header is read

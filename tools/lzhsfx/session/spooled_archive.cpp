@@ -8,6 +8,7 @@
 #include "commands/commands.h"
 #include "console/outcome_text.h"
 #include "names/code_page_text.h"
+#include "system/tool_platform.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

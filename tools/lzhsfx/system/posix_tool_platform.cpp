@@ -1,5 +1,8 @@
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "system/tool_platform.h"
 
 namespace lzhcli {
@@ -16,6 +19,12 @@ bool CurrentDirectory(std::string& path) {
   path = cwd;
   return true;
 }
+
+void ClearSystemError() { errno = 0; }
+
+std::uint32_t LastSystemError() { return static_cast<std::uint32_t>(errno); }
+
+std::string SystemErrorText(std::uint32_t code) { return std::strerror(static_cast<int>(code)); }
 
 void PrepareConsole() {}
 

@@ -5,6 +5,7 @@
 // named whatever the system's ANSI code page.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "commands/commands.h"
@@ -20,6 +21,27 @@ Arguments ToolArguments(int argc, char** argv);
 
 // The current directory in the tool's form; false when it cannot be told.
 bool CurrentDirectory(std::string& path);
+
+// The system's error for calls whose layer keeps none (FileSystem::OpenRead):
+// errno, or GetLastError on Windows. ClearSystemError() first, so that a
+// failure the system did not report reads 0.
+void ClearSystemError();
+std::uint32_t LastSystemError();
+
+// The system's text for an error code (errno, or GetLastError on Windows),
+// in UTF-8, without a closing period or line end: "No such file or
+// directory".
+std::string SystemErrorText(std::uint32_t code);
+
+// ": " and the system's text for code, or "" when code is 0 (not known).
+inline std::string SystemReason(std::uint32_t code) {
+  std::string text;
+  if (code != 0) {
+    text = ": ";
+    text += SystemErrorText(code);
+  }
+  return text;
+}
 
 // Makes the console show the tool's output as written (UTF-8 on Windows).
 void PrepareConsole();

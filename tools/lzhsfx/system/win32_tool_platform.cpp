@@ -44,6 +44,23 @@ bool CurrentDirectory(std::string& path) {
   return true;
 }
 
+void ClearSystemError() { SetLastError(0); }
+
+std::uint32_t LastSystemError() { return GetLastError(); }
+
+std::string SystemErrorText(std::uint32_t code) {
+  wchar_t text[512] = {};
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text / sizeof text[0], nullptr);
+  // The system's texts end in a period and a line end, which the tool's
+  // messages place themselves.
+  while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L'.' ||
+                   text[n - 1] == L' '))
+    text[--n] = 0;
+  if (n > 0) return Utf8(text);
+  return "system error " + std::to_string(code);
+}
+
 void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
 }  // namespace lzhcli
