@@ -36,7 +36,8 @@ const char kUsage[] =
     "                (answers are read from standard input). The default asks\n"
     "                on a terminal; without one an existing file is skipped,\n"
     "                named on stderr, and the exit status is 1\n"
-    "  -p, --stdout  write the members' bytes to standard output, not to files\n"
+    "  -p, --stdout  write the members' bytes to standard output, not to files;\n"
+    "                print nothing but errors (with -v, also lines and the summary)\n"
     "  -q, --quiet   print nothing but errors\n"
     "  -v, --verbose one line per member with what became of it\n"
     "  --charset NAME  read stored names in NAME (any charset iconv knows, such\n"
@@ -47,7 +48,8 @@ const char kUsage[] =
     "                except raw\n"
     "  --version     print the version\n"
     "Exit status: 0 nothing failed; 1 a member failed, or was skipped because\n"
-    "nobody could be asked; 2 bad usage or no archive; killed by a signal: the\n"
+    "nobody could be asked, or a MEMBER matched nothing (the rest is extracted);\n"
+    "2 bad usage or no archive; killed by a signal: the\n"
     "signal's conventional status.\n";
 
 // The facts the overwrite question shows about a file.
@@ -119,6 +121,28 @@ bool AskOnTerminal(ConsoleDialog& dialog, const lzh::MemberHeader& incoming,
   }
 }
 
+// The walk names the deepest directory it wanted; the user is told the
+// first one on the way that is no directory, often -C DIR itself.
+std::string BlockedDirectory(lzh::FileSystem& fs, const std::string& path) {
+  for (std::size_t end = path.find_first_of("/\\", 1); end != std::string::npos;
+       end = path.find_first_of("/\\", end + 1)) {
+    if (!fs.IsDirectory(path.substr(0, end).c_str())) return path.substr(0, end);
+  }
+  return path;
+}
+
+// A path under the current directory as the user would type it: relative.
+// The walk's paths separate with "\\".
+std::string RelativeTo(const std::string& current, std::string path) {
+  auto separator = [](char c) { return c == '/' || c == '\\'; };
+  if (current.empty() || path.size() <= current.size() + 1 || !separator(path[current.size()]))
+    return path;
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    if (path[i] != current[i] && !(separator(path[i]) && separator(current[i]))) return path;
+  }
+  return path.substr(current.size() + 1);
+}
+
 ItemResult ResultOf(const lzh::MemberOutcome& outcome, bool unattended) {
   if (outcome.kind == lzh::OutcomeKind::Extracted) return ItemResult::Done;
   if (outcome.kind == lzh::OutcomeKind::SkippedExisting)
@@ -149,8 +173,13 @@ int ExtractCommand(const Arguments& args) {
   if (status >= 0) return status;
   const CommandLine& line = operand.line;
   const bool toStdout = line.Has("--stdout");
+  // Members on stdout go to a pipe or a pager, whose screen the summary and
+  // the progress line would share: only errors, unless -v asks for more.
+  const Verbosity verbosity =
+      toStdout && line.verbosity == Verbosity::Normal ? Verbosity::Quiet : line.verbosity;
   std::string directory = line.Value("-C");
-  if (!toStdout && directory.empty() && !CurrentDirectory(directory)) {
+  const bool current = directory.empty();
+  if (!toStdout && current && !CurrentDirectory(directory)) {
     PrintError("cannot tell the current directory");
     return kExitUsage;
   }
@@ -161,7 +190,7 @@ int ExtractCommand(const Arguments& args) {
   options.output = toStdout ? SessionOutput::Stdout : SessionOutput::Files;
   options.charset = operand.charset;
   options.storedPaths = !line.Has("--no-paths");
-  options.progress = line.verbosity != Verbosity::Quiet;
+  options.progress = verbosity != Verbosity::Quiet;
   ArchiveSession session(options);
   std::string error;
   if (!session.Open(operand.path, operand.shown, error)) {
@@ -173,9 +202,10 @@ int ExtractCommand(const Arguments& args) {
                   : line.Has("--skip")    ? lzh::Skip
                                           : lzh::Confirm;
   session.List();
-  std::string unmatched;
-  if (!dialog.SelectMatching(operand.patterns, unmatched)) {
-    PrintError("no member matches " + Printable(unmatched));
+  // What matches is extracted, also when another pattern matches nothing.
+  const std::vector<std::string> unmatched = dialog.SelectMatching(operand.patterns);
+  if (!unmatched.empty() && unmatched.size() == operand.patterns.size()) {
+    PrintUnmatched(unmatched);
     return kExitMemberFailed;
   }
 
@@ -192,9 +222,18 @@ int ExtractCommand(const Arguments& args) {
       unattended = true;
     }
   };
-  Reporter reporter(line.verbosity, "extracted", toStdout ? stderr : stdout);
-  dialog.onOutcome = [&](const lzh::MemberOutcome& outcome) {
+  Reporter reporter(verbosity, "extracted", toStdout ? stderr : stdout);
+  std::string outputPath;
+  dialog.onOutcome = [&](const lzh::MemberOutcome& walked) {
     session.ClearProgress();
+    lzh::MemberOutcome outcome = walked;
+    outputPath = walked.outputPath;
+    if (outcome.kind == lzh::OutcomeKind::DirectoryNotMade) {
+      outputPath = BlockedDirectory(session.Files(), outputPath);
+      outcome.systemError = session.Files().LastError();
+    }
+    outputPath = RelativeTo(current ? directory : "", outputPath);
+    outcome.outputPath = outputPath.c_str();
     ItemResult result = ResultOf(outcome, unattended && outcome.byAnswer);
     unattended = false;
     std::string reason =
@@ -205,7 +244,7 @@ int ExtractCommand(const Arguments& args) {
             ? (outcome.crcUnchecked ? kSizeAlone : "")
             : Reason(outcome);
     // A link is not made, and is said so also without -v.
-    if (outcome.passReason == lzh::PassReason::SymbolicLink && line.verbosity == Verbosity::Normal)
+    if (outcome.passReason == lzh::PassReason::SymbolicLink && verbosity == Verbosity::Normal)
       PrintError(MemberLabel(outcome) + ": " + reason);
     reporter.Item(result, MemberLabel(outcome), reason,
                   static_cast<std::uint64_t>(outcome.originalSize));
@@ -225,8 +264,9 @@ int ExtractCommand(const Arguments& args) {
   if (quit)
     PrintError("extraction stopped at your request; the members after it were not extracted");
   const bool damaged = PrintHeaderGaps(session.Reader(), operand.shown);
+  const bool missed = PrintUnmatched(unmatched);
   reporter.Summary();
-  return reporter.AnyError() || quit || damaged ? kExitMemberFailed : kExitOk;
+  return reporter.AnyError() || quit || damaged || missed ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

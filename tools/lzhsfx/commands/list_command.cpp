@@ -53,7 +53,8 @@ const char kUsage[] =
     "  -v, --verbose    also the Unix permissions a member carries\n"
     "  --charset NAME   how stored names are read (see `lzhsfx extract --help`)\n"
     "  --version        print the version\n"
-    "Exit status: 0 listed; 1 a MEMBER matched nothing or the archive is damaged;\n"
+    "Exit status: 0 listed; 1 a MEMBER matched nothing, or the archive is damaged\n"
+    "or ends inside a member;\n"
     "2 bad usage or no archive.\n";
 
 const char kRowFormat[] = "%10s %10s %6s  %-6s %-4s  %-19s  %s%s\n";
@@ -114,6 +115,7 @@ int ListCommand(const Arguments& args) {
   }
   // Members of every method are listed, also those nothing here decodes.
   MemberNames& names = session.Names();
+  const lzh::FileSize fileSize = session.Files().Size(opened.handle);
   lzh::HeaderCursor cursor(session.Reader());
   cursor.Seek(opened.start);
   std::uint64_t totalOriginal = 0, totalPacked = 0;
@@ -152,6 +154,14 @@ int ListCommand(const Arguments& args) {
       totalPacked += packed;
       ++members;
     }
+    // Said as test and extract say it, with the listing's status 1.
+    const lzh::FileOffset next = cursor.NextOffset();
+    if (m.truncated || (next >= 0 && static_cast<lzh::FileSize>(next) > fileSize)) {
+      PrintError((name.empty() ? "(no name)" : name) +
+                 (m.truncated ? ": damaged: archive ends inside this member's header"
+                              : ": damaged: archive ends inside this member"));
+      cut = true;
+    }
     if (m.hasLargeSizes) {
       PrintError("the members after " + name +
                  " cannot be listed: its header gives a size of 2^63 bytes or more, so the "
@@ -169,13 +179,11 @@ int ListCommand(const Arguments& args) {
                 "", "", verbose ? "            " : "", count.c_str());
   }
   if (PrintHeaderGaps(session.Reader(), operand.shown)) cut = true;
+  std::vector<std::string> unmatched;
   for (std::size_t i = 0; i < patterns.size(); ++i) {
-    if (!matched[i]) {
-      PrintError("no member matches " + Printable(patterns[i]));
-      return kExitMemberFailed;
-    }
+    if (!matched[i]) unmatched.push_back(patterns[i]);
   }
-  return cut ? kExitMemberFailed : kExitOk;
+  return PrintUnmatched(unmatched) || cut ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

@@ -22,7 +22,8 @@ const char kUsage[] =
     "  -v, --verbose one line per member: OK or what went wrong\n"
     "  --charset NAME how stored names are read (see `lzhsfx extract --help`)\n"
     "  --version     print the version\n"
-    "Exit status: 0 every member tested OK; 1 a member failed or was untested;\n"
+    "Exit status: 0 every member tested OK; 1 a member failed or was untested,\n"
+    "or a MEMBER matched nothing (the rest is tested);\n"
     "2 bad usage or no archive.\n";
 }
 
@@ -43,9 +44,11 @@ int TestCommand(const Arguments& args) {
   }
   ConsoleDialog& dialog = session.Dialog();
   session.List();
-  std::string unmatched;
-  if (dialog.EntryCount() != 0 && !dialog.SelectMatching(operand.patterns, unmatched)) {
-    PrintError("no member matches " + Printable(unmatched));
+  // What matches is tested, also when another pattern matches nothing.
+  const std::vector<std::string> unmatched = dialog.SelectMatching(operand.patterns);
+  if (dialog.EntryCount() != 0 && unmatched.size() == operand.patterns.size() &&
+      !unmatched.empty()) {
+    PrintUnmatched(unmatched);
     return kExitMemberFailed;
   }
   Reporter reporter(line.verbosity, "OK");
@@ -72,8 +75,9 @@ int TestCommand(const Arguments& args) {
   for (const auto& name : dialog.Unreached())
     reporter.Item(ItemResult::Untested, Printable(name), "untested: the check stopped before it");
   const bool damaged = PrintHeaderGaps(session.Reader(), operand.shown);
+  const bool missed = dialog.EntryCount() != 0 && PrintUnmatched(unmatched);
   reporter.Summary();
-  return reporter.AnyError() || damaged ? kExitMemberFailed : kExitOk;
+  return reporter.AnyError() || damaged || missed ? kExitMemberFailed : kExitOk;
 }
 
 }  // namespace lzhcli

@@ -23,17 +23,17 @@ void ConsoleDialog::SelectAll() {
   for (auto& entry : entries) entry.selected = true;
 }
 
-bool ConsoleDialog::SelectMatching(const std::vector<std::string>& patterns,
-                                   std::string& unmatched) {
+std::vector<std::string> ConsoleDialog::SelectMatching(const std::vector<std::string>& patterns) {
   if (patterns.empty()) SelectAll();
+  std::vector<std::string> unmatched;
   for (const auto& pattern : patterns) {
     bool matched = false;
     for (auto& entry : entries) {
       if (WildcardMatch(pattern, entry.name)) entry.selected = matched = true;
     }
-    if (!matched && unmatched.empty()) unmatched = pattern;
+    if (!matched) unmatched.push_back(pattern);
   }
-  return unmatched.empty();
+  return unmatched;
 }
 
 std::vector<std::string> ConsoleDialog::Unreached() const {

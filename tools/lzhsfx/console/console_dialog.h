@@ -33,9 +33,8 @@ class ConsoleDialog final : public lzh::WalkDialog {
 
   void SelectAll();
   // Selects the entries that match one of patterns (see WildcardMatch), or
-  // all when there is none. False, with the first pattern that matched
-  // nothing in unmatched, when a pattern matched nothing.
-  bool SelectMatching(const std::vector<std::string>& patterns, std::string& unmatched);
+  // all when there is none. Returns the patterns that matched nothing.
+  std::vector<std::string> SelectMatching(const std::vector<std::string>& patterns);
   // Entries the extracting walk never reached (it stopped before them).
   std::vector<std::string> Unreached() const;
 

@@ -109,6 +109,11 @@ std::string LinkShown(const std::string& printable) {
   return shown;
 }
 
+bool PrintUnmatched(const std::vector<std::string>& patterns) {
+  for (const auto& pattern : patterns) PrintError("no member matches " + Printable(pattern));
+  return !patterns.empty();
+}
+
 bool PrintHeaderGaps(const lzh::ArchiveReader& reader, const std::string& shown) {
   if (reader.gaps == 0) return false;
   const std::string at = std::to_string(reader.lastGapAt);

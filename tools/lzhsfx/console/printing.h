@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "archive/member_header.h"
 
@@ -17,6 +18,10 @@ std::string Printable(const std::string& name);
 
 // A symbolic link's entry, stored as "name|target", as "name -> target".
 std::string LinkShown(const std::string& printable);
+
+// "no member matches PATTERN" on stderr for each pattern; false when there
+// is none.
+bool PrintUnmatched(const std::vector<std::string>& patterns);
 
 // The gaps the last walk of the reader met in the archive's chain of
 // headers (ArchiveReader::gaps), in one message on stderr; false when

@@ -14,6 +14,8 @@ constexpr std::uint8_t kUtf16NameRecord = 0x44;
 constexpr std::uint8_t kUtf16DirectoryRecord = 0x45;
 constexpr std::uint8_t kCodePageRecord = 0x46;
 constexpr char16_t kUtf16Separator = 0xFFFF;  // ends each directory component in 0x45
+// How much of a name too long to use is shown with its refusal.
+constexpr std::size_t kShownPrefixBytes = 60;
 
 // UTF-16LE record data, cut at its first zero unit as byte names are.
 std::u16string RecordText(const std::uint8_t* data, std::uint32_t size) {
@@ -117,7 +119,14 @@ lzh::NameRefusal MemberNames::ReadName(const lzh::MemberHeader& member, const ch
   lastBytesCharset_ = used;
   if (text == memberName) return lzh::NameRefusal::None;  // the walk checks it as it is
   lzh::NameRefusal refusal = BytesRefusal(member, memberName, used);
-  if (!lzh::CopyText(memberName, sizeof memberName, text.c_str())) return lzh::NameRefusal::TooLong;
+  if (!lzh::CopyText(memberName, sizeof memberName, text.c_str())) {
+    // Refused all the same, but named: its start and an ellipsis ("..."
+    // would read as a component that climbs), cut between characters.
+    std::size_t cut = kShownPrefixBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    lzh::CopyText(memberName, sizeof memberName, (text.substr(0, cut) + "\u2026").c_str());
+    return lzh::NameRefusal::TooLong;
+  }
   return refusal;
 }
 
