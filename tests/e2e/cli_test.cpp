@@ -122,8 +122,8 @@ TEST_F(Cli, ListShowsHeaderRowsAndTotals) {
   EXPECT_EQ(Lzhsfx("list " + Write("junk", lzhtest::ToBytes("not an archive"))).status, 2);
 }
 
-// Every command: usage on stdout for --help, on stderr with status 2 for a
-// mistake; --version.
+// Every command: usage on stdout for --help; for a mistake, one line and
+// where help is, on stderr, status 2; --version.
 TEST_F(Cli, EveryCommandHasHelpUsageAndVersion) {
   for (const char* command : {"list", "test", "extract", "build"}) {
     Outcome help = Lzhsfx(std::string(command) + " --help 2>/dev/null");
@@ -132,7 +132,10 @@ TEST_F(Cli, EveryCommandHasHelpUsageAndVersion) {
     EXPECT_EQ(Lzhsfx(std::string(command) + " -h 2>/dev/null").out, help.out) << command;
     Outcome bare = Lzhsfx(std::string(command) + " >/dev/null");
     EXPECT_EQ(bare.status, 2) << command;
-    EXPECT_NE(bare.out.find("usage: lzhsfx"), std::string::npos) << bare.out;
+    const std::string tryHelp =
+        std::string("\nTry 'lzhsfx ") + command + " --help' for more information.\n";
+    EXPECT_EQ(bare.out.find(tryHelp), bare.out.find('\n')) << "one line, then where help is";
+    EXPECT_EQ(bare.out.size(), bare.out.find(tryHelp) + tryHelp.size()) << bare.out;
     EXPECT_EQ(Lzhsfx(std::string(command) + " --bogus >/dev/null").status, 2) << command;
     Outcome version = Lzhsfx(std::string(command) + " --version");
     EXPECT_EQ(version.status, 0);
@@ -222,9 +225,9 @@ TEST_F(Cli, UnattendedExtractSkipsExistingFilesAndSaysSo) {
 // from stdin.
 TEST_F(Cli, MembersToStdoutAndArchivesFromStdin) {
   std::string archive = Write("s.lzh", Sample());
-  Outcome piped = Lzhsfx("extract -p " + archive + " 2>/dev/null");
+  Outcome piped = Lzhsfx("extract -p " + archive);
   EXPECT_EQ(piped.status, 0);
-  EXPECT_EQ(piped.out, "alphabravo");
+  EXPECT_EQ(piped.out, "alphabravo") << "no summary with the members' bytes";
   EXPECT_EQ(Lzhsfx("extract --stdout " + archive + " '*b.txt' 2>/dev/null").out, "bravo");
   Bytes bytes = Sample();
   std::string input(bytes.begin(), bytes.end());
@@ -906,10 +909,10 @@ TEST_F(Cli, ProgressLineOnlyOnATerminalAndClearedBeforeMessages) {
   std::string archive = Write("lz.lzh", ArchiveBytes({LzMember(64)}));
   // script gives the command a terminal and copies what it shows.
   Outcome shown;
-  FILE* pipe = popen(("script -qec '" + std::string(LZH_CLI_PATH) + " extract -p " + archive +
-                      " >/dev/null' /dev/null </dev/null")
-                         .c_str(),
-                     "r");
+  FILE* pipe = popen(
+      ("script -qec '" + std::string(LZH_CLI_PATH) + " test " + archive + "' /dev/null </dev/null")
+          .c_str(),
+      "r");
   ASSERT_NE(pipe, nullptr);
   char buffer[4096];
   std::size_t n;
@@ -920,11 +923,11 @@ TEST_F(Cli, ProgressLineOnlyOnATerminalAndClearedBeforeMessages) {
   EXPECT_NE(shown.out.find("lz.txt "), std::string::npos) << shown.out;
   EXPECT_NE(shown.out.find("% | all "), std::string::npos) << shown.out;
   std::size_t cleared = shown.out.find("\r\x1b[K", line);
-  std::size_t summary = shown.out.find("1 extracted");
+  std::size_t summary = shown.out.find("1 OK");
   ASSERT_NE(summary, std::string::npos) << shown.out;
   EXPECT_LT(cleared, summary) << "the line is cleared before the summary: " << shown.out;
 
-  Outcome piped = Lzhsfx("extract -p " + archive + " >/dev/null");
+  Outcome piped = Lzhsfx("test " + archive + " >/dev/null");
   EXPECT_EQ(piped.status, 0) << piped.out;
   EXPECT_EQ(piped.out.find("MB/s"), std::string::npos) << piped.out;
   EXPECT_EQ(piped.out.find('\r'), std::string::npos) << piped.out;
@@ -972,6 +975,61 @@ TEST_F(Cli, ModesLinksAndDamagedChainsAsTheUserSeesThem) {
   ASSERT_EQ(stat((dir + "/out/run.sh").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0755u);
   EXPECT_EQ(Read("out/after.txt"), "after");
+}
+
+// What the user typed, what the system said, and the single letters of
+// the older LHA tools.
+TEST_F(Cli, MessagesNameWhatWasTypedAndWhy) {
+  const std::string archive = Write("s.lzh", Sample());
+  Write("file", lzhtest::ToBytes("in the way"));
+  Bytes cut = ArchiveBytes({StoredMember("ok", "k"), StoredMember("cut.txt", "0123456789")});
+  cut.resize(cut.size() - 6);
+  MemberPlan longName = StoredMember("x.txt", "x", 2);
+  longName.records = {{0x44, Utf16Le(std::u16string(1100, u'n'))}};
+  const std::string shortened = std::string(60, 'n') + "\u2026: refused: its path is too long";
+  struct {
+    std::string args;
+    int status;
+    std::vector<std::string> shown;
+    const char* made = nullptr;  // a file the run makes
+  } runs[] = {
+      {"", 2, {"lzhsfx: no command given\nTry 'lzhsfx --help' for more information.\n"}},
+      {"a " + dir + "/new.lzh " + archive, 2, {"'a' adds to an existing archive"}},
+      {"l " + archive, 0, {"  docs/old/b.txt\n"}},
+      {"v " + archive, 0, {"Mode"}},
+      {"t " + archive, 0, {"2 OK, 0 failed"}},
+      {"x " + archive + " -C " + dir + "/x", 0, {"2 extracted"}, "x/docs/old/b.txt"},
+      {"e " + archive + " -C " + dir + "/e", 0, {"2 extracted"}, "e/docs/old/b.txt"},
+      {"p " + archive + " a.txt", 0, {"alpha"}},
+      {"c " + dir + "/c.lzh " + archive, 0, {"1 added"}, "c.lzh"},
+      {"list " + dir + "/missing.lzh", 2, {"cannot open " + dir + "/missing.lzh: No such file"}},
+      {"extract " + archive + " -C " + dir + "/file/out",
+       1,
+       {"could not make the directory " + dir + "/file: Not a directory"}},
+      {"create " + dir + "/file/new.lzh " + archive,
+       1,
+       {"lzhsfx: " + dir + "/file/new.lzh: cannot be created: Not a directory"}},
+      // What matches is extracted; each pattern that matches nothing named.
+      {"extract " + archive + " -C " + dir + "/some nothing A.TXT 'z*'",
+       1,
+       {"no member matches nothing\n", "no member matches z*\n", "1 extracted"},
+       "some/a.txt"},
+      {"test " + archive + " nothing 'docs/*'", 1, {"no member matches nothing", "1 OK"}},
+      {"list " + Write("cut.lzh", cut), 1, {"cut.txt: damaged: archive ends inside this member"}},
+      {"extract " + Write("long.lzh", ArchiveBytes({longName})) + " -C " + dir + "/long",
+       1,
+       {shortened}},
+  };
+  for (const auto& run : runs) {
+    Outcome ran = Lzhsfx(run.args);
+    EXPECT_EQ(ran.status, run.status) << run.args << "\n" << ran.out;
+    for (const std::string& text : run.shown)
+      EXPECT_NE(ran.out.find(text), std::string::npos) << run.args << "\n" << ran.out;
+    if (run.made != nullptr) {
+      EXPECT_TRUE(Exists(run.made)) << run.args;
+    }
+  }
+  EXPECT_FALSE(Exists("new.lzh")) << "'a' is never taken as create";
 }
 
 }  // namespace
