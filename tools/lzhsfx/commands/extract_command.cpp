@@ -180,7 +180,9 @@ int ExtractCommand(const Arguments& args) {
   std::string directory = line.Value("-C");
   const bool current = directory.empty();
   if (!toStdout && current && !CurrentDirectory(directory)) {
-    PrintError("cannot tell the current directory");
+    std::string message = "cannot tell the current directory";
+    message += SystemReason(LastSystemError());
+    PrintError(message);
     return kExitUsage;
   }
 
