@@ -100,11 +100,20 @@ for kind in kinds:
               f"{rate(kind, name):>8.1f}{rate(kind, name, cpu):>10.1f}  {methods[(kind, name)]}")
     print()
 
+# At the default effort each method packs smaller than jlha's by a margin
+# per kind; random bytes are stored by both, so there it is no larger.
+margins = {"binary": 1.2, "text": 0.9}
 goals = []
 for kind in kinds:
-    ours, peer = sizes[(kind, "ours lh5")], sizes[(kind, "jlha lh5")]
-    goals.append((f"default -lh5- no larger than jlha on {kind}", ours <= peer,
-                  f"{ours} vs {peer}"))
+    for method in ("lh5", "lh6", "lh7"):
+        ours, peer = sizes[(kind, "ours " + method)], sizes[(kind, "jlha " + method)]
+        if kind in margins:
+            gain = 100 * (1 - ours / peer)
+            goals.append((f"default -{method}- at least {margins[kind]}% smaller than jlha on {kind}",
+                          gain >= margins[kind], f"{gain:.2f}% smaller ({ours} vs {peer})"))
+        else:
+            goals.append((f"default -{method}- no larger than jlha on {kind}", ours <= peer,
+                          f"{ours} vs {peer}"))
     wall = rate(kind, "ours lh5") / rate(kind, "jlha lh5")
     goals.append((f"default -lh5- at least 6x jlha's speed on {kind}", wall >= 6,
                   f"{wall:.1f}x (CPU time: {rate(kind, 'ours lh5', cpu) / rate(kind, 'jlha lh5', cpu):.1f}x; "
@@ -114,10 +123,6 @@ for kind in ("text", "binary"):
     gain = 100 * (1 - ours / peer)
     goals.append((f"-9 -lh5- at least 4% smaller than jlha on {kind}", gain >= 4,
                   f"{gain:.2f}% smaller"))
-for kind in kinds:
-    ours, peer = sizes[(kind, "ours lh7")], sizes[(kind, "jlha lh7")]
-    goals.append((f"default -lh7- no larger than jlha on {kind}", ours <= peer,
-                  f"{ours} vs {peer}"))
 src = source_size("random")
 for name in ("ours lh5", "ours lh6", "ours lh7"):
     stored = methods[("random", name)] == "-lh0-"

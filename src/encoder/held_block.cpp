@@ -9,16 +9,20 @@ HeldBlock::HeldBlock(const BlockEncoder& blocks) : blocks_(blocks), tokens_(kMax
 }
 
 void HeldBlock::Add(const Token* tokens, int count, const BlockFrequencies& frequencies,
-                    std::int64_t bits, BitOutput& out) {
+                    const BlockCodes& codes, BitOutput& out) {
+  const std::int64_t bits = blocks_.BlockBits(frequencies, codes);
   if (count_ > 0 && count_ + count <= kMaxBlockCodes) {
     BlockFrequencies joined = frequencies_;
     joined.Add(frequencies);
-    const std::int64_t joinedBits = blocks_.BlockBits(joined);
+    BlockCodes joinedCodes;
+    blocks_.BuildCodes(joined, joinedCodes);
+    const std::int64_t joinedBits = blocks_.BlockBits(joined, joinedCodes);
     if (joinedBits <= bits_ + bits) {
       std::memcpy(&tokens_[static_cast<std::size_t>(count_)], tokens,
                   static_cast<std::size_t>(count) * sizeof(Token));
       count_ += count;
       frequencies_ = joined;
+      codes_ = joinedCodes;
       bits_ = joinedBits;
       return;
     }
@@ -27,6 +31,7 @@ void HeldBlock::Add(const Token* tokens, int count, const BlockFrequencies& freq
   std::memcpy(tokens_.Get(), tokens, static_cast<std::size_t>(count) * sizeof(Token));
   count_ = count;
   frequencies_ = frequencies;
+  codes_ = codes;
   bits_ = bits;
 }
 

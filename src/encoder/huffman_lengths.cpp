@@ -16,7 +16,7 @@ constexpr int kMaxSymbols = kLiteralCodeCount;
 // weight too. depth[i] is the depth of leaf i.
 void HuffmanDepths(const std::uint64_t* sorted, int leafCount, int* depth) {
   std::uint64_t innerWeight[kMaxSymbols];
-  int parent[2 * kMaxSymbols] = {};  // leaves first, then inner nodes
+  int parent[2 * kMaxSymbols];  // leaves first, then inner nodes; each set before it is read
   int nextLeaf = 0, nextInner = 0, innerCount = 0;
   auto takeSmallest = [&]() {
     bool leaf = nextLeaf < leafCount &&
@@ -42,6 +42,29 @@ void HuffmanDepths(const std::uint64_t* sorted, int leafCount, int* depth) {
   for (int i = 0; i < leafCount; ++i) depth[i] = innerDepth[parent[i] - leafCount] + 1;
 }
 
+// Sorts weight << 10 | symbol entries, made in order of symbol: weights
+// below 2^16 (a block's counts) by two stable passes of a byte each,
+// which the block parses' many code builds spend less time on than on a
+// comparison sort.
+void SortByWeight(std::uint64_t* entries, int count) {
+  std::uint64_t largest = 0;
+  for (int i = 0; i < count; ++i) largest |= entries[i];
+  if ((largest >> 10) >= (1u << 16)) {
+    std::sort(entries, entries + count);
+    return;
+  }
+  std::uint64_t scratch[kMaxSymbols];
+  std::uint64_t* from = entries;
+  std::uint64_t* to = scratch;
+  for (int shift = 10; shift < 26; shift += 8) {
+    int start[257] = {};
+    for (int i = 0; i < count; ++i) ++start[((from[i] >> shift) & 255) + 1];
+    for (int b = 0; b < 256; ++b) start[b + 1] += start[b];
+    for (int i = 0; i < count; ++i) to[start[(from[i] >> shift) & 255]++] = from[i];
+    std::swap(from, to);
+  }
+}
+
 }  // namespace
 
 // Format notes: the decoders take any set of lengths up to 16 bits that
@@ -59,7 +82,7 @@ int BuildCodeLengths(const std::uint32_t* frequencies, int symbolCount, int maxL
     if (frequencies[s] != 0) sorted[used++] = static_cast<std::uint64_t>(frequencies[s]) << 10 | s;
   }
   if (used < 2) return used;
-  std::sort(sorted, sorted + used);
+  SortByWeight(sorted, used);
   int depth[kMaxSymbols];
   HuffmanDepths(sorted, used, depth);
 

@@ -1,8 +1,10 @@
 // The parse of the lower efforts: greedy, or lazy (a match is put off by
 // one byte when the next byte starts a longer one), gathered in blocks of
 // a fixed number of codes, neighbours joined where one block costs less.
-// Matches of a few bytes are weighed against their literals by the codes
-// of the block before.
+// Matches are priced by the codes of the block before: a search keeps a
+// longer match only where it costs less than the shorter one, a match
+// held is put off only where the literal and the longer match cost less,
+// and matches of a few bytes are weighed against their literals.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +50,7 @@ class LazyParser {
   void GuessPrices();
   Match Find(std::uint32_t position, int longerThan);
   bool Pays(std::uint32_t position, const Match& m) const;
+  void SetMatchPrices();
 
   LazySettings settings_;
   MatchFinder& finder_;
@@ -55,7 +58,8 @@ class LazyParser {
   HeapArray<Token> tokens_;       // of the block gathered
   BlockFrequencies frequencies_;  // of the block gathered
   HeldBlock heldBlock_;
-  BlockCodes prices_;  // code lengths of the block before, as prices
+  BlockCodes prices_;        // code lengths of the block before, as prices
+  MatchPrices matchPrices_;  // from prices_
   int count_ = 0;
   int blockCodes_ = 0;  // of the block being gathered
   BitOutput* out_ = nullptr;

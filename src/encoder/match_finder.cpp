@@ -1,5 +1,7 @@
 #include "encoder/match_finder.h"
 
+#include <cstdint>
+
 namespace lzh {
 
 MatchFinder::MatchFinder(int dictionaryBits)
@@ -22,14 +24,15 @@ void MatchFinder::Begin(const InputWindow& window) {
   InsertRange(0, window.Start());
 }
 
-Match MatchFinder::FindLongest(std::uint32_t position, int chainLimit, int niceLength,
-                               int longerThan) {
-  if (wrapLinks_) return Longest<true>(position, chainLimit, niceLength, longerThan);
-  return Longest<false>(position, chainLimit, niceLength, longerThan);
+Match MatchFinder::FindCheapest(std::uint32_t position, int chainLimit, int niceLength,
+                                int longerThan, const MatchPrices& prices) {
+  if (wrapLinks_) return Cheapest<true>(position, chainLimit, niceLength, longerThan, prices);
+  return Cheapest<false>(position, chainLimit, niceLength, longerThan, prices);
 }
 
 template <bool kWrap>
-Match MatchFinder::Longest(std::uint32_t position, int chainLimit, int niceLength, int longerThan) {
+Match MatchFinder::Cheapest(std::uint32_t position, int chainLimit, int niceLength, int longerThan,
+                            const MatchPrices& prices) {
   Match best;
   std::uint32_t available = end_ - position;
   if (available < static_cast<std::uint32_t>(kMinMatch)) return best;
@@ -37,6 +40,7 @@ Match MatchFinder::Longest(std::uint32_t position, int chainLimit, int niceLengt
       available < static_cast<std::uint32_t>(kMaxMatch) ? static_cast<int>(available) : kMaxMatch;
   if (niceLength > limit) niceLength = limit;
   int bestLength = longerThan < kMinMatch - 1 ? kMinMatch - 1 : longerThan;
+  std::int32_t bestPrice = INT32_MAX;
   std::uint32_t latest3, entry;
   Enter<kWrap>(position, latest3, entry);
   if (bestLength >= limit) return best;
@@ -50,6 +54,7 @@ Match MatchFinder::Longest(std::uint32_t position, int chainLimit, int niceLengt
     const int length = there[bestLength] == here[bestLength] ? MatchLength(here, there, limit) : 0;
     if (length > bestLength) {
       bestLength = length;
+      bestPrice = prices.Of(length, static_cast<int>(distance));
       best = Match{length, static_cast<int>(distance)};
       if (length >= niceLength) return best;
     }
@@ -74,11 +79,17 @@ Match MatchFinder::Longest(std::uint32_t position, int chainLimit, int niceLengt
     if (Load4At(there + tailAt) == tail) {
       const int length = MatchLength(here, there, limit);
       if (length > bestLength) {
-        bestLength = length;
-        best = Match{length, static_cast<int>(distance)};
-        if (length >= niceLength) break;
-        tailAt = bestLength - 3;
-        tail = Load4At(here + tailAt);
+        const std::int32_t price = prices.Of(length, static_cast<int>(distance));
+        // A longer match that costs more leaves the best as it is; the
+        // walk goes on for one longer still.
+        if (price < bestPrice) {
+          bestLength = length;
+          bestPrice = price;
+          best = Match{length, static_cast<int>(distance)};
+          if (length >= niceLength) break;
+          tailAt = bestLength - 3;
+          tail = Load4At(here + tailAt);
+        }
       }
     }
     if (--chainLimit == 0) break;

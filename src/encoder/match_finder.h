@@ -22,6 +22,20 @@ struct Match {
   int distance = 0;  // bytes back, 1..dictionary
 };
 
+// What a match costs the parse, in 1/16 bits, by the codes of the block
+// before: its length's code and its position's code and plain bits, less
+// what the bytes it covers are worth. A longer match at a far distance
+// may cost more than a shorter near one, whose plain bits are fewer.
+struct MatchPrices {
+  std::int32_t length[kMaxMatch + 1];            // the length's code less its bytes' worth
+  std::int32_t position[kMaxPositionCodeCount];  // by position code
+  std::int32_t Of(int matchLength, int distance) const {
+    // The position code of distance - 1 without a branch for 0.
+    const auto code = 31 - __builtin_clz(2 * static_cast<std::uint32_t>(distance - 1) + 1);
+    return length[matchLength] + position[code];
+  }
+};
+
 class MatchFinder {
  public:
   explicit MatchFinder(int dictionaryBits);
@@ -61,10 +75,12 @@ class MatchFinder {
     }
   }
 
-  // The longest match at position among at most chainLimit earlier
-  // positions, at least longerThan + 1 bytes long; stops early at
-  // niceLength. Enters position in its chain.
-  Match FindLongest(std::uint32_t position, int chainLimit, int niceLength, int longerThan);
+  // The cheapest match by prices at position among at most chainLimit
+  // earlier positions, at least longerThan + 1 bytes long: each longer
+  // than the one held and cheaper replaces it. Stops early at niceLength.
+  // Enters position in its chain.
+  Match FindCheapest(std::uint32_t position, int chainLimit, int niceLength, int longerThan,
+                     const MatchPrices& prices);
 
   // Every improvement along the chain: matches of growing length, each the
   // nearest of its length, into out (at most capacity). Enters position.
@@ -163,10 +179,11 @@ class MatchFinder {
     __builtin_prefetch(&latest3_[Hash3(next4)], 1);
     __builtin_prefetch(&head_[Hash4(next4)], 1);
   }
-  // FindLongest for links that wrap or not: its walk stays free of the
+  // FindCheapest for links that wrap or not: its walk stays free of the
   // choice.
   template <bool kWrap>
-  Match Longest(std::uint32_t position, int chainLimit, int niceLength, int longerThan);
+  Match Cheapest(std::uint32_t position, int chainLimit, int niceLength, int longerThan,
+                 const MatchPrices& prices);
   // How far back a match at position may start.
   std::uint32_t Farthest(std::uint32_t position) const {
     return position < dictionaryBytes_ ? position : dictionaryBytes_;

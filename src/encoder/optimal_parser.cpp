@@ -322,7 +322,9 @@ void OptimalParser::Send(const Token* tokens, int count, const BlockFrequencies&
                          BitOutput& out) {
   carry_ = frequencies;
   carried_ = true;
-  heldBlock_.Add(tokens, count, frequencies, blocks_.BlockBits(frequencies), out);
+  BlockCodes codes;
+  blocks_.BuildCodes(frequencies, codes);
+  heldBlock_.Add(tokens, count, frequencies, codes, out);
 }
 
 // Prices in whole bits: the lengths of the codes built from the
