@@ -17,6 +17,8 @@ bool CurrentDirectory(std::string& path) {
   return true;
 }
 
+bool IsNameSurrogate(const std::filesystem::path&) { return false; }
+
 void PrepareConsole() {}
 
 }  // namespace lzhcli

@@ -5,6 +5,7 @@
 // named whatever the system's ANSI code page.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "commands/commands.h"
@@ -20,6 +21,11 @@ Arguments ToolArguments(int argc, char** argv);
 
 // The current directory in the tool's form; false when it cannot be told.
 bool CurrentDirectory(std::string& path);
+
+// A junction, mount point or symbolic link on Windows, which the standard
+// library there takes for what it names. Elsewhere false: symlink_status
+// tells links apart.
+bool IsNameSurrogate(const std::filesystem::path& path);
 
 // Makes the console show the tool's output as written (UTF-8 on Windows).
 void PrepareConsole();
