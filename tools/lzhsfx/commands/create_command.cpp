@@ -56,7 +56,7 @@ const char kUsage[] =
     "                variables are expanded when the program starts\n"
     "  --run COMMAND run in the extraction folder once every selected member was\n"
     "                extracted; its first word names a file there (setup.exe)\n"
-    "  -q              report only what fails (no summary, no progress line)\n"
+    "  -q              report only what fails (no warnings, summary or progress)\n"
     "  -v              also a line for each member: method, size before and after\n"
     "Symbolic links (without -L) and special files are skipped with a warning;\n"
     "names the self-extracting program would refuse, names holding \"\\\", and a\n"
