@@ -227,7 +227,7 @@ std::string RefusalOf(const StoredName& name, const std::string& utf8) {
   return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
 }
 
-// A path on this system as the user typed it. On POSIX "\\" is part of a
+// A path on this system as the user typed it. On POSIX "\" is part of a
 // name, not the separator Printable takes it for in members' names.
 std::string ShownPath(const std::string& path) {
 #ifdef _WIN32
