@@ -181,6 +181,7 @@ TEST_F(Create, LinksSpecialFilesAndRefusedNamesAreLeftOut) {
   mkfifo((tree + "/pipe").c_str(), 0600);
   lzhtest::WriteWholeFile(tree + "/CON.txt", lzhtest::ToBytes("device"));
   lzhtest::WriteWholeFile(tree + "/ab:c", lzhtest::ToBytes("stream"));
+  lzhtest::WriteWholeFile(tree + "/a\\b", lzhtest::ToBytes("a folder elsewhere"));
   lzhtest::WriteWholeFile(tree + "/skip.o", lzhtest::ToBytes("object"));
   lzhtest::WriteWholeFile(tree + "/READ ME.txt", lzhtest::ToBytes("upper case"));
   // The archive lies in the tree; made again, it leaves its earlier self out.
@@ -193,12 +194,12 @@ TEST_F(Create, LinksSpecialFilesAndRefusedNamesAreLeftOut) {
         "tree/pipe: skipped: neither a file nor a directory",
         "CON.txt: refused: its name is a "
         "Windows device name",
-        "ab:c: refused: its name holds a character",
+        "ab:c: refused: its name holds a character", "a\\b: refused: its name holds a \"\\\"",
         "warning: tree/READ ME.txt and tree/read me.txt differ only in case"})
     EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
   Ran list = Lzhsfx("list " + archive);
-  for (const char* absent :
-       {"outside", "passwd", "link.txt", "pipe", "CON", "ab:c", "skip.o", "self.lzh"})
+  for (const char* absent : {"outside", "passwd", "link.txt", "pipe", "CON", "ab:c", "a\\b",
+                             "tree/a/b", "skip.o", "self.lzh"})
     EXPECT_EQ(list.out.find(absent), std::string::npos) << absent << "\n" << list.out;
   for (const char* present : {"tree/read me.txt", "tree/READ ME.txt"})
     EXPECT_NE(list.out.find(present), std::string::npos) << present << "\n" << list.out;
@@ -207,6 +208,58 @@ TEST_F(Create, LinksSpecialFilesAndRefusedNamesAreLeftOut) {
   EXPECT_EQ(climbing.status, 1);
   EXPECT_NE(climbing.out.find("\"..\""), std::string::npos) << climbing.out;
   EXPECT_FALSE(fs::exists(dir + "/c.lzh")) << "nothing archived, nothing written";
+}
+
+// Each PATH is stored from its last name down (with -C, as given), run
+// from tree/docs; a link back to a folder being walked is not followed
+// again, and a link skipped is no failure. Names that collide are refused,
+// and a replaced or oddly named OUT is told of. "!" marks text that must
+// not appear.
+TEST_F(Create, OperandsLinksAndOutput) {
+  const std::string tree = MakeTree("tree"), docs = tree + "/docs";
+  fs::create_directory_symlink("..", docs + "/old/loop");
+  fs::create_symlink("short.txt", docs + "/old/alias.txt");
+  lzhtest::WriteWholeFile(dir + "/old.lzh", lzhtest::ToBytes("earlier"));
+  const struct {
+    std::string args;  // OUT first
+    int status;
+    std::vector<std::string> said;  // by create, then by list -b OUT
+  } kRows[] = {
+      {dir + "/1.lzh " + tree + "/",
+       0,
+       {"warning: " + docs + "/old/loop: skipped: a symbolic link",
+        "5 added, 2 skipped, 0 failed; 5 members", "  tree/docs/old/short.txt\n"}},
+      {dir + "/2.lzh old/short.txt", 0, {"  short.txt\n"}},
+      {dir + "/3.lzh .", 0, {"  noise.bin\n", "  old/short.txt\n"}},
+      {dir + "/4.lzh ..", 0, {"  read me.txt\n", "  docs/noise.bin\n"}},
+      {dir + "/5.lzh ../docs", 0, {"  docs/noise.bin\n"}},
+      {dir + "/6.lzh -C " + dir + " tree/docs/old", 0, {"  tree/docs/old/short.txt\n"}},
+      {dir + "/7.lzh old " + dir + "/tree/docs/old/",
+       1,
+       {"refused: it would be stored as old, which clashes with old,", "  old/short.txt\n"}},
+      {dir + "/8.lzh . old", 1, {"stored as old, which clashes with ./old"}},
+      {dir + "/9.lzh -L " + tree,
+       0,
+       {docs + "/old/loop: skipped: a link back to " + docs, "  tree/docs/old/alias.txt\n",
+        "6 added, 1 skipped, 0 failed; 6 members"}},
+      {dir + "/old.lzh old", 0, {"warning: replacing the existing " + dir + "/old.lzh"}},
+      {"-q " + dir + "/old.lzh old", 0, {"!warning"}},
+      {dir + "/x.zip old", 0, {"x.zip does not end in .lzh, .lha or .exe"}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.args);
+    Ran made = Shell("cd '" + docs + "' && " LZH_CLI_PATH " create " + row.args);
+    EXPECT_EQ(made.status, row.status) << made.out;
+    const std::size_t slash = row.args.find('/');
+    const std::string out = row.args.substr(slash, row.args.find(' ', slash) - slash);
+    const std::string said = made.out + Lzhsfx("list -b " + out).out;
+    for (const std::string& text : row.said) {
+      if (text[0] == '!')
+        EXPECT_EQ(said.find(text.substr(1)), std::string::npos) << text << "\n" << said;
+      else
+        EXPECT_NE(said.find(text), std::string::npos) << text << "\n" << said;
+    }
+  }
 }
 
 // Stored names by --charset: the bytes each choice stores, and the names

@@ -31,14 +31,17 @@ namespace lzhcli {
 namespace {
 
 const char kUsage[] =
-    "usage: lzhsfx create OUT PATH... [-C DIR] [-m lh5|lh6|lh7|lh0] [-1 ... -9]\n"
+    "usage: lzhsfx create OUT PATH... [-C DIR] [-L] [-m lh5|lh6|lh7|lh0] [-1 ... -9]\n"
     "                     [-h 0|1|2] [--charset NAME] [-x PATTERN] [--stub STUB.exe]\n"
     "                     [--title TEXT] [--default-dir DIR] [--run COMMAND]\n"
     "                     [-q | -v]\n"
     "Archives the files and directories named (directories with all they hold,\n"
     "in sorted order) into OUT: an LHA archive, or a self-extracting program\n"
-    "when OUT ends in .exe.\n"
+    "when OUT ends in .exe. Each PATH is stored under its last name (/home/me/myapp\n"
+    "as myapp/...); \".\" stores what the folder holds.\n"
     "  -C DIR          take the PATHs relative to DIR, and store them as given\n"
+    "  -L, --follow-links  archive what symbolic links name (a link back to a\n"
+    "                  folder it lies in is skipped)\n"
     "  -m METHOD       lh5 (the default), lh6, lh7, or lh0 (stored); a program\n"
     "                  takes lh5 or lh0\n"
     "  -1 ... -9       effort: -1 fastest, -9 smallest (default -5)\n"
@@ -54,13 +57,16 @@ const char kUsage[] =
     "                variables are expanded when the program starts\n"
     "  --run COMMAND run in the extraction folder once every selected member was\n"
     "                extracted; its first word names a file there (setup.exe)\n"
-    "  -q              report only what fails (no summary, no progress line)\n"
+    "  -q              report only what fails (no warnings, summary or progress)\n"
     "  -v              also a line for each member: method, size before and after\n"
-    "Symbolic links and special files are skipped, and names the self-extracting\n"
-    "program would refuse are not archived. When SOURCE_DATE_EPOCH is set, every\n"
-    "member takes that time stamp, so the same tree gives the same bytes.\n"
-    "Exit status: 0 all archived, 1 a file was skipped or failed (or the archive\n"
-    "could not be written), 2 bad usage.\n";
+    "Symbolic links (without -L) and special files are skipped with a warning;\n"
+    "names the self-extracting program would refuse, names holding \"\\\", and a\n"
+    "second path stored under a name already taken are not archived. OUT is\n"
+    "replaced, with a warning, once the new archive is complete. When\n"
+    "SOURCE_DATE_EPOCH is set, every member takes that time stamp, so the same\n"
+    "tree gives the same bytes.\n"
+    "Exit status: 0 all archived (or skipped as above), 1 a file failed or was not\n"
+    "archived (or the archive could not be written), 2 bad usage.\n";
 
 constexpr std::uint64_t kFourGibibytes = std::uint64_t{1} << 32;
 
@@ -75,12 +81,16 @@ struct CreateOptions {
   Verbosity verbosity = Verbosity::Normal;
 };
 
-bool EndsInExe(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
+// Whether path ends in ending (lower case), whatever the case of its letters.
+bool EndsIn(const std::string& path, const char* ending) {
+  const std::size_t length = std::char_traits<char>::length(ending);
+  if (path.size() < length) return false;
+  std::string tail = path.substr(path.size() - length);
   for (auto& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return tail == ".exe";
+  return tail == ending;
 }
+
+bool EndsInExe(const std::string& path) { return EndsIn(path, ".exe"); }
 
 bool ParseMethod(std::string text, lzhwrite::Method& method) {
   if (text.size() == 5 && text.front() == '-' && text.back() == '-') text = text.substr(1, 3);
@@ -125,6 +135,7 @@ int ParseOptions(const Arguments& args, CreateOptions& options) {
        {"--title", nullptr, true},
        {"--default-dir", nullptr, true},
        {"--run", nullptr, true},
+       {"--follow-links", "-L", false},
        {"-1", nullptr, false},
        {"-2", nullptr, false},
        {"-3", nullptr, false},
@@ -138,6 +149,7 @@ int ParseOptions(const Arguments& args, CreateOptions& options) {
   if (status >= 0) return status;
   options.verbosity = line.verbosity;
   options.walk.baseDirectory = line.Value("--directory");
+  options.walk.followLinks = line.Has("--follow-links");
   options.stub = line.Value("--stub");
   std::string error;
   if (!TakeSettings(line, options.settings, error)) return UsageError(error, kUsage);
@@ -195,6 +207,11 @@ bool SourceDateEpoch(std::optional<std::int64_t>& time, std::string& error) {
 // reads it as. Code page 932's names are judged as a Japanese system splits
 // them: never at a trail byte.
 std::string RefusalOf(const StoredName& name, const std::string& utf8) {
+  // Windows, the program and other archivers all read it as a separator:
+  // stored, it would make another tree.
+  if (utf8.find('\\') != std::string::npos)
+    return "refused: its name holds a \"\\\", which Windows and archivers read as a folder "
+           "separator";
   // The program joins the name to an extraction directory of up to 255
   // characters and a "\" in one path buffer.
   auto refusal = [](const std::string& path) {
@@ -209,6 +226,36 @@ std::string RefusalOf(const StoredName& name, const std::string& utf8) {
   if (outcome.refusal == lzh::NameRefusal::None && !name.utf16.empty())
     outcome.refusal = refusal(utf8);
   return outcome.refusal == lzh::NameRefusal::None ? "" : Reason(outcome);
+}
+
+// A path on this system as the user typed it. On POSIX "\" is part of a
+// name, not the separator Printable takes it for in members' names.
+std::string ShownPath(const std::string& path) {
+#ifdef _WIN32
+  return Printable(path);
+#else
+  std::string shown;
+  for (std::size_t start = 0;;) {
+    const std::size_t backslash = path.find('\\', start);
+    shown += Printable(path.substr(start, backslash - start));
+    if (backslash == std::string::npos) return shown;
+    shown += '\\';
+    start = backslash + 1;
+  }
+#endif
+}
+
+// What the user may not expect of OUT: that a file there is replaced, and
+// that a name without an archive's ending still gets a plain archive.
+void WarnAboutOut(const std::string& out, bool program) {
+  if (!program && !EndsIn(out, ".lzh") && !EndsIn(out, ".lha"))
+    PrintError("warning: " + Printable(out) +
+               " does not end in .lzh, .lha or .exe: it will be a plain LHA archive");
+  std::error_code ec;
+  const auto status = std::filesystem::symlink_status(lzhwrite::Utf8Path(out), ec);
+  if (!ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status))
+    PrintError("warning: replacing the existing " + Printable(out) +
+               " once the new archive is complete");
 }
 
 // fileSize tells a file of 4 GiB or more apart from one that passes 4 GiB
@@ -340,7 +387,7 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
                         EndsInExe(options.out), name, problem) ||
         !(problem = RefusalOf(name, entry.storedPath)).empty()) {
       progress.Clear();
-      reporter.Item(ItemResult::Failed, Printable(entry.sourcePath),
+      reporter.Item(ItemResult::Failed, ShownPath(entry.sourcePath),
                     problem + (problem.rfind("refused", 0) == 0 ? "; not archived" : ""));
       totals.read += entry.size;
       continue;
@@ -358,7 +405,7 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
                    WriteErrorText(status, options.writer.headerLevel) + "; nothing was written");
         return false;
       }
-      reporter.Item(ItemResult::Failed, Printable(entry.sourcePath),
+      reporter.Item(ItemResult::Failed, ShownPath(entry.sourcePath),
                     WriteErrorText(status, options.writer.headerLevel, entry.size));
       continue;
     }
@@ -420,12 +467,19 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
     options.writer.largestFile = kProgramReach;
   }
 
+  if (options.verbosity != Verbosity::Quiet) WarnAboutOut(options.out, program);
   options.walk.skipFile = options.out;
   std::vector<TreeNotice> skipped;
   std::vector<TreeEntry> entries = CollectTree(options.paths, options.walk, skipped);
   Reporter reporter(options.verbosity, "added");
-  for (const auto& notice : skipped)
-    reporter.Item(ItemResult::Failed, Printable(notice.path), notice.reason);
+  reporter.MembersAreDone();
+  for (const auto& notice : skipped) {
+    if (notice.failed) {
+      reporter.Item(ItemResult::Failed, ShownPath(notice.path), notice.reason);
+    } else {
+      reporter.Warn(ShownPath(notice.path), notice.reason);
+    }
+  }
   std::uint64_t totalBytes = 0;
   for (const auto& entry : entries) totalBytes += entry.size;
   Progress progress(totalBytes, options.verbosity != Verbosity::Quiet);

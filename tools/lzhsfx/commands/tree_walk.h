@@ -1,6 +1,8 @@
 // The files and directories that `lzhsfx create` archives: the paths it is
 // given, directories walked recursively in sorted order, so that the same
-// tree always gives the same members in the same order.
+// tree always gives the same members in the same order. Each path is stored
+// from its last name down ("/home/me/myapp" as "myapp/..."), or as given
+// when it is taken relative to a base directory.
 #pragma once
 
 #include <cstdint>
@@ -22,13 +24,16 @@ struct TreeEntry {
 struct TreeNotice {
   std::string path;
   std::string reason;
+  bool failed = true;  // false: skipped as the options say (a link, a device, a loop)
 };
 
 struct TreeWalkOptions {
-  std::string baseDirectory;              // paths are taken relative to it ("" = here)
+  std::string baseDirectory;              // paths are taken relative to it and stored as given
+                                          // ("": each stored under its last name)
   std::vector<std::string> excludes;      // wildcards against the stored path or its last name
   std::optional<std::int64_t> fixedTime;  // every time stamp, when set
   std::string skipFile;                   // not archived (the archive being written)
+  bool followLinks = false;               // else links (and junctions) are skipped
 };
 
 // Collects the entries for paths; what is left out goes to skipped.

@@ -17,6 +17,11 @@ void Reporter::Item(ItemResult result, const std::string& label, const std::stri
   }
 }
 
+void Reporter::Warn(const std::string& label, const std::string& reason) {
+  ++counts_[static_cast<int>(ItemResult::Skipped)];
+  if (verbosity_ != Verbosity::Quiet) PrintError("warning: " + label + ": " + reason);
+}
+
 bool Reporter::AnyError() const {
   return Count(ItemResult::Unattended) + Count(ItemResult::Untested) + Count(ItemResult::Failed) !=
          0;
@@ -26,6 +31,7 @@ void Reporter::Summary() const {
   if (verbosity_ == Verbosity::Quiet) return;
   int total = 0;
   for (int count : counts_) total += count;
+  if (membersAreDone_) total = Count(ItemResult::Done);
   std::string text = std::to_string(Count(ItemResult::Done)) + " " + doneWord_ + ", ";
   int skipped = Count(ItemResult::Skipped) + Count(ItemResult::Unattended);
   if (showSkipped_ || skipped != 0) text += std::to_string(skipped) + " skipped, ";

@@ -31,11 +31,16 @@ class Reporter {
 
   // Leaves "skipped" out of the summary of a command that never skips.
   void NeverSkips() { showSkipped_ = false; }
+  // Counts only what was done as members: those an archive being written holds.
+  void MembersAreDone() { membersAreDone_ = true; }
 
   // One item: "label: reason" (reason defaults to doneWord); errors as
   // "lzhsfx: label: reason" on stderr.
   void Item(ItemResult result, const std::string& label, const std::string& reason = "",
             std::uint64_t bytes = 0);
+  // An item skipped that the user should hear of (not under -q): "warning: label: reason"
+  // on stderr. Not an error.
+  void Warn(const std::string& label, const std::string& reason);
   // "3 extracted, 1 skipped, 0 failed; 4 members, 12345 bytes", unless -q.
   void Summary() const;
 
@@ -50,6 +55,7 @@ class Reporter {
   const char* doneWord_;
   std::FILE* info_;
   bool showSkipped_ = true;
+  bool membersAreDone_ = false;
   int counts_[5] = {};
   std::uint64_t bytes_ = 0;
 };

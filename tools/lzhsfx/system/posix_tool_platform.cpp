@@ -26,6 +26,8 @@ std::uint32_t LastSystemError() { return static_cast<std::uint32_t>(errno); }
 
 std::string SystemErrorText(std::uint32_t code) { return std::strerror(static_cast<int>(code)); }
 
+bool IsNameSurrogate(const std::filesystem::path&) { return false; }
+
 void PrepareConsole() {}
 
 }  // namespace lzhcli

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "commands/commands.h"
@@ -42,6 +43,11 @@ inline std::string SystemReason(std::uint32_t code) {
   }
   return text;
 }
+
+// A junction, mount point or symbolic link on Windows, which the standard
+// library there takes for what it names. Elsewhere false: symlink_status
+// tells links apart.
+bool IsNameSurrogate(const std::filesystem::path& path);
 
 // Makes the console show the tool's output as written (UTF-8 on Windows).
 void PrepareConsole();

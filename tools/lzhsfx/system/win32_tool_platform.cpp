@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "names/unicode_text.h"
+#include "platform/win32_links.h"
 #include "system/tool_platform.h"
 
 namespace lzhcli {
@@ -59,6 +60,18 @@ std::string SystemErrorText(std::uint32_t code) {
     text[--n] = 0;
   if (n > 0) return Utf8(text);
   return "system error " + std::to_string(code);
+}
+
+bool IsNameSurrogate(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+    return false;
+  // The reparse tag comes with a search's record of the name.
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return true;
+  FindClose(search);
+  return lzh::IsNameSurrogate(found);
 }
 
 void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
