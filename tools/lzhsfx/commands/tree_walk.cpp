@@ -7,6 +7,7 @@
 
 #include "archive_writer/utf8_path.h"
 #include "session/wildcard.h"
+#include "system/tool_platform.h"
 
 namespace lzhcli {
 
@@ -103,7 +104,8 @@ class TreeWalker {
         fs::weakly_canonical(source, ec) == skipFile_)
       return 0;
     const std::uintmax_t size = fs::file_size(source, ec);
-    entries_.push_back(TreeEntry{shown, stored, false, TimeOf(source), ec ? 0 : size});
+    entries_.push_back(
+        TreeEntry{shown, stored, false, TimeOf(source), ec ? 0 : size, UnixModeToStore(status)});
     return 1;
   }
 
@@ -124,7 +126,8 @@ class TreeWalker {
       added += Visit(source / name, stored.empty() ? Utf8(name) : stored + "/" + Utf8(name));
     // Files imply their directories; only an empty one needs an entry.
     if (added == 0 && !stored.empty()) {
-      entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, true, TimeOf(source)});
+      entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, true, TimeOf(source), 0,
+                                   UnixModeToStore(fs::status(source, ec))});
       added = 1;
     }
     return added;

@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "system/tool_platform.h"
@@ -15,6 +16,13 @@ bool CurrentDirectory(std::string& path) {
   if (getcwd(cwd, sizeof cwd) == nullptr) return false;
   path = cwd;
   return true;
+}
+
+std::uint16_t UnixModeToStore(const std::filesystem::file_status& status) {
+  const auto permissions =
+      static_cast<unsigned>(status.permissions() & std::filesystem::perms::mask);
+  const unsigned type = status.type() == std::filesystem::file_type::directory ? S_IFDIR : S_IFREG;
+  return static_cast<std::uint16_t>(type | permissions);
 }
 
 void PrepareConsole() {}

@@ -5,6 +5,8 @@
 // named whatever the system's ANSI code page.
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "commands/commands.h"
@@ -20,6 +22,11 @@ Arguments ToolArguments(int argc, char** argv);
 
 // The current directory in the tool's form; false when it cannot be told.
 bool CurrentDirectory(std::string& path);
+
+// The Unix mode a header stores for a file or directory of that status:
+// st_mode's type and permission bits; 0 where the system keeps none
+// (Windows).
+std::uint16_t UnixModeToStore(const std::filesystem::file_status& status);
 
 // Makes the console show the tool's output as written (UTF-8 on Windows).
 void PrepareConsole();

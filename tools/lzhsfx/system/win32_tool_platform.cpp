@@ -44,6 +44,8 @@ bool CurrentDirectory(std::string& path) {
   return true;
 }
 
+std::uint16_t UnixModeToStore(const std::filesystem::file_status&) { return 0; }
+
 void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
 }  // namespace lzhcli
