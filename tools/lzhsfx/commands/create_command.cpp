@@ -263,7 +263,8 @@ struct Totals {
 // Once for the run: a warning for each member would bury the rest.
 void WarnOfClampedTimes(int count, int headerLevel) {
   if (count == 0) return;
-  std::string text = "warning: " + std::to_string(count);
+  std::string text = "warning: ";
+  text += std::to_string(count);
   text += count == 1 ? " member has a time" : " members have times";
   text += " that a level-";
   text += std::to_string(headerLevel);
