@@ -652,6 +652,10 @@ TEST_F(Cli, NamesAreReadInTheChosenCharsetAndExtractedSo) {
       // Raw: the bytes, whose trail bytes "\" read as separators; the lead
       // bytes 0x95 and 0x83 are C1 controls to an eight-bit terminal.
       {"--charset raw", {"\\x95/\\x83/.txt", "__/_.txt", "caf\xE9.txt"}},
+      // -v: the charset each name was read in.
+      {"-v",
+       {"shift-jis  表/ソ.txt", "utf-16     日本/表.txt", "cp1252     café.txt",
+        "utf-16     漢.txt"}},
   };
   for (const Case& c : cases) {
     Outcome run = Lzhsfx("list " + c.options + " " + archive);
@@ -936,10 +940,10 @@ TEST_F(Cli, ProgressLineOnlyOnATerminalAndClearedBeforeMessages) {
 namespace {
 
 // What the headers hold beyond names and sizes, as the user sees it: a
-// member's mode restored under the umask and shown by list -v, a link
-// entry listed as a link and said to be passed over, and bytes that are no
-// header named with their offset (status 1) while the members after them
-// are still read.
+// member's mode restored under the umask and shown by list -v, a time
+// stamp of zeros shown as unknown, a link entry listed as a link and said
+// to be passed over, and bytes that are no header named with their offset
+// (status 1) while the members after them are still read.
 TEST_F(Cli, ModesLinksAndDamagedChainsAsTheUserSeesThem) {
   MemberPlan script = StoredMember("run.sh", "#!/bin/sh\n");
   script.records = {{0x50, {0xED, 0x8D}}};  // 0106755: set-user-id, rwxr-xr-x
@@ -948,7 +952,9 @@ TEST_F(Cli, ModesLinksAndDamagedChainsAsTheUserSeesThem) {
   Bytes archive = ArchiveBytes({script, link}, false);
   const std::string junk = "JUNK";
   archive.insert(archive.end(), junk.begin(), junk.end());
-  const Bytes after = ArchiveBytes({StoredMember("after.txt", "after")});
+  MemberPlan undated = StoredMember("after.txt", "after");
+  undated.timeStamp = 0;  // an archiver that kept no time
+  const Bytes after = ArchiveBytes({undated});
   archive.insert(archive.end(), after.begin(), after.end());
   const std::string path = Write("facts.lzh", archive);
   const std::string gap =
@@ -958,7 +964,10 @@ TEST_F(Cli, ModesLinksAndDamagedChainsAsTheUserSeesThem) {
     int status;
     std::vector<std::string> shown;
   } runs[] = {
-      {"list -v " + path, 1, {"-rwxr-xr-x  run.sh", "<link>", "latest -> run.sh", gap}},
+      {"list -v " + path,
+       1,
+       {"-rwxr-xr-x  ascii      run.sh", "<link>", "latest -> run.sh", gap,
+        "  unknown" + std::string(26, ' ') + "ascii      after.txt"}},
       {"extract " + path + " -C " + dir + "/out",
        1,
        {"latest -> run.sh: passed over: a symbolic link", gap}},

@@ -40,9 +40,9 @@ void SetTime(const std::string& path, std::time_t seconds) {
   utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
 }
 
-// Every file and directory under root: "path size crc mtime" for files,
-// "path/" for directories, in sorted order.
-std::string Census(const std::string& root, bool withTimes = true) {
+// Every file and directory under root: "path size crc mtime mode" for
+// files, "path/" for directories, in sorted order.
+std::string Census(const std::string& root, bool withTimes = true, bool withModes = false) {
   std::map<std::string, std::string> lines;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     std::string relative = fs::relative(entry.path(), root).generic_string();
@@ -55,7 +55,8 @@ std::string Census(const std::string& root, bool withTimes = true) {
     stat(entry.path().c_str(), &st);
     lines[relative] = relative + " " + std::to_string(bytes.size()) + " " +
                       std::to_string(lzhtest::Crc16(bytes)) +
-                      (withTimes ? " " + std::to_string(st.st_mtime) : "");
+                      (withTimes ? " " + std::to_string(st.st_mtime) : "") +
+                      (withModes ? " " + std::to_string(st.st_mode & 0777) : "");
   }
   std::string census;
   for (const auto& [path, line] : lines) census += line + "\n";
@@ -93,12 +94,14 @@ class Create : public ::testing::Test {
     const std::map<std::string, Bytes> files = {{"read me.txt", lzhtest::ToBytes(text)},
                                                 {"docs/noise.bin", noise},
                                                 {"docs/old/empty.txt", {}},
-                                                {"docs/old/short.txt", lzhtest::ToBytes("short")}};
+                                                {"docs/old/short.txt", lzhtest::ToBytes("short")},
+                                                {"run.sh", lzhtest::ToBytes("#!/bin/sh\n")}};
     std::time_t t = 1600000000;
     for (const auto& [path, bytes] : files) {
       lzhtest::WriteWholeFile(root + "/" + path, bytes);
       SetTime(root + "/" + path, t += 7200 + 2);
     }
+    chmod((root + "/run.sh").c_str(), 0755);
     return root;
   }
 
@@ -106,7 +109,8 @@ class Create : public ::testing::Test {
 };
 
 // Each method and header level: our own extraction and the peers' give
-// back the tree, names, directories, contents and time stamps.
+// back the tree, names, directories, contents and time stamps; a script's
+// execute bit too where the level keeps modes (1 and 2: 7zz sets none).
 TEST_F(Create, RoundTripsThroughOurToolAndThePeers) {
   std::string tree = MakeTree("tree");
   const struct {
@@ -140,7 +144,8 @@ TEST_F(Create, RoundTripsThroughOurToolAndThePeers) {
       // today's offset rather than that of their date, as Windows' own call
       // does; its times are compared at level 2 only.
       const bool dosTimesOff = std::string(x.name) == "7zz" && !std::strstr(c.options, "-h 2");
-      EXPECT_EQ(Census(out, !dosTimesOff), Census(tree, !dosTimesOff)) << x.name;
+      const bool modes = std::string(x.name) != "7zz" && !std::strstr(c.options, "-h 0");
+      EXPECT_EQ(Census(out, !dosTimesOff, modes), Census(tree, !dosTimesOff, modes)) << x.name;
     }
   }
 }
@@ -169,6 +174,43 @@ TEST_F(Create, SourceDateEpochMakesTheArchiveReproducible) {
                   " " + tree)
                 .status,
             2);
+}
+
+// Times a header level cannot hold are stored as the nearest it holds,
+// with one warning for the run; -v tells each member in plain words.
+TEST_F(Create, TimesTheLevelCannotHoldAreClampedAndToldOnce) {
+  std::string tree = dir + "/t";
+  fs::create_directories(tree + "/empty");
+  const std::map<std::string, std::time_t> files = {
+      {"1960", -315619200}, {"1975", 157766400}, {"2107", 4323283200}, {"one", 1600000000}};
+  for (const auto& [name, time] : files) {
+    lzhtest::WriteWholeFile(tree + "/" + name, lzhtest::ToBytes(name == "one" ? "1" : ""));
+    SetTime(tree + "/" + name, time);
+  }
+  const struct {
+    const char* level;
+    const char* warning;
+    std::vector<std::string> listed;  // "time  name" under TZ=UTC
+  } kCases[] = {
+      {"2",
+       "2 members have times that a level-2 header cannot hold",
+       {"1970-01-01 00:00:01  1960", "1975-01-01 00:00:00  1975", "2106-02-07 06:28:15  2107"}},
+      {"1",
+       "2 members have times that a level-1 header cannot hold",
+       {"1980-01-01 00:00:00  1960", "1980-01-01 00:00:00  1975", "2107-01-01 00:00:00  2107"}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.level);
+    const std::string archive = dir + "/" + c.level + ".lzh";
+    Ran run =
+        Shell("TZ=UTC " LZH_CLI_PATH " create " + archive + " -C " + tree + " . -v -h " + c.level);
+    EXPECT_EQ(run.status, 0) << run.out;
+    for (const char* told : {c.warning, "empty/: added\n", "one: added, -lh0-, 1 byte to 1\n"})
+      EXPECT_NE(run.out.find(told), std::string::npos) << told << "\n" << run.out;
+    Ran list = Shell("TZ=UTC " LZH_CLI_PATH " list -b " + archive);
+    for (const std::string& row : c.listed)
+      EXPECT_NE(list.out.find(row), std::string::npos) << row << "\n" << list.out;
+  }
 }
 
 // What cannot or must not be archived is reported and left out; the rest

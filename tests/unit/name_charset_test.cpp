@@ -28,8 +28,43 @@ TEST(NameCharset, ReadableTextFollowsTheChosenRule) {
       // 表 is 0x95 0x5C: its trail byte is no separator.
       {"Shift-JIS converted", kAuto, "\x95\x5C\\\x83\x65.txt", 0, "\xE8\xA1\xA8\\\xE3\x83\x86.txt"},
       {"half-width katakana", kAuto, "\xB1\xB2", 0, "\xEF\xBD\xB1\xEF\xBD\xB2"},
-      {"neither: bytes kept", kAuto, "caf\xE9", 0, "caf\xE9"},
-      {"lead byte without trail kept", kAuto, "a\x95", 0, "a\x95"},
+      {"not Shift-JIS, Latin letters", kAuto, "caf\xE9", 0, "caf\xC3\xA9"},
+      {"neither: bytes kept", kAuto, "a\xF7", 0, "a\xF7"},
+      // Western DOS names that are well-formed Shift-JIS, and Japanese ones
+      // that must stay so.
+      {"437: a kanji between letters", kAuto,
+       "Gr\x94\xE1"
+       "e",
+       0, "Größe"},
+      {"1252: a user-defined character", kAuto,
+       "Gr\xF6\xDF"
+       "e",
+       0, "Größe"},
+      {"437: a symbol between letters", kAuto, "M\x81ller", 0, "Müller"},
+      {"437: a level-2 kanji by a letter", kAuto,
+       "\x9A"
+       "bersicht",
+       0, "Übersicht"},
+      {"437: a lone half-width kana", kAuto, "A\xA4o", 0, "Año"},
+      {"Japanese: kanji", kAuto, "\x93\xFA\x96\x7B\x8C\xEA.txt", 0, "日本語.txt"},
+      {"Japanese: kanji after Latin", kAuto, "Windows\x94\xC5.txt", 0, "Windows版.txt"},
+      {"Japanese: kana between letters", kAuto,
+       "A\x82\xC6"
+       "B",
+       0, "AとB"},
+      {"Japanese: middle dot", kAuto,
+       "A\x81\x45"
+       "B",
+       0, "A・B"},
+      {"Japanese: IBM kanji", kAuto, "\xFB\xFC\x8B\xB4.doc", 0, "髙橋.doc"},
+      {"Japanese: half-width by a letter", kAuto,
+       "\xC3\xBD\xC4"
+       "A.TXT",
+       0, "ﾃｽﾄA.TXT"},
+      {"doubted, but no Latin reading", kAuto,
+       "a\x95\x5C"
+       "b",
+       0, "a表b"},
       {"record's code page decides", kAuto, "caf\xE9", 1252, "caf\xC3\xA9"},
       {"record's code page over UTF-8 look", kAuto, "\xC3\xA9", 1252, "\xC3\x83\xC2\xA9"},
       {"record's UTF-8", kAuto, "\xC3\xA9", 65001, "\xC3\xA9"},
@@ -78,7 +113,10 @@ TEST(UnicodeText, Utf16AndUtf8RoundTripAndRefuseWhatIsNotText) {
   EXPECT_EQ(lzhnames::Utf16FromLittleEndian(std::string("a\0h\x88", 4) + "x"), u"a\u8868");
 
   EXPECT_FALSE(lzhnames::Utf16ToUtf8(u"a\xD800", utf8));  // lone high surrogate
-  EXPECT_FALSE(lzhnames::Utf16ToUtf8(u"\xDC00" u"a", utf8));  // lone low surrogate
+  EXPECT_FALSE(
+      lzhnames::Utf16ToUtf8(u"\xDC00"
+                            u"a",
+                            utf8));  // lone low surrogate
   for (const char* bad :
        {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE8\xA1"})
     EXPECT_FALSE(lzhnames::IsUtf8(bad) || lzhnames::Utf8ToUtf16(bad, back)) << bad;

@@ -165,6 +165,7 @@ WriteStatus ArchiveWriter::AddDirectory(const MemberSource& member) {
   fields.path = Trimmed(member.storedPath);
   fields.utf16Path = Trimmed(member.utf16Path);
   fields.unixTime = member.unixTime;
+  fields.unixMode = member.unixMode;
   WriteStatus status = PutHeader(fields, end_);
   if (status.error == WriteError::NameTooLong && !member.sourcePath.empty())
     status.path = member.sourcePath;
@@ -218,6 +219,7 @@ WriteStatus ArchiveWriter::AddFile(const MemberSource& member, MemberSummary* su
   std::memcpy(fields.method, MethodText(options_.method), 6);
   fields.originalSize = size;
   fields.unixTime = member.unixTime;
+  fields.unixMode = member.unixMode;
   fields.path = Trimmed(member.storedPath);
   fields.utf16Path = Trimmed(member.utf16Path);
   WriteStatus status = WriteMember(fields, member, ahead && ahead->Ready() ? &*ahead : nullptr);

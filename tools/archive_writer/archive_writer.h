@@ -75,10 +75,11 @@ struct WriteStatus {
 
 // A member to add: where its bytes come from and how it is stored.
 struct MemberSource {
-  std::string sourcePath;     // the file to read (unused for a directory entry); see utf8_path.h
-  std::string storedPath;     // "/" separated, relative, in the stored code page
-  std::u16string utf16Path;   // optional: the same as UTF-16 (records 0x44/0x45, level 2)
-  std::int64_t unixTime = 0;  // modification time, seconds since 1970 UTC
+  std::string sourcePath;      // the file to read (unused for a directory entry); see utf8_path.h
+  std::string storedPath;      // "/" separated, relative, in the stored code page
+  std::u16string utf16Path;    // optional: the same as UTF-16 (records 0x44/0x45, level 2)
+  std::int64_t unixTime = 0;   // modification time, seconds since 1970 UTC
+  std::uint16_t unixMode = 0;  // st_mode's type and permission bits (levels 1, 2); 0: none
 };
 
 // What a member came to, for listings and tests.

@@ -1,5 +1,6 @@
 #include "archive_writer/member_header_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 
@@ -16,6 +17,7 @@ constexpr std::size_t kMaxSmallHeader = 255;     // levels 0 and 1: one size byt
 constexpr std::size_t kMaxLevel2Header = 65535;  // two size bytes
 constexpr std::uint64_t kMaxSizeField = 0xFFFFFFFF;
 constexpr std::uint8_t kLargeSizesRecord = 0x42;
+constexpr std::uint8_t kUnixModeRecord = 0x50;
 
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
   out.push_back(static_cast<std::uint8_t>(v));
@@ -108,8 +110,28 @@ HeaderError Level1(const MemberFields& f, std::vector<std::uint8_t>& out) {
   const std::string record = DirectoryRecordText(directory);
   if (25 + name.size() > kMaxSmallHeader || record.size() + 3 > 65535)
     return HeaderError::NameTooLong;
-  const std::uint32_t recordBytes =
-      record.empty() ? 0 : static_cast<std::uint32_t>(record.size() + 3);
+  // The records follow the base header, each as type, data and the next
+  // one's size; the packed size counts them.
+  std::vector<std::uint8_t> records;
+  std::uint32_t firstSize = 0;
+  auto add = [&](std::uint8_t type, const std::uint8_t* data, std::size_t size) {
+    if (records.empty()) {
+      firstSize = static_cast<std::uint32_t>(size + 3);
+    } else {
+      Set16(records, records.size() - 2, static_cast<std::uint32_t>(size + 3));
+    }
+    records.push_back(type);
+    records.insert(records.end(), data, data + size);
+    Put16(records, 0);
+  };
+  if (!record.empty())
+    add(0x02, reinterpret_cast<const std::uint8_t*>(record.data()), record.size());
+  if (f.unixMode != 0) {
+    const std::uint8_t mode[2] = {static_cast<std::uint8_t>(f.unixMode),
+                                  static_cast<std::uint8_t>(f.unixMode >> 8)};
+    add(kUnixModeRecord, mode, sizeof mode);
+  }
+  const auto recordBytes = static_cast<std::uint32_t>(records.size());
   if (f.originalSize > kMaxSizeField || f.packedSize + recordBytes > kMaxSizeField)
     return HeaderError::SizeTooLarge;
   PutCommon(f, f.packedSize + recordBytes, DosTimeFromUnix(f.unixTime), 1, out);
@@ -117,15 +139,11 @@ HeaderError Level1(const MemberFields& f, std::vector<std::uint8_t>& out) {
   out.insert(out.end(), name.begin(), name.end());
   Put16(out, f.crc);
   out.push_back(kOsId);
-  Put16(out, recordBytes);
+  Put16(out, firstSize);
   const std::size_t base = out.size();
   out[0] = static_cast<std::uint8_t>(base - 2);
   out[1] = Checksum(out, base);
-  if (!record.empty()) {
-    out.push_back(0x02);
-    out.insert(out.end(), record.begin(), record.end());
-    Put16(out, 0);
-  }
+  out.insert(out.end(), records.begin(), records.end());
   return HeaderError::None;
 }
 
@@ -152,6 +170,11 @@ HeaderError Level2(const MemberFields& f, std::vector<std::uint8_t>& out) {
   } else if (f.packedSize > kMaxSizeField) {
     return HeaderError::SizeTooLarge;
   }
+  if (f.unixMode != 0) {
+    std::vector<std::uint8_t> mode;
+    Put16(mode, f.unixMode);
+    records.push_back({kUnixModeRecord, mode});
+  }
   if (!f.utf16Path.empty()) {
     std::u16string directory16, name16;
     Split16(f, directory16, name16);
@@ -165,7 +188,11 @@ HeaderError Level2(const MemberFields& f, std::vector<std::uint8_t>& out) {
       records.push_back({0x45, bytes});
     }
   }
-  PutCommon(f, f.packedSize, static_cast<std::uint32_t>(f.unixTime), 2, out);
+  // Times before 1970 are stored as its first second: some readers take 0
+  // for no time at all and give the file today's.
+  const std::int64_t time =
+      f.unixTime == 0 ? 0 : std::clamp<std::int64_t>(f.unixTime, 1, UINT32_MAX);
+  PutCommon(f, f.packedSize, static_cast<std::uint32_t>(time), 2, out);
   Put16(out, f.crc);
   out.push_back(kOsId);
   std::size_t size = out.size() + 2;
@@ -191,6 +218,19 @@ HeaderError Level2(const MemberFields& f, std::vector<std::uint8_t>& out) {
   return HeaderError::None;
 }
 
+constexpr int kFirstDosYear = 1980;
+constexpr int kLastDosYear = 2107;
+
+// The local time of unixTime; false when the system cannot tell it.
+bool LocalTime(std::int64_t unixTime, std::tm& local) {
+  std::time_t t = static_cast<std::time_t>(unixTime);
+#ifdef _WIN32
+  return localtime_s(&local, &t) == 0;
+#else
+  return localtime_r(&t, &local) != nullptr;
+#endif
+}
+
 }  // namespace
 
 HeaderError BuildMemberHeader(const MemberFields& fields, int level,
@@ -208,21 +248,26 @@ HeaderError BuildMemberHeader(const MemberFields& fields, int level,
 }
 
 std::uint32_t DosTimeFromUnix(std::int64_t unixTime) {
-  std::time_t t = static_cast<std::time_t>(unixTime);
+  constexpr std::uint32_t kFirst = 0u << 25 | 1u << 21 | 1u << 16;  // 1980-01-01 00:00:00
+  constexpr std::uint32_t kLast = 127u << 25 | 12u << 21 | 31u << 16 | 23u << 11 | 59u << 5 | 29u;
   std::tm local{};
-#ifdef _WIN32
-  if (localtime_s(&local, &t) != 0) return (0u << 25 | 1u << 21 | 1u << 16);
-#else
-  if (localtime_r(&t, &local) == nullptr) return (0u << 25 | 1u << 21 | 1u << 16);
-#endif
+  if (!LocalTime(unixTime, local)) return unixTime < 0 ? kFirst : kLast;
   int year = local.tm_year + 1900;
-  if (year < 1980) return 0u << 25 | 1u << 21 | 1u << 16;  // 1980-01-01 00:00:00
-  if (year > 2107) return 127u << 25 | 12u << 21 | 31u << 16 | 23u << 11 | 59u << 5 | 29u;
-  std::uint32_t date =
-      static_cast<std::uint32_t>((year - 1980) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
+  if (year < kFirstDosYear) return kFirst;
+  if (year > kLastDosYear) return kLast;
+  std::uint32_t date = static_cast<std::uint32_t>((year - kFirstDosYear) << 9 |
+                                                  (local.tm_mon + 1) << 5 | local.tm_mday);
   std::uint32_t time =
       static_cast<std::uint32_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
   return date << 16 | time;
+}
+
+bool TimeFits(std::int64_t unixTime, int level) {
+  if (level >= 2) return unixTime >= 0 && unixTime <= static_cast<std::int64_t>(UINT32_MAX);
+  std::tm local{};
+  if (!LocalTime(unixTime, local)) return false;
+  const int year = local.tm_year + 1900;
+  return year >= kFirstDosYear && year <= kLastDosYear;
 }
 
 bool Utf8ToUtf16(const std::string& utf8, std::u16string& out) {

@@ -19,7 +19,9 @@
 // the packed and original sizes in 8 bytes each (the fields keep their low
 // 32 bits, which readers of the record ignore). A level-2 header
 // whose size has a low byte of 0 gets one more byte, so that no reader of
-// the older layout takes it for the end of the archive.
+// the older layout takes it for the end of the archive. Record 0x50 (levels
+// 1 and 2) holds a Unix mode, 2 bytes: the file type and permission bits as
+// st_mode has them.
 #pragma once
 
 #include <cstdint>
@@ -32,8 +34,9 @@ struct MemberFields {
   char method[6] = "-lh5-";      // five bytes and a NUL
   std::uint64_t packedSize = 0;  // the data alone; level 1 adds its records
   std::uint64_t originalSize = 0;
-  std::int64_t unixTime = 0;  // seconds since 1970, UTC
-  std::uint16_t crc = 0;      // CRC-16 of the original bytes
+  std::int64_t unixTime = 0;   // seconds since 1970, UTC; clamped to what the level holds
+  std::uint16_t crc = 0;       // CRC-16 of the original bytes
+  std::uint16_t unixMode = 0;  // st_mode's bits for record 0x50; 0 writes none
   bool isDirectory = false;
   // The stored path, "/" separated, relative, no "/" at either end: its
   // bytes as stored (a code page's). For a directory entry, the directory.
@@ -61,6 +64,12 @@ HeaderError BuildMemberHeader(const MemberFields& fields, int level,
 // An MS-DOS date and time (date in the high 16 bits) for Unix seconds, in
 // the local time zone; clamped to 1980-01-01 .. 2107-12-31.
 std::uint32_t DosTimeFromUnix(std::int64_t unixTime);
+
+// False when a header of the level cannot hold the time and stores the
+// nearest it can: levels 0 and 1 keep local MS-DOS times (1980-01-01 ..
+// 2107-12-31), level 2 unsigned 32-bit Unix seconds (1970-01-01 ..
+// 2106-02-07, UTC), which the readers take as unsigned.
+bool TimeFits(std::int64_t unixTime, int level);
 
 // UTF-8 to UTF-16; false for bytes that are not UTF-8.
 bool Utf8ToUtf16(const std::string& utf8, std::u16string& out);

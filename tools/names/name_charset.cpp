@@ -1,6 +1,7 @@
 #include "names/name_charset.h"
 
 #include "names/code_page_text.h"
+#include "names/name_guess.h"
 #include "names/unicode_text.h"
 
 namespace lzhnames {
@@ -65,7 +66,17 @@ std::string ReadableText(const NameCharset& charset, std::string_view bytes, std
   // The archiver said what the bytes are.
   if (codePage != kNoCodePage)
     return ConvertedOrKept(CharsetOfCodePage(codePage), bytes, usedCharset);
-  if (IsUtf8(bytes)) return std::string(bytes);
+  if (IsUtf8(bytes)) {
+    if (usedCharset != nullptr) *usedCharset = "UTF-8";
+    return std::string(bytes);
+  }
+  // A Western name may be well-formed Shift-JIS, or not convert as such.
+  std::string text;
+  if (IsShiftJis(bytes) && !DoubtfulShiftJis(bytes) && CodePageToUtf8(kShiftJis, bytes, text)) {
+    if (usedCharset != nullptr) *usedCharset = kShiftJis;
+    return text;
+  }
+  if (const char* latin = LatinCodePageOf(bytes)) return ConvertedOrKept(latin, bytes, usedCharset);
   if (IsShiftJis(bytes)) return ConvertedOrKept(kShiftJis, bytes, usedCharset);
   return SystemNameToUtf8(bytes);
 }

@@ -16,7 +16,9 @@
 namespace lzhnames {
 
 enum class CharsetMode : std::uint8_t {
-  Auto,   // UTF-8 and ASCII kept, else Shift-JIS when valid as such, else the bytes
+  // UTF-8 and ASCII kept, else Shift-JIS when it reads plausibly as such,
+  // else a Latin code page whose letters read it (name_guess.h), else the bytes
+  Auto,
   Raw,    // the bytes as the system takes file names
   Named,  // the bytes read in the charset named
 };
@@ -36,8 +38,8 @@ bool ParseCharset(const std::string& value, NameCharset& charset, std::string& e
 // The text of stored name bytes in UTF-8. codePage is the one a header
 // records (kNoCodePage when none), which decides Auto. Bytes that are not
 // valid in the charset chosen are kept as they are (Raw's reading).
-// usedCharset, when given, receives the charset the bytes were read in, or
-// "" when they were kept.
+// usedCharset, when given, receives the charset the bytes were read in
+// ("UTF-8" for UTF-8 kept), or "" when they were kept as bytes or are ASCII.
 std::string ReadableText(const NameCharset& charset, std::string_view bytes,
                          std::uint32_t codePage = kNoCodePage, std::string* usedCharset = nullptr);
 

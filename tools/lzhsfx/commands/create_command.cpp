@@ -45,7 +45,9 @@ const char kUsage[] =
     "  -m METHOD       lh5 (the default), lh6, lh7, or lh0 (stored); a program\n"
     "                  takes lh5 or lh0\n"
     "  -1 ... -9       effort: -1 fastest, -9 smallest (default -5)\n"
-    "  -h LEVEL        header level 0, 1 or 2 (default 2: UTC time stamps, long names)\n"
+    "  -h LEVEL        header level 0, 1 or 2 (default 2: UTC time stamps, long names);\n"
+    "                  1 and 2 keep Unix permissions; a time the level cannot hold\n"
+    "                  is stored as the nearest it holds, with a warning\n"
     "  --charset NAME  how names are stored: auto (default: ASCII as it is, others\n"
     "                  in code page 932, or as UTF-16 beside it at level 2), cp932,\n"
     "                  raw (the bytes as they are), or an iconv name\n"
@@ -303,12 +305,31 @@ bool IsArchiveError(lzhwrite::WriteError error) {
 
 struct Totals {
   std::uint64_t read = 0;  // bytes of the members before the current one
+  int clampedTimes = 0;    // members whose time the header level cannot hold
 };
 
-std::string DoneText(const lzhwrite::MemberSummary& summary, Verbosity verbosity) {
-  if (verbosity != Verbosity::Verbose) return "added";
-  return std::string("added, ") + std::string(summary.method, 5) + ", " +
-         std::to_string(summary.originalSize) + " bytes to " + std::to_string(summary.packedSize);
+// Once for the run: a warning for each member would bury the rest.
+void WarnOfClampedTimes(int count, int headerLevel) {
+  if (count == 0) return;
+  std::string text = "warning: ";
+  text += std::to_string(count);
+  text += count == 1 ? " member has a time" : " members have times";
+  text += " that a level-";
+  text += std::to_string(headerLevel);
+  text += headerLevel >= 2 ? " header cannot hold (before 1970-01-01 or after 2106-02-07 UTC)"
+                           : " header cannot hold (before 1980-01-01 or after 2107-12-31)";
+  text += "; stored as the nearest time it holds";
+  PrintError(text);
+}
+
+// A directory entry has no method or sizes to tell.
+std::string DoneText(const lzhwrite::MemberSummary& summary, bool isDirectory,
+                     Verbosity verbosity) {
+  if (verbosity != Verbosity::Verbose || isDirectory) return "added";
+  std::string text = "added, ";
+  text += std::string(summary.method, 5) + ", " + ByteCount(summary.originalSize) + " to " +
+          std::to_string(summary.packedSize);
+  return text;
 }
 
 // Stored paths that differ only in case. Where case is ignored, as on
@@ -392,7 +413,8 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
       totals.read += entry.size;
       continue;
     }
-    lzhwrite::MemberSource source{entry.sourcePath, name.bytes, name.utf16, entry.unixTime};
+    lzhwrite::MemberSource source{entry.sourcePath, name.bytes, name.utf16, entry.unixTime,
+                                  entry.unixMode};
     lzhwrite::MemberSummary summary;
     progress.StartItem(Printable(entry.storedPath), entry.size);
     lzhwrite::WriteStatus status =
@@ -417,8 +439,9 @@ bool AddEntries(lzhwrite::ArchiveWriter& writer, const std::vector<TreeEntry>& e
                  "written");
       return false;
     }
+    if (!lzhwrite::TimeFits(entry.unixTime, options.writer.headerLevel)) ++totals.clampedTimes;
     reporter.Item(ItemResult::Done, Printable(entry.storedPath) + (entry.isDirectory ? "/" : ""),
-                  DoneText(summary, options.verbosity), summary.originalSize);
+                  DoneText(summary, entry.isDirectory, options.verbosity), summary.originalSize);
     const std::string clash = clashes.Note(entry.storedPath, entry.isDirectory);
     if (!clash.empty()) {
       PrintError("warning: " + Printable(clash) + " and " + Printable(entry.storedPath) +
@@ -507,6 +530,7 @@ int CreateCommand(const Arguments& args, const std::string& programPath) {
   }
   if (!AddEntries(writer, entries, options, archiveReach, reporter, progress, totals))
     return kExitMemberFailed;
+  WarnOfClampedTimes(totals.clampedTimes, options.writer.headerLevel);
   if (reporter.Count(ItemResult::Done) == 0) {
     writer.Abandon();
     PrintError("nothing was archived, so " + Printable(options.out) + " was not written");

@@ -50,7 +50,9 @@ const char kUsage[] =
     "after ->). A header row comes first and a totals line last; a program's\n"
     "archive offset is named above them. FILE - reads standard input.\n"
     "  -b, --no-header  the member lines alone, for scripts\n"
-    "  -v, --verbose    also the Unix permissions a member carries\n"
+    "  -v, --verbose    also the Unix permissions a member carries and the charset\n"
+    "                   its name was read in (utf-16 from its records, ascii,\n"
+    "                   utf-8, shift-jis, cp437, cp1252, or raw: the bytes kept)\n"
     "  --charset NAME   how stored names are read (see `lzhsfx extract --help`)\n"
     "  --version        print the version\n"
     "Exit status: 0 listed; 1 a MEMBER matched nothing, or the archive is damaged\n"
@@ -59,7 +61,8 @@ const char kUsage[] =
 
 const char kRowFormat[] = "%10s %10s %6s  %-6s %-4s  %-19s  %s%s\n";
 const char kRule[] = "---------- ---------- ------  ------ ----  -------------------  ";
-const char kModeRule[] = "----------  ";
+const char kModeRule[] = "----------  ---------  ";
+const char kCharsetFormat[] = "%-9s  ";
 
 std::string Ratio(std::uint64_t packed, std::uint64_t original) {
   if (original == 0) return "";
@@ -110,7 +113,7 @@ int ListCommand(const Arguments& args) {
       PrintSettings(SettingsOf(lzhnames::SystemNameToUtf8(operand.path)));
     }
     std::printf(kRowFormat, "Size", "Packed", "Ratio", "Method", "CRC", "Date and time",
-                verbose ? "Mode        " : "", "Name");
+                verbose ? "Mode        Charset    " : "", "Name");
     std::printf("%s%s----\n", kRule, verbose ? kModeRule : "");
   }
   // Members of every method are listed, also those nothing here decodes.
@@ -124,6 +127,7 @@ int ListCommand(const Arguments& args) {
   while (cursor.Read()) {
     const lzh::MemberHeader& m = cursor.Member();
     std::string memberName = names.Text(m, cursor.Name());
+
     std::string name = Printable(memberName);
     bool wanted = patterns.empty();
     for (std::size_t i = 0; i < patterns.size(); ++i) {
@@ -139,6 +143,13 @@ int ListCommand(const Arguments& args) {
       auto original = static_cast<std::uint64_t>(m.originalSize);
       char crc[8];
       std::snprintf(crc, sizeof crc, "%04x", m.memberCrc);
+      std::string facts;  // -v's columns
+      if (verbose) {
+        char charset[32];
+        std::snprintf(charset, sizeof charset, kCharsetFormat,
+                      names.Reading(m, cursor.Name()).c_str());
+        facts = ModeText(m, link) + charset;
+      }
       std::printf(kRowFormat,
                   link        ? "<link>"
                   : directory ? "<dir>"
@@ -148,8 +159,7 @@ int ListCommand(const Arguments& args) {
                   directory   ? ""
                   : !m.hasCrc ? "none"
                               : crc,
-                  FormatMemberTime(m).c_str(), verbose ? ModeText(m, link).c_str() : "",
-                  name.c_str());
+                  FormatMemberTime(m).c_str(), facts.c_str(), name.c_str());
       totalOriginal += original;
       totalPacked += packed;
       ++members;
@@ -176,7 +186,7 @@ int ListCommand(const Arguments& args) {
     std::string count = std::to_string(members) + (members == 1 ? " member" : " members");
     std::printf(kRowFormat, std::to_string(totalOriginal).c_str(),
                 std::to_string(totalPacked).c_str(), Ratio(totalPacked, totalOriginal).c_str(), "",
-                "", "", verbose ? "            " : "", count.c_str());
+                "", "", verbose ? "                       " : "", count.c_str());
   }
   if (PrintHeaderGaps(session.Reader(), operand.shown)) cut = true;
   std::vector<std::string> unmatched;

@@ -139,7 +139,7 @@ class TreeWalker {
         added = VisitDirectory(source, stored, begun, link);
         break;
       case fs::file_type::regular:
-        added = VisitFile(source, stored, link);
+        added = VisitFile(source, stored, link, status);
         break;
       default:
         Skip(shown, "skipped: neither a file nor a directory (a device, pipe or socket)");
@@ -149,7 +149,8 @@ class TreeWalker {
     return added;
   }
 
-  std::size_t VisitFile(const fs::path& source, const std::string& stored, bool link) {
+  std::size_t VisitFile(const fs::path& source, const std::string& stored, bool link,
+                        const fs::file_status& status) {
     // Only a file of the output's name, or a link, can be the output, and
     // only for such is the path resolved (a few system calls for each
     // directory above it).
@@ -158,8 +159,8 @@ class TreeWalker {
         fs::weakly_canonical(source, ec) == skipFile_)
       return 0;
     const std::uintmax_t size = fs::file_size(source, ec);
-    entries_.push_back(
-        TreeEntry{lzhwrite::Utf8Name(source), stored, false, TimeOf(source), ec ? 0 : size});
+    entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, false, TimeOf(source),
+                                 ec ? 0 : size, UnixModeToStore(status)});
     return 1;
   }
 
@@ -194,7 +195,8 @@ class TreeWalker {
     within_.pop_back();
     // Files imply their directories; only an empty one needs an entry.
     if (added == 0 && !stored.empty()) {
-      entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, true, TimeOf(source)});
+      entries_.push_back(TreeEntry{lzhwrite::Utf8Name(source), stored, true, TimeOf(source), 0,
+                                   UnixModeToStore(fs::status(source, ec))});
       added = 1;
     }
     return added;

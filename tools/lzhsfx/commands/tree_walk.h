@@ -17,7 +17,8 @@ struct TreeEntry {
   std::string storedPath;    // relative, "/" separated, UTF-8 (POSIX: the name's own bytes)
   bool isDirectory = false;  // an empty directory: stored as a directory entry
   std::int64_t unixTime = 0;
-  std::uint64_t size = 0;  // a file's, when it was walked
+  std::uint64_t size = 0;      // a file's, when it was walked
+  std::uint16_t unixMode = 0;  // st_mode's type and permission bits; 0 where none
 };
 
 // Something left out, and why, in plain words for the user.

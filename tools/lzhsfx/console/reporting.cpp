@@ -38,9 +38,13 @@ void Reporter::Summary() const {
   if (Count(ItemResult::Untested) != 0)
     text += std::to_string(Count(ItemResult::Untested)) + " untested, ";
   text += std::to_string(Count(ItemResult::Failed)) + " failed; " + std::to_string(total) +
-          (total == 1 ? " member, " : " members, ") + std::to_string(bytes_) + " bytes";
+          (total == 1 ? " member, " : " members, ") + ByteCount(bytes_);
   std::fflush(stdout);
   std::fprintf(info_, "%s\n", text.c_str());
+}
+
+std::string ByteCount(std::uint64_t bytes) {
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
 }
 
 }  // namespace lzhcli

@@ -60,4 +60,7 @@ class Reporter {
   std::uint64_t bytes_ = 0;
 };
 
+// "1 byte", "2 bytes".
+std::string ByteCount(std::uint64_t bytes);
+
 }  // namespace lzhcli

@@ -85,6 +85,18 @@ std::string MemberNames::Text(const lzh::MemberHeader& member, const char* name,
   return directory + file;
 }
 
+std::string MemberNames::Reading(const lzh::MemberHeader& member, const char* name) const {
+  std::string used;
+  const std::string text = Text(member, name, &used);
+  if (HasOwnName()) return "utf-16";
+  if (!used.empty()) {
+    std::string lower;
+    for (char c : used) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower == "cp932" ? "shift-jis" : lower;
+  }
+  return lzhnames::IsAscii(text) ? "ascii" : "raw";
+}
+
 lzh::NameRefusal MemberNames::BytesRefusal(const lzh::MemberHeader& member, const char* bytes,
                                            const std::string& charset) const {
   std::string path = bytes;

@@ -31,6 +31,11 @@ class MemberNames final : public lzh::RecordObserver, public lzh::MemberNameRead
   std::string Text(const lzh::MemberHeader& member, const char* name,
                    std::string* bytesCharset = nullptr) const;
 
+  // How the name of the member just read was read, as people know charsets:
+  // "utf-16" (its records), "ascii", "utf-8", "shift-jis", "cp437", another
+  // charset's name, or "raw" (the bytes as they are).
+  std::string Reading(const lzh::MemberHeader& member, const char* name) const;
+
   // True when the member just read has names in a UTF-16 record.
   bool HasUtf16Names() const { return hasUtf16Name_ || hasUtf16Directory_; }
   // The charset the bytes of the member ReadName read last were read in

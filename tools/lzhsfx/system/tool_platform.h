@@ -49,6 +49,11 @@ inline std::string SystemReason(std::uint32_t code) {
 // tells links apart.
 bool IsNameSurrogate(const std::filesystem::path& path);
 
+// The Unix mode a header stores for a file or directory of that status:
+// st_mode's type and permission bits; 0 where the system keeps none
+// (Windows).
+std::uint16_t UnixModeToStore(const std::filesystem::file_status& status);
+
 // Makes the console show the tool's output as written (UTF-8 on Windows).
 void PrepareConsole();
 

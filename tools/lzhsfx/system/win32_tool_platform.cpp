@@ -74,6 +74,8 @@ bool IsNameSurrogate(const std::filesystem::path& path) {
   return lzh::IsNameSurrogate(found);
 }
 
+std::uint16_t UnixModeToStore(const std::filesystem::file_status&) { return 0; }
+
 void PrepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
 }  // namespace lzhcli
