@@ -217,7 +217,8 @@ bool RepackArchive(const std::string& archivePath, const std::string& besidePath
       std::u16string utf16 = Utf16PathOf(names.Text(m, cursor.Name()));
       writer.SetHeaderLevel(!utf16.empty() || m.level > 2 ? 2 : m.level);
       status = writer.AddFile(
-          lzhwrite::MemberSource{lzhnames::SystemNameToUtf8(decoded), name, utf16, UnixTimeOf(m)});
+          lzhwrite::MemberSource{lzhnames::SystemNameToUtf8(decoded), name, utf16, UnixTimeOf(m),
+                                 m.hasUnixMode ? m.unixMode : std::uint16_t{0}});
       RepackedMember done{Printable(name), {}};
       std::memcpy(done.method, m.method, 5);
       repacked.push_back(done);
