@@ -45,14 +45,16 @@ dist: win32
 test: deps native win32 asan deb dist
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash tools/run-tests.sh
 
-# Without a display the demo also renews the high-DPI pictures in docs/.
+# Without a display the demo's pictures go to build/demo/; the tracked ones
+# in docs/ change only with make pictures.
 demo: deps release win32
 	@bash tools/demo.sh
-	@[ -n "$$DISPLAY" ] || bash tools/dpi-pictures.sh
 
-# The dialog at 96, 120, 144 and 192 DPI into docs/, and which texts a
-# Western system's substitute font cuts.
-pictures: deps native win32
+# Every picture in docs/: the README's two with a Western font, and the
+# dialog at 96, 120, 144 and 192 DPI as on a Japanese system, with which
+# texts a Western system's substitute font cuts.
+pictures: deps release win32
+	@LZH_PICTURES=docs bash tools/demo.sh
 	@bash tools/dpi-pictures.sh
 
 bench: deps release win32
