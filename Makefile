@@ -1,15 +1,20 @@
-# The README's two commands. Each first installs what a fresh Debian 12
-# machine lacks, then configures, builds and runs.
+# The README's commands. Each first installs what a fresh Debian 12 machine
+# lacks, then configures, builds and runs. The package, the zip and an
+# install need only the build set of tools/install-deps.sh; test, demo,
+# pictures, bench and fuzz install the test set (all of it), which their
+# prerequisites inherit.
 .PHONY: all deps demo test bench fuzz native win32 asan release install deb dist format pictures
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
+DEPS = build
+test demo pictures bench fuzz: DEPS = test
 
 all: test
 
 deps:
-	@bash tools/install-deps.sh
+	@bash tools/install-deps.sh $(DEPS)
 
 native: deps
 	@cmake --preset native >/dev/null
@@ -37,20 +42,22 @@ deb: release win32
 dist: win32
 	@cd build/win32 && cpack -B ../packages
 
-test: native win32 asan deb dist
+test: deps native win32 asan deb dist
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash tools/run-tests.sh
 
-# Without a display the demo also renews the high-DPI pictures in docs/.
-demo: release win32
+# Without a display the demo's pictures go to build/demo/; the tracked ones
+# in docs/ change only with make pictures.
+demo: deps release win32
 	@bash tools/demo.sh
-	@[ -n "$$DISPLAY" ] || bash tools/dpi-pictures.sh
 
-# The dialog at 96, 120, 144 and 192 DPI into docs/, and which texts a
-# Western system's substitute font cuts.
-pictures: native win32
+# Every picture in docs/: the README's two with a Western font, and the
+# dialog at 96, 120, 144 and 192 DPI as on a Japanese system, with which
+# texts a Western system's substitute font cuts.
+pictures: deps release win32
+	@LZH_PICTURES=docs bash tools/demo.sh
 	@bash tools/dpi-pictures.sh
 
-bench: release win32
+bench: deps release win32
 	@bash bench/program_size.sh build/win32/lzhsfx-stub.exe
 	@bash bench/run.sh build/native-release
 	@bash bench/encode.sh build/native-release

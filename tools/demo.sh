@@ -4,9 +4,18 @@
 #  - With a display, the dialog opens there for you to use; the demo ends
 #    when you leave it.
 #  - Without one, it starts Xvfb, extracts everything through the dialog,
-#    prints the verdict and the extracted files, and saves a screenshot.
+#    prints the verdict and the extracted files, and saves its pictures in
+#    build/demo/.
+# LZH_PICTURES=docs (make pictures) renews the README's two pictures in
+# docs/ instead, always under Xvfb.
 set -euo pipefail
 had_display="${DISPLAY:-}"
+pictures_to_docs=no
+if [ "${LZH_PICTURES:-}" = docs ]; then
+  pictures_to_docs=yes
+  had_display=""
+  export LZH_FORCE_XVFB=1
+fi
 source "$(dirname "${BASH_SOURCE[0]}")/../tests/e2e/wine_env.sh"
 
 demo="$ROOT/build/demo"
@@ -31,13 +40,20 @@ if [ -n "$had_display" ]; then
 fi
 
 # No display: Wine's own desktop window inside Xvfb, so that the dialog is
-# drawn with its frame and caption, in IPAPGothic, the metric match of its
-# font, as on a Japanese system. Two runs: everything into a new folder
-# (the main dialog's picture), then again into the same folder, where the
-# first member's overwrite question is held for its picture and every
-# question is answered Yes.
-wine_display 96 IPAPGothic
-out="$demo/extracted"
+# drawn with its frame and caption. Its font is MS Sans Serif, as on a Western
+# system: a Japanese font would draw each \ of the path as a yen sign. The
+# folder is one any Windows machine has, not this machine's build tree. Two
+# runs: everything into a new folder (the main dialog's picture), then again
+# into the same folder, where the first member's overwrite question is held
+# for its picture and every question is answered Yes.
+wine_display 96 "MS Sans Serif"
+trap 'wine_display 96; wine_cleanup' EXIT
+public="$WINEPREFIX/drive_c/users/Public"
+out="$public/Downloads/myapp"
+rm -rf "$out"
+mkdir -p "$public/Downloads"
+pictures="$demo"
+[ $pictures_to_docs = no ] || pictures="$ROOT/docs"
 
 # run LOG WAIT PLACE PICTURE: the dialog program extracting everything into
 # $out; once LOG shows a line starting with WAIT, the place (WxH+X+Y) on its
@@ -46,7 +62,7 @@ out="$demo/extracted"
 run() {
   local log=$1 wait=$2 line=$3 picture=$4
   "$WINE" explorer /desktop=lzhsfx,640x480 "$(winpath "$WIN_BUILD/wine_driver.exe")" \
-    --extract-all "$(winpath "$sfx")" "$(winpath "$demo")\\extracted" 3000 >"$log" 2>&1 &
+    --extract-all "$(winpath "$sfx")" 'C:\Users\Public\Downloads\myapp' 3000 >"$log" 2>&1 &
   local driver=$!
   for _ in $(seq 1 300); do
     grep -q "^$wait" "$log" 2>/dev/null && break
@@ -62,9 +78,9 @@ run() {
   grep -q '^verdict: CRC validation passed' "$log"
 }
 
-run "$demo/first.log" "verdict:" "dialog:" "$ROOT/docs/demo-dialog.png"
+run "$demo/first.log" "verdict:" "dialog:" "$pictures/demo-dialog.png"
 echo "extracted files:"
 (cd "$out" 2>/dev/null && find . -type f | sort | sed 's|^\./|  |') || echo "  (none)"
-run "$demo/again.log" "box at:" "box at:" "$ROOT/docs/demo-question.png"
-echo "pictures: docs/demo-dialog.png (the dialog after extracting), docs/demo-question.png" \
-  "(the question when a file exists)"
+run "$demo/again.log" "box at:" "box at:" "$pictures/demo-question.png"
+echo "pictures: ${pictures#"$ROOT"/}/demo-dialog.png (the dialog after extracting)," \
+  "${pictures#"$ROOT"/}/demo-question.png (the question when a file exists)"

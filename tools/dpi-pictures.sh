@@ -23,11 +23,15 @@ tool="$ROOT/build/native-release/lzhsfx"
 "$tool" build "$ROOT/tests/data/sample/sample.lzh" -o "$work/sample.exe" \
   --stub "$stub" >/dev/null
 
+# Into a folder any Windows machine has, not this machine's build tree.
+out="$WINEPREFIX/drive_c/users/Public/Downloads/myapp"
 for dpi in 96 120 144 192; do
   wine_display "$dpi" IPAPGothic
   log="$work/$dpi.log"
+  rm -rf "$out"
+  mkdir -p "${out%/*}"
   "$WINE" explorer /desktop=lzhsfx,1600x1200 "$(winpath "$WIN_BUILD/wine_driver.exe")" \
-    --extract-all "$(winpath "$work/sample.exe")" "$(winpath "$work")\\out-$dpi" 3000 \
+    --extract-all "$(winpath "$work/sample.exe")" 'C:\Users\Public\Downloads\myapp' 3000 \
     >"$log" 2>&1 &
   driver=$!
   for _ in $(seq 1 300); do

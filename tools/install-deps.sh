@@ -1,31 +1,45 @@
 #!/usr/bin/env bash
-# Installs, quietly and only when missing, what building and testing need on
-# Debian 12: the native and cross compilers, GoogleTest, Wine (32-bit) and
-# Xvfb for the Windows program, the peer LHA tools the tests compare with,
-# the static analysers, and what packaging and its checks need; the 32-bit
-# multilib compiler and qemu-i386 for the 32-bit unit tests, osslsigncode
-# and openssl for signing, and the fonts of the dialog pictures (a metric
-# match for the dialog font, and Wine's font of the caption buttons).
+# Installs, quietly and only when missing, what a Debian 12 machine needs.
+#
+# Usage: install-deps.sh [build|test]   (default: test)
+#   build: what the package, the Windows zip and an install are made with:
+#          the native compiler, the i686 MinGW-w64 cross compiler of the
+#          Windows programs, CMake, and dpkg-shlibdeps for the package's
+#          dependencies.
+#   test:  the build set and everything the tests, the demo, the pictures,
+#          the benchmarks and the fuzzers use: GoogleTest, clang and its
+#          fuzzing run-time, Wine (also 32-bit, which adds the i386
+#          architecture) and Xvfb for the Windows program, the x86-64 cross
+#          compiler for 64-bit Wine, the peer LHA tools and the jLHA library
+#          with a JDK, the static analysers, lintian and man, the 32-bit
+#          multilib compiler and qemu-i386, osslsigncode and openssl for
+#          signing, and the fonts of the dialog pictures (a metric match for
+#          the dialog font, and Wine's own fonts).
 set -euo pipefail
 
-packages=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64-win32 wine wine64 xvfb x11-utils xdotool imagemagick
-          lhasa 7zip jlha-utils libjlha-java default-jdk-headless locales cppcheck clang-tidy
-          dpkg-dev lintian groff-base man-db
-          g++-multilib qemu-user osslsigncode openssl fonts-ipafont-gothic fonts-wine)
-
-# 32-bit Wine runs the stub as shipped where the kernel runs 32-bit code;
-# elsewhere the Wine tests use 64-bit Wine. Its i386 libraries must match the
-# amd64 ones version for version, which a mirror in mid-sync can break for a
-# while: it is installed on its own and, failing, only warned about.
-optional=(wine32)
+set_name=${1:-test}
+build=(cmake make g++ g++-mingw-w64-i686 dpkg-dev)
+test_only=(clang libclang-rt-14-dev googletest libgtest-dev libgmock-dev
+           g++-mingw-w64-x86-64-win32 wine wine64 xvfb x11-utils xdotool imagemagick
+           lhasa 7zip jlha-utils libjlha-java default-jdk-headless locales cppcheck clang-tidy
+           lintian groff-base man-db
+           g++-multilib qemu-user osslsigncode openssl fonts-ipafont-gothic fonts-wine)
+case $set_name in
+  build) packages=("${build[@]}") optional=() ;;
+  # 32-bit Wine runs the stub as shipped where the kernel runs 32-bit code;
+  # elsewhere the Wine tests use 64-bit Wine. Its i386 libraries must match
+  # the amd64 ones version for version, which a mirror in mid-sync can break
+  # for a while: it is installed on its own and, failing, only warned about.
+  test) packages=("${build[@]}" "${test_only[@]}") optional=(wine32) ;;
+  *) echo "usage: install-deps.sh [build|test] (not '$set_name')" >&2; exit 2 ;;
+esac
 
 is_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 missing=()
 for p in "${packages[@]}"; do is_installed "$p" || missing+=("$p"); done
 missing_optional=()
-for p in "${optional[@]}"; do is_installed "$p" || missing_optional+=("$p"); done
+for p in ${optional[@]+"${optional[@]}"}; do is_installed "$p" || missing_optional+=("$p"); done
 # A failed try is not repeated for a day: every make target runs this script.
 optional_failed=/var/tmp/lzhsfx-optional-packages-failed
 if [ -n "$(find "$optional_failed" -mmin -1440 2>/dev/null)" ]; then missing_optional=(); fi
@@ -34,7 +48,8 @@ if [ -n "$(find "$optional_failed" -mmin -1440 2>/dev/null)" ]; then missing_opt
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "installing: ${missing[*]} ${missing_optional[*]}"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+# Only 32-bit Wine needs the i386 architecture.
+if [ ${#missing_optional[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 # A mirror caught mid-sync fails an index now and then: try again, and go on

@@ -31,7 +31,7 @@ LOCPATH="$locale_dir" LC_ALL=ja_JP.UTF-8 timeout 600 "$WINE" "$WIN_BUILD/wine_dr
 if [ -z "${1:-}" ] || [[ "the dialogs scale with the DPI" == *"$1"* ]]; then
   # The layout at 96, 120, 144 and 192 DPI, the screen's DPI set per run,
   # with the dialog font replaced by IPAPGothic, its metric match, as the
-  # pictures in docs/ are made. The settings are put back afterwards.
+  # DPI pictures in docs/ are made. The settings are put back afterwards.
   for dpi in 96 120 144 192; do
     wine_display "$dpi" IPAPGothic
     echo "# at $dpi DPI"

@@ -2,7 +2,8 @@
 # The Windows release archive as a user gets it. The zip holds one folder
 # with exactly lzhsfx.exe, lzhsfx-stub.exe, README.txt and LICENSE.txt; both
 # programs are 32-bit x86, and the stub's version resource carries the
-# project's version. Unpacked, lzhsfx.exe reports that version, builds a
+# project's version. README.txt is the Windows readme, every line ending in
+# CRLF. Unpacked, lzhsfx.exe reports that version, builds a
 # self-extracting program from the sample archive with the stub beside it
 # (no --stub), and extracts that program as lhasa extracts the archive.
 #
@@ -34,6 +35,15 @@ check "the zip holds one folder with the programs, the README and the licence" h
 mkdir "$work/unpacked"
 check "the zip unpacks" bash -c "cd '$work/unpacked' && cmake -E tar xf '$ROOT/$zip'"
 release=$work/unpacked/$folder
+# The Windows readme with the version filled in, every line (the last too)
+# ending in CRLF.
+is_windows_readme() {
+  diff <(sed "s/@PROJECT_VERSION@/$version/" packaging/README-windows.txt) \
+    <(tr -d '\r' <"$release/README.txt") &&
+    [ "$(grep -c $'\r$' "$release/README.txt")" -eq "$(wc -l <"$release/README.txt")" ] &&
+    [ "$(tail -c 2 "$release/README.txt" | od -An -tx1 | tr -d ' ')" = 0d0a ]
+}
+check "README.txt is the Windows readme, with CRLF line ends" is_windows_readme
 
 is_i386() { i686-w64-mingw32-objdump -f "$1" | grep -q 'file format pei-i386'; }
 check "lzhsfx.exe is a 32-bit x86 program" is_i386 "$release/lzhsfx.exe"
