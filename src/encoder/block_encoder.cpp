@@ -169,11 +169,8 @@ std::int64_t BlockEncoder::BlockBits(const BlockFrequencies& frequencies,
   return bits;
 }
 
-void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequencies& frequencies,
-                              BitOutput& out, BlockCodes* used) const {
-  BlockCodes local;
-  BlockCodes& codes = used != nullptr ? *used : local;
-  BuildCodes(frequencies, codes);
+void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockCodes& codes,
+                              BitOutput& out) const {
   WriteHeader(codes, count, out);
   std::uint16_t literalCodes[kLiteralCodeCount];
   std::uint16_t positionCodes[kMaxPositionCodeCount];
