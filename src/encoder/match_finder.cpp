@@ -9,7 +9,7 @@ MatchFinder::MatchFinder(int dictionaryBits)
       dictionaryMask_(dictionaryBytes_ - 1),
       latest3_(1u << kHash3Bits),
       head_(1u << kHashBits),
-      prev_(dictionaryBytes_) {}
+      links_(dictionaryBytes_) {}
 
 // Every link is cleared too, though a walk never reaches a link from an
 // earlier window: the result must depend on the window alone, not on what
@@ -17,7 +17,7 @@ MatchFinder::MatchFinder(int dictionaryBits)
 void MatchFinder::Begin(const InputWindow& window) {
   std::memset(latest3_.Get(), 0, latest3_.Size() * sizeof(std::uint32_t));
   std::memset(head_.Get(), 0, head_.Size() * sizeof(std::uint32_t));
-  std::memset(prev_.Get(), 0, prev_.Size() * sizeof(std::uint32_t));
+  std::memset(links_.Get(), 0, links_.Size() * sizeof(std::uint64_t));
   bytes_ = window.Bytes();
   end_ = window.End();
   InsertRange(0, window.Start());
@@ -58,35 +58,41 @@ Match MatchFinder::FindCheapest(std::uint32_t position, int chainLimit, int nice
   int tailAt = bestLength > 3 ? bestLength - 3 : 0;
   std::uint32_t tail = Load4At(here + tailAt);
   // The walk is the encoder's hottest loop: a step is one load of the
-  // candidate's link (position + 1, as the heads), the tables and the
-  // bound sit in locals, and the step count is tested once a step.
-  const std::uint32_t* const prev = prev_.Get();
+  // links of two candidates (see Link), the tables and the bound sit in
+  // locals, and the step count is tested once a candidate. Candidates are
+  // tried nearest first, as one by one.
+  const std::uint64_t* const links = links_.Get();
   const std::uint32_t mask = dictionaryMask_;
   const std::uint32_t chainEnd = ChainEnd(position);
   const std::uint8_t* const before = bytes_ - 1;  // before + at: the candidate at - 1
+  // Whether the candidate at - 1 ends the walk (a match of niceLength).
+  auto tryCandidate = [&](std::uint32_t at) {
+    const std::uint8_t* there = before + at;
+    if (Load4At(there + tailAt) != tail) return false;
+    const int length = MatchLength(here, there, limit);
+    if (length <= bestLength) return false;
+    const auto distance = static_cast<int>(position + 1 - at);
+    const std::int32_t price = prices.Of(length, distance);
+    // A longer match that costs more leaves the best as it is; the walk
+    // goes on for one longer still.
+    if (price >= bestPrice) return false;
+    bestLength = length;
+    bestPrice = price;
+    best = Match{length, distance};
+    if (length >= niceLength) return true;
+    tailAt = bestLength - 3;
+    tail = Load4At(here + tailAt);
+    return false;
+  };
   std::uint32_t at = entry;
   if (chainLimit <= 0 || at < chainEnd) return best;
   while (true) {
-    const std::uint8_t* there = before + at;
-    if (Load4At(there + tailAt) == tail) {
-      const int length = MatchLength(here, there, limit);
-      if (length > bestLength) {
-        const auto distance = static_cast<int>(position + 1 - at);
-        const std::int32_t price = prices.Of(length, distance);
-        // A longer match that costs more leaves the best as it is; the
-        // walk goes on for one longer still.
-        if (price < bestPrice) {
-          bestLength = length;
-          bestPrice = price;
-          best = Match{length, distance};
-          if (length >= niceLength) break;
-          tailAt = bestLength - 3;
-          tail = Load4At(here + tailAt);
-        }
-      }
-    }
-    if (--chainLimit == 0) break;
-    at = prev[at & mask];
+    const std::uint64_t pair = links[at & mask];
+    if (tryCandidate(at) || --chainLimit == 0) break;
+    const auto second = static_cast<std::uint32_t>(pair);
+    if (second < chainEnd) break;
+    if (tryCandidate(second) || --chainLimit == 0) break;
+    at = static_cast<std::uint32_t>(pair >> 32);
     if (at < chainEnd) break;
   }
   return best;
@@ -116,7 +122,7 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
   }
   const std::uint32_t chainEnd = ChainEnd(position);
   for (std::uint32_t at = entry; chainLimit > 0 && at >= chainEnd && found < capacity;
-       --chainLimit, at = prev_[at & dictionaryMask_]) {
+       --chainLimit, at = static_cast<std::uint32_t>(links_[at & dictionaryMask_])) {
     distance = position + 1 - at;
     const std::uint8_t* there = here - distance;
     if (there[bestLength] == here[bestLength]) {

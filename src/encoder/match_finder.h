@@ -103,13 +103,21 @@ class MatchFinder {
     return (next4 * 2654435761u) >> (32 - kHashBits);
   }
   // Makes position the head of its four-byte chain and returns the head it
-  // replaced (position + 1, 0: none), which becomes position's link. The
-  // link sits at position + 1 modulo the dictionary, the value a walk
-  // holds, so that a step is one masked load.
+  // replaced (position + 1, 0: none), which becomes position's link. A link
+  // sits at position + 1 modulo the dictionary, the value a walk holds, and
+  // beside it the link of the position it leads to: a walk loads two
+  // candidates at once, and the wait for each load, which bounds the walk,
+  // comes once per two. That second link may be stale (its slot reused by
+  // a later position) only when the first leads farther back than any
+  // walk goes on; a walk stops there before it reads the second.
+  static std::uint64_t Links(std::uint32_t replaced, const std::uint64_t* links,
+                             std::uint32_t mask) {
+    return replaced | (links[replaced & mask] << 32);
+  }
   std::uint32_t Link(std::uint32_t position, std::uint32_t next4) {
     std::uint32_t& head = head_[Hash4(next4)];
     const std::uint32_t replaced = head;
-    prev_[(position + 1) & dictionaryMask_] = replaced;
+    links_[(position + 1) & dictionaryMask_] = Links(replaced, links_.Get(), dictionaryMask_);
     head = position + 1;
     return replaced;
   }
@@ -121,7 +129,7 @@ class MatchFinder {
     // taken to change them, and they would be read again for every byte.
     std::uint32_t* const latest3 = latest3_.Get();
     std::uint32_t* const head = head_.Get();
-    std::uint32_t* const prev = prev_.Get();
+    std::uint64_t* const links = links_.Get();
     const std::uint32_t mask = dictionaryMask_;
     const std::uint8_t* const bytes = bytes_;
     std::uint32_t p = from;
@@ -130,7 +138,7 @@ class MatchFinder {
       std::memcpy(&next4, bytes + p, 4);
       latest3[Hash3(next4)] = p + 1;
       std::uint32_t& chain = head[Hash4(next4)];
-      prev[(p + 1) & mask] = chain;
+      links[(p + 1) & mask] = Links(chain, links, mask);
       chain = p + 1;
     }
     for (; p < end; ++p) Insert(p);
@@ -182,7 +190,7 @@ class MatchFinder {
   std::uint32_t dictionaryMask_;
   HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
-  HeapArray<std::uint32_t> prev_;        // per position + 1 modulo the dictionary: its link
+  HeapArray<std::uint64_t> links_;       // per position + 1 modulo the dictionary: see Link
   const std::uint8_t* bytes_ = nullptr;  // the window's: position 0 is its first byte held
   std::uint32_t end_ = 0;
 };
