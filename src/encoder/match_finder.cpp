@@ -17,7 +17,7 @@ MatchFinder::MatchFinder(int dictionaryBits)
 void MatchFinder::Begin(const InputWindow& window) {
   std::memset(latest3_.Get(), 0, latest3_.Size() * sizeof(std::uint32_t));
   std::memset(head_.Get(), 0, head_.Size() * sizeof(std::uint32_t));
-  std::memset(links_.Get(), 0, links_.Size() * sizeof(std::uint64_t));
+  std::memset(links_.Get(), 0, links_.Size() * sizeof(ChainLinks));
   bytes_ = window.Bytes();
   end_ = window.End();
   InsertRange(0, window.Start());
@@ -58,10 +58,10 @@ Match MatchFinder::FindCheapest(std::uint32_t position, int chainLimit, int nice
   int tailAt = bestLength > 3 ? bestLength - 3 : 0;
   std::uint32_t tail = Load4At(here + tailAt);
   // The walk is the encoder's hottest loop: a step is one load of the
-  // links of two candidates (see Link), the tables and the bound sit in
+  // links of four candidates (see Link), the tables and the bound sit in
   // locals, and the step count is tested once a candidate. Candidates are
   // tried nearest first, as one by one.
-  const std::uint64_t* const links = links_.Get();
+  const ChainLinks* const links = links_.Get();
   const std::uint32_t mask = dictionaryMask_;
   const std::uint32_t chainEnd = ChainEnd(position);
   const std::uint8_t* const before = bytes_ - 1;  // before + at: the candidate at - 1
@@ -87,12 +87,15 @@ Match MatchFinder::FindCheapest(std::uint32_t position, int chainLimit, int nice
   std::uint32_t at = entry;
   if (chainLimit <= 0 || at < chainEnd) return best;
   while (true) {
-    const std::uint64_t pair = links[at & mask];
+    const ChainLinks next = links[at & mask];
     if (tryCandidate(at) || --chainLimit == 0) break;
-    const auto second = static_cast<std::uint32_t>(pair);
-    if (second < chainEnd) break;
-    if (tryCandidate(second) || --chainLimit == 0) break;
-    at = static_cast<std::uint32_t>(pair >> 32);
+    if (next.at[0] < chainEnd) break;
+    if (tryCandidate(next.at[0]) || --chainLimit == 0) break;
+    if (next.at[1] < chainEnd) break;
+    if (tryCandidate(next.at[1]) || --chainLimit == 0) break;
+    if (next.at[2] < chainEnd) break;
+    if (tryCandidate(next.at[2]) || --chainLimit == 0) break;
+    at = next.at[3];
     if (at < chainEnd) break;
   }
   return best;
@@ -122,7 +125,7 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
   }
   const std::uint32_t chainEnd = ChainEnd(position);
   for (std::uint32_t at = entry; chainLimit > 0 && at >= chainEnd && found < capacity;
-       --chainLimit, at = static_cast<std::uint32_t>(links_[at & dictionaryMask_])) {
+       --chainLimit, at = links_[at & dictionaryMask_].at[0]) {
     distance = position + 1 - at;
     const std::uint8_t* there = here - distance;
     if (there[bestLength] == here[bestLength]) {

@@ -77,6 +77,9 @@ class MatchFinder {
   int FindAll(std::uint32_t position, int chainLimit, int niceLength, Match* out, int capacity);
 
  private:
+  struct ChainLinks {
+    std::uint32_t at[4];  // the next candidates + 1, nearest first
+  };
   // The next four bytes as one number, the first in the low byte order
   // position; a fourth byte past the data reads as whatever the buffer
   // holds there, and Hash3 leaves it out.
@@ -103,16 +106,17 @@ class MatchFinder {
     return (next4 * 2654435761u) >> (32 - kHashBits);
   }
   // Makes position the head of its four-byte chain and returns the head it
-  // replaced (position + 1, 0: none), which becomes position's link. A link
-  // sits at position + 1 modulo the dictionary, the value a walk holds, and
-  // beside it the link of the position it leads to: a walk loads two
-  // candidates at once, and the wait for each load, which bounds the walk,
-  // comes once per two. That second link may be stale (its slot reused by
-  // a later position) only when the first leads farther back than any
-  // walk goes on; a walk stops there before it reads the second.
-  static std::uint64_t Links(std::uint32_t replaced, const std::uint64_t* links,
-                             std::uint32_t mask) {
-    return replaced | (links[replaced & mask] << 32);
+  // replaced (position + 1, 0: none), which becomes position's link. The
+  // links sit at position + 1 modulo the dictionary, the value a walk
+  // holds: the next four along the chain, each copied from the entry of
+  // the one before, so that a walk loads four candidates at once and waits
+  // for a load (what bounds the walk) once per four. A copied link may be
+  // stale (its slot reused by a later position) only behind one that leads
+  // farther back than any walk goes on; a walk stops there before it reads
+  // the next.
+  static ChainLinks Links(std::uint32_t replaced, const ChainLinks* links, std::uint32_t mask) {
+    const ChainLinks& next = links[replaced & mask];
+    return ChainLinks{{replaced, next.at[0], next.at[1], next.at[2]}};
   }
   std::uint32_t Link(std::uint32_t position, std::uint32_t next4) {
     std::uint32_t& head = head_[Hash4(next4)];
@@ -129,7 +133,7 @@ class MatchFinder {
     // taken to change them, and they would be read again for every byte.
     std::uint32_t* const latest3 = latest3_.Get();
     std::uint32_t* const head = head_.Get();
-    std::uint64_t* const links = links_.Get();
+    ChainLinks* const links = links_.Get();
     const std::uint32_t mask = dictionaryMask_;
     const std::uint8_t* const bytes = bytes_;
     std::uint32_t p = from;
@@ -190,7 +194,7 @@ class MatchFinder {
   std::uint32_t dictionaryMask_;
   HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
-  HeapArray<std::uint64_t> links_;       // per position + 1 modulo the dictionary: see Link
+  HeapArray<ChainLinks> links_;          // per position + 1 modulo the dictionary: see Link
   const std::uint8_t* bytes_ = nullptr;  // the window's: position 0 is its first byte held
   std::uint32_t end_ = 0;
 };
