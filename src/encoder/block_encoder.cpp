@@ -99,11 +99,16 @@ void BlockEncoder::BuildCodes(const BlockFrequencies& frequencies, BlockCodes& c
                                        codes.literalLengths);
   codes.positionUsed = BuildCodeLengths(frequencies.position, positionCodeCount_, kMaxCodeLength,
                                         codes.positionLengths);
+  // The symbol of a one-symbol code, which only such a code needs.
   codes.onlyLiteral = codes.onlyPosition = 0;
-  for (int s = 0; s < kLiteralCodeCount; ++s)
-    if (frequencies.literal[s] != 0) codes.onlyLiteral = s;
-  for (int s = 0; s < positionCodeCount_; ++s)
-    if (frequencies.position[s] != 0) codes.onlyPosition = s;
+  if (codes.literalUsed < 2) {
+    for (int s = 0; s < kLiteralCodeCount; ++s)
+      if (frequencies.literal[s] != 0) codes.onlyLiteral = s;
+  }
+  if (codes.positionUsed < 2) {
+    for (int s = 0; s < positionCodeCount_; ++s)
+      if (frequencies.position[s] != 0) codes.onlyPosition = s;
+  }
 }
 
 // Format notes: the header is the code count, the length code, the
