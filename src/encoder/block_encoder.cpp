@@ -1,6 +1,7 @@
 #include "encoder/block_encoder.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "codec/huffman_table.h"
 #include "encoder/huffman_lengths.h"
@@ -98,11 +99,16 @@ void BlockEncoder::BuildCodes(const BlockFrequencies& frequencies, BlockCodes& c
                                        codes.literalLengths);
   codes.positionUsed = BuildCodeLengths(frequencies.position, positionCodeCount_, kMaxCodeLength,
                                         codes.positionLengths);
+  // The symbol of a one-symbol code, which only such a code needs.
   codes.onlyLiteral = codes.onlyPosition = 0;
-  for (int s = 0; s < kLiteralCodeCount; ++s)
-    if (frequencies.literal[s] != 0) codes.onlyLiteral = s;
-  for (int s = 0; s < positionCodeCount_; ++s)
-    if (frequencies.position[s] != 0) codes.onlyPosition = s;
+  if (codes.literalUsed < 2) {
+    for (int s = 0; s < kLiteralCodeCount; ++s)
+      if (frequencies.literal[s] != 0) codes.onlyLiteral = s;
+  }
+  if (codes.positionUsed < 2) {
+    for (int s = 0; s < positionCodeCount_; ++s)
+      if (frequencies.position[s] != 0) codes.onlyPosition = s;
+  }
 }
 
 // Format notes: the header is the code count, the length code, the
@@ -120,10 +126,12 @@ void BlockEncoder::WriteHeader(const BlockCodes& codes, int count, Out& out) con
   } else {
     const int sent = SentCount(codes.literalLengths, kLiteralCodeCount);
     std::uint32_t lengthFrequencies[kLengthCodeCount] = {};
-    ForEachLengthSymbol(codes.literalLengths, sent,
-                        [&](int symbol, int, int) { ++lengthFrequencies[symbol]; });
+    std::int64_t extraBits = 0;
+    ForEachLengthSymbol(codes.literalLengths, sent, [&](int symbol, int, int bits) {
+      ++lengthFrequencies[symbol];
+      extraBits += bits;
+    });
     std::uint8_t lengthLengths[kLengthCodeCount];
-    std::uint16_t lengthCodes[kLengthCodeCount];
     if (BuildCodeLengths(lengthFrequencies, kLengthCodeCount, kMaxCodeLength, lengthLengths) < 2) {
       int only = 0;
       for (int s = 0; s < kLengthCodeCount; ++s)
@@ -134,12 +142,20 @@ void BlockEncoder::WriteHeader(const BlockCodes& codes, int count, Out& out) con
       PutAuxLengths(lengthLengths, kLengthCodeCount, kLengthCountBits, kLengthCodeZeroRunIndex,
                     out);
     }
-    AssignCanonicalCodes(lengthLengths, kLengthCodeCount, lengthCodes);
     out.Put(static_cast<std::uint32_t>(sent), kCodeCountBits);
-    ForEachLengthSymbol(codes.literalLengths, sent, [&](int symbol, int extra, int extraBits) {
-      out.Put(lengthCodes[symbol], lengthLengths[symbol]);
-      out.Put(static_cast<std::uint32_t>(extra), extraBits);
-    });
+    if constexpr (std::is_same_v<Out, BitCounter>) {
+      // A count needs no second walk over the lengths.
+      out.bits += extraBits;
+      for (int s = 0; s < kLengthCodeCount; ++s)
+        out.bits += static_cast<std::int64_t>(lengthFrequencies[s]) * lengthLengths[s];
+    } else {
+      std::uint16_t lengthCodes[kLengthCodeCount];
+      AssignCanonicalCodes(lengthLengths, kLengthCodeCount, lengthCodes);
+      ForEachLengthSymbol(codes.literalLengths, sent, [&](int symbol, int extra, int bits) {
+        out.Put(lengthCodes[symbol], lengthLengths[symbol]);
+        out.Put(static_cast<std::uint32_t>(extra), bits);
+      });
+    }
   }
   if (codes.positionUsed < 2) {
     out.Put(0, positionCountBits_);
@@ -169,11 +185,8 @@ std::int64_t BlockEncoder::BlockBits(const BlockFrequencies& frequencies,
   return bits;
 }
 
-void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockFrequencies& frequencies,
-                              BitOutput& out, BlockCodes* used) const {
-  BlockCodes local;
-  BlockCodes& codes = used != nullptr ? *used : local;
-  BuildCodes(frequencies, codes);
+void BlockEncoder::WriteBlock(const Token* tokens, int count, const BlockCodes& codes,
+                              BitOutput& out) const {
   WriteHeader(codes, count, out);
   std::uint16_t literalCodes[kLiteralCodeCount];
   std::uint16_t positionCodes[kMaxPositionCodeCount];

@@ -64,10 +64,9 @@ class BlockEncoder {
   // The same for codes already built from the frequencies.
   std::int64_t BlockBits(const BlockFrequencies& frequencies, const BlockCodes& codes) const;
 
-  // Writes one block of 1..65535 codes with codes built from frequencies,
-  // which must be those of the tokens; hands the codes back if asked.
-  void WriteBlock(const Token* tokens, int count, const BlockFrequencies& frequencies,
-                  BitOutput& out, BlockCodes* used = nullptr) const;
+  // Writes one block of 1..65535 codes with codes that BuildCodes made
+  // from the tokens' frequencies (the block's parse has them already).
+  void WriteBlock(const Token* tokens, int count, const BlockCodes& codes, BitOutput& out) const;
 
   int PositionCodeCount() const { return positionCodeCount_; }
 

@@ -36,7 +36,7 @@ void HeldBlock::Add(const Token* tokens, int count, const BlockFrequencies& freq
 }
 
 void HeldBlock::Send(BitOutput& out) {
-  if (count_ > 0) blocks_.WriteBlock(tokens_.Get(), count_, frequencies_, out);
+  if (count_ > 0) blocks_.WriteBlock(tokens_.Get(), count_, codes_, out);
   count_ = 0;
   bits_ = 0;
 }

@@ -46,11 +46,22 @@ void HuffmanDepths(const std::uint64_t* sorted, int leafCount, int* depth) {
   // NOLINTEND(clang-analyzer-core.UndefinedBinaryOperatorResult)
 }
 
-// Sorts weight << 10 | symbol entries, made in order of symbol: weights
-// below 2^16 (a block's counts) by two stable passes of a byte each,
-// which the block parses' many code builds spend less time on than on a
-// comparison sort.
+// Sorts weight << 10 | symbol entries, made in order of symbol. A block
+// parse builds many codes, most of them small (the position code, the
+// length code), and a comparison sort spends more time than the counts
+// need: a few entries are sorted in place by insertion; weights below 2^16
+// (a block's counts) by stable passes of a byte each, one when every weight
+// fits in a byte.
 void SortByWeight(std::uint64_t* entries, int count) {
+  if (count <= 32) {
+    for (int i = 1; i < count; ++i) {
+      const std::uint64_t entry = entries[i];
+      int j = i;
+      for (; j > 0 && entries[j - 1] > entry; --j) entries[j] = entries[j - 1];
+      entries[j] = entry;
+    }
+    return;
+  }
   std::uint64_t largest = 0;
   for (int i = 0; i < count; ++i) largest |= entries[i];
   if ((largest >> 10) >= (1u << 16)) {
@@ -66,6 +77,10 @@ void SortByWeight(std::uint64_t* entries, int count) {
   };
   std::uint64_t scratch[kMaxSymbols];
   pass(entries, scratch, 10);
+  if ((largest >> 10) < 256) {
+    std::copy(scratch, scratch + count, entries);
+    return;
+  }
   pass(scratch, entries, 18);
 }
 

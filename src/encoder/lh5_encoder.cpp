@@ -34,9 +34,9 @@ constexpr Effort kEfforts[kMaxEffort + 1] = {
     {8, 32, 0, 0, false, false, false, 16384},     // 2
     {6, 32, 8, 0, true, false, false, 16384},      // 3
     {12, 64, 16, 0, true, false, false, 16384},    // 4
-    {96, 128, 128, 0, true, false, false, 2048},   // 5
-    {192, 256, 128, 0, true, false, false, 2048},  // 6
-    {384, 256, 256, 0, true, false, false, 2048},  // 7
+    {96, 128, 128, 0, true, false, false, 1024},   // 5
+    {192, 256, 128, 0, true, false, false, 1024},  // 6
+    {384, 256, 256, 0, true, false, false, 1024},  // 7
     {64, 128, 0, 2, false, true, false, 0},        // 8
     {256, 256, 0, 4, false, true, true, 0},        // 9
 };

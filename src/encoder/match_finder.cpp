@@ -7,18 +7,17 @@ namespace lzh {
 MatchFinder::MatchFinder(int dictionaryBits)
     : dictionaryBytes_(1u << dictionaryBits),
       dictionaryMask_(dictionaryBytes_ - 1),
-      wrapLinks_(dictionaryBytes_ <= 0x8000),
       latest3_(1u << kHash3Bits),
       head_(1u << kHashBits),
-      prev_(dictionaryBytes_) {}
+      links_(dictionaryBytes_) {}
 
-// Every link is cleared too, though a walk reaches a link from an earlier
-// window only by way of one cut short or wrapped: the result must depend
-// on the window alone, not on what the finder did before.
+// Every link is cleared too, though a walk never reaches a link from an
+// earlier window: the result must depend on the window alone, not on what
+// the finder did before.
 void MatchFinder::Begin(const InputWindow& window) {
   std::memset(latest3_.Get(), 0, latest3_.Size() * sizeof(std::uint32_t));
   std::memset(head_.Get(), 0, head_.Size() * sizeof(std::uint32_t));
-  std::memset(prev_.Get(), 0xFF, prev_.Size() * sizeof(std::uint16_t));
+  std::memset(links_.Get(), 0, links_.Size() * sizeof(ChainLinks));
   bytes_ = window.Bytes();
   end_ = window.End();
   InsertRange(0, window.Start());
@@ -26,13 +25,6 @@ void MatchFinder::Begin(const InputWindow& window) {
 
 Match MatchFinder::FindCheapest(std::uint32_t position, int chainLimit, int niceLength,
                                 int longerThan, const MatchPrices& prices) {
-  if (wrapLinks_) return Cheapest<true>(position, chainLimit, niceLength, longerThan, prices);
-  return Cheapest<false>(position, chainLimit, niceLength, longerThan, prices);
-}
-
-template <bool kWrap>
-Match MatchFinder::Cheapest(std::uint32_t position, int chainLimit, int niceLength, int longerThan,
-                            const MatchPrices& prices) {
   Match best;
   std::uint32_t available = end_ - position;
   if (available < static_cast<std::uint32_t>(kMinMatch)) return best;
@@ -42,7 +34,7 @@ Match MatchFinder::Cheapest(std::uint32_t position, int chainLimit, int niceLeng
   int bestLength = longerThan < kMinMatch - 1 ? kMinMatch - 1 : longerThan;
   std::int32_t bestPrice = INT32_MAX;
   std::uint32_t latest3, entry;
-  Enter<kWrap>(position, latest3, entry);
+  Enter(position, latest3, entry);
   if (bestLength >= limit) return best;
   const std::uint8_t* here = bytes_ + position;
   const std::uint32_t farthest = Farthest(position);
@@ -59,45 +51,52 @@ Match MatchFinder::Cheapest(std::uint32_t position, int chainLimit, int niceLeng
       if (length >= niceLength) return best;
     }
   }
-  distance = position + 1 - entry;
   // A candidate must agree up to bestLength to beat the best: the four
   // bytes that end there (the first four at first: the chain only holds
   // positions of four bytes, and a walk only begins with four ahead) are
   // compared first.
   int tailAt = bestLength > 3 ? bestLength - 3 : 0;
   std::uint32_t tail = Load4At(here + tailAt);
-  // The walk is the encoder's hottest loop: the candidate's address and
-  // position move with its distance (the address only while it stays in
-  // the window), the chain's table and mask sit in locals, and the step
-  // count is tested once a step.
-  const std::uint16_t* const prev = prev_.Get();
+  // The walk is the encoder's hottest loop: a step is one load of the
+  // links of four candidates (see Link), the tables and the bound sit in
+  // locals, and the step count is tested once a candidate. Candidates are
+  // tried nearest first, as one by one.
+  const ChainLinks* const links = links_.Get();
   const std::uint32_t mask = dictionaryMask_;
-  if (chainLimit <= 0 || distance > farthest) return best;
-  const std::uint8_t* there = here - distance;
-  std::uint32_t at = position - distance;
+  const std::uint32_t chainEnd = ChainEnd(position);
+  const std::uint8_t* const before = bytes_ - 1;  // before + at: the candidate at - 1
+  // Whether the candidate at - 1 ends the walk (a match of niceLength).
+  auto tryCandidate = [&](std::uint32_t at) {
+    const std::uint8_t* there = before + at;
+    if (Load4At(there + tailAt) != tail) return false;
+    const int length = MatchLength(here, there, limit);
+    if (length <= bestLength) return false;
+    const auto distance = static_cast<int>(position + 1 - at);
+    const std::int32_t price = prices.Of(length, distance);
+    // A longer match that costs more leaves the best as it is; the walk
+    // goes on for one longer still.
+    if (price >= bestPrice) return false;
+    bestLength = length;
+    bestPrice = price;
+    best = Match{length, distance};
+    if (length >= niceLength) return true;
+    tailAt = bestLength - 3;
+    tail = Load4At(here + tailAt);
+    return false;
+  };
+  std::uint32_t at = entry;
+  if (chainLimit <= 0 || at < chainEnd) return best;
   while (true) {
-    if (Load4At(there + tailAt) == tail) {
-      const int length = MatchLength(here, there, limit);
-      if (length > bestLength) {
-        const std::int32_t price = prices.Of(length, static_cast<int>(distance));
-        // A longer match that costs more leaves the best as it is; the
-        // walk goes on for one longer still.
-        if (price < bestPrice) {
-          bestLength = length;
-          bestPrice = price;
-          best = Match{length, static_cast<int>(distance)};
-          if (length >= niceLength) break;
-          tailAt = bestLength - 3;
-          tail = Load4At(here + tailAt);
-        }
-      }
-    }
-    if (--chainLimit == 0) break;
-    const std::uint32_t gap = prev[at & mask];
-    distance += gap;
-    if (distance > farthest) break;
-    at -= gap;
-    there -= gap;
+    const ChainLinks next = links[at & mask];
+    if (tryCandidate(at) || --chainLimit == 0) break;
+    if (next.at[0] < chainEnd) break;
+    if (tryCandidate(next.at[0]) || --chainLimit == 0) break;
+    if (next.at[1] < chainEnd) break;
+    if (tryCandidate(next.at[1]) || --chainLimit == 0) break;
+    if (next.at[2] < chainEnd) break;
+    if (tryCandidate(next.at[2]) || --chainLimit == 0) break;
+    at = next.at[3];
+    if (at < chainEnd) break;
   }
   return best;
 }
@@ -111,11 +110,7 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
       available < static_cast<std::uint32_t>(kMaxMatch) ? static_cast<int>(available) : kMaxMatch;
   if (niceLength > limit) niceLength = limit;
   std::uint32_t latest3, entry;
-  if (wrapLinks_) {
-    Enter<true>(position, latest3, entry);
-  } else {
-    Enter<false>(position, latest3, entry);
-  }
+  Enter(position, latest3, entry);
   const std::uint8_t* here = bytes_ + position;
   const std::uint32_t farthest = Farthest(position);
   int bestLength = kMinMatch - 1;
@@ -128,8 +123,10 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
       if (length >= niceLength) return found;
     }
   }
-  distance = position + 1 - entry;
-  for (; chainLimit > 0 && distance <= farthest && found < capacity; --chainLimit) {
+  const std::uint32_t chainEnd = ChainEnd(position);
+  for (std::uint32_t at = entry; chainLimit > 0 && at >= chainEnd && found < capacity;
+       --chainLimit, at = links_[at & dictionaryMask_].at[0]) {
+    distance = position + 1 - at;
     const std::uint8_t* there = here - distance;
     if (there[bestLength] == here[bestLength]) {
       const int length = MatchLength(here, there, limit);
@@ -139,7 +136,6 @@ int MatchFinder::FindAll(std::uint32_t position, int chainLimit, int niceLength,
         if (length >= niceLength) break;
       }
     }
-    distance += prev_[(position - distance) & dictionaryMask_];
   }
   return found;
 }

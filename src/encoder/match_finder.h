@@ -55,24 +55,14 @@ class MatchFinder {
     if (available < 3) return;
     const std::uint32_t next4 = Load4(position);
     latest3_[Hash3(next4)] = position + 1;
-    if (available >= 4) {
-      if (wrapLinks_) {
-        Link<true>(position, next4);
-      } else {
-        Link<false>(position, next4);
-      }
-    }
+    if (available >= 4) Link(position, next4);
   }
 
   // Enters the positions [from, end), as Insert does one by one.
   void InsertRange(std::uint32_t from, std::uint32_t end) {
     // The next search is most often at end.
     Prefetch(end);
-    if (wrapLinks_) {
-      InsertLinks<true>(from, end);
-    } else {
-      InsertLinks<false>(from, end);
-    }
+    InsertLinks(from, end);
   }
 
   // The cheapest match by prices at position among at most chainLimit
@@ -87,6 +77,9 @@ class MatchFinder {
   int FindAll(std::uint32_t position, int chainLimit, int niceLength, Match* out, int capacity);
 
  private:
+  struct ChainLinks {
+    std::uint32_t at[4];  // the next candidates + 1, nearest first
+  };
   // The next four bytes as one number, the first in the low byte order
   // position; a fourth byte past the data reads as whatever the buffer
   // holds there, and Hash3 leaves it out.
@@ -113,30 +106,25 @@ class MatchFinder {
     return (next4 * 2654435761u) >> (32 - kHashBits);
   }
   // Makes position the head of its four-byte chain and returns the head it
-  // replaced (position + 1, 0: none). The link is the distance back to
-  // that head in 16 bits: one that leads farther than the dictionary (or
-  // before the window) ends a walk. A distance of 64 KiB or more (a head
-  // long unused, or none) is cut to 0xFFFF, or, with dictionaries of up to
-  // 32 KiB, keeps only its low bits (wrap). Either may lead to a position
-  // of other bytes (wrapped, even to the same one: a link of 0), and a
-  // walk compares every candidate and counts its steps, so such a link
-  // costs steps, never a wrong match. The cut cost the -lh5- parse 4% of
-  // its instructions; but a wrapped link always leads into a dictionary of
-  // 64 KiB, and -lh7- lost more in steps than the cut costs.
-  template <bool kWrap>
-  static std::uint16_t LinkTo(std::uint32_t gap) {
-    if (kWrap) return static_cast<std::uint16_t>(gap);
-    return static_cast<std::uint16_t>(gap < 0xFFFF ? gap : 0xFFFF);
+  // replaced (position + 1, 0: none), which becomes position's link. The
+  // links sit at position + 1 modulo the dictionary, the value a walk
+  // holds: the next four along the chain, each copied from the entry of
+  // the one before, so that a walk loads four candidates at once and waits
+  // for a load (what bounds the walk) once per four. A copied link may be
+  // stale (its slot reused by a later position) only behind one that leads
+  // farther back than any walk goes on; a walk stops there before it reads
+  // the next.
+  static ChainLinks Links(std::uint32_t replaced, const ChainLinks* links, std::uint32_t mask) {
+    const ChainLinks& next = links[replaced & mask];
+    return ChainLinks{{replaced, next.at[0], next.at[1], next.at[2]}};
   }
-  template <bool kWrap>
   std::uint32_t Link(std::uint32_t position, std::uint32_t next4) {
     std::uint32_t& head = head_[Hash4(next4)];
     const std::uint32_t replaced = head;
-    prev_[position & dictionaryMask_] = LinkTo<kWrap>(position + 1 - replaced);
+    links_[(position + 1) & dictionaryMask_] = Links(replaced, links_.Get(), dictionaryMask_);
     head = position + 1;
     return replaced;
   }
-  template <bool kWrap>
   void InsertLinks(std::uint32_t from, std::uint32_t end) {
     // Positions before full have four bytes to hash.
     std::uint32_t full = end_ > 3 ? end_ - 3 : 0;
@@ -145,7 +133,7 @@ class MatchFinder {
     // taken to change them, and they would be read again for every byte.
     std::uint32_t* const latest3 = latest3_.Get();
     std::uint32_t* const head = head_.Get();
-    std::uint16_t* const prev = prev_.Get();
+    ChainLinks* const links = links_.Get();
     const std::uint32_t mask = dictionaryMask_;
     const std::uint8_t* const bytes = bytes_;
     std::uint32_t p = from;
@@ -154,14 +142,13 @@ class MatchFinder {
       std::memcpy(&next4, bytes + p, 4);
       latest3[Hash3(next4)] = p + 1;
       std::uint32_t& chain = head[Hash4(next4)];
-      prev[p & mask] = LinkTo<kWrap>(p + 1 - chain);
+      links[(p + 1) & mask] = Links(chain, links, mask);
       chain = p + 1;
     }
     for (; p < end; ++p) Insert(p);
   }
   // Enters position and returns the heads it replaced: the latest position
   // + 1 with the same three bytes, and the chain of the same four bytes.
-  template <bool kWrap>
   void Enter(std::uint32_t position, std::uint32_t& latest3, std::uint32_t& chain) {
     const std::uint32_t next4 = Load4(position);
     // The next search is most often at the next byte: its heads are
@@ -170,7 +157,7 @@ class MatchFinder {
     std::uint32_t& slot3 = latest3_[Hash3(next4)];
     latest3 = slot3;
     slot3 = position + 1;
-    chain = end_ - position < 4 ? 0 : Link<kWrap>(position, next4);
+    chain = end_ - position < 4 ? 0 : Link(position, next4);
   }
   // Asks for the table entries of position to be brought near; its four
   // bytes may run past the data (read, and the hint is merely useless).
@@ -179,14 +166,15 @@ class MatchFinder {
     __builtin_prefetch(&latest3_[Hash3(next4)], 1);
     __builtin_prefetch(&head_[Hash4(next4)], 1);
   }
-  // FindCheapest for links that wrap or not: its walk stays free of the
-  // choice.
-  template <bool kWrap>
-  Match Cheapest(std::uint32_t position, int chainLimit, int niceLength, int longerThan,
-                 const MatchPrices& prices);
   // How far back a match at position may start.
   std::uint32_t Farthest(std::uint32_t position) const {
     return position < dictionaryBytes_ ? position : dictionaryBytes_;
+  }
+  // The least position + 1 a chain may lead to from position: a link is
+  // kept a dictionary less one byte, as position's own entry takes the slot
+  // of the position a whole dictionary back.
+  std::uint32_t ChainEnd(std::uint32_t position) const {
+    return position < dictionaryBytes_ ? 1 : position + 2 - dictionaryBytes_;
   }
   // Bytes that agree at a and b, at most limit.
   static int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
@@ -204,10 +192,9 @@ class MatchFinder {
 
   std::uint32_t dictionaryBytes_;
   std::uint32_t dictionaryMask_;
-  bool wrapLinks_;                       // see Link
   HeapArray<std::uint32_t> latest3_;     // position + 1 of the latest entry, 0: none
   HeapArray<std::uint32_t> head_;        // position + 1 of the latest entry, 0: none
-  HeapArray<std::uint16_t> prev_;        // per position modulo the dictionary: its link
+  HeapArray<ChainLinks> links_;          // per position + 1 modulo the dictionary: see Link
   const std::uint8_t* bytes_ = nullptr;  // the window's: position 0 is its first byte held
   std::uint32_t end_ = 0;
 };
