@@ -41,8 +41,8 @@ struct BlockFrequencies {
 
 // The code lengths of one block and what they cost to send.
 struct BlockCodes {
-  std::uint8_t literalLengths[kLiteralCodeCount];
-  std::uint8_t positionLengths[kMaxPositionCodeCount];
+  std::uint8_t literalLengths[kLiteralCodeCount] = {};
+  std::uint8_t positionLengths[kMaxPositionCodeCount] = {};  // past the method's count: 0
   int literalUsed = 0;  // symbols in use; below 2 the one-symbol form
   int positionUsed = 0;
   int onlyLiteral = 0;  // the symbol of a one-symbol code
