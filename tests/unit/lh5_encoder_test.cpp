@@ -272,7 +272,10 @@ TEST(Lh5Encoder, ReportsFailuresAndTheLimit) {
     options.runner = segment != 0 ? &threads : nullptr;
     lzh::EncodeResult result = lzh::EncodeStaticHuffman(source, sink, options);
     EXPECT_EQ(result.status, lzh::EncodeStatus::LimitReached);
-    EXPECT_LT(result.originalBytes, segment != 0 ? 75000 : 300000);  // it stopped early
+    // It stopped early: in segments, each of the four in flight judges by
+    // what was sent up to four segments before it, however late the
+    // machine lets the appending lane run.
+    EXPECT_LT(result.originalBytes, segment != 0 ? giveUpAfter + 4 * segment + 10000 : 300000);
   }
   options = lzh::EncoderOptions();
   for (auto [bits, effort, segment] :
