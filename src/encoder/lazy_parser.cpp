@@ -69,7 +69,7 @@ void LazyParser::FlushBlock(std::uint32_t reached) {
 }
 
 Match LazyParser::Find(std::uint32_t position, int longerThan) {
-  int chain = settings_.chainLimit;
+  int chain = longerThan >= kMinMatch ? settings_.lazyChainLimit : settings_.chainLimit;
   if (longerThan >= settings_.goodLength && settings_.goodLength > 0) chain >>= 2;
   Match m = finder_.FindCheapest(position, chain, settings_.niceLength, longerThan, matchPrices_);
   if (m.length >= kMinMatch && m.length <= kWeighedMatch && !Pays(position, m)) m.length = 0;

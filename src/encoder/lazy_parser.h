@@ -19,10 +19,11 @@
 namespace lzh {
 
 struct LazySettings {
-  int chainLimit;  // earlier positions tried per match search
-  int niceLength;  // a match this long ends the search
-  int goodLength;  // a held match this long cuts the next search to a quarter
-  bool lazy;       // false: greedy
+  int chainLimit;      // earlier positions tried per match search
+  int niceLength;      // a match this long ends the search
+  int goodLength;      // a held match this long cuts the next search to a quarter
+  int lazyChainLimit;  // chainLimit of the search one byte after a held match
+  bool lazy;           // false: greedy
   // Codes gathered per block (a segment's first gathers an eighth, so that
   // its codes soon stand in for the guessed prices): smaller blocks follow
   // the data closer, and joining them costs two more code builds a block.

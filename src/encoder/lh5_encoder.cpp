@@ -18,27 +18,32 @@ namespace lzh {
 namespace {
 
 struct Effort {
-  int chainLimit;  // earlier positions tried per match search
-  int niceLength;  // a match this long ends the search
-  int goodLength;  // a held match this long cuts the next search to a quarter
-  int passes;      // of the optimal parse
+  int chainLimit;      // earlier positions tried per match search
+  int lazyChainLimit;  // the same, one byte after a held match
+  int niceLength;      // a match this long ends the search
+  int goodLength;      // a held match this long cuts the next search to a quarter
+  int passes;          // of the optimal parse
   bool lazy;
   bool optimal;  // efforts 8 and 9: OptimalParser
   bool splitBlocks;
   int blockCodes;  // the lazy parse's codes gathered per block
 };
 
+// Effort 5, the default: most of its walk steps are in the search one
+// byte after a held match, which seldom finds a longer match that pays.
+// Half the depth there saves 8% of the CPU time on executables (none on
+// text) for 0.02 to 0.04% more bytes; a third costs text 0.07%.
 constexpr Effort kEfforts[kMaxEffort + 1] = {
-    {0, 0, 0, 0, false, false, false, 0},          // unused
-    {4, 16, 0, 0, false, false, false, 16384},     // 1
-    {8, 32, 0, 0, false, false, false, 16384},     // 2
-    {6, 32, 8, 0, true, false, false, 16384},      // 3
-    {12, 64, 16, 0, true, false, false, 16384},    // 4
-    {96, 128, 128, 0, true, false, false, 1024},   // 5
-    {192, 256, 128, 0, true, false, false, 1024},  // 6
-    {384, 256, 256, 0, true, false, false, 1024},  // 7
-    {64, 128, 0, 2, false, true, false, 0},        // 8
-    {256, 256, 0, 4, false, true, true, 0},        // 9
+    {0, 0, 0, 0, 0, false, false, false, 0},            // unused
+    {4, 4, 16, 0, 0, false, false, false, 16384},       // 1
+    {8, 8, 32, 0, 0, false, false, false, 16384},       // 2
+    {6, 6, 32, 8, 0, true, false, false, 16384},        // 3
+    {12, 12, 64, 16, 0, true, false, false, 16384},     // 4
+    {96, 48, 128, 128, 0, true, false, false, 1024},    // 5
+    {192, 192, 256, 128, 0, true, false, false, 1024},  // 6
+    {384, 384, 256, 256, 0, true, false, false, 1024},  // 7
+    {64, 64, 128, 0, 2, false, true, false, 0},         // 8
+    {256, 256, 256, 0, 4, false, true, true, 0},        // 9
 };
 
 // The larger dictionaries of -lh6- and -lh7- hold more candidates: the
@@ -47,13 +52,15 @@ Effort EffortFor(const EncoderOptions& options) {
   Effort effort = kEfforts[options.effort];
   if (options.dictionaryBits > 13 && effort.lazy) {
     effort.chainLimit *= 2;
+    effort.lazyChainLimit *= 2;
     effort.niceLength = effort.niceLength * 2 > kMaxMatch ? kMaxMatch : effort.niceLength * 2;
   }
   return effort;
 }
 
 LazySettings LazyFor(const Effort& e) {
-  return LazySettings{e.chainLimit, e.niceLength, e.goodLength, e.lazy, e.blockCodes};
+  return LazySettings{e.chainLimit,     e.niceLength, e.goodLength,
+                      e.lazyChainLimit, e.lazy,       e.blockCodes};
 }
 OptimalSettings OptimalFor(const Effort& e) {
   return OptimalSettings{e.chainLimit, e.niceLength, e.passes, e.splitBlocks};
